@@ -1,0 +1,113 @@
+#include "device/core/File.h"
+#include "device/core/Paths.h"
+#include "device/core/testing/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+using namespace corvane;
+
+TEST(Paths, macros_expand_only_at_the_start)
+{
+    WString folder = expand_path(u"%app_path%");
+    ASSERT_FALSE(folder.empty());
+    EXPECT_NE(folder.back(), u'/');
+    EXPECT_EQ(expand_path(u"%app_path%\\skins\\bin\\splash.skin"), folder + u"/skins/bin/splash.skin");
+    EXPECT_EQ(expand_path(u"%app_path%/x"), folder + u"/x");
+    EXPECT_EQ(expand_path(u"a/%app_path%\\b"), u"a/%app_path%/b");
+    EXPECT_EQ(expand_path(u"%App_Path%/x"), u"%App_Path%/x"); // case-sensitive
+    EXPECT_EQ(expand_path(u"%app_full_name%"), folder + u"/" + expand_path(u"%app_name%"));
+}
+
+TEST(Paths, name_parts_accept_both_separators)
+{
+    EXPECT_EQ(dir_of(u"a\\b/c.txt"), u"a\\b/");
+    EXPECT_EQ(dir_of(u"c.txt"), u"");
+    EXPECT_EQ(file_of(u"a\\b/c.txt"), u"c.txt");
+    EXPECT_EQ(file_of(u"c.txt"), u"c.txt");
+    EXPECT_EQ(extension_index(u"a.b\\c"), std::nullopt); // the dot is in a folder name
+    EXPECT_EQ(extension_index(u"x/a.tar.gz"), std::optional<std::size_t>(7));
+    EXPECT_EQ(extension_index(u"noext"), std::nullopt);
+    EXPECT_EQ(file_stem(u"dir.d/name.skin"), u"name");
+    EXPECT_EQ(file_stem(u"dir.d/name"), u"name");
+    EXPECT_EQ(strip_trailing_separator(u"a/b//"), u"a/b/");
+    EXPECT_EQ(join_path(u"", u"n"), u"n");
+    EXPECT_EQ(join_path(u"a\\", u"n"), u"a/n");
+}
+
+TEST(Paths, comparisons_ignore_case_and_a_trailing_separator)
+{
+    EXPECT_TRUE(same_path(u"/Tmp/Skins/", u"/tmp/skins"));
+    EXPECT_TRUE(same_path(u"\\tmp\\a", u"/tmp/a"));
+    EXPECT_FALSE(same_path(u"/tmp/a", u"/tmp/ab"));
+    EXPECT_TRUE(path_starts_with(u"/tmp/skins/x.skin", u"/TMP/skins"));
+    EXPECT_FALSE(path_starts_with(u"/tmp", u"/tmp/skins"));
+}
+
+TEST(File, modes_truncate_append_and_read)
+{
+    test::TestEnvironment env;
+    WString path = from_utf8(env.folder() + "/f.bin");
+    {
+        File f;
+        ASSERT_TRUE(f.open(path, FileMode::Write));
+        EXPECT_EQ(f.write("hello", 5), 5u);
+    }
+    {
+        File f;
+        ASSERT_TRUE(f.open(path, FileMode::Append));
+        EXPECT_EQ(f.position(), 5u);
+        EXPECT_EQ(f.write("!", 1), 1u);
+    }
+    File f;
+    ASSERT_TRUE(f.open(path, FileMode::Read));
+    EXPECT_EQ(f.size(), 6u);
+    char buffer[8] = {};
+    EXPECT_EQ(f.read(buffer, 8), 6u);
+    EXPECT_STREQ(buffer, "hello!");
+    EXPECT_EQ(f.seek(-3), -3);
+    EXPECT_EQ(f.write("x", 1), 0u); // read-only handle
+    ASSERT_TRUE(f.open(path, FileMode::Write));
+    EXPECT_EQ(f.size(), 0u);
+}
+
+TEST(File, closed_file_answers_zero)
+{
+    File f;
+    char c;
+    EXPECT_FALSE(f.open(u"/nonexistent/dir/file", FileMode::Read));
+    EXPECT_EQ(f.read(&c, 1), 0u);
+    EXPECT_EQ(f.write(&c, 1), 0u);
+    EXPECT_EQ(f.size(), 0u);
+    EXPECT_FALSE(f.seek_to(0));
+    EXPECT_FALSE(f.open(u"/tmp", FileMode::Read)); // a folder is not a file
+}
+
+// The replacement happens whole: the new file has the requested permissions, and a write
+// that cannot complete leaves neither a partial target nor a stray temporary file.
+TEST(File, atomic_replacement)
+{
+    test::TestEnvironment env;
+    WString path = from_utf8(env.folder() + "/cache.dat");
+    ASSERT_TRUE(write_file_atomically(path, "old", 3, true));
+    ASSERT_TRUE(write_file_atomically(path, "newer", 5, true));
+    struct stat st {};
+    ASSERT_EQ(stat(to_utf8(path).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    auto content = read_whole_file(path);
+    ASSERT_TRUE(content);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(content->data()), content->size()), "newer");
+
+    // A folder in the way of the rename: the write fails and the folder is untouched.
+    WString blocked = from_utf8(env.folder() + "/blocked");
+    std::filesystem::create_directories(env.folder() + "/blocked/inside");
+    EXPECT_FALSE(write_file_atomically(blocked, "x", 1));
+    EXPECT_TRUE(std::filesystem::is_directory(env.folder() + "/blocked/inside"));
+    EXPECT_FALSE(write_file_atomically(from_utf8(env.folder() + "/missing/f"), "x", 1));
+
+    for (auto& entry : std::filesystem::directory_iterator(env.folder()))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+}

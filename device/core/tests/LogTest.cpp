@@ -1,0 +1,123 @@
+#include "device/core/FatalFault.h"
+#include "device/core/Log.h"
+#include "device/core/Paths.h"
+#include "device/core/Registry.h"
+#include "device/core/testing/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+#include <vector>
+
+using namespace corvane;
+
+namespace {
+
+std::u16string read_utf16_file(const std::string& path, bool* had_bom = nullptr)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    std::size_t start = 0;
+    if (had_bom)
+        *had_bom = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE')
+        start = 2;
+    std::u16string text;
+    for (std::size_t i = start; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i])
+            | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+    return text;
+}
+
+void set_log(std::uint32_t on)
+{
+    ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", on));
+}
+
+} // namespace
+
+// Switching "Log" on starts a fresh file with a byte-order mark; switching it off stops writing;
+// switching it on again truncates.
+TEST(Log, switches_with_the_setting_while_running)
+{
+    test::TestEnvironment env;
+    std::string path = to_utf8(log_file_path());
+    set_log(0);
+    get_log() << u"invisible\n";
+    EXPECT_FALSE(is_log_enabled());
+
+    set_log(1);
+    get_log() << u"one " << 42 << " " << -7 << u" Задача\n";
+    EXPECT_TRUE(is_log_enabled());
+    get_log().flush();
+    bool bom = false;
+    EXPECT_EQ(read_utf16_file(path, &bom), u"one 42 -7 Задача\n");
+    EXPECT_TRUE(bom);
+
+    set_log(0);
+    get_log() << u"dropped\n";
+    EXPECT_EQ(read_utf16_file(path), u"one 42 -7 Задача\n");
+
+    set_log(1);
+    get_log() << u"two\n";
+    EXPECT_EQ(read_utf16_file(path), u"two\n");
+    set_log(0);
+}
+
+// Threads keep writing while another switches the log: no crash, no torn appends.
+TEST(Log, concurrent_writers_survive_switching)
+{
+    test::TestEnvironment env;
+    set_log(1);
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t) {
+        writers.emplace_back([t] {
+            for (int i = 0; i < 200; ++i)
+                get_log() << u"[" << t << u":" << i << u"]";
+        });
+    }
+    for (int i = 0; i < 20; ++i)
+        set_log(static_cast<std::uint32_t>(i % 2));
+    set_log(1);
+    for (auto& w : writers)
+        w.join();
+    get_log() << u"end\n";
+    std::u16string text = read_utf16_file(to_utf8(log_file_path()));
+    EXPECT_NE(text.find(u"end\n"), std::u16string::npos);
+    // Every bracketed append is whole.
+    std::size_t opens = 0, closes = 0;
+    for (char16_t c : text) {
+        opens += c == u'[';
+        closes += c == u']';
+    }
+    EXPECT_EQ(opens, closes);
+    set_log(0);
+}
+
+// An unwritable log folder gives a stream whose writes do nothing, not a crash.
+TEST(Log, unwritable_folder_is_harmless)
+{
+    test::TestEnvironment env;
+    setenv("TMPDIR", "/nonexistent/folder", 1);
+    set_log(1);
+    get_log() << u"lost\n";
+    get_log().flush();
+    EXPECT_TRUE(is_log_enabled());
+    setenv("TMPDIR", env.folder().c_str(), 1);
+    set_log(0);
+}
+
+TEST(FatalFault, logs_the_gluck_line_and_exits_with_zero)
+{
+    test::TestEnvironment env;
+    std::string path = to_utf8(log_file_path());
+    EXPECT_EXIT(
+        {
+            set_log(1);
+            fatal_fault(u"Somewhere::function()", u"broken invariant");
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(read_utf16_file(path), u"Gluck: broken invariant @ Somewhere::function()\n");
+    set_log(0);
+}

@@ -1,0 +1,330 @@
+#include "device/core/ActiveTimer.h"
+#include "device/core/CActive.h"
+#include "device/core/CActiveScheduler.h"
+#include "device/core/Paths.h"
+#include "device/core/Registry.h"
+#include "device/core/WorkerThread.h"
+#include "device/core/testing/FakeClock.h"
+#include "device/core/testing/ManualSchedulerHost.h"
+#include "device/core/testing/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <vector>
+
+using namespace corvane;
+using corvane::test::FakeClock;
+using corvane::test::ManualSchedulerHost;
+
+namespace {
+
+class Recorder final : public CActive {
+public:
+    Recorder(CActiveScheduler& s, std::vector<int>& order, int tag)
+        : CActive(s)
+        , m_order(order)
+        , m_tag(tag)
+    {
+    }
+    int cancels { 0 };
+    std::function<void()> on_run;
+
+private:
+    void RunL() override
+    {
+        m_order.push_back(m_tag);
+        if (on_run)
+            on_run();
+    }
+    void DoCancel() override
+    {
+        ++cancels;
+        notify();
+    }
+    std::vector<int>& m_order;
+    int m_tag;
+};
+
+class CountingListener final : public ActiveTimerListener {
+public:
+    int fired { 0 };
+    void timer_fired(ActiveTimer&, int reserved) override
+    {
+        EXPECT_EQ(reserved, 0);
+        ++fired;
+    }
+};
+
+struct SchedulerFixture : ::testing::Test {
+    FakeClock clock;
+    ManualSchedulerHost host;
+    CActiveScheduler scheduler { host, clock };
+    std::vector<int> order;
+};
+
+std::u16string last_log_line()
+{
+    std::ifstream in(to_utf8(log_file_path()), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    std::u16string text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i])
+            | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+    return text;
+}
+
+} // namespace
+
+using Scheduler = SchedulerFixture;
+
+// Two notifications before the main thread runs: both run, in order, from the first run
+// message; the second run message finds nothing.
+TEST_F(Scheduler, one_run_message_drains_everything_in_notification_order)
+{
+    Recorder a(scheduler, order, 1), b(scheduler, order, 2);
+    a.set_active();
+    b.set_active();
+    EXPECT_EQ(scheduler.active_count(), 2);
+    b.notify();
+    a.notify();
+    EXPECT_EQ(host.run_messages(), 2);
+    scheduler.process_actives();
+    EXPECT_EQ(order, (std::vector<int> { 2, 1 }));
+    scheduler.process_actives();
+    EXPECT_EQ(order.size(), 2u);
+    EXPECT_EQ(scheduler.active_count(), 0);
+}
+
+// An object notified from inside RunL runs in the same drain.
+TEST_F(Scheduler, objects_notified_by_runl_run_in_the_same_pass)
+{
+    Recorder a(scheduler, order, 1), b(scheduler, order, 2);
+    a.on_run = [&] {
+        b.set_active();
+        b.notify();
+    };
+    a.set_active();
+    a.notify();
+    scheduler.process_actives();
+    EXPECT_EQ(order, (std::vector<int> { 1, 2 }));
+}
+
+// A cancelled object never runs, even after it was notified.
+TEST_F(Scheduler, cancelled_object_is_never_run)
+{
+    Recorder a(scheduler, order, 1);
+    a.set_active();
+    a.notify();
+    a.cancel();
+    scheduler.process_actives();
+    EXPECT_TRUE(order.empty());
+    EXPECT_EQ(a.cancels, 1);
+    EXPECT_FALSE(a.is_active());
+    a.cancel(); // not active: nothing happens
+    EXPECT_EQ(a.cancels, 1);
+}
+
+// A worker thread completes the request while the main thread is blocked in cancel().
+TEST_F(Scheduler, cancel_waits_for_a_worker_that_notifies_later)
+{
+    class Late final : public CActive {
+    public:
+        using CActive::CActive;
+        EventObject go;
+        std::thread worker;
+        void RunL() override { FAIL() << "a cancelled object ran"; }
+        void DoCancel() override
+        {
+            worker = std::thread([this] {
+                go.wait();
+                notify();
+            });
+            go.set();
+        }
+    } late(scheduler);
+    late.set_active();
+    late.cancel();
+    late.worker.join();
+    EXPECT_FALSE(late.is_active());
+    EXPECT_EQ(scheduler.active_count(), 0);
+}
+
+TEST_F(Scheduler, worker_notifies_across_threads)
+{
+    class Job final : public WorkerThread {
+    public:
+        explicit Job(CActive& target)
+            : m_target(target)
+        {
+        }
+        void run() override { m_target.notify(); }
+        CActive& m_target;
+    };
+    Recorder a(scheduler, order, 7);
+    a.set_active();
+    Job job(a);
+    ASSERT_TRUE(job.start());
+    EXPECT_FALSE(job.start()); // one thread at a time
+    ASSERT_TRUE(job.wait(5000));
+    EXPECT_TRUE(job.wait(0)); // no thread left
+    EXPECT_TRUE(host.take_run_message());
+    scheduler.process_actives();
+    EXPECT_EQ(order, (std::vector<int> { 7 }));
+}
+
+// 0.0004 s rounds to 0 ms: the timer is notified by the start's own rescan.
+TEST_F(Scheduler, a_zero_delay_timer_is_due_at_once)
+{
+    CountingListener listener;
+    ActiveTimer timer(listener, scheduler);
+    timer.start(0.0004);
+    EXPECT_EQ(host.run_messages(), 1);
+    EXPECT_FALSE(host.timer());
+    EXPECT_EQ(listener.fired, 0);
+    scheduler.process_actives();
+    EXPECT_EQ(listener.fired, 1);
+}
+
+TEST_F(Scheduler, timers_fire_when_due_and_the_nearest_sets_the_window_timer)
+{
+    CountingListener first, second;
+    ActiveTimer a(first, scheduler), b(second, scheduler);
+    a.start(0.5);
+    b.start(0.2);
+    ASSERT_TRUE(host.timer());
+    EXPECT_EQ(*host.timer(), 200u);
+    clock.advance(199);
+    scheduler.rescan_timers();
+    EXPECT_EQ(*host.timer(), 1u);
+    clock.advance(1);
+    scheduler.rescan_timers();
+    scheduler.process_actives();
+    EXPECT_EQ(second.fired, 1);
+    EXPECT_EQ(first.fired, 0);
+    EXPECT_EQ(*host.timer(), 300u);
+    clock.advance(400);
+    scheduler.rescan_timers();
+    scheduler.process_actives();
+    EXPECT_EQ(first.fired, 1);
+    EXPECT_FALSE(host.timer());
+}
+
+// Restarting an active timer cancels the earlier start: the listener is called once.
+TEST_F(Scheduler, restarting_a_timer_fires_once)
+{
+    CountingListener listener;
+    ActiveTimer timer(listener, scheduler);
+    timer.start(0.1);
+    timer.start(0.3);
+    clock.advance(100);
+    scheduler.rescan_timers();
+    scheduler.process_actives();
+    EXPECT_EQ(listener.fired, 0);
+    clock.advance(200);
+    scheduler.rescan_timers();
+    scheduler.process_actives();
+    EXPECT_EQ(listener.fired, 1);
+}
+
+// A timer that is due but not yet run is taken off the ready list by cancel.
+TEST_F(Scheduler, cancelling_a_due_timer_drops_it)
+{
+    CountingListener listener;
+    ActiveTimer timer(listener, scheduler);
+    timer.start(0.05);
+    clock.advance(60);
+    scheduler.rescan_timers();
+    EXPECT_TRUE(timer.is_active());
+    timer.cancel();
+    scheduler.process_actives();
+    EXPECT_EQ(listener.fired, 0);
+    EXPECT_FALSE(timer.is_active());
+}
+
+// Tick counts wrap around after 49 days; a timer across the wrap still waits its time.
+TEST_F(Scheduler, timers_survive_the_tick_wrap)
+{
+    CountingListener listener;
+    clock.set_ticks(0xFFFFFF00u);
+    ActiveTimer timer(listener, scheduler);
+    timer.start(1.0);
+    EXPECT_EQ(*host.timer(), 1000u);
+    clock.advance(999);
+    scheduler.rescan_timers();
+    scheduler.process_actives();
+    EXPECT_EQ(listener.fired, 0);
+    clock.advance(1);
+    scheduler.rescan_timers();
+    scheduler.process_actives();
+    EXPECT_EQ(listener.fired, 1);
+}
+
+// Misuse ends the process with the fault line as the last line of the log.
+TEST(SchedulerFaults, misuse_is_fatal_with_the_right_line)
+{
+    test::TestEnvironment env;
+    struct Case {
+        const char* name;
+        std::function<void(CActiveScheduler&, CActive&)> misuse;
+        std::u16string expected_prefix;
+    };
+    std::vector<Case> cases {
+        { "set_active twice",
+            [](CActiveScheduler&, CActive& a) {
+                a.set_active();
+                a.set_active();
+            },
+            u" is already active @ CActiveScheduler::set_active()\n" },
+        { "notify inactive", [](CActiveScheduler&, CActive& a) { a.notify(); },
+            u" is not active @ CActiveScheduler::notify()\n" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EXIT(
+            {
+                (void)reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1);
+                FakeClock clock;
+                ManualSchedulerHost host;
+                CActiveScheduler scheduler(host, clock);
+                std::vector<int> order;
+                Recorder a(scheduler, order, 1);
+                c.misuse(scheduler, a);
+            },
+            ::testing::ExitedWithCode(0), "");
+        std::u16string log = last_log_line();
+        EXPECT_EQ(log.rfind(u"Gluck: "), 0u) << to_utf8(log);
+        EXPECT_TRUE(log.ends_with(c.expected_prefix)) << to_utf8(log);
+    }
+
+    EXPECT_EXIT(
+        {
+            (void)reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1);
+            FakeClock clock;
+            ManualSchedulerHost host;
+            CActiveScheduler scheduler(host, clock);
+            std::vector<int> order;
+            auto a = std::make_unique<Recorder>(scheduler, order, 1);
+            a->set_active();
+            a.reset();
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(last_log_line().ends_with(u" is already active @ CActive::~CActive()\n"));
+
+    EXPECT_EXIT(
+        {
+            (void)reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1);
+            FakeClock clock;
+            ManualSchedulerHost host;
+            auto scheduler = std::make_unique<CActiveScheduler>(host, clock);
+            std::vector<int> order;
+            auto a = std::make_unique<Recorder>(*scheduler, order, 1);
+            a->set_active();
+            scheduler.reset();
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(last_log_line(),
+        u"Gluck: Some active objects still live while scheduler is terminating active_counter=1 @ \n");
+    (void)reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 0);
+}

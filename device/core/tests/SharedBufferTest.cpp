@@ -1,0 +1,77 @@
+#include "device/core/SharedBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+using corvane::SharedBuffer;
+
+// Copies and slices share one store and keep it alive after the original is gone.
+TEST(SharedBuffer, views_share_the_store_until_the_last_release)
+{
+    auto original = std::make_unique<SharedBuffer>("abcdef", 6);
+    SharedBuffer copy(*original);
+    SharedBuffer middle = original->slice(2, 3);
+    EXPECT_EQ(original->use_count(), 3u);
+    original.reset();
+    EXPECT_EQ(copy.use_count(), 2u);
+    ASSERT_EQ(middle.size(), 3u);
+    EXPECT_EQ(std::memcmp(middle.data(), "cde", 3), 0);
+    EXPECT_EQ(middle.offset(), 2u);
+}
+
+// A slice past the end must be clamped, never reach outside the view.
+TEST(SharedBuffer, slices_are_clamped_to_the_view)
+{
+    SharedBuffer buffer("0123456789", 10);
+    SharedBuffer inner = buffer.slice(4, 4); // "4567"
+    SharedBuffer past = inner.slice(2, 100);
+    EXPECT_EQ(past.size(), 2u);
+    EXPECT_EQ(std::memcmp(past.data(), "67", 2), 0);
+    EXPECT_EQ(inner.slice(9, 1).size(), 0u);
+}
+
+// Writing through a shared view copies it first; the other views keep their bytes.
+TEST(SharedBuffer, writing_copies_a_shared_store)
+{
+    SharedBuffer a("hello", 5);
+    SharedBuffer b = a.slice(1, 3); // "ell"
+    b.writable_bytes()[0] = 'E';
+    EXPECT_EQ(std::memcmp(a.data(), "hello", 5), 0);
+    EXPECT_EQ(std::memcmp(b.data(), "Ell", 3), 0);
+    EXPECT_EQ(b.use_count(), 1u);
+    EXPECT_EQ(b.offset(), 0u);
+}
+
+TEST(SharedBuffer, write_at_copies_only_what_fits)
+{
+    SharedBuffer target(4);
+    SharedBuffer source("abcdef", 6);
+    EXPECT_EQ(target.write_at(1, source), 3u);
+    EXPECT_EQ(std::memcmp(target.data() + 1, "abc", 3), 0);
+    EXPECT_EQ(target.write_at(4, source), 0u);
+    EXPECT_EQ(target.write_at(100, source), 0u);
+}
+
+// Assigning a view to a slice of its own store must not free the store in between.
+TEST(SharedBuffer, self_assignment_keeps_the_store)
+{
+    SharedBuffer a("xyz", 3);
+    a = a.slice(1, 2);
+    ASSERT_EQ(a.size(), 2u);
+    EXPECT_EQ(std::memcmp(a.data(), "yz", 2), 0);
+    SharedBuffer& alias = a;
+    a = alias;
+    EXPECT_EQ(a.use_count(), 1u);
+}
+
+// Writing a view into itself (same store) must read the bytes before the copy-on-write.
+TEST(SharedBuffer, write_at_from_the_same_store)
+{
+    SharedBuffer a("abcdef", 6);
+    SharedBuffer tail = a.slice(3, 3);
+    EXPECT_EQ(a.write_at(0, tail), 3u);
+    EXPECT_EQ(std::memcmp(a.data(), "defdef", 6), 0);
+    EXPECT_EQ(std::memcmp(tail.data(), "def", 3), 0);
+}

@@ -1,0 +1,54 @@
+#include "device/platform/Platform.h"
+
+#include "device/platform/linux/FileSettingsStore.h"
+#include "device/platform/linux/LinuxClock.h"
+#include "device/platform/linux/LinuxSystem.h"
+
+#include <memory>
+#include <mutex>
+
+namespace corvane {
+
+PlatformServices& platform()
+{
+    static PlatformServices services;
+    return services;
+}
+
+void install_default_platform()
+{
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    // Leaked on purpose: worker threads may still log while static destructors run.
+    PlatformServices& services = platform();
+    if (!services.clock)
+        services.clock = std::make_unique<LinuxClock>().release();
+    if (!services.settings)
+        services.settings
+            = std::make_unique<FileSettingsStore>(FileSettingsStore::default_path()).release();
+    if (!services.system)
+        services.system = std::make_unique<LinuxSystem>().release();
+}
+
+Clock& platform_clock()
+{
+    if (!platform().clock)
+        install_default_platform();
+    return *platform().clock;
+}
+
+SettingsStore& platform_settings()
+{
+    if (!platform().settings)
+        install_default_platform();
+    return *platform().settings;
+}
+
+System& platform_system()
+{
+    if (!platform().system)
+        install_default_platform();
+    return *platform().system;
+}
+
+} // namespace corvane
