@@ -13,7 +13,10 @@ TimerActive::TimerActive(CActiveScheduler& scheduler, ActiveTimer& owner)
 
 TimerActive::~TimerActive() = default;
 
-void TimerActive::RunL() { m_owner.m_listener.timer_fired(m_owner, 0); }
+void TimerActive::RunL()
+{
+    m_owner.m_listener.timer_fired(m_owner, 0);
+}
 
 void TimerActive::DoCancel()
 {
@@ -33,7 +36,10 @@ ActiveTimer::ActiveTimer(ActiveTimerListener& listener, CActiveScheduler& schedu
 {
 }
 
-ActiveTimer::~ActiveTimer() { cancel(); }
+ActiveTimer::~ActiveTimer()
+{
+    cancel();
+}
 
 void ActiveTimer::start(double seconds)
 {
@@ -45,6 +51,9 @@ void ActiveTimer::start(double seconds)
     scheduler.start_timer(*m_inner);
 }
 
-void ActiveTimer::cancel() { m_inner->cancel(); }
+void ActiveTimer::cancel()
+{
+    m_inner->cancel();
+}
 
 } // namespace corvane

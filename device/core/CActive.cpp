@@ -7,7 +7,7 @@
 namespace corvane {
 
 namespace {
-std::atomic<std::int32_t> s_next_id { 1 };
+    std::atomic<std::int32_t> s_next_id { 1 };
 }
 
 CActive::CActive(CActiveScheduler& scheduler)
@@ -19,12 +19,19 @@ CActive::CActive(CActiveScheduler& scheduler)
 CActive::~CActive()
 {
     if (is_active())
-        fatal_fault(u"CActive::~CActive()", u"Active object " + to_wstring(m_id) + u" is already active");
+        fatal_fault(
+            u"CActive::~CActive()", u"Active object " + to_wstring(m_id) + u" is already active");
 }
 
-void CActive::set_active() { m_scheduler.set_active(*this); }
+void CActive::set_active()
+{
+    m_scheduler.set_active(*this);
+}
 
-void CActive::notify() { m_scheduler.notify(*this); }
+void CActive::notify()
+{
+    m_scheduler.notify(*this);
+}
 
 void CActive::cancel()
 {

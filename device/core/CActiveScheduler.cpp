@@ -12,8 +12,8 @@
 namespace corvane {
 
 namespace {
-std::atomic<CActiveScheduler*> s_current { nullptr };
-constexpr std::int32_t no_timer = 10000000;
+    std::atomic<CActiveScheduler*> s_current { nullptr };
+    constexpr std::int32_t no_timer = 10000000;
 }
 
 CActiveScheduler::CActiveScheduler(SchedulerHost& host, Clock& clock)
@@ -44,7 +44,10 @@ CActiveScheduler& CActiveScheduler::current()
     return *scheduler;
 }
 
-bool CActiveScheduler::exists() { return s_current.load() != nullptr; }
+bool CActiveScheduler::exists()
+{
+    return s_current.load() != nullptr;
+}
 
 void CActiveScheduler::set_active(CActive& object)
 {
@@ -116,7 +119,10 @@ void CActiveScheduler::start_timer(TimerActive& timer)
     rescan_timers();
 }
 
-void CActiveScheduler::remove_timer(TimerActive& timer) { m_timers.remove(&timer); }
+void CActiveScheduler::remove_timer(TimerActive& timer)
+{
+    m_timers.remove(&timer);
+}
 
 void CActiveScheduler::rescan_timers()
 {

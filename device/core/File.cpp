@@ -51,7 +51,7 @@ bool File::open(WStringView path, FileMode mode)
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return false;
-    struct stat st {};
+    struct stat st { };
     if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         ::close(fd);
         return false;
@@ -114,7 +114,7 @@ bool File::seek_to(std::uint64_t position)
 
 std::uint64_t File::size() const
 {
-    struct stat st {};
+    struct stat st { };
     if (!is_open() || fstat(m_fd, &st) != 0)
         return 0;
     return static_cast<std::uint64_t>(st.st_size);
@@ -160,9 +160,10 @@ bool write_file_atomically(WStringView path, const void* bytes, std::size_t size
 {
     static std::atomic<unsigned> s_counter { 0 };
     std::string target = native_path(path);
-    std::string temp = target + ".tmp" + std::to_string(getpid()) + "."
-        + std::to_string(s_counter.fetch_add(1));
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, private_file ? 0600 : 0644);
+    std::string temp
+        = target + ".tmp" + std::to_string(getpid()) + "." + std::to_string(s_counter.fetch_add(1));
+    int fd
+        = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, private_file ? 0600 : 0644);
     if (fd < 0)
         return false;
     std::size_t written = 0;

@@ -15,68 +15,69 @@ namespace corvane {
 
 namespace {
 
-class NullLogStream final : public LogStream {
-public:
-    void write(const char16_t*, const char16_t*) override { }
-    void flush() override { }
-};
+    class NullLogStream final : public LogStream {
+    public:
+        void write(const char16_t*, const char16_t*) override { }
+        void flush() override { }
+    };
 
-// Writes UTF-16LE. A file that cannot be created leaves a stream whose writes do nothing.
-class FileLogStream final : public LogStream {
-public:
-    explicit FileLogStream(const WString& path)
-    {
-        if (m_file.open(path, FileMode::Write) && m_file.size() == 0) {
-            static const std::uint8_t bom[] = { 0xFF, 0xFE };
-            (void)m_file.write(bom, sizeof bom);
+    // Writes UTF-16LE. A file that cannot be created leaves a stream whose writes do nothing.
+    class FileLogStream final : public LogStream {
+    public:
+        explicit FileLogStream(const WString& path)
+        {
+            if (m_file.open(path, FileMode::Write) && m_file.size() == 0) {
+                static const std::uint8_t bom[] = { 0xFF, 0xFE };
+                (void)m_file.write(bom, sizeof bom);
+            }
         }
-    }
 
-    void write(const char16_t* begin, const char16_t* end) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_bytes.clear();
-        for (const char16_t* c = begin; c != end; ++c) {
-            m_bytes.push_back(static_cast<std::uint8_t>(*c & 0xFF));
-            m_bytes.push_back(static_cast<std::uint8_t>(*c >> 8));
+        void write(const char16_t* begin, const char16_t* end) override
+        {
+            std::lock_guard lock(m_mutex);
+            m_bytes.clear();
+            for (const char16_t* c = begin; c != end; ++c) {
+                m_bytes.push_back(static_cast<std::uint8_t>(*c & 0xFF));
+                m_bytes.push_back(static_cast<std::uint8_t>(*c >> 8));
+            }
+            (void)m_file.write(m_bytes.data(), static_cast<std::uint32_t>(m_bytes.size()));
         }
-        (void)m_file.write(m_bytes.data(), static_cast<std::uint32_t>(m_bytes.size()));
-    }
 
-    void flush() override
+        void flush() override
+        {
+            std::lock_guard lock(m_mutex);
+            m_file.flush();
+        }
+
+    private:
+        std::mutex m_mutex;
+        File m_file;
+        std::vector<std::uint8_t> m_bytes;
+    };
+
+    struct LogState {
+        std::mutex mutex;
+        LogStream* current { nullptr };
+        bool enabled { false };
+        std::vector<std::unique_ptr<LogStream>> streams; // every stream ever made, kept to exit
+    };
+
+    LogState& state()
     {
-        std::lock_guard lock(m_mutex);
-        m_file.flush();
+        // Leaked on purpose: threads may log while static destructors run.
+        static LogState* s_state = std::make_unique<LogState>().release();
+        return *s_state;
     }
 
-private:
-    std::mutex m_mutex;
-    File m_file;
-    std::vector<std::uint8_t> m_bytes;
-};
-
-struct LogState {
-    std::mutex mutex;
-    LogStream* current { nullptr };
-    bool enabled { false };
-    std::vector<std::unique_ptr<LogStream>> streams; // every stream ever made, kept to exit
-};
-
-LogState& state()
-{
-    // Leaked on purpose: threads may log while static destructors run.
-    static LogState* s_state = std::make_unique<LogState>().release();
-    return *s_state;
-}
-
-std::atomic<bool> s_enabled { false };
+    std::atomic<bool> s_enabled { false };
 
 } // namespace
 
 LogStream& get_log()
 {
     std::uint32_t value = 0;
-    bool enabled = reg_read_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", value) && value != 0;
+    bool enabled
+        = reg_read_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", value) && value != 0;
     LogState& s = state();
     std::lock_guard lock(s.mutex);
     if (s.current && s.enabled == enabled)
@@ -93,7 +94,10 @@ LogStream& get_log()
     return *s.current;
 }
 
-bool is_log_enabled() { return s_enabled.load(std::memory_order_relaxed); }
+bool is_log_enabled()
+{
+    return s_enabled.load(std::memory_order_relaxed);
+}
 
 LogStream& operator<<(LogStream& log, std::u16string_view text)
 {
@@ -126,8 +130,14 @@ LogStream& operator<<(LogStream& log, const std::string& text)
     return log << std::string_view(text);
 }
 
-LogStream& log_decimal(LogStream& log, std::int64_t value) { return log << to_wstring(value); }
+LogStream& log_decimal(LogStream& log, std::int64_t value)
+{
+    return log << to_wstring(value);
+}
 
-LogStream& log_decimal(LogStream& log, std::uint64_t value) { return log << to_wstring(value); }
+LogStream& log_decimal(LogStream& log, std::uint64_t value)
+{
+    return log << to_wstring(value);
+}
 
 } // namespace corvane

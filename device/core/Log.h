@@ -38,8 +38,8 @@ LogStream& log_decimal(LogStream& log, std::uint64_t value);
 
 // Integers are written in signed (or unsigned) decimal.
 template<std::integral T>
-    requires(!std::same_as<T, char> && !std::same_as<T, char16_t> && !std::same_as<T, bool>)
-LogStream& operator<<(LogStream& log, T value)
+requires(!std::same_as<T, char> && !std::same_as<T, char16_t> && !std::same_as<T, bool>) LogStream&
+operator<<(LogStream& log, T value)
 {
     if constexpr (std::is_signed_v<T>)
         return log_decimal(log, static_cast<std::int64_t>(value));

@@ -10,27 +10,30 @@ namespace corvane {
 
 namespace {
 
-struct AppNames {
-    WString full_name;
-    WString folder;
-    WString name;
-};
+    struct AppNames {
+        WString full_name;
+        WString folder;
+        WString name;
+    };
 
-const AppNames& app_names()
-{
-    static std::once_flag once;
-    static AppNames names;
-    std::call_once(once, [] {
-        names.full_name = get_app_path();
-        names.folder = strip_trailing_separator(dir_of(names.full_name));
-        names.name = file_of(names.full_name);
-    });
-    return names;
-}
+    const AppNames& app_names()
+    {
+        static std::once_flag once;
+        static AppNames names;
+        std::call_once(once, [] {
+            names.full_name = get_app_path();
+            names.folder = strip_trailing_separator(dir_of(names.full_name));
+            names.name = file_of(names.full_name);
+        });
+        return names;
+    }
 
 } // namespace
 
-bool is_separator(char16_t c) { return c == u'/' || c == u'\\'; }
+bool is_separator(char16_t c)
+{
+    return c == u'/' || c == u'\\';
+}
 
 WString get_app_path()
 {
@@ -86,11 +89,20 @@ WString expand_path(WStringView path)
     return out;
 }
 
-std::string native_path(WStringView path) { return to_utf8(expand_path(path)); }
+std::string native_path(WStringView path)
+{
+    return to_utf8(expand_path(path));
+}
 
-WString temp_folder() { return from_utf8(platform_system().temp_folder()); }
+WString temp_folder()
+{
+    return from_utf8(platform_system().temp_folder());
+}
 
-WString log_file_path() { return temp_folder() + u"/" + expand_path(u"%app_name%.txt"); }
+WString log_file_path()
+{
+    return temp_folder() + u"/" + expand_path(u"%app_name%.txt");
+}
 
 WString dir_of(WStringView path)
 {

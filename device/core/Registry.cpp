@@ -9,36 +9,36 @@ namespace corvane {
 
 namespace {
 
-// Splits "ROOT\subkey" into the canonical "ROOT\subkey" the store keeps, or nothing when the
-// path names no known root.
-std::optional<std::u16string> resolve(WStringView key)
-{
-    static constexpr std::array<std::u16string_view, 5> roots { u"HKEY_CLASSES_ROOT",
-        u"HKEY_CURRENT_CONFIG", u"HKEY_LOCAL_MACHINE", u"HKEY_USERS", u"HKEY_CURRENT_USER" };
-    for (auto root : roots) {
-        if (!key.starts_with(root))
-            continue;
-        WStringView subkey = key.substr(root.size());
-        if (!subkey.empty())
-            subkey.remove_prefix(1);
-        return std::u16string(root) + u"\\" + std::u16string(subkey);
-    }
-    return std::nullopt;
-}
-
-std::optional<SettingsStore::Value> read_value(WStringView key, WStringView name)
-{
-    auto path = resolve(key);
-    if (!path || !platform_settings().ensure_key(*path))
+    // Splits "ROOT\subkey" into the canonical "ROOT\subkey" the store keeps, or nothing when the
+    // path names no known root.
+    std::optional<std::u16string> resolve(WStringView key)
+    {
+        static constexpr std::array<std::u16string_view, 5> roots { u"HKEY_CLASSES_ROOT",
+            u"HKEY_CURRENT_CONFIG", u"HKEY_LOCAL_MACHINE", u"HKEY_USERS", u"HKEY_CURRENT_USER" };
+        for (auto root : roots) {
+            if (!key.starts_with(root))
+                continue;
+            WStringView subkey = key.substr(root.size());
+            if (!subkey.empty())
+                subkey.remove_prefix(1);
+            return std::u16string(root) + u"\\" + std::u16string(subkey);
+        }
         return std::nullopt;
-    return platform_settings().read(*path, std::u16string(name));
-}
+    }
 
-bool write_value(WStringView key, WStringView name, const SettingsStore::Value& value)
-{
-    auto path = resolve(key);
-    return path && platform_settings().write(*path, std::u16string(name), value);
-}
+    std::optional<SettingsStore::Value> read_value(WStringView key, WStringView name)
+    {
+        auto path = resolve(key);
+        if (!path || !platform_settings().ensure_key(*path))
+            return std::nullopt;
+        return platform_settings().read(*path, std::u16string(name));
+    }
+
+    bool write_value(WStringView key, WStringView name, const SettingsStore::Value& value)
+    {
+        auto path = resolve(key);
+        return path && platform_settings().write(*path, std::u16string(name), value);
+    }
 
 } // namespace
 

@@ -15,40 +15,40 @@ WString narrow_to_wide(std::string_view text)
 
 namespace {
 
-void append_utf8(std::string& out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-// Reads one code point starting at text[i]; advances i. Unpaired surrogates give U+FFFD.
-char32_t next_code_point(WStringView text, std::size_t& i)
-{
-    char32_t c = text[i++];
-    if (c >= 0xD800 && c <= 0xDBFF) {
-        if (i < text.size() && text[i] >= 0xDC00 && text[i] <= 0xDFFF) {
-            char32_t low = text[i++];
-            return 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+    void append_utf8(std::string& out, char32_t cp)
+    {
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
         }
-        return 0xFFFD;
     }
-    if (c >= 0xDC00 && c <= 0xDFFF)
-        return 0xFFFD;
-    return c;
-}
+
+    // Reads one code point starting at text[i]; advances i. Unpaired surrogates give U+FFFD.
+    char32_t next_code_point(WStringView text, std::size_t& i)
+    {
+        char32_t c = text[i++];
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i < text.size() && text[i] >= 0xDC00 && text[i] <= 0xDFFF) {
+                char32_t low = text[i++];
+                return 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+            }
+            return 0xFFFD;
+        }
+        if (c >= 0xDC00 && c <= 0xDFFF)
+            return 0xFFFD;
+        return c;
+    }
 
 } // namespace
 

@@ -25,8 +25,14 @@ WString from_utf8(std::string_view text);
 
 WString to_wstring(std::int64_t value);
 WString to_wstring(std::uint64_t value);
-inline WString to_wstring(std::int32_t value) { return to_wstring(static_cast<std::int64_t>(value)); }
-inline WString to_wstring(std::uint32_t value) { return to_wstring(static_cast<std::uint64_t>(value)); }
+inline WString to_wstring(std::int32_t value)
+{
+    return to_wstring(static_cast<std::int64_t>(value));
+}
+inline WString to_wstring(std::uint32_t value)
+{
+    return to_wstring(static_cast<std::uint64_t>(value));
+}
 
 // Lower-cases ASCII letters only; the comparisons that use it work on names and paths.
 WString ascii_lower(WStringView text);

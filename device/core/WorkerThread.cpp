@@ -48,8 +48,8 @@ bool WorkerThread::wait(std::uint32_t milliseconds)
         return true;
     {
         std::unique_lock lock(m_shared->mutex);
-        if (!m_shared->ended.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                [&] { return m_shared->finished; }))
+        if (!m_shared->ended.wait_for(
+                lock, std::chrono::milliseconds(milliseconds), [&] { return m_shared->finished; }))
             return false;
     }
     m_thread.join();
@@ -91,7 +91,8 @@ void EventObject::wait()
 bool EventObject::wait_for(std::uint32_t milliseconds)
 {
     std::unique_lock lock(m_mutex);
-    if (!m_signal.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return m_signalled; }))
+    if (!m_signal.wait_for(
+            lock, std::chrono::milliseconds(milliseconds), [&] { return m_signalled; }))
         return false;
     if (m_reset == EventReset::Automatic)
         m_signalled = false;

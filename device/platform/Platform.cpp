@@ -3,6 +3,7 @@
 #include "device/platform/linux/FileSettingsStore.h"
 #include "device/platform/linux/LinuxClock.h"
 #include "device/platform/linux/LinuxSystem.h"
+#include "device/platform/linux/MemoryClipboard.h"
 
 #include <memory>
 #include <mutex>
@@ -28,6 +29,8 @@ void install_default_platform()
             = std::make_unique<FileSettingsStore>(FileSettingsStore::default_path()).release();
     if (!services.system)
         services.system = std::make_unique<LinuxSystem>().release();
+    if (!services.clipboard)
+        services.clipboard = std::make_unique<MemoryClipboard>().release();
 }
 
 Clock& platform_clock()
@@ -49,6 +52,17 @@ System& platform_system()
     if (!platform().system)
         install_default_platform();
     return *platform().system;
+}
+
+} // namespace corvane
+
+namespace corvane {
+
+Clipboard& platform_clipboard()
+{
+    if (!platform().clipboard)
+        install_default_platform();
+    return *platform().clipboard;
 }
 
 } // namespace corvane

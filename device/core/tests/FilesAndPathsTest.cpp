@@ -1,4 +1,6 @@
+#include "device/core/Clipboard.h"
 #include "device/core/File.h"
+#include "device/core/FindFiles.h"
 #include "device/core/Paths.h"
 #include "device/core/testing/TestEnvironment.h"
 
@@ -15,7 +17,8 @@ TEST(Paths, macros_expand_only_at_the_start)
     WString folder = expand_path(u"%app_path%");
     ASSERT_FALSE(folder.empty());
     EXPECT_NE(folder.back(), u'/');
-    EXPECT_EQ(expand_path(u"%app_path%\\skins\\bin\\splash.skin"), folder + u"/skins/bin/splash.skin");
+    EXPECT_EQ(
+        expand_path(u"%app_path%\\skins\\bin\\splash.skin"), folder + u"/skins/bin/splash.skin");
     EXPECT_EQ(expand_path(u"%app_path%/x"), folder + u"/x");
     EXPECT_EQ(expand_path(u"a/%app_path%\\b"), u"a/%app_path%/b");
     EXPECT_EQ(expand_path(u"%App_Path%/x"), u"%App_Path%/x"); // case-sensitive
@@ -94,12 +97,13 @@ TEST(File, atomic_replacement)
     WString path = from_utf8(env.folder() + "/cache.dat");
     ASSERT_TRUE(write_file_atomically(path, "old", 3, true));
     ASSERT_TRUE(write_file_atomically(path, "newer", 5, true));
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(stat(to_utf8(path).c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     auto content = read_whole_file(path);
     ASSERT_TRUE(content);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(content->data()), content->size()), "newer");
+    EXPECT_EQ(
+        std::string(reinterpret_cast<const char*>(content->data()), content->size()), "newer");
 
     // A folder in the way of the rename: the write fails and the folder is untouched.
     WString blocked = from_utf8(env.folder() + "/blocked");
@@ -110,4 +114,69 @@ TEST(File, atomic_replacement)
 
     for (auto& entry : std::filesystem::directory_iterator(env.folder()))
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+}
+
+namespace {
+
+struct Collector final : FileVisitor {
+    std::vector<std::string> seen;
+    std::size_t stop_after { 1000 };
+    bool file_found(const WString& path) override
+    {
+        seen.push_back("F " + to_utf8(path));
+        return seen.size() < stop_after;
+    }
+    bool folder_found(const WString& path) override
+    {
+        seen.push_back("D " + to_utf8(path));
+        return seen.size() < stop_after;
+    }
+};
+
+} // namespace
+
+// Files first, then folders, in name order; "do_not_search" turns the folder pass off; a visitor
+// that answers false stops the whole scan.
+TEST(FindFiles, visits_files_then_folders)
+{
+    test::TestEnvironment env;
+    namespace fs = std::filesystem;
+    fs::create_directories(env.folder() + "/skins/sub");
+    for (const char* name :
+        { "/skins/b.skin", "/skins/a.SKIN", "/skins/c.bmp", "/skins/sub/d.skin" })
+        std::ofstream(env.folder() + name) << "x";
+    WString root = from_utf8(env.folder() + "/skins");
+    std::string r = env.folder() + "/skins";
+
+    Collector flat;
+    EXPECT_TRUE(find_files(flat, root, u"*.skin", u"do_not_search", false));
+    EXPECT_EQ(flat.seen, (std::vector<std::string> { "F " + r + "/a.SKIN", "F " + r + "/b.skin" }));
+
+    Collector deep;
+    find_files(deep, root, u"*.skin", u"*", true);
+    EXPECT_EQ(deep.seen,
+        (std::vector<std::string> { "F " + r + "/a.SKIN", "F " + r + "/b.skin", "D " + r + "/sub",
+            "F " + r + "/sub/d.skin" }));
+
+    Collector stopped;
+    stopped.stop_after = 1;
+    EXPECT_TRUE(find_files(stopped, root, u"*", u"*", true));
+    EXPECT_EQ(stopped.seen.size(), 1u);
+
+    Collector missing;
+    EXPECT_TRUE(find_files(missing, u"/nonexistent/folder", u"*", u"*", true));
+    EXPECT_TRUE(missing.seen.empty());
+}
+
+TEST(Clipboard, unicode_text_round_trip_and_odd_sizes)
+{
+    write_clipboard_text(u"--START-OF-TICKET--Задача--END-OF-TICKET--");
+    EXPECT_EQ(read_clipboard_text(), WString(u"--START-OF-TICKET--Задача--END-OF-TICKET--"));
+    // Foreign data without a terminating zero and with an odd byte count.
+    ASSERT_TRUE(platform_clipboard().set(13, { 'h', 0, 'i', 0, '!' }, true));
+    EXPECT_EQ(read_clipboard_text(), WString(u"hi"));
+    ASSERT_TRUE(platform_clipboard().set(1, { 'x' }, true));
+    EXPECT_FALSE(read_clipboard_text());
+    ClipboardReader plain(ClipboardFormat::Text);
+    EXPECT_EQ(plain.size(), 1u);
 }

@@ -1,5 +1,5 @@
-#include "device/core/FatalFault.h"
 #include "device/core/Log.h"
+#include "device/core/FatalFault.h"
 #include "device/core/Paths.h"
 #include "device/core/Registry.h"
 #include "device/core/testing/TestEnvironment.h"

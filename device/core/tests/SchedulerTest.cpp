@@ -325,6 +325,7 @@ TEST(SchedulerFaults, misuse_is_fatal_with_the_right_line)
         },
         ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(last_log_line(),
-        u"Gluck: Some active objects still live while scheduler is terminating active_counter=1 @ \n");
+        u"Gluck: Some active objects still live while scheduler is terminating active_counter=1 @ "
+        u"\n");
     (void)reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 0);
 }

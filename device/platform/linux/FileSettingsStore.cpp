@@ -14,65 +14,68 @@ namespace corvane {
 
 namespace {
 
-std::u16string lower(const std::u16string& text) { return ascii_lower(text); }
+    std::u16string lower(const std::u16string& text)
+    {
+        return ascii_lower(text);
+    }
 
-std::string quote(const std::string& text)
-{
-    std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
+    std::string quote(const std::string& text)
+    {
+        std::string out = "\"";
+        for (char c : text) {
+            switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += c;
+            }
+        }
+        return out + "\"";
+    }
+
+    // Reads a quoted string starting at text[pos] == '"'; answers the position after the closing
+    // quote, or npos when the string is not closed.
+    std::size_t unquote(const std::string& text, std::size_t pos, std::string& out)
+    {
+        out.clear();
+        for (std::size_t i = pos + 1; i < text.size(); ++i) {
+            char c = text[i];
+            if (c == '"')
+                return i + 1;
+            if (c == '\\') {
+                if (++i >= text.size())
+                    return std::string::npos;
+                char e = text[i];
+                out += e == 'n' ? '\n' : e == 'r' ? '\r' : e;
+                continue;
+            }
             out += c;
         }
+        return std::string::npos;
     }
-    return out + "\"";
-}
 
-// Reads a quoted string starting at text[pos] == '"'; answers the position after the closing
-// quote, or npos when the string is not closed.
-std::size_t unquote(const std::string& text, std::size_t pos, std::string& out)
-{
-    out.clear();
-    for (std::size_t i = pos + 1; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '"')
-            return i + 1;
-        if (c == '\\') {
-            if (++i >= text.size())
-                return std::string::npos;
-            char e = text[i];
-            out += e == 'n' ? '\n' : e == 'r' ? '\r' : e;
-            continue;
-        }
-        out += c;
+    bool mkdirs(const std::string& folder)
+    {
+        if (folder.empty())
+            return true;
+        struct stat st { };
+        if (stat(folder.c_str(), &st) == 0)
+            return S_ISDIR(st.st_mode);
+        std::size_t slash = folder.find_last_of('/');
+        if (slash != std::string::npos && slash > 0 && !mkdirs(folder.substr(0, slash)))
+            return false;
+        return mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
     }
-    return std::string::npos;
-}
-
-bool mkdirs(const std::string& folder)
-{
-    if (folder.empty())
-        return true;
-    struct stat st {};
-    if (stat(folder.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode);
-    std::size_t slash = folder.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !mkdirs(folder.substr(0, slash)))
-        return false;
-    return mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
-}
 
 } // namespace
 
@@ -98,13 +101,14 @@ std::string FileSettingsStore::default_path()
 void FileSettingsStore::reload_if_changed()
 {
     FileStamp stamp;
-    struct stat st {};
+    struct stat st { };
     if (stat(m_path.c_str(), &st) == 0) {
         stamp.exists = true;
         stamp.device = st.st_dev;
         stamp.inode = st.st_ino;
         stamp.size = st.st_size;
-        stamp.mtime_ns = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+        stamp.mtime_ns
+            = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     }
     if (m_loaded && stamp == m_stamp)
         return;

@@ -25,46 +25,46 @@ std::string LinuxSystem::executable_path() const
 
 namespace {
 
-std::string home_folder()
-{
-    const char* home = std::getenv("HOME");
-    return home && *home ? home : "";
-}
-
-// Looks a folder up in ~/.config/user-dirs.dirs (XDG_DOCUMENTS_DIR="$HOME/Documents").
-std::string xdg_user_dir(const std::string& name, const std::string& fallback)
-{
-    std::string home = home_folder();
-    if (home.empty())
-        return {};
-    std::string config = std::getenv("XDG_CONFIG_HOME") && *std::getenv("XDG_CONFIG_HOME")
-        ? std::getenv("XDG_CONFIG_HOME")
-        : home + "/.config";
-    std::ifstream file(config + "/user-dirs.dirs");
-    std::string line;
-    std::string key = "XDG_" + name + "_DIR=";
-    while (std::getline(file, line)) {
-        if (line.rfind(key, 0) != 0)
-            continue;
-        std::string value = line.substr(key.size());
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-            value = value.substr(1, value.size() - 2);
-        if (value.rfind("$HOME", 0) == 0)
-            value = home + value.substr(5);
-        if (!value.empty())
-            return value;
+    std::string home_folder()
+    {
+        const char* home = std::getenv("HOME");
+        return home && *home ? home : "";
     }
-    return home + "/" + fallback;
-}
 
-std::string data_home()
-{
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    if (xdg && *xdg)
-        return xdg;
-    std::string home = home_folder();
-    return home.empty() ? "" : home + "/.local/share";
-}
+    // Looks a folder up in ~/.config/user-dirs.dirs (XDG_DOCUMENTS_DIR="$HOME/Documents").
+    std::string xdg_user_dir(const std::string& name, const std::string& fallback)
+    {
+        std::string home = home_folder();
+        if (home.empty())
+            return {};
+        std::string config = std::getenv("XDG_CONFIG_HOME") && *std::getenv("XDG_CONFIG_HOME")
+            ? std::getenv("XDG_CONFIG_HOME")
+            : home + "/.config";
+        std::ifstream file(config + "/user-dirs.dirs");
+        std::string line;
+        std::string key = "XDG_" + name + "_DIR=";
+        while (std::getline(file, line)) {
+            if (line.rfind(key, 0) != 0)
+                continue;
+            std::string value = line.substr(key.size());
+            if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+                value = value.substr(1, value.size() - 2);
+            if (value.rfind("$HOME", 0) == 0)
+                value = home + value.substr(5);
+            if (!value.empty())
+                return value;
+        }
+        return home + "/" + fallback;
+    }
+
+    std::string data_home()
+    {
+        const char* xdg = std::getenv("XDG_DATA_HOME");
+        if (xdg && *xdg)
+            return xdg;
+        std::string home = home_folder();
+        return home.empty() ? "" : home + "/.local/share";
+    }
 
 } // namespace
 
@@ -151,7 +151,8 @@ std::vector<std::u16string> LinuxSystem::emergency_numbers() const
 {
     // A multi-string value: numbers separated by ";" ("112;911").
     std::vector<std::u16string> numbers;
-    auto value = platform_settings().read(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"EmergencyNumbers");
+    auto value
+        = platform_settings().read(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"EmergencyNumbers");
     if (!value)
         return numbers;
     const auto* text = std::get_if<std::u16string>(&*value);
