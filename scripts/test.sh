@@ -21,7 +21,7 @@ if [ "${SKIP_ASAN:-0}" != 1 ]; then
 fi
 
 if [ "$fuzz_seconds" != 0 ]; then
-    CC=clang CXX=clang++ ./scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    CC=clang CXX=clang++ BUILD_TARGET=fuzzers ./scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCORVANE_FUZZ=ON -DCORVANE_LAUNCHER=OFF -DCORVANE_BENCH=OFF || exit 1
     for fuzzer in build-fuzz/bin/fuzz_*; do
         [ -x "$fuzzer" ] || continue
