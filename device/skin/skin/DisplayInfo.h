@@ -23,6 +23,20 @@ struct DisplayInfo {
         return dpi >= 384 ? 2 : dpi >= 192 ? 1 : 0;
     }
 
+    // A freshly built description: the usable area is the whole display, and a rotation the
+    // display cannot report (anything but 0..3) reads as 0.
+    static DisplayInfo make(
+        std::int32_t width, std::int32_t height, std::int32_t rotation, std::int32_t dpi)
+    {
+        DisplayInfo info;
+        info.width = info.work_width = width;
+        info.height = info.work_height = height;
+        info.rotation = rotation >= 0 && rotation <= 3 ? rotation : 0;
+        info.dpi = dpi;
+        info.scale_shift = scale_shift_for_dpi(dpi);
+        return info;
+    }
+
     // Two descriptions are the same display when size, rotation and dpi agree; the usable
     // area may differ (the input panel moves it).
     friend bool operator==(const DisplayInfo& a, const DisplayInfo& b)

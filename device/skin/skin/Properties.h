@@ -1,7 +1,9 @@
 #pragma once
 
 #include "device/core/Text.h"
+#include "device/skin/render/Bitmap.h"
 #include "device/skin/render/Color.h"
+#include "device/skin/render/FontRep.h"
 #include "device/skin/render/Geometry.h"
 #include "device/skin/skin/Node.h"
 
@@ -13,10 +15,8 @@
 
 namespace corvane {
 
-class FontRep;
 class ReloadListener;
 struct DisplayInfo;
-struct ImageReference;
 struct SkinContent;
 
 // The loaded skin and the current language table. One object lives for the whole run; each
@@ -43,13 +43,11 @@ public:
     // Typed look-ups. Each searches only the array of its own kind, so an integer and a string
     // may share a name. Points and picture coordinates come back scaled.
     std::uint32_t get_integer(const Node& node, WStringView name, std::uint32_t fallback) const;
-    const std::shared_ptr<FontRep>& get_font(
-        const Node& node, WStringView name, const std::shared_ptr<FontRep>& fallback) const;
+    const Font& get_font(const Node& node, WStringView name, const Font& fallback) const;
     Point get_point(const Node& node, WStringView name, Point fallback) const;
     // The string as stored in the skin; pass empty_string() for a missing string to read empty.
     const WString& get_string(const Node& node, WStringView name, const WString& fallback) const;
-    ImageReference get_picture(
-        const Node& node, WStringView name, const ImageReference& fallback) const;
+    ImageRef get_picture(const Node& node, WStringView name, const ImageRef& fallback) const;
     // Colours from the skin always have alpha 255.
     Color get_color(const Node& node, WStringView name, Color fallback) const;
 
@@ -61,9 +59,9 @@ public:
 
     // The tables of the loaded skin, in file order.
     std::size_t picture_count() const;
-    const ImageReference& picture(std::size_t index) const;
+    const ImageRef& picture(std::size_t index) const;
     std::size_t font_count() const;
-    const std::shared_ptr<FontRep>& font(std::size_t index) const;
+    const Font& font(std::size_t index) const;
 
     // Reload listeners are not owned; they remove themselves before they are destroyed.
     void add_reload_listener(ReloadListener& listener);
@@ -80,7 +78,7 @@ public:
     // The program's shared empty string, the usual fallback of get_string.
     static const WString& empty_string();
     // The shared empty font handle.
-    static const std::shared_ptr<FontRep>& no_font();
+    static const Font& no_font();
 
 private:
     std::unique_ptr<SkinContent> m_content;
