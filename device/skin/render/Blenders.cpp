@@ -1,0 +1,460 @@
+#include "device/skin/render/Blenders.h"
+
+#include "device/skin/render/PixelOps.h"
+#include "device/skin/render/Surface.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace corvane {
+
+namespace {
+
+    using namespace pixel_ops;
+
+    // The four span operations for a per-pixel rule `Rule::apply(s, d)`. Each loop is a plain
+    // indexed loop the compiler can vectorise; the rules are branch-free selects.
+    template<typename Rule> class RuleBlender : public Blender {
+    public:
+        explicit RuleBlender(Rule rule = {})
+            : m_rule(rule)
+        {
+        }
+
+        std::unique_ptr<Blender> clone() const override
+        {
+            return std::make_unique<RuleBlender>(m_rule);
+        }
+
+        void copy(
+            Pixel* dst, const SourceRow& src, std::int32_t x, std::int32_t count) const override
+        {
+            const Pixel* s = src.pixels + x;
+            const Rule rule = m_rule;
+            for (std::int32_t i = 0; i < count; ++i)
+                dst[i] = rule.apply(s[i], dst[i]);
+        }
+
+        void scaled_copy(Pixel* dst, const SourceRow& src, std::uint32_t x_fixed,
+            std::uint32_t step_fixed, std::int32_t count) const override
+        {
+            const Pixel* s = src.pixels;
+            const Rule rule = m_rule;
+            for (std::int32_t i = 0; i < count; ++i) {
+                dst[i] = rule.apply(s[x_fixed >> 10], dst[i]);
+                x_fixed += step_fixed;
+            }
+        }
+
+        void shifted_copy(Pixel* dst, const SourceRow& src, std::int32_t coord, std::int32_t shift,
+            std::int32_t count) const override
+        {
+            const Pixel* s = src.pixels;
+            const Rule rule = m_rule;
+            if (shift == 0) {
+                copy(dst, src, coord, count);
+                return;
+            }
+            if (shift == 1) {
+                // Each source pixel covers two destination pixels: handle a leading odd half, then
+                // whole pairs.
+                std::int32_t i = 0;
+                if (coord & 1) {
+                    dst[0] = rule.apply(s[coord >> 1], dst[0]);
+                    i = 1;
+                }
+                const Pixel* sp = s + ((coord + i) >> 1);
+                std::int32_t pairs = (count - i) >> 1;
+                Pixel* dp = dst + i;
+                for (std::int32_t k = 0; k < pairs; ++k) {
+                    Pixel v = sp[k];
+                    dp[2 * k] = rule.apply(v, dp[2 * k]);
+                    dp[2 * k + 1] = rule.apply(v, dp[2 * k + 1]);
+                }
+                i += pairs * 2;
+                if (i < count)
+                    dst[i] = rule.apply(s[(coord + i) >> 1], dst[i]);
+                return;
+            }
+            for (std::int32_t i = 0; i < count; ++i)
+                dst[i] = rule.apply(s[(coord + i) >> shift], dst[i]);
+        }
+
+        void shifted_tiled_copy(Pixel* dst, const SourceRow& src, std::int32_t coord,
+            std::int32_t start, std::int32_t end, std::int32_t shift,
+            std::int32_t count) const override
+        {
+            // Runs of the range between wraps go through the untiled loop.
+            while (count > 0) {
+                std::int32_t run = std::min(count, end - coord);
+                shifted_copy(dst, src, coord, shift, run);
+                dst += run;
+                count -= run;
+                coord = start;
+            }
+        }
+
+        void fill(Pixel* dst, std::int32_t count) const override
+        {
+            if constexpr (Rule::has_fill)
+                m_rule.fill(dst, count);
+        }
+
+    protected:
+        Rule m_rule;
+    };
+
+    struct PlainRule {
+        static constexpr bool has_fill = false;
+        static Pixel apply(Pixel s, Pixel) { return s; }
+    };
+
+    // Plain copy is a memory copy; shifted copies are the pixel-replication loops.
+    class PlainCopyBlender final : public RuleBlender<PlainRule> {
+    public:
+        std::unique_ptr<Blender> clone() const override
+        {
+            return std::make_unique<PlainCopyBlender>();
+        }
+
+        void copy(
+            Pixel* dst, const SourceRow& src, std::int32_t x, std::int32_t count) const override
+        {
+            if (count > 0)
+                std::memmove(dst, src.pixels + x, std::size_t(count) * sizeof(Pixel));
+        }
+
+        void shifted_copy(Pixel* dst, const SourceRow& src, std::int32_t coord, std::int32_t shift,
+            std::int32_t count) const override
+        {
+            if (shift != 1 || count <= 0) {
+                RuleBlender::shifted_copy(dst, src, coord, shift, count);
+                return;
+            }
+            const Pixel* s = src.pixels;
+            std::int32_t i = 0;
+            if (coord & 1)
+                dst[i++] = s[coord >> 1];
+            // Destination pairs that start on a word boundary get the doubled source pixel in one
+            // store.
+            const Pixel* sp = s + ((coord + i) >> 1);
+            std::int32_t pairs = (count - i) >> 1;
+            Pixel* dp = dst + i;
+            if ((reinterpret_cast<std::uintptr_t>(dp) & 2) == 0) {
+                auto* words = reinterpret_cast<PixelPair*>(dp);
+                for (std::int32_t k = 0; k < pairs; ++k)
+                    words[k] = sp[k] | (std::uint32_t(sp[k]) << 16);
+            } else {
+                for (std::int32_t k = 0; k < pairs; ++k) {
+                    dp[2 * k] = sp[k];
+                    dp[2 * k + 1] = sp[k];
+                }
+            }
+            i += pairs * 2;
+            if (i < count)
+                dst[i] = s[(coord + i) >> 1];
+        }
+    };
+
+    struct SolidFillRule {
+        static constexpr bool has_fill = true;
+        Pixel value;
+        Pixel apply(Pixel, Pixel) const { return value; }
+        void fill(Pixel* dst, std::int32_t count) const { fill_span(dst, value, count); }
+    };
+
+    struct ColorKeyRule {
+        static constexpr bool has_fill = false;
+        static Pixel apply(Pixel s, Pixel d) { return s == transparent_pixel ? d : s; }
+    };
+
+    template<int Level> struct ShadowRule {
+        static constexpr bool has_fill = false;
+        static Pixel apply(Pixel s, Pixel d)
+        {
+            Pixel shade;
+            if constexpr (Level == 1)
+                shade = quarter(d);
+            else if constexpr (Level == 2)
+                shade = half(d);
+            else
+                shade = three_quarters(d);
+            Pixel shadow = static_cast<Pixel>(s + shade);
+            Pixel drawn = (s & opaque_bit) ? s : shadow;
+            return s == transparent_pixel ? d : drawn;
+        }
+    };
+
+    struct OpaqueOnlyRule {
+        static constexpr bool has_fill = false;
+        static Pixel apply(Pixel s, Pixel d)
+        {
+            return (s != transparent_pixel && (s & opaque_bit)) ? s : d;
+        }
+    };
+
+    struct TintRule {
+        static constexpr bool has_fill = false;
+        std::uint32_t red, green, blue;
+        Pixel apply(Pixel s, Pixel) const { return tint(s, red, green, blue); }
+    };
+
+    struct TintMergeRule {
+        static constexpr bool has_fill = false;
+        std::uint32_t red, green, blue;
+        Pixel apply(Pixel s, Pixel d) const
+        {
+            return static_cast<Pixel>(tint(s, red, green, blue) | d);
+        }
+    };
+
+    struct TextMergeRule {
+        static constexpr bool has_fill = false;
+        static Pixel apply(Pixel s, Pixel d)
+        {
+            return s != d ? static_cast<Pixel>(s | opaque_bit) : s;
+        }
+    };
+
+    // Darkening ignores the source: every operation darkens the destination.
+    struct DimRule {
+        static constexpr bool has_fill = true;
+        std::uint32_t k;
+        Pixel apply(Pixel, Pixel d) const { return dim(d, k); }
+        void fill(Pixel* dst, std::int32_t count) const
+        {
+            if (k >= 16)
+                return;
+            if (k == 0) {
+                fill_span(dst, 0, count);
+                return;
+            }
+            for (std::int32_t i = 0; i < count; ++i)
+                dst[i] = dim(dst[i], k);
+        }
+    };
+
+    class DimBlender final : public RuleBlender<DimRule> {
+    public:
+        using RuleBlender::RuleBlender;
+        std::unique_ptr<Blender> clone() const override
+        {
+            return std::make_unique<DimBlender>(m_rule);
+        }
+        void copy(Pixel* dst, const SourceRow&, std::int32_t, std::int32_t count) const override
+        {
+            fill(dst, count);
+        }
+        void scaled_copy(Pixel* dst, const SourceRow&, std::uint32_t, std::uint32_t,
+            std::int32_t count) const override
+        {
+            fill(dst, count);
+        }
+        void shifted_copy(Pixel* dst, const SourceRow&, std::int32_t, std::int32_t,
+            std::int32_t count) const override
+        {
+            fill(dst, count);
+        }
+    };
+
+    // Reads a mask of the source's size at the source coordinates; the opacity scales the mask.
+    class MaskBlender final : public Blender {
+    public:
+        MaskBlender(std::shared_ptr<const Surface> mask, int opacity)
+            : m_mask(std::move(mask))
+            , m_opacity(std::clamp(opacity, 0, 256))
+        {
+        }
+
+        std::unique_ptr<Blender> clone() const override
+        {
+            return std::make_unique<MaskBlender>(m_mask, m_opacity);
+        }
+
+        void copy(
+            Pixel* dst, const SourceRow& src, std::int32_t x, std::int32_t count) const override
+        {
+            const Pixel* m = mask_row(src, x, count);
+            if (!m)
+                return;
+            const Pixel* s = src.pixels + x;
+            if (m_opacity == 256) {
+                for (std::int32_t i = 0; i < count; ++i)
+                    dst[i] = blend(s[i], dst[i], m[i] & 0x1F);
+            } else {
+                for (std::int32_t i = 0; i < count; ++i)
+                    dst[i] = blend(s[i], dst[i], ((m[i] & 0x1F) * m_opacity) >> 8);
+            }
+        }
+
+        void scaled_copy(Pixel* dst, const SourceRow& src, std::uint32_t x_fixed,
+            std::uint32_t step_fixed, std::int32_t count) const override
+        {
+            if (count <= 0)
+                return;
+            std::int32_t last
+                = std::int32_t((x_fixed + std::uint32_t(count - 1) * step_fixed) >> 10);
+            const Pixel* m = mask_row(
+                src, std::int32_t(x_fixed >> 10), last - std::int32_t(x_fixed >> 10) + 1);
+            if (!m)
+                return;
+            m -= x_fixed >> 10;
+            for (std::int32_t i = 0; i < count; ++i) {
+                std::uint32_t sx = x_fixed >> 10;
+                dst[i] = blend(src.pixels[sx], dst[i], scaled_mask(m[sx]));
+                x_fixed += step_fixed;
+            }
+        }
+
+        void shifted_copy(Pixel* dst, const SourceRow& src, std::int32_t coord, std::int32_t shift,
+            std::int32_t count) const override
+        {
+            if (count <= 0)
+                return;
+            std::int32_t first = coord >> shift;
+            const Pixel* m = mask_row(src, first, ((coord + count - 1) >> shift) - first + 1);
+            if (!m)
+                return;
+            m -= first;
+            for (std::int32_t i = 0; i < count; ++i) {
+                std::int32_t sx = (coord + i) >> shift;
+                dst[i] = blend(src.pixels[sx], dst[i], scaled_mask(m[sx]));
+            }
+        }
+
+        void shifted_tiled_copy(Pixel* dst, const SourceRow& src, std::int32_t coord,
+            std::int32_t start, std::int32_t end, std::int32_t shift,
+            std::int32_t count) const override
+        {
+            while (count > 0) {
+                std::int32_t run = std::min(count, end - coord);
+                shifted_copy(dst, src, coord, shift, run);
+                dst += run;
+                count -= run;
+                coord = start;
+            }
+        }
+
+    private:
+        static Pixel blend(Pixel s, Pixel d, std::int32_t m)
+        {
+            if (m == 0)
+                return d;
+            if (m >= 31)
+                return s;
+            return mix(s, d, m);
+        }
+        std::int32_t scaled_mask(Pixel m) const { return ((m & 0x1F) * m_opacity) >> 8; }
+
+        // The mask pixels under source columns [x, x + count) of the source row, or nothing when
+        // the mask does not cover them.
+        const Pixel* mask_row(const SourceRow& src, std::int32_t x, std::int32_t count) const
+        {
+            if (!m_mask || src.y < 0 || src.y >= m_mask->height() || x < 0 || count < 0
+                || x + count > m_mask->width())
+                return nullptr;
+            return m_mask->row(src.y) + x;
+        }
+
+        std::shared_ptr<const Surface> m_mask;
+        int m_opacity;
+    };
+
+} // namespace
+
+std::unique_ptr<Blender> make_plain_copy_blender()
+{
+    return std::make_unique<PlainCopyBlender>();
+}
+
+std::unique_ptr<Blender> make_solid_fill_blender(Color color)
+{
+    return std::make_unique<RuleBlender<SolidFillRule>>(SolidFillRule { color.to_565() });
+}
+
+std::unique_ptr<Blender> make_color_key_blender()
+{
+    return std::make_unique<RuleBlender<ColorKeyRule>>();
+}
+
+std::unique_ptr<Blender> make_shadow_blender(int level)
+{
+    if (level <= 1)
+        return std::make_unique<RuleBlender<ShadowRule<1>>>();
+    if (level == 2)
+        return std::make_unique<RuleBlender<ShadowRule<2>>>();
+    return std::make_unique<RuleBlender<ShadowRule<3>>>();
+}
+
+std::unique_ptr<Blender> make_opaque_only_blender()
+{
+    return std::make_unique<RuleBlender<OpaqueOnlyRule>>();
+}
+
+std::unique_ptr<Blender> make_tint_blender(
+    std::uint32_t red, std::uint32_t green, std::uint32_t blue)
+{
+    return std::make_unique<RuleBlender<TintRule>>(TintRule { red, green, blue });
+}
+
+std::unique_ptr<Blender> make_tint_merge_blender(
+    std::uint32_t red, std::uint32_t green, std::uint32_t blue)
+{
+    return std::make_unique<RuleBlender<TintMergeRule>>(TintMergeRule { red, green, blue });
+}
+
+std::unique_ptr<Blender> make_text_merge_blender()
+{
+    return std::make_unique<RuleBlender<TextMergeRule>>();
+}
+
+std::unique_ptr<Blender> make_dim_blender_level(int k)
+{
+    return std::make_unique<DimBlender>(
+        DimRule { static_cast<std::uint32_t>(std::clamp(k, 0, 16)) });
+}
+
+std::unique_ptr<Blender> make_dim_blender(int value)
+{
+    return make_dim_blender_level((value + 8) / 16);
+}
+
+std::unique_ptr<Blender> make_alpha_blender(std::int64_t alpha)
+{
+    std::int64_t entry = alpha < 0 ? 0 : std::min<std::int64_t>(alpha / 64, 4);
+    switch (entry) {
+    case 0:
+        return make_color_key_blender();
+    case 1:
+    case 2:
+    case 3:
+        return make_shadow_blender(static_cast<int>(entry));
+    default:
+        return make_opaque_only_blender();
+    }
+}
+
+std::unique_ptr<Blender> make_mask_blender(std::shared_ptr<const Surface> mask, int opacity)
+{
+    return std::make_unique<MaskBlender>(std::move(mask), opacity);
+}
+
+const Blender& plain_copy_blender()
+{
+    static const PlainCopyBlender blender;
+    return blender;
+}
+
+const Blender& color_key_blender()
+{
+    static const RuleBlender<ColorKeyRule> blender;
+    return blender;
+}
+
+const Blender& text_merge_blender()
+{
+    static const RuleBlender<TextMergeRule> blender;
+    return blender;
+}
+
+} // namespace corvane

@@ -1,0 +1,169 @@
+#include "device/skin/render/BmpFile.h"
+
+#include "device/core/File.h"
+#include "device/core/Log.h"
+
+#include <cstring>
+#include <limits>
+
+namespace corvane {
+
+namespace {
+
+    constexpr std::size_t file_header_size = 14;
+    constexpr std::size_t info_header_size = 40;
+    constexpr std::uint32_t saved_pixel_offset = 70; // headers plus the four mask words
+    constexpr std::int32_t max_side = 1 << 15;
+
+    std::uint16_t read_u16(const std::uint8_t* p)
+    {
+        return std::uint16_t(p[0] | (p[1] << 8));
+    }
+    std::uint32_t read_u32(const std::uint8_t* p)
+    {
+        return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16)
+            | (std::uint32_t(p[3]) << 24);
+    }
+
+    void put_u16(std::uint8_t*& p, std::uint16_t v)
+    {
+        *p++ = std::uint8_t(v);
+        *p++ = std::uint8_t(v >> 8);
+    }
+    void put_u32(std::uint8_t*& p, std::uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            *p++ = std::uint8_t(v >> (8 * i));
+    }
+
+    bool fail(std::string* why, const char* reason)
+    {
+        if (why)
+            *why = reason;
+        return false;
+    }
+
+} // namespace
+
+std::unique_ptr<Surface> decode_bmp_565(
+    const std::uint8_t* data, std::size_t size, std::string* why)
+{
+    if (!data || size < file_header_size + info_header_size) {
+        fail(why, "file is shorter than its headers");
+        return nullptr;
+    }
+    const std::uint8_t* info = data + file_header_size;
+    std::uint32_t pixel_offset = read_u32(data + 10);
+    auto width = std::int32_t(read_u32(info + 4));
+    auto height = std::int32_t(read_u32(info + 8));
+    std::uint16_t bit_count = read_u16(info + 14);
+    if (bit_count != 16) {
+        fail(why, "not 16bit");
+        return nullptr;
+    }
+    if (width <= 0 || height == 0 || width > max_side || height > max_side || height < -max_side) {
+        fail(why, "bad dimensions");
+        return nullptr;
+    }
+    if (pixel_offset < file_header_size + info_header_size || pixel_offset > size) {
+        fail(why, "pixel data offset outside the file");
+        return nullptr;
+    }
+    bool bottom_up = height > 0;
+    std::int32_t rows = bottom_up ? height : -height;
+    std::size_t row_bytes = std::size_t(width) * 2;
+    std::size_t stride = std::size_t((16 * std::int64_t(width) + 31) / 32 * 4);
+    // The last row needs no padding after it.
+    std::size_t needed = stride * std::size_t(rows - 1) + row_bytes;
+    if (size - pixel_offset < needed) {
+        fail(why, "pixel data truncated");
+        return nullptr;
+    }
+    std::unique_ptr<Surface> surface = Surface::allocate(width, rows);
+    if (!surface) {
+        fail(why, "out of memory");
+        return nullptr;
+    }
+    const std::uint8_t* pixels = data + pixel_offset;
+    for (std::int32_t i = 0; i < rows; ++i) {
+        std::int32_t y = bottom_up ? rows - 1 - i : i;
+        const std::uint8_t* in = pixels + stride * std::size_t(i);
+        Pixel* out = surface->row(y);
+        for (std::int32_t x = 0; x < width; ++x)
+            out[x] = read_u16(in + 2 * x);
+    }
+    return surface;
+}
+
+Bitmap load_565(WStringView path)
+{
+    std::optional<SharedBuffer> file = read_whole_file(path);
+    if (!file) {
+        get_log() << u"load_565 " << path << u" cannot be read\n";
+        return {};
+    }
+    std::string why;
+    std::unique_ptr<Surface> surface = decode_bmp_565(file->data(), file->size(), &why);
+    if (!surface) {
+        if (why == "not 16bit")
+            get_log() << u"load_565 " << path << u" is not 16bit bitmap\n";
+        else
+            get_log() << u"load_565 " << path << u" is damaged: " << why << u"\n";
+        return {};
+    }
+    return Bitmap(std::shared_ptr<const Surface>(std::move(surface)), WString(path));
+}
+
+std::size_t VectorByteSink::write(const void* bytes, std::size_t size)
+{
+    auto* p = static_cast<const std::uint8_t*>(bytes);
+    m_bytes.insert(m_bytes.end(), p, p + size);
+    return size;
+}
+
+bool save_bmp_565(const Surface& surface, ByteSink& sink)
+{
+    std::uint32_t width = std::uint32_t(surface.width());
+    std::uint32_t height = std::uint32_t(surface.height());
+    std::uint32_t stride = (width * 2 + 3) & ~3u;
+    std::uint32_t image_bytes = stride * height;
+
+    std::uint8_t header[saved_pixel_offset];
+    std::uint8_t* p = header;
+    *p++ = 0x42;
+    *p++ = 0x4D;
+    put_u32(p, image_bytes + saved_pixel_offset);
+    put_u32(p, 0); // two reserved words
+    put_u32(p, saved_pixel_offset);
+    put_u32(p, info_header_size);
+    put_u32(p, width);
+    put_u32(p, height); // positive: rows bottom-up
+    put_u16(p, 1); // planes
+    put_u16(p, 16);
+    put_u32(p, 3); // BI_BITFIELDS
+    put_u32(p, image_bytes);
+    put_u32(p, 2834); // 72 dpi in pixels per metre
+    put_u32(p, 2834);
+    put_u32(p, 0); // colours used
+    put_u32(p, 0); // important colours
+    put_u32(p, 0xF800);
+    put_u32(p, 0x07E0);
+    put_u32(p, 0x001F);
+    put_u32(p, 0);
+    if (sink.write(header, sizeof header) != sizeof header)
+        return false;
+
+    std::vector<std::uint8_t> row(stride, 0);
+    for (std::uint32_t i = 0; i < height; ++i) {
+        const Pixel* in = surface.row(std::int32_t(height - 1 - i));
+        for (std::uint32_t x = 0; x < width; ++x) {
+            row[2 * x] = std::uint8_t(in[x]);
+            row[2 * x + 1] = std::uint8_t(in[x] >> 8);
+        }
+        if (sink.write(row.data(), stride) != stride)
+            return false;
+    }
+    return true;
+}
+
+} // namespace corvane
