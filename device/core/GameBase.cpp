@@ -1,0 +1,519 @@
+#include "device/core/GameBase.h"
+
+#include "device/core/ApplicationListener.h"
+#include "device/core/CActiveScheduler.h"
+#include "device/core/GameClient.h"
+#include "device/core/KeyCode.h"
+#include "device/core/Log.h"
+#include "device/core/Registry.h"
+#include "device/core/RunningInstance.h"
+#include "device/display/DirectSurface.h"
+#include "device/platform/Clock.h"
+#include "device/platform/MessageLoop.h"
+#include "device/platform/Platform.h"
+#include "device/platform/SingleInstance.h"
+#include "device/platform/WindowBackend.h"
+#include "device/skin/render/RenderSurface.h"
+
+#include <algorithm>
+
+namespace corvane {
+
+namespace {
+
+    GameBase* s_game_base = nullptr;
+
+    constexpr char16_t ulmar_key[] = u"HKEY_CURRENT_USER\\Software\\Ulmar";
+    constexpr std::uint32_t frame_period_ms = 40;
+    constexpr std::int32_t no_release = -1000000;
+
+    // Setting changes that can move the usable area: 0x3002, the work area (47) and the input
+    // panel (224).
+    bool is_layout_setting(std::uint32_t code)
+    {
+        return code == 0x3002 || code == 47 || code == 224;
+    }
+
+} // namespace
+
+GameBase::GameBase(
+    WStringView name, std::unique_ptr<WindowBackend> backend, Clock& clock, GameClient& client)
+    : PlatformApplication(name, std::move(backend), clock)
+    , m_client(client)
+{
+    m_last_tick = clock.tick_count_ms();
+    (void)reg_read_dword(ulmar_key, u"SIPPreference", m_sip_preference);
+    // Demonstration recording needs the picture loader and an archive writer; it is not
+    // offered on this platform yet, so the recording picture is not looked for.
+
+    s_game_base = this;
+    get_log() << clock.tick_count_ms() << u" GameBase 0\n";
+    get_log() << clock.tick_count_ms() << u" GameBase 1\n";
+    // The back-end stands for the registered window class.
+    get_log() << clock.tick_count_ms() << u" GameBase 2\n";
+    get_log() << clock.tick_count_ms() << u" GameBase 3\n";
+    m_display = build_display_info();
+    get_log() << clock.tick_count_ms() << u" GameBase 4\n";
+    if (this->backend().create_window(WString(name), m_display.width, m_display.height))
+        on_create();
+    get_log() << clock.tick_count_ms() << u" GameBase 5\n";
+
+    if (has_window()) {
+        MessageLoop* loop = &message_loop();
+        m_instance_listener = listen_as_instance_window(
+            class_name(), [loop](std::uint32_t identifier, std::u16string data) {
+                Message message;
+                message.kind = MessageKind::CopyData;
+                message.wparam = identifier;
+                message.text = std::move(data);
+                loop->post(std::move(message));
+            });
+    }
+    // Our window can be found now: the next instance may look.
+    release_startup_mutex();
+    message_loop().set_timer(frame_timer_id, frame_period_ms);
+}
+
+GameBase::~GameBase()
+{
+    message_loop().kill_timer(frame_timer_id);
+    // The listener thread posts into the loop, so it goes first.
+    m_instance_listener.reset();
+    m_direct.reset();
+    m_back_buffer.reset();
+    if (backend().has_window())
+        backend().destroy_window();
+    s_game_base = nullptr;
+}
+
+GameBase* GameBase::instance()
+{
+    return s_game_base;
+}
+
+bool GameBase::has_window() const
+{
+    return backend().has_window();
+}
+
+double GameBase::frame_seconds(std::uint32_t now, std::uint32_t last_tick)
+{
+    double seconds = static_cast<std::int32_t>(now - last_tick) * 0.001;
+    return std::clamp(seconds, 0.001, 0.1);
+}
+
+double GameBase::next_frame_seconds()
+{
+    std::uint32_t now = clock().tick_count_ms();
+    double seconds = frame_seconds(now, m_last_tick);
+    m_last_tick = now;
+    return seconds;
+}
+
+int GameBase::run()
+{
+    MessageLoop& loop = message_loop();
+    for (;;) {
+        if (m_paused || m_suspended || !m_direct) {
+            Message message = loop.get_message();
+            if (message.kind == MessageKind::Quit)
+                return static_cast<int>(message.wparam);
+            dispatch(message);
+            continue;
+        }
+        if (std::optional<Message> message = loop.peek_message()) {
+            if (message->kind == MessageKind::Quit)
+                return static_cast<int>(message->wparam);
+            dispatch(*message);
+            continue;
+        }
+        run_frame();
+        loop.wait(10);
+    }
+}
+
+void GameBase::dispatch(const Message& message)
+{
+    // The scheduler's hidden window.
+    if (message.kind == MessageKind::SchedulerRun) {
+        scheduler().process_actives();
+        return;
+    }
+    if (message.kind == MessageKind::Timer && message.wparam == scheduler_timer_id) {
+        scheduler().rescan_timers();
+        return;
+    }
+    if (has_window())
+        window_procedure(message);
+}
+
+void GameBase::window_procedure(const Message& message)
+{
+    ApplicationListener* listener = m_client.listener();
+    switch (message.kind) {
+    case MessageKind::Create:
+        on_create();
+        return;
+    case MessageKind::Destroy:
+        message_loop().post_quit(0);
+        return;
+    case MessageKind::Activate:
+        if (message.wparam == 0) {
+            m_paused = true;
+            if (listener)
+                listener->on_deactivate();
+        } else {
+            layout();
+            m_paused = false;
+            m_suspended = false;
+            if (listener)
+                listener->on_activate();
+        }
+        return;
+    case MessageKind::Paint:
+        paint();
+        return;
+    case MessageKind::Close:
+        if (!listener || listener->may_close())
+            destroy_window();
+        return;
+    case MessageKind::SettingChange:
+        if (is_layout_setting(message.wparam))
+            handle_resolution_change();
+        return;
+    case MessageKind::CopyData: {
+        if (message.wparam != 0)
+            return;
+        WString command_line = message.text == command_line_empty ? WString() : message.text;
+        get_log() << u"GameBase WM_COPYDATA cmd_line=" << command_line << u"\n";
+        m_command_lines.push_back(std::move(command_line));
+        Message deliver;
+        deliver.kind = MessageKind::CommandLine;
+        message_loop().post(std::move(deliver));
+        return;
+    }
+    case MessageKind::Help:
+        if (listener)
+            listener->on_help();
+        return;
+    case MessageKind::KeyDown:
+        on_key_message(message, true);
+        return;
+    case MessageKind::KeyUp:
+        on_key_message(message, false);
+        return;
+    case MessageKind::Char:
+        on_char_message(message);
+        return;
+    case MessageKind::Timer:
+        if (message.wparam == frame_timer_id)
+            on_timer();
+        return;
+    case MessageKind::PointerMove: {
+        m_suspended = false;
+        PointerEvent event;
+        event.x = message.x;
+        event.y = message.y;
+        event.time = message.time;
+        m_client.on_pointer_move(event);
+        return;
+    }
+    case MessageKind::ButtonDown: {
+        m_release_x = no_release;
+        m_release_y = no_release;
+        backend().capture_pointer();
+        m_suspended = false;
+        PointerEvent event;
+        event.x = message.x;
+        event.y = message.y;
+        event.time = message.time;
+        event.pressed = true;
+        m_client.on_pointer_button(event);
+        return;
+    }
+    case MessageKind::ButtonUp:
+        m_release_x = message.x;
+        m_release_y = message.y;
+        // Releasing the capture reports the release (as a capture change), so a release
+        // without a capture, after the capture was lost, reports nothing twice.
+        if (backend().release_pointer())
+            on_capture_changed(message.time);
+        return;
+    case MessageKind::CaptureChanged:
+        on_capture_changed(message.time);
+        return;
+    case MessageKind::CommandLine:
+        if (!m_command_lines.empty()) {
+            WString command_line = std::move(m_command_lines.back());
+            m_command_lines.pop_back();
+            if (listener)
+                listener->on_command_line(command_line);
+        }
+        return;
+    case MessageKind::SchedulerRun:
+    case MessageKind::Quit:
+        return;
+    }
+}
+
+void GameBase::on_create()
+{
+    // No soft-key bar on this platform: its height stays 0.
+    m_menu_bar_height = 0;
+    layout();
+}
+
+void GameBase::on_key_message(const Message& message, bool pressed)
+{
+    m_suspended = false;
+    KeyEvent event;
+    KeyCode code = map_virtual_key(message.wparam);
+    event.code = static_cast<std::int32_t>(code);
+    event.pressed = pressed;
+    event.first = pressed ? (message.lparam & (1 << 30)) == 0 : true;
+    const char* name = key_name(code);
+    get_log() << (pressed ? u"WM_KEYDOWN = " : u"WM_KEYUP = ") << message.wparam << u"("
+              << (name ? name : "") << u")" << u" lParam=" << message.lparam << u" ticks="
+              << clock().tick_count_ms() << u"\n";
+    ApplicationListener* listener = m_client.listener();
+    if (listener && listener->on_key_event(event))
+        return;
+    m_client.on_key(event);
+}
+
+void GameBase::on_char_message(const Message& message)
+{
+    WString text(1, static_cast<char16_t>(message.wparam));
+    get_log() << u"WM_CHAR=" << text << u" lParam=" << message.lparam << u" ticks="
+              << clock().tick_count_ms() << u"\n";
+    if (message.wparam >= 32)
+        m_client.on_char(text);
+}
+
+void GameBase::on_timer()
+{
+    if (m_paused || m_suspended || m_direct)
+        return;
+    m_client.advance(next_frame_seconds());
+    message_loop().invalidate();
+}
+
+void GameBase::on_capture_changed(std::uint32_t time)
+{
+    PointerEvent event;
+    event.x = m_release_x;
+    event.y = m_release_y;
+    event.time = time;
+    event.pressed = false;
+    event.cancelled = m_release_x == no_release && m_release_y == no_release;
+    m_client.on_pointer_button(event);
+}
+
+void GameBase::paint()
+{
+    DisplayInfo area = client_area();
+    if (!m_back_buffer)
+        m_back_buffer = std::make_unique<RenderSurface>();
+    m_back_buffer->recreate(area.work_width, area.work_height);
+    if (!m_back_buffer->has_surface())
+        return;
+    m_client.draw_frame(*m_back_buffer);
+    const Surface& frame = *m_back_buffer->surface();
+    backend().present({ frame.row(0), frame.width(), frame.height(), frame.stride() });
+}
+
+void GameBase::run_frame()
+{
+    m_client.advance(next_frame_seconds());
+    // The advance may have left direct mode (a screen asked for timer mode).
+    if (!m_direct || !m_client.needs_frame(true))
+        return;
+    Surface* surface = m_direct->lock();
+    if (!surface)
+        return;
+    RenderSurface target(*surface);
+    m_client.draw_frame(target);
+    m_direct->present();
+    m_direct->unlock();
+}
+
+void GameBase::destroy_window()
+{
+    if (!backend().has_window())
+        return;
+    backend().release_pointer();
+    m_instance_listener.reset();
+    backend().destroy_window();
+    // What the window's destruction message does.
+    message_loop().post_quit(0);
+}
+
+DisplayInfo GameBase::build_display_info() const
+{
+    DisplayState state = backend().display();
+    DisplayInfo info;
+    info.width = state.width;
+    info.height = state.height;
+    info.left = 0;
+    info.top = 0;
+    info.work_width = state.width;
+    info.work_height = state.height;
+    info.rotation = state.rotation >= 0 && state.rotation <= 3 ? state.rotation : 0;
+    info.dpi = state.dpi;
+    info.scale_shift = DisplayInfo::scale_shift_for_dpi(state.dpi);
+    return info;
+}
+
+DisplayInfo GameBase::client_area() const
+{
+    DisplayInfo area = m_display;
+    if (m_direct && !m_edited) {
+        area.left = 0;
+        area.top = 0;
+        area.work_width = m_width_in_use;
+        area.work_height = m_height_in_use;
+        area.rotation = m_rotation_in_use;
+        return area;
+    }
+    // The input panel never covers the window here, so only the menu bar is kept free.
+    std::int32_t bottom_reserve = m_menu_bar_height;
+    if (m_keep_task_bar) {
+        area.left = 0;
+        area.top = m_menu_bar_height;
+    }
+    area.work_width = area.width - area.left;
+    area.work_height = area.height - bottom_reserve - area.top;
+    return area;
+}
+
+void GameBase::layout()
+{
+    DisplayInfo area = client_area();
+    // Full-screen flags and the menu bar have no counterpart on this platform.
+    backend().move_window(area.left, area.top, area.work_width, area.work_height);
+}
+
+void GameBase::handle_resolution_change()
+{
+    DisplayInfo display = build_display_info();
+    if (!(display == m_display)) {
+        m_display = display;
+        get_log() << u"Application::ResolutionChanged 2\n";
+        if (ApplicationListener* listener = m_client.listener())
+            listener->on_resolution_changed();
+    }
+    layout();
+}
+
+void GameBase::set_edit(Element* element, bool create_native_control)
+{
+    // The native edit overlay is not offered on this platform yet; the modes still follow the
+    // edited element, so that timer mode holds while something is edited.
+    (void)create_native_control;
+    Element* before = m_edited;
+    m_edited = element;
+    if (!before && element) {
+        m_direct.reset();
+        message_loop().set_timer(frame_timer_id, frame_period_ms);
+        layout();
+    } else if (before && !element) {
+        if (!m_windowed) {
+            m_direct = create_direct_surface(backend(), m_rotation_in_use);
+            if (m_direct)
+                message_loop().kill_timer(frame_timer_id);
+        }
+        layout();
+        // The input panel is never shown here when editing ends.
+        m_sip_preference = 0;
+        (void)reg_write_dword(ulmar_key, u"SIPPreference", m_sip_preference);
+    }
+    if (element)
+        m_client.set_redraw();
+}
+
+void GameBase::set_windowed(bool keep_task_bar)
+{
+    m_windowed = true;
+    m_keep_task_bar = keep_task_bar;
+    if (m_edited)
+        return;
+    m_client.set_redraw();
+    m_direct.reset();
+    message_loop().set_timer(frame_timer_id, frame_period_ms);
+    layout();
+}
+
+void GameBase::set_rotation(std::int32_t rotation)
+{
+    if (rotation == m_rotation_in_use && !m_windowed)
+        return;
+    m_rotation_in_use = rotation;
+    m_windowed = false;
+    m_direct.reset();
+    if (!m_edited) {
+        m_client.set_redraw();
+        m_direct = create_direct_surface(backend(), rotation);
+        if (m_direct) {
+            m_width_in_use = m_direct->width();
+            m_height_in_use = m_direct->height();
+        }
+        if (m_back_buffer && m_back_buffer->has_surface())
+            m_client.keep_screen_as_background(*m_back_buffer);
+        // Without a direct surface nothing would draw frames: stay in timer mode then.
+        if (m_direct)
+            message_loop().kill_timer(frame_timer_id);
+        else
+            message_loop().set_timer(frame_timer_id, frame_period_ms);
+    }
+    layout();
+}
+
+void GameBase::set_game_keys(bool on)
+{
+    // Hardware keys always reach the window here; only the state is kept.
+    m_game_keys = on;
+}
+
+void GameBase::minimize()
+{
+    backend().minimize();
+}
+
+void GameBase::bring_to_front()
+{
+    if (!has_window())
+        return;
+    get_log() << u"GameBase::bring_to_front\n";
+    backend().bring_to_front();
+}
+
+void GameBase::quit()
+{
+    message_loop().post_quit(0);
+}
+
+bool GameBase::is_smartphone() const
+{
+    if (!m_smartphone) {
+        // This platform is a touch-screen device without a phone keypad.
+        WString platform_type = u"PocketPC";
+        get_log() << u"static_capability_is_smartphone=" << platform_type << u"\n";
+        m_smartphone = ascii_lower(platform_type) == u"smartphone";
+    }
+    return *m_smartphone;
+}
+
+void GameBase::open_url(WStringView url)
+{
+    (void)platform_system().open_url(to_utf8(url));
+}
+
+void GameBase::message_box(const WString& caption, const WString& text)
+{
+    if (has_window())
+        backend().message_box(caption, text);
+    else
+        platform_system().message_box(caption, text);
+}
+
+} // namespace corvane
