@@ -49,6 +49,8 @@ namespace {
         void shifted_copy(Pixel* dst, const SourceRow& src, std::int32_t coord, std::int32_t shift,
             std::int32_t count) const override
         {
+            if (count <= 0)
+                return;
             const Pixel* s = src.pixels;
             const Rule rule = m_rule;
             if (shift == 0) {

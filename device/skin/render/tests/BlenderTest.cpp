@@ -1,1 +1,309 @@
+#include "device/skin/render/Blenders.h"
+#include "device/skin/render/Surface.h"
+#include "device/skin/render/tests/RenderTestSupport.h"
+
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+using namespace corvane;
+
+namespace {
+
+// The rules as the blender table states them, one pixel at a time, to check the span loops
+// (word stores, replication, wrapping) against.
+Pixel quarter(Pixel d)
+{
+    return Pixel((d & 0xE79F) >> 2);
+}
+Pixel half(Pixel d)
+{
+    return Pixel((d & 0xF7DF) >> 1);
+}
+Pixel shadow(Pixel s, Pixel d, int level)
+{
+    if (s == 0xF81F)
+        return d;
+    if (s & 0x20)
+        return s;
+    Pixel shade = level == 1 ? quarter(d) : level == 2 ? half(d) : Pixel(half(d) + half(half(d)));
+    return Pixel(s + shade);
+}
+Pixel dim_ref(Pixel d, int k)
+{
+    int r = (d >> 11) * k / 16, g = ((d >> 5) & 63) * k / 16, b = (d & 31) * k / 16;
+    return Pixel((r << 11) | (g << 5) | b);
+}
+
+struct Case {
+    const char* name;
+    std::function<std::unique_ptr<Blender>()> make;
+    std::function<Pixel(Pixel, Pixel)> rule;
+};
+
+std::vector<Case> cases()
+{
+    return {
+        { "plain", [] { return make_plain_copy_blender(); }, [](Pixel s, Pixel) { return s; } },
+        { "solid",
+            [] {
+                return make_solid_fill_blender({ 200, 100, 50, 255 });
+            },
+            [](Pixel, Pixel) { return Pixel(0xCB26); } },
+        { "color_key", [] { return make_color_key_blender(); },
+            [](Pixel s, Pixel d) { return s == 0xF81F ? d : s; } },
+        { "shadow1", [] { return make_shadow_blender(1); },
+            [](Pixel s, Pixel d) { return shadow(s, d, 1); } },
+        { "shadow2", [] { return make_shadow_blender(2); },
+            [](Pixel s, Pixel d) { return shadow(s, d, 2); } },
+        { "shadow3", [] { return make_shadow_blender(3); },
+            [](Pixel s, Pixel d) { return shadow(s, d, 3); } },
+        { "opaque_only", [] { return make_opaque_only_blender(); },
+            [](Pixel s, Pixel d) { return (s != 0xF81F && (s & 0x20)) ? s : d; } },
+        { "text_merge", [] { return make_text_merge_blender(); },
+            [](Pixel s, Pixel d) { return s != d ? Pixel(s | 0x20) : s; } },
+        { "dim8", [] { return make_dim_blender_level(8); },
+            [](Pixel, Pixel d) { return dim_ref(d, 8); } },
+        { "dim3", [] { return make_dim_blender_level(3); },
+            [](Pixel, Pixel d) { return dim_ref(d, 3); } },
+        { "tint", [] { return make_tint_blender(128, 256, 64); },
+            [](Pixel s, Pixel) {
+                return Pixel((((s >> 11) * 128 >> 8) << 11) | ((((s >> 5) & 63) * 256 >> 8) << 5)
+                    | ((s & 31) * 64 >> 8));
+            } },
+        { "tint_merge", [] { return make_tint_merge_blender(256, 0, 256); },
+            [](Pixel s, Pixel d) { return Pixel((s & 0xF81F) | d); } },
+    };
+}
+
+constexpr int width = 37; // odd, so spans start and end on both alignments
+
+} // namespace
+
+// Every span operation of every blender matches the per-pixel rule for all offsets and lengths,
+// including odd first and last pixels around the two-pixel words.
+TEST(Blenders, span_operations_match_the_per_pixel_rules)
+{
+    auto source = Surface::allocate(width, 4);
+    test::fill_noise(*source, 1);
+    for (const Case& c : cases()) {
+        std::unique_ptr<Blender> blender = c.make();
+        for (int start = 0; start < 4; ++start) {
+            for (int count = 0; count < 24; ++count) {
+                for (int x = 0; x < 3; ++x) {
+                    SourceRow row { source.get(), 1, source->row(1) };
+                    auto dst = Surface::allocate(width, 1);
+                    test::fill_noise(*dst, 2 + count);
+                    std::vector<Pixel> before(dst->row(0), dst->row(0) + width);
+                    blender->copy(dst->row(0) + start, row, x, count);
+                    for (int i = 0; i < width; ++i) {
+                        Pixel expected = (i >= start && i < start + count)
+                            ? c.rule(row.pixels[x + i - start], before[i])
+                            : before[i];
+                        ASSERT_EQ(dst->pixel(i, 0), expected) << c.name << " copy start " << start
+                                                              << " count " << count << " i " << i;
+                    }
+
+                    // Shifted and tiled copies over every phase of a pixel-replicating source.
+                    for (int shift = 0; shift < 3; ++shift) {
+                        test::fill_noise(*dst, 3 + count);
+                        std::copy(dst->row(0), dst->row(0) + width, before.begin());
+                        int coord = x * 3 + 1;
+                        blender->shifted_copy(dst->row(0) + start, row, coord, shift, count);
+                        for (int i = start; i < start + count; ++i)
+                            ASSERT_EQ(dst->pixel(i, 0),
+                                c.rule(row.pixels[(coord + i - start) >> shift], before[i]))
+                                << c.name << " shifted " << shift;
+
+                        test::fill_noise(*dst, 4 + count);
+                        std::copy(dst->row(0), dst->row(0) + width, before.begin());
+                        int tile_start = 2, tile_end = 7 + x;
+                        int phase = tile_start + (count % (tile_end - tile_start));
+                        blender->shifted_tiled_copy(
+                            dst->row(0) + start, row, phase, tile_start, tile_end, shift, count);
+                        int cc = phase;
+                        for (int i = start; i < start + count; ++i) {
+                            ASSERT_EQ(dst->pixel(i, 0), c.rule(row.pixels[cc >> shift], before[i]))
+                                << c.name << " tiled";
+                            if (++cc == tile_end)
+                                cc = tile_start;
+                        }
+                    }
+
+                    // Scaled copy with a 22.10 step of 1.5 source pixels.
+                    test::fill_noise(*dst, 5 + count);
+                    std::copy(dst->row(0), dst->row(0) + width, before.begin());
+                    std::uint32_t step = 1536;
+                    std::int32_t n = std::min(count, 16);
+                    blender->scaled_copy(dst->row(0) + start, row, std::uint32_t(x) << 10, step, n);
+                    for (int i = start; i < start + n; ++i)
+                        ASSERT_EQ(dst->pixel(i, 0),
+                            c.rule(row.pixels[((std::uint32_t(x) << 10)
+                                                  + std::uint32_t(i - start) * step)
+                                       >> 10],
+                                before[i]))
+                            << c.name << " scaled";
+                }
+            }
+        }
+    }
+}
+
+// The transparent pixel never changes the destination through the colour-key, shadow and
+// opaque-only blenders, but plain copy draws it like any colour.
+TEST(Blenders, transparent_source_pixel_keeps_the_destination)
+{
+    auto source = test::make_surface(4, 1, transparent_pixel);
+    SourceRow row { source.get(), 0, source->row(0) };
+    std::unique_ptr<Blender> blenders[] = { make_color_key_blender(), make_shadow_blender(1),
+        make_shadow_blender(2), make_shadow_blender(3), make_opaque_only_blender() };
+    for (const auto& blender : blenders) {
+        Pixel dst[4] = { 0x1234, 0xFFFF, 0x0000, 0x07E0 };
+        blender->copy(dst, row, 0, 4);
+        EXPECT_EQ(dst[0], 0x1234);
+        EXPECT_EQ(dst[1], 0xFFFF);
+        EXPECT_EQ(dst[2], 0x0000);
+        EXPECT_EQ(dst[3], 0x07E0);
+    }
+    Pixel dst[4] = { 0x1234, 0, 0, 0 };
+    make_plain_copy_blender()->copy(dst, row, 0, 1);
+    EXPECT_EQ(dst[0], transparent_pixel);
+}
+
+// Exact values: a shadow pixel adds a quarter, half or three quarters of white; an opaque pixel
+// replaces; opaque-only skips shadow pixels.
+TEST(Blenders, shadow_levels_add_a_fraction_of_the_destination)
+{
+    Pixel src_pixels[2] = { 0x0000, 0x0020 }; // black shadow, black opaque
+    auto source = Surface::allocate(2, 1);
+    source->set_pixel(0, 0, src_pixels[0]);
+    source->set_pixel(1, 0, src_pixels[1]);
+    SourceRow row { source.get(), 0, source->row(0) };
+    struct Expect {
+        int level;
+        Pixel shadow_on_white;
+    };
+    for (Expect e :
+        { Expect { 1, 0x39E7 }, Expect { 2, 0x7BEF }, Expect { 3, Pixel(0x7BEF + 0x39E7) } }) {
+        Pixel dst[2] = { 0xFFFF, 0xFFFF };
+        make_shadow_blender(e.level)->copy(dst, row, 0, 2);
+        EXPECT_EQ(dst[0], e.shadow_on_white) << e.level;
+        EXPECT_EQ(dst[1], 0x0020) << e.level;
+    }
+    Pixel dst[2] = { 0xFFFF, 0xFFFF };
+    make_opaque_only_blender()->copy(dst, row, 0, 2);
+    EXPECT_EQ(dst[0], 0xFFFF);
+    EXPECT_EQ(dst[1], 0x0020);
+}
+
+// Alpha 63 is the colour key, 64 the first shadow level, 255 the third, 256 and beyond
+// opaque-only; the choice is seen through what each does to a shadow and an opaque pixel.
+TEST(Blenders, alpha_value_selects_the_blender)
+{
+    auto source = Surface::allocate(2, 1);
+    source->set_pixel(0, 0, 0x0000); // shadow
+    source->set_pixel(1, 0, 0x0020); // opaque
+    SourceRow row { source.get(), 0, source->row(0) };
+    auto result = [&](std::int64_t alpha) {
+        Pixel dst[2] = { 0xFFFF, 0xFFFF };
+        make_alpha_blender(alpha)->copy(dst, row, 0, 2);
+        return std::pair<Pixel, Pixel>(dst[0], dst[1]);
+    };
+    EXPECT_EQ(result(63).first, 0x0000); // colour key draws the shadow pixel as it is
+    EXPECT_EQ(result(-1).first, 0x0000);
+    EXPECT_EQ(result(64).first, 0x39E7);
+    EXPECT_EQ(result(127).first, 0x39E7);
+    EXPECT_EQ(result(128).first, 0x7BEF);
+    EXPECT_EQ(result(255).first, Pixel(0x7BEF + 0x39E7));
+    EXPECT_EQ(result(256).first, 0xFFFF); // opaque-only skips it
+    EXPECT_EQ(result(100000).first, 0xFFFF);
+    EXPECT_EQ(result(256).second, 0x0020);
+}
+
+// The dim value 256 leaves pixels alone, 128 halves every channel, 0 is black; the value maps
+// to sixteenths with rounding ((V + 8) / 16).
+TEST(Blenders, dim_value_scales_every_channel)
+{
+    auto dim_of = [](int value, Pixel p) {
+        Pixel px[3] = { p, p, p };
+        make_dim_blender(value)->fill(px, 3);
+        EXPECT_EQ(px[0], px[2]);
+        return px[1];
+    };
+    EXPECT_EQ(dim_of(256, 0xFFFF), 0xFFFF);
+    EXPECT_EQ(dim_of(128, 0xFFFF), Pixel((15 << 11) | (31 << 5) | 15));
+    EXPECT_EQ(dim_of(128, 0xF800), Pixel(15 << 11));
+    EXPECT_EQ(dim_of(128, 0x07E0), Pixel(31 << 5));
+    EXPECT_EQ(dim_of(128, 0x001F), Pixel(15));
+    EXPECT_EQ(dim_of(0, 0xFFFF), 0x0000);
+    EXPECT_EQ(dim_of(7, 0xFFFF), 0x0000); // (7 + 8) / 16 = 0
+    EXPECT_EQ(dim_of(8, 0xFFFF), dim_ref(0xFFFF, 1));
+    EXPECT_EQ(dim_of(1000, 0x1234), 0x1234); // clamps to 16
+    EXPECT_EQ(dim_of(-50, 0x1234), 0x0000);
+}
+
+// A colour converts to 565 by keeping the top bits of each channel.
+TEST(Blenders, colour_converts_to_565)
+{
+    EXPECT_EQ((Color { 200, 100, 50, 255 }).to_565(), 0xCB26);
+    EXPECT_EQ((Color { 255, 0, 255, 255 }).to_565(), transparent_pixel);
+    EXPECT_EQ((Color { 255, 255, 255, 0 }).to_565(), 0xFFFF);
+}
+
+// The mask's blue channel mixes source into destination: 0 keeps, 31 replaces, 16 is half way
+// (truncated per 8-bit channel); spans outside the mask leave the destination alone.
+TEST(Blenders, mask_mixes_by_blue_channel)
+{
+    auto source = test::make_surface(4, 2, 0xFFFF);
+    auto mask = Surface::allocate(4, 2);
+    mask->set_pixel(0, 1, 0);
+    mask->set_pixel(1, 1, 31);
+    mask->set_pixel(2, 1, 16);
+    mask->set_pixel(3, 1, 0xFFE0 | 8); // only the blue channel counts
+    std::shared_ptr<const Surface> shared(std::move(mask));
+    auto blender = make_mask_blender(shared);
+    SourceRow row { source.get(), 1, source->row(1) };
+    Pixel dst[4] = { 0, 0, 0, 0 };
+    blender->copy(dst, row, 0, 4);
+    EXPECT_EQ(dst[0], 0x0000);
+    EXPECT_EQ(dst[1], 0xFFFF);
+    // 248 * 16 / 32 = 124 -> 15 (red, blue); 252 * 16 / 32 = 126 -> 31 (green)
+    EXPECT_EQ(dst[2], Pixel((15 << 11) | (31 << 5) | 15));
+    // 248 * 8 / 32 = 62 -> 7; 252 * 8 / 32 = 63 -> 15
+    EXPECT_EQ(dst[3], Pixel((7 << 11) | (15 << 5) | 7));
+
+    // Darkening: (0 - 248) * 16 / 32 truncates towards zero.
+    Pixel white[1] = { 0xFFFF };
+    auto black = test::make_surface(4, 2, 0x0000);
+    SourceRow black_row { black.get(), 1, black->row(1) };
+    blender->copy(white, black_row, 2, 1);
+    EXPECT_EQ(white[0], Pixel((15 << 11) | (31 << 5) | 15));
+
+    auto big = test::make_surface(8, 8, 0xFFFF);
+    SourceRow outside { big.get(), 5, big->row(5) };
+    Pixel kept[2] = { 0x1111, 0x2222 };
+    blender->copy(kept, outside, 0, 2);
+    EXPECT_EQ(kept[0], 0x1111);
+    EXPECT_EQ(kept[1], 0x2222);
+    blender->copy(kept, row, 3, 2); // runs past the mask's width
+    EXPECT_EQ(kept[0], 0x1111);
+}
+
+// A clone draws exactly like its original.
+TEST(Blenders, clone_keeps_rule_and_parameters)
+{
+    auto source = Surface::allocate(16, 1);
+    test::fill_noise(*source, 9);
+    SourceRow row { source.get(), 0, source->row(0) };
+    for (const Case& c : cases()) {
+        auto original = c.make();
+        auto copy = original->clone();
+        Pixel a[16], b[16];
+        for (int i = 0; i < 16; ++i)
+            a[i] = b[i] = Pixel(i * 977);
+        original->copy(a, row, 0, 16);
+        copy->copy(b, row, 0, 16);
+        EXPECT_TRUE(std::equal(a, a + 16, b)) << c.name;
+    }
+}

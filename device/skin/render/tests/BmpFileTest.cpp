@@ -1,1 +1,206 @@
+#include "device/skin/render/BmpFile.h"
+#include "device/core/File.h"
+#include "device/core/Text.h"
+#include "device/skin/render/tests/RenderTestSupport.h"
+
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+
+using namespace corvane;
+
+namespace {
+
+std::uint32_t u32_at(const std::vector<std::uint8_t>& b, std::size_t at)
+{
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t(b[at + 3]) << 24);
+}
+
+void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = std::uint8_t(v >> (8 * i));
+}
+
+// A minimal 16-bit BMP written by hand: 54 bytes of headers, then rows of `stride` bytes.
+std::vector<std::uint8_t> hand_made_bmp(std::int32_t width, std::int32_t height, std::uint16_t bits,
+    const std::vector<Pixel>& rows_as_stored)
+{
+    std::size_t stride = std::size_t((16 * width + 31) / 32 * 4);
+    std::size_t rows = std::size_t(height < 0 ? -height : height);
+    std::vector<std::uint8_t> b(54 + stride * rows, 0);
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(b, 2, std::uint32_t(b.size()));
+    put32(b, 10, 54);
+    put32(b, 14, 40);
+    put32(b, 18, std::uint32_t(width));
+    put32(b, 22, std::uint32_t(height));
+    b[26] = 1;
+    b[28] = std::uint8_t(bits);
+    for (std::size_t r = 0; r < rows; ++r)
+        for (std::int32_t x = 0; x < width; ++x) {
+            Pixel p = rows_as_stored[r * std::size_t(width) + std::size_t(x)];
+            b[54 + r * stride + 2 * std::size_t(x)] = std::uint8_t(p);
+            b[54 + r * stride + 2 * std::size_t(x) + 1] = std::uint8_t(p >> 8);
+        }
+    return b;
+}
+
+class LimitedSink final : public ByteSink {
+public:
+    explicit LimitedSink(std::size_t limit)
+        : m_limit(limit)
+    {
+    }
+    std::size_t write(const void*, std::size_t size) override
+    {
+        std::size_t taken = std::min(size, m_limit);
+        m_limit -= taken;
+        return taken;
+    }
+
+private:
+    std::size_t m_limit;
+};
+
+} // namespace
+
+// A saved picture has the documented header, zero row padding, bottom-up rows, and loads back
+// to the same pixels (odd width, so each row is padded).
+TEST(BmpFile, saves_the_documented_header_and_round_trips)
+{
+    auto surface = Surface::allocate(5, 3);
+    test::fill_noise(*surface, 11);
+    VectorByteSink sink;
+    ASSERT_TRUE(save_bmp_565(*surface, sink));
+    const auto& b = sink.bytes();
+    ASSERT_EQ(b.size(), 70u + 12u * 3u);
+    EXPECT_EQ(b[0], 0x42);
+    EXPECT_EQ(b[1], 0x4D);
+    EXPECT_EQ(u32_at(b, 2), 70u + 36u);
+    EXPECT_EQ(u32_at(b, 10), 70u);
+    EXPECT_EQ(u32_at(b, 14), 40u);
+    EXPECT_EQ(u32_at(b, 18), 5u);
+    EXPECT_EQ(u32_at(b, 22), 3u);
+    EXPECT_EQ(b[26] | (b[27] << 8), 1);
+    EXPECT_EQ(b[28] | (b[29] << 8), 16);
+    EXPECT_EQ(u32_at(b, 30), 3u);
+    EXPECT_EQ(u32_at(b, 34), 36u);
+    EXPECT_EQ(u32_at(b, 38), 2834u);
+    EXPECT_EQ(u32_at(b, 42), 2834u);
+    EXPECT_EQ(u32_at(b, 54), 0xF800u);
+    EXPECT_EQ(u32_at(b, 58), 0x07E0u);
+    EXPECT_EQ(u32_at(b, 62), 0x001Fu);
+    EXPECT_EQ(u32_at(b, 66), 0u);
+    // First stored row is the bottom one; the two padding bytes are zero.
+    EXPECT_EQ(b[70] | (b[71] << 8), surface->pixel(0, 2));
+    EXPECT_EQ(b[80], 0);
+    EXPECT_EQ(b[81], 0);
+
+    std::string why;
+    auto loaded = decode_bmp_565(b.data(), b.size(), &why);
+    ASSERT_TRUE(loaded) << why;
+    ASSERT_EQ(loaded->size(), (Size { 5, 3 }));
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(loaded->pixel(x, y), surface->pixel(x, y));
+}
+
+// Writing stops with false as soon as the stream takes fewer bytes than asked.
+TEST(BmpFile, short_write_fails)
+{
+    auto surface = test::make_surface(4, 4, 0x1234);
+    for (std::size_t limit : { std::size_t(0), std::size_t(69), std::size_t(70 + 8 * 4 - 1) }) {
+        LimitedSink sink(limit);
+        EXPECT_FALSE(save_bmp_565(*surface, sink)) << limit;
+    }
+    LimitedSink enough(70 + 8 * 4);
+    EXPECT_TRUE(save_bmp_565(*surface, enough));
+}
+
+// A negative height stores rows top-down; a positive one bottom-up. The compression field is not
+// consulted, and the last row may lack its padding.
+TEST(BmpFile, row_order_follows_the_sign_of_the_height)
+{
+    std::vector<Pixel> stored { 1, 2, 3, 4, 5, 6 }; // 3 wide, 2 rows as stored
+    auto bottom_up = hand_made_bmp(3, 2, 16, stored);
+    auto top_down = hand_made_bmp(3, -2, 16, stored);
+    put32(top_down, 30, 0); // BI_RGB: still read as 565
+    auto a = decode_bmp_565(bottom_up.data(), bottom_up.size());
+    auto b = decode_bmp_565(top_down.data(), top_down.size() - 2);
+    ASSERT_TRUE(a);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(a->pixel(0, 0), 4);
+    EXPECT_EQ(a->pixel(2, 1), 3);
+    EXPECT_EQ(b->pixel(0, 0), 1);
+    EXPECT_EQ(b->pixel(2, 1), 6);
+}
+
+// Damaged and hostile files are refused without reading past their end.
+TEST(BmpFile, hostile_headers_are_refused)
+{
+    std::vector<Pixel> stored(16, 0x1111);
+    auto good = hand_made_bmp(4, 4, 16, stored);
+    ASSERT_TRUE(decode_bmp_565(good.data(), good.size()));
+
+    std::string why;
+    auto other_bits = hand_made_bmp(4, 4, 24, stored);
+    EXPECT_FALSE(decode_bmp_565(other_bits.data(), other_bits.size(), &why));
+    EXPECT_EQ(why, "not 16bit");
+
+    // Every truncation fails, down to an empty file.
+    for (std::size_t size = 0; size < good.size() - 2; ++size) {
+        std::vector<std::uint8_t> cut(good.begin(), good.begin() + std::ptrdiff_t(size));
+        EXPECT_FALSE(decode_bmp_565(cut.data(), cut.size())) << size;
+    }
+
+    auto mutate = [&](std::size_t at, std::uint32_t value) {
+        auto copy = good;
+        put32(copy, at, value);
+        return decode_bmp_565(copy.data(), copy.size());
+    };
+    EXPECT_FALSE(mutate(10, 0xFFFFFFF0u)); // pixel offset past the end
+    EXPECT_FALSE(mutate(10, 20)); // pixel offset inside the headers
+    EXPECT_FALSE(mutate(18, 0)); // zero width
+    EXPECT_FALSE(mutate(18, 0x80000000u)); // negative width
+    EXPECT_FALSE(mutate(22, 0)); // zero height
+    EXPECT_FALSE(mutate(22, 0x80000000u)); // the most negative height
+    EXPECT_FALSE(mutate(18, 0x7FFFFFFF)); // width whose rows overflow
+    EXPECT_FALSE(mutate(22, 5)); // one row more than the data holds
+    EXPECT_FALSE(decode_bmp_565(nullptr, 100));
+}
+
+// Loading from disk logs why a file is refused and answers the empty picture.
+TEST(BmpFile, load_logs_the_reason)
+{
+    test::LoggedEnvironment env;
+    ASSERT_TRUE(env.is_enabled());
+    std::vector<Pixel> stored(4, 0x07E0);
+    auto write = [&](const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        std::string path = env.folder() + "/" + name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return from_utf8(path);
+    };
+    WString good = write("good.bmp", hand_made_bmp(2, 2, 16, stored));
+    WString eight = write("eight.bmp", hand_made_bmp(2, 2, 8, stored));
+    auto cut_bytes = hand_made_bmp(2, 2, 16, stored);
+    cut_bytes.resize(56);
+    WString cut = write("cut.bmp", cut_bytes);
+
+    Bitmap loaded = load_565(good);
+    EXPECT_EQ(loaded.size(), (Size { 2, 2 }));
+    EXPECT_EQ(loaded.path(), good);
+    EXPECT_EQ(loaded.surface()->pixel(1, 1), 0x07E0);
+
+    EXPECT_TRUE(load_565(eight).is_empty());
+    EXPECT_TRUE(load_565(cut).is_empty());
+    EXPECT_TRUE(load_565(good + u".missing").is_empty());
+    std::u16string log = env.log_text();
+    EXPECT_NE(log.find(u"load_565 " + eight + u" is not 16bit bitmap\n"), std::u16string::npos)
+        << to_utf8(log);
+    EXPECT_NE(log.find(u"load_565 " + cut + u" is damaged"), std::u16string::npos);
+    EXPECT_NE(log.find(u"load_565 " + good + u".missing cannot be read"), std::u16string::npos);
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "device/core/Log.h"
+#include "device/core/Paths.h"
+#include "device/core/Registry.h"
+#include "device/core/testing/TestEnvironment.h"
+#include "device/skin/render/RenderSurface.h"
+#include "device/skin/render/Surface.h"
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <string>
+
+namespace corvane::test {
+
+// A private environment with the debug log switched on, whose text the test can read back.
+class LoggedEnvironment {
+public:
+    LoggedEnvironment()
+    {
+        m_enabled = reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1);
+    }
+    ~LoggedEnvironment()
+    {
+        (void)reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 0);
+    }
+    bool is_enabled() const { return m_enabled; }
+
+    const std::string& folder() const { return m_env.folder(); }
+
+    std::u16string log_text() const
+    {
+        get_log().flush();
+        std::ifstream in(to_utf8(log_file_path()), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        std::u16string text;
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+            text.push_back(char16_t(static_cast<unsigned char>(bytes[i])
+                | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+        return text;
+    }
+
+private:
+    TestEnvironment m_env;
+    bool m_enabled { false };
+};
+
+inline std::unique_ptr<Surface> make_surface(std::int32_t width, std::int32_t height, Pixel value)
+{
+    std::unique_ptr<Surface> surface = Surface::allocate(width, height);
+    surface->clear(value);
+    return surface;
+}
+
+// Deterministic noise, with a share of transparent and shadow pixels so every rule branch runs.
+inline void fill_noise(Surface& surface, std::uint32_t seed)
+{
+    std::mt19937 random(seed);
+    for (std::int32_t y = 0; y < surface.height(); ++y) {
+        for (std::int32_t x = 0; x < surface.width(); ++x) {
+            std::uint32_t r = random();
+            Pixel p = Pixel(r >> 8);
+            if ((r & 7) == 0)
+                p = transparent_pixel;
+            surface.set_pixel(x, y, p);
+        }
+    }
+}
+
+// The number of pixels that differ from `value`.
+inline int count_not(const Surface& surface, Pixel value)
+{
+    int count = 0;
+    for (std::int32_t y = 0; y < surface.height(); ++y)
+        for (std::int32_t x = 0; x < surface.width(); ++x)
+            count += surface.pixel(x, y) != value;
+    return count;
+}
+
+// The smallest rectangle holding every pixel that differs from `value` (empty when none).
+inline Rect changed_bounds(const Surface& surface, Pixel value)
+{
+    Rect r { surface.width(), surface.height(), 0, 0 };
+    for (std::int32_t y = 0; y < surface.height(); ++y) {
+        for (std::int32_t x = 0; x < surface.width(); ++x) {
+            if (surface.pixel(x, y) == value)
+                continue;
+            r.min_x = std::min(r.min_x, x);
+            r.min_y = std::min(r.min_y, y);
+            r.max_x = std::max(r.max_x, x + 1);
+            r.max_y = std::max(r.max_y, y + 1);
+        }
+    }
+    return r.is_empty() ? Rect {} : r;
+}
+
+} // namespace corvane::test
