@@ -1,0 +1,34 @@
+#pragma once
+
+#include "device/core/Text.h"
+#include "device/platform/WindowBackend.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+// What the device program was started with. Options start with "--" (a value may follow as the
+// next argument or after "="); "--" ends the options; every other argument belongs to the
+// command line that the program (or a running instance) receives.
+struct CommandLineOptions {
+    WindowOptions window;
+    bool help { false };
+    bool version { false };
+    std::string dump_frame; // headless: write the last frame to this BMP file at exit
+    std::vector<std::string> arguments;
+
+    // The arguments as one text, separated by spaces; an argument holding a space or a quote
+    // is quoted.
+    WString command_line() const;
+};
+
+// Nothing when the arguments are not understood; `error` then says why in one line.
+std::optional<CommandLineOptions> parse_command_line(
+    const std::vector<std::string>& arguments, std::string& error);
+
+// The text that --help prints.
+std::string usage_text();
+
+} // namespace corvane

@@ -1,0 +1,77 @@
+#include "device/core/SplashScreen.h"
+
+#include "device/core/AppInfo.h"
+#include "device/core/Application.h"
+#include "device/core/Log.h"
+#include "device/platform/Clock.h"
+#include "device/skin/lang/LanguageChoice.h"
+#include "device/skin/lang/LanguageFile.h"
+#include "device/skin/skin/ElementLookup.h"
+#include "device/skin/skin/Properties.h"
+
+namespace corvane {
+
+namespace {
+
+    // The dimming behind an overlay reaches this level after eight drawn frames.
+    constexpr std::int32_t splash_shown_dim_level = 128;
+
+    void log_stage(const char16_t* stage)
+    {
+        get_log() << platform_clock().tick_count_ms() << stage;
+    }
+
+} // namespace
+
+SplashScreen::SplashScreen(Properties& splash_properties, WString command_line)
+    : m_command_line(std::move(command_line))
+    , m_properties(std::make_unique<Properties>())
+{
+    build_from_node_or_throw(*this, splash_properties, u"Splash");
+    Application::instance()->show_screen(*this, true, true);
+}
+
+SplashScreen::~SplashScreen()
+{
+    if (Application* application = Application::instance())
+        application->close_screen(*this, false);
+}
+
+void SplashScreen::tick(double seconds)
+{
+    Screen::tick(seconds);
+    Application* application = Application::instance();
+    // The long loading starts only once the splash has been on the display for a while.
+    if (!m_started && application && application->dim_level() == splash_shown_dim_level) {
+        m_started = true;
+        load();
+    }
+}
+
+void SplashScreen::load()
+{
+    Application& application = *Application::instance();
+    const WString& name = application.name();
+    log_stage(u" WinMain splash 0\n");
+    if (!load_language(*m_properties, name)) {
+        application.close_screen(*this, true);
+        application.message_box(name, app_info.message);
+        application.quit();
+        return;
+    }
+    log_stage(u" WinMain splash 1\n");
+    if (!load_chosen_skin(*m_properties, name, u"")) {
+        application.close_screen(*this, true);
+        application.message_box(name, translate(*m_properties, u"NoSkins"));
+        application.quit();
+        return;
+    }
+    log_stage(u" WinMain splash 2\n");
+    // The document that runs the program proper is created here once it exists.
+    m_loaded = true;
+    log_stage(u" WinMain splash 3\n");
+    application.close_screen(*this, true);
+    log_stage(u" WinMain splash 4\n");
+}
+
+} // namespace corvane
