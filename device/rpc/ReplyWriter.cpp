@@ -1,0 +1,63 @@
+#include "device/rpc/ReplyWriter.h"
+
+#include "device/core/Log.h"
+#include "device/rpc/WireText.h"
+#include "device/rpc/WireUtf8.h"
+
+namespace corvane {
+
+void ReplyWriter::save_int64(std::int64_t value)
+{
+    WString hex = format_hex64(value);
+    get_log() << u"!!!RequesterServer::save_int64 i = " << hex << u"\n";
+    save_string(hex);
+}
+
+void ReplyWriter::save_int(std::int32_t value)
+{
+    m_values.push_back(value);
+}
+
+void ReplyWriter::save_string(WStringView text)
+{
+    save_int(m_table.intern(text));
+}
+
+void ReplyWriter::finish(WString& text, ReplyOutcome outcome)
+{
+    text.clear();
+    text.reserve(m_values.size() * 4 + m_table.size() * 24 + 16);
+    text += outcome == ReplyOutcome::Exception ? u"//EX[" : u"//OK[";
+    for (auto value = m_values.rbegin(); value != m_values.rend(); ++value) {
+        text += to_wstring(*value);
+        text.push_back(u',');
+    }
+    text.push_back(u'[');
+    bool first = true;
+    for (const WString& string : m_table.strings()) {
+        if (!first)
+            text.push_back(u',');
+        first = false;
+        text.push_back(u'"');
+        append_reply_escaped(string, text);
+        text.push_back(u'"');
+    }
+    text += u"],0,3]";
+    clear();
+}
+
+void ReplyWriter::finish_utf8(std::string& bytes, ReplyOutcome outcome)
+{
+    WString text;
+    finish(text, outcome);
+    bytes.clear();
+    append_wire_utf8(text, bytes);
+}
+
+void ReplyWriter::clear()
+{
+    m_table.clear();
+    m_values.clear();
+}
+
+} // namespace corvane

@@ -1,0 +1,21 @@
+#include "device/rpc/StringTable.h"
+
+namespace corvane {
+
+std::int32_t StringTable::intern(WStringView text)
+{
+    auto [entry, added] = m_positions.try_emplace(WString(text), 0);
+    if (added) {
+        m_strings.push_back(entry->first);
+        entry->second = static_cast<std::int32_t>(m_strings.size());
+    }
+    return entry->second;
+}
+
+void StringTable::clear()
+{
+    m_strings.clear();
+    m_positions.clear();
+}
+
+} // namespace corvane

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "device/core/Text.h"
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+namespace corvane {
+
+// The string table of one request or reply being written: each distinct text once, referred
+// to by its 1-based position. Both writers share this lookup so that saving the same text
+// twice always gives the same reference.
+class StringTable {
+public:
+    // The position of the text, appending it when absent.
+    std::int32_t intern(WStringView text);
+
+    const std::vector<WString>& strings() const { return m_strings; }
+    std::size_t size() const { return m_strings.size(); }
+    void clear();
+
+private:
+    std::vector<WString> m_strings;
+    std::unordered_map<WString, std::int32_t> m_positions;
+};
+
+} // namespace corvane

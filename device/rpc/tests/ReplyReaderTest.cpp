@@ -1,0 +1,179 @@
+#include "device/rpc/ReplyReader.h"
+#include "device/rpc/WireUtf8.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+using namespace corvane;
+
+namespace {
+
+bool parse(ReplyReader& reader, WStringView text)
+{
+    return reader.parse(encode_wire_utf8(text));
+}
+
+} // namespace
+
+// The service writes values last to first; load_int hands them back from the end and then
+// keeps answering -1.
+TEST(ReplyReader, reads_values_from_the_end)
+{
+    ReplyReader reader;
+    ASSERT_TRUE(parse(reader, u"//OK[1,2,3,[],0,3]"));
+    EXPECT_FALSE(reader.is_exception());
+    EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { 1, 2, 3 }));
+    EXPECT_EQ(reader.string_count(), 0u);
+    EXPECT_EQ(reader.remaining(), 3u);
+    EXPECT_EQ(reader.load_int(), 3);
+    EXPECT_EQ(reader.load_int(), 2);
+    EXPECT_EQ(reader.load_int(), 1);
+    EXPECT_EQ(reader.load_int(), -1);
+    EXPECT_EQ(reader.load_int(), -1);
+    EXPECT_EQ(reader.remaining(), 0u);
+    EXPECT_FALSE(reader.has_error());
+}
+
+TEST(ReplyReader, reads_strings_by_reference)
+{
+    ReplyReader reader;
+    ASSERT_TRUE(parse(reader, u"//OK[2,1,[\"x\",\"y\"],0,3]"));
+    EXPECT_EQ(reader.string_count(), 2u);
+    EXPECT_EQ(reader.load_string(), u"x");
+    EXPECT_EQ(reader.load_string(), u"y");
+    EXPECT_FALSE(reader.has_error());
+
+    ASSERT_TRUE(parse(reader, u"//OK[0,1,[\"\"],0,3]"));
+    EXPECT_EQ(reader.string_count(), 1u);
+    EXPECT_EQ(reader.load_string(), u"");
+    EXPECT_EQ(reader.load_string(), u""); // reference 0
+    EXPECT_FALSE(reader.has_error());
+}
+
+// An exception reply parses like a result and only raises the flag; the next parse lowers it.
+TEST(ReplyReader, exception_replies_set_the_flag)
+{
+    ReplyReader reader;
+    ASSERT_TRUE(parse(reader,
+        u"//EX[2,1,[\"com.ulmar.viz.client.VIZException/1576971601\",\"NOT_LOGGED\"],0,3]"));
+    EXPECT_TRUE(reader.is_exception());
+    EXPECT_EQ(reader.load_string(), u"com.ulmar.viz.client.VIZException/1576971601");
+    EXPECT_EQ(reader.load_string(), u"NOT_LOGGED");
+    ASSERT_TRUE(parse(reader, u"//OK[5,[],0,3]"));
+    EXPECT_FALSE(reader.is_exception());
+}
+
+// Prefix, trailer and split checks reject the reply as a whole and leave the reader empty.
+TEST(ReplyReader, rejects_wrong_framing)
+{
+    ReplyReader reader;
+    const WStringView rejected[] = {
+        u"",
+        u"//OK[",
+        u"//OK[1,2,3",
+        u"//ok[1,[],0,3]",
+        u"OK[1,[],0,3]",
+        u"//OK[1,2,[\"x\"],0,5]", // a later stream version's trailer
+        u"//OK[1,2,[],0,5]",
+        u"//OK[[],0,3]", // no value at all
+        u"//OK[,[],0,3]",
+        u"//OK[1,[\"],0,3]", // string trailer without a string list
+        u"//OK[1,\"x\"],0,3]", // no ",[\"" split
+        u"//OK[2,1,[\"a,[\",\"b\"],0,3]", // three parts
+        u"//OK[1,,2,[],0,3]", // empty value token
+        u"//OK[1,2,[],0,3] ",
+    };
+    for (WStringView text : rejected) {
+        EXPECT_FALSE(parse(reader, text)) << to_utf8(text);
+        EXPECT_EQ(reader.remaining(), 0u);
+        EXPECT_EQ(reader.load_int(), -1);
+    }
+    // A good reply after a rejected one parses from scratch.
+    ASSERT_TRUE(parse(reader, u"//OK[4,[],0,3]"));
+    EXPECT_EQ(reader.load_int(), 4);
+}
+
+// Value tokens follow the lenient integer rule: white space and one sign before the digits,
+// anything after them ignored, no digit at all rejects the reply, too large saturates.
+TEST(ReplyReader, value_tokens_need_only_leading_digits)
+{
+    ReplyReader reader;
+    ASSERT_TRUE(parse(reader, u"//OK[12abc, -7,+5,\t0x1f,007,[],0,3]"));
+    EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { 12, -7, 5, 0, 7 }));
+    EXPECT_FALSE(parse(reader, u"//OK[abc,[],0,3]"));
+    EXPECT_FALSE(parse(reader, u"//OK[1,-,[],0,3]"));
+    EXPECT_FALSE(parse(reader, u"//OK[1,- 5,[],0,3]"));
+    EXPECT_FALSE(parse(reader, u"//OK[1,+-5,[],0,3]"));
+
+    ASSERT_TRUE(
+        parse(reader, u"//OK[2147483647,-2147483648,99999999999,-99999999999,1234567890,[],0,3]"));
+    constexpr std::int32_t max = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t min = std::numeric_limits<std::int32_t>::min();
+    EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { max, min, max, min, 1234567890 }));
+}
+
+TEST(ReplyReader, unescapes_strings)
+{
+    ReplyReader reader;
+    ASSERT_TRUE(parse(reader, u"//OK[1,[\"a\\x20b\\\"c\\\\d\\r\\n\"],0,3]"));
+    EXPECT_EQ(reader.load_string(), u"a b\"c\\d\r\n");
+
+    // One pass: an escaped backslash never joins the character after it into a new escape.
+    ASSERT_TRUE(parse(reader, u"//OK[3,2,1,[\"\\\\x20\",\"\\\\n\",\"\\t\\x2c\\x2C\\x2\\\"],0,3]"));
+    EXPECT_EQ(reader.load_string(), u"\\x20");
+    EXPECT_EQ(reader.load_string(), u"\\n");
+    EXPECT_EQ(reader.load_string(), u"\\t,,\\x2\\");
+}
+
+// A reference outside the table (or past the end of the values) is not a crash and not a
+// valid empty string: the reader records the error.
+TEST(ReplyReader, bad_references_set_the_error_flag)
+{
+    ReplyReader reader;
+    ASSERT_TRUE(parse(reader, u"//OK[-2,2,1,[\"x\"],0,3]"));
+    EXPECT_EQ(reader.load_string(), u"x");
+    EXPECT_FALSE(reader.has_error());
+    EXPECT_EQ(reader.load_string(), u"");
+    EXPECT_TRUE(reader.has_error());
+    ASSERT_TRUE(parse(reader, u"//OK[-2,[\"x\"],0,3]"));
+    EXPECT_FALSE(reader.has_error());
+    EXPECT_EQ(reader.load_string(), u"");
+    EXPECT_TRUE(reader.has_error());
+    ASSERT_TRUE(parse(reader, u"//OK[1,[\"x\"],0,3]"));
+    EXPECT_EQ(reader.load_string(), u"x");
+    EXPECT_EQ(reader.load_string(), u""); // past the end
+    EXPECT_TRUE(reader.has_error());
+}
+
+TEST(ReplyReader, reads_64_bit_values_as_hexadecimal_text)
+{
+    ReplyReader reader;
+    ASSERT_TRUE(parse(reader,
+        u"//"
+        u"OK[0,4,3,2,1,[\"FF\",\"ffffffffffffffff\",\"18c6a7b3e00\",\"1ffffffffffffffff\"],0,3]"));
+    EXPECT_EQ(reader.load_int64(), 255);
+    EXPECT_EQ(reader.load_int64(), -1);
+    EXPECT_EQ(reader.load_int64(), 0x18c6a7b3e00);
+    EXPECT_EQ(reader.load_int64(), -1); // saturated
+    EXPECT_EQ(reader.load_int64(), 0); // reference 0: the empty string
+    EXPECT_FALSE(reader.has_error());
+}
+
+// Non-ASCII text arrives as UTF-8; a body cut inside a sequence, or holding a malformed byte,
+// loses its trailer and is rejected.
+TEST(ReplyReader, decodes_utf8_and_rejects_cut_bodies)
+{
+    ReplyReader reader;
+    std::string bytes = encode_wire_utf8(u"//OK[1,[\"Задача\U0001F600\"],0,3]");
+    ASSERT_TRUE(reader.parse(bytes));
+    EXPECT_EQ(reader.load_string(), u"Задача\U0001F600");
+
+    std::string cut = encode_wire_utf8(u"//OK[1,[\"") + "\xd0";
+    EXPECT_FALSE(reader.parse(cut));
+    std::string broken = bytes;
+    broken.insert(10, "\x80");
+    EXPECT_FALSE(reader.parse(broken));
+    EXPECT_TRUE(reader.parse(SharedBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size()))));
+    EXPECT_FALSE(reader.parse(SharedBuffer()));
+}

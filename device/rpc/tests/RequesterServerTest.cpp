@@ -1,0 +1,113 @@
+#include "device/rpc/RequesterServer.h"
+#include "device/core/Log.h"
+#include "device/core/Paths.h"
+#include "device/core/Registry.h"
+#include "device/core/testing/TestEnvironment.h"
+#include "device/rpc/ServiceCalls.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace corvane;
+
+namespace {
+
+constexpr const char* sep = "\xef\xbf\xbf";
+
+std::string joined(std::initializer_list<std::string> elements)
+{
+    std::string text;
+    for (const std::string& element : elements)
+        text += element + sep;
+    return text;
+}
+
+std::string body_text(const SharedBuffer& body)
+{
+    return std::string(reinterpret_cast<const char*>(body.data()), body.size());
+}
+
+} // namespace
+
+// The one-argument authenticate: version, flags, six strings, then the references 1, 2, 3, 4,
+// the parameter count 1, the type 5 and the value 6, byte for byte.
+TEST(RequesterServer, writes_the_authenticate_request_byte_for_byte)
+{
+    ServiceCalls calls(ServiceIdentity { u"http://127.0.0.1:8080/" });
+    std::optional<RemoteCall> call = calls.authenticate(u"ключ-42");
+    ASSERT_TRUE(call);
+    EXPECT_EQ(call->key, u"authenticate");
+    std::string expected
+        = joined({ "3", "0", "6", "http://127.0.0.1:8080/", "3C9A1E77B0D24F6A8E15C2B9D07F4A63",
+            "com.ulmar.viz.client.rpc.VIZService", "authenticate", "java.lang.String",
+            "\xd0\xba\xd0\xbb\xd1\x8e\xd1\x87-42", "1", "2", "3", "4", "1", "5", "6" });
+    EXPECT_EQ(body_text(call->body), expected);
+
+    // The writer starts afresh for the next call.
+    call = calls.authenticate(u"a@b.c", u"pw");
+    ASSERT_TRUE(call);
+    EXPECT_EQ(call->key, u"authenticate2");
+    expected = joined({ "3", "0", "7", "http://127.0.0.1:8080/", "3C9A1E77B0D24F6A8E15C2B9D07F4A63",
+        "com.ulmar.viz.client.rpc.VIZService", "authenticate", "java.lang.String", "a@b.c", "pw",
+        "1", "2", "3", "4", "2", "5", "5", "6", "7" });
+    EXPECT_EQ(body_text(call->body), expected);
+}
+
+TEST(RequesterServer, saves_a_repeated_string_once)
+{
+    RequesterServer writer;
+    writer.save_string(u"same");
+    writer.save_string(u"other");
+    writer.save_string(u"same");
+    writer.save_string(u"");
+    std::string body;
+    ASSERT_TRUE(writer.finish(body));
+    EXPECT_EQ(body, joined({ "3", "0", "3", "same", "other", "", "1", "2", "1", "3" }));
+}
+
+TEST(RequesterServer, writes_64_bit_values_as_bare_lowercase_hexadecimal)
+{
+    RequesterServer writer;
+    writer.save_int64(255);
+    writer.save_int64(-1);
+    writer.save_int64(0);
+    writer.save_int64(INT64_MIN);
+    writer.save_int(-2147483647 - 1);
+    std::string body;
+    ASSERT_TRUE(writer.finish(body));
+    EXPECT_EQ(body,
+        joined(
+            { "3", "0", "0", "ff", "ffffffffffffffff", "0", "8000000000000000", "-2147483648" }));
+}
+
+// U+FFFF inside a string would split it on the other side: the call is refused with a log
+// line, nothing is sent, and the next call is whole.
+TEST(RequesterServer, refuses_a_string_holding_the_separator)
+{
+    test::TestEnvironment env;
+    ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1));
+    ServiceCalls calls(ServiceIdentity { u"http://127.0.0.1/" });
+    EXPECT_FALSE(calls.updateTask(u"session", VizTask {}, u"bad\uFFFFcomment"));
+
+    std::optional<RemoteCall> next = calls.deleteTask(u"session", 5);
+    ASSERT_TRUE(next);
+    EXPECT_EQ(body_text(next->body),
+        joined({ "3", "0", "7", "http://127.0.0.1/", "3C9A1E77B0D24F6A8E15C2B9D07F4A63",
+            "com.ulmar.viz.client.rpc.VIZService", "deleteTask", "java.lang.String", "I", "session",
+            "1", "2", "3", "4", "2", "5", "6", "7", "5" }));
+
+    get_log().flush();
+    ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 0));
+    std::ifstream in(to_utf8(log_file_path()), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    WString log;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+        log.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i])
+            | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+    EXPECT_NE(
+        log.find(u"RequesterServer::finish - updateTask not sent: one of its strings holds U+FFFF"),
+        WString::npos);
+    EXPECT_EQ(log.find(u"bad\uFFFFcomment"), WString::npos);
+    EXPECT_NE(log.find(u"----Request:\n3\uFFFF0\uFFFF7\uFFFF"), WString::npos);
+}

@@ -1,0 +1,309 @@
+#include "device/rpc/ServiceCalls.h"
+#include "device/model/AuthInfo.h"
+#include "device/model/VIZException.h"
+#include "device/model/WireValues.h"
+#include "device/rpc/ReplyReader.h"
+#include "device/rpc/ReplyWriter.h"
+#include "device/rpc/RequestReader.h"
+#include "device/rpc/ServiceReplies.h"
+#include "device/rpc/WireUtf8.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvane;
+
+namespace {
+
+const ServiceIdentity identity { u"http://127.0.0.1:8080/viz/" };
+
+// Parses a call as the service would and checks its header against the catalogue.
+void open_call(const std::optional<RemoteCall>& call, WStringView key, RequestReader& reader)
+{
+    ASSERT_TRUE(call);
+    EXPECT_EQ(call->key, key);
+    ASSERT_TRUE(reader.parse(
+        std::string_view(reinterpret_cast<const char*>(call->body.data()), call->body.size())));
+    CallHeader header;
+    ASSERT_TRUE(read_call_header(reader, header));
+    EXPECT_EQ(header.identity.moduleBaseUrl, identity.moduleBaseUrl);
+    EXPECT_EQ(header.identity.strongName, u"3C9A1E77B0D24F6A8E15C2B9D07F4A63");
+    EXPECT_EQ(header.identity.interfaceName, u"com.ulmar.viz.client.rpc.VIZService");
+    const CallSpec* spec = find_call(header.method, header.parameterTypes);
+    ASSERT_NE(spec, nullptr) << to_utf8(header.method);
+    EXPECT_EQ(spec->key, key);
+}
+
+Filter sample_filter()
+{
+    Filter filter;
+    filter.statuses[1] = false;
+    filter.responsible = 17;
+    return filter;
+}
+
+} // namespace
+
+// Each key names one catalogue entry; the two authenticate forms differ by key and types.
+TEST(ServiceCatalogue, lists_every_call_once_by_key)
+{
+    EXPECT_EQ(service_catalogue().size(), 15u);
+    for (const CallSpec& call : service_catalogue())
+        EXPECT_EQ(find_call_by_key(call.key), &call);
+    const CallSpec* two = find_call_by_key(u"authenticate2");
+    ASSERT_NE(two, nullptr);
+    EXPECT_EQ(two->method, u"authenticate");
+    EXPECT_EQ(two->parameter_types.size(), 2u);
+    EXPECT_EQ(two->reply, ReplyKind::LoginKey);
+    EXPECT_EQ(find_call_by_key(u"authenticate")->reply, ReplyKind::AuthInfo);
+    EXPECT_EQ(find_call_by_key(u"moveTask"), nullptr);
+    const WString list_types[] = { u"java.lang.String", u"com.ulmar.viz.client.Filter", u"I", u"Z",
+        u"Z", u"Z", u"java.lang.Long", u"java.lang.Long", u"java.lang.String", u"I", u"I",
+        u"java.lang.String" };
+    EXPECT_EQ(find_call(u"getFilteredList", list_types), find_call_by_key(u"getFilteredList"));
+    EXPECT_EQ(find_call(u"getFilteredList", std::span(list_types).first(11)), nullptr);
+}
+
+TEST(ServiceCalls, login_calls_carry_their_texts)
+{
+    ServiceCalls calls(identity);
+    RequestReader reader;
+    open_call(calls.authenticate(u"me@example.org", u"secret"), u"authenticate2", reader);
+    EXPECT_EQ(reader.load_string(), u"me@example.org");
+    EXPECT_EQ(reader.load_string(), u"secret");
+    EXPECT_TRUE(reader.is_complete());
+
+    open_call(calls.registerUser(u"me@example.org", u"secret", u"Me"), u"registerUser", reader);
+    EXPECT_EQ(reader.load_string(), u"me@example.org");
+    EXPECT_EQ(reader.load_string(), u"secret");
+    EXPECT_EQ(reader.load_string(), u"Me");
+    EXPECT_TRUE(reader.is_complete());
+}
+
+TEST(ServiceCalls, filter_calls_send_the_filter_as_an_object)
+{
+    ServiceCalls calls(identity);
+    RequestReader reader;
+    Filter read;
+    open_call(calls.getFilteredChildren(u"s1", sample_filter(), 0), u"getFilteredChildren", reader);
+    EXPECT_EQ(reader.load_string(), u"s1");
+    ASSERT_TRUE(read.load(reader));
+    EXPECT_EQ(read, sample_filter());
+    EXPECT_EQ(reader.load_int(), 0);
+    EXPECT_TRUE(reader.is_complete());
+
+    open_call(calls.loadTask(u"s1", Filter {}, 12), u"loadTask", reader);
+    EXPECT_EQ(reader.load_string(), u"s1");
+    ASSERT_TRUE(read.load(reader));
+    EXPECT_EQ(read, Filter {});
+    EXPECT_EQ(reader.load_int(), 12);
+    EXPECT_TRUE(reader.is_complete());
+
+    open_call(calls.getFilteredNews(u"s1", Filter {}, 300, 7), u"getFilteredNews", reader);
+    EXPECT_EQ(reader.load_string(), u"s1");
+    ASSERT_TRUE(read.load(reader));
+    EXPECT_EQ(reader.load_int(), 300);
+    EXPECT_EQ(reader.load_int(), 7);
+    EXPECT_TRUE(reader.is_complete());
+}
+
+TEST(ServiceCalls, id_calls_carry_their_ints)
+{
+    ServiceCalls calls(identity);
+    RequestReader reader;
+    open_call(calls.getChanges(u"s1", 44, changes_page_size, 1200), u"getChanges", reader);
+    EXPECT_EQ(reader.load_string(), u"s1");
+    EXPECT_EQ(reader.load_int(), 44);
+    EXPECT_EQ(reader.load_int(), 10);
+    EXPECT_EQ(reader.load_int(), 1200);
+    EXPECT_TRUE(reader.is_complete());
+
+    open_call(calls.changePermission(u"s1", 3, u"friend@example.org", share_level),
+        u"changePermission", reader);
+    EXPECT_EQ(reader.load_string(), u"s1");
+    EXPECT_EQ(reader.load_int(), 3);
+    EXPECT_EQ(reader.load_string(), u"friend@example.org");
+    EXPECT_EQ(reader.load_int(), 2);
+    EXPECT_TRUE(reader.is_complete());
+
+    open_call(calls.deleteTask(u"s1", 9), u"deleteTask", reader);
+    EXPECT_EQ(reader.load_string(), u"s1");
+    EXPECT_EQ(reader.load_int(), 9);
+    EXPECT_TRUE(reader.is_complete());
+
+    open_call(calls.setViewed(u"s1", 10), u"setViewed", reader);
+    EXPECT_EQ(reader.load_string(), u"s1");
+    EXPECT_EQ(reader.load_int(), 10);
+    EXPECT_TRUE(reader.is_complete());
+
+    open_call(calls.activateTicket(u"s1", u"0123abcd"), u"activateTicket", reader);
+    EXPECT_EQ(reader.load_string(), u"s1");
+    EXPECT_EQ(reader.load_string(), u"0123abcd");
+    EXPECT_TRUE(reader.is_complete());
+
+    open_call(calls.getUsers(u"s1", { 4, 8, 15 }), u"getUsers", reader);
+    EXPECT_EQ(reader.load_string(), u"s1");
+    std::vector<std::int32_t> ids;
+    ASSERT_TRUE(load_int_vector(reader, ids));
+    EXPECT_EQ(ids, (std::vector<std::int32_t> { 4, 8, 15 }));
+    EXPECT_TRUE(reader.is_complete());
+}
+
+// The edited task goes out whole but without its history and participants.
+TEST(ServiceCalls, task_calls_send_the_task_without_changes_or_permissions)
+{
+    VizTask task;
+    task.id = 31;
+    task.parentId = 30;
+    task.projectId = 30;
+    task.title = u"Title\r\nDescription";
+    task.done = -3;
+    task.plan = 5;
+    task.deadline = 1700000000000;
+    task.changes.push_back(Change {});
+    task.permissions.push_back(Permission { 2, u"x@y.z", 4 });
+
+    ServiceCalls calls(identity);
+    RequestReader reader;
+    open_call(calls.updateTask(u"s1", task, u"comment"), u"updateTask", reader);
+    EXPECT_EQ(reader.load_string(), u"s1");
+    VizTask sent;
+    ASSERT_TRUE(sent.load(reader));
+    EXPECT_EQ(reader.load_string(), u"comment");
+    EXPECT_TRUE(reader.is_complete());
+    VizTask expected = task;
+    expected.changes.clear();
+    expected.permissions.clear();
+    expected.done = 3; // a read takes the absolute value
+    EXPECT_EQ(sent, expected);
+
+    task.id = -1;
+    open_call(calls.createTask(u"s1", task, u""), u"createTask", reader);
+    EXPECT_EQ(reader.load_string(), u"s1");
+    ASSERT_TRUE(sent.load(reader));
+    EXPECT_EQ(sent.id, -1);
+    EXPECT_EQ(reader.load_string(), u"");
+    EXPECT_TRUE(reader.is_complete());
+}
+
+// The list cursor goes out field by field; its Longs are null when 0.
+TEST(ServiceCalls, filtered_list_sends_the_cursor_fields)
+{
+    ServiceCalls calls(identity);
+    RequestReader reader;
+    Task cursor;
+    cursor.id = 0;
+    open_call(calls.getFilteredList(u"s1", Filter {}, -1, cursor, list_page_size, u""),
+        u"getFilteredList", reader);
+    EXPECT_EQ(reader.load_string(), u"s1");
+    Filter filter;
+    ASSERT_TRUE(filter.load(reader));
+    EXPECT_EQ(reader.load_int(), -1);
+    EXPECT_EQ(reader.load_int(), 0); // no cursor
+    EXPECT_EQ(reader.load_int(), 0);
+    EXPECT_EQ(reader.load_int(), 0);
+    EXPECT_EQ(reader.load_int(), 0); // null date
+    EXPECT_EQ(reader.load_int(), 0); // null deadline
+    EXPECT_EQ(reader.load_string(), u"");
+    EXPECT_EQ(reader.load_int(), 0);
+    EXPECT_EQ(reader.load_int(), 25);
+    EXPECT_EQ(reader.load_string(), u"");
+    EXPECT_TRUE(reader.is_complete());
+
+    cursor.id = 77;
+    cursor.matchesFilter = true;
+    cursor.complete = true;
+    cursor.date = 1700000000123;
+    cursor.deadline = -5;
+    cursor.title = u"last";
+    open_call(calls.getFilteredList(u"s1", Filter {}, 12, cursor, list_page_size, u"tag"),
+        u"getFilteredList", reader);
+    EXPECT_EQ(reader.load_string(), u"s1");
+    ASSERT_TRUE(filter.load(reader));
+    EXPECT_EQ(reader.load_int(), 12);
+    EXPECT_EQ(reader.load_int(), 1);
+    EXPECT_EQ(reader.load_int(), 1);
+    EXPECT_EQ(reader.load_int(), 1);
+    std::int64_t date = 0;
+    std::int64_t deadline = 0;
+    ASSERT_TRUE(load_long(reader, date));
+    ASSERT_TRUE(load_long(reader, deadline));
+    EXPECT_EQ(date, 1700000000123);
+    EXPECT_EQ(deadline, -5);
+    EXPECT_EQ(reader.load_string(), u"last");
+    EXPECT_EQ(reader.load_int(), 77);
+    EXPECT_EQ(reader.load_int(), 25);
+    EXPECT_EQ(reader.load_string(), u"tag");
+    EXPECT_TRUE(reader.is_complete());
+}
+
+// The service's own examples of a session reply and of the exception that asks for a new login.
+TEST(ServiceReplies, reads_the_service_examples)
+{
+    ReplyReader reader;
+    ASSERT_TRUE(reader.parse(std::string_view(
+        "//OK[4,3,7,2,120,1,[\"com.ulmar.viz.client.AuthInfo/1749066765\",\"s1\",\"6\"],0,3]")));
+    AuthInfo auth;
+    ASSERT_TRUE(auth.load(reader));
+    EXPECT_EQ(auth, (AuthInfo { 120, u"s1", 7, u"6", 4 }));
+
+    ASSERT_TRUE(reader.parse(std::string_view(
+        "//EX[2,1,[\"com.ulmar.viz.client.VIZException/1576971601\",\"NOT_LOGGED\"],0,3]")));
+    ASSERT_TRUE(reader.is_exception());
+    VIZException exception;
+    ASSERT_TRUE(exception.load(reader));
+    EXPECT_EQ(exception.key, u"NOT_LOGGED");
+
+    // An exception object of another kind does not read.
+    ASSERT_TRUE(reader.parse(
+        std::string_view("//EX[2,1,[\"java.lang.RuntimeException/515124647\",\"x\"],0,3]")));
+    EXPECT_FALSE(exception.load(reader));
+}
+
+TEST(ServiceReplies, plain_results_round_trip)
+{
+    ReplyWriter writer;
+    ReplyReader reader;
+    std::string bytes;
+
+    write_login_key(writer, u"");
+    writer.finish_utf8(bytes);
+    ASSERT_TRUE(reader.parse(bytes));
+    WString key = u"old";
+    ASSERT_TRUE(read_login_key(reader, key));
+    EXPECT_EQ(key, u"");
+
+    write_flag(writer, true);
+    writer.finish_utf8(bytes);
+    ASSERT_TRUE(reader.parse(bytes));
+    bool flag = false;
+    ASSERT_TRUE(read_flag(reader, flag));
+    EXPECT_TRUE(flag);
+
+    write_nothing(writer);
+    writer.finish_utf8(bytes);
+    EXPECT_EQ(bytes, "//OK[0,[],0,3]");
+    ASSERT_TRUE(reader.parse(bytes));
+
+    // A login key reference outside the table is a reply that does not read.
+    ASSERT_TRUE(reader.parse(std::string_view("//OK[3,[\"k\"],0,3]")));
+    EXPECT_FALSE(read_login_key(reader, key));
+    EXPECT_EQ(key, u"");
+}
+
+// A reply holding a task vector with one User element fails as a whole.
+TEST(ServiceReplies, a_foreign_record_in_a_task_vector_fails_the_read)
+{
+    ReplyWriter writer;
+    writer.save_string(vector_signature);
+    writer.save_int(2);
+    VizTask {}.save(writer);
+    User { u"a@b.c", 3, u"A" }.save(writer);
+    std::string bytes;
+    writer.finish_utf8(bytes);
+
+    ReplyReader reader;
+    ASSERT_TRUE(reader.parse(bytes));
+    std::vector<VizTask> tasks { VizTask {} };
+    EXPECT_FALSE(read_tasks(reader, tasks));
+    EXPECT_EQ(tasks.size(), 1u); // left as it was
+}
