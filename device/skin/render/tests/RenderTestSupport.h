@@ -18,13 +18,19 @@ namespace corvane::test {
 // A private environment with the debug log switched on, whose text the test can read back.
 class LoggedEnvironment {
 public:
+    // The log notices a switch only when asked, so it is asked after each one: switching off
+    // first makes the next switch on start a new file in this environment's folder.
     LoggedEnvironment()
     {
-        m_enabled = reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1);
+        m_enabled = reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 0);
+        get_log();
+        m_enabled = m_enabled && reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1);
+        get_log();
     }
     ~LoggedEnvironment()
     {
         (void)reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 0);
+        get_log();
     }
     bool is_enabled() const { return m_enabled; }
 
