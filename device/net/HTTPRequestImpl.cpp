@@ -228,6 +228,8 @@ void HTTPRequestImpl::handle_data()
     HTTPRequestListener& listener = m_owner.listener();
     if (!listener.on_data(m_owner, chunk))
         m_owner.keep_chunk(chunk);
+    if (m_exchange->is_killed())
+        return; // killed from inside on_data: the end has been reported, the worker stays stopped
     m_received += chunk.size();
     if (m_total != 0) {
         WString key = m_exchange->status_key;
@@ -235,7 +237,7 @@ void HTTPRequestImpl::handle_data()
             m_owner, static_cast<double>(m_received) / static_cast<double>(m_total), key);
     }
     if (m_exchange->is_killed())
-        return; // killed from inside the listener: the worker stays stopped
+        return;
     resume_worker();
 }
 

@@ -1,0 +1,256 @@
+#include "device/net/tests/NetTestSupport.h"
+#include "device/net/tests/RawSocketServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+using namespace corvane;
+using namespace corvane::test;
+using ::testing::ElementsAre;
+
+namespace {
+
+using HTTPFailureTest = HttpFixture;
+
+const std::vector<std::string> failed_at_once
+    = { "status 0.0000 ServerBusy", "status 1.0000 ServerSendFailed", "failed" };
+
+// A loopback port on which nobody listens, held for the fixture's life.
+class ClosedPort {
+public:
+    ClosedPort()
+    {
+        m_socket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+    }
+    ~ClosedPort() { close(m_socket); }
+    std::u16string url() const
+    {
+        std::string text = "http://127.0.0.1:" + std::to_string(m_port) + "/service";
+        return std::u16string(text.begin(), text.end());
+    }
+
+private:
+    int m_socket;
+    std::uint16_t m_port { 0 };
+};
+
+const char* const complete_reply = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+const char* const stalled_reply = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n0123456789";
+
+} // namespace
+
+// A URL that cannot be requested fails inside send_request, which answers false; the listener
+// may delete the request on the way without harm.
+TEST_F(HTTPFailureTest, unusable_url_fails_inside_send_request)
+{
+    for (const char16_t* url : { u"not a url", u"ftp://127.0.0.1/service", u"http://", u"" }) {
+        SCOPED_TRACE(narrow(url));
+        listener = RecordingListener();
+        make_request(url);
+        EXPECT_FALSE(send("x"));
+        EXPECT_EQ(listener.events, failed_at_once);
+        EXPECT_EQ(listener.request, nullptr);
+    }
+}
+
+// A header line that cannot be sent spoils the request: it fails when sent.
+TEST_F(HTTPFailureTest, refused_header_fails_inside_send_request)
+{
+    RawSocketServer server(complete_reply, RawSocketServer::After::Close);
+    for (const char16_t* line : { u"no colon", u": no name", u"Two\r\nLines: x" }) {
+        SCOPED_TRACE(narrow(line));
+        listener = RecordingListener();
+        HTTPRequest& request = make_request(server.wide_url("/service"));
+        EXPECT_FALSE(request.add_header(line));
+        EXPECT_FALSE(send("x"));
+        EXPECT_EQ(listener.events, failed_at_once);
+    }
+}
+
+// A request is sent once; sending it again, or after a kill, fails like an unusable request.
+TEST_F(HTTPFailureTest, second_send_and_send_after_kill_fail)
+{
+    RawSocketServer server(complete_reply, RawSocketServer::After::Close);
+    auto killed = std::make_unique<HTTPRequest>(
+        server.wide_url("/service"), u"POST", listener, u"Corvane Client");
+    killed->kill_request();
+    EXPECT_THAT(listener.events, ElementsAre("status 1.0000 ServerSendFailed", "failed"));
+    listener.events.clear();
+    EXPECT_FALSE(killed->send_request(SharedBuffer("x", 1)));
+    EXPECT_EQ(listener.events, failed_at_once);
+    killed.reset();
+
+    listener = RecordingListener();
+    auto kept = std::make_unique<HTTPRequest>(
+        server.wide_url("/service"), u"POST", listener, u"Corvane Client");
+    ASSERT_TRUE(kept->send_request(SharedBuffer("x", 1)));
+    ASSERT_TRUE(run_until_ended());
+    EXPECT_EQ(listener.events.back(), "complete 2");
+    // The first exchange is over and the request was kept: sending it again fails.
+    listener.events.clear();
+    EXPECT_FALSE(kept->send_request(SharedBuffer("x", 1)));
+    EXPECT_EQ(listener.events, failed_at_once);
+}
+
+// Nobody listening: the connection fails after send_request returned, with the failure key.
+TEST_F(HTTPFailureTest, refused_connection_fails)
+{
+    ClosedPort port;
+    make_request(port.url());
+    ASSERT_TRUE(send("x"));
+    ASSERT_TRUE(run_until_ended());
+    EXPECT_EQ(listener.events, failed_at_once);
+}
+
+// "HTTP/1.1 200" without a reason phrase does not count as 2xx.
+TEST_F(HTTPFailureTest, status_line_without_reason_phrase_fails)
+{
+    RawSocketServer server(
+        "HTTP/1.1 200\r\nContent-Length: 2\r\n\r\nok", RawSocketServer::After::Close);
+    make_request(server.wide_url("/service"));
+    ASSERT_TRUE(send("x"));
+    ASSERT_TRUE(run_until_ended());
+    EXPECT_THAT(listener.events,
+        ElementsAre("status 0.0000 ServerBusy", "length 2", "status 1.0000 ServerBusy", "failed"));
+}
+
+// A server that takes the request and never answers: the watchdog ends the exchange.
+TEST_F(HTTPFailureTest, silent_server_trips_the_watchdog)
+{
+    HTTPRequest::set_watchdog_period(0.3);
+    enable_log();
+    RawSocketServer server("", RawSocketServer::After::StaySilent);
+    make_request(server.wide_url("/service"));
+    ASSERT_TRUE(send("x"));
+    ASSERT_TRUE(run_until_ended());
+    EXPECT_EQ(listener.events, failed_at_once);
+    EXPECT_EQ(listener.request, nullptr);
+    EXPECT_TRUE(HTTPRequest::wait_for_workers(5000));
+    std::u16string log = read_log();
+    std::size_t fired = log.find(u"timeout_timer fired at ");
+    EXPECT_NE(fired, std::u16string::npos);
+    EXPECT_NE(log.find(u"timeout_timer finished at ", fired), std::u16string::npos);
+}
+
+// The watchdog is re-armed after every chunk, so a reply that stalls half-way fails too, after
+// the data that did come.
+TEST_F(HTTPFailureTest, stalled_body_trips_the_watchdog)
+{
+    HTTPRequest::set_watchdog_period(0.3);
+    RawSocketServer server(stalled_reply, RawSocketServer::After::StaySilent);
+    make_request(server.wide_url("/service"));
+    ASSERT_TRUE(send("x"));
+    ASSERT_TRUE(run_until_ended());
+    EXPECT_THAT(listener.events,
+        ElementsAre("status 0.0000 ServerBusy", "length 100", "data 0", "status 0.0000 ServerBusy",
+            "data 10", "status 0.1000 ServerBusy", "status 1.0000 ServerSendFailed", "failed"));
+}
+
+// A second kill, and anything the stopped worker might still do, must not reach the listener.
+TEST_F(HTTPFailureTest, kill_twice_reports_once)
+{
+    RawSocketServer server("", RawSocketServer::After::StaySilent);
+    std::unique_ptr<HTTPRequest> request = make_kept_request(server.wide_url("/service"));
+    ASSERT_TRUE(request->send_request(SharedBuffer("x", 1)));
+    ASSERT_TRUE(server.wait_for_requests(1, 5000));
+    request->kill_request();
+    EXPECT_EQ(listener.events, failed_at_once);
+    request->kill_request();
+    loop.run_for(scheduler, std::chrono::milliseconds(300));
+    EXPECT_EQ(listener.events, failed_at_once);
+    EXPECT_TRUE(HTTPRequest::wait_for_workers(5000)); // the kill unblocked the worker
+    request.reset();
+    EXPECT_EQ(scheduler.active_count(), 0);
+}
+
+// A kill while the worker's message waits in the ready list: the message is dropped, not
+// delivered after the failure.
+TEST_F(HTTPFailureTest, kill_with_a_message_waiting_drops_the_message)
+{
+    RawSocketServer server(complete_reply, RawSocketServer::After::StaySilent);
+    std::unique_ptr<HTTPRequest> request = make_kept_request(server.wide_url("/service"));
+    ASSERT_TRUE(request->send_request(SharedBuffer("x", 1)));
+    ASSERT_TRUE(loop.wait_for_run_message());
+    request->kill_request();
+    loop.run_for(scheduler, std::chrono::milliseconds(200));
+    EXPECT_EQ(listener.events, failed_at_once);
+    request.reset();
+    EXPECT_EQ(scheduler.active_count(), 0);
+}
+
+// Deleting a killed request whose message still waits in the ready list must take it out
+// exactly once; queueing it a second time would leave a dangling entry.
+TEST_F(HTTPFailureTest, deleting_a_killed_request_with_a_message_waiting)
+{
+    RawSocketServer server(complete_reply, RawSocketServer::After::StaySilent);
+    std::unique_ptr<HTTPRequest> request = make_kept_request(server.wide_url("/service"));
+    ASSERT_TRUE(request->send_request(SharedBuffer("x", 1)));
+    ASSERT_TRUE(loop.wait_for_run_message());
+    request->kill_request();
+    request.reset();
+    EXPECT_EQ(scheduler.active_count(), 0);
+    loop.run_for(scheduler, std::chrono::milliseconds(100));
+    EXPECT_EQ(listener.events, failed_at_once);
+}
+
+// Deleting a request in the middle of a reply stops its worker promptly and quietly.
+TEST_F(HTTPFailureTest, deleting_a_live_request_stops_the_worker)
+{
+    RawSocketServer server(stalled_reply, RawSocketServer::After::StaySilent);
+    make_request(server.wide_url("/service"));
+    ASSERT_TRUE(send("x"));
+    ASSERT_TRUE(loop.run_until(scheduler, [&] { return listener.chunk_sizes.size() == 2; }));
+    listener.request.reset(); // blocks until the worker is gone
+    EXPECT_TRUE(HTTPRequest::wait_for_workers(0));
+    loop.run_for(scheduler, std::chrono::milliseconds(100));
+    EXPECT_EQ(listener.events.back(), "status 0.1000 ServerBusy");
+    EXPECT_EQ(listener.ends, 0);
+}
+
+// Deleting a request whose reply was refused (non-2xx) releases the worker left waiting.
+TEST_F(HTTPFailureTest, deleting_a_refused_request_releases_the_worker)
+{
+    RawSocketServer server(
+        "HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n", RawSocketServer::After::StaySilent);
+    std::unique_ptr<HTTPRequest> kept = make_kept_request(server.wide_url("/service"));
+    ASSERT_TRUE(kept->send_request(SharedBuffer("x", 1)));
+    ASSERT_TRUE(run_until_ended());
+    EXPECT_FALSE(HTTPRequest::wait_for_workers(100)); // still waiting to be resumed
+    kept->kill_request(); // over already: nothing more
+    EXPECT_THAT(listener.events,
+        ElementsAre("status 0.0000 ServerBusy", "length 0", "status 1.0000 ServerBusy", "failed"));
+    kept.reset();
+    EXPECT_TRUE(HTTPRequest::wait_for_workers(5000));
+}
+
+// The listener may kill the request from inside on_data: the failure is reported once and
+// the rest of the reply never arrives.
+TEST_F(HTTPFailureTest, kill_from_inside_on_data)
+{
+    RawSocketServer server(stalled_reply, RawSocketServer::After::StaySilent);
+    listener.data_hook = [](HTTPRequest& request, const SharedBuffer& chunk) {
+        if (!chunk.is_empty())
+            request.kill_request();
+    };
+    std::unique_ptr<HTTPRequest> kept = make_kept_request(server.wide_url("/service"));
+    ASSERT_TRUE(kept->send_request(SharedBuffer("x", 1)));
+    ASSERT_TRUE(run_until_ended());
+    loop.run_for(scheduler, std::chrono::milliseconds(200));
+    EXPECT_EQ(listener.ends, 1);
+    EXPECT_THAT(listener.events,
+        ElementsAre("status 0.0000 ServerBusy", "length 100", "data 0", "status 0.0000 ServerBusy",
+            "data 10", "status 1.0000 ServerSendFailed", "failed"));
+    kept.reset();
+    EXPECT_EQ(scheduler.active_count(), 0);
+}

@@ -1,0 +1,166 @@
+#pragma once
+
+#include "device/core/CActiveScheduler.h"
+#include "device/core/Log.h"
+#include "device/core/Paths.h"
+#include "device/core/Registry.h"
+#include "device/core/testing/TestEnvironment.h"
+#include "device/core/testing/ThreadedLoop.h"
+#include "device/net/HTTPRequest.h"
+#include "device/platform/Platform.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace corvane::test {
+
+inline std::string narrow(WStringView text)
+{
+    return std::string(text.begin(), text.end());
+}
+
+// Writes down every notification in order. When it holds the request, it deletes it on the
+// end, the way the service client does.
+class RecordingListener final : public HTTPRequestListener {
+public:
+    std::vector<std::string> events;
+    std::vector<std::pair<std::string, std::string>> headers; // on_http_header, in order
+    std::vector<std::uint32_t> chunk_sizes;
+    std::string body;
+    bool ended { false };
+    int ends { 0 };
+    bool consume_data { false };
+    bool range_answer { false };
+    std::function<void(HTTPRequest&, const SharedBuffer&)> data_hook;
+    std::unique_ptr<HTTPRequest> request;
+
+    void on_status(HTTPRequest&, double progress, WStringView key) override
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.4f", progress);
+        events.push_back("status " + std::string(text) + " " + narrow(key));
+    }
+    void on_failed(HTTPRequest& failed) override
+    {
+        events.push_back("failed");
+        end(failed);
+    }
+    void on_complete(HTTPRequest& completed, const SharedBuffer& reply) override
+    {
+        events.push_back("complete " + std::to_string(reply.size()));
+        body.assign(reinterpret_cast<const char*>(reply.data()), reply.size());
+        end(completed);
+    }
+    bool on_data(HTTPRequest& source, const SharedBuffer& chunk) override
+    {
+        events.push_back("data " + std::to_string(chunk.size()));
+        chunk_sizes.push_back(chunk.size());
+        if (data_hook)
+            data_hook(source, chunk);
+        return consume_data;
+    }
+    void on_http_header(HTTPRequest&, WStringView name, WStringView value) override
+    {
+        headers.emplace_back(narrow(name), narrow(value));
+    }
+    void on_content_length(HTTPRequest&, std::uint32_t length) override
+    {
+        events.push_back("length " + std::to_string(length));
+    }
+    bool on_content_range(
+        HTTPRequest&, std::uint32_t first, std::uint32_t last, std::uint32_t total) override
+    {
+        events.push_back("range " + std::to_string(first) + "-" + std::to_string(last) + "/"
+            + std::to_string(total));
+        return range_answer;
+    }
+
+    bool has_header(const std::string& name) const
+    {
+        for (const auto& header : headers) {
+            if (header.first == name)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    void end(HTTPRequest& finished)
+    {
+        ended = true;
+        ++ends;
+        if (request.get() == &finished)
+            request.reset();
+    }
+};
+
+// A real scheduler on a test-driven loop with the real clock, a private settings store, and a
+// recording listener.
+class HttpFixture : public ::testing::Test {
+protected:
+    HttpFixture() { install_default_platform(); }
+
+    void TearDown() override
+    {
+        listener.request.reset();
+        EXPECT_TRUE(HTTPRequest::wait_for_workers(5000));
+        HTTPRequest::set_watchdog_period(10.0);
+        (void)reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 0);
+        get_log(); // switches to the null stream now, so the next test starts its own file
+    }
+
+    HTTPRequest& make_request(const std::u16string& url, const std::u16string& verb = u"POST")
+    {
+        listener.request = std::make_unique<HTTPRequest>(url, verb, listener, u"Corvane Client");
+        return *listener.request;
+    }
+
+    // A request the listener does not delete, for tests that use it after its end.
+    std::unique_ptr<HTTPRequest> make_kept_request(const std::u16string& url)
+    {
+        return std::make_unique<HTTPRequest>(url, u"POST", listener, u"Corvane Client");
+    }
+
+    bool send(const std::string& body)
+    {
+        return listener.request->send_request(
+            SharedBuffer(body.data(), static_cast<std::uint32_t>(body.size())));
+    }
+
+    bool run_until_ended(int milliseconds = 10000)
+    {
+        return loop.run_until(
+            scheduler, [&] { return listener.ended; }, std::chrono::milliseconds(milliseconds));
+    }
+
+    void enable_log()
+    {
+        ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1));
+    }
+
+    static std::u16string read_log()
+    {
+        std::ifstream in(to_utf8(log_file_path()), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        std::u16string text;
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+            text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i])
+                | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+        return text;
+    }
+
+    TestEnvironment env;
+    ThreadedLoop loop;
+    CActiveScheduler scheduler { loop, platform_clock() };
+    RecordingListener listener;
+};
+
+} // namespace corvane::test

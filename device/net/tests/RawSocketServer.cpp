@@ -1,0 +1,122 @@
+#include "device/net/tests/RawSocketServer.h"
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <cstdlib>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace corvane::test {
+
+RawSocketServer::RawSocketServer(std::string reply, After after)
+    : m_reply(std::move(reply))
+    , m_after(after)
+{
+    if (pipe(m_wake) != 0)
+        return;
+    int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+        || listen(listener, 8) != 0
+        || getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (listener >= 0)
+            close(listener);
+        return;
+    }
+    m_listener = listener;
+    m_port = ntohs(address.sin_port);
+    m_thread = std::thread([this] { serve(); });
+}
+
+RawSocketServer::~RawSocketServer()
+{
+    if (m_thread.joinable()) {
+        char stop = 1;
+        (void)write(m_wake[1], &stop, 1);
+        m_thread.join();
+    }
+    for (int connection : m_connections)
+        close(connection);
+    if (m_listener >= 0)
+        close(m_listener);
+    for (int end : m_wake) {
+        if (end >= 0)
+            close(end);
+    }
+}
+
+std::u16string RawSocketServer::wide_url(const std::string& path) const
+{
+    std::string text = "http://127.0.0.1:" + std::to_string(m_port) + path;
+    return std::u16string(text.begin(), text.end());
+}
+
+bool RawSocketServer::wait_for_requests(int count, int milliseconds)
+{
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(
+        lock, std::chrono::milliseconds(milliseconds), [&] { return m_requests >= count; });
+}
+
+void RawSocketServer::serve()
+{
+    for (;;) {
+        pollfd fds[2] = { { m_wake[0], POLLIN, 0 }, { m_listener, POLLIN, 0 } };
+        if (poll(fds, 2, -1) < 0)
+            continue;
+        if (fds[0].revents)
+            return;
+        int connection = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0)
+            continue;
+        if (!read_request(connection)) {
+            close(connection);
+            continue;
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_requests;
+            m_changed.notify_all();
+        }
+        // One write, so that the whole reply reaches the client's socket at once.
+        if (!m_reply.empty())
+            (void)send(connection, m_reply.data(), m_reply.size(), MSG_NOSIGNAL);
+        if (m_after == After::Close)
+            close(connection);
+        else
+            m_connections.push_back(connection);
+    }
+}
+
+bool RawSocketServer::read_request(int connection)
+{
+    std::string data;
+    std::size_t needed = std::string::npos;
+    for (;;) {
+        std::size_t head_end = data.find("\r\n\r\n");
+        if (head_end != std::string::npos && needed == std::string::npos) {
+            std::size_t body_length = 0;
+            std::size_t field = data.find("Content-Length: ");
+            if (field != std::string::npos && field < head_end)
+                body_length = std::strtoul(data.c_str() + field + 16, nullptr, 10);
+            needed = head_end + 4 + body_length;
+        }
+        if (needed != std::string::npos && data.size() >= needed)
+            return true;
+        pollfd fds[2] = { { m_wake[0], POLLIN, 0 }, { connection, POLLIN, 0 } };
+        if (poll(fds, 2, 5000) <= 0 || fds[0].revents)
+            return false;
+        char buffer[4096];
+        ssize_t got = recv(connection, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            return false;
+        data.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+} // namespace corvane::test
