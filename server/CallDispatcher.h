@@ -1,0 +1,30 @@
+#pragma once
+
+#include "server/HttpServer.h"
+
+#include <string>
+#include <string_view>
+
+namespace corvane::server {
+
+class Service;
+
+// Turns a request body into a call of the service and its result into a reply body: reads the
+// header and every parameter before anything runs (so a malformed call changes nothing),
+// selects the method by its name and parameter types, and writes the result or the
+// VIZException in the reply form. One log line per call.
+// Thread safety: any number of threads at once.
+class CallDispatcher final : public CallHandler {
+public:
+    explicit CallDispatcher(Service& service);
+
+    HttpReply handle_call(std::string_view body, const std::string& client_address) override;
+
+private:
+    HttpReply dispatch(
+        std::string_view body, const std::string& client_address, std::string& method_name);
+
+    Service& m_service; // Outlives the dispatcher.
+};
+
+} // namespace corvane::server

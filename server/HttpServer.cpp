@@ -1,0 +1,282 @@
+#include "server/HttpServer.h"
+
+#include "server/ServerLog.h"
+
+#include <microhttpd.h>
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+
+namespace corvane::server {
+
+struct HttpServer::Exchange {
+    std::string body;
+    std::size_t expected { 0 };
+    int refusal { 0 }; // A status decided before the body was read.
+    bool is_call { false };
+};
+
+HttpServer::HttpServer(HttpSettings settings, CallHandler& handler)
+    : m_settings(std::move(settings))
+    , m_handler(handler)
+{
+    if (m_settings.base_path.empty() || m_settings.base_path.front() != '/')
+        m_settings.base_path = "/" + m_settings.base_path;
+    if (m_settings.base_path.back() != '/')
+        m_settings.base_path.push_back('/');
+    m_service_path = m_settings.base_path + "service";
+}
+
+HttpServer::~HttpServer()
+{
+    stop(0);
+}
+
+static MHD_Result queue_text(MHD_Connection* connection, int status, std::string_view text)
+{
+    MHD_Response* response = MHD_create_response_from_buffer(
+        text.size(), const_cast<char*>(text.data()), MHD_RESPMEM_MUST_COPY);
+    if (!response)
+        return MHD_NO;
+    MHD_add_response_header(response, "Content-Type", "text/plain; charset=utf-8");
+    MHD_add_response_header(response, "Cache-Control", "no-store");
+    MHD_Result result = MHD_queue_response(connection, unsigned(status), response);
+    MHD_destroy_response(response);
+    return result;
+}
+
+static std::string lower(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return out;
+}
+
+static std::string trim(std::string_view text)
+{
+    size_t begin = text.find_first_not_of(" \t");
+    if (begin == std::string_view::npos)
+        return {};
+    size_t end = text.find_last_not_of(" \t");
+    return std::string(text.substr(begin, end - begin + 1));
+}
+
+// "text/x-gwt-rpc" with optional parameters; a charset, when named, must be UTF-8.
+static bool is_accepted_type(const char* header)
+{
+    if (!header)
+        return false;
+    std::string value = lower(header);
+    size_t semicolon = value.find(';');
+    if (trim(value.substr(0, semicolon)) != "text/x-gwt-rpc")
+        return false;
+    while (semicolon != std::string::npos) {
+        size_t next = value.find(';', semicolon + 1);
+        std::string parameter = trim(value.substr(semicolon + 1, next - semicolon - 1));
+        semicolon = next;
+        if (parameter.rfind("charset", 0) != 0)
+            continue;
+        size_t equals = parameter.find('=');
+        if (equals == std::string::npos)
+            return false;
+        std::string charset = trim(parameter.substr(equals + 1));
+        if (charset.size() >= 2 && charset.front() == '"' && charset.back() == '"')
+            charset = charset.substr(1, charset.size() - 2);
+        if (charset != "utf-8" && charset != "utf8")
+            return false;
+    }
+    return true;
+}
+
+static bool parse_length(const char* text, std::size_t& out)
+{
+    if (!text || !*text)
+        return false;
+    std::size_t value = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9')
+            return false;
+        if (value > (SIZE_MAX - 9) / 10)
+            return false;
+        value = value * 10 + std::size_t(*p - '0');
+    }
+    out = value;
+    return true;
+}
+
+static std::string client_address(MHD_Connection* connection)
+{
+    const MHD_ConnectionInfo* info
+        = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (!info || !info->client_addr)
+        return "?";
+    char text[INET6_ADDRSTRLEN] = "?";
+    const sockaddr* address = info->client_addr;
+    if (address->sa_family == AF_INET)
+        inet_ntop(
+            AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, text, sizeof text);
+    else if (address->sa_family == AF_INET6)
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr, text,
+            sizeof text);
+    return text;
+}
+
+// The listener's callbacks, with exactly the signatures the library calls.
+struct HttpCallbacks {
+    static MHD_Result access(void* self, MHD_Connection* connection, const char* url,
+        const char* method, const char*, const char* upload, std::size_t* upload_size, void** state)
+    {
+        return static_cast<HttpServer*>(self)->access(
+                   connection, url, method, upload, upload_size, state)
+            ? MHD_YES
+            : MHD_NO;
+    }
+    static void completed(void* self, MHD_Connection*, void** state, MHD_RequestTerminationCode)
+    {
+        static_cast<HttpServer*>(self)->completed(state);
+    }
+};
+
+int HttpServer::access(MHD_Connection* connection, const char* url, const char* method,
+    const char* upload, std::size_t* upload_size, void** state)
+{
+    auto* exchange = static_cast<Exchange*>(*state);
+    if (!exchange) {
+        // The library keeps it in the state slot until completed() takes it back.
+        exchange = std::make_unique<Exchange>().release();
+        *state = exchange;
+        {
+            std::lock_guard lock(m_lock);
+            ++m_in_flight;
+        }
+        std::string_view path(url ? url : "");
+        bool is_post = std::strcmp(method, MHD_HTTP_METHOD_POST) == 0;
+        if (path == "/health") {
+            bool is_get = std::strcmp(method, MHD_HTTP_METHOD_GET) == 0
+                || std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0;
+            exchange->refusal = is_get ? 200 : 405;
+        } else if (path != m_service_path) {
+            exchange->refusal = 404;
+        } else if (!is_post) {
+            exchange->refusal = 405;
+        } else if (!parse_length(MHD_lookup_connection_value(
+                                     connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH),
+                       exchange->expected)) {
+            exchange->refusal = 411;
+        } else if (exchange->expected > m_settings.body_limit) {
+            exchange->refusal = 413;
+        } else if (!is_accepted_type(MHD_lookup_connection_value(
+                       connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_TYPE))) {
+            exchange->refusal = 415;
+        } else {
+            exchange->is_call = true;
+            exchange->body.reserve(exchange->expected);
+        }
+        return MHD_YES;
+    }
+    if (*upload_size != 0) {
+        // The declared length bounds the body; the body is dropped for refused exchanges.
+        if (exchange->is_call && exchange->body.size() + *upload_size <= m_settings.body_limit)
+            exchange->body.append(upload, *upload_size);
+        else if (exchange->is_call)
+            exchange->refusal = 413, exchange->is_call = false;
+        *upload_size = 0;
+        return MHD_YES;
+    }
+    switch (exchange->refusal) {
+    case 200:
+        return queue_text(connection, 200, "ok");
+    case 404:
+        return queue_text(connection, 404, "not found");
+    case 405:
+        return queue_text(connection, 405, "method not allowed");
+    case 411:
+        return queue_text(connection, 411, "Content-Length required");
+    case 413:
+        return queue_text(connection, 413, "request body too large");
+    case 415:
+        return queue_text(connection, 415, "Content-Type must be text/x-gwt-rpc in UTF-8");
+    default:
+        break;
+    }
+    HttpReply reply = m_handler.handle_call(exchange->body, client_address(connection));
+    return queue_text(connection, reply.status, reply.body);
+}
+
+void HttpServer::completed(void** state)
+{
+    std::unique_ptr<Exchange> exchange(static_cast<Exchange*>(*state));
+    *state = nullptr;
+    if (!exchange)
+        return;
+    std::lock_guard lock(m_lock);
+    if (--m_in_flight == 0)
+        m_idle.notify_all();
+}
+
+bool HttpServer::start()
+{
+    addrinfo hints {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
+    addrinfo* found = nullptr;
+    std::string host = m_settings.host;
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    std::string port = std::to_string(m_settings.port);
+    if (getaddrinfo(host.empty() ? nullptr : host.c_str(), port.c_str(), &hints, &found) != 0
+        || !found) {
+        m_error = "cannot use listen address " + m_settings.host + " (a numeric address is needed)";
+        return false;
+    }
+    sockaddr_storage address {};
+    std::memcpy(&address, found->ai_addr, found->ai_addrlen);
+    bool is_ipv6 = found->ai_family == AF_INET6;
+    freeaddrinfo(found);
+
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC;
+    if (is_ipv6)
+        flags |= MHD_USE_IPv6;
+    m_daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &HttpCallbacks::access, this,
+        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address), MHD_OPTION_THREAD_POOL_SIZE,
+        m_settings.threads, MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::completed, this,
+        MHD_OPTION_CONNECTION_TIMEOUT, 60u, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+        std::size_t(64 * 1024), MHD_OPTION_LISTEN_BACKLOG_SIZE, 256u, MHD_OPTION_END);
+    if (!m_daemon) {
+        m_error = "cannot listen on " + m_settings.host + ":" + port
+            + " (address in use or not available)";
+        return false;
+    }
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_BIND_PORT);
+    m_port = info ? info->port : m_settings.port;
+    return true;
+}
+
+void HttpServer::stop(int grace_ms)
+{
+    if (!m_daemon)
+        return;
+    m_stopping = true;
+    MHD_socket listener = MHD_quiesce_daemon(m_daemon);
+    if (listener != MHD_INVALID_SOCKET)
+        close(listener);
+    {
+        std::unique_lock lock(m_lock);
+        m_idle.wait_for(
+            lock, std::chrono::milliseconds(grace_ms), [&] { return m_in_flight == 0; });
+    }
+    MHD_stop_daemon(m_daemon);
+    m_daemon = nullptr;
+}
+
+} // namespace corvane::server

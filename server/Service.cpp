@@ -1,0 +1,218 @@
+#include "server/Service.h"
+
+#include "server/Secrets.h"
+#include "server/ServerLog.h"
+#include "server/UserView.h"
+#include "server/Validation.h"
+
+#include "device/core/Text.h"
+
+namespace corvane::server {
+
+static constexpr int max_login_keys_per_user = 20;
+
+Service::Service(Storage& storage, const ServiceConfig& config, ServiceClock& clock,
+    const PasswordHasher& hasher, TicketOutbox& outbox)
+    : m_storage(storage)
+    , m_config(config)
+    , m_clock(clock)
+    , m_hasher(hasher)
+    , m_outbox(outbox)
+    , m_throttle(config.throttle_limit, config.throttle_window_ms)
+{
+}
+
+Service::Call Service::open_call(const std::u16string& session, TransactionKind kind)
+{
+    std::string hash = key_digest(session);
+    // The idle time restarts with each call, but writing that down on every read would turn
+    // every read into a write: the stamp moves at most once per interval.
+    std::int64_t touch_interval = std::min<std::int64_t>(minute_ms, m_config.session_idle_ms / 10);
+    for (;;) {
+        auto transaction = m_storage.begin(kind);
+        std::optional<KeyRecord> record = transaction->find_session(hash);
+        std::int64_t now = m_clock.now_ms();
+        if (!record || record->last_use + m_config.session_idle_ms <= now
+            || !transaction->find_user(record->user_id))
+            throw ServiceException(u"NOT_LOGGED");
+        if (now - record->last_use >= touch_interval) {
+            if (kind == TransactionKind::Read) {
+                kind = TransactionKind::Write;
+                continue; // Again as a writer; the read snapshot is dropped unused.
+            }
+            transaction->touch_session(hash, now);
+        }
+        return Call { std::move(transaction), record->user_id };
+    }
+}
+
+std::u16string Service::new_login_key(StorageTransaction& transaction, int user_id)
+{
+    Text key = random_hex(32);
+    transaction.insert_login_key(key_digest(key), user_id, m_clock.now_ms());
+    transaction.prune_login_keys(user_id, max_login_keys_per_user);
+    return key;
+}
+
+std::u16string Service::authenticate(
+    const std::u16string& email, const std::u16string& password, const std::string& client_address)
+{
+    Text account = normalise_address(email);
+    std::string account_key = "account:" + to_utf8(account);
+    std::string address_key = "address:" + client_address;
+    std::int64_t now = m_clock.now_ms();
+    if (m_config.throttling
+        && (m_throttle.is_blocked(account_key, now) || m_throttle.is_blocked(address_key, now)))
+        throw ServiceException(u"ERROR_TOO_MANY_ATTEMPTS");
+
+    std::optional<UserRow> user;
+    {
+        auto transaction = m_storage.begin(TransactionKind::Read);
+        user = transaction->find_user_by_account(account);
+    }
+    // The slow hash runs outside any transaction so it never holds up other callers.
+    bool accepted = false;
+    if (user)
+        accepted = m_hasher.verify(user->password_hash, password);
+    else
+        m_hasher.verify_dummy(password);
+    if (!accepted) {
+        if (m_config.throttling) {
+            m_throttle.record_failure(account_key, now);
+            m_throttle.record_failure(address_key, now);
+        }
+        log_line("login refused for an account from " + client_address);
+        return {};
+    }
+    auto transaction = m_storage.begin(TransactionKind::Write);
+    if (!transaction->find_user(user->id))
+        return {};
+    Text key = new_login_key(*transaction, user->id);
+    transaction->commit();
+    return key;
+}
+
+AuthInfo Service::authenticate_key(const std::u16string& login_key)
+{
+    auto transaction = m_storage.begin(TransactionKind::Write);
+    std::string hash = key_digest(login_key);
+    std::optional<KeyRecord> record = transaction->find_login_key(hash);
+    std::int64_t now = m_clock.now_ms();
+    if (!record || record->last_use + m_config.login_key_lifetime_ms <= now)
+        throw ServiceException(u"ERROR_LOGIN_EXPIRED");
+    std::optional<UserRow> user = transaction->find_user(record->user_id);
+    if (!user)
+        throw ServiceException(u"ERROR_LOGIN_EXPIRED");
+    transaction->touch_login_key(hash, now);
+    Text session = random_hex(16);
+    transaction->insert_session(key_digest(session), user->id, now);
+    AuthInfo info;
+    info.newsCursor = static_cast<std::int32_t>(transaction->current_seq());
+    info.session = session;
+    info.userId = user->id;
+    info.serverVersion = m_config.server_version;
+    info.newsStamp = user->stamp;
+    transaction->commit();
+    return info;
+}
+
+std::u16string Service::register_user(const std::u16string& email, const std::u16string& password,
+    const std::u16string& name, const std::string& client_address)
+{
+    std::string address_key = "register:" + client_address;
+    std::int64_t now = m_clock.now_ms();
+    if (m_config.throttling && m_throttle.is_blocked(address_key, now))
+        throw ServiceException(u"ERROR_TOO_MANY_ATTEMPTS");
+    auto refuse = [&](const char16_t* key) {
+        if (m_config.throttling)
+            m_throttle.record_failure(address_key, now);
+        throw ServiceException(key);
+    };
+    Text account = normalise_address(email);
+    if (!is_valid_address(account))
+        refuse(u"ERROR_BAD_EMAIL");
+    if (password.size() < 6 || password.size() > 256)
+        refuse(u"ERROR_BAD_PASSWORD");
+    Text display_name = trim_text(name);
+    if (display_name.size() > 100)
+        refuse(u"ERROR_BAD_NAME");
+    {
+        auto transaction = m_storage.begin(TransactionKind::Read);
+        if (transaction->find_user_by_account(account)) {
+            if (m_config.throttling)
+                m_throttle.record_failure(address_key, now);
+            return {};
+        }
+    }
+    std::string hash = m_hasher.hash(password);
+    if (hash.empty())
+        throw StorageError("password hashing failed");
+    auto transaction = m_storage.begin(TransactionKind::Write);
+    if (transaction->find_user_by_account(account))
+        return {};
+    int user_id = transaction->insert_user(account, display_name, hash);
+    Text key = new_login_key(*transaction, user_id);
+    transaction->commit();
+    log_line("registered user " + std::to_string(user_id));
+    return key;
+}
+
+int Service::create_user(const std::u16string& email, const std::u16string& password,
+    const std::u16string& name, std::string& error)
+{
+    Text account = normalise_address(email);
+    if (!is_valid_address(account)) {
+        error = "not a valid e-mail address";
+        return 0;
+    }
+    if (password.size() < 6 || password.size() > 256) {
+        error = "the password needs 6 to 256 characters";
+        return 0;
+    }
+    Text display_name = trim_text(name);
+    if (display_name.size() > 100) {
+        error = "the name is longer than 100 characters";
+        return 0;
+    }
+    std::string hash = m_hasher.hash(password);
+    auto transaction = m_storage.begin(TransactionKind::Write);
+    if (transaction->find_user_by_account(account)) {
+        error = "the account exists already";
+        return 0;
+    }
+    int id = transaction->insert_user(account, display_name, hash);
+    transaction->commit();
+    return id;
+}
+
+int Service::expire_sessions(const std::u16string& account)
+{
+    auto transaction = m_storage.begin(TransactionKind::Write);
+    std::optional<int> user_id;
+    if (!account.empty()) {
+        std::optional<UserRow> user = transaction->find_user_by_account(normalise_address(account));
+        if (!user)
+            return -1;
+        user_id = user->id;
+    }
+    int count = transaction->delete_sessions(user_id);
+    transaction->commit();
+    return count;
+}
+
+int Service::expire_login_keys(const std::u16string& account)
+{
+    auto transaction = m_storage.begin(TransactionKind::Write);
+    std::optional<int> user_id;
+    if (!account.empty()) {
+        std::optional<UserRow> user = transaction->find_user_by_account(normalise_address(account));
+        if (!user)
+            return -1;
+        user_id = user->id;
+    }
+    int count = transaction->delete_login_keys(user_id);
+    transaction->commit();
+    return count;
+}
+
+} // namespace corvane::server

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "server/PasswordHasher.h"
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+
+namespace corvane::server {
+
+inline constexpr std::int64_t minute_ms = 60'000;
+inline constexpr std::int64_t hour_ms = 60 * minute_ms;
+inline constexpr std::int64_t day_ms = 24 * hour_ms;
+
+// Everything an operator can set, with the defaults the client expects.
+struct ServiceConfig {
+    std::string listen_host { "127.0.0.1" };
+    int listen_port { 8080 };
+    std::string base_path { "/" };
+    std::string database { "vizserver.db" };
+    std::u16string server_version { u"6" };
+    std::set<std::u16string> strong_names { u"3C9A1E77B0D24F6A8E15C2B9D07F4A63" };
+    std::int64_t session_idle_ms { day_ms };
+    std::int64_t login_key_lifetime_ms { 90 * day_ms };
+    std::int64_t invitation_lifetime_ms { 30 * day_ms };
+    std::string outbox; // Empty: ticket blocks go to the log.
+    bool throttling { true };
+    int throttle_limit { 10 };
+    std::int64_t throttle_window_ms { 15 * minute_ms };
+    std::optional<std::int64_t> test_clock_start;
+    PasswordCost password_cost { PasswordCost::standard() };
+    unsigned threads { 4 };
+    std::string log_file;
+    bool quiet { false };
+    bool demo { false };
+};
+
+} // namespace corvane::server

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "server/Storage.h"
+
+#include <memory>
+#include <mutex>
+
+namespace corvane::server {
+
+class SqliteConnection;
+class SqliteStorage;
+
+// A transaction on a leased connection. Writes begin IMMEDIATE while holding the store's
+// writer lock, so the sequence values they allocate commit in order.
+class SqliteTransaction final : public StorageTransaction {
+public:
+    SqliteTransaction(SqliteStorage& storage, TransactionKind kind);
+    ~SqliteTransaction() override;
+
+    void commit() override;
+
+    std::int64_t current_seq() override;
+    std::int64_t next_seq() override;
+
+    std::optional<UserRow> find_user(int id) override;
+    std::optional<UserRow> find_user_by_account(const Text& account) override;
+    int insert_user(const Text& account, const Text& name, const std::string& hash) override;
+    int bump_user_stamp(int user_id) override;
+    std::vector<int> all_user_ids() override;
+
+    void insert_login_key(const Hash& hash, int user_id, std::int64_t now) override;
+    void prune_login_keys(int user_id, int keep) override;
+    std::optional<KeyRecord> find_login_key(const Hash& hash) override;
+    void touch_login_key(const Hash& hash, std::int64_t now) override;
+    int delete_login_keys(std::optional<int> user_id) override;
+
+    void insert_session(const Hash& hash, int user_id, std::int64_t now) override;
+    std::optional<KeyRecord> find_session(const Hash& hash) override;
+    void touch_session(const Hash& hash, std::int64_t now) override;
+    void delete_session(const Hash& hash) override;
+    int delete_sessions(std::optional<int> user_id) override;
+
+    std::optional<TaskRow> find_task(int id) override;
+    std::vector<TaskRow> project_tasks(int project_id) override;
+    int insert_task(const TaskRow& task) override;
+    void update_task(const TaskRow& task) override;
+    void adjust_child_count(int task_id, int delta) override;
+    void delete_tasks(const std::vector<int>& ids) override;
+    int count_children(int parent_id) override;
+    int count_owned_projects(int user_id) override;
+    std::vector<std::pair<int, std::int64_t>> owned_projects(int user_id) override;
+
+    std::vector<PermissionRow> user_permissions(int user_id) override;
+    std::vector<PermissionRow> project_permissions(int project_id) override;
+    std::optional<PermissionRow> find_permission(int project_id, int user_id) override;
+    void insert_permission(const PermissionRow& permission) override;
+    void set_permission_level(int project_id, int user_id, int level) override;
+    void delete_permission(int project_id, int user_id) override;
+    void delete_project_permissions(int project_id) override;
+    void add_member_ever(int project_id, int user_id) override;
+    std::vector<int> member_ever_projects(int user_id) override;
+
+    std::vector<InvitationRow> project_invitations(int project_id, std::int64_t now) override;
+    std::optional<InvitationRow> find_invitation(int project_id, const Text& address) override;
+    std::optional<InvitationRow> find_invitation_by_ticket(
+        const Hash& hash, std::int64_t now) override;
+    int insert_invitation(const InvitationRow& invitation, const Hash& ticket_hash) override;
+    void set_invitation_ticket(
+        int invitation_id, const Hash& ticket_hash, std::int64_t expires) override;
+    void delete_invitation(int invitation_id) override;
+    void delete_project_invitations(int project_id) override;
+
+    void insert_change(const ChangeRow& change) override;
+    std::vector<ChangeRow> task_changes_below(int task_id, std::int64_t below, int limit) override;
+    std::vector<ChangeRow> task_changes_after(int task_id, std::int64_t after) override;
+    std::vector<std::pair<int, int>> unread_counts(
+        int user_id, int project_id, std::int64_t joined) override;
+    int task_unread_count(int user_id, int task_id, std::int64_t joined) override;
+
+    void insert_event(const EventRow& event) override;
+    std::vector<EventRow> events_after(std::int64_t after, int limit) override;
+
+    void set_viewed(int user_id, int task_id, std::int64_t seq, int stamp) override;
+    std::vector<ViewedRow> viewed_after_stamp(int user_id, int stamp) override;
+
+private:
+    SqliteConnection& db() { return *m_connection; }
+
+    SqliteStorage& m_storage;
+    std::unique_lock<std::mutex> m_write_guard;
+    std::unique_lock<std::mutex> m_memory_guard;
+    std::unique_ptr<SqliteConnection> m_leased; // Given back when the transaction ends.
+    SqliteConnection* m_connection { nullptr };
+    bool m_open { false };
+};
+
+} // namespace corvane::server

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "server/Rows.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace corvane::server {
+
+// Thrown by a store that cannot do what it was asked (disk full, locked beyond the busy
+// timeout, corrupt file). The caller answers the call with an internal failure; the open
+// transaction is rolled back when its object is destroyed.
+class StorageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct KeyRecord {
+    int user_id { 0 };
+    std::int64_t last_use { 0 };
+};
+
+using Hash = std::string; // 32 raw bytes of a SHA-256 digest.
+
+// One transaction on the store. Every query sees the state as of the transaction's start plus
+// its own writes. Destroying an uncommitted transaction rolls it back.
+// Thread safety: a transaction belongs to the thread that began it.
+class StorageTransaction {
+public:
+    virtual ~StorageTransaction() = default;
+    virtual void commit() = 0;
+
+    // The global sequence: every change, creation, removal and access event takes the next value.
+    virtual std::int64_t current_seq() = 0;
+    virtual std::int64_t next_seq() = 0;
+
+    virtual std::optional<UserRow> find_user(int id) = 0;
+    virtual std::optional<UserRow> find_user_by_account(const Text& account) = 0;
+    virtual int insert_user(const Text& account, const Text& name, const std::string& hash) = 0;
+    virtual int bump_user_stamp(int user_id) = 0;
+    virtual std::vector<int> all_user_ids() = 0;
+
+    virtual void insert_login_key(const Hash& hash, int user_id, std::int64_t now) = 0;
+    virtual void prune_login_keys(int user_id, int keep) = 0;
+    virtual std::optional<KeyRecord> find_login_key(const Hash& hash) = 0;
+    virtual void touch_login_key(const Hash& hash, std::int64_t now) = 0;
+    virtual int delete_login_keys(std::optional<int> user_id) = 0;
+
+    virtual void insert_session(const Hash& hash, int user_id, std::int64_t now) = 0;
+    virtual std::optional<KeyRecord> find_session(const Hash& hash) = 0;
+    virtual void touch_session(const Hash& hash, std::int64_t now) = 0;
+    virtual void delete_session(const Hash& hash) = 0;
+    virtual int delete_sessions(std::optional<int> user_id) = 0;
+
+    virtual std::optional<TaskRow> find_task(int id) = 0;
+    virtual std::vector<TaskRow> project_tasks(int project_id) = 0;
+    virtual int insert_task(const TaskRow& task) = 0;
+    virtual void update_task(const TaskRow& task) = 0; // Every field but id, project and date.
+    virtual void adjust_child_count(int task_id, int delta) = 0;
+    virtual void delete_tasks(const std::vector<int>& ids) = 0; // With their changes and views.
+    virtual int count_children(int parent_id) = 0;
+    virtual int count_owned_projects(int user_id) = 0;
+    // (project id, seq of its creation) of every project the user owns.
+    virtual std::vector<std::pair<int, std::int64_t>> owned_projects(int user_id) = 0;
+
+    virtual std::vector<PermissionRow> user_permissions(int user_id) = 0;
+    virtual std::vector<PermissionRow> project_permissions(int project_id) = 0; // Grant order.
+    virtual std::optional<PermissionRow> find_permission(int project_id, int user_id) = 0;
+    virtual void insert_permission(const PermissionRow& permission) = 0;
+    virtual void set_permission_level(int project_id, int user_id, int level) = 0;
+    virtual void delete_permission(int project_id, int user_id) = 0;
+    virtual void delete_project_permissions(int project_id) = 0;
+    virtual void add_member_ever(int project_id, int user_id) = 0;
+    virtual std::vector<int> member_ever_projects(int user_id) = 0;
+
+    virtual std::vector<InvitationRow> project_invitations(int project_id, std::int64_t now) = 0;
+    virtual std::optional<InvitationRow> find_invitation(int project_id, const Text& address) = 0;
+    virtual std::optional<InvitationRow> find_invitation_by_ticket(
+        const Hash& hash, std::int64_t now)
+        = 0;
+    virtual int insert_invitation(const InvitationRow& invitation, const Hash& ticket_hash) = 0;
+    virtual void set_invitation_ticket(
+        int invitation_id, const Hash& ticket_hash, std::int64_t expires)
+        = 0;
+    virtual void delete_invitation(int invitation_id) = 0;
+    virtual void delete_project_invitations(int project_id) = 0;
+
+    virtual void insert_change(const ChangeRow& change) = 0;
+    // Newest first: changes with change_id <= below, at most limit.
+    virtual std::vector<ChangeRow> task_changes_below(int task_id, std::int64_t below, int limit)
+        = 0;
+    // Newest first: changes with change_id > after.
+    virtual std::vector<ChangeRow> task_changes_after(int task_id, std::int64_t after) = 0;
+    // Per task of the project: changes by others above max(viewed, joined).
+    virtual std::vector<std::pair<int, int>> unread_counts(
+        int user_id, int project_id, std::int64_t joined)
+        = 0;
+    // The same for one task.
+    virtual int task_unread_count(int user_id, int task_id, std::int64_t joined) = 0;
+
+    virtual void insert_event(const EventRow& event) = 0;
+    // Events with seq > after, ascending, at most limit.
+    virtual std::vector<EventRow> events_after(std::int64_t after, int limit) = 0;
+
+    virtual void set_viewed(int user_id, int task_id, std::int64_t seq, int stamp) = 0;
+    virtual std::vector<ViewedRow> viewed_after_stamp(int user_id, int stamp) = 0;
+};
+
+enum class TransactionKind {
+    Read,
+    Write,
+};
+
+// The service's store. begin() may be called from any thread; each transaction then stays on
+// that thread. Writers are serialised; readers run beside them on their own snapshot.
+class Storage {
+public:
+    virtual ~Storage() = default;
+    virtual std::unique_ptr<StorageTransaction> begin(TransactionKind kind) = 0;
+};
+
+} // namespace corvane::server

@@ -1,0 +1,53 @@
+#include "server/TicketOutbox.h"
+
+#include "server/ServerLog.h"
+
+#include "device/core/Text.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace corvane::server {
+
+TicketOutbox::TicketOutbox(std::string folder)
+    : m_folder(std::move(folder))
+{
+}
+
+std::string TicketOutbox::block(const Text& ticket)
+{
+    return "--START-OF-TICKET--\r\n" + to_utf8(ticket) + "\r\n--END-OF-TICKET--";
+}
+
+bool TicketOutbox::deliver(
+    int invitation_id, const Text& address, const Text& project_title, const Text& ticket)
+{
+    std::string first_line = to_utf8(project_title.substr(0, project_title.find(u'\n')));
+    std::string content = "To: " + to_utf8(address) + "\r\nProject: " + first_line + "\r\n\r\n"
+        + block(ticket) + "\r\n";
+    std::lock_guard lock(m_lock);
+    if (!m_folder.empty()) {
+        std::string path = m_folder + "/" + std::to_string(invitation_id) + ".txt";
+        std::string temporary = path + ".part";
+        // Written beside and renamed, so a reader never sees half a ticket.
+        int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        bool written = fd >= 0
+            && ::write(fd, content.data(), content.size()) == ssize_t(content.size())
+            && ::fsync(fd) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        if (written && std::rename(temporary.c_str(), path.c_str()) == 0) {
+            log_line(
+                "ticket for invitation " + std::to_string(invitation_id) + " written to " + path);
+            return true;
+        }
+        ::unlink(temporary.c_str());
+        log_line("cannot write " + path + "; the ticket follows in the log");
+    }
+    log_line("ticket for invitation " + std::to_string(invitation_id) + " to " + to_utf8(address)
+        + "\n" + block(ticket));
+    return m_folder.empty();
+}
+
+} // namespace corvane::server

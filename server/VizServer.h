@@ -1,0 +1,59 @@
+#pragma once
+
+#include "server/ServiceConfig.h"
+
+#include <memory>
+#include <string>
+
+namespace corvane::server {
+
+class CallDispatcher;
+class HttpServer;
+class PasswordHasher;
+class Service;
+class ServiceClock;
+class SqliteStorage;
+class TicketOutbox;
+
+// The whole service in one object: store, clock, password hashing, ticket outbox, methods
+// and the HTTP listener. Tests start it in-process on a free port; the program runs it until
+// a signal arrives.
+// Thread safety: open(), start() and stop() from one controlling thread.
+class VizServer {
+public:
+    explicit VizServer(ServiceConfig config);
+    ~VizServer();
+    VizServer(const VizServer&) = delete;
+    VizServer& operator=(const VizServer&) = delete;
+
+    // Opens (creating or migrating) the database; false with a reason in error().
+    [[nodiscard]] bool open();
+    // Starts listening; false with a reason in error().
+    [[nodiscard]] bool start();
+    // Lets the calls in flight finish, then stops listening.
+    void stop();
+
+    int port() const;
+    const std::string& error() const { return m_error; }
+    Service& service() { return *m_service; }
+    ServiceClock& clock() { return *m_clock; }
+    const ServiceConfig& config() const { return m_config; }
+
+private:
+    ServiceConfig m_config;
+    std::string m_error;
+    std::unique_ptr<ServiceClock> m_clock;
+    std::unique_ptr<SqliteStorage> m_storage;
+    std::unique_ptr<PasswordHasher> m_hasher;
+    std::unique_ptr<TicketOutbox> m_outbox;
+    std::unique_ptr<Service> m_service;
+    std::unique_ptr<CallDispatcher> m_dispatcher;
+    std::unique_ptr<HttpServer> m_http;
+};
+
+// Makes the shared code's settings lookups (the log switch) cheap and private to the service:
+// an in-memory store instead of the device program's settings file. Call before anything
+// logs; harmless when a store is installed already.
+void install_service_platform();
+
+} // namespace corvane::server

@@ -1,0 +1,69 @@
+#include "server/AdminCommands.h"
+#include "server/CommandLine.h"
+#include "server/ServerLog.h"
+#include "server/Service.h"
+#include "server/VizServer.h"
+
+#include <csignal>
+#include <cstdio>
+#include <pthread.h>
+
+using namespace corvane::server;
+
+int main(int argc, char** argv)
+{
+    CommandLine line = parse_command_line(argc, argv);
+    if (line.help) {
+        std::fputs(usage_text().c_str(), stdout);
+        return 0;
+    }
+    if (!line.error.empty()) {
+        std::fprintf(stderr, "vizserver: %s (see --help)\n", line.error.c_str());
+        return 2;
+    }
+    if (!line.config.log_file.empty() && !set_log_file(line.config.log_file)) {
+        std::fprintf(stderr, "vizserver: cannot open log file %s\n", line.config.log_file.c_str());
+        return 1;
+    }
+    set_log_quiet(line.config.quiet);
+
+    // Signals are taken by sigwait below: block them before any thread starts, so none of the
+    // listener's threads is interrupted by them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    VizServer server(line.config);
+    if (!server.open()) {
+        std::fprintf(stderr, "vizserver: %s\n", server.error().c_str());
+        return 1;
+    }
+    if (!line.subcommand.empty())
+        return run_admin_command(server.service(), line.subcommand, line.arguments);
+    if (line.config.demo) {
+        std::string error;
+        if (!seed_demo(server.service(), error)) {
+            std::fprintf(stderr, "vizserver: demo data: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    if (!server.start()) {
+        std::fprintf(stderr, "vizserver: %s\n", server.error().c_str());
+        return 1;
+    }
+    log_line("listening on " + line.config.listen_host + ":" + std::to_string(server.port())
+        + " with database " + line.config.database);
+    std::printf("vizserver listening on port %d\n", server.port());
+    std::fflush(stdout);
+
+    int received = 0;
+    sigwait(&signals, &received);
+    log_line(received == SIGINT ? "SIGINT: finishing calls in flight"
+                                : "SIGTERM: finishing calls in flight");
+    server.stop();
+    log_line("stopped");
+    return 0;
+}
