@@ -23,8 +23,8 @@ constexpr std::size_t max_settings_file_bytes = 1 << 20;
 
 enum class ReadStatus {
     Read,
-    Missing,  // Could not be opened.
-    Short,    // The read returned fewer bytes than the file holds.
+    Missing, // Could not be opened.
+    Short, // The read returned fewer bytes than the file holds.
     TooLarge, // Over max_settings_file_bytes.
 };
 

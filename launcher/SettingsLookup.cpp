@@ -8,33 +8,33 @@ namespace lumbra {
 
 namespace {
 
-struct Piece {
-    std::u16string text;
-    bool inserted { false }; // Came from a replacement: never searched again.
-};
+    struct Piece {
+        std::u16string text;
+        bool inserted { false }; // Came from a replacement: never searched again.
+    };
 
-void replace_in_pieces(std::vector<Piece>& pieces, std::u16string_view name,
-    std::u16string_view replacement)
-{
-    std::vector<Piece> result;
-    for (Piece& piece : pieces) {
-        if (piece.inserted) {
-            result.push_back(std::move(piece));
-            continue;
+    void replace_in_pieces(
+        std::vector<Piece>& pieces, std::u16string_view name, std::u16string_view replacement)
+    {
+        std::vector<Piece> result;
+        for (Piece& piece : pieces) {
+            if (piece.inserted) {
+                result.push_back(std::move(piece));
+                continue;
+            }
+            std::u16string_view rest = piece.text;
+            for (std::size_t at = rest.find(name); at != std::u16string_view::npos;
+                 at = rest.find(name)) {
+                if (at > 0)
+                    result.push_back({ std::u16string(rest.substr(0, at)), false });
+                result.push_back({ std::u16string(replacement), true });
+                rest.remove_prefix(at + name.size());
+            }
+            if (!rest.empty())
+                result.push_back({ std::u16string(rest), false });
         }
-        std::u16string_view rest = piece.text;
-        for (std::size_t at = rest.find(name); at != std::u16string_view::npos;
-            at = rest.find(name)) {
-            if (at > 0)
-                result.push_back({ std::u16string(rest.substr(0, at)), false });
-            result.push_back({ std::u16string(replacement), true });
-            rest.remove_prefix(at + name.size());
-        }
-        if (!rest.empty())
-            result.push_back({ std::u16string(rest), false });
+        pieces = std::move(result);
     }
-    pieces = std::move(result);
-}
 
 } // namespace
 
@@ -50,8 +50,8 @@ std::u16string replace_macros(std::u16string_view value, const MacroValues& macr
     return out;
 }
 
-std::optional<std::u16string> find_raw_value(std::u16string_view text, std::u16string_view section,
-    std::u16string_view key)
+std::optional<std::u16string> find_raw_value(
+    std::u16string_view text, std::u16string_view section, std::u16string_view key)
 {
     std::u16string header = u"\r\n[" + std::u16string(section) + u"]";
     std::size_t header_at = find_ignoring_case(text, header);

@@ -26,7 +26,7 @@ std::u16string replace_macros(std::u16string_view value, const MacroValues& macr
 // The raw value of `key` in `section` of `text`, which must start with CR LF. Section and key
 // compare without regard to case; nothing is trimmed. No value (nullopt) when the section or
 // the key within it is missing. Macros are not replaced here.
-std::optional<std::u16string> find_raw_value(std::u16string_view text, std::u16string_view section,
-    std::u16string_view key);
+std::optional<std::u16string> find_raw_value(
+    std::u16string_view text, std::u16string_view section, std::u16string_view key);
 
 } // namespace lumbra

@@ -7,61 +7,89 @@ namespace lumbra {
 
 namespace {
 
-// Windows-1252 characters 0x80..0x9F; the undefined ones keep their C1 control value.
-constexpr std::array<char16_t, 32> s_cp1252_high = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, //
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F, //
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, //
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
+    // Windows-1252 characters 0x80..0x9F; the undefined ones keep their C1 control value.
+    constexpr std::array<char16_t, 32> s_cp1252_high = {
+        0x20AC,
+        0x0081,
+        0x201A,
+        0x0192,
+        0x201E,
+        0x2026,
+        0x2020,
+        0x2021, //
+        0x02C6,
+        0x2030,
+        0x0160,
+        0x2039,
+        0x0152,
+        0x008D,
+        0x017D,
+        0x008F, //
+        0x0090,
+        0x2018,
+        0x2019,
+        0x201C,
+        0x201D,
+        0x2022,
+        0x2013,
+        0x2014, //
+        0x02DC,
+        0x2122,
+        0x0161,
+        0x203A,
+        0x0153,
+        0x009D,
+        0x017E,
+        0x0178,
+    };
 
-char16_t cp1252_char(unsigned char byte)
-{
-    if (byte >= 0x80 && byte < 0xA0)
-        return s_cp1252_high[byte - 0x80];
-    return byte;
-}
-
-void append_code_point(std::u16string& out, char32_t cp)
-{
-    if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
-        return;
+    char16_t cp1252_char(unsigned char byte)
+    {
+        if (byte >= 0x80 && byte < 0xA0)
+            return s_cp1252_high[byte - 0x80];
+        return byte;
     }
-    cp -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-}
 
-// Length of the valid UTF-8 sequence starting at `pos` and its code point; 0 when the bytes
-// there are not one (overlong forms and surrogates included).
-std::size_t utf8_sequence(std::string_view bytes, std::size_t pos, char32_t& cp)
-{
-    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    unsigned char lead = byte(pos);
-    std::size_t length;
-    char32_t minimum;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, cp = lead & 0x1F, minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, cp = lead & 0x0F, minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, cp = lead & 0x07, minimum = 0x10000;
-    } else {
-        return 0;
+    void append_code_point(std::u16string& out, char32_t cp)
+    {
+        if (cp < 0x10000) {
+            out.push_back(static_cast<char16_t>(cp));
+            return;
+        }
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
     }
-    if (bytes.size() - pos < length)
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        unsigned char next = byte(pos + i);
-        if ((next & 0xC0) != 0x80)
+
+    // Length of the valid UTF-8 sequence starting at `pos` and its code point; 0 when the bytes
+    // there are not one (overlong forms and surrogates included).
+    std::size_t utf8_sequence(std::string_view bytes, std::size_t pos, char32_t& cp)
+    {
+        auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+        unsigned char lead = byte(pos);
+        std::size_t length;
+        char32_t minimum;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2, cp = lead & 0x1F, minimum = 0x80;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3, cp = lead & 0x0F, minimum = 0x800;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4, cp = lead & 0x07, minimum = 0x10000;
+        } else {
             return 0;
-        cp = (cp << 6) | (next & 0x3F);
+        }
+        if (bytes.size() - pos < length)
+            return 0;
+        for (std::size_t i = 1; i < length; ++i) {
+            unsigned char next = byte(pos + i);
+            if ((next & 0xC0) != 0x80)
+                return 0;
+            cp = (cp << 6) | (next & 0x3F);
+        }
+        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return 0;
+        return length;
     }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return length;
-}
 
 } // namespace
 
@@ -149,8 +177,8 @@ char16_t fold_case(char16_t c)
     return c;
 }
 
-std::size_t find_ignoring_case(std::u16string_view text, std::u16string_view pattern,
-    std::size_t from)
+std::size_t find_ignoring_case(
+    std::u16string_view text, std::u16string_view pattern, std::size_t from)
 {
     if (from > text.size() || pattern.size() > text.size() - from)
         return std::u16string_view::npos;

@@ -18,7 +18,10 @@ std::u16string decode_ansi(std::string_view bytes);
 std::string to_utf8(std::u16string_view text);
 
 // Shorthand for text that is known to be UTF-8 (paths, literals).
-inline std::u16string from_utf8(std::string_view text) { return decode_ansi(text); }
+inline std::u16string from_utf8(std::string_view text)
+{
+    return decode_ansi(text);
+}
 
 // Simple one-to-one lower-casing for Latin, Greek and Cyrillic letters; other characters are
 // returned unchanged.
@@ -26,8 +29,8 @@ char16_t fold_case(char16_t c);
 
 // First position at or after `from` where `pattern` occurs, comparing with fold_case;
 // std::u16string_view::npos when there is none.
-std::size_t find_ignoring_case(std::u16string_view text, std::u16string_view pattern,
-    std::size_t from = 0);
+std::size_t find_ignoring_case(
+    std::u16string_view text, std::u16string_view pattern, std::size_t from = 0);
 
 bool equal_ignoring_case(std::u16string_view a, std::u16string_view b);
 

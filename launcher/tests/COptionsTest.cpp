@@ -1,0 +1,176 @@
+#include "launcher/COptions.h"
+#include "launcher/SettingsFile.h"
+#include "launcher/Text.h"
+#include "launcher/tests/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace lumbra;
+using lumbra::test::crlf;
+using lumbra::test::TempFolder;
+using lumbra::test::utf16le_with_mark;
+
+namespace {
+
+MacroValues medium_macros(const TempFolder& folder)
+{
+    return { from_utf8(folder.path()), u"/opt", u"/usr/share" };
+}
+
+} // namespace
+
+TEST(CompanionFileName, takes_the_language_before_the_extension)
+{
+    EXPECT_EQ(
+        companion_file_name("C:\\Setup\\Lumbra.ini", "Russian"), "C:\\Setup\\Lumbra.Russian.ini");
+    EXPECT_EQ(companion_file_name("/media/cd/Lumbra.ini", "German"), "/media/cd/Lumbra.German.ini");
+    // The last dot lies in a folder name, or there is none: the whole name is kept.
+    EXPECT_EQ(
+        companion_file_name("/media/cd.v2/Lumbra", "Russian"), "/media/cd.v2/LumbraRussian.ini");
+    EXPECT_EQ(companion_file_name("C:\\cd.v2\\Lumbra", "Russian"), "C:\\cd.v2\\LumbraRussian.ini");
+    EXPECT_EQ(companion_file_name("Lumbra", "English"), "LumbraEnglish.ini");
+}
+
+// The language file wins with a non-empty value; an empty one there falls back to the main
+// file. Values come with their macros replaced.
+TEST(COptions, language_file_overrides_main_file)
+{
+    TempFolder folder;
+    folder.write("Lumbra.ini",
+        crlf("[Forms]\nfrmStart=Setup\nbtnInstall=Install\nbtnClose=Close\n"
+             "[ui_index]\ndefault=$app.path$/html/index.html\n"));
+    folder.write("Lumbra.Russian.ini",
+        utf16le_with_mark(crlf("[forms]\nFRMSTART=Установка\nbtnInstall=\n")));
+
+    COptions options(medium_macros(folder), "Russian");
+    options.LoadIni(folder.file("Lumbra.ini"));
+    EXPECT_TRUE(options.problems().empty());
+    EXPECT_EQ(options.GetValue(u"Forms", u"frmStart"), u"Установка");
+    EXPECT_EQ(options.GetValue(u"Forms", u"btnInstall"), u"Install");
+    EXPECT_EQ(options.GetValue(u"Forms", u"btnClose"), u"Close");
+    EXPECT_EQ(
+        options.GetValue(u"ui_index", u"default"), from_utf8(folder.path() + "/html/index.html"));
+    EXPECT_EQ(options.GetValue(u"Forms", u"missing"), u"");
+
+    // A different system language finds no companion; a missing companion is no problem.
+    COptions english(medium_macros(folder), "English");
+    english.LoadIni(folder.file("Lumbra.ini"));
+    EXPECT_EQ(english.GetValue(u"Forms", u"frmStart"), u"Setup");
+    EXPECT_TRUE(english.problems().empty());
+}
+
+// The same settings in UTF-16 with its mark and in the ANSI (UTF-8) form read the same.
+TEST(COptions, utf16_and_ansi_files_give_the_same_values)
+{
+    std::string content
+        = crlf("[Forms]\nfrmStart=Установка Corvane\nbtn=Café\n[layout]\nwidth=640");
+    TempFolder utf16_folder;
+    utf16_folder.write("Lumbra.ini", utf16le_with_mark(content));
+    TempFolder ansi_folder;
+    ansi_folder.write("Lumbra.ini", content);
+
+    COptions from_utf16(medium_macros(utf16_folder), "English");
+    from_utf16.LoadIni(utf16_folder.file("Lumbra.ini"));
+    COptions from_ansi(medium_macros(ansi_folder), "English");
+    from_ansi.LoadIni(ansi_folder.file("Lumbra.ini"));
+    for (auto [section, key] :
+        { std::pair { u"forms", u"FRMSTART" }, { u"Forms", u"btn" }, { u"layout", u"width" } }) {
+        EXPECT_FALSE(from_utf16.GetValue(section, key).empty());
+        EXPECT_EQ(from_utf16.GetValue(section, key), from_ansi.GetValue(section, key));
+    }
+    // Single bytes of the old Western code page survive in an ANSI file.
+    TempFolder cp1252;
+    cp1252.write("Lumbra.ini", crlf("[s]\nk=Caf\xE9 \x93quoted\x94"));
+    COptions legacy(medium_macros(cp1252), "English");
+    legacy.LoadIni(cp1252.file("Lumbra.ini"));
+    EXPECT_EQ(legacy.GetValue(u"s", u"k"), u"Café \u201Cquoted\u201D");
+}
+
+// A UTF-16 file has (size / 2 - 1) characters: an odd last byte is dropped, and a file that
+// is only the mark is empty.
+TEST(COptions, utf16_sizes)
+{
+    EXPECT_EQ(decode_settings_bytes(std::string("\xFF\xFE"
+                                                "A\0B\0C",
+                  7)),
+        u"AB");
+    EXPECT_EQ(decode_settings_bytes("\xFF\xFE"), u"");
+    EXPECT_EQ(decode_settings_bytes("\xFF"), u"\u00FF");
+    EXPECT_EQ(decode_settings_bytes(std::string("\xFE\xFF\0A", 4)),
+        std::u16string(u"\u00FE\u00FF\0A", 4));
+}
+
+// Without "Lumbra.ini" every lookup is empty and the user is told why.
+TEST(COptions, missing_main_file)
+{
+    TempFolder folder;
+    COptions options(medium_macros(folder), "English");
+    options.LoadIni(folder.file("Lumbra.ini"));
+    EXPECT_EQ(options.GetValue(u"layout", u"width"), u"");
+    ASSERT_EQ(options.problems().size(), 1u);
+    EXPECT_NE(options.problems()[0].find("cannot be opened"), std::string::npos);
+}
+
+// A settings text over 32,767 characters (CR LF framing included) cannot be searched; that
+// is reported instead of looking it up, and the other file still answers.
+TEST(COptions, settings_text_length_limit)
+{
+    std::string head = crlf("[s]\nk=");
+    auto file_of_length
+        = [&](std::size_t characters) { return head + std::string(characters - head.size(), 'v'); };
+
+    TempFolder at_limit;
+    at_limit.write("Lumbra.ini", file_of_length(32763));
+    COptions fits(medium_macros(at_limit), "English");
+    fits.LoadIni(at_limit.file("Lumbra.ini"));
+    EXPECT_TRUE(fits.problems().empty());
+    EXPECT_EQ(fits.GetValue(u"s", u"k").size(), 32763 - head.size());
+
+    TempFolder over;
+    over.write("Lumbra.ini", file_of_length(32764));
+    over.write("Lumbra.English.ini", utf16le_with_mark(crlf("[s]\nother=from language")));
+    COptions too_long(medium_macros(over), "English");
+    too_long.LoadIni(over.file("Lumbra.ini"));
+    EXPECT_EQ(too_long.GetValue(u"s", u"k"), u"");
+    EXPECT_EQ(too_long.GetValue(u"s", u"other"), u"from language");
+    ASSERT_EQ(too_long.problems().size(), 1u);
+    EXPECT_NE(too_long.problems()[0].find("32763"), std::string::npos);
+
+    // UTF-16 counts characters, not bytes: the same length limit holds.
+    TempFolder wide;
+    wide.write("Lumbra.ini", utf16le_with_mark(file_of_length(32763)));
+    COptions wide_fits(medium_macros(wide), "English");
+    wide_fits.LoadIni(wide.file("Lumbra.ini"));
+    EXPECT_TRUE(wide_fits.problems().empty());
+    EXPECT_FALSE(wide_fits.GetValue(u"s", u"k").empty());
+}
+
+// Files written with bare LF line ends are read as one line; the user is told.
+TEST(COptions, bare_line_feeds_are_reported)
+{
+    TempFolder folder;
+    folder.write("Lumbra.ini", "[layout]\nwidth=640\n");
+    COptions options(medium_macros(folder), "English");
+    options.LoadIni(folder.file("Lumbra.ini"));
+    EXPECT_EQ(options.GetValue(u"layout", u"width"), u"");
+    ASSERT_EQ(options.problems().size(), 1u);
+    EXPECT_NE(options.problems()[0].find("LF"), std::string::npos);
+}
+
+// LoadIni replaces both texts, so a companion that has gone takes its values with it.
+TEST(COptions, reloading_replaces_both_texts)
+{
+    TempFolder folder;
+    folder.write("Lumbra.ini", crlf("[s]\nk=main\n"));
+    folder.write("Lumbra.German.ini", crlf("[s]\nk=sprache\n"));
+    COptions options(medium_macros(folder), "German");
+    options.LoadIni(folder.file("Lumbra.ini"));
+    EXPECT_EQ(options.GetValue(u"s", u"k"), u"sprache");
+
+    std::filesystem::remove(folder.file("Lumbra.German.ini"));
+    folder.write("Lumbra.ini", crlf("[s]\nk=second main\n"));
+    options.LoadIni(folder.file("Lumbra.ini"));
+    EXPECT_EQ(options.GetValue(u"s", u"k"), u"second main");
+}

@@ -1,0 +1,281 @@
+// The real lumbra program under X: its window, its pages in WebKitGTK and the clicks that a
+// user makes, sent through XTest. Each test skips when there is no display.
+
+#include "launcher/tests/LumbraProcess.h"
+#include "launcher/tests/TempFolder.h"
+#include "launcher/tests/XSession.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace lumbra::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int frame_width = 100;
+constexpr int window_width = 8 * frame_width;
+constexpr int window_height = 200;
+
+// Page element that fills its frame, so a click anywhere in the frame lands on it.
+std::string filling_element(const std::string& id)
+{
+    return "<!DOCTYPE html><html><body style=\"margin:0\"><div id=\"" + id
+        + "\" style=\"position:absolute;inset:0;background:#e8eef4\">" + id
+        + "</div></body></html>";
+}
+
+// A medium whose start page is a frameset of eight frames side by side, frame i holding the
+// element "f<i>". Clicking an element whose section has "shellexecute=$app.path$/mark.sh"
+// appends its cmd_line to marks.txt.
+class LumbraWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* display = std::getenv("DISPLAY");
+        if (!display || !*display)
+            GTEST_SKIP() << "no X display (DISPLAY is not set)";
+        x = XSession::open();
+        ASSERT_TRUE(x) << "cannot connect to the X display " << display;
+        property = "LumbraTest" + std::to_string(getpid()) + "_"
+            + testing::UnitTest::GetInstance()->current_test_info()->name();
+
+        medium.write_executable(
+            "mark.sh", "#!/bin/sh\necho \"$1\" >> \"" + medium.file("marks.txt") + "\"\n");
+        std::string frames = "<!DOCTYPE html><html><frameset cols=\"";
+        for (int i = 0; i < 8; ++i) {
+            frames += (i ? "," : "") + std::to_string(frame_width);
+            medium.write(
+                "f" + std::to_string(i) + ".html", filling_element("f" + std::to_string(i)));
+        }
+        frames += "\" frameborder=\"0\" border=\"0\" framespacing=\"0\">";
+        for (int i = 0; i < 8; ++i)
+            frames += "<frame src=\"f" + std::to_string(i) + ".html\" scrolling=\"no\">";
+        medium.write("frames.html", frames + "</frameset></html>");
+        medium.write("registry.reg", "");
+    }
+
+    // Lumbra.ini: the test's own property and layout, `extra` settings, and marks for every
+    // frame element that `extra` has no section for (only the first section of a name counts).
+    void write_settings(const std::string& start_page, const std::string& extra = "")
+    {
+        std::string ini = "[settings]\nWindowProperty=" + property + "\n[layout]\nwidth="
+            + std::to_string(window_width) + "\nheight=" + std::to_string(window_height)
+            + "\nround=20\n[ui_index]\ndefault=$app.path$/" + start_page + "\n" + extra;
+        for (int i = 0; i < 8; ++i) {
+            ini += "[f" + std::to_string(i) + "]\nshellexecute=$app.path$/mark.sh\ncmd_line=f"
+                + std::to_string(i) + "\n";
+        }
+        medium.write("Lumbra.ini", crlf(ini));
+    }
+
+    std::unique_ptr<LumbraProcess> start()
+    {
+        auto process = std::make_unique<LumbraProcess>(
+            medium.path(), medium.file("registry.reg"), medium.file("lumbra.log"));
+        EXPECT_TRUE(process->started());
+        return process;
+    }
+
+    // The launcher window of `process`, once it is on the screen.
+    std::optional<XWindow> window_of(LumbraProcess& process)
+    {
+        std::optional<XWindow> found;
+        wait_until(
+            [&] {
+                for (XWindow w : x->windows_with_property(property, process.pid())) {
+                    if (x->is_viewable(w))
+                        found = w;
+                }
+                return found.has_value();
+            },
+            20s);
+        return found;
+    }
+
+    std::vector<std::string> marks() const
+    {
+        std::istringstream lines(read_file(medium.file("marks.txt")));
+        std::vector<std::string> result;
+        for (std::string line; std::getline(lines, line);)
+            result.push_back(line);
+        return result;
+    }
+    bool has_mark(const std::string& mark) const
+    {
+        auto all = marks();
+        return std::find(all.begin(), all.end(), mark) != all.end();
+    }
+
+    // Clicks the middle of frame `frame` until `mark` appears: the first clicks may come
+    // before the page has loaded.
+    bool click_frame_until_marked(int frame, const std::string& mark)
+    {
+        return wait_until(
+            [&] {
+                x->click(frame * frame_width + frame_width / 2, window_height / 2);
+                return wait_until([&] { return has_mark(mark); }, 400ms);
+            },
+            20s);
+    }
+
+    std::string log() const { return read_file(medium.file("lumbra.log")); }
+
+    std::unique_ptr<XSession> x;
+    std::string property;
+    TempFolder medium;
+};
+
+} // namespace
+
+// One launcher window with a frameset of eight frames: it sits at the origin without
+// decorations, in the shape that "layout" gives; the first six frames react to clicks and
+// the last two do not; a right click in a hooked frame opens no context menu, while in an
+// unhooked one WebKit's menu does open, which shows the check would see one.
+TEST_F(LumbraWindowTest, frameset_window)
+{
+    write_settings("frames.html");
+    auto lumbra = start();
+    std::optional<XWindow> window = window_of(*lumbra);
+    ASSERT_TRUE(window) << log();
+    XSession::Geometry g = x->geometry(*window);
+    EXPECT_EQ(g.x, 0);
+    EXPECT_EQ(g.y, 0);
+    EXPECT_EQ(g.width, unsigned(window_width));
+    EXPECT_EQ(g.height, unsigned(window_height));
+    EXPECT_TRUE(x->shape_contains(*window, 400, 100));
+    EXPECT_FALSE(x->shape_contains(*window, 1, 100)); // Margin.
+    EXPECT_FALSE(x->shape_contains(*window, 3, 3)); // Rounded top left.
+    EXPECT_FALSE(x->shape_contains(*window, 3, window_height - 4)); // Rounded bottom left.
+    EXPECT_TRUE(x->shape_contains(*window, window_width - 4, 2)); // Square top right.
+
+    ASSERT_TRUE(click_frame_until_marked(2, "f2")) << log();
+    x->click(6 * frame_width + 50, 100);
+    x->click(7 * frame_width + 50, 100);
+    x->click(0 * frame_width + 50, 100);
+    x->click(5 * frame_width + 50, 100);
+    ASSERT_TRUE(wait_until([&] { return has_mark("f0") && has_mark("f5"); }, 10s)) << log();
+    // The clicks on frames 6 and 7 came first; give their marks time to appear anyway.
+    usleep(300'000);
+    EXPECT_FALSE(has_mark("f6"));
+    EXPECT_FALSE(has_mark("f7"));
+
+    int popups = x->mapped_popup_count();
+    x->click(1 * frame_width + 50, 100, 3);
+    EXPECT_FALSE(wait_until([&] { return x->mapped_popup_count() > popups; }, 1500ms));
+    x->click(7 * frame_width + 50, 100, 3);
+    EXPECT_TRUE(wait_until([&] { return x->mapped_popup_count() > popups; }, 10s));
+    x->press_key("Escape");
+    EXPECT_TRUE(lumbra->is_running());
+}
+
+// A page without frames has no hooked body: its element's settings never run, while the
+// page's own link still works and leads to the frameset, whose frames do react.
+TEST_F(LumbraWindowTest, page_without_frames_reacts_to_no_clicks)
+{
+    medium.write("single.html",
+        "<!DOCTYPE html><html><body style=\"margin:0\"><a id=\"single\" href=\"frames.html\" "
+        "style=\"position:absolute;inset:0\">to the frames</a></body></html>");
+    write_settings("single.html", "[single]\nshellexecute=$app.path$/mark.sh\ncmd_line=single\n");
+    auto lumbra = start();
+    ASSERT_TRUE(window_of(*lumbra)) << log();
+    ASSERT_TRUE(click_frame_until_marked(0, "f0")) << log();
+    EXPECT_FALSE(has_mark("single"));
+}
+
+// The application manager is started from its registered path with the quoted argument in
+// the medium's folder; a target that cannot be opened shows the element's "fail" page.
+TEST_F(LumbraWindowTest, install_and_fail_page)
+{
+    medium.write_executable("tools/ceappmgr",
+        "#!/bin/sh\nprintf '%s|' \"$PWD\" \"$@\" > \"" + medium.file("appmgr.txt") + "\"\n");
+    medium.write("registry.reg",
+        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\"
+        "CEAPPMGR.EXE]\n@=\""
+            + medium.file("tools/ceappmgr") + "\"\n");
+    medium.write("failed.html",
+        "<!DOCTYPE html><html><frameset cols=\"*\"><frame src=\"failframe.html\"></frameset>"
+        "</html>");
+    medium.write("failframe.html", filling_element("failmark"));
+    write_settings("frames.html",
+        "[f1]\nceappmgr=Corvane Setup.ini\n"
+        "[f3]\nshellexecute=$app.path$/no such program\nfail=ui_fail\n"
+        "[failmark]\nshellexecute=$app.path$/mark.sh\ncmd_line=failed\n"
+        "[ui_fail]\ndefault=failed.html\n");
+    auto lumbra = start();
+    ASSERT_TRUE(window_of(*lumbra)) << log();
+    ASSERT_TRUE(click_frame_until_marked(0, "f0")) << log();
+
+    x->click(1 * frame_width + 50, 100);
+    ASSERT_TRUE(wait_until([&] { return !read_file(medium.file("appmgr.txt")).empty(); }, 10s))
+        << log();
+    EXPECT_EQ(read_file(medium.file("appmgr.txt")), medium.path() + "|Corvane Setup.ini|");
+
+    // Until the fail page has replaced the frameset, clicks on the left land in frame 0.
+    x->click(3 * frame_width + 50, 100);
+    EXPECT_TRUE(click_frame_until_marked(0, "failed")) << log();
+    EXPECT_NE(log().find("no such program"), std::string::npos) << log();
+}
+
+// An element with "close" ends the program.
+TEST_F(LumbraWindowTest, close_ends_the_program)
+{
+    write_settings("frames.html", "[f4]\nclose=1\n");
+    auto lumbra = start();
+    ASSERT_TRUE(window_of(*lumbra)) << log();
+    std::optional<int> status;
+    wait_until(
+        [&] {
+            x->click(4 * frame_width + 50, 100);
+            status = lumbra->wait_for_exit(400ms);
+            return status.has_value();
+        },
+        20s);
+    ASSERT_TRUE(status) << log();
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << log();
+}
+
+// A second start while the first launcher is visible raises the first and ends.
+TEST_F(LumbraWindowTest, second_start_raises_visible_launcher)
+{
+    write_settings("frames.html");
+    auto first = start();
+    std::optional<XWindow> window = window_of(*first);
+    ASSERT_TRUE(window) << log();
+    XWindow cover = x->create_cover(0, 0, 300, 300);
+    auto position = [&](XWindow w) {
+        auto order = x->stacking_order();
+        return std::find(order.begin(), order.end(), w) - order.begin();
+    };
+    ASSERT_LT(position(*window), position(cover));
+
+    auto second = start();
+    std::optional<int> status = second->wait_for_exit(20s);
+    ASSERT_TRUE(status) << log();
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    EXPECT_GT(position(*window), position(cover));
+    EXPECT_EQ(x->windows_with_property(property).size(), 1u);
+    EXPECT_TRUE(first->is_running());
+    x->destroy(cover);
+}
+
+// A second start while the first launcher's window is hidden opens a second launcher.
+TEST_F(LumbraWindowTest, second_start_opens_when_first_is_hidden)
+{
+    write_settings("frames.html");
+    auto first = start();
+    std::optional<XWindow> window = window_of(*first);
+    ASSERT_TRUE(window) << log();
+    x->unmap(*window);
+    ASSERT_TRUE(wait_until([&] { return !x->is_viewable(*window); }, 5s));
+
+    auto second = start();
+    EXPECT_TRUE(window_of(*second)) << log();
+    EXPECT_TRUE(second->is_running());
+    EXPECT_EQ(x->windows_with_property(property).size(), 2u);
+}

@@ -1,0 +1,147 @@
+#include "launcher/OpenPlan.h"
+#include "launcher/linux/ProcessStarter.h"
+#include "launcher/tests/TempFolder.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <sys/wait.h>
+#include <thread>
+
+using namespace lumbra;
+using lumbra::test::read_file;
+using lumbra::test::TempFolder;
+using testing::ElementsAre;
+
+namespace {
+
+// A medium folder with a program, a document, and a private search path holding a fake
+// xdg-open, so nothing on the machine is opened.
+class OpenTest : public testing::Test {
+protected:
+    OpenTest()
+    {
+        m_program = medium.write_executable("setup.sh", "#!/bin/sh\n");
+        medium.write("readme.txt", "read me");
+        m_opener = tools.write_executable("bin/xdg-open", "#!/bin/sh\n");
+        tools.write_executable("bin/corvane-tool", "#!/bin/sh\n");
+        search_path = "/nonexistent:relative/bin:" + tools.file("bin");
+    }
+
+    TempFolder medium;
+    TempFolder tools;
+    std::string search_path;
+    std::string m_program;
+    std::string m_opener;
+};
+
+// Waits up to five seconds for a file that a started program writes.
+std::string wait_for_file(const std::string& path)
+{
+    for (int i = 0; i < 100; ++i) {
+        std::error_code error;
+        if (std::filesystem::file_size(path, error) > 0 && !error) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            return read_file(path);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(CommandLine, splitting)
+{
+    EXPECT_THAT(split_command_line("  -a  \"two words\" x\"y z\"  "),
+        ElementsAre("-a", "two words", "xy z"));
+    EXPECT_THAT(split_command_line("\"\" \\\"quoted\\\""), ElementsAre("", "\"quoted\""));
+    EXPECT_THAT(split_command_line("C:\\path\\file.ini"), ElementsAre("C:\\path\\file.ini"));
+    EXPECT_TRUE(split_command_line(" \t ").empty());
+    EXPECT_THAT(split_command_line("\"unterminated here"), ElementsAre("unterminated here"));
+}
+
+// Program paths run directly with their parameters; relative ones come from the current
+// folder, and "\" separators are read as "/".
+TEST_F(OpenTest, programs_start_directly)
+{
+    OpenPlan plan = plan_open(
+        { "open", "setup.sh", "\"Corvane.ini\" -q", "work" }, medium.path(), search_path);
+    EXPECT_TRUE(plan.error.empty());
+    EXPECT_THAT(plan.argv, ElementsAre(m_program, "Corvane.ini", "-q"));
+    EXPECT_EQ(plan.working_folder, "work");
+
+    plan = plan_open({ "", ".\\setup.sh", "", "" }, medium.path(), search_path);
+    EXPECT_THAT(plan.argv, ElementsAre(medium.path() + "/./setup.sh"));
+    plan = plan_open({ "OPEN", "corvane-tool", "x", "" }, medium.path(), search_path);
+    EXPECT_THAT(plan.argv, ElementsAre(tools.file("bin/corvane-tool"), "x"));
+}
+
+// Documents, folders and URLs go to xdg-open; parameters do not apply to them.
+TEST_F(OpenTest, documents_and_urls_go_to_xdg_open)
+{
+    EXPECT_THAT(plan_open({ "open", "readme.txt", "-x", "" }, medium.path(), search_path).argv,
+        ElementsAre(m_opener, medium.path() + "/readme.txt"));
+    EXPECT_THAT(plan_open({ "explore", medium.path(), "", "" }, "/", search_path).argv,
+        ElementsAre(m_opener, medium.path()));
+    EXPECT_THAT(plan_open({ "open", "https://example.org/", "", "" }, "/", search_path).argv,
+        ElementsAre(m_opener, "https://example.org/"));
+}
+
+// What cannot be opened is said so, and nothing is planned.
+TEST_F(OpenTest, failures_are_explained)
+{
+    auto error_of = [&](OpenRequest request, std::string path) {
+        OpenPlan plan = plan_open(request, medium.path(), path);
+        EXPECT_TRUE(plan.argv.empty());
+        return plan.error;
+    };
+    EXPECT_NE(error_of({ "open", "missing.exe", "", "" }, search_path).find("does not exist"),
+        std::string::npos);
+    EXPECT_NE(
+        error_of({ "print", "readme.txt", "", "" }, search_path).find("print"), std::string::npos);
+    EXPECT_NE(error_of({ "open", "readme.txt", "", "" }, "/nonexistent").find("xdg-open"),
+        std::string::npos);
+    EXPECT_EQ(error_of({ "open", "", "", "" }, search_path), "nothing to open");
+}
+
+// A started program gets its arguments and working folder, and is not left as a zombie.
+TEST_F(OpenTest, started_program_runs_in_its_folder)
+{
+    std::string output = medium.file("out.txt");
+    medium.write_executable(
+        "record.sh", "#!/bin/sh\nprintf '%s|' \"$PWD\" \"$@\" > \"" + output + "\"\n");
+    std::filesystem::create_directory(medium.file("work"));
+    OpenPlan plan = plan_open({ "open", "record.sh", "\"two words\" x", medium.file("work") },
+        medium.path(), search_path);
+    std::string error;
+    ASSERT_TRUE(start_process(plan, error)) << error;
+    EXPECT_EQ(wait_for_file(output), medium.file("work") + "|two words|x|");
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+}
+
+// Start failures come back as errors instead of a silent success.
+TEST_F(OpenTest, start_failures)
+{
+    std::string error;
+    OpenPlan plan = plan_open(
+        { "open", "setup.sh", "", medium.file("no such folder") }, medium.path(), search_path);
+    EXPECT_FALSE(start_process(plan, error));
+    EXPECT_FALSE(error.empty());
+
+    // A script whose interpreter is missing cannot be executed.
+    medium.write_executable("broken.sh", "#!/nonexistent/shell\n");
+    error.clear();
+    EXPECT_FALSE(start_process(
+        plan_open({ "open", "broken.sh", "", "" }, medium.path(), search_path), error));
+    EXPECT_FALSE(error.empty());
+
+    error.clear();
+    EXPECT_FALSE(start_process(OpenPlan { {}, {}, "the reason" }, error));
+    EXPECT_EQ(error, "the reason");
+}

@@ -1,0 +1,65 @@
+#include "launcher/WindowShape.h"
+
+#include <gtest/gtest.h>
+
+using namespace lumbra;
+
+// The outline keeps a two-pixel margin, rounds three corners and squares the top right one.
+TEST(WindowShape, launcher_outline)
+{
+    WindowShape shape = WindowShape::launcher_shape(400, 300, 40);
+    EXPECT_TRUE(shape.contains(200, 150));
+    // Margins: the rounded rectangle covers x 2..397 and y 2..297.
+    EXPECT_FALSE(shape.contains(1, 150));
+    EXPECT_TRUE(shape.contains(2, 150));
+    EXPECT_TRUE(shape.contains(397, 150));
+    EXPECT_FALSE(shape.contains(398, 150));
+    EXPECT_FALSE(shape.contains(200, 1));
+    EXPECT_TRUE(shape.contains(200, 297));
+    EXPECT_FALSE(shape.contains(200, 298));
+    // Rounded corners: top left, bottom left, bottom right.
+    EXPECT_FALSE(shape.contains(3, 3));
+    EXPECT_FALSE(shape.contains(3, 296));
+    EXPECT_FALSE(shape.contains(396, 296));
+    // A 40-pixel ellipse meets the top row 16 pixels in, measured at the pixel centres.
+    EXPECT_FALSE(shape.contains(17, 2));
+    EXPECT_TRUE(shape.contains(18, 2));
+    EXPECT_TRUE(shape.contains(2, 22));
+    // Square top right: the plain rectangle reaches (396, 2) and stops at half the height.
+    EXPECT_TRUE(shape.contains(396, 2));
+    EXPECT_FALSE(shape.contains(397, 2));
+    EXPECT_TRUE(shape.contains(396, 149));
+}
+
+// Each rounded corner is symmetric with the others.
+TEST(WindowShape, corners_are_mirror_images)
+{
+    const int w = 301, h = 211, r = 31;
+    WindowShape shape = WindowShape::launcher_shape(w, h, r);
+    for (int dy = 0; dy < r; ++dy) {
+        for (int dx = 0; dx < r; ++dx) {
+            bool top_left = shape.contains(2 + dx, 2 + dy);
+            EXPECT_EQ(top_left, shape.contains(2 + dx, h - 3 - dy)) << dx << "," << dy;
+            EXPECT_EQ(top_left, shape.contains(w - 3 - dx, h - 3 - dy)) << dx << "," << dy;
+        }
+    }
+}
+
+// No rounding gives the plain rectangle; corners larger than the window are clamped; windows
+// too small for the margins have no shape at all.
+TEST(WindowShape, degenerate_sizes)
+{
+    WindowShape square = WindowShape::launcher_shape(100, 80, 0);
+    EXPECT_TRUE(square.contains(2, 2));
+    EXPECT_TRUE(square.contains(97, 77));
+    EXPECT_FALSE(square.contains(98, 77));
+
+    WindowShape oval = WindowShape::launcher_shape(100, 80, 1000);
+    EXPECT_TRUE(oval.contains(50, 40));
+    EXPECT_FALSE(oval.contains(2, 77));
+    EXPECT_TRUE(oval.contains(96, 2));
+
+    EXPECT_TRUE(WindowShape::launcher_shape(0, 0, 10).is_empty());
+    EXPECT_TRUE(WindowShape::launcher_shape(4, 4, 0).is_empty());
+    EXPECT_FALSE(WindowShape::launcher_shape(5, 5, 0).is_empty());
+}
