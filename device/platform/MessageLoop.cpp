@@ -88,6 +88,9 @@ std::optional<Message> MessageLoop::take_ready()
             return message;
         }
     }
+    // Input that already arrived goes before repaints and timers.
+    if (m_input.empty())
+        m_backend.wait_input(0, m_input);
     while (!m_input.empty()) {
         Message message = std::move(m_input.front());
         m_input.pop_front();
@@ -147,9 +150,6 @@ Message MessageLoop::get_message()
 
 std::optional<Message> MessageLoop::peek_message()
 {
-    if (auto message = take_ready())
-        return message;
-    m_backend.wait_input(0, m_input);
     return take_ready();
 }
 

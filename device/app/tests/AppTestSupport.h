@@ -1,0 +1,153 @@
+#pragma once
+
+#include "device/core/ApplicationListener.h"
+#include "device/core/GameClient.h"
+#include "device/core/Log.h"
+#include "device/core/Paths.h"
+#include "device/core/Text.h"
+#include "device/core/testing/TestEnvironment.h"
+#include "device/skin/render/RenderSurface.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace corvane::test {
+
+// A private temporary folder that is also the runtime folder (where the start-up lock and the
+// instance socket live), so tests never meet a real instance of the program.
+class AppTestEnvironment : public TestEnvironment {
+public:
+    AppTestEnvironment()
+    {
+        const char* previous = std::getenv("XDG_RUNTIME_DIR");
+        m_previous_runtime = previous ? previous : "";
+        m_had_runtime = previous != nullptr;
+        setenv("XDG_RUNTIME_DIR", folder().c_str(), 1);
+    }
+    ~AppTestEnvironment()
+    {
+        if (m_had_runtime)
+            setenv("XDG_RUNTIME_DIR", m_previous_runtime.c_str(), 1);
+        else
+            unsetenv("XDG_RUNTIME_DIR");
+    }
+
+    // Starts a fresh log file in this folder (a stream made for an earlier folder is dropped).
+    void enable_log()
+    {
+        (void)settings().write(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", std::uint32_t(0));
+        (void)get_log();
+        (void)settings().write(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", std::uint32_t(1));
+        (void)get_log();
+    }
+
+private:
+    std::string m_previous_runtime;
+    bool m_had_runtime { false };
+};
+
+// The whole UTF-16 log file (after its byte-order mark) as text.
+inline std::u16string read_log_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    std::u16string text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i])
+            | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+    return text;
+}
+
+inline std::u16string read_log()
+{
+    return read_log_file(to_utf8(log_file_path()));
+}
+
+// Records what the window object hands to its client.
+class RecordingClient : public GameClient {
+public:
+    void advance(double seconds) override
+    {
+        advances.push_back(seconds);
+        if (on_advance)
+            on_advance();
+    }
+    void draw_frame(RenderSurface& surface) override
+    {
+        ++draws;
+        surface.fill_color({ 0, 0 }, surface.size(), { 0, 0, 255, 255 });
+        wanted = false;
+    }
+    bool needs_frame(bool) override { return wanted; }
+    bool on_key(const KeyEvent& event) override
+    {
+        keys.push_back(event);
+        return true;
+    }
+    bool on_char(WStringView text) override
+    {
+        chars.emplace_back(text);
+        return true;
+    }
+    void on_pointer_move(const PointerEvent& event) override { moves.push_back(event); }
+    bool on_pointer_button(const PointerEvent& event) override
+    {
+        buttons.push_back(event);
+        return true;
+    }
+    ApplicationListener* listener() const override { return installed_listener; }
+    void set_redraw() override { wanted = true; }
+    void keep_screen_as_background(const RenderSurface&) override { ++kept_backgrounds; }
+
+    std::vector<double> advances;
+    std::function<void()> on_advance;
+    int draws { 0 };
+    bool wanted { true };
+    std::vector<KeyEvent> keys;
+    std::vector<WString> chars;
+    std::vector<PointerEvent> moves;
+    std::vector<PointerEvent> buttons;
+    ApplicationListener* installed_listener { nullptr };
+    int kept_backgrounds { 0 };
+};
+
+class RecordingListener : public ApplicationListener {
+public:
+    void on_command_line(const WString& command_line) override
+    {
+        command_lines.push_back(command_line);
+    }
+    bool may_close() override
+    {
+        ++close_requests;
+        return allow_close;
+    }
+    void on_screen_shown(Element&) override { ++shown; }
+    void on_screen_closed(Element&) override { ++closed; }
+    void on_resolution_changed() override { ++resolution_changes; }
+    void on_help() override { }
+    void on_deactivate() override { ++deactivations; }
+    void on_activate() override { ++activations; }
+    bool on_key_event(const KeyEvent& event) override
+    {
+        listener_keys.push_back(event);
+        return take_keys;
+    }
+
+    std::vector<WString> command_lines;
+    bool allow_close { true };
+    int close_requests { 0 };
+    int shown { 0 };
+    int closed { 0 };
+    int resolution_changes { 0 };
+    int deactivations { 0 };
+    int activations { 0 };
+    std::vector<KeyEvent> listener_keys;
+    bool take_keys { false };
+};
+
+} // namespace corvane::test

@@ -1,0 +1,337 @@
+#include "device/core/Application.h"
+#include "device/app/tests/AppTestSupport.h"
+#include "device/core/GameBase.h"
+#include "device/core/KeyCode.h"
+#include "device/core/PageTransition.h"
+#include "device/core/Screen.h"
+#include "device/platform/VirtualClock.h"
+#include "device/platform/linux/HeadlessWindow.h"
+#include "device/platform/linux/LinuxClock.h"
+#include "device/skin/render/RenderSurface.h"
+#include "device/skin/render/VisibilityAnimation.h"
+#include "device/skin/skin/ElementRegistry.h"
+#include "device/skin/skin/SkinErrors.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+// A screen that fills itself with one colour and records what the stack tells it.
+class TestScreen final : public Screen {
+public:
+    explicit TestScreen(Color color = { 255, 255, 255, 255 }, bool with_transition = false)
+        : m_color(color)
+    {
+        if (with_transition)
+            set_visibility_animation(VisibilityAnimation::create(u"right"));
+    }
+    void set_active(ScreenState state) override
+    {
+        Screen::set_active(state);
+        states.push_back(state);
+    }
+    void draw(RenderSurface& surface, Point origin) override
+    {
+        surface.fill_color(origin, size(), m_color);
+    }
+    void tick(double seconds) override
+    {
+        ticks.push_back(seconds);
+        Screen::tick(seconds);
+    }
+    bool key_event(const KeyEvent& event) override
+    {
+        keys.push_back(event);
+        return false;
+    }
+
+    std::vector<ScreenState> states;
+    std::vector<double> ticks;
+    std::vector<KeyEvent> keys;
+
+private:
+    Color m_color;
+};
+
+struct ApplicationFixture : ::testing::Test {
+    AppTestEnvironment environment;
+    LinuxClock real_clock;
+    VirtualClock clock { real_clock };
+    HeadlessWindow* window { nullptr };
+    std::unique_ptr<Application> application;
+    RenderSurface frame;
+
+    void SetUp() override
+    {
+        environment.enable_log();
+        (void)environment.settings().write(u"HKEY_CURRENT_USER\\Software\\Ulmar",
+            u"EmergencyNumbers", std::u16string(u"112; 911;;0"));
+        WindowOptions options;
+        options.headless = true;
+        options.virtual_clock = &clock;
+        auto backend = std::make_unique<HeadlessWindow>(options);
+        window = backend.get();
+        application = std::make_unique<Application>(u"Corvane", std::move(backend), clock);
+        ASSERT_TRUE(frame.recreate(480, 640));
+    }
+
+    Pixel draw() { return draw_at(240, 320); }
+    Pixel draw_at(int x, int y)
+    {
+        application->draw_frame(frame);
+        return frame.surface()->pixel(x, y);
+    }
+
+    KeyEvent press(KeyCode code)
+    {
+        KeyEvent event;
+        event.code = static_cast<std::int32_t>(code);
+        event.pressed = true;
+        return event;
+    }
+};
+
+} // namespace
+
+using ApplicationTest = ApplicationFixture;
+
+// The built-in kinds are registered for the application's life and the emergency numbers are
+// read from the platform, empty entries dropped.
+TEST_F(ApplicationTest, construction_registers_kinds_and_reads_emergency_numbers)
+{
+    EXPECT_TRUE(is_element_kind_registered(u"node"));
+    EXPECT_TRUE(is_element_kind_registered(u"color"));
+    EXPECT_TRUE(is_element_kind_registered(u"clip"));
+    EXPECT_EQ(application->emergency_numbers(), (std::vector<WString> { u"112", u"911", u"0" }));
+    EXPECT_NE(read_log().find(u"Application::Application() this="
+                  + to_wstring(static_cast<std::uint64_t>(
+                      reinterpret_cast<std::uintptr_t>(application.get())))
+                  + u"\n"),
+        std::u16string::npos);
+    application.reset();
+    EXPECT_FALSE(is_element_kind_registered(u"node"));
+    EXPECT_THROW(create_element(u"node"), NodeNotRegistered);
+    EXPECT_NE(read_log().find(u"Application::~Application()\n"), std::u16string::npos);
+}
+
+// Opening an overlay fades what lies below to half brightness in eight frames; closing it
+// brings full brightness back in eight frames.
+TEST_F(ApplicationTest, overlay_dims_over_eight_frames)
+{
+    TestScreen page({ 255, 255, 255, 255 });
+    Screen overlay; // draws nothing, so the dimmed page shows
+    application->show_screen(page, false, false);
+    EXPECT_EQ(draw(), 0xFFFF);
+    application->show_screen(overlay, true, false);
+    EXPECT_EQ(page.state(), ScreenState::Inactive);
+    EXPECT_EQ(overlay.state(), ScreenState::ActiveOverlay);
+    std::vector<int> levels;
+    for (int frame_number = 0; frame_number < 8; ++frame_number) {
+        EXPECT_TRUE(application->needs_frame(false));
+        draw();
+        levels.push_back(application->dim_level());
+    }
+    EXPECT_EQ(levels, (std::vector<int> { 240, 224, 208, 192, 176, 160, 144, 128 }));
+    // One more frame shows the half-bright picture, and then nothing is needed any more.
+    EXPECT_EQ(draw(), 0x7BEF);
+    EXPECT_FALSE(application->needs_frame(false));
+    EXPECT_TRUE(application->needs_frame(true));
+    draw();
+    EXPECT_FALSE(application->needs_frame(true));
+
+    ASSERT_TRUE(application->close_screen(overlay, false));
+    EXPECT_EQ(page.state(), ScreenState::Active);
+    EXPECT_EQ(application->background_snapshot(), nullptr);
+    for (int frame_number = 0; frame_number < 8; ++frame_number)
+        draw();
+    EXPECT_EQ(application->dim_level(), 256);
+    EXPECT_EQ(draw(), 0xFFFF);
+}
+
+// Overlays stack on overlays over one snapshot; closing the upper one keeps the lower one an
+// active overlay and the page below it inactive.
+TEST_F(ApplicationTest, overlays_over_overlays)
+{
+    TestScreen page;
+    TestScreen first({ 255, 0, 0, 255 });
+    TestScreen second({ 0, 255, 0, 255 });
+    application->show_screen(page, false, false);
+    application->show_screen(first, true, false);
+    const RenderSurface* snapshot = application->background_snapshot();
+    ASSERT_NE(snapshot, nullptr);
+    application->show_screen(second, true, false);
+    EXPECT_EQ(application->background_snapshot(), snapshot);
+    EXPECT_EQ(first.state(), ScreenState::Inactive);
+    ASSERT_TRUE(application->close_screen(second, false));
+    EXPECT_EQ(first.state(), ScreenState::ActiveOverlay);
+    EXPECT_EQ(second.state(), ScreenState::Inactive);
+    EXPECT_EQ(page.state(), ScreenState::Inactive);
+    EXPECT_EQ(application->screen_count(), 2u);
+    EXPECT_TRUE(application->is_top_overlay());
+}
+
+// Closing a screen that is not on top removes it silently: the top stays active and no
+// transition starts; closing a screen that is not on the stack answers false.
+TEST_F(ApplicationTest, closing_below_the_top_and_closing_strangers)
+{
+    TestScreen bottom({ 0, 0, 255, 255 }, true);
+    TestScreen top({ 255, 255, 255, 255 }, true);
+    TestScreen stranger;
+    application->show_screen(bottom, false, false);
+    application->show_screen(top, false, false);
+    std::size_t top_states = top.states.size();
+    ASSERT_TRUE(application->close_screen(bottom, true));
+    EXPECT_EQ(application->screen_count(), 1u);
+    EXPECT_EQ(application->top_screen(), &top);
+    EXPECT_EQ(top.states.size(), top_states);
+    EXPECT_EQ(bottom.state(), ScreenState::Inactive);
+    EXPECT_EQ(application->transition(), nullptr);
+    EXPECT_FALSE(application->close_screen(stranger, true));
+    EXPECT_FALSE(application->close_screen(bottom, true));
+    EXPECT_EQ(application->screen_count(), 1u);
+}
+
+// Closing a screen while its opening transition runs turns that transition round instead of
+// starting another; showing it again while it closes turns it round once more.
+TEST_F(ApplicationTest, transitions_reverse)
+{
+    TestScreen home({ 0, 0, 255, 255 });
+    TestScreen page({ 255, 255, 255, 255 }, true);
+    application->show_screen(home, false, false);
+    application->show_screen(page, false, true);
+    const PageTransition* opening = application->transition();
+    ASSERT_NE(opening, nullptr);
+    EXPECT_EQ(opening->direction(), +1);
+    EXPECT_EQ(opening->target(), &page);
+    EXPECT_TRUE(application->needs_frame(false));
+    application->advance(0.05);
+
+    ASSERT_TRUE(application->close_screen(page, true));
+    EXPECT_EQ(application->transition(), opening);
+    EXPECT_EQ(opening->direction(), -1);
+    EXPECT_EQ(home.state(), ScreenState::Active);
+    EXPECT_EQ(page.state(), ScreenState::Inactive);
+    EXPECT_EQ(application->screen_count(), 1u);
+
+    application->show_screen(page, false, true);
+    EXPECT_EQ(application->transition(), opening);
+    EXPECT_EQ(opening->direction(), +1);
+    EXPECT_EQ(page.state(), ScreenState::Active);
+    EXPECT_EQ(home.state(), ScreenState::Inactive);
+
+    // While the transition runs the screens are not advanced; it ends within 0.2 s of play.
+    for (int i = 0; i < 10 && application->transition(); ++i)
+        application->advance(0.04);
+    EXPECT_EQ(application->transition(), nullptr);
+    EXPECT_TRUE(page.ticks.empty());
+    application->advance(0.04);
+    EXPECT_EQ(page.ticks, (std::vector<double> { 0.04 }));
+    EXPECT_EQ(draw(), 0xFFFF);
+}
+
+// Without animation, or for a screen without a visibility animation, no transition runs; a
+// closing page transition slides down to the page below.
+TEST_F(ApplicationTest, transitions_only_when_animated_and_available)
+{
+    TestScreen home({ 0, 0, 255, 255 });
+    TestScreen plain;
+    TestScreen page({ 255, 255, 255, 255 }, true);
+    application->show_screen(home, false, false);
+    application->show_screen(plain, false, true);
+    EXPECT_EQ(application->transition(), nullptr);
+    application->show_screen(page, false, false);
+    EXPECT_EQ(application->transition(), nullptr);
+    ASSERT_TRUE(application->close_screen(page, true));
+    ASSERT_NE(application->transition(), nullptr);
+    EXPECT_EQ(application->transition()->direction(), -1);
+    EXPECT_EQ(application->transition()->target(), &page);
+    // Showing a different screen ends the running transition.
+    application->show_screen(page, false, false);
+    EXPECT_EQ(application->transition(), nullptr);
+}
+
+// The call key after digits that end with an emergency number dials it, suspends drawing and
+// keeps the key from the screens; a letter clears the digits; releases are not counted.
+TEST_F(ApplicationTest, call_key_dials_emergency_numbers)
+{
+    TestScreen page;
+    application->show_screen(page, false, false);
+    for (KeyCode code : { KeyCode(46 + 5), KeyCode(46 + 1), KeyCode(46 + 1), KeyCode(46 + 2) })
+        application->on_key(press(code));
+    KeyEvent release = press(KeyCode::A);
+    release.pressed = false;
+    application->on_key(release);
+    EXPECT_EQ(application->dialled_digits(), u"5112");
+    EXPECT_TRUE(application->on_key(press(KeyCode::CallMake)));
+    EXPECT_TRUE(application->window().is_suspended());
+    EXPECT_TRUE(application->dialled_digits().empty());
+    EXPECT_EQ(page.keys.size(), 5u); // the four digits and the release, not the call key
+    std::u16string log = read_log();
+    EXPECT_NE(log.find(u"try call 5112\nemergency call 112\n"), std::u16string::npos);
+
+    application->on_key(press(KeyCode(46 + 9)));
+    application->on_key(press(KeyCode(46 + 1)));
+    application->on_key(press(KeyCode(21)));
+    EXPECT_TRUE(application->dialled_digits().empty());
+    application->on_key(press(KeyCode(46 + 9)));
+    application->on_key(press(KeyCode(46 + 1)));
+    EXPECT_FALSE(application->on_key(press(KeyCode::CallMake)));
+    EXPECT_EQ(page.keys.back().code, static_cast<std::int32_t>(KeyCode::CallMake));
+    EXPECT_TRUE(application->dialled_digits().empty());
+    EXPECT_NE(read_log().find(u"try call 91\n"), std::u16string::npos);
+}
+
+// With no screen every routing answers true and a frame is the background colour.
+TEST_F(ApplicationTest, empty_stack_routes_nothing_and_draws_background)
+{
+    EXPECT_TRUE(application->on_key(press(KeyCode::Enter)));
+    EXPECT_TRUE(application->on_char(u"x"));
+    EXPECT_TRUE(application->on_pointer_button(PointerEvent {}));
+    application->set_background_color({ 255, 0, 0, 255 });
+    EXPECT_EQ(draw(), 0xF800);
+    EXPECT_EQ(application->screen_count(), 0u);
+}
+
+// The top screen is advanced at the client's size and told the elapsed time.
+TEST_F(ApplicationTest, advance_sizes_and_ticks_the_top_screen)
+{
+    TestScreen page;
+    application->show_screen(page, false, false);
+    application->advance(0.04);
+    EXPECT_EQ(page.width(), 480);
+    EXPECT_EQ(page.height(), 640);
+    EXPECT_EQ(page.ticks, (std::vector<double> { 0.04 }));
+}
+
+// While the debug log is on, the corner of every frame is darkened for the diagnostic line;
+// with the log off it is not.
+TEST_F(ApplicationTest, diagnostic_line_follows_the_log_setting)
+{
+    TestScreen page;
+    application->show_screen(page, false, false);
+    draw();
+    clock.advance(40);
+    EXPECT_NE(draw_at(149, 19), 0xFFFF);
+    EXPECT_EQ(draw_at(151, 21), 0xFFFF);
+    (void)environment.settings().write(
+        u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", std::uint32_t(0));
+    EXPECT_EQ(draw_at(149, 19), 0xFFFF);
+}
+
+// A second application object in one process is a broken invariant.
+TEST_F(ApplicationTest, second_application_is_a_fatal_fault)
+{
+    EXPECT_EXIT(
+        {
+            WindowOptions options;
+            options.headless = true;
+            Application second(u"Corvane", std::make_unique<HeadlessWindow>(options), clock);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_NE(
+        read_log().find(u"Gluck: Singleton is already instantiated @ Singleton::Singleton()\n"),
+        std::u16string::npos);
+}

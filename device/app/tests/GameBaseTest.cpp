@@ -1,0 +1,362 @@
+#include "device/core/GameBase.h"
+#include "device/app/tests/AppTestSupport.h"
+#include "device/core/KeyCode.h"
+#include "device/platform/MessageLoop.h"
+#include "device/platform/VirtualClock.h"
+#include "device/platform/linux/HeadlessWindow.h"
+#include "device/platform/linux/LinuxClock.h"
+#include "device/skin/render/RenderSurface.h"
+#include "device/skin/skin/Element.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+struct GameBaseFixture : ::testing::Test {
+    AppTestEnvironment environment;
+    LinuxClock real_clock;
+    VirtualClock clock { real_clock };
+    RecordingClient client;
+    RecordingListener listener;
+    HeadlessWindow* window { nullptr };
+    std::unique_ptr<GameBase> game;
+
+    void SetUp() override { start(); }
+
+    void start(std::int32_t rotation = 0)
+    {
+        environment.enable_log();
+        WindowOptions options;
+        options.headless = true;
+        options.rotation = rotation;
+        options.virtual_clock = &clock;
+        auto backend = std::make_unique<HeadlessWindow>(options);
+        window = backend.get();
+        game = std::make_unique<GameBase>(u"Corvane", std::move(backend), clock, client);
+        client.installed_listener = &listener;
+    }
+
+    // Handles every message that is waiting now, without waiting for timers.
+    void pump()
+    {
+        while (std::optional<Message> message = game->message_loop().peek_message())
+            game->dispatch(*message);
+    }
+
+    void input(MessageKind kind, std::uint32_t wparam = 0, std::int32_t lparam = 0,
+        std::int32_t x = 0, std::int32_t y = 0)
+    {
+        Message message;
+        message.kind = kind;
+        message.wparam = wparam;
+        message.lparam = lparam;
+        message.x = x;
+        message.y = y;
+        window->push_input(message);
+        pump();
+    }
+
+    void copy_data(const std::u16string& text)
+    {
+        Message message;
+        message.kind = MessageKind::CopyData;
+        message.text = text;
+        game->message_loop().post(message);
+    }
+};
+
+} // namespace
+
+using GameBaseTest = GameBaseFixture;
+
+// The window is created at the display's size, logs its stages and starts in timer mode.
+TEST_F(GameBaseTest, construction_creates_the_window_in_timer_mode)
+{
+    EXPECT_TRUE(window->has_window());
+    EXPECT_EQ(window->title(), u"Corvane");
+    EXPECT_EQ(window->geometry().width, 480);
+    EXPECT_EQ(window->geometry().height, 640);
+    EXPECT_TRUE(game->is_windowed());
+    EXPECT_FALSE(game->is_direct());
+    EXPECT_TRUE(game->message_loop().has_timer(frame_timer_id));
+    EXPECT_EQ(game->menu_bar_height(), 0);
+    DisplayInfo display = game->display_info();
+    EXPECT_EQ(display.scale_shift, 1);
+    EXPECT_EQ(display.dpi, 192);
+    std::u16string log = read_log();
+    std::size_t at = 0;
+    for (const char16_t* stage : { u" GameBase 0\n", u" GameBase 1\n", u" GameBase 2\n",
+             u" GameBase 3\n", u" GameBase 4\n", u" GameBase 5\n" }) {
+        std::size_t found = log.find(stage, at);
+        ASSERT_NE(found, std::u16string::npos) << to_utf8(stage);
+        at = found;
+    }
+}
+
+// Time steps are the elapsed ticks in seconds, clamped to 0.001 .. 0.1, also across a wrap.
+TEST(GameBaseFrames, frame_seconds_are_clamped)
+{
+    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(1000, 1000), 0.001);
+    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(1040, 1000), 0.04);
+    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(1100, 1000), 0.1);
+    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(9000, 1000), 0.1);
+    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(990, 1000), 0.001);
+    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(20, 0xFFFFFFF0u), 0.036);
+}
+
+// In timer mode the loop advances every 40 ms and paints each step; a stall of two seconds
+// advances by 0.1 s only.
+TEST_F(GameBaseTest, timer_mode_advances_and_paints)
+{
+    client.on_advance = [this] {
+        if (client.advances.size() == 3)
+            clock.advance(2000);
+        if (client.advances.size() == 5)
+            game->quit();
+    };
+    EXPECT_EQ(game->run(), 0);
+    ASSERT_EQ(client.advances.size(), 5u);
+    EXPECT_DOUBLE_EQ(client.advances[0], 0.04);
+    EXPECT_DOUBLE_EQ(client.advances[1], 0.04);
+    EXPECT_DOUBLE_EQ(client.advances[3], 0.1);
+    EXPECT_DOUBLE_EQ(client.advances[4], 0.04);
+    EXPECT_GE(client.draws, 4);
+    EXPECT_EQ(window->frame_width(), 480);
+    EXPECT_EQ(window->frame()[0], 0x001F); // the client painted blue
+}
+
+// An inactive or suspended window does not advance; user input or activation resumes it.
+TEST_F(GameBaseTest, paused_and_suspended_windows_do_not_advance)
+{
+    input(MessageKind::Activate, 0);
+    EXPECT_TRUE(game->is_paused());
+    EXPECT_EQ(listener.deactivations, 1);
+    clock.advance(40);
+    pump();
+    EXPECT_TRUE(client.advances.empty());
+    input(MessageKind::Activate, 1);
+    EXPECT_FALSE(game->is_paused());
+    game->suspend();
+    clock.advance(40);
+    pump();
+    EXPECT_TRUE(client.advances.empty());
+    input(MessageKind::PointerMove, 0, 0, 5, 6);
+    EXPECT_FALSE(game->is_suspended());
+    clock.advance(40);
+    pump();
+    EXPECT_EQ(client.advances.size(), 1u);
+}
+
+// F1 gives SOFT_LEFT to the screens, an auto-repeat is not "first", a release is; each key
+// message is logged with its virtual key, name, key data and ticks.
+TEST_F(GameBaseTest, keys_are_mapped_logged_and_routed)
+{
+    input(MessageKind::KeyDown, 112, make_key_data(59, false, false));
+    input(MessageKind::KeyDown, 112, make_key_data(59, true, false));
+    input(MessageKind::KeyUp, 112, make_key_data(59, true, true));
+    input(MessageKind::KeyDown, 200, make_key_data(0, false, false));
+    ASSERT_EQ(client.keys.size(), 4u);
+    EXPECT_EQ(client.keys[0].code, static_cast<std::int32_t>(KeyCode::SoftLeft));
+    EXPECT_TRUE(client.keys[0].pressed);
+    EXPECT_TRUE(client.keys[0].first);
+    EXPECT_FALSE(client.keys[1].first);
+    EXPECT_FALSE(client.keys[2].pressed);
+    EXPECT_TRUE(client.keys[2].first);
+    EXPECT_EQ(client.keys[3].code, 0);
+    std::u16string log = read_log();
+    EXPECT_NE(log.find(u"WM_KEYDOWN = 112(SOFT_LEFT) lParam="
+                  + to_wstring(make_key_data(59, false, false)) + u" ticks="),
+        std::u16string::npos);
+    EXPECT_NE(log.find(u"WM_KEYUP = 112(SOFT_LEFT) lParam="
+                  + to_wstring(make_key_data(59, true, true)) + u" ticks="),
+        std::u16string::npos);
+    EXPECT_NE(log.find(u"WM_KEYDOWN = 200(None) lParam="), std::u16string::npos);
+}
+
+// A listener that takes a key keeps it from the screens.
+TEST_F(GameBaseTest, listener_can_take_keys)
+{
+    listener.take_keys = true;
+    input(MessageKind::KeyDown, 65);
+    EXPECT_EQ(listener.listener_keys.size(), 1u);
+    EXPECT_TRUE(client.keys.empty());
+}
+
+// Characters are logged; only printable ones (32 and up) reach the screens.
+TEST_F(GameBaseTest, control_characters_are_logged_not_typed)
+{
+    input(MessageKind::Char, 13, 1);
+    input(MessageKind::Char, u'\u0416', 1);
+    ASSERT_EQ(client.chars.size(), 1u);
+    EXPECT_EQ(client.chars[0], u"\u0416");
+    std::u16string log = read_log();
+    EXPECT_NE(log.find(u"WM_CHAR=\r lParam=1 ticks="), std::u16string::npos);
+    EXPECT_NE(log.find(u"WM_CHAR=\u0416 lParam=1 ticks="), std::u16string::npos);
+}
+
+// A press and release report the release position; a capture lost while pressed reports a
+// cancelled release, and the later button-up reports nothing more.
+TEST_F(GameBaseTest, stylus_press_release_and_lost_capture)
+{
+    input(MessageKind::ButtonDown, 0, 0, 10, 20);
+    input(MessageKind::ButtonUp, 0, 0, 12, 22);
+    ASSERT_EQ(client.buttons.size(), 2u);
+    EXPECT_TRUE(client.buttons[0].pressed);
+    EXPECT_EQ(client.buttons[0].x, 10);
+    EXPECT_FALSE(client.buttons[1].pressed);
+    EXPECT_FALSE(client.buttons[1].cancelled);
+    EXPECT_EQ(client.buttons[1].x, 12);
+    EXPECT_EQ(client.buttons[1].y, 22);
+    EXPECT_FALSE(window->is_captured());
+
+    input(MessageKind::ButtonDown, 0, 0, 30, 40);
+    EXPECT_TRUE(window->is_captured());
+    window->lose_capture();
+    pump();
+    ASSERT_EQ(client.buttons.size(), 4u);
+    EXPECT_FALSE(client.buttons[3].pressed);
+    EXPECT_TRUE(client.buttons[3].cancelled);
+    EXPECT_EQ(client.buttons[3].x, -1000000);
+    input(MessageKind::ButtonUp, 0, 0, 31, 41);
+    EXPECT_EQ(client.buttons.size(), 4u);
+}
+
+// Command lines handed over by other instances are delivered newest first; the empty marker
+// becomes an empty command line.
+TEST_F(GameBaseTest, command_lines_are_delivered_last_in_first_out)
+{
+    copy_data(u"first");
+    copy_data(u"%CommandLineEmpty%");
+    copy_data(u"third");
+    pump();
+    ASSERT_EQ(listener.command_lines.size(), 3u);
+    EXPECT_EQ(listener.command_lines[0], u"third");
+    EXPECT_EQ(listener.command_lines[1], u"");
+    EXPECT_EQ(listener.command_lines[2], u"first");
+    EXPECT_EQ(game->queued_command_lines(), 0u);
+    EXPECT_NE(read_log().find(u"GameBase WM_COPYDATA cmd_line=first\n"), std::u16string::npos);
+}
+
+// Turning the display is a resolution change: logged once, told to the listener once, and the
+// window follows; a setting change that changes nothing is not reported.
+TEST_F(GameBaseTest, rotation_goes_through_the_resolution_change)
+{
+    window->rotate();
+    pump();
+    EXPECT_EQ(listener.resolution_changes, 1);
+    EXPECT_EQ(game->display_info().width, 640);
+    EXPECT_EQ(game->display_info().height, 480);
+    EXPECT_EQ(game->display_info().rotation, 1);
+    EXPECT_EQ(window->geometry().width, 640);
+    input(MessageKind::SettingChange, 47);
+    input(MessageKind::SettingChange, 12);
+    EXPECT_EQ(listener.resolution_changes, 1);
+    std::u16string log = read_log();
+    std::size_t first = log.find(u"Application::ResolutionChanged 2\n");
+    ASSERT_NE(first, std::u16string::npos);
+    EXPECT_EQ(log.find(u"Application::ResolutionChanged 2\n", first + 1), std::u16string::npos);
+}
+
+// set_rotation switches to direct mode (frames drawn by the loop only when needed), keeping
+// what is on the display as the background; set_windowed switches back to timer mode.
+TEST_F(GameBaseTest, direct_mode_draws_only_needed_frames)
+{
+    input(MessageKind::Paint);
+    EXPECT_EQ(client.draws, 1);
+    game->set_windowed(false);
+    game->set_rotation(0);
+    EXPECT_TRUE(game->is_direct());
+    EXPECT_FALSE(game->is_windowed());
+    EXPECT_FALSE(game->message_loop().has_timer(frame_timer_id));
+    EXPECT_EQ(client.kept_backgrounds, 1);
+    DisplayInfo area = game->client_area();
+    EXPECT_EQ(area.work_width, 480);
+    EXPECT_EQ(area.work_height, 640);
+
+    int draws_before = client.draws;
+    std::uint64_t presented_before = window->frames_presented();
+    client.on_advance = [this] {
+        if (client.advances.size() == 10)
+            game->quit();
+    };
+    client.wanted = true;
+    EXPECT_EQ(game->run(), 0);
+    // Only the first frame was wanted: the client answers no once it has drawn.
+    EXPECT_EQ(client.draws, draws_before + 1);
+    EXPECT_EQ(window->frames_presented(), presented_before + 1);
+    // Nothing waited before the first frame; after that the loop idles 10 ms between frames.
+    EXPECT_DOUBLE_EQ(client.advances[0], 0.001);
+    for (std::size_t i = 1; i < client.advances.size(); ++i)
+        EXPECT_DOUBLE_EQ(client.advances[i], 0.01);
+
+    game->set_rotation(0);
+    EXPECT_TRUE(game->is_direct()); // same rotation in direct mode: nothing to do
+    game->set_windowed(true);
+    EXPECT_FALSE(game->is_direct());
+    EXPECT_TRUE(game->message_loop().has_timer(frame_timer_id));
+}
+
+// Editing forces timer mode and ending it returns to direct mode and stores the SIP preference.
+TEST_F(GameBaseTest, editing_holds_timer_mode)
+{
+    game->set_rotation(0);
+    ASSERT_TRUE(game->is_direct());
+    Element edited;
+    game->set_edit(&edited, true);
+    EXPECT_EQ(game->edited_element(), &edited);
+    EXPECT_FALSE(game->is_direct());
+    EXPECT_TRUE(game->message_loop().has_timer(frame_timer_id));
+    game->set_edit(nullptr, false);
+    EXPECT_TRUE(game->is_direct());
+    EXPECT_FALSE(game->message_loop().has_timer(frame_timer_id));
+    auto stored
+        = environment.settings().read(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"SIPPreference");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(std::get<std::uint32_t>(*stored), 0u);
+}
+
+// A close request asks the listener; a refusal keeps the window, consent ends the loop.
+TEST_F(GameBaseTest, close_asks_the_listener)
+{
+    listener.allow_close = false;
+    input(MessageKind::Close);
+    EXPECT_TRUE(window->has_window());
+    listener.allow_close = true;
+    window->push_input([] {
+        Message close;
+        close.kind = MessageKind::Close;
+        return close;
+    }());
+    EXPECT_EQ(game->run(), 0);
+    EXPECT_FALSE(window->has_window());
+    EXPECT_EQ(listener.close_requests, 2);
+}
+
+// The smartphone question is asked of the platform once and logged once.
+TEST_F(GameBaseTest, smartphone_test_is_cached)
+{
+    EXPECT_FALSE(game->is_smartphone());
+    EXPECT_FALSE(game->is_smartphone());
+    std::u16string log = read_log();
+    std::size_t first = log.find(u"static_capability_is_smartphone=PocketPC\n");
+    ASSERT_NE(first, std::u16string::npos);
+    EXPECT_EQ(log.find(u"static_capability_is_smartphone=", first + 1), std::u16string::npos);
+}
+
+// A second window object in one process is a broken invariant.
+TEST_F(GameBaseTest, second_instance_is_a_fatal_fault)
+{
+    EXPECT_EXIT(
+        {
+            RecordingClient other;
+            WindowOptions options;
+            options.headless = true;
+            GameBase second(u"Corvane", std::make_unique<HeadlessWindow>(options), clock, other);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_NE(read_log().find(u"Gluck: instance != 0 @ Application::Application\n"),
+        std::u16string::npos);
+}

@@ -1,0 +1,201 @@
+#pragma once
+
+#include "device/app/tests/AppTestSupport.h"
+#include "device/app/tests/SkinFileWriter.h"
+#include "device/platform/linux/FileSettingsStore.h"
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace corvane::test {
+
+using namespace std::chrono_literals;
+
+// A program folder of its own ("%app_path%" of a copy of the device program), with whatever
+// skins and language files a test puts there, plus the settings file and the runtime folder
+// that the processes share.
+class ProgramFolder {
+public:
+    ProgramFolder()
+    {
+        char pattern[] = "/tmp/corvane-process-XXXXXX";
+        m_root = mkdtemp(pattern);
+        std::filesystem::create_directories(m_root / "app/skins/bin");
+        std::filesystem::create_directories(m_root / "runtime");
+        std::filesystem::permissions(m_root / "runtime", std::filesystem::perms::owner_all,
+            std::filesystem::perm_options::replace);
+        std::filesystem::copy_file(CORVANE_BINARY, program());
+        FileSettingsStore settings(registry());
+        (void)settings.write(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", std::uint32_t(1));
+    }
+    ~ProgramFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_root, ignored);
+    }
+
+    std::string program() const { return (m_root / "app/corvane").string(); }
+    std::string registry() const { return (m_root / "registry.txt").string(); }
+    std::filesystem::path runtime() const { return m_root / "runtime"; }
+    std::filesystem::path root() const { return m_root; }
+
+    void write_skin(const std::string& name, std::vector<SkinNode> nodes)
+    {
+        std::vector<std::uint8_t> bytes = SkinFileWriter().write(std::move(nodes));
+        std::ofstream out(m_root / "app/skins/bin" / (name + ".skin"), std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+    }
+    void write_language(const std::string& name, const std::string& text)
+    {
+        std::ofstream out(m_root / "app" / (name + ".lng"), std::ios::binary);
+        out << text;
+    }
+    // A splash form that fills the display with one colour, a main skin and English.
+    void install_everything()
+    {
+        install_splash();
+        write_skin("default", { SkinNode { u"Login", {}, {}, {}, {} } });
+        write_language("english", "NoSkins=No skins, please reinstall\nOk=OK\n");
+    }
+    void install_splash()
+    {
+        SkinNode fill { u"", {}, { { u"type", u"color" } }, { { u"color", { 0, 128, 255 } } }, {} };
+        write_skin("splash", { SkinNode { u"Splash", {}, {}, {}, { fill } } });
+    }
+
+private:
+    std::filesystem::path m_root;
+};
+
+// One run of the device program with its own temporary folder (and so its own log file).
+class ProgramRun {
+public:
+    ProgramRun(
+        const ProgramFolder& folder, const std::string& name, std::vector<std::string> arguments)
+        : m_temp(folder.root() / ("tmp-" + name))
+    {
+        std::filesystem::create_directories(m_temp);
+        std::map<std::string, std::string> overrides = {
+            { "TMPDIR", m_temp.string() },
+            { "XDG_RUNTIME_DIR", folder.runtime().string() },
+            { "CORVANE_REGISTRY", folder.registry() },
+            { "LANG", "C" },
+            { "LC_ALL", "C" },
+        };
+        std::vector<std::string> environment;
+        for (char** entry = environ; *entry; ++entry) {
+            std::string text = *entry;
+            if (!overrides.contains(text.substr(0, text.find('='))))
+                environment.push_back(text);
+        }
+        for (const auto& [key, value] : overrides)
+            environment.push_back(key + "=" + value);
+        arguments.insert(arguments.begin(), folder.program());
+
+        std::vector<char*> argv;
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (std::string& entry : environment)
+            envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        std::string errors = (m_temp / "stderr.txt").string();
+
+        m_pid = fork();
+        if (m_pid == 0) {
+            FILE* err = std::freopen(errors.c_str(), "w", stderr);
+            FILE* out = std::freopen("/dev/null", "w", stdout);
+            (void)err;
+            (void)out;
+            execve(argv[0], argv.data(), envp.data());
+            _exit(127);
+        }
+    }
+
+    ~ProgramRun()
+    {
+        if (m_pid > 0 && !m_exit_code) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+
+    pid_t pid() const { return m_pid; }
+
+    // The exit code once the process ends within `limit`; nothing if it still runs then.
+    std::optional<int> wait_exit(std::chrono::milliseconds limit = 20s)
+    {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!m_exit_code) {
+            int status = 0;
+            pid_t done = waitpid(m_pid, &status, WNOHANG);
+            if (done == m_pid) {
+                m_exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                break;
+            }
+            if (std::chrono::steady_clock::now() > deadline)
+                return std::nullopt;
+            std::this_thread::sleep_for(10ms);
+        }
+        return m_exit_code;
+    }
+
+    bool is_running() { return !wait_exit(0ms).has_value(); }
+
+    void terminate() { kill(m_pid, SIGTERM); }
+
+    std::u16string log() const { return read_log_file((m_temp / "corvane.txt").string()); }
+
+    std::string errors() const
+    {
+        std::ifstream in(m_temp / "stderr.txt", std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    }
+
+    // Polls the log until it holds `text` or the time is up.
+    bool wait_for_log(const std::u16string& text, std::chrono::milliseconds limit = 20s)
+    {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            if (log().find(text) != std::u16string::npos)
+                return true;
+            if (std::chrono::steady_clock::now() > deadline || !is_running())
+                return log().find(text) != std::u16string::npos;
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+
+private:
+    std::filesystem::path m_temp;
+    pid_t m_pid { -1 };
+    std::optional<int> m_exit_code;
+};
+
+// Whether the lines appear in the text in this order.
+inline bool appear_in_order(
+    const std::u16string& text, std::initializer_list<const char16_t*> lines)
+{
+    std::size_t at = 0;
+    for (const char16_t* line : lines) {
+        std::size_t found = text.find(line, at);
+        if (found == std::u16string::npos)
+            return false;
+        at = found + 1;
+    }
+    return true;
+}
+
+} // namespace corvane::test

@@ -1,0 +1,177 @@
+#include "device/app/tests/ProcessSupport.h"
+#include "device/core/AppInfo.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+const std::string app_info_message = to_utf8(app_info.message);
+
+} // namespace
+
+// Without the splash skin the program shows the two-line message (on standard error when
+// headless), exits with 0, and with "Log" set the log holds the start-up lines.
+TEST(ProgramStart, missing_splash_skin_shows_app_info_and_exits_0)
+{
+    ProgramFolder folder;
+    ProgramRun run(folder, "first", { "--headless" });
+    EXPECT_EQ(run.wait_exit(), 0);
+    EXPECT_EQ(run.errors(), app_info_message);
+    std::u16string log = run.log();
+    EXPECT_TRUE(appear_in_order(log,
+        { u" WinMain 0\n", u"Application::show_running_instance_open_bracket cmd_line=\n",
+            u" WinMain 1\n", u" GameBase 0\n", u" GameBase 1\n", u" GameBase 2\n", u" GameBase 3\n",
+            u" GameBase 4\n", u" GameBase 5\n", u"Application::Application() this=",
+            u"Properties::load_skin 1\n", u"Application::~Application()\n" }))
+        << to_utf8(log);
+    EXPECT_EQ(log.find(u" WinMain 2\n"), std::u16string::npos);
+    // The log starts with the two tick counts of the first line.
+    ASSERT_FALSE(log.empty());
+    EXPECT_TRUE(log[0] >= u'0' && log[0] <= u'9');
+}
+
+// With skins and a language the splash shows, loads after eight frames, and closes; a second
+// start hands its command line over and exits with 0, and the first comes to the front.
+TEST(ProgramStart, second_instance_hands_over_its_command_line)
+{
+    ProgramFolder folder;
+    folder.install_everything();
+    ProgramRun first(folder, "first", { "--headless" });
+    ASSERT_TRUE(first.wait_for_log(u" WinMain splash 4\n"))
+        << to_utf8(first.log()) << first.errors();
+    EXPECT_TRUE(appear_in_order(first.log(),
+        { u" WinMain 1\n", u" WinMain 2\n", u" WinMain 5\n", u" WinMain splash 0\n",
+            u" WinMain splash 1\n", u" WinMain splash 2\n", u" WinMain splash 3\n",
+            u" WinMain splash 4\n" }));
+
+    ProgramRun second(folder, "second", { "--headless", "open", "task 7" });
+    ASSERT_EQ(second.wait_exit(), 0);
+    std::u16string second_log = second.log();
+    EXPECT_TRUE(appear_in_order(second_log,
+        { u"Application::show_running_instance_open_bracket cmd_line=open \"task 7\"\n",
+            (u"Application::EnumProc window found hwnd="
+                + to_wstring(static_cast<std::int64_t>(first.pid())) + u" 1\n")
+                .c_str(),
+            u"Application::EnumProc window found 2\n" }))
+        << to_utf8(second_log);
+    // The second instance created nothing.
+    EXPECT_EQ(second_log.find(u" WinMain 1\n"), std::u16string::npos);
+    EXPECT_TRUE(first.wait_for_log(
+        u"GameBase WM_COPYDATA cmd_line=open \"task 7\"\nGameBase::bring_to_front\n"))
+        << to_utf8(first.log());
+
+    ProgramRun third(folder, "third", { "--headless" });
+    ASSERT_EQ(third.wait_exit(), 0);
+    EXPECT_TRUE(first.wait_for_log(u"GameBase WM_COPYDATA cmd_line=\nGameBase::bring_to_front\n"));
+
+    EXPECT_TRUE(first.is_running());
+    first.terminate();
+    EXPECT_EQ(first.wait_exit(), 0);
+    EXPECT_NE(first.log().find(u"Application::~Application()\n"), std::u16string::npos);
+    // The socket goes with the instance; the lock file stays for the next one.
+    EXPECT_FALSE(std::filesystem::exists(folder.runtime() / "VellumClass_Corvane.socket"));
+    EXPECT_TRUE(std::filesystem::exists(folder.runtime() / "VellumClass_Corvane"));
+}
+
+// A lock file and a socket left by a crashed instance neither stop nor hang the next start,
+// which then serves the hand-over itself.
+TEST(ProgramStart, stale_lock_and_socket_are_taken_over)
+{
+    ProgramFolder folder;
+    folder.install_everything();
+    std::ofstream(folder.runtime() / "VellumClass_Corvane") << "12345\n";
+    {
+        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        std::string path = (folder.runtime() / "VellumClass_Corvane.socket").string();
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        close(fd); // bound, never listened on, not removed: what a crash leaves
+    }
+    ProgramRun first(folder, "first", { "--headless" });
+    ASSERT_TRUE(first.wait_for_log(u" WinMain 5\n")) << to_utf8(first.log()) << first.errors();
+    EXPECT_EQ(first.log().find(u"EnumProc"), std::u16string::npos);
+
+    ProgramRun second(folder, "second", { "--headless", "again" });
+    EXPECT_EQ(second.wait_exit(), 0);
+    EXPECT_TRUE(first.wait_for_log(u"GameBase WM_COPYDATA cmd_line=again\n"));
+    first.terminate();
+    EXPECT_EQ(first.wait_exit(), 0);
+}
+
+// Two instances started at the same moment: whichever takes the start-up lock first runs, the
+// other waits until that one's window exists, hands over and exits.
+TEST(ProgramStart, simultaneous_starts_end_with_one_instance)
+{
+    ProgramFolder folder;
+    folder.install_everything();
+    ProgramRun a(folder, "a", { "--headless", "from-a" });
+    ProgramRun b(folder, "b", { "--headless", "from-b" });
+    auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (a.is_running() && b.is_running() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    bool a_left = !a.is_running();
+    ASSERT_NE(a_left, !b.is_running()) << "exactly one instance must remain";
+    ProgramRun& survivor = a_left ? b : a;
+    ProgramRun& leaver = a_left ? a : b;
+    EXPECT_EQ(leaver.wait_exit(), 0);
+    EXPECT_NE(leaver.log().find(u"Application::EnumProc window found 2\n"), std::u16string::npos);
+    EXPECT_TRUE(survivor.wait_for_log(a_left ? u"cmd_line=from-a\n" : u"cmd_line=from-b\n"));
+    survivor.terminate();
+    EXPECT_EQ(survivor.wait_exit(), 0);
+}
+
+// With the splash skin but no language file the splash shows, then the two-line message, and
+// the program quits with 0; the frame can be written out.
+TEST(ProgramStart, missing_language_quits_after_the_splash)
+{
+    ProgramFolder folder;
+    folder.install_splash();
+    std::string frame = (folder.root() / "frame.bmp").string();
+    ProgramRun run(folder, "first", { "--headless", "--dump-frame", frame });
+    EXPECT_EQ(run.wait_exit(), 0);
+    EXPECT_EQ(run.errors(), app_info_message);
+    std::u16string log = run.log();
+    EXPECT_TRUE(appear_in_order(
+        log, { u" WinMain 5\n", u" WinMain splash 0\n", u"Application::~Application()\n" }));
+    EXPECT_EQ(log.find(u" WinMain splash 1\n"), std::u16string::npos);
+    std::ifstream in(frame, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_EQ(bytes.size(), 70u + 480u * 640u * 2u);
+    EXPECT_EQ(bytes.substr(0, 2), "BM");
+}
+
+// With a language but no main skin the message is the language's "NoSkins" text.
+TEST(ProgramStart, missing_main_skin_shows_the_no_skins_text)
+{
+    ProgramFolder folder;
+    folder.install_splash();
+    folder.write_language("english", "NoSkins=No skins, please reinstall\n");
+    ProgramRun run(folder, "first", { "--headless" });
+    EXPECT_EQ(run.wait_exit(), 0);
+    EXPECT_EQ(run.errors(), "No skins, please reinstall\n");
+    EXPECT_TRUE(appear_in_order(run.log(), { u" WinMain splash 0\n", u" WinMain splash 1\n" }));
+    EXPECT_EQ(run.log().find(u" WinMain splash 2\n"), std::u16string::npos);
+}
+
+// --help and --version answer without starting; an unknown option is an error with code 2.
+TEST(ProgramStart, help_version_and_bad_options)
+{
+    ProgramFolder folder;
+    ProgramRun help(folder, "help", { "--help" });
+    EXPECT_EQ(help.wait_exit(), 0);
+    ProgramRun version(folder, "version", { "--version" });
+    EXPECT_EQ(version.wait_exit(), 0);
+    ProgramRun bad(folder, "bad", { "--headless", "--rotation", "9" });
+    EXPECT_EQ(bad.wait_exit(), 2);
+    EXPECT_NE(bad.errors().find("--rotation"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder.root() / "tmp-bad/corvane.txt"));
+}

@@ -1,0 +1,188 @@
+#include "device/platform/linux/SdlWindow.h"
+#include "device/platform/Platform.h"
+#include "device/platform/linux/SdlKeys.h"
+
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <thread>
+
+using namespace corvane;
+
+namespace {
+
+// A real SDL window on the test display (Xvfb in the test script).
+struct SdlWindowFixture : ::testing::Test {
+    std::unique_ptr<SdlWindow> window;
+
+    void SetUp() override
+    {
+        if (!std::getenv("DISPLAY") || !*std::getenv("DISPLAY"))
+            GTEST_SKIP() << "no display";
+        WindowOptions options;
+        options.width = 240;
+        options.height = 320;
+        options.dpi = 96;
+        std::string error;
+        window = SdlWindow::create(options, error);
+        if (!window)
+            GTEST_SKIP() << "SDL video unavailable: " << error;
+        ASSERT_TRUE(window->create_window(u"Corvane", 240, 320));
+    }
+
+    void push_key(SDL_Keycode key, bool down, Uint16 modifiers = KMOD_NONE, Uint8 repeat = 0)
+    {
+        SDL_Event event {};
+        event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        event.key.windowID = window->window_id();
+        event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+        event.key.repeat = repeat;
+        event.key.keysym.sym = key;
+        event.key.keysym.scancode = SDL_GetScancodeFromKey(key);
+        event.key.keysym.mod = modifiers;
+        ASSERT_EQ(SDL_PushEvent(&event), 1);
+    }
+
+    // Everything the window has translated so far, ignoring window-system chatter.
+    std::vector<Message> drain(MessageKind only)
+    {
+        std::deque<Message> out;
+        window->wait_input(0, out);
+        std::vector<Message> picked;
+        for (const Message& message : out) {
+            if (message.kind == only)
+                picked.push_back(message);
+        }
+        return picked;
+    }
+};
+
+} // namespace
+
+using SdlWindowTest = SdlWindowFixture;
+
+// The soft, call and volume keys sit on F1..F9; keypad digits and letters keep their own
+// virtual keys; keys the device lacks give 0.
+TEST(SdlKeys, desktop_keys_map_to_device_virtual_keys)
+{
+    EXPECT_EQ(virtual_key_for_sdl_key(SDLK_F1), 112u);
+    EXPECT_EQ(virtual_key_for_sdl_key(SDLK_F2), 113u);
+    EXPECT_EQ(virtual_key_for_sdl_key(SDLK_F3), 114u);
+    EXPECT_EQ(virtual_key_for_sdl_key(SDLK_F4), 115u);
+    EXPECT_EQ(virtual_key_for_sdl_key(SDLK_F8), 119u);
+    EXPECT_EQ(virtual_key_for_sdl_key(SDLK_F9), 120u);
+    EXPECT_EQ(virtual_key_for_sdl_key(SDLK_ESCAPE), 27u);
+    EXPECT_EQ(virtual_key_for_sdl_key(SDLK_KP_0), 96u);
+    EXPECT_EQ(virtual_key_for_sdl_key(SDLK_KP_7), 103u);
+    EXPECT_EQ(virtual_key_for_sdl_key(SDLK_7), 55u);
+    EXPECT_EQ(virtual_key_for_sdl_key(SDLK_q), 81u);
+    EXPECT_EQ(virtual_key_for_sdl_key(SDLK_KP_MULTIPLY), 106u);
+    EXPECT_EQ(virtual_key_for_sdl_key(SDLK_RETURN), 13u);
+    EXPECT_EQ(virtual_key_for_sdl_key(SDLK_KP_ENTER), 13u);
+    EXPECT_EQ(virtual_key_for_sdl_key(SDLK_RSHIFT), 16u);
+    EXPECT_EQ(virtual_key_for_sdl_key(SDLK_CAPSLOCK), 0u);
+}
+
+// Key presses become key messages with repeat and release bits; keys that type control
+// characters also give the character, as on the device.
+TEST_F(SdlWindowTest, keys_become_key_messages)
+{
+    push_key(SDLK_F1, true);
+    push_key(SDLK_F1, true, KMOD_NONE, 1);
+    push_key(SDLK_F1, false);
+    push_key(SDLK_BACKSPACE, true);
+    std::deque<Message> out;
+    window->wait_input(0, out);
+    std::vector<Message> keys;
+    std::vector<Message> chars;
+    for (const Message& message : out) {
+        if (message.kind == MessageKind::KeyDown || message.kind == MessageKind::KeyUp)
+            keys.push_back(message);
+        if (message.kind == MessageKind::Char)
+            chars.push_back(message);
+    }
+    ASSERT_EQ(keys.size(), 4u);
+    EXPECT_EQ(keys[0].wparam, 112u);
+    EXPECT_EQ(keys[0].lparam & (1 << 30), 0);
+    EXPECT_NE(keys[1].lparam & (1 << 30), 0);
+    EXPECT_EQ(keys[2].kind, MessageKind::KeyUp);
+    EXPECT_LT(keys[2].lparam, 0); // bit 31: released
+    EXPECT_EQ(keys[3].wparam, 8u);
+    ASSERT_EQ(chars.size(), 1u);
+    EXPECT_EQ(chars[0].wparam, 8u);
+}
+
+// Ctrl+R turns the display: the resolution swaps, the rotation steps, and the loop hears of
+// it as a setting change; R itself is not typed.
+TEST_F(SdlWindowTest, ctrl_r_rotates_the_display)
+{
+    push_key(SDLK_r, true, KMOD_LCTRL);
+    push_key(SDLK_r, false, KMOD_LCTRL);
+    std::deque<Message> out;
+    window->wait_input(0, out);
+    int setting_changes = 0;
+    for (const Message& message : out) {
+        EXPECT_NE(message.kind, MessageKind::KeyDown);
+        if (message.kind == MessageKind::SettingChange) {
+            EXPECT_EQ(message.wparam, 47u);
+            ++setting_changes;
+        }
+    }
+    EXPECT_EQ(setting_changes, 1);
+    DisplayState display = window->display();
+    EXPECT_EQ(display.width, 320);
+    EXPECT_EQ(display.height, 240);
+    EXPECT_EQ(display.rotation, 1);
+}
+
+// Losing the focus while the stylus holds the capture reports the lost capture once.
+TEST_F(SdlWindowTest, focus_loss_while_captured_reports_lost_capture)
+{
+    window->capture_pointer();
+    SDL_Event event {};
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = window->window_id();
+    event.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+    SDL_PushEvent(&event);
+    SDL_PushEvent(&event);
+    EXPECT_EQ(drain(MessageKind::CaptureChanged).size(), 1u);
+    EXPECT_FALSE(window->release_pointer());
+}
+
+// A wake-up from another thread ends a wait that has no time limit.
+TEST_F(SdlWindowTest, wake_from_another_thread_ends_the_wait)
+{
+    std::deque<Message> out;
+    window->wait_input(0, out); // take what the window system said so far
+    std::thread other([this] { window->wake(); });
+    window->wait_input(std::nullopt, out);
+    other.join();
+    SUCCEED();
+}
+
+// Presenting a frame puts its pixels on the window; the desktop clipboard carries text.
+TEST_F(SdlWindowTest, frames_show_and_clipboard_carries_text)
+{
+    std::vector<std::uint16_t> pixels(240 * 320, 0xF800);
+    window->present({ pixels.data(), 240, 320, 480 });
+    SDL_Renderer* renderer = SDL_GetRenderer(SDL_GetWindowFromID(window->window_id()));
+    ASSERT_NE(renderer, nullptr);
+    Uint32 read = 0;
+    SDL_Rect one { 5, 5, 1, 1 };
+    // Read back before the next present; the back buffer holds the frame.
+    window->present({ pixels.data(), 240, 320, 480 });
+    ASSERT_EQ(SDL_RenderReadPixels(renderer, &one, SDL_PIXELFORMAT_ARGB8888, &read, 4), 0);
+    EXPECT_EQ(read & 0x00FFFFFF, 0x00FF0000u);
+
+    Clipboard& clipboard = platform_clipboard();
+    std::vector<std::uint8_t> ticket = { 'h', 0, 0x16, 0x04, 0, 0 }; // "h\u0416"
+    ASSERT_TRUE(clipboard.set(13, ticket, true));
+    auto back = clipboard.get(13);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, ticket);
+    auto narrow = clipboard.get(1);
+    ASSERT_TRUE(narrow);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(narrow->data())), "h\xD0\x96");
+}
