@@ -191,7 +191,7 @@ void VisibilityAnimation::draw_flip(RenderSurface& target, Point origin) const
         if (source_y < 0 || source_y >= image.height())
             continue;
         double scale = distance / (distance + v * s);
-        auto width = std::int32_t(image.width() * scale);
+        auto width = std::int32_t(std::lround(image.width() * scale));
         if (width <= 0)
             continue;
         // One target row of the scaled source row, centred, through the row's own stretch.

@@ -1,1 +1,231 @@
+#include "device/skin/render/Blenders.h"
+#include "device/skin/render/RenderSurface.h"
+#include "device/skin/render/VisibilityAnimation.h"
+#include "device/skin/render/tests/RenderTestSupport.h"
+
 #include <gtest/gtest.h>
+
+using namespace corvane;
+
+namespace {
+
+std::shared_ptr<RenderSurface> image(std::int32_t width, std::int32_t height, Pixel value)
+{
+    auto surface = std::make_shared<RenderSurface>();
+    (void)surface->recreate(width, height);
+    surface->surface()->clear(value);
+    return surface;
+}
+
+constexpr Pixel before_colour = 0x001F;
+constexpr Pixel after_colour = 0x07E0;
+constexpr Pixel ground = 0x0000;
+
+} // namespace
+
+// The skin's words name the kinds; anything else gives no animation. Pop runs at half speed.
+TEST(VisibilityAnimation, words_name_the_kinds)
+{
+    using Kind = VisibilityAnimation::Kind;
+    EXPECT_EQ(VisibilityAnimation::create(u"scale")->kind(), Kind::Scale);
+    EXPECT_EQ(VisibilityAnimation::create(u"pop")->kind(), Kind::Pop);
+    EXPECT_EQ(VisibilityAnimation::create(u"pop")->speed(), 0.5);
+    EXPECT_EQ(VisibilityAnimation::create(u"scale")->speed(), 1.0);
+    EXPECT_EQ(VisibilityAnimation::create(u"flip")->kind(), Kind::Flip);
+    const char16_t* slides[] = { u"right", u"bottom", u"left", u"top" };
+    for (int i = 0; i < 4; ++i) {
+        auto a = VisibilityAnimation::create(slides[i]);
+        EXPECT_EQ(a->kind(), Kind::Slide);
+        EXPECT_EQ(a->slide_direction(), i);
+    }
+    EXPECT_EQ(VisibilityAnimation::create(u""), nullptr);
+    EXPECT_EQ(VisibilityAnimation::create(u"Scale"), nullptr);
+    EXPECT_EQ(VisibilityAnimation::create(u"fade"), nullptr);
+}
+
+// At speed 1 a show lasts 0.2 s, pop 0.4 s; the finishing tick reports it, pins the progress
+// and releases both images; idle ticks do nothing.
+TEST(VisibilityAnimation, timing_and_release)
+{
+    auto scale = VisibilityAnimation::create(u"scale");
+    auto after = image(4, 4, after_colour);
+    scale->start(image(4, 4, before_colour), after, +1);
+    EXPECT_EQ(scale->progress(), 0.0);
+    EXPECT_FALSE(scale->tick(0.1));
+    EXPECT_DOUBLE_EQ(scale->progress(), 0.5);
+    EXPECT_EQ(after.use_count(), 2);
+    EXPECT_TRUE(scale->tick(0.15));
+    EXPECT_EQ(scale->progress(), 1.0);
+    EXPECT_EQ(scale->direction(), 0);
+    EXPECT_EQ(scale->before(), nullptr);
+    EXPECT_EQ(scale->after(), nullptr);
+    EXPECT_EQ(after.use_count(), 1);
+    EXPECT_FALSE(scale->tick(1.0));
+
+    auto pop = VisibilityAnimation::create(u"pop");
+    pop->start(nullptr, after, -1);
+    EXPECT_EQ(pop->progress(), 1.0);
+    EXPECT_FALSE(pop->tick(0.3));
+    EXPECT_DOUBLE_EQ(pop->progress(), 0.25);
+    EXPECT_TRUE(pop->tick(0.1));
+    EXPECT_EQ(pop->progress(), 0.0);
+}
+
+// Hiding and showing again before the end turns the running animation round from where it is.
+TEST(VisibilityAnimation, reverse_continues_from_the_current_progress)
+{
+    auto a = VisibilityAnimation::create(u"left");
+    a->start(nullptr, image(4, 4, after_colour), -1);
+    EXPECT_FALSE(a->tick(0.05));
+    EXPECT_DOUBLE_EQ(a->progress(), 0.75);
+    a->reverse();
+    EXPECT_EQ(a->direction(), 1);
+    EXPECT_FALSE(a->tick(0.04));
+    EXPECT_DOUBLE_EQ(a->progress(), 0.95);
+    EXPECT_TRUE(a->tick(0.01 + 1e-9));
+}
+
+// A copy for a page transition keeps kind, speed and blender but none of the running state.
+TEST(VisibilityAnimation, clone_is_idle_with_the_same_blender)
+{
+    auto a = VisibilityAnimation::create(u"pop");
+    a->set_blender(make_shadow_blender(2));
+    a->start(nullptr, image(2, 2, after_colour), 1);
+    auto copy = a->clone();
+    EXPECT_EQ(copy->kind(), VisibilityAnimation::Kind::Pop);
+    EXPECT_EQ(copy->speed(), 0.5);
+    EXPECT_FALSE(copy->is_running());
+    EXPECT_EQ(copy->after(), nullptr);
+    auto shadow = Surface::allocate(1, 1);
+    shadow->set_pixel(0, 0, 0x0000);
+    SourceRow row { shadow.get(), 0, shadow->row(0) };
+    Pixel d = 0xFFFF;
+    copy->blender().copy(&d, row, 0, 1);
+    EXPECT_EQ(d, 0x7BEF); // level 2 adds half the destination
+}
+
+// Scale: the before image is drawn whole, the after image at progress^2 of its size, centred,
+// through the blender (the colour key skips its transparent pixels).
+TEST(VisibilityAnimation, scale_draws_the_after_image_centred)
+{
+    auto a = VisibilityAnimation::create(u"scale");
+    auto after = image(40, 20, after_colour);
+    after->surface()->set_pixel(20, 8, transparent_pixel); // sampled: column 5, row 2
+    a->start(image(40, 20, before_colour), after, +1);
+    (void)a->tick(0.1); // p = 0.5, factor 0.25: 10 x 5
+    RenderSurface target;
+    ASSERT_TRUE(target.recreate(60, 40));
+    target.surface()->clear(ground);
+    a->draw(target, { 10, 10 });
+    EXPECT_EQ(test::changed_bounds(*target.surface(), ground), (Rect { 10, 10, 50, 30 }));
+    int green = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 60; ++x)
+            green += target.surface()->pixel(x, y) == after_colour;
+    EXPECT_EQ(green, 10 * 5 - 1);
+    EXPECT_EQ(target.surface()->pixel(10 + 20, 10 + 9), before_colour); // the transparent pixel
+    EXPECT_EQ(target.surface()->pixel(10 + 15, 10 + 7), after_colour);
+    EXPECT_EQ(target.surface()->pixel(10 + 14, 10 + 7), before_colour);
+    EXPECT_EQ(target.surface()->pixel(10 + 24, 10 + 11), after_colour);
+    EXPECT_EQ(target.surface()->pixel(10 + 25, 10 + 12), before_colour);
+}
+
+// Pop overshoots: two thirds of the way the after image is larger than itself, clipped by the
+// target's clip.
+TEST(VisibilityAnimation, pop_overshoots)
+{
+    auto a = VisibilityAnimation::create(u"pop");
+    a->start(nullptr, image(20, 20, after_colour), +1);
+    (void)a->tick(0.4 * 2.0 / 3.0); // a = pi: factor 1 + 1 / (pi + 1), about 1.24
+    RenderSurface target;
+    ASSERT_TRUE(target.recreate(60, 60));
+    target.surface()->clear(ground);
+    a->draw(target, { 20, 20 });
+    Rect drawn = test::changed_bounds(*target.surface(), ground);
+    EXPECT_EQ(drawn.width(), 24);
+    EXPECT_EQ(drawn.min_x, 20 - 2);
+}
+
+// Slides: with q = 1 - p the after image sits q of the way out on its side and the before image
+// next to it, both inside the after image's rectangle.
+TEST(VisibilityAnimation, slides_move_both_images)
+{
+    struct Expect {
+        const char16_t* word;
+        Point after_at; // where the after image's top-left lands for q = 0.25 on 40 x 20
+    };
+    for (Expect e : { Expect { u"right", { 10, 0 } }, Expect { u"bottom", { 0, 5 } },
+             Expect { u"left", { -10, 0 } }, Expect { u"top", { 0, -5 } } }) {
+        auto a = VisibilityAnimation::create(e.word);
+        a->start(image(40, 20, before_colour), image(40, 20, after_colour), +1);
+        (void)a->tick(0.15); // p = 0.75
+        RenderSurface target;
+        ASSERT_TRUE(target.recreate(80, 60));
+        target.surface()->clear(ground);
+        a->draw(target, { 20, 20 });
+        EXPECT_EQ(test::changed_bounds(*target.surface(), ground), (Rect { 20, 20, 60, 40 }));
+        Point corner { 20 + std::max(0, e.after_at.x), 20 + std::max(0, e.after_at.y) };
+        EXPECT_EQ(target.surface()->pixel(corner.x, corner.y), after_colour);
+        // Just before the after image along the sliding axis lies the before image.
+        Point before_pixel { 20, 20 };
+        if (e.after_at.x > 0)
+            before_pixel.x = corner.x - 1;
+        if (e.after_at.y > 0)
+            before_pixel.y = corner.y - 1;
+        if (e.after_at.x < 0)
+            before_pixel.x = 20 + 40 + e.after_at.x;
+        if (e.after_at.y < 0)
+            before_pixel.y = 20 + 20 + e.after_at.y;
+        EXPECT_EQ(target.surface()->pixel(before_pixel.x, before_pixel.y), before_colour);
+        if (e.after_at.x < 0 || e.after_at.y < 0) {
+            Point after_end { before_pixel.x - (e.after_at.x < 0),
+                before_pixel.y - (e.after_at.y < 0) };
+            EXPECT_EQ(target.surface()->pixel(after_end.x, after_end.y), after_colour);
+        }
+        EXPECT_EQ(target.clip_depth(), 0);
+    }
+}
+
+// Flip shows the before image unturned at the start and the after image exactly at the end;
+// edge-on half way it draws nothing; in between the turning face is narrower and never leaves
+// its box.
+TEST(VisibilityAnimation, flip_turns_from_before_to_after)
+{
+    auto after = image(30, 20, after_colour);
+    for (int x = 0; x < 30; ++x)
+        after->surface()->set_pixel(x, 3, Pixel(x + 1)); // a distinct row to check the sampling
+    auto before = image(30, 20, before_colour);
+    RenderSurface target;
+    ASSERT_TRUE(target.recreate(50, 40));
+
+    auto frame = [&](double progress) {
+        auto a = VisibilityAnimation::create(u"flip");
+        a->set_blender(make_plain_copy_blender());
+        a->start(before, after, +1);
+        (void)a->tick(progress / 5.0);
+        target.surface()->clear(ground);
+        a->draw(target, { 10, 10 });
+    };
+    frame(0.0);
+    EXPECT_EQ(test::changed_bounds(*target.surface(), ground), (Rect { 10, 10, 40, 30 }));
+    EXPECT_EQ(target.surface()->pixel(10, 10), before_colour);
+
+    frame(0.999999);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x)
+            ASSERT_EQ(target.surface()->pixel(10 + x, 10 + y), after->surface()->pixel(x, y))
+                << x << "," << y;
+
+    frame(0.5);
+    EXPECT_EQ(test::count_not(*target.surface(), ground), 0);
+
+    for (double p : { 0.2, 0.4, 0.6, 0.8 }) {
+        frame(p);
+        Rect drawn = test::changed_bounds(*target.surface(), ground);
+        EXPECT_FALSE(drawn.is_empty()) << p;
+        EXPECT_LT(drawn.height(), 20) << p;
+        EXPECT_GE(drawn.min_x, 10 - 30) << p;
+        Pixel face = p < 0.5 ? before_colour : after_colour;
+        EXPECT_EQ(target.surface()->pixel(25, 20), face) << p;
+    }
+}

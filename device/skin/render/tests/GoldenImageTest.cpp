@@ -1,1 +1,168 @@
+#include "device/skin/render/Bitmap.h"
+#include "device/skin/render/Blenders.h"
+#include "device/skin/render/BmpFile.h"
+#include "device/skin/render/RenderSurface.h"
+#include "device/skin/render/VisibilityAnimation.h"
+#include "device/skin/render/tests/RenderTestSupport.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+using namespace corvane;
+
+// Whole scenes compared with checked-in images, so that any change in what the renderer draws
+// shows up. The scenes hold no text: glyph shapes depend on the installed fonts. After a
+// deliberate change, run with CORVANE_UPDATE_GOLDEN=1 and review the new images.
+
+namespace {
+
+void gradient(Surface& s)
+{
+    for (int y = 0; y < s.height(); ++y)
+        for (int x = 0; x < s.width(); ++x)
+            s.set_pixel(x, y,
+                pack_565(unsigned(x * 255 / s.width()), unsigned(y * 255 / s.height()), 160)
+                    | opaque_bit);
+}
+
+// A 12 x 12 frame picture at the base density: a dark rim, a lighter inside, transparent
+// corners and a shadow line along the bottom.
+Bitmap frame_picture()
+{
+    auto s = Surface::allocate(12, 12);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 12; ++x) {
+            bool rim = x == 0 || y == 0 || x == 11 || y == 10;
+            Pixel p
+                = rim ? Pixel(0x2104 | opaque_bit) : Pixel(pack_565(230, 200, 120) | opaque_bit);
+            if (y == 11)
+                p = 0x0841; // shadow (opaque bit clear)
+            if ((x == 0 || x == 11) && (y == 0 || y >= 10))
+                p = transparent_pixel;
+            if (x >= 4 && x < 8 && y >= 4 && y < 7)
+                p = Pixel(pack_565(200, 40, 40) | opaque_bit); // marks the tiled middle
+            s->set_pixel(x, y, p);
+        }
+    return Bitmap(std::shared_ptr<const Surface>(std::move(s)), u"frame");
+}
+
+void compare_with_golden(const Surface& actual, const std::string& name)
+{
+    std::string path = std::string(CORVANE_RENDER_GOLDEN_DIR) + "/" + name + ".bmp";
+    VectorByteSink sink;
+    ASSERT_TRUE(save_bmp_565(actual, sink));
+    const char* update = std::getenv("CORVANE_UPDATE_GOLDEN");
+    if (update && std::string(update) == "1") {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(sink.bytes().data()),
+                std::streamsize(sink.bytes().size()));
+        return;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    std::unique_ptr<Surface> expected = decode_bmp_565(bytes.data(), bytes.size());
+    ASSERT_TRUE(expected) << "missing or damaged " << path;
+    ASSERT_EQ(expected->size(), actual.size());
+    int differing = 0;
+    Point first { -1, -1 };
+    for (int y = 0; y < actual.height(); ++y)
+        for (int x = 0; x < actual.width(); ++x)
+            if (expected->pixel(x, y) != actual.pixel(x, y)) {
+                if (differing++ == 0)
+                    first = { x, y };
+            }
+    if (differing) {
+        // Left beside the test binary for a look.
+        std::string out = name + ".actual.bmp";
+        std::ofstream(out, std::ios::binary)
+            .write(reinterpret_cast<const char*>(sink.bytes().data()),
+                std::streamsize(sink.bytes().size()));
+        ADD_FAILURE() << name << ": " << differing << " pixels differ, first at " << first.x << ","
+                      << first.y << "; see " << out;
+    }
+}
+
+} // namespace
+
+// Nine-part pictures at several sizes, both densities, through the colour key and shadow.
+TEST(GoldenImage, nine_part_pictures)
+{
+    RenderSurface target;
+    ASSERT_TRUE(target.recreate(96, 80));
+    gradient(*target.surface());
+    ImageRef ref;
+    ref.bitmap = frame_picture();
+    ref.coords = { 0, 0, 4, 4, 8, 7, 12, 12 };
+    ref.draw(target, { 2, 2 }, { 40, 20 }, color_key_blender());
+    ref.draw(target, { 2, 26 }, { 7, 7 }, color_key_blender()); // smaller than its fixed parts
+    ref.draw(target, { 12, 26 }, { 30, 14 }, *make_alpha_blender(128));
+    ImageRef dense = ref;
+    dense.scale_shift = 1;
+    dense.coords = { 0, 0, 8, 8, 16, 14, 24, 24 };
+    dense.draw(target, { 46, 2 }, { 48, 40 }, color_key_blender());
+    Rect saved = target.push_clip({ 50, 46 }, { 30, 20 });
+    dense.draw(target, { 40, 44 }, { 50, 30 }, *make_alpha_blender(255));
+    target.pop_clip(saved);
+    compare_with_golden(*target.surface(), "nine_part");
+}
+
+// Every blender over the same background, one band each, then the overlay dimming.
+TEST(GoldenImage, blender_bands)
+{
+    RenderSurface target;
+    ASSERT_TRUE(target.recreate(64, 72));
+    gradient(*target.surface());
+    auto source = Surface::allocate(64, 6);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 64; ++x)
+            source->set_pixel(x, y,
+                (x % 8 == 0) ? transparent_pixel
+                             : Pixel((x * 1024 + y * 37) ^ (x & 1 ? opaque_bit : 0)));
+    auto mask = Surface::allocate(64, 6);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 64; ++x)
+            mask->set_pixel(x, y, Pixel(x / 2));
+    std::unique_ptr<Blender> blenders[] = { make_plain_copy_blender(), make_color_key_blender(),
+        make_shadow_blender(1), make_shadow_blender(2), make_shadow_blender(3),
+        make_opaque_only_blender(), make_tint_blender(256, 128, 64),
+        make_tint_merge_blender(64, 64, 64), make_text_merge_blender(),
+        make_mask_blender(std::shared_ptr<const Surface>(std::move(mask))) };
+    int y = 0;
+    for (const auto& b : blenders) {
+        target.blit({ 0, y }, { 64, 6 }, *source, { 0, 0 }, *b);
+        y += 6;
+    }
+    target.fill({ 0, y }, { 32, 12 }, *make_dim_blender(128));
+    target.fill({ 32, y }, { 32, 12 }, *make_dim_blender(200));
+    compare_with_golden(*target.surface(), "blender_bands");
+}
+
+// One frame of each visibility animation, side by side.
+TEST(GoldenImage, animation_frames)
+{
+    RenderSurface target;
+    ASSERT_TRUE(target.recreate(128, 64));
+    target.surface()->clear(0x0000);
+    auto before = std::make_shared<RenderSurface>();
+    auto after = std::make_shared<RenderSurface>();
+    ASSERT_TRUE(before->recreate(28, 28));
+    ASSERT_TRUE(after->recreate(28, 28));
+    gradient(*before->surface());
+    after->surface()->clear(transparent_pixel);
+    ImageRef ref;
+    ref.bitmap = frame_picture();
+    ref.coords = { 0, 0, 4, 4, 8, 7, 12, 12 };
+    ref.draw(*after, { 0, 0 }, { 28, 28 }, plain_copy_blender());
+    const char16_t* words[]
+        = { u"scale", u"pop", u"right", u"bottom", u"left", u"top", u"flip", u"flip" };
+    double progress[] = { 0.6, 0.6, 0.6, 0.3, 0.6, 0.3, 0.3, 0.8 };
+    for (int i = 0; i < 8; ++i) {
+        auto a = VisibilityAnimation::create(words[i]);
+        a->start(before, after, +1);
+        (void)a->tick(progress[i] / (5.0 * a->speed()));
+        a->draw(target, { 2 + (i % 4) * 32, 2 + (i / 4) * 32 });
+    }
+    compare_with_golden(*target.surface(), "animation_frames");
+}
