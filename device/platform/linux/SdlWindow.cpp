@@ -35,6 +35,7 @@ struct SdlWindow::State {
     std::int32_t texture_width { 0 };
     std::int32_t texture_height { 0 };
     bool captured { false };
+    bool rotation_key_down { false }; // the R of Ctrl+R, whose release is not a key either
     SdlClipboard clipboard;
     Clipboard* previous_clipboard { nullptr };
 
@@ -282,9 +283,11 @@ void SdlWindow::State::translate(const SDL_Event& event, std::deque<Message>& ou
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
         bool down = event.type == SDL_KEYDOWN;
-        if (event.key.keysym.sym == SDLK_r && (event.key.keysym.mod & KMOD_CTRL) != 0) {
+        if (event.key.keysym.sym == SDLK_r
+            && (rotation_key_down || (down && (event.key.keysym.mod & KMOD_CTRL) != 0))) {
             if (down && !event.key.repeat)
                 rotate(out);
+            rotation_key_down = down;
             return;
         }
         std::uint32_t virtual_key = virtual_key_for_sdl_key(event.key.keysym.sym);
