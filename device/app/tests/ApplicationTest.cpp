@@ -1,3 +1,4 @@
+#include "device/core/FatalFault.h"
 #include "device/core/Application.h"
 #include "device/app/tests/AppTestSupport.h"
 #include "device/core/GameBase.h"
@@ -330,7 +331,7 @@ TEST_F(ApplicationTest, second_application_is_a_fatal_fault)
             options.headless = true;
             Application second(u"Corvane", std::make_unique<HeadlessWindow>(options), clock);
         },
-        ::testing::ExitedWithCode(0), "");
+        ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
     EXPECT_NE(
         read_log().find(u"Gluck: Singleton is already instantiated @ Singleton::Singleton()\n"),
         std::u16string::npos);

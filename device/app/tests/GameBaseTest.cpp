@@ -1,3 +1,4 @@
+#include "device/core/FatalFault.h"
 #include "device/core/GameBase.h"
 #include "device/app/tests/AppTestSupport.h"
 #include "device/core/KeyCode.h"
@@ -356,7 +357,7 @@ TEST_F(GameBaseTest, second_instance_is_a_fatal_fault)
             options.headless = true;
             GameBase second(u"Corvane", std::make_unique<HeadlessWindow>(options), clock, other);
         },
-        ::testing::ExitedWithCode(0), "");
+        ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
     EXPECT_NE(read_log().find(u"Gluck: instance != 0 @ Application::Application\n"),
         std::u16string::npos);
 }

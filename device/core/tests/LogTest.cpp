@@ -117,7 +117,7 @@ TEST(FatalFault, logs_the_gluck_line_and_exits_with_zero)
             set_log(1);
             fatal_fault(u"Somewhere::function()", u"broken invariant");
         },
-        ::testing::ExitedWithCode(0), "");
+        ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
     EXPECT_EQ(read_utf16_file(path), u"Gluck: broken invariant @ Somewhere::function()\n");
     set_log(0);
 }

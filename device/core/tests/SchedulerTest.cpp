@@ -1,3 +1,4 @@
+#include "device/core/FatalFault.h"
 #include "device/core/ActiveTimer.h"
 #include "device/core/CActive.h"
 #include "device/core/CActiveScheduler.h"
@@ -292,7 +293,7 @@ TEST(SchedulerFaults, misuse_is_fatal_with_the_right_line)
                 Recorder a(scheduler, order, 1);
                 c.misuse(scheduler, a);
             },
-            ::testing::ExitedWithCode(0), "");
+            ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
         std::u16string log = last_log_line();
         EXPECT_EQ(log.rfind(u"Gluck: "), 0u) << to_utf8(log);
         EXPECT_TRUE(log.ends_with(c.expected_prefix)) << to_utf8(log);
@@ -309,7 +310,7 @@ TEST(SchedulerFaults, misuse_is_fatal_with_the_right_line)
             a->set_active();
             a.reset();
         },
-        ::testing::ExitedWithCode(0), "");
+        ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
     EXPECT_TRUE(last_log_line().ends_with(u" is already active @ CActive::~CActive()\n"));
 
     EXPECT_EXIT(
@@ -323,7 +324,7 @@ TEST(SchedulerFaults, misuse_is_fatal_with_the_right_line)
             a->set_active();
             scheduler.reset();
         },
-        ::testing::ExitedWithCode(0), "");
+        ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
     EXPECT_EQ(last_log_line(),
         u"Gluck: Some active objects still live while scheduler is terminating active_counter=1 @ "
         u"\n");

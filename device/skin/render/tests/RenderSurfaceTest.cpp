@@ -1,3 +1,4 @@
+#include "device/core/FatalFault.h"
 #include "device/skin/render/RenderSurface.h"
 #include "device/skin/render/Blenders.h"
 #include "device/skin/render/tests/RenderTestSupport.h"
@@ -47,7 +48,7 @@ TEST(RenderSurfaceDeathTest, recreate_with_a_clip_pushed_is_fatal)
             (void)s.push_clip({ 0, 0 }, { 2, 2 });
             (void)s.recreate(8, 8);
         },
-        testing::ExitedWithCode(0), "");
+        testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
 }
 
 // Nested clips intersect, pop restores each level, and fills touch exactly the pixels inside:

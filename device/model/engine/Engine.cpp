@@ -1,0 +1,357 @@
+#include "device/model/engine/Engine.h"
+
+#include "device/core/Clipboard.h"
+#include "device/core/Log.h"
+#include "device/model/engine/EngineListener.h"
+#include "device/model/engine/InvitationTicket.h"
+#include "device/net/HTTPRequest.h"
+#include "device/rpc/ServiceCatalogue.h"
+
+namespace corvane {
+
+namespace {
+
+    ServiceIdentity identity_for(WStringView base_url)
+    {
+        ServiceIdentity identity;
+        identity.moduleBaseUrl = WString(base_url);
+        return identity;
+    }
+
+    // U+FFFF separates the request's tokens and cannot travel inside a string; a user's text
+    // keeps its meaning with the replacement character instead.
+    WString sendable(WStringView text)
+    {
+        WString out(text);
+        for (char16_t& c : out) {
+            if (c == 0xFFFF)
+                c = 0xFFFD;
+        }
+        return out;
+    }
+
+} // namespace
+
+Engine::Engine(WStringView base_url, EngineListener& listener)
+    : m_calls(identity_for(base_url))
+    , m_listener(listener)
+    , m_translate([](WStringView key) { return WString(key); })
+{
+    m_list_cursor.id = 0;
+}
+
+Engine::~Engine()
+{
+    kill_request();
+}
+
+void Engine::kill_request()
+{
+    if (!m_request)
+        return;
+    // The kill reports a failure to us; forget the request first so that report is ignored.
+    std::unique_ptr<HTTPRequest> request = std::move(m_request);
+    request->kill_request();
+}
+
+void Engine::set_busy(bool busy)
+{
+    if (m_busy == busy)
+        return;
+    m_busy = busy;
+    m_listener.on_state(busy, {});
+}
+
+void Engine::report_error(WStringView key)
+{
+    m_busy = false;
+    m_listener.on_state(false, key);
+}
+
+void Engine::queue_and_step()
+{
+    if (!m_busy)
+        next_step();
+}
+
+void Engine::login(WStringView email, WStringView password, WStringView name)
+{
+    if (m_busy)
+        return;
+    set_busy(true);
+    if (!name.empty())
+        send(m_calls.registerUser(sendable(email), sendable(password), sendable(name)));
+    else
+        send(m_calls.authenticate(sendable(email), sendable(password)));
+}
+
+void Engine::logout()
+{
+    kill_request();
+    m_pending_key.clear();
+    m_login_key.clear();
+    reset_session();
+    m_busy = false;
+    m_listener.on_state(false, {});
+}
+
+void Engine::open_task(std::int32_t id)
+{
+    const Task* t = find_task(id);
+    if (id != 0 && t && t->unread)
+        m_viewed_queue.push(id);
+    m_news_requested = true;
+    queue_and_step();
+}
+
+void Engine::open_folder(std::int32_t id)
+{
+    if (task(id).childrenPending)
+        m_children_queue.push(id);
+    m_news_requested = true;
+    queue_and_step();
+}
+
+void Engine::load_task(std::int32_t id)
+{
+    m_load_queue.push(id);
+    queue_and_step();
+}
+
+void Engine::more_changes(std::int32_t id)
+{
+    m_changes_queue.push(id);
+    queue_and_step();
+}
+
+void Engine::save_task(const Task& edited, WStringView comment)
+{
+    if (m_pending_save)
+        return;
+    m_pending_save = std::make_unique<PendingSave>();
+    m_pending_save->task = edited;
+    m_pending_save->task.title = sendable(edited.title);
+    m_pending_save->task.tag = sendable(edited.tag);
+    m_pending_save->comment = sendable(comment);
+    queue_and_step();
+}
+
+void Engine::change_permission(std::int32_t project_id, WStringView text, std::int32_t level)
+{
+    if (m_pending_permission.project != -1)
+        return;
+    m_pending_permission = { project_id, sendable(text), level };
+    m_listener.on_task_changed(project_id);
+    queue_and_step();
+}
+
+void Engine::delete_task(std::int32_t id)
+{
+    if (m_pending_delete != -1)
+        return;
+    m_pending_delete = id;
+    queue_and_step();
+}
+
+void Engine::refresh_list()
+{
+    if (!m_more_pages)
+        return;
+    m_list_refresh_requested = true;
+    queue_and_step();
+}
+
+void Engine::set_filter(const Filter& filter, bool refresh)
+{
+    if (filter == m_filter)
+        return;
+    m_filter = filter;
+    // A reply to the call in flight was asked with the old filter: it is dropped, and its
+    // queue entry stays so the call is made again.
+    m_pending_key.clear();
+    for (auto& t : m_tasks)
+        t->childrenPending = true;
+    restart_list(refresh);
+}
+
+void Engine::set_list(std::int32_t project_id, WStringView text, bool refresh)
+{
+    if (project_id == m_list_project && text == m_list_text)
+        return;
+    m_list_project = project_id;
+    m_list_text = WString(text);
+    m_pending_key.clear();
+    restart_list(refresh);
+}
+
+void Engine::restart_list(bool refresh)
+{
+    m_more_pages = true;
+    m_list_refresh_requested = refresh;
+    m_list_cursor = Task {};
+    m_list_cursor.id = 0;
+    for (auto& t : m_tasks) {
+        if (!t->listed)
+            continue;
+        t->listed = false;
+        t->matchesFilter = m_filter.matches(*t);
+        m_listener.on_task_changed(t->id);
+    }
+    if (refresh && !m_busy)
+        next_step();
+    m_listener.on_list_changed();
+}
+
+bool Engine::task_pending(std::int32_t id) const
+{
+    if (m_pending_save && m_pending_save->task.id == id)
+        return true;
+    if (id > 0 && m_pending_delete == id)
+        return true;
+    return m_pending_permission.project != -1 && m_pending_permission.project == id;
+}
+
+WString Engine::user_name(std::int32_t id)
+{
+    if (id == -1)
+        return m_translate(u"vizUsersAll");
+    if (const User* user = find_user(id))
+        return user->display_name();
+    m_missing_users.insert(id);
+    return m_translate(u"LoadingUser");
+}
+
+void Engine::check_clipboard_ticket()
+{
+    if (!is_logged_in() || m_busy)
+        return;
+    std::optional<WString> text = read_clipboard_text();
+    if (!text)
+        return;
+    std::optional<WString> ticket = extract_ticket(*text);
+    if (!ticket)
+        return;
+    // Taken off the clipboard only when it is redeemed now, so a ticket is never lost.
+    write_clipboard_text(u"");
+    set_busy(true);
+    send(m_calls.activateTicket(m_auth.session, sendable(*ticket)));
+}
+
+void Engine::next_step()
+{
+    if (is_logged_in()) {
+        const WString& session = m_auth.session;
+        if (m_pending_save) {
+            set_busy(true);
+            const Task& t = m_pending_save->task;
+            if (t.id > 0) {
+                m_listener.on_task_changed(t.id);
+                send(m_calls.updateTask(session, t, m_pending_save->comment));
+            } else {
+                send(m_calls.createTask(session, t, m_pending_save->comment));
+            }
+            return;
+        }
+        if (m_pending_delete != -1) {
+            set_busy(true);
+            m_listener.on_task_changed(m_pending_delete);
+            send(m_calls.deleteTask(session, m_pending_delete));
+            return;
+        }
+        if (m_pending_permission.project != -1) {
+            set_busy(true);
+            send(m_calls.changePermission(session, m_pending_permission.project,
+                m_pending_permission.text, m_pending_permission.level));
+            return;
+        }
+        if (!m_missing_users.empty()) {
+            set_busy(true);
+            send(m_calls.getUsers(session,
+                std::vector<std::int32_t>(m_missing_users.begin(), m_missing_users.end())));
+            return;
+        }
+        if (auto id = m_children_queue.front()) {
+            set_busy(true);
+            send(m_calls.getFilteredChildren(session, m_filter, *id));
+            return;
+        }
+        if (auto id = m_viewed_queue.front()) {
+            set_busy(true);
+            send(m_calls.setViewed(session, *id));
+            return;
+        }
+        if (m_list_refresh_requested) {
+            set_busy(true);
+            send(m_calls.getFilteredList(
+                session, m_filter, m_list_project, m_list_cursor, list_page_size, m_list_text));
+            return;
+        }
+        if (auto id = m_load_queue.front()) {
+            set_busy(true);
+            send(m_calls.loadTask(session, m_filter, *id));
+            return;
+        }
+        if (auto id = m_changes_queue.front()) {
+            set_busy(true);
+            const Task* t = find_task(*id);
+            std::int32_t position = m_auth.newsCursor;
+            if (t && !t->loadedChanges.empty())
+                position = t->loadedChanges.back().changeId - 1;
+            send(m_calls.getChanges(session, *id, changes_page_size, position));
+            return;
+        }
+        if (m_news_requested) {
+            set_busy(true);
+            send(m_calls.getFilteredNews(session, m_filter, m_auth.newsCursor, m_auth.newsStamp));
+            return;
+        }
+    } else if (!m_login_key.empty()) {
+        set_busy(true);
+        send(m_calls.authenticate(m_login_key));
+        return;
+    }
+    set_busy(false);
+}
+
+void Engine::send(std::optional<RemoteCall> call)
+{
+    if (!call) {
+        // The writer logged why the call could not be written; nothing was sent.
+        report_error(u"ERROR_NETWORK");
+        return;
+    }
+    m_pending_key = call->key;
+    kill_request();
+    m_request = std::make_unique<HTTPRequest>(m_calls.identity().moduleBaseUrl + u"service",
+        u"POST", static_cast<HTTPRequestListener&>(*this), u"Corvane Client");
+    HTTPRequest* request = m_request.get();
+    (void)request->add_header(u"Accept: */*");
+    (void)request->add_header(u"Content-Type: text/x-gwt-rpc; charset=utf-8");
+    (void)request->add_header(u"Pragma: no-cache");
+    // A failure at once has already reached on_failed, which handed an empty reply on.
+    (void)request->send_request(call->body);
+}
+
+void Engine::on_http_header(HTTPRequest&, WStringView name, WStringView value)
+{
+    get_log() << u"on_http_header {" << name << u"}={" << value << u"}\n";
+}
+
+void Engine::on_failed(HTTPRequest& request)
+{
+    if (m_request.get() != &request)
+        return;
+    std::unique_ptr<HTTPRequest> done = std::move(m_request);
+    on_reply(SharedBuffer());
+}
+
+void Engine::on_complete(HTTPRequest& request, const SharedBuffer& body)
+{
+    if (m_request.get() != &request)
+        return;
+    SharedBuffer reply = body; // the request owns `body`
+    std::unique_ptr<HTTPRequest> done = std::move(m_request);
+    on_reply(reply);
+}
+
+} // namespace corvane

@@ -1,0 +1,169 @@
+#pragma once
+
+#include "device/core/SharedBuffer.h"
+#include "device/core/Text.h"
+#include "device/model/AuthInfo.h"
+#include "device/model/Filter.h"
+#include "device/model/Task.h"
+#include "device/model/User.h"
+#include "device/model/engine/IdQueue.h"
+#include "device/net/HTTPRequestListener.h"
+#include "device/rpc/ReplyReader.h"
+#include "device/rpc/ServiceCalls.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <vector>
+
+namespace corvane {
+
+class EngineListener;
+struct FilteredNews;
+class HTTPRequest;
+struct VizList;
+
+// The client's model of the task service: the session, every known task and user, the queues
+// of work still to send, and the choice of the next call. Exactly one call is in flight at a
+// time; replies are merged into the model and reported to the listener. Main thread only.
+class Engine final : private HTTPRequestListener {
+public:
+    // `base_url` ends with "/"; calls go to base_url + "service". The listener outlives us.
+    Engine(WStringView base_url, EngineListener& listener);
+    ~Engine() override; // kills the call in flight
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Language texts for user_name(); the key itself until set.
+    void set_translator(std::function<WString(WStringView)> translate)
+    {
+        m_translate = std::move(translate);
+    }
+
+    // Screen operations.
+    void login(WStringView email, WStringView password, WStringView name = {});
+    void logout();
+    void open_task(std::int32_t id);
+    void open_folder(std::int32_t id);
+    void load_task(std::int32_t id);
+    void more_changes(std::int32_t id);
+    void save_task(const Task& task, WStringView comment);
+    void change_permission(std::int32_t project_id, WStringView text, std::int32_t level);
+    void delete_task(std::int32_t id);
+    void refresh_list();
+    void set_filter(const Filter& filter, bool refresh);
+    void set_list(std::int32_t project_id, WStringView text, bool refresh);
+    void retry() { next_step(); }
+    bool task_pending(std::int32_t id) const;
+    WString user_name(std::int32_t id);
+    // Reads the clipboard; a ticket found there is taken off it and redeemed when idle.
+    // The owner calls this whenever the engine becomes idle without an error.
+    void check_clipboard_ticket();
+    // Ends the call in flight (program exit, logout).
+    void kill_request();
+
+    // Cache file: the reply form of one cached engine record, UTF-8, private to the user.
+    enum class CacheLoad { Missing, Loaded, Unparsable, Reset };
+    CacheLoad load_cache(WStringView path);
+    [[nodiscard]] bool save_cache(WStringView path) const;
+
+    // The model, read by the screens.
+    const Task* find_task(std::int32_t id) const;
+    const std::vector<std::unique_ptr<Task>>& tasks() const { return m_tasks; }
+    const std::vector<WString>& tags() const { return m_tags; }
+    const std::vector<std::int32_t>& participants() const { return m_participants; }
+    const User* find_user(std::int32_t id) const;
+    const std::vector<User>& users() const { return m_users; }
+    const Filter& filter() const { return m_filter; }
+    std::int32_t list_project() const { return m_list_project; }
+    const WString& list_text() const { return m_list_text; }
+    const Task& list_cursor() const { return m_list_cursor; }
+    bool more_pages() const { return m_more_pages; }
+    bool is_busy() const { return m_busy; }
+    bool is_logged_in() const { return m_auth.userId != 0; }
+    const AuthInfo& auth() const { return m_auth; }
+    const WString& login_key() const { return m_login_key; }
+    const WString& pending_key() const { return m_pending_key; }
+    bool has_pending_save() const { return m_pending_save != nullptr; }
+    const std::set<std::int32_t>& missing_users() const { return m_missing_users; }
+    // Whether the task's parent chain reaches the root through loaded tasks.
+    bool is_attached(std::int32_t id) const;
+
+private:
+    struct PendingSave {
+        Task task;
+        WString comment;
+    };
+    struct PendingPermission {
+        std::int32_t project { -1 };
+        WString text;
+        std::int32_t level { 0 };
+    };
+    enum class MergeFlag { MainList, Page };
+
+    // HTTPRequestListener
+    void on_status(HTTPRequest&, double, WStringView) override { }
+    void on_failed(HTTPRequest& request) override;
+    void on_complete(HTTPRequest& request, const SharedBuffer& body) override;
+    bool on_data(HTTPRequest&, const SharedBuffer&) override { return false; }
+    void on_http_header(HTTPRequest& request, WStringView name, WStringView value) override;
+    void on_content_length(HTTPRequest&, std::uint32_t) override { }
+    bool on_content_range(HTTPRequest&, std::uint32_t, std::uint32_t, std::uint32_t) override
+    {
+        return false;
+    }
+
+    // Sending and the reply dispatcher.
+    void next_step();
+    void send(std::optional<RemoteCall> call);
+    void on_reply(const SharedBuffer& body);
+    void apply_reply(WStringView key);
+    void report_error(WStringView key);
+    void set_busy(bool busy);
+    void queue_and_step();
+
+    // The model.
+    Task& task(std::int32_t id); // finds or creates
+    Task* find_mutable(std::int32_t id);
+    void merge(const VizTask& incoming, MergeFlag flag, std::set<std::int32_t>& changed);
+    void apply_changed(const std::set<std::int32_t>& changed);
+    void apply_news(const FilteredNews& news);
+    void detach_subtree(std::int32_t id);
+    void rebuild_tags();
+    void recompute_participants();
+    void store_user(const User& user);
+    void reset_session();
+    void restart_list(bool refresh);
+
+    ServiceCalls m_calls;
+    ReplyReader m_reader;
+    EngineListener& m_listener; // Owns us.
+    std::function<WString(WStringView)> m_translate;
+    WString m_pending_key;
+    std::vector<std::unique_ptr<Task>> m_tasks; // sorted by id; pointers stay put
+    std::vector<WString> m_tags;
+    Task m_list_cursor;
+    std::vector<std::int32_t> m_participants;
+    std::vector<User> m_users; // sorted by id
+    Filter m_filter;
+    std::int32_t m_list_project { -1 };
+    WString m_list_text;
+    bool m_busy { false };
+    AuthInfo m_auth;
+    WString m_login_key;
+    std::unique_ptr<PendingSave> m_pending_save;
+    PendingPermission m_pending_permission;
+    std::int32_t m_pending_delete { -1 };
+    std::set<std::int32_t> m_missing_users;
+    IdQueue m_children_queue;
+    IdQueue m_viewed_queue;
+    IdQueue m_load_queue;
+    IdQueue m_changes_queue;
+    bool m_list_refresh_requested { false };
+    bool m_more_pages { true };
+    bool m_news_requested { false };
+    std::unique_ptr<HTTPRequest> m_request;
+};
+
+} // namespace corvane

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "device/core/Text.h"
+
+#include <cstdint>
+
+namespace corvane {
+
+// What the Engine reports to its owner (the Document). Main thread. Every operation has an
+// empty default so an owner implements what it shows.
+class EngineListener {
+public:
+    virtual ~EngineListener() = default;
+    // Busy changed, or an error key when a call failed (busy is then false).
+    virtual void on_state(bool busy, WStringView error_key)
+    {
+        (void)busy;
+        (void)error_key;
+    }
+    virtual void on_list_changed() { }
+    virtual void on_ticket(bool accepted) { (void)accepted; }
+    virtual void on_tags_changed() { }
+    virtual void on_users_changed() { }
+    virtual void on_task_changed(std::int32_t id) { (void)id; }
+    virtual void on_task_removed(std::int32_t id) { (void)id; }
+    virtual void on_task_saved(std::int32_t id) { (void)id; }
+    virtual void on_task_created(std::int32_t id) { (void)id; }
+};
+
+} // namespace corvane

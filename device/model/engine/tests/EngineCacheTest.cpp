@@ -1,0 +1,201 @@
+#include "device/model/EngineCache.h"
+#include "device/core/CActiveScheduler.h"
+#include "device/core/File.h"
+#include "device/core/testing/FakeClock.h"
+#include "device/core/testing/ManualSchedulerHost.h"
+#include "device/core/testing/TestEnvironment.h"
+#include "device/model/engine/Engine.h"
+#include "device/model/engine/EngineListener.h"
+#include "device/rpc/ReplyWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sys/stat.h>
+
+using namespace corvane;
+
+namespace {
+
+struct Recorder final : EngineListener {
+    std::vector<std::int32_t> changed, removed;
+    int tags_changed { 0 };
+    int users_changed { 0 };
+    void on_task_changed(std::int32_t id) override { changed.push_back(id); }
+    void on_task_removed(std::int32_t id) override { removed.push_back(id); }
+    void on_tags_changed() override { ++tags_changed; }
+    void on_users_changed() override { ++users_changed; }
+};
+
+Task make_task(std::int32_t id, std::int32_t parent, WString title)
+{
+    Task t;
+    t.id = id;
+    t.parentId = parent;
+    t.projectId = parent == 0 ? id : parent;
+    t.title = std::move(title);
+    t.ownerId = 7;
+    t.responsibleId = 7;
+    t.childrenPending = false;
+    return t;
+}
+
+// A cache as the client writes it: a logged-in user (7) with a project holding two tasks.
+EngineCache sample_cache()
+{
+    EngineCache cache;
+    cache.auth.userId = 7;
+    cache.auth.session = u"s1";
+    cache.auth.serverVersion = u"6";
+    cache.auth.newsCursor = 42;
+    cache.loginKey = u"key\"with\\escapes\nand Задача";
+    Task root = make_task(0, -1, u"");
+    root.childIds = { 10 };
+    Task project = make_task(10, 0, u"Project");
+    project.tag = u"work";
+    project.childIds = { 11, 12 };
+    Permission owner { 3, u"a@example.org", 7 };
+    Permission other { 2, u"b@example.org", 8 };
+    project.permissions = { owner, other };
+    Task first = make_task(11, 10, u"First \U0001F600");
+    first.listed = true;
+    first.deadline = 1'765'000'000'000LL;
+    Task second = make_task(12, 10, u"Second");
+    second.listed = true;
+    cache.tasks = { root, project, first, second };
+    cache.listCursor = second;
+    cache.users = { User { u"a@example.org", 7, u"Ann" } };
+    cache.filter.statuses[2] = false;
+    cache.filter.responsible = 7;
+    cache.listProject = 10;
+    cache.morePages = false;
+    return cache;
+}
+
+// Loading a logged-in cache may start a call (missing users), which needs the scheduler.
+struct SchedulerScope {
+    test::FakeClock clock;
+    test::ManualSchedulerHost host;
+    CActiveScheduler scheduler { host, clock };
+};
+
+void write_cache(const std::string& path, const EngineCache& cache)
+{
+    ReplyWriter writer;
+    cache.save(writer);
+    std::string bytes;
+    writer.finish_utf8(bytes);
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+} // namespace
+
+// What the client writes it reads back: tasks, users, Filter, cursor, list and session.
+TEST(EngineCache, round_trip_through_the_file)
+{
+    test::TestEnvironment env;
+    SchedulerScope scope;
+    std::string path = env.folder() + "/cache.dat";
+    write_cache(path, sample_cache());
+
+    Recorder listener;
+    Engine engine(u"http://127.0.0.1:1/", listener);
+    ASSERT_EQ(engine.load_cache(from_utf8(path)), Engine::CacheLoad::Loaded);
+    EXPECT_TRUE(engine.is_logged_in());
+    EXPECT_EQ(engine.login_key(), u"key\"with\\escapes\nand Задача");
+    ASSERT_NE(engine.find_task(11), nullptr);
+    EXPECT_EQ(engine.find_task(11)->title, u"First \U0001F600");
+    EXPECT_EQ(engine.find_task(11)->deadline, 1'765'000'000'000LL);
+    EXPECT_EQ(engine.list_cursor().id, 12);
+    EXPECT_FALSE(engine.filter().statuses[2]);
+    EXPECT_EQ(engine.list_project(), 10);
+    EXPECT_FALSE(engine.more_pages());
+    EXPECT_EQ(engine.tags(), std::vector<WString> { u"work" });
+    // Listed tasks are announced; the participants are the user and the project's members.
+    EXPECT_EQ(listener.changed, (std::vector<std::int32_t> { 11, 12 }));
+    EXPECT_EQ(engine.participants(), (std::vector<std::int32_t> { 7, 8 }));
+    EXPECT_EQ(engine.missing_users(), std::set<std::int32_t> { 8 });
+
+    // Saved again by the engine, the file reads back the same.
+    std::string again = env.folder() + "/again.dat";
+    ASSERT_TRUE(engine.save_cache(from_utf8(again)));
+    struct stat st { };
+    ASSERT_EQ(stat(again.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u); // it holds the session key
+    Recorder second_listener;
+    Engine second(u"http://127.0.0.1:1/", second_listener);
+    ASSERT_EQ(second.load_cache(from_utf8(again)), Engine::CacheLoad::Loaded);
+    ASSERT_EQ(second.tasks().size(), engine.tasks().size());
+    for (std::size_t i = 0; i < engine.tasks().size(); ++i)
+        EXPECT_EQ(*second.tasks()[i], *engine.tasks()[i]);
+    EXPECT_EQ(second.users(), engine.users());
+    EXPECT_EQ(second.filter(), engine.filter());
+    EXPECT_EQ(second.auth(), engine.auth());
+}
+
+// A cache of an older layout (cpp.Engine version 3) resets the session instead of loading.
+TEST(EngineCache, an_older_layout_resets_the_session)
+{
+    test::TestEnvironment env;
+    SchedulerScope scope;
+    std::string path = env.folder() + "/cache.dat";
+    ReplyWriter writer;
+    sample_cache().save(writer);
+    std::string bytes;
+    writer.finish_utf8(bytes);
+    std::string old_signature = "com.ulmar.viz.client.cpp.Engine/4";
+    std::size_t at = bytes.find(old_signature);
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, old_signature.size(), "com.ulmar.viz.client.cpp.Engine/3");
+    std::ofstream(path, std::ios::binary) << bytes;
+
+    Recorder listener;
+    Engine engine(u"http://127.0.0.1:1/", listener);
+    EXPECT_EQ(engine.load_cache(from_utf8(path)), Engine::CacheLoad::Reset);
+    EXPECT_FALSE(engine.is_logged_in());
+    EXPECT_TRUE(engine.tasks().empty());
+    EXPECT_EQ(engine.filter(), Filter {});
+}
+
+// Missing, empty, truncated and garbage files never crash and leave an empty model.
+TEST(EngineCache, damaged_files_leave_an_empty_model)
+{
+    test::TestEnvironment env;
+    SchedulerScope scope;
+    ReplyWriter writer;
+    sample_cache().save(writer);
+    std::string good;
+    writer.finish_utf8(good);
+
+    struct Case {
+        const char* name;
+        std::string bytes;
+        Engine::CacheLoad expected;
+    };
+    std::vector<Case> cases {
+        { "empty", "", Engine::CacheLoad::Missing },
+        { "truncated", good.substr(0, good.size() / 2), Engine::CacheLoad::Unparsable },
+        { "not UTF-8", "\xff\xfe//OK[1,[],0,3]", Engine::CacheLoad::Unparsable },
+        { "exception", "//EX[2,1,[\"com.ulmar.viz.client.VIZException/1576971601\",\"X\"],0,3]",
+            Engine::CacheLoad::Unparsable },
+        { "too few values", "//OK[1,[\"com.ulmar.viz.client.cpp.Engine/4\"],0,3]",
+            Engine::CacheLoad::Reset },
+        { "absurd vector count",
+            "//OK[0,0,0,0,999999999,2,0,0,0,0,0,1,[\"com.ulmar.viz.client.cpp.Engine/4\","
+            "\"java.util.Vector/3972325353\"],0,3]",
+            Engine::CacheLoad::Reset },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = env.folder() + "/cache.dat";
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << c.bytes;
+        Recorder listener;
+        Engine engine(u"http://127.0.0.1:1/", listener);
+        EXPECT_EQ(engine.load_cache(from_utf8(path)), c.expected);
+        EXPECT_FALSE(engine.is_logged_in());
+        EXPECT_TRUE(engine.tasks().empty());
+    }
+    Recorder listener;
+    Engine engine(u"http://127.0.0.1:1/", listener);
+    EXPECT_EQ(engine.load_cache(from_utf8(env.folder() + "/none.dat")), Engine::CacheLoad::Missing);
+}

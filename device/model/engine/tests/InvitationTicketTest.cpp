@@ -1,0 +1,38 @@
+#include "device/model/engine/InvitationTicket.h"
+#include "device/model/engine/IdQueue.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvane;
+
+TEST(InvitationTicket, the_text_between_the_markers_without_control_characters)
+{
+    EXPECT_EQ(extract_ticket(u"Hello\r\n--START-OF-TICKET--\r\nab12cd\r\n--END-OF-TICKET--\r\nBye"),
+        WString(u"ab12cd"));
+    EXPECT_EQ(extract_ticket(u"--START-OF-TICKET-- x y --END-OF-TICKET--"), WString(u" x y "));
+}
+
+// Nothing between the markers, markers out of order or missing: the clipboard is left alone.
+TEST(InvitationTicket, incomplete_marker_pairs_are_no_ticket)
+{
+    EXPECT_FALSE(extract_ticket(u"--START-OF-TICKET----END-OF-TICKET--"));
+    EXPECT_FALSE(extract_ticket(u"--START-OF-TICKET--\r\n--END-OF-TICKET--"));
+    EXPECT_FALSE(extract_ticket(u"--END-OF-TICKET--abc--START-OF-TICKET--"));
+    EXPECT_FALSE(extract_ticket(u"--START-OF-TICKET--abc"));
+    EXPECT_FALSE(extract_ticket(u""));
+}
+
+TEST(IdQueue, keeps_each_id_once_in_arrival_order)
+{
+    IdQueue queue;
+    queue.push(5);
+    queue.push(3);
+    queue.push(5);
+    EXPECT_EQ(queue.size(), 2u);
+    EXPECT_EQ(queue.front(), 5);
+    EXPECT_EQ(queue.pop(), 5);
+    EXPECT_EQ(queue.pop(), 3);
+    EXPECT_FALSE(queue.pop());
+    queue.push(5); // a popped id may come again
+    EXPECT_TRUE(queue.contains(5));
+}
