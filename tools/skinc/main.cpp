@@ -47,7 +47,11 @@ int compile(const std::string& input, const std::string& output)
     if (!out_folder.empty())
         fs::create_directories(out_folder);
     std::map<std::string, PictureSize> sizes;
-    for (const std::string& name : picture_names(source)) {
+    std::vector<std::string> pictures = picture_names(source);
+    if (pictures.size() > 256)
+        throw CompileError(
+            input + ": more than 256 different pictures; picture indexes are one byte");
+    for (const std::string& name : pictures) {
         std::string art = find_art(source, name, folder);
         sizes[name] = convert_art(art, (out_folder / (name + ".bmp")).string());
     }

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "device/core/Log.h"
+#include "device/core/Paths.h"
+#include "device/core/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace corvane::test {
+
+// Tests run in <build>/bin, beside the skin compiler.
+inline std::string skinc_path()
+{
+    return (std::filesystem::current_path() / "skinc").string();
+}
+
+// Writes `json` as <folder>/<name>.json and compiles it to <folder>/bin/<name>.skin with the
+// real compiler. Answers the skin's path, or empty with the compiler's messages in `errors`.
+inline std::string compile_skin(const std::string& folder, const std::string& name,
+    const std::string& json, std::string* errors = nullptr)
+{
+    std::filesystem::create_directories(folder + "/bin");
+    std::string source = folder + "/" + name + ".json";
+    std::ofstream(source, std::ios::binary) << json;
+    std::string output = folder + "/bin/" + name + ".skin";
+    std::string command = "'" + skinc_path() + "' '" + source + "' -o '" + output + "' 2>&1";
+    std::string messages;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
+            messages.append(buffer, n);
+        int status = pclose(pipe);
+        if (errors)
+            *errors = messages;
+        if (status == 0)
+            return output;
+    }
+    return {};
+}
+
+inline std::vector<std::uint8_t> read_bytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+}
+
+inline void write_bytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+// Starts a fresh log file in the current test environment's temporary folder (switching it
+// off first, since a stream left on by an earlier test would keep writing to its old file).
+inline void enable_log()
+{
+    ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 0));
+    get_log();
+    ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1));
+    get_log();
+}
+
+// The debug log written so far (UTF-16 with byte-order mark).
+inline std::u16string read_log()
+{
+    get_log().flush();
+    std::vector<std::uint8_t> bytes = read_bytes(to_utf8(log_file_path()));
+    std::u16string text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    return text;
+}
+
+inline std::uint32_t get_u32(const std::vector<std::uint8_t>& b, std::size_t at)
+{
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t(b[at + 3]) << 24);
+}
+
+inline void put_u32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+inline void put_u16(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t v)
+{
+    b[at] = static_cast<std::uint8_t>(v);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+inline std::uint16_t get_u16(const std::vector<std::uint8_t>& b, std::size_t at)
+{
+    return b[at] | (b[at + 1] << 8);
+}
+
+} // namespace corvane::test
