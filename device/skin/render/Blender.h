@@ -49,6 +49,11 @@ public:
     // destination as it is.
     virtual void fill(Pixel* dst, std::int32_t count) const;
 
+    // copy() over a rectangle: `height` rows of `width` pixels from (x, y) of `src` to rows
+    // `dst_stride` bytes apart. Blenders override it when a whole block goes faster than rows.
+    virtual void copy_block(Pixel* dst, std::int32_t dst_stride, const Surface& src, std::int32_t x,
+        std::int32_t y, std::int32_t width, std::int32_t height) const;
+
     Blender(const Blender&) = delete;
     Blender& operator=(const Blender&) = delete;
 

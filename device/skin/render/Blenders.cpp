@@ -126,6 +126,21 @@ namespace {
                 std::memmove(dst, src.pixels + x, std::size_t(count) * sizeof(Pixel));
         }
 
+        void copy_block(Pixel* dst, std::int32_t dst_stride, const Surface& src, std::int32_t x,
+            std::int32_t y, std::int32_t width, std::int32_t height) const override
+        {
+            if (width <= 0 || height <= 0)
+                return;
+            // Whole rows without padding on both sides are one run of memory.
+            const Pixel* from = src.row(y) + x;
+            std::size_t row_bytes = std::size_t(width) * sizeof(Pixel);
+            if (dst_stride == src.stride() && row_bytes == std::size_t(dst_stride)) {
+                std::memmove(dst, from, row_bytes * std::size_t(height));
+                return;
+            }
+            Blender::copy_block(dst, dst_stride, src, x, y, width, height);
+        }
+
         void shifted_copy(Pixel* dst, const SourceRow& src, std::int32_t coord, std::int32_t shift,
             std::int32_t count) const override
         {

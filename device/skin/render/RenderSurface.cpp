@@ -157,12 +157,9 @@ void RenderSurface::blit(Point target_position, Size size, const Surface& source
     if (from.is_empty() || to.is_empty())
         return;
     auto width = std::int32_t(to.max_x - to.min_x);
-    auto sx = std::int32_t(to.min_x - dx);
-    for (auto y = std::int32_t(to.min_y); y < to.max_y; ++y) {
-        auto sy = std::int32_t(y - dy);
-        SourceRow row { &source, sy, source.row(sy) };
-        blender.copy(m_surface->row(y) + to.min_x, row, sx, width);
-    }
+    auto height = std::int32_t(to.max_y - to.min_y);
+    blender.copy_block(m_surface->row(std::int32_t(to.min_y)) + to.min_x, m_surface->stride(),
+        source, std::int32_t(to.min_x - dx), std::int32_t(to.min_y - dy), width, height);
 }
 
 void RenderSurface::blit(Point target_position, Size size, const RenderSurface& source,

@@ -1,5 +1,5 @@
-#include "device/core/FatalFault.h"
 #include "device/skin/render/RenderSurface.h"
+#include "device/core/FatalFault.h"
 #include "device/skin/render/Blenders.h"
 #include "device/skin/render/tests/RenderTestSupport.h"
 
