@@ -1,0 +1,218 @@
+#include "device/core/Clipboard.h"
+#include "device/core/File.h"
+#include "device/model/engine/tests/EngineHarness.h"
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+
+using namespace corvane;
+using namespace corvane::test;
+
+using EngineSync = EngineServiceTest;
+
+namespace {
+
+Task edited_copy(const Engine& engine, std::int32_t id)
+{
+    Task t = *engine.find_task(id);
+    t.done = 0; // differences, not totals
+    t.plan = 0;
+    t.changes.clear();
+    t.permissions.clear();
+    return t;
+}
+
+} // namespace
+
+// Two clients share a project; each sees the other's edit through news.
+TEST_F(EngineSync, shared_project_edits_arrive_through_news)
+{
+    Client& ann = user(u"ann@example.org", u"Ann");
+    Client& bob = user(u"bob@example.org", u"Bob");
+    std::int32_t project = ann.create(0, u"Shared");
+    std::int32_t task = ann.create(project, u"Paint the fence");
+    ASSERT_GT(task, 0);
+    EXPECT_EQ(
+        ann.act([&](Engine& e) { e.change_permission(project, u"bob@example.org", 2); }), u"");
+
+    EXPECT_EQ(bob.act([](Engine& e) { e.open_folder(0); }), u"");
+    ASSERT_NE(bob.engine->find_task(project), nullptr);
+    EXPECT_EQ(bob.engine->find_task(project)->permissions.size(), 2u);
+    EXPECT_EQ(bob.act([&](Engine& e) { e.open_folder(project); }), u"");
+    ASSERT_NE(bob.engine->find_task(task), nullptr);
+    // Bob knows Ann by name once the participants are loaded.
+    EXPECT_EQ(bob.engine->user_name(ann.engine->auth().userId), u"Ann");
+
+    Task change = edited_copy(*bob.engine, task);
+    change.done = 3;
+    change.title = u"Paint the fence white";
+    EXPECT_EQ(bob.act([&](Engine& e) { e.save_task(change, u"half done"); }), u"");
+    EXPECT_EQ(bob.recorder.saved, std::vector<std::int32_t> { task });
+
+    std::size_t before = ann.recorder.changed.size();
+    EXPECT_EQ(ann.act([](Engine& e) { e.open_folder(0); }), u"");
+    const Task* seen = ann.engine->find_task(task);
+    ASSERT_NE(seen, nullptr);
+    EXPECT_EQ(seen->title, u"Paint the fence white");
+    EXPECT_EQ(seen->done, 3);
+    EXPECT_TRUE(seen->unread);
+    ASSERT_FALSE(seen->loadedChanges.empty());
+    EXPECT_EQ(seen->loadedChanges.front().text, u"half done");
+    EXPECT_GT(ann.recorder.changed.size(), before);
+    EXPECT_GE(ann.engine->find_task(project)->unreadCount, 1);
+
+    // Opening it marks it viewed; the next news clears the unread mark.
+    EXPECT_EQ(ann.act([&](Engine& e) { e.open_task(task); }), u"");
+    EXPECT_FALSE(ann.engine->find_task(task)->unread);
+}
+
+// An invitation by e-mail reaches a second account as a ticket on the clipboard.
+TEST_F(EngineSync, an_invitation_ticket_from_the_clipboard)
+{
+    Client& ann = user(u"ann@example.org");
+    std::int32_t project = ann.create(0, u"Invited");
+    EXPECT_EQ(
+        ann.act([&](Engine& e) { e.change_permission(project, u"newcomer@example.org", 2); }), u"");
+
+    std::string ticket_file;
+    for (auto& entry : std::filesystem::directory_iterator(server->outbox()))
+        ticket_file = entry.path();
+    ASSERT_FALSE(ticket_file.empty());
+    std::ifstream in(ticket_file);
+    std::string mail((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_NE(mail.find("--START-OF-TICKET--"), std::string::npos);
+
+    Client& cat = user(u"cat@example.org");
+    EXPECT_EQ(cat.engine->find_task(project), nullptr);
+    write_clipboard_text(u"Forwarded message:\r\n" + from_utf8(mail));
+    EXPECT_EQ(cat.act([](Engine& e) { e.check_clipboard_ticket(); }), u"");
+    EXPECT_EQ(cat.recorder.tickets, std::vector<bool> { true });
+    EXPECT_EQ(read_clipboard_text(), WString(u"")); // taken off the clipboard
+    ASSERT_NE(cat.engine->find_task(project), nullptr);
+    EXPECT_EQ(cat.engine->find_task(project)->title, u"Invited");
+
+    // The same ticket a second time is refused.
+    write_clipboard_text(from_utf8(mail));
+    EXPECT_EQ(cat.act([](Engine& e) { e.check_clipboard_ticket(); }), u"");
+    EXPECT_EQ(cat.recorder.tickets, (std::vector<bool> { true, false }));
+}
+
+// 60 tasks of a project come in pages of 25, 25 and 10 with the cursor and the more-pages flag.
+TEST_F(EngineSync, the_filtered_list_pages_with_its_cursor)
+{
+    Client& ann = user(u"ann@example.org");
+    std::int32_t project = ann.create(0, u"Big");
+    std::int32_t folder = ann.create(project, u"Folder");
+    for (int i = 0; i < 59; ++i)
+        ASSERT_GT(ann.create(i % 2 ? folder : project, u"Task " + to_wstring(std::int32_t(i))), 0);
+
+    Client& reader = client();
+    EXPECT_EQ(reader.login(u"ann@example.org", u"secret-ann@example.org"), u"");
+    auto listed = [&] {
+        return std::count_if(reader.engine->tasks().begin(), reader.engine->tasks().end(),
+            [](const auto& t) { return t->listed; });
+    };
+    EXPECT_EQ(reader.act([&](Engine& e) { e.set_list(project, u"", true); }), u"");
+    EXPECT_EQ(listed(), 25);
+    EXPECT_TRUE(reader.engine->more_pages());
+    EXPECT_EQ(reader.act([](Engine& e) { e.refresh_list(); }), u"");
+    EXPECT_EQ(listed(), 50);
+    EXPECT_TRUE(reader.engine->more_pages());
+    EXPECT_EQ(reader.act([](Engine& e) { e.refresh_list(); }), u"");
+    EXPECT_EQ(listed(), 60);
+    EXPECT_FALSE(reader.engine->more_pages());
+    // The page of a folder's task attaches through the main list of ancestors.
+    EXPECT_TRUE(reader.engine->is_attached(folder));
+    // The cursor is the last task in list order.
+    for (const auto& t : reader.engine->tasks()) {
+        if (t->listed) {
+            EXPECT_LE(compare_tasks(*t, reader.engine->list_cursor()), 0);
+        }
+    }
+}
+
+// A task's history is read in pages of 10; a short page ends it.
+TEST_F(EngineSync, changes_come_in_pages_of_ten)
+{
+    Client& ann = user(u"ann@example.org");
+    std::int32_t project = ann.create(0, u"Chatty");
+    for (int i = 0; i < 14; ++i) {
+        Task t = edited_copy(*ann.engine, project);
+        EXPECT_EQ(
+            ann.act([&](Engine& e) { e.save_task(t, u"comment " + to_wstring(std::int32_t(i))); }),
+            u"");
+    }
+    Client& reader = client();
+    EXPECT_EQ(reader.login(u"ann@example.org", u"secret-ann@example.org"), u"");
+    EXPECT_EQ(reader.act([&](Engine& e) { e.more_changes(project); }), u"");
+    const Task* t = reader.engine->find_task(project);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->loadedChanges.size(), 10u);
+    EXPECT_TRUE(t->moreChanges);
+    EXPECT_EQ(t->loadedChanges.front().text, u"comment 13");
+    EXPECT_EQ(reader.act([&](Engine& e) { e.more_changes(project); }), u"");
+    EXPECT_EQ(t->loadedChanges.size(), 15u); // 14 comments and the creation
+    EXPECT_FALSE(t->moreChanges);
+    for (std::size_t i = 1; i < t->loadedChanges.size(); ++i)
+        EXPECT_GT(t->loadedChanges[i - 1].changeId, t->loadedChanges[i].changeId);
+}
+
+// With two queued children requests and a pending save, the save goes first.
+TEST_F(EngineSync, a_pending_save_goes_before_queued_children)
+{
+    Client& ann = user(u"ann@example.org");
+    std::int32_t a = ann.create(0, u"A");
+    std::int32_t b = ann.create(0, u"B");
+    // Children the reader has not loaded yet, so opening either folder queues a request.
+    ann.create(a, u"A child");
+    ann.create(b, u"B child");
+    Client& reader = client();
+    EXPECT_EQ(reader.login(u"ann@example.org", u"secret-ann@example.org"), u"");
+    Task edit = edited_copy(*reader.engine, a);
+    edit.title = u"A2";
+
+    std::size_t before = server->methods().size();
+    int idle_before = reader.recorder.idle_reports;
+    // Queue while a call is in flight, so all three wait for the next step together.
+    reader.engine->open_task(a);
+    ASSERT_TRUE(reader.engine->is_busy());
+    reader.engine->open_folder(a);
+    reader.engine->open_folder(b);
+    reader.engine->save_task(edit, u"");
+    ASSERT_TRUE(
+        loop.run_until(scheduler, [&] { return reader.recorder.idle_reports > idle_before; }));
+    std::vector<std::string> calls = server->methods();
+    calls.erase(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(before));
+    ASSERT_GE(calls.size(), 4u) << ::testing::PrintToString(calls);
+    EXPECT_EQ(calls[1], "updateTask");
+    EXPECT_EQ(calls[2], "getFilteredChildren");
+    EXPECT_EQ(calls[3], "getFilteredChildren");
+}
+
+// A process killed while it writes the cache leaves the previous cache readable.
+TEST_F(EngineSync, a_kill_during_cache_writing_keeps_the_old_cache)
+{
+    Client& ann = user(u"ann@example.org");
+    for (int i = 0; i < 20; ++i)
+        ann.create(0, u"Project " + to_wstring(std::int32_t(i)));
+    WString path = from_utf8(env.folder() + "/cache.dat");
+    ASSERT_TRUE(ann.engine->save_cache(path));
+
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        for (;;)
+            (void)ann.engine->save_cache(path);
+    }
+    usleep(100000);
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+
+    Client& restarted = client();
+    EXPECT_EQ(restarted.engine->load_cache(path), Engine::CacheLoad::Loaded);
+    EXPECT_TRUE(restarted.engine->is_logged_in());
+    EXPECT_EQ(restarted.engine->tasks().size(), ann.engine->tasks().size());
+}
