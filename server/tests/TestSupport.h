@@ -1,0 +1,260 @@
+#pragma once
+
+#include "server/Service.h"
+#include "server/ServiceClock.h"
+#include "server/VizServer.h"
+#include "server/testing/LoopbackClient.h"
+
+#include "device/model/AuthInfo.h"
+#include "device/model/Change.h"
+#include "device/model/FilteredNews.h"
+#include "device/model/Task.h"
+#include "device/model/User.h"
+#include "device/model/VIZException.h"
+#include "device/model/VizList.h"
+#include "device/model/WireValues.h"
+#include "device/rpc/ReplyReader.h"
+#include "device/rpc/ServiceCalls.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane::server::test {
+
+inline ServiceConfig test_config(std::string database = ":memory:")
+{
+    ServiceConfig config;
+    config.listen_host = "127.0.0.1";
+    config.listen_port = 0;
+    config.database = std::move(database);
+    config.password_cost = PasswordCost::cheap();
+    config.throttling = false;
+    config.quiet = true;
+    config.threads = 4;
+    config.test_clock_start = 1'800'000'000'000; // Frozen: tests move time themselves.
+    return config;
+}
+
+// The real server with its listener on a free loopback port.
+class RunningServer {
+public:
+    explicit RunningServer(ServiceConfig config = test_config())
+        : m_server(std::make_unique<VizServer>(std::move(config)))
+    {
+        if (!m_server->start())
+            ADD_FAILURE() << "server did not start: " << m_server->error();
+    }
+    int port() const { return m_server->port(); }
+    VizServer& server() { return *m_server; }
+    Service& service() { return m_server->service(); }
+    void advance(std::int64_t ms) { m_server->clock().advance(ms); }
+
+private:
+    std::unique_ptr<VizServer> m_server;
+};
+
+// A client speaking to the server as the device program does: the client's own call writer
+// and reply reader over HTTP. After each call, `status` is the HTTP status and `error` the
+// VIZException key ("" when none).
+class RpcClient {
+public:
+    explicit RpcClient(int port)
+        : m_calls(ServiceIdentity { u"http://127.0.0.1:" + to_wstring(port) + u"/" })
+        , m_http(port)
+    {
+    }
+
+    int status { 0 };
+    WString error;
+    std::string body;
+    WString session;
+    AuthInfo auth;
+
+    // Sends the call and parses the reply; false when there is nothing to read a result from.
+    bool send(std::optional<RemoteCall> call)
+    {
+        status = 0;
+        error.clear();
+        body.clear();
+        if (!call) {
+            ADD_FAILURE() << "the call could not be written";
+            return false;
+        }
+        std::string bytes(reinterpret_cast<const char*>(call->body.data()), call->body.size());
+        std::optional<testing::LoopbackClient::Response> response = m_http.post("/service", bytes);
+        if (!response)
+            return false;
+        status = response->status;
+        body = response->body;
+        if (status != 200)
+            return false;
+        if (!m_reader.parse(std::string_view(body))) {
+            ADD_FAILURE() << "reply does not parse: " << body;
+            return false;
+        }
+        if (m_reader.is_exception()) {
+            VIZException exception;
+            if (!exception.load(m_reader))
+                ADD_FAILURE() << "exception does not read: " << body;
+            error = exception.key;
+            return false;
+        }
+        return true;
+    }
+
+    ReplyReader& reader() { return m_reader; }
+    ServiceCalls& calls() { return m_calls; }
+
+    WString login(WStringView email, WStringView password)
+    {
+        if (!send(m_calls.authenticate(email, password)))
+            return {};
+        return WString(m_reader.load_string());
+    }
+    WString register_user(WStringView email, WStringView password, WStringView name)
+    {
+        if (!send(m_calls.registerUser(email, password, name)))
+            return {};
+        return WString(m_reader.load_string());
+    }
+    bool open_session(WStringView login_key)
+    {
+        if (!send(m_calls.authenticate(login_key)))
+            return false;
+        AuthInfo info;
+        if (!info.load(m_reader))
+            return false;
+        auth = info;
+        session = info.session;
+        return true;
+    }
+    // Registers and logs in; the account is "<name>@example.org".
+    bool sign_up(const std::string& name)
+    {
+        WString key = register_user(
+            from_utf8(name + "@example.org"), u"secret-" + from_utf8(name), from_utf8(name));
+        m_login_key = key;
+        return !key.empty() && open_session(key);
+    }
+    const WString& login_key() const { return m_login_key; }
+    int user_id() const { return auth.userId; }
+
+    std::vector<VizTask> children(int parent, const Filter& filter = {})
+    {
+        return task_vector(m_calls.getFilteredChildren(session, filter, parent));
+    }
+    std::vector<VizTask> load(int id, const Filter& filter = {})
+    {
+        return task_vector(m_calls.loadTask(session, filter, id));
+    }
+    std::vector<VizTask> task_vector(std::optional<RemoteCall> call)
+    {
+        std::vector<VizTask> tasks;
+        if (send(std::move(call)) && !load_vector(m_reader, tasks))
+            ADD_FAILURE() << "task vector does not read";
+        return tasks;
+    }
+    VizTask task_reply(std::optional<RemoteCall> call)
+    {
+        VizTask task;
+        if (send(std::move(call)) && !task.load(m_reader))
+            ADD_FAILURE() << "task does not read";
+        return task;
+    }
+    VizTask create(
+        int parent, WStringView title, WStringView comment = u"", int done = 0, int plan = 0)
+    {
+        VizTask task;
+        task.id = -1;
+        task.parentId = parent;
+        task.title = WString(title);
+        task.responsibleId = auth.userId;
+        task.done = done;
+        task.plan = plan;
+        return task_reply(m_calls.createTask(session, task, comment));
+    }
+    // Sends the task as edited: done and plan carry the differences.
+    VizTask update(VizTask task, WStringView comment = u"", int done_delta = 0, int plan_delta = 0)
+    {
+        task.done = done_delta;
+        task.plan = plan_delta;
+        task.changes.clear();
+        task.permissions.clear();
+        return task_reply(m_calls.updateTask(session, task, comment));
+    }
+    int flag(std::optional<RemoteCall> call)
+    {
+        if (!send(std::move(call)))
+            return -1;
+        return m_reader.load_int();
+    }
+    int remove(int id) { return flag(m_calls.deleteTask(session, id)); }
+    int share(int project, WStringView text, int level = 2)
+    {
+        return flag(m_calls.changePermission(session, project, text, level));
+    }
+    int activate(WStringView ticket) { return flag(m_calls.activateTicket(session, ticket)); }
+    bool viewed(int id) { return send(m_calls.setViewed(session, id)) && m_reader.load_int() == 0; }
+    std::vector<Change> changes(int task, int count, int position)
+    {
+        std::vector<Change> list;
+        if (send(m_calls.getChanges(session, task, count, position))
+            && !load_vector(m_reader, list))
+            ADD_FAILURE() << "change vector does not read";
+        return list;
+    }
+    std::vector<User> users(const std::vector<std::int32_t>& ids)
+    {
+        std::vector<User> list;
+        if (send(m_calls.getUsers(session, ids)) && !load_vector(m_reader, list))
+            ADD_FAILURE() << "user vector does not read";
+        return list;
+    }
+    // News from the client's own cursor and stamp, which move on as the client's would.
+    FilteredNews news(const Filter& filter = {})
+    {
+        FilteredNews news;
+        if (send(m_calls.getFilteredNews(session, filter, auth.newsCursor, auth.newsStamp))) {
+            if (!news.load(m_reader))
+                ADD_FAILURE() << "news does not read";
+            auth.newsCursor = news.cursor;
+            auth.newsStamp = news.stamp;
+        }
+        return news;
+    }
+    VizList list(int project, const Task& cursor, const WString& text = u"", int page_size = 25)
+    {
+        VizList list;
+        if (send(m_calls.getFilteredList(session, Filter {}, project, cursor, page_size, text))
+            && !list.load(m_reader))
+            ADD_FAILURE() << "list does not read";
+        return list;
+    }
+
+private:
+    ServiceCalls m_calls;
+    testing::LoopbackClient m_http;
+    ReplyReader m_reader;
+    WString m_login_key;
+};
+
+// A request text from its elements, each followed by U+FFFF, as UTF-8.
+inline std::string request_text(const std::vector<std::string>& elements)
+{
+    std::string text;
+    for (const std::string& element : elements)
+        text += element + "\xEF\xBF\xBF";
+    return text;
+}
+
+inline std::string executable_folder()
+{
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+}
+
+} // namespace corvane::server::test
