@@ -254,3 +254,51 @@ TEST_F(HTTPFailureTest, kill_from_inside_on_data)
     kept.reset();
     EXPECT_EQ(scheduler.active_count(), 0);
 }
+
+// A content length that is not a plain number (here with an extra space, which the transport
+// itself accepts) is passed on as an ordinary header, and progress stays unknown.
+TEST_F(HTTPFailureTest, content_length_that_is_not_a_number_is_an_ordinary_header)
+{
+    RawSocketServer server(
+        "HTTP/1.1 200 OK\r\nContent-Length:  2\r\n\r\nok", RawSocketServer::After::Close);
+    make_request(server.wide_url("/service"));
+    ASSERT_TRUE(send("x"));
+    ASSERT_TRUE(run_until_ended());
+    EXPECT_THAT(listener.events,
+        ElementsAre("status 0.0000 ServerBusy", "data 0", "data 2", "status 1.0000 ServerSuccess",
+            "complete 2"));
+    EXPECT_THAT(
+        listener.headers, ElementsAre(std::pair<std::string, std::string>("content-length", " 2")));
+}
+
+// A framing header the transport cannot use makes the reply unreadable: it fails rather than
+// being read to an unknown end.
+TEST_F(HTTPFailureTest, unusable_content_length_fails)
+{
+    RawSocketServer server(
+        "HTTP/1.1 200 OK\r\nContent-Length: abc\r\nConnection: close\r\n\r\nhello",
+        RawSocketServer::After::Close);
+    make_request(server.wide_url("/service"));
+    ASSERT_TRUE(send("x"));
+    ASSERT_TRUE(run_until_ended());
+    EXPECT_EQ(listener.events, failed_at_once);
+}
+
+// At shutdown the program kills its request and exits at once; the killed worker, still on its
+// way out of the network code, must not bring the exit down.
+TEST_F(HTTPFailureTest, exiting_right_after_a_kill_is_clean)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            RawSocketServer server("", RawSocketServer::After::StaySilent);
+            std::unique_ptr<HTTPRequest> request = make_kept_request(server.wide_url("/service"));
+            (void)request->send_request(SharedBuffer("x", 1));
+            (void)server.wait_for_requests(1, 5000);
+            request->kill_request();
+            request.reset();
+            std::fprintf(stderr, "leaving\n");
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "leaving");
+}
