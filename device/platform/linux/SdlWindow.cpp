@@ -45,18 +45,23 @@ struct SdlWindow::State {
 
 std::unique_ptr<SdlWindow> SdlWindow::create(const WindowOptions& options, std::string& error)
 {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        error = SDL_GetError();
-        return nullptr;
-    }
-    std::uint32_t wake_event = SDL_RegisterEvents(1);
-    if (wake_event == static_cast<std::uint32_t>(-1)) {
-        error = "no SDL user event left";
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        return nullptr;
+    // Video stays up for the rest of the process once started: shutting it down unloads the
+    // window system's libraries, which keep allocations of their own until exit.
+    static std::uint32_t s_wake_event = 0;
+    if (!s_wake_event) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            error = SDL_GetError();
+            return nullptr;
+        }
+        std::uint32_t wake_event = SDL_RegisterEvents(1);
+        if (wake_event == static_cast<std::uint32_t>(-1)) {
+            error = "no SDL user event left";
+            return nullptr;
+        }
+        s_wake_event = wake_event;
     }
     std::unique_ptr<SdlWindow> window(new SdlWindow(options));
-    window->m_state->wake_event = wake_event;
+    window->m_state->wake_event = s_wake_event;
     return window;
 }
 
@@ -70,7 +75,6 @@ SdlWindow::SdlWindow(const WindowOptions& options)
 SdlWindow::~SdlWindow()
 {
     destroy_window();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 bool SdlWindow::create_window(const std::u16string& title, std::int32_t width, std::int32_t height)
