@@ -8,7 +8,10 @@ extern "C" const char* __lsan_default_suppressions()
 }
 
 // Standard error carries the program's messages; the list of suppressions used is noise there.
-extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
+extern "C" const char* __lsan_default_options()
+{
+    return "print_suppressions=0";
+}
 
 int main(int argc, char** argv)
 {
