@@ -165,12 +165,17 @@ bool SkinValidator::check_node_record(std::uint32_t node)
         return fail("child table of node " + hex(node) + " runs past the end of the file");
     if (std::uint64_t(node) + starts[property_kind_count] > m_size)
         return fail("properties of node " + hex(node) + " run past the end of the file");
+    // Every array's bounds before any record is read: only then does each array lie below the
+    // end of the colours, which was checked against the file.
+    for (std::size_t kind = 0; kind < property_kind_count; ++kind) {
+        if (starts[kind + 1] < starts[kind]
+            || (starts[kind + 1] - starts[kind]) % record_size[kind])
+            return fail("property array " + std::to_string(kind) + " of node " + hex(node)
+                + " is malformed");
+    }
     for (std::size_t kind = 0; kind < property_kind_count; ++kind) {
         std::uint32_t begin = starts[kind];
         std::uint32_t end = starts[kind + 1];
-        if (end < begin || (end - begin) % record_size[kind])
-            return fail("property array " + std::to_string(kind) + " of node " + hex(node)
-                + " is malformed");
         std::uint32_t previous_name = no_offset;
         for (std::uint32_t at = node + begin; at < node + end; at += record_size[kind]) {
             const std::uint8_t* record = m_data + at;

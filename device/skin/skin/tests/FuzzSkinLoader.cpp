@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the skin checks and, when they pass, reads every node, property and
 // child in place, as building elements would. Nothing may read outside the image.
+#include "FuzzSkinSample.h"
 #include "device/skin/skin/Properties.h"
 #include "device/skin/skin/SkinContent.h"
 #include "device/skin/skin/SkinFormat.h"
@@ -39,18 +40,16 @@ void visit(const Properties& properties, const SkinContent& content, const Node&
         visit(properties, content, properties.child(node, i));
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
+void check(const std::uint8_t* bytes, std::size_t size)
 {
     if (size < header_size || size > 1 << 20)
-        return 0;
+        return;
     SkinContent content;
     content.image = SharedBuffer(bytes, static_cast<std::uint32_t>(size));
     content.scale_shift = size % 3;
     SkinValidator validator(content.data(), content.image.size());
     if (!validator.validate())
-        return 0;
+        return;
     const SkinResourceLayout& resources = validator.resources();
     content.pictures.resize(resources.picture_names.size());
     content.fonts.resize(resources.font_descriptions.size());
@@ -72,5 +71,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
                 entries.push_back(link);
         }
     }
+}
+
+} // namespace
+
+// Inputs starting with 'P' patch the compiled sample: each following (u16 offset, u8 value)
+// triple overwrites one byte, and a final odd byte count cuts the sample short. Any other
+// input is taken as a whole skin file.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
+{
+    if (size && bytes[0] == 'P') {
+        std::vector<std::uint8_t> sample(std::begin(fuzz_skin_sample), std::end(fuzz_skin_sample));
+        std::size_t at = 1;
+        for (; at + 3 <= size; at += 3) {
+            std::size_t offset = (bytes[at] | (bytes[at + 1] << 8)) % sample.size();
+            sample[offset] = bytes[at + 2];
+        }
+        if (size - at == 2)
+            sample.resize(sample.size() - bytes[at] % 64);
+        check(sample.data(), sample.size());
+        return 0;
+    }
+    check(bytes, size);
     return 0;
 }

@@ -161,13 +161,18 @@ TEST_F(SkinFile, failed_load_keeps_the_previous_skin)
 // Cutting the file anywhere makes it unloadable; from the header on, a line says why.
 TEST_F(SkinFile, every_truncation_is_refused)
 {
-    std::vector<std::uint8_t> bytes = read_bytes(path);
+    // Small, but with every structure: one property of each kind, a child, two entries.
+    std::string small = compile_skin(env.folder(), "small",
+        R"({"nodes": {"A": {"i": 1, "f": {"font": "9"}, "p": [1, 2], "s": "x", "t": {"picture": "tile"},
+            "c": {"color": "#010203"}, "children": [{"type": "node"}]}, "B": {}}})");
+    ASSERT_FALSE(small.empty());
+    std::vector<std::uint8_t> bytes = read_bytes(small);
     std::string cut = env.folder() + "/bin/cut.skin";
     for (std::size_t length = 0; length < bytes.size(); ++length) {
         write_bytes(cut, { bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length) });
-        std::size_t before = read_log().size();
+        std::size_t before = log_length();
         ASSERT_FALSE(properties.load_skin(from_utf8(cut), base_density)) << length;
-        std::u16string added = read_log().substr(before);
+        std::u16string added = read_log_since(before);
         if (length >= 92)
             EXPECT_NE(added.find(u"] is damaged: "), std::u16string::npos) << length;
         else
@@ -274,6 +279,10 @@ TEST_F(SkinFile, hostile_offsets_counts_and_names_are_refused)
                 put_u16(b, l.strings + 4, first);
             },
             u"not sorted" },
+        // Found by fuzzing: an array may only be walked once every later start is known sane.
+        { "array reaching past the colours' end",
+            [&](auto& b) { put_u16(b, l.node + 10, get_u16(b, l.node + 8) + 20 * 1000); },
+            u"malformed" },
         { "array end before start", [&](auto& b) { put_u16(b, l.node + 8, 2); }, u"malformed" },
         { "properties past the end",
             [&](auto& b) {
@@ -292,9 +301,9 @@ TEST_F(SkinFile, hostile_offsets_counts_and_names_are_refused)
         c.damage(bytes);
         std::string damaged = env.folder() + "/bin/damaged.skin";
         write_bytes(damaged, bytes);
-        std::size_t before = read_log().size();
+        std::size_t before = log_length();
         EXPECT_FALSE(properties.load_skin(from_utf8(damaged), base_density)) << c.what;
-        std::u16string added = read_log().substr(before);
+        std::u16string added = read_log_since(before);
         EXPECT_NE(added.find(u"] is damaged: "), std::u16string::npos) << c.what;
         EXPECT_NE(added.find(c.reason), std::u16string::npos) << c.what << ": " << to_utf8(added);
         EXPECT_EQ(properties.skin_path(), from_utf8(hostile));

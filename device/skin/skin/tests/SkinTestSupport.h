@@ -80,6 +80,28 @@ inline std::u16string read_log()
     return text;
 }
 
+// The log's length in bytes, and what was written after such a length.
+inline std::size_t log_length()
+{
+    get_log().flush();
+    std::error_code ignored;
+    auto size = std::filesystem::file_size(to_utf8(log_file_path()), ignored);
+    return ignored ? 0 : static_cast<std::size_t>(size);
+}
+
+inline std::u16string read_log_since(std::size_t length)
+{
+    get_log().flush();
+    std::ifstream in(to_utf8(log_file_path()), std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(length));
+    std::vector<std::uint8_t> bytes { std::istreambuf_iterator<char>(in),
+        std::istreambuf_iterator<char>() };
+    std::u16string text;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    return text;
+}
+
 inline std::uint32_t get_u32(const std::vector<std::uint8_t>& b, std::size_t at)
 {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t(b[at + 3]) << 24);
