@@ -17,23 +17,22 @@ namespace {
     constexpr WStringView strings_suffix = u"\"],0,3]";
     constexpr WStringView no_strings_suffix = u",[],0,3]";
 
-    bool begins_with(const char16_t* text, std::size_t length, WStringView prefix)
+    // The framing is ASCII: it compares the same against UTF-16 units and UTF-8 bytes.
+    template<typename Char>
+    bool begins_with(const Char* text, std::size_t length, WStringView prefix)
     {
-        return length >= prefix.size()
-            && std::char_traits<char16_t>::compare(text, prefix.data(), prefix.size()) == 0;
+        return length >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text);
     }
 
-    bool ends_with(const char16_t* text, std::size_t length, WStringView suffix)
+    template<typename Char> bool ends_with(const Char* text, std::size_t length, WStringView suffix)
     {
         return length >= suffix.size()
-            && std::char_traits<char16_t>::compare(
-                   text + length - suffix.size(), suffix.data(), suffix.size())
-            == 0;
+            && std::equal(suffix.begin(), suffix.end(), text + length - suffix.size());
     }
 
-    bool is_digit(char16_t c)
+    template<typename Char> bool is_digit(Char c)
     {
-        return c >= u'0' && c <= u'9';
+        return c >= '0' && c <= '9';
     }
 
 } // namespace
@@ -60,9 +59,18 @@ void ReplyReader::reset()
 
 bool ReplyReader::parse(const std::uint8_t* bytes, std::size_t size)
 {
-    reserve_text(size);
-    m_length = decode_wire_utf8(bytes, size, m_text.get());
-    return parse_decoded();
+    WireUtf8Scan scan = scan_wire_utf8(bytes, size);
+    LogStream& log = get_log();
+    if (scan.has_disguised_ascii || is_log_enabled()) {
+        reserve_text(scan.valid_bytes);
+        m_length = decode_wire_utf8(bytes, scan.valid_bytes, m_text.get());
+        log << u"----Response:\n" << WStringView(m_text.get(), m_length) << u"\n-----------\n";
+        // A multi-byte form of an ASCII character is that character in the decoded text, so
+        // the structure has to be read from the text.
+        if (scan.has_disguised_ascii)
+            return parse_decoded();
+    }
+    return parse_bytes(bytes, scan.valid_bytes);
 }
 
 bool ReplyReader::parse_text(WStringView text)
@@ -70,15 +78,25 @@ bool ReplyReader::parse_text(WStringView text)
     reserve_text(text.size());
     std::copy(text.begin(), text.end(), m_text.get());
     m_length = text.size();
+    get_log() << u"----Response:\n" << text << u"\n-----------\n";
     return parse_decoded();
+}
+
+bool ReplyReader::conclude(bool parsed, bool exception)
+{
+    if (!parsed) {
+        reset();
+        return false;
+    }
+    m_exception = exception;
+    m_unread = m_values.size();
+    return true;
 }
 
 bool ReplyReader::parse_decoded()
 {
-    const char16_t* text = m_text.get();
-    get_log() << u"----Response:\n" << WStringView(text, m_length) << u"\n-----------\n";
     reset();
-
+    const char16_t* text = m_text.get();
     bool parsed = false;
     bool exception = begins_with(text, m_length, exception_prefix);
     if (exception || begins_with(text, m_length, ok_prefix)) {
@@ -88,16 +106,69 @@ bool ReplyReader::parse_decoded()
         } else if (m_length >= prefix_length + no_strings_suffix.size()
             && ends_with(text, m_length, no_strings_suffix)) {
             const char16_t* begin = text + prefix_length;
-            parsed = parse_values(begin, text + m_length - no_strings_suffix.size(), nullptr);
+            parsed = parse_values(begin, text + m_length - no_strings_suffix.size(),
+                static_cast<const char16_t**>(nullptr));
         }
     }
-    if (!parsed) {
-        reset();
-        return false;
+    return conclude(parsed, exception);
+}
+
+// The same checks on the bytes themselves, valid when no multi-byte sequence stands for an
+// ASCII character: the framing is all ASCII, so it is found byte for byte.
+bool ReplyReader::parse_bytes(const std::uint8_t* text, std::size_t length)
+{
+    reset();
+    bool parsed = false;
+    bool exception = begins_with(text, length, exception_prefix);
+    if (exception || begins_with(text, length, ok_prefix)) {
+        if (length >= prefix_length + strings_suffix.size()
+            && ends_with(text, length, strings_suffix)) {
+            parsed
+                = parse_byte_strings(text + prefix_length, text + length - strings_suffix.size());
+        } else if (length >= prefix_length + no_strings_suffix.size()
+            && ends_with(text, length, no_strings_suffix)) {
+            parsed = parse_values(text + prefix_length, text + length - no_strings_suffix.size(),
+                static_cast<const std::uint8_t**>(nullptr));
+        }
     }
-    m_exception = exception;
-    m_unread = m_values.size();
+    return conclude(parsed, exception);
+}
+
+bool ReplyReader::parse_byte_strings(const std::uint8_t* begin, const std::uint8_t* end)
+{
+    const std::uint8_t* strings = nullptr;
+    if (!parse_values(begin, end, &strings))
+        return false;
+    // Decoded strings never take more units than they take bytes.
+    reserve_text(static_cast<std::size_t>(end - strings));
+    m_length = 0;
+    const std::uint8_t* token = strings;
+    const std::uint8_t* p = strings;
+    while (p != end) {
+        const auto* quote = static_cast<const std::uint8_t*>(
+            std::memchr(p, '"', static_cast<std::size_t>(end - p)));
+        if (!quote)
+            break;
+        if (quote - strings >= 2 && quote[-2] == ',' && quote[-1] == '[')
+            return false; // a third part
+        if (end - quote >= 3 && quote[1] == ',' && quote[2] == '"') {
+            add_byte_string(token, quote);
+            token = quote + 3;
+            p = quote + 3;
+        } else {
+            p = quote + 1;
+        }
+    }
+    add_byte_string(token, end);
     return true;
+}
+
+void ReplyReader::add_byte_string(const std::uint8_t* begin, const std::uint8_t* end)
+{
+    char16_t* out = m_text.get() + m_length;
+    char16_t* written = decode_reply_string(begin, static_cast<std::size_t>(end - begin), out);
+    m_strings.push_back({ m_length, static_cast<std::size_t>(written - out) });
+    m_length += static_cast<std::size_t>(written - out);
 }
 
 // The text between prefix and suffix must split at ",[\"" into exactly two parts: the value
@@ -137,25 +208,25 @@ bool ReplyReader::parse_with_strings(std::size_t begin, std::size_t end)
 // Parses the ","-separated value tokens of [begin, end). With `string_list` set, the values
 // end at the first ",[\"" and *string_list receives the start of the text after it; without
 // that separator the reply does not split in two and is rejected.
-bool ReplyReader::parse_values(
-    const char16_t* begin, const char16_t* end, const char16_t** string_list)
+template<typename Char>
+bool ReplyReader::parse_values(const Char* begin, const Char* end, const Char** string_list)
 {
     m_values.reserve(static_cast<std::size_t>(end - begin) / 2 + 1);
-    const char16_t* p = begin;
+    const Char* p = begin;
     for (;;) {
-        const char16_t* token = p;
+        const Char* token = p;
         std::int32_t value;
         // Plain non-negative tokens below ten digits take the fast path; anything else (signs,
         // white space, long or trailing characters) goes through the general rule.
         std::uint32_t fast = 0;
-        const char16_t* digit = p;
+        const Char* digit = p;
         while (digit != end && is_digit(*digit) && digit - p < 9)
-            fast = fast * 10 + (*digit++ - u'0');
-        if (digit != p && (digit == end || *digit == u',')) {
+            fast = fast * 10 + static_cast<std::uint32_t>(*digit++ - '0');
+        if (digit != p && (digit == end || *digit == ',')) {
             value = static_cast<std::int32_t>(fast);
             p = digit;
         } else {
-            while (p != end && *p != u',')
+            while (p != end && *p != ',')
                 ++p;
             if (!parse_reply_int(token, p, value))
                 return false;
@@ -163,7 +234,7 @@ bool ReplyReader::parse_values(
         m_values.push_back(value);
         if (p == end)
             return string_list == nullptr;
-        if (string_list && end - p >= 3 && p[1] == u'[' && p[2] == u'"') {
+        if (string_list && end - p >= 3 && p[1] == '[' && p[2] == '"') {
             *string_list = p + 3;
             return true;
         }

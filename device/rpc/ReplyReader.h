@@ -58,13 +58,20 @@ private:
     };
 
     bool parse_decoded();
+    bool parse_bytes(const std::uint8_t* text, std::size_t length);
     bool parse_with_strings(std::size_t begin, std::size_t end);
-    bool parse_values(const char16_t* begin, const char16_t* end, const char16_t** string_list);
+    bool parse_byte_strings(const std::uint8_t* begin, const std::uint8_t* end);
+    template<typename Char>
+    bool parse_values(const Char* begin, const Char* end, const Char** string_list);
     void add_string(char16_t* begin, char16_t* end, bool has_escapes);
+    void add_byte_string(const std::uint8_t* begin, const std::uint8_t* end);
+    bool conclude(bool parsed, bool exception);
     void reset();
     void reserve_text(std::size_t units);
 
-    std::unique_ptr<char16_t[]> m_text; // decoded reply; strings are unescaped in place
+    // The decoded reply with its strings unescaped in place, or, when the structure was read
+    // from the bytes, only the decoded strings one after the other.
+    std::unique_ptr<char16_t[]> m_text;
     std::size_t m_capacity { 0 };
     std::size_t m_length { 0 };
     std::vector<std::int32_t> m_values;

@@ -39,7 +39,7 @@ void ReplyWriter::finish(WString& text, ReplyOutcome outcome)
             text.push_back(u',');
         first = false;
         text.push_back(u'"');
-        append_reply_escaped(string, text);
+        append_reply_escaped(string, text, m_spaces);
         text.push_back(u'"');
     }
     text += u"],0,3]";

@@ -2,6 +2,7 @@
 
 #include "device/rpc/RpcWriter.h"
 #include "device/rpc/StringTable.h"
+#include "device/rpc/WireText.h"
 
 #include <string>
 #include <vector>
@@ -17,6 +18,12 @@ enum class ReplyOutcome {
 // the reference service writes its replies with it. One thread at a time.
 class ReplyWriter final : public RpcWriter {
 public:
+    // The client's cache escapes spaces; the service may leave them plain (both read alike).
+    explicit ReplyWriter(SpaceForm spaces = SpaceForm::Escaped)
+        : m_spaces(spaces)
+    {
+    }
+
     // Formats the lowercase hexadecimal text and saves it as a string.
     void save_int64(std::int64_t value) override;
     void save_int(std::int32_t value) override;
@@ -35,6 +42,7 @@ public:
 private:
     void clear();
 
+    SpaceForm m_spaces;
     StringTable m_table;
     std::vector<std::int32_t> m_values;
 };

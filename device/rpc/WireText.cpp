@@ -17,11 +17,6 @@ namespace {
         return -1;
     }
 
-    bool is_white_space(char16_t c)
-    {
-        return c == u' ' || (c >= u'\t' && c <= u'\r');
-    }
-
 } // namespace
 
 void append_hex64(std::uint64_t value, WString& out)
@@ -71,33 +66,6 @@ std::optional<std::uint64_t> parse_hex64_strict(WStringView text)
     return value;
 }
 
-bool parse_reply_int(const char16_t* begin, const char16_t* end, std::int32_t& out)
-{
-    const char16_t* p = begin;
-    while (p != end && is_white_space(*p))
-        ++p;
-    bool negative = false;
-    if (p != end && (*p == u'-' || *p == u'+')) {
-        negative = *p == u'-';
-        ++p;
-    }
-    if (p == end || *p < u'0' || *p > u'9')
-        return false;
-    // Accumulate as a negative number so that -2147483648 needs no special case.
-    constexpr std::int64_t limit
-        = -static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::min());
-    std::int64_t magnitude = 0;
-    for (; p != end && *p >= u'0' && *p <= u'9'; ++p) {
-        if (magnitude <= limit)
-            magnitude = magnitude * 10 + (*p - u'0');
-    }
-    if (negative)
-        out = static_cast<std::int32_t>(magnitude > limit ? -limit : -magnitude);
-    else
-        out = static_cast<std::int32_t>(magnitude >= limit ? limit - 1 : magnitude);
-    return true;
-}
-
 std::optional<std::int32_t> parse_decimal_strict(WStringView text)
 {
     std::size_t at = 0;
@@ -122,7 +90,7 @@ std::optional<std::int32_t> parse_decimal_strict(WStringView text)
     return static_cast<std::int32_t>(value);
 }
 
-void append_reply_escaped(WStringView text, WString& out)
+void append_reply_escaped(WStringView text, WString& out, SpaceForm spaces)
 {
     for (char16_t c : text) {
         switch (c) {
@@ -133,7 +101,10 @@ void append_reply_escaped(WStringView text, WString& out)
             out.append(u"\\\"");
             break;
         case u' ':
-            out.append(u"\\x20");
+            if (spaces == SpaceForm::Escaped)
+                out.append(u"\\x20");
+            else
+                out.push_back(c);
             break;
         case u'\r':
             out.append(u"\\r");

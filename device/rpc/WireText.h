@@ -22,15 +22,45 @@ std::optional<std::uint64_t> parse_hex64_strict(WStringView text);
 
 // A value token of a reply: leading white space is skipped, one sign is allowed, at least one
 // decimal digit must follow, and parsing stops at the first non-digit. Values beyond 32 bits
-// saturate. Answers false, leaving `out` alone, when there is no digit.
-bool parse_reply_int(const char16_t* begin, const char16_t* end, std::int32_t& out);
+// saturate. Answers false, leaving `out` alone, when there is no digit. Works on UTF-16 units
+// and on the ASCII bytes of UTF-8 alike.
+template<typename Char> bool parse_reply_int(const Char* begin, const Char* end, std::int32_t& out)
+{
+    const Char* p = begin;
+    while (p != end && (*p == ' ' || (*p >= '\t' && *p <= '\r')))
+        ++p;
+    bool negative = false;
+    if (p != end && (*p == '-' || *p == '+')) {
+        negative = *p == '-';
+        ++p;
+    }
+    if (p == end || *p < '0' || *p > '9')
+        return false;
+    // 2^31: the magnitude of the most negative value.
+    constexpr std::int64_t limit = std::int64_t(1) << 31;
+    std::int64_t magnitude = 0;
+    for (; p != end && *p >= '0' && *p <= '9'; ++p) {
+        if (magnitude <= limit)
+            magnitude = magnitude * 10 + (*p - '0');
+    }
+    if (negative)
+        out = static_cast<std::int32_t>(magnitude > limit ? -limit : -magnitude);
+    else
+        out = static_cast<std::int32_t>(magnitude >= limit ? limit - 1 : magnitude);
+    return true;
+}
 // A whole decimal 32-bit token: an optional minus sign and digits only.
 std::optional<std::int32_t> parse_decimal_strict(WStringView text);
 
-// Appends the text escaped for the reply form: backslash, quote, space, carriage return and
-// line feed as the readers have always expected them, and the comma as "\x2c" so that no
-// string can ever contain the separators of the string list.
-void append_reply_escaped(WStringView text, WString& out);
+enum class SpaceForm {
+    Escaped, // "\x20", as the client's cache has always written spaces
+    Plain, // as they are, the service's choice
+};
+
+// Appends the text escaped for the reply form: backslash, quote, carriage return and line feed
+// as the readers have always expected them, the space as `spaces` says, and the comma as
+// "\x2c" so that no string can ever contain the separators of the string list.
+void append_reply_escaped(WStringView text, WString& out, SpaceForm spaces = SpaceForm::Escaped);
 
 // Undoes the reply escapes in one left-to-right pass: "\\", "\"", "\r", "\n" and "\x" with
 // two hexadecimal digits. Any other backslash is kept as it stands. `out` may equal `begin`
