@@ -44,11 +44,11 @@ void SplashScreen::tick(double seconds)
     // The long loading starts only once the splash has been on the display for a while.
     if (!m_started && application && application->dim_level() == splash_shown_dim_level) {
         m_started = true;
-        load();
+        load_language_and_skin();
     }
 }
 
-void SplashScreen::load()
+void SplashScreen::load_language_and_skin()
 {
     Application& application = *Application::instance();
     const WString& name = application.name();

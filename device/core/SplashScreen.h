@@ -27,7 +27,7 @@ public:
     bool has_loaded() const { return m_loaded; }
 
 private:
-    void load();
+    void load_language_and_skin();
 
     WString m_command_line;
     std::unique_ptr<Properties> m_properties;
