@@ -229,6 +229,8 @@ FreeTypeFontEngine::~FreeTypeFontEngine()
 {
     if (m_library->library)
         FT_Done_FreeType(m_library->library);
+    // Releases fontconfig's caches at exit; faces hold no fontconfig objects.
+    FcFini();
 }
 
 std::unique_ptr<FontFace> FreeTypeFontEngine::open_face(const FontFaceRequest& request)
