@@ -7,6 +7,7 @@
 #include "device/platform/Platform.h"
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <vector>

@@ -21,7 +21,9 @@ public:
         char* made = mkdtemp(pattern);
         m_folder = made ? made : "/tmp";
         setenv("TMPDIR", m_folder.c_str(), 1);
-        m_settings = std::make_unique<FileSettingsStore>(m_folder + "/registry.txt");
+        // Tests edit the file behind the store's back and expect the next read to see it.
+        m_settings = std::make_unique<FileSettingsStore>(
+            m_folder + "/registry.txt", std::chrono::milliseconds(0));
         m_previous = platform().settings;
         platform().settings = m_settings.get();
     }

@@ -67,6 +67,8 @@ public:
     enum class CacheLoad { Missing, Loaded, Unparsable, Reset };
     CacheLoad load_cache(WStringView path);
     [[nodiscard]] bool save_cache(WStringView path) const;
+    // The bytes save_cache writes.
+    std::string cache_bytes() const;
 
     // The model, read by the screens.
     const Task* find_task(std::int32_t id) const;
@@ -91,6 +93,8 @@ public:
     bool is_attached(std::int32_t id) const;
 
 private:
+    friend struct EngineProbe; // the benchmark feeds replies without a network
+
     struct PendingSave {
         Task task;
         WString comment;
@@ -101,6 +105,7 @@ private:
         std::int32_t level { 0 };
     };
     enum class MergeFlag { MainList, Page };
+    using ChangedIds = std::vector<std::int32_t>; // may repeat; applied once each
 
     // HTTPRequestListener
     void on_status(HTTPRequest&, double, WStringView) override { }
@@ -126,8 +131,8 @@ private:
     // The model.
     Task& task(std::int32_t id); // finds or creates
     Task* find_mutable(std::int32_t id);
-    void merge(const VizTask& incoming, MergeFlag flag, std::set<std::int32_t>& changed);
-    void apply_changed(const std::set<std::int32_t>& changed);
+    void merge(const VizTask& incoming, MergeFlag flag, ChangedIds& changed);
+    void apply_changed(ChangedIds changed);
     void apply_news(const FilteredNews& news);
     void detach_subtree(std::int32_t id);
     void rebuild_tags();

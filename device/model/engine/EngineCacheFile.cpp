@@ -10,7 +10,7 @@
 
 namespace corvane {
 
-bool Engine::save_cache(WStringView path) const
+std::string Engine::cache_bytes() const
 {
     EngineCache cache;
     cache.auth = m_auth;
@@ -30,6 +30,12 @@ bool Engine::save_cache(WStringView path) const
     cache.save(writer);
     std::string bytes;
     writer.finish_utf8(bytes);
+    return bytes;
+}
+
+bool Engine::save_cache(WStringView path) const
+{
+    std::string bytes = cache_bytes();
     // The file holds the session key: only its owner may read it, and it is replaced whole.
     return write_file_atomically(path, bytes.data(), bytes.size(), true);
 }

@@ -75,7 +75,7 @@ bool Engine::is_attached(std::int32_t id) const
     return false;
 }
 
-void Engine::merge(const VizTask& incoming, MergeFlag flag, std::set<std::int32_t>& changed)
+void Engine::merge(const VizTask& incoming, MergeFlag flag, ChangedIds& changed)
 {
     if (incoming.id < 0)
         return; // a failure record names no task
@@ -125,7 +125,7 @@ void Engine::merge(const VizTask& incoming, MergeFlag flag, std::set<std::int32_
                 remove_id(parent->childIds, id);
                 if (old_parent == 0)
                     parent->childCount = std::max(0, parent->childCount - 1);
-                changed.insert(old_parent);
+                changed.push_back(old_parent);
             }
         }
         if (new_parent >= 0 && new_parent != id) {
@@ -135,14 +135,16 @@ void Engine::merge(const VizTask& incoming, MergeFlag flag, std::set<std::int32_
                 parent.childIds.push_back(id);
             if (new_parent == 0)
                 ++parent.childCount;
-            changed.insert(new_parent);
+            changed.push_back(new_parent);
         }
     }
-    changed.insert(record.id);
+    changed.push_back(record.id);
 }
 
-void Engine::apply_changed(const std::set<std::int32_t>& changed)
+void Engine::apply_changed(ChangedIds changed)
 {
+    std::sort(changed.begin(), changed.end());
+    changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
     for (std::int32_t id : changed) {
         if (is_attached(id)) {
             m_listener.on_task_changed(id);
@@ -184,7 +186,7 @@ void Engine::apply_news(const FilteredNews& news)
     }
     for (const User& user : news.users)
         store_user(user);
-    std::set<std::int32_t> changed;
+    ChangedIds changed;
     bool tags_dirty = false;
     for (std::int32_t id : news.removed) {
         Task* t = find_mutable(id);
@@ -196,25 +198,25 @@ void Engine::apply_news(const FilteredNews& news)
             if (Task* parent = find_mutable(parent_id)) {
                 parent->childCount = std::max(0, parent->childCount - 1);
                 remove_id(parent->childIds, id);
-                changed.insert(parent_id);
+                changed.push_back(parent_id);
             }
             tags_dirty = tags_dirty || parent_id == 0;
         }
     }
     for (std::int32_t id : news.seen) {
         if (Task* t = find_mutable(id))
-            t->unread = false, changed.insert(id);
+            t->unread = false, changed.push_back(id);
     }
     for (std::int32_t id : news.cleared) {
         if (Task* t = find_mutable(id))
-            t->unreadCount = 0, changed.insert(id);
+            t->unreadCount = 0, changed.push_back(id);
     }
     for (std::size_t i = 0; i + 4 <= news.taskStates.size(); i += 4) {
         if (Task* t = find_mutable(news.taskStates[i])) {
             t->unreadCount = news.taskStates[i + 1];
             t->editable = news.taskStates[i + 2] != 0;
             t->marked = news.taskStates[i + 3] != 0;
-            changed.insert(t->id);
+            changed.push_back(t->id);
         }
     }
     for (const VizTask& t : news.tasks) {

@@ -156,7 +156,7 @@ void Engine::apply_reply(WStringView key)
         if (!read_tasks(m_reader, tasks))
             return failed();
         if (m_load_queue.pop()) {
-            std::set<std::int32_t> changed;
+            ChangedIds changed;
             for (const VizTask& t : tasks)
                 merge(t, MergeFlag::MainList, changed);
             apply_changed(changed);
@@ -175,13 +175,13 @@ void Engine::apply_reply(WStringView key)
                 return failed();
             m_children_queue.pop();
             task(*parent).childrenPending = false;
-            std::set<std::int32_t> changed;
+            ChangedIds changed;
             bool project = false;
             for (const VizTask& t : tasks) {
                 merge(t, MergeFlag::MainList, changed);
                 project = project || t.parentId == 0;
             }
-            changed.insert(*parent);
+            changed.push_back(*parent);
             apply_changed(changed);
             if (project)
                 rebuild_tags();
@@ -192,7 +192,7 @@ void Engine::apply_reply(WStringView key)
         VizList list;
         if (!list.load(m_reader) || m_reader.has_error())
             return failed();
-        std::set<std::int32_t> changed;
+        ChangedIds changed;
         for (const VizTask& t : list.mainList)
             merge(t, MergeFlag::MainList, changed);
         m_more_pages = list.secondList.size() == static_cast<std::size_t>(list_page_size);

@@ -79,8 +79,9 @@ namespace {
 
 } // namespace
 
-FileSettingsStore::FileSettingsStore(std::string path)
+FileSettingsStore::FileSettingsStore(std::string path, std::chrono::milliseconds recheck)
     : m_path(std::move(path))
+    , m_recheck(recheck)
 {
 }
 
@@ -100,6 +101,10 @@ std::string FileSettingsStore::default_path()
 
 void FileSettingsStore::reload_if_changed()
 {
+    auto now = std::chrono::steady_clock::now();
+    if (m_loaded && m_recheck.count() > 0 && now - m_checked < m_recheck)
+        return;
+    m_checked = now;
     FileStamp stamp;
     struct stat st { };
     if (stat(m_path.c_str(), &st) == 0) {

@@ -2,6 +2,7 @@
 
 #include "device/platform/SettingsStore.h"
 
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <string>
@@ -21,7 +22,11 @@ namespace corvane {
 // Lines that cannot be parsed are skipped (and dropped on the next write). Thread-safe.
 class FileSettingsStore final : public SettingsStore {
 public:
-    explicit FileSettingsStore(std::string path);
+    // The file is looked at again at most every `recheck` (the log reads a value on every
+    // append, so checking the disk each time would dominate); writes through this store are
+    // seen at once.
+    explicit FileSettingsStore(
+        std::string path, std::chrono::milliseconds recheck = std::chrono::milliseconds(50));
 
     bool ensure_key(const std::u16string& key) override;
     std::optional<Value> read(const std::u16string& key, const std::u16string& name) override;
@@ -58,6 +63,8 @@ private:
         bool operator==(const FileStamp&) const = default;
     } m_stamp;
     bool m_loaded { false };
+    std::chrono::milliseconds m_recheck;
+    std::chrono::steady_clock::time_point m_checked;
 };
 
 } // namespace corvane
