@@ -27,10 +27,16 @@ namespace {
     // does the call and writes its result.
     using Parse = std::optional<Run> (*)(Service&, RpcReader&, const std::string& client);
 
+    enum class Caching {
+        None,
+        Reply, // A heavy read whose reply may be served again while nothing changed.
+    };
+
     struct Entry {
         WStringView method;
         std::initializer_list<WStringView> types;
         Parse parse;
+        Caching caching { Caching::None };
     };
 
     constexpr WStringView S = u"java.lang.String";
@@ -84,7 +90,8 @@ namespace {
                 return Run([&service, session, filter, parent](ReplyWriter& w) {
                     save_vector(w, service.get_filtered_children(session, filter, parent));
                 });
-            } },
+            },
+            Caching::Reply },
         { u"loadTask", { S, F, I },
             [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
                 WString session = text(r);
@@ -95,7 +102,8 @@ namespace {
                 return Run([&service, session, filter, id](ReplyWriter& w) {
                     save_vector(w, service.load_task(session, filter, id));
                 });
-            } },
+            },
+            Caching::Reply },
         { u"getFilteredNews", { S, F, I, I },
             [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
                 WString session = text(r);
@@ -297,13 +305,25 @@ HttpReply CallDispatcher::dispatch(
     const Entry* entry = interface == interface_name ? find_entry(method, types) : nullptr;
     if (!entry)
         throw ServiceException(u"ERROR_NOT_SUPPORTED");
+    RequestReader session_reader = reader; // Every cached read has the session first.
     std::optional<Run> run = entry->parse(m_service, reader, client_address);
     if (!run || !reader.is_complete())
         return malformed(reader, reader.remaining() ? "values left over" : "parameter values");
+    std::optional<ReadState> state;
+    std::string request;
+    if (entry->caching == Caching::Reply) {
+        state = m_service.read_state(WString(session_reader.load_string()));
+        request.assign(body);
+        std::int64_t now = m_service.clock().now_ms();
+        if (auto cached = m_cache.find(request, *state, now))
+            return { 200, *cached };
+    }
     ReplyWriter writer;
     (*run)(writer);
     HttpReply reply;
     writer.finish_utf8(reply.body);
+    if (state)
+        m_cache.store(request, *state, m_service.clock().now_ms(), reply.body);
     return reply;
 }
 

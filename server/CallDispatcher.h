@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/HttpServer.h"
+#include "server/ReplyCache.h"
 
 #include <string>
 #include <string_view>
@@ -25,6 +26,7 @@ private:
         std::string_view body, const std::string& client_address, std::string& method_name);
 
     Service& m_service; // Outlives the dispatcher.
+    ReplyCache m_cache;
 };
 
 } // namespace corvane::server

@@ -146,6 +146,12 @@ struct HttpCallbacks {
     }
 };
 
+int HttpServer::in_flight()
+{
+    std::lock_guard lock(m_lock);
+    return m_in_flight;
+}
+
 int HttpServer::access(MHD_Connection* connection, const char* url, const char* method,
     const char* upload, std::size_t* upload_size, void** state)
 {

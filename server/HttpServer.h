@@ -52,6 +52,8 @@ public:
 
     int port() const { return m_port; }
     const std::string& error() const { return m_error; }
+    // Requests begun and not yet answered completely.
+    int in_flight();
 
 private:
     struct Exchange;

@@ -46,6 +46,18 @@ Service::Call Service::open_call(const std::u16string& session, TransactionKind 
     }
 }
 
+ReadState Service::read_state(const std::u16string& session)
+{
+    Call call = open_call(session, TransactionKind::Read);
+    ReadState state;
+    state.user_id = call.user_id;
+    state.seq = call.transaction->current_seq();
+    std::optional<UserRow> user = call.transaction->find_user(call.user_id);
+    state.stamp = user ? user->stamp : 0;
+    call.transaction->commit();
+    return state;
+}
+
 std::u16string Service::new_login_key(StorageTransaction& transaction, int user_id)
 {
     Text key = random_hex(32);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/PasswordHasher.h"
+#include "server/ReplyCache.h"
 #include "server/ServiceClock.h"
 #include "server/ServiceConfig.h"
 #include "server/Storage.h"
@@ -95,6 +96,9 @@ public:
         const std::u16string& text);
     FilteredNews get_filtered_news(const std::u16string& session, const Filter& filter,
         std::int32_t cursor, std::int32_t stamp);
+
+    // The state a read of this session would see (ends the session's idle time like any call).
+    ReadState read_state(const std::u16string& session);
 
     // Operator commands on the same store (the admin subcommands).
     int create_user(const std::u16string& email, const std::u16string& password,

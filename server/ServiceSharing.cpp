@@ -204,6 +204,9 @@ std::int32_t Service::activate_ticket(const std::u16string& session, const std::
     if (!project)
         return refused("project gone");
     transaction.delete_invitation(invitation->id);
+    // The project's permission list lost the invitation: a new sequence value tells cached
+    // reads that they are out of date, even when nothing else changes (the owner's own ticket).
+    transaction.next_seq();
     int user_id = call.user_id;
     if (project->owner_id != user_id) {
         std::optional<PermissionRow> held = transaction.find_permission(project->id, user_id);

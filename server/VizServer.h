@@ -34,6 +34,7 @@ public:
     void stop();
 
     int port() const;
+    int calls_in_flight() const;
     const std::string& error() const { return m_error; }
     Service& service() { return *m_service; }
     ServiceClock& clock() { return *m_clock; }

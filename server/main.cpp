@@ -5,8 +5,8 @@
 #include "server/VizServer.h"
 
 #include <csignal>
-#include <malloc.h>
 #include <cstdio>
+#include <malloc.h>
 #include <pthread.h>
 
 using namespace corvane::server;

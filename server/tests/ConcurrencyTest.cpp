@@ -65,7 +65,7 @@ TEST(Concurrency, twenty_clients_lose_no_delta)
 TEST(Concurrency, stop_finishes_calls_in_flight)
 {
     ServiceConfig config = test_config();
-    config.password_cost = PasswordCost { 3, 32u << 20 }; // Slow enough to still be running.
+    config.password_cost = PasswordCost { 4, 64u << 20 }; // Slow enough to still be running.
     RunningServer server(config);
     RpcClient setup(server.port());
     ASSERT_FALSE(setup.register_user(u"ann@example.org", u"secret-ann", u"Ann").empty());
@@ -78,7 +78,10 @@ TEST(Concurrency, stop_finishes_calls_in_flight)
                 ++answered;
         });
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    // Stop only once all three are being served (each takes a slow hash).
+    for (int i = 0; i < 2000 && server.server().calls_in_flight() < 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(server.server().calls_in_flight(), 3);
     server.server().stop();
     for (auto& thread : threads)
         thread.join();

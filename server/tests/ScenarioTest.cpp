@@ -471,3 +471,30 @@ TEST(Scenario, delete_and_refused_writes)
     EXPECT_EQ(news.removed, std::vector<std::int32_t> { project.id });
     EXPECT_TRUE(b.children(0).empty());
 }
+
+// Repeated reads may be answered from memory, but never once something they show has changed:
+// another user's edit, the caller's own view elsewhere, an invitation used up.
+TEST(Scenario, repeated_reads_follow_every_change)
+{
+    RunningServer server;
+    RpcClient a(server.port()), b(server.port()), a2(server.port());
+    ASSERT_TRUE(a.sign_up("ann"));
+    ASSERT_TRUE(b.sign_up("bob"));
+    ASSERT_TRUE(a2.open_session(a.login_key()));
+    VizTask project = a.create(0, u"P");
+    VizTask task = a.create(project.id, u"T");
+    ASSERT_EQ(a.share(project.id, u"bob@example.org"), 1);
+    EXPECT_EQ(a.children(project.id).at(0).unreadCount, 0);
+    EXPECT_EQ(a.children(project.id).at(0).unreadCount, 0);
+    b.update(b.load(task.id).back(), u"hello", 2);
+    std::vector<VizTask> after = a.children(project.id);
+    EXPECT_EQ(after.at(0).unreadCount, 1);
+    EXPECT_EQ(after.at(0).done, 2);
+    EXPECT_TRUE(a2.viewed(task.id));
+    EXPECT_EQ(a.children(project.id).at(0).unreadCount, 0);
+    EXPECT_EQ(a.load(task.id).back().unreadCount, 0);
+    EXPECT_EQ(a.children(0).at(0).permissions.size(), 2u);
+    ASSERT_EQ(a.share(project.id, u"bob@example.org", 0), 1);
+    EXPECT_EQ(a.children(0).at(0).permissions.size(), 1u);
+    EXPECT_TRUE(b.children(0).empty());
+}
