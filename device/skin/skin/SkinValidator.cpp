@@ -141,8 +141,10 @@ bool SkinValidator::check_dictionary()
             return fail("dictionary entry " + hex(entry) + " is reached twice");
         if (entry > m_size || m_size - entry < entry_header_size + node_header_size)
             return fail("dictionary entry " + hex(entry) + " lies outside the file");
-        if (!check_name(read_u32(m_data + entry + 8)))
-            return false;
+        // Entry names are 32-bit offsets: unlike property names they may lie anywhere.
+        std::uint32_t name = read_u32(m_data + entry + 8);
+        if (!string_end(name))
+            return fail("dictionary name at " + hex(name) + " runs past the end of the file");
         if (!check_node_tree(entry + entry_header_size))
             return false;
         for (std::uint32_t link : { read_u32(m_data + entry), read_u32(m_data + entry + 4) }) {

@@ -222,6 +222,27 @@ Layout locate(const std::vector<std::uint8_t>& b)
 
 } // namespace
 
+// Only property names must lie in the first 64 KiB; strings, nodes and the names of top-level
+// nodes may lie beyond.
+TEST_F(SkinFile, large_skins_keep_only_property_names_low)
+{
+    std::string json = R"({"nodes": {"Big": {"text": ")" + std::string(40000, 'x')
+        + R"("}, "Huge": {"text": ")" + std::string(40000, 'y') + R"("}, "Zz": {"id": "after"}}})";
+    std::string errors;
+    std::string skin = compile_skin(env.folder(), "large", json, &errors);
+    ASSERT_FALSE(skin.empty()) << errors;
+    ASSERT_GT(read_bytes(skin).size(), 160000u);
+    ASSERT_TRUE(properties.load_skin(from_utf8(skin), base_density));
+    ASSERT_TRUE(properties.find_node(u"Zz"));
+    EXPECT_EQ(
+        properties.get_string(*properties.find_node(u"Zz"), u"id", Properties::empty_string()),
+        u"after");
+    EXPECT_EQ(
+        properties.get_string(*properties.find_node(u"Huge"), u"text", Properties::empty_string())
+            .size(),
+        40000u);
+}
+
 // Hostile files: each breaks one bound and is refused with a line that names the damage,
 // while the skin already loaded stays usable.
 TEST_F(SkinFile, hostile_offsets_counts_and_names_are_refused)
