@@ -79,6 +79,20 @@ namespace {
                 o.dump_frame = std::string(v[0]);
                 return true;
             } },
+        { "--service", "URL",
+            "the task service's base URL (default: \"ServiceURL\" in the settings, else "
+            "http://127.0.0.1:8080/)",
+            [](CommandLineOptions& o, const Values& v, std::string& error) {
+                std::string url(v[0]);
+                if (url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0) {
+                    error = "--service wants an http:// or https:// URL";
+                    return false;
+                }
+                if (url.back() != '/')
+                    url += '/';
+                o.service_url = url;
+                return true;
+            } },
         { "--help", "", "print this text and exit",
             [](CommandLineOptions& o, const Values&, std::string&) { return o.help = true; } },
         { "--version", "", "print the version and exit",

@@ -17,6 +17,7 @@ struct CommandLineOptions {
     bool help { false };
     bool version { false };
     std::string dump_frame; // headless: write the last frame to this BMP file at exit
+    std::string service_url; // the task service's base URL; empty = the settings' or the default
     std::vector<std::string> arguments;
 
     // The arguments as one text, separated by spaces; an argument holding a space or a quote

@@ -1,5 +1,8 @@
 #include "device/model/engine/InvitationTicket.h"
+#include "device/core/Registry.h"
+#include "device/core/testing/TestEnvironment.h"
 #include "device/model/engine/IdQueue.h"
+#include "device/model/engine/ServiceUrl.h"
 
 #include <gtest/gtest.h>
 
@@ -35,4 +38,15 @@ TEST(IdQueue, keeps_each_id_once_in_arrival_order)
     EXPECT_FALSE(queue.pop());
     queue.push(5); // a popped id may come again
     EXPECT_TRUE(queue.contains(5));
+}
+
+// The command line wins over the settings, which win over the local default.
+TEST(ServiceUrl, command_line_then_settings_then_default)
+{
+    test::TestEnvironment env;
+    EXPECT_EQ(resolve_service_url(u""), u"http://127.0.0.1:8080/");
+    ASSERT_TRUE(reg_write_string(u"HKEY_CURRENT_USER\\Software\\Ulmar\\Corvane", u"ServiceURL",
+        u"https://tasks.example.org/viz"));
+    EXPECT_EQ(resolve_service_url(u""), u"https://tasks.example.org/viz/");
+    EXPECT_EQ(resolve_service_url(u"http://127.0.0.2:9000/"), u"http://127.0.0.2:9000/");
 }
