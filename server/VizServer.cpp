@@ -119,4 +119,9 @@ int VizServer::port() const
     return m_http ? m_http->port() : 0;
 }
 
+int VizServer::calls_in_flight() const
+{
+    return m_http ? m_http->in_flight() : 0;
+}
+
 } // namespace corvane::server
