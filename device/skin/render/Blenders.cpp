@@ -12,8 +12,85 @@ namespace {
 
     using namespace pixel_ops;
 
-    // The four span operations for a per-pixel rule `Rule::apply(s, d)`. Each loop is a plain
-    // indexed loop the compiler can vectorise; the rules are branch-free selects.
+    // Source pixels gathered for one span before the rule runs over them: pixel replication and
+    // tiling are index work that does not vectorise, the rules are; split this way both loops
+    // are tight and each segment costs one virtual call.
+    constexpr std::int32_t gather_chunk = 512;
+
+    // out[i] = s[(coord + i) >> shift]. For shift 1 each source pixel fills a pair: one 32-bit
+    // store when the pair is word-aligned.
+    inline void gather_shifted(
+        Pixel* out, const Pixel* s, std::int32_t coord, std::int32_t shift, std::int32_t count)
+    {
+        if (count <= 0)
+            return;
+        if (shift == 0) {
+            std::memcpy(out, s + coord, std::size_t(count) * sizeof(Pixel));
+            return;
+        }
+        std::int32_t i = 0;
+        if (shift == 1) {
+            if (coord & 1)
+                out[i++] = s[coord >> 1];
+            const Pixel* sp = s + ((coord + i) >> 1);
+            std::int32_t pairs = (count - i) >> 1;
+            Pixel* op = out + i;
+            if ((reinterpret_cast<std::uintptr_t>(op) & 2) == 0) {
+                auto* words = reinterpret_cast<PixelPair*>(op);
+                for (std::int32_t k = 0; k < pairs; ++k)
+                    words[k] = sp[k] | (std::uint32_t(sp[k]) << 16);
+            } else {
+                for (std::int32_t k = 0; k < pairs; ++k) {
+                    op[2 * k] = sp[k];
+                    op[2 * k + 1] = sp[k];
+                }
+            }
+            i += pairs * 2;
+            if (i < count)
+                out[i] = s[(coord + i) >> 1];
+            return;
+        }
+        for (; i < count; ++i)
+            out[i] = s[(coord + i) >> shift];
+    }
+
+    // As gather_shifted with the coordinate wrapping from end back to start; answers the
+    // coordinate after the last pixel. After the first whole period the output repeats itself,
+    // so the rest is copied from what is already gathered, doubling each time.
+    inline std::int32_t gather_tiled(Pixel* out, const Pixel* s, std::int32_t coord,
+        std::int32_t start, std::int32_t end, std::int32_t shift, std::int32_t count)
+    {
+        std::int32_t run = std::min(count, end - coord);
+        gather_shifted(out, s, coord, shift, run);
+        out += run;
+        count -= run;
+        coord += run;
+        if (coord >= end)
+            coord = start;
+        if (count <= 0)
+            return coord;
+        std::int32_t period = end - start;
+        std::int32_t first = std::min(count, period);
+        gather_shifted(out, s, start, shift, first);
+        for (std::int32_t filled = first; filled < count;) {
+            std::int32_t n = std::min(filled, count - filled);
+            std::memcpy(out + filled, out, std::size_t(n) * sizeof(Pixel));
+            filled += n;
+        }
+        return start + count % period;
+    }
+
+    inline void gather_scaled(Pixel* out, const Pixel* s, std::uint32_t x_fixed,
+        std::uint32_t step_fixed, std::int32_t count)
+    {
+        for (std::int32_t i = 0; i < count; ++i) {
+            out[i] = s[x_fixed >> 10];
+            x_fixed += step_fixed;
+        }
+    }
+
+    // The four span operations for a per-pixel rule `Rule::apply(s, d)`; the rules are
+    // branch-free selects that the compiler vectorises.
     template<typename Rule> class RuleBlender : public Blender {
     public:
         explicit RuleBlender(Rule rule = {})
@@ -29,70 +106,52 @@ namespace {
         void copy(
             Pixel* dst, const SourceRow& src, std::int32_t x, std::int32_t count) const override
         {
-            const Pixel* s = src.pixels + x;
-            const Rule rule = m_rule;
-            for (std::int32_t i = 0; i < count; ++i)
-                dst[i] = rule.apply(s[i], dst[i]);
+            apply(dst, src.pixels + x, count);
         }
 
         void scaled_copy(Pixel* dst, const SourceRow& src, std::uint32_t x_fixed,
             std::uint32_t step_fixed, std::int32_t count) const override
         {
-            const Pixel* s = src.pixels;
-            const Rule rule = m_rule;
-            for (std::int32_t i = 0; i < count; ++i) {
-                dst[i] = rule.apply(s[x_fixed >> 10], dst[i]);
-                x_fixed += step_fixed;
+            alignas(4) Pixel buffer[gather_chunk];
+            while (count > 0) {
+                std::int32_t n = std::min(count, gather_chunk);
+                gather_scaled(buffer, src.pixels, x_fixed, step_fixed, n);
+                apply(dst, buffer, n);
+                x_fixed += std::uint32_t(n) * step_fixed;
+                dst += n;
+                count -= n;
             }
         }
 
         void shifted_copy(Pixel* dst, const SourceRow& src, std::int32_t coord, std::int32_t shift,
             std::int32_t count) const override
         {
-            if (count <= 0)
-                return;
-            const Pixel* s = src.pixels;
-            const Rule rule = m_rule;
             if (shift == 0) {
-                copy(dst, src, coord, count);
+                apply(dst, src.pixels + coord, count);
                 return;
             }
-            if (shift == 1) {
-                // Each source pixel covers two destination pixels: handle a leading odd half, then
-                // whole pairs.
-                std::int32_t i = 0;
-                if (coord & 1) {
-                    dst[0] = rule.apply(s[coord >> 1], dst[0]);
-                    i = 1;
-                }
-                const Pixel* sp = s + ((coord + i) >> 1);
-                std::int32_t pairs = (count - i) >> 1;
-                Pixel* dp = dst + i;
-                for (std::int32_t k = 0; k < pairs; ++k) {
-                    Pixel v = sp[k];
-                    dp[2 * k] = rule.apply(v, dp[2 * k]);
-                    dp[2 * k + 1] = rule.apply(v, dp[2 * k + 1]);
-                }
-                i += pairs * 2;
-                if (i < count)
-                    dst[i] = rule.apply(s[(coord + i) >> 1], dst[i]);
-                return;
+            alignas(4) Pixel buffer[gather_chunk];
+            while (count > 0) {
+                std::int32_t n = std::min(count, gather_chunk);
+                gather_shifted(buffer, src.pixels, coord, shift, n);
+                apply(dst, buffer, n);
+                coord += n;
+                dst += n;
+                count -= n;
             }
-            for (std::int32_t i = 0; i < count; ++i)
-                dst[i] = rule.apply(s[(coord + i) >> shift], dst[i]);
         }
 
         void shifted_tiled_copy(Pixel* dst, const SourceRow& src, std::int32_t coord,
             std::int32_t start, std::int32_t end, std::int32_t shift,
             std::int32_t count) const override
         {
-            // Runs of the range between wraps go through the untiled loop.
+            alignas(4) Pixel buffer[gather_chunk];
             while (count > 0) {
-                std::int32_t run = std::min(count, end - coord);
-                shifted_copy(dst, src, coord, shift, run);
-                dst += run;
-                count -= run;
-                coord = start;
+                std::int32_t n = std::min(count, gather_chunk);
+                coord = gather_tiled(buffer, src.pixels, coord, start, end, shift, n);
+                apply(dst, buffer, n);
+                dst += n;
+                count -= n;
             }
         }
 
@@ -103,6 +162,13 @@ namespace {
         }
 
     protected:
+        void apply(Pixel* dst, const Pixel* s, std::int32_t count) const
+        {
+            const Rule rule = m_rule;
+            for (std::int32_t i = 0; i < count; ++i)
+                dst[i] = rule.apply(s[i], dst[i]);
+        }
+
         Rule m_rule;
     };
 
@@ -111,7 +177,7 @@ namespace {
         static Pixel apply(Pixel s, Pixel) { return s; }
     };
 
-    // Plain copy is a memory copy; shifted copies are the pixel-replication loops.
+    // Plain copy gathers straight into the destination.
     class PlainCopyBlender final : public RuleBlender<PlainRule> {
     public:
         std::unique_ptr<Blender> clone() const override
@@ -141,35 +207,26 @@ namespace {
             Blender::copy_block(dst, dst_stride, src, x, y, width, height);
         }
 
+        void scaled_copy(Pixel* dst, const SourceRow& src, std::uint32_t x_fixed,
+            std::uint32_t step_fixed, std::int32_t count) const override
+        {
+            gather_scaled(dst, src.pixels, x_fixed, step_fixed, count);
+        }
+
         void shifted_copy(Pixel* dst, const SourceRow& src, std::int32_t coord, std::int32_t shift,
             std::int32_t count) const override
         {
-            if (shift != 1 || count <= 0) {
-                RuleBlender::shifted_copy(dst, src, coord, shift, count);
-                return;
-            }
-            const Pixel* s = src.pixels;
-            std::int32_t i = 0;
-            if (coord & 1)
-                dst[i++] = s[coord >> 1];
-            // Destination pairs that start on a word boundary get the doubled source pixel in one
-            // store.
-            const Pixel* sp = s + ((coord + i) >> 1);
-            std::int32_t pairs = (count - i) >> 1;
-            Pixel* dp = dst + i;
-            if ((reinterpret_cast<std::uintptr_t>(dp) & 2) == 0) {
-                auto* words = reinterpret_cast<PixelPair*>(dp);
-                for (std::int32_t k = 0; k < pairs; ++k)
-                    words[k] = sp[k] | (std::uint32_t(sp[k]) << 16);
-            } else {
-                for (std::int32_t k = 0; k < pairs; ++k) {
-                    dp[2 * k] = sp[k];
-                    dp[2 * k + 1] = sp[k];
-                }
-            }
-            i += pairs * 2;
-            if (i < count)
-                dst[i] = s[(coord + i) >> 1];
+            if (shift == 0)
+                copy(dst, src, coord, count);
+            else
+                gather_shifted(dst, src.pixels, coord, shift, count);
+        }
+
+        void shifted_tiled_copy(Pixel* dst, const SourceRow& src, std::int32_t coord,
+            std::int32_t start, std::int32_t end, std::int32_t shift,
+            std::int32_t count) const override
+        {
+            gather_tiled(dst, src.pixels, coord, start, end, shift, count);
         }
     };
 
@@ -269,6 +326,11 @@ namespace {
         }
         void shifted_copy(Pixel* dst, const SourceRow&, std::int32_t, std::int32_t,
             std::int32_t count) const override
+        {
+            fill(dst, count);
+        }
+        void shifted_tiled_copy(Pixel* dst, const SourceRow&, std::int32_t, std::int32_t,
+            std::int32_t, std::int32_t, std::int32_t count) const override
         {
             fill(dst, count);
         }

@@ -307,3 +307,37 @@ TEST(Blenders, clone_keeps_rule_and_parameters)
         EXPECT_TRUE(std::equal(a, a + 16, b)) << c.name;
     }
 }
+
+// Spans longer than the blenders' internal gather buffer keep their phase across its chunks.
+TEST(Blenders, long_spans_keep_their_phase)
+{
+    constexpr int length = 1500;
+    auto source = Surface::allocate(1024, 1);
+    test::fill_noise(*source, 21);
+    SourceRow row { source.get(), 0, source->row(0) };
+    for (const Case& c : cases()) {
+        auto blender = c.make();
+        std::vector<Pixel> dst(length), before(length);
+        auto reset = [&](std::uint32_t seed) {
+            std::mt19937 random(seed);
+            for (auto& p : dst)
+                p = Pixel(random());
+            before = dst;
+        };
+        reset(1);
+        blender->shifted_copy(dst.data() + 1, row, 3, 1, length - 1);
+        for (int i = 1; i < length; ++i)
+            ASSERT_EQ(dst[i], c.rule(row.pixels[(3 + i - 1) >> 1], before[i]))
+                << c.name << " shifted " << i;
+        reset(2);
+        blender->shifted_tiled_copy(dst.data(), row, 40, 10, 47, 1, length);
+        for (int i = 0, cc = 40; i < length; ++i, cc = cc + 1 == 47 ? 10 : cc + 1)
+            ASSERT_EQ(dst[i], c.rule(row.pixels[cc >> 1], before[i])) << c.name << " tiled " << i;
+        reset(3);
+        blender->scaled_copy(dst.data(), row, 5 << 10, 600, length);
+        for (int i = 0; i < length; ++i)
+            ASSERT_EQ(
+                dst[i], c.rule(row.pixels[((5u << 10) + std::uint32_t(i) * 600u) >> 10], before[i]))
+                << c.name << " scaled " << i;
+    }
+}
