@@ -167,25 +167,30 @@ WireUtf8Scan scan_wire_utf8(const std::uint8_t* bytes, std::size_t size)
                 break;
             in += 16;
         }
-        if (in >= size)
-            break;
-        std::uint8_t lead = bytes[in];
-        if (lead < 0x80) {
-            ++in;
-            continue;
+        // Take the rest of this window sequence by sequence: non-Latin text keeps breaking the
+        // fast loop, so it is not worth retrying after every character.
+        std::size_t window_end = std::min(size, in + 16);
+        while (in < window_end) {
+            std::uint8_t lead = bytes[in];
+            if (lead < 0x80) {
+                ++in;
+                continue;
+            }
+            // Two-byte sequences (Latin, Cyrillic, Greek...) stand for ASCII only when overlong.
+            if (lead >= 0xC2 && lead < 0xE0 && size - in >= 2 && (bytes[in + 1] & 0xC0) == 0x80) {
+                in += 2;
+                continue;
+            }
+            std::uint32_t value = 0;
+            std::size_t length = decode_sequence(bytes + in, size - in, value);
+            if (length == 0) {
+                scan.valid_bytes = in;
+                return scan;
+            }
+            if ((value & 0xFFFF) < 0x80)
+                scan.has_disguised_ascii = true;
+            in += length;
         }
-        // Two-byte sequences (Latin, Cyrillic, Greek...) stand for ASCII only when overlong.
-        if (lead >= 0xC2 && lead < 0xE0 && size - in >= 2 && (bytes[in + 1] & 0xC0) == 0x80) {
-            in += 2;
-            continue;
-        }
-        std::uint32_t value = 0;
-        std::size_t length = decode_sequence(bytes + in, size - in, value);
-        if (length == 0)
-            break;
-        if ((value & 0xFFFF) < 0x80)
-            scan.has_disguised_ascii = true;
-        in += length;
     }
     scan.valid_bytes = in;
     return scan;
@@ -219,14 +224,26 @@ char16_t* decode_reply_string(const std::uint8_t* bytes, std::size_t size, char1
             p += plain;
         }
         std::uint8_t c = *p;
+        // Runs of two-byte letters (Cyrillic, Greek...) and the plain characters between them.
+        while ((c >= 0xC0 && c < 0xE0 && end - p >= 2 && (p[1] & 0xC0) == 0x80)
+            || (c < 0x80 && c != '\\')) {
+            if (c < 0x80) {
+                *out++ = c;
+                ++p;
+            } else {
+                *out++ = static_cast<char16_t>(((c & 0x1F) << 6) | (p[1] & 0x3F));
+                p += 2;
+            }
+            if (p == end || *p < 0x80)
+                break;
+            c = *p;
+        }
+        if (p == end)
+            break;
+        c = *p;
         if (c < 0x80 && c != '\\') {
             *out++ = c;
             ++p;
-            continue;
-        }
-        if (c >= 0xC0 && c < 0xE0 && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
-            *out++ = static_cast<char16_t>(((c & 0x1F) << 6) | (p[1] & 0x3F));
-            p += 2;
             continue;
         }
         if (c >= 0x80) {

@@ -1,7 +1,10 @@
 // Feeds arbitrary bytes to the reply reader and every record loader. The first byte picks the
-// loader and whether the rest is taken raw or behind a valid "//OK[" prefix (so that the
-// fuzzer spends its time on values, strings and records rather than on the prefix). A record
-// that reads must survive its own cache round trip unchanged.
+// loader (low four bits) and the form of the rest (next two bits): raw, behind "//OK[" or
+// "//EX[" (so the fuzzer spends its time on values, strings and records rather than on the
+// prefix), or as commands to a reply writer that knows every type signature (so records are
+// read deep, not rejected at their first signature). The byte reading of every reply must
+// agree with the reading of its decoded text, and a record that reads must survive its own
+// cache round trip unchanged.
 #include "device/model/AuthInfo.h"
 #include "device/model/EngineCache.h"
 #include "device/model/FilteredNews.h"
@@ -13,7 +16,9 @@
 #include "device/rpc/RequestReader.h"
 #include "device/rpc/ServiceCatalogue.h"
 #include "device/rpc/ServiceReplies.h"
+#include "device/rpc/WireUtf8.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -86,6 +91,70 @@ template<typename Record> void check_vector(ReplyReader& reader)
         std::abort();
 }
 
+const WStringView signatures[] = {
+    AuthInfo::signature,
+    User::signature,
+    Permission::signature,
+    Change::signature,
+    VizTask::signature,
+    VizList::signature,
+    FilteredNews::signature,
+    Filter::signature,
+    VIZException::signature,
+    Task::signature,
+    EngineCache::signature,
+    vector_signature,
+    integer_signature,
+    long_signature,
+    boolean_array_signature,
+    string_array_signature,
+};
+
+// Each command byte saves one thing: a small int, a full int, a signature, a text or a long.
+std::string write_commands(const std::uint8_t* data, std::size_t size, ReplyOutcome outcome)
+{
+    ReplyWriter writer(size % 2 ? SpaceForm::Plain : SpaceForm::Escaped);
+    std::size_t at = 0;
+    auto next = [&]() -> std::uint8_t { return at < size ? data[at++] : 0; };
+    while (at < size) {
+        std::uint8_t command = next();
+        switch (command % 5) {
+        case 0:
+            writer.save_int(static_cast<std::int32_t>(command / 5) - 10);
+            break;
+        case 1: {
+            std::uint32_t value = 0;
+            for (int k = 0; k < 4; ++k)
+                value = (value << 8) | next();
+            writer.save_int(static_cast<std::int32_t>(value));
+            break;
+        }
+        case 2:
+            writer.save_string(signatures[next() % std::size(signatures)]);
+            break;
+        case 3: {
+            std::size_t length = std::min<std::size_t>(next() % 32, size - at);
+            writer.save_string(decode_wire_utf8(
+                std::string_view(reinterpret_cast<const char*>(data + at), length)));
+            at += length;
+            break;
+        }
+        default: {
+            std::uint64_t value = 0;
+            for (int k = 0; k < 8; ++k)
+                value = (value << 8) | next();
+            writer.save_int64(static_cast<std::int64_t>(value));
+            break;
+        }
+        }
+    }
+    if (writer.value_count() == 0)
+        writer.save_int(0);
+    std::string bytes;
+    writer.finish_utf8(bytes, outcome);
+    return bytes;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -103,17 +172,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0)
         return 0;
     std::uint8_t mode = data[0];
+    const std::uint8_t* rest = data + 1;
+    std::size_t rest_size = size - 1;
     std::string text;
-    if (mode & 0x80)
-        text.assign(reinterpret_cast<const char*>(data + 1), size - 1);
-    else
-        text = (mode & 0x40 ? "//EX[" : "//OK[")
-            + std::string(reinterpret_cast<const char*>(data + 1), size - 1);
+    switch ((mode >> 4) & 3) {
+    case 0:
+        text.assign(reinterpret_cast<const char*>(rest), rest_size);
+        break;
+    case 1:
+        text = "//OK[" + std::string(reinterpret_cast<const char*>(rest), rest_size);
+        break;
+    case 2:
+        text = "//EX[" + std::string(reinterpret_cast<const char*>(rest), rest_size);
+        break;
+    default:
+        text = write_commands(
+            rest, rest_size, mode & 0x40 ? ReplyOutcome::Exception : ReplyOutcome::Success);
+        break;
+    }
 
     if (mode % 16 == 12) {
         // The same bytes as a request arriving at the service.
         RequestReader request;
-        if (request.parse(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1))) {
+        if (request.parse(std::string_view(reinterpret_cast<const char*>(rest), rest_size))) {
             CallHeader header;
             if (read_call_header(request, header)
                 && find_call(header.method, header.parameterTypes)) {
@@ -127,7 +208,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     ReplyReader reader;
-    if (!reader.parse(text)) {
+    bool parsed = reader.parse(text);
+    // Reading the structure from the bytes must agree with reading it from the decoded text.
+    ReplyReader decoded;
+    bool decoded_parsed = decoded.parse_text(decode_wire_utf8(text));
+    if (parsed != decoded_parsed || reader.values() != decoded.values()
+        || reader.is_exception() != decoded.is_exception()
+        || reader.string_count() != decoded.string_count()) {
+        std::fprintf(stderr, "the byte and text readings of a reply differ\n");
+        std::abort();
+    }
+    for (std::size_t i = 0; i < reader.string_count(); ++i) {
+        if (reader.string_at(i) != decoded.string_at(i)) {
+            std::fprintf(stderr, "a string differs between the byte and text readings\n");
+            std::abort();
+        }
+    }
+    if (!parsed) {
         if (reader.remaining() != 0 || reader.load_int() != -1)
             std::abort();
         return 0;

@@ -9,9 +9,19 @@ using namespace corvane;
 
 namespace {
 
+// Parses the text's bytes, and checks that parsing the decoded text gives the same answer:
+// replies are read from their bytes when that is equivalent, from the decoded text otherwise.
 bool parse(ReplyReader& reader, WStringView text)
 {
-    return reader.parse(encode_wire_utf8(text));
+    bool parsed = reader.parse(encode_wire_utf8(text));
+    ReplyReader decoded;
+    EXPECT_EQ(decoded.parse_text(text), parsed) << to_utf8(text);
+    EXPECT_EQ(decoded.values(), reader.values()) << to_utf8(text);
+    EXPECT_EQ(decoded.is_exception(), reader.is_exception());
+    EXPECT_EQ(decoded.string_count(), reader.string_count());
+    for (std::size_t i = 0; i < reader.string_count(); ++i)
+        EXPECT_EQ(decoded.string_at(i), reader.string_at(i));
+    return parsed;
 }
 
 } // namespace
@@ -176,4 +186,29 @@ TEST(ReplyReader, decodes_utf8_and_rejects_cut_bodies)
     EXPECT_FALSE(reader.parse(broken));
     EXPECT_TRUE(reader.parse(SharedBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size()))));
     EXPECT_FALSE(reader.parse(SharedBuffer()));
+}
+
+// A multi-byte form of an ASCII character decodes to that character, framing included, so
+// such a reply is read from its decoded text.
+TEST(ReplyReader, long_forms_of_ascii_count_as_the_characters)
+{
+    ReplyReader reader;
+    // The closing quote and an "a" inside the string in overlong two-byte form, and a "b" as
+    // a four-byte form whose low 16 bits are "b".
+    ASSERT_TRUE(
+        reader.parse(std::string_view("//OK[1,[\"x\xc1\xa1\xf0\x90\x81\xa2\xc0\xa2],0,3]")));
+    EXPECT_EQ(reader.load_string(), u"xab");
+    // An overlong comma splits the values.
+    ASSERT_TRUE(reader.parse(std::string_view("//OK[1\xc0\xac"
+                                              "2,[],0,3]")));
+    EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { 1, 2 }));
+}
+
+// A malformed byte cuts the text: what comes before it must itself be a whole reply.
+TEST(ReplyReader, text_ends_at_the_first_malformed_byte)
+{
+    ReplyReader reader;
+    ASSERT_TRUE(reader.parse(std::string_view("//OK[7,[],0,3]\xffgarbage")));
+    EXPECT_EQ(reader.load_int(), 7);
+    EXPECT_FALSE(reader.parse(std::string_view("//OK[7,[],0,3\xff]")));
 }

@@ -88,3 +88,36 @@ TEST(ReplyWriter, every_text_survives_a_round_trip)
     EXPECT_FALSE(reader.has_error());
     EXPECT_EQ(reader.remaining(), 0u);
 }
+
+// Texts mixing plain ASCII, two- and three-byte letters and every escaped character at every
+// offset and length read back unchanged, with spaces in either form: the reader widens up to
+// sixteen bytes at a time and must stop exactly at each byte that needs attention.
+TEST(ReplyWriter, mixed_texts_survive_at_every_offset)
+{
+    const char16_t pieces[] = { u'a', u'Z', u'7', u' ', u',', u'"', u'\\', u'\r', u'\n', u'д', u'Ж',
+        u'€', u'中', u'x', u'2', u'0' };
+    std::uint32_t seed = 12345;
+    auto next = [&seed]() {
+        seed = seed * 1103515245 + 12345;
+        return (seed >> 16) & 0x7FFF;
+    };
+    std::vector<WString> texts;
+    for (int n = 0; n < 400; ++n) {
+        WString text;
+        std::size_t length = next() % 41;
+        for (std::size_t i = 0; i < length; ++i)
+            text.push_back(pieces[next() % std::size(pieces)]);
+        texts.push_back(text);
+    }
+    for (SpaceForm spaces : { SpaceForm::Escaped, SpaceForm::Plain }) {
+        ReplyWriter writer(spaces);
+        for (const WString& text : texts)
+            writer.save_string(text);
+        std::string bytes;
+        writer.finish_utf8(bytes);
+        ReplyReader reader;
+        ASSERT_TRUE(reader.parse(bytes));
+        for (const WString& text : texts)
+            ASSERT_EQ(reader.load_string(), text) << to_utf8(text);
+    }
+}
