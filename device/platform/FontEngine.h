@@ -13,7 +13,7 @@ namespace corvane {
 
 struct FontFaceRequest {
     std::string family; // UTF-8; the closest installed face is chosen ("Tahoma" is fine)
-    std::int32_t pixel_height { 16 }; // em height in pixels, like a negative GDI font height
+    std::int32_t pixel_height { 16 }; // em height in pixels (the size of a negative logical height)
     bool bold { false };
     bool italic { false };
 };
