@@ -187,18 +187,22 @@ void TableElement::arrange_along(Axis axis)
     std::int32_t start = x ? this->x() : this->y();
     std::int32_t space = x ? width() : height();
     TableShare share = share_table_space(cells, space);
-    std::int32_t cursor = start;
+    // Extents from large ratios may add up past 32 bits; positions saturate instead.
+    std::int64_t cursor = start;
+    auto clamp32 = [](std::int64_t v) {
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN / 2, INT32_MAX / 2));
+    };
     for (std::size_t i = 0; i < visible.size(); ++i) {
         Element& child = *visible[i];
         if (!share.has_room) {
             x ? child.set_x(start, 0) : child.set_y(start, 0);
             continue;
         }
-        std::int32_t cell = share.extents[i] + cells[i].margins;
+        std::int32_t cell = clamp32(std::int64_t(share.extents[i]) + cells[i].margins);
         if (x)
-            place_child_x(child, cursor, cell, share.extents[i]);
+            place_child_x(child, clamp32(cursor), cell, share.extents[i]);
         else
-            place_child_y(child, cursor, cell, share.extents[i]);
+            place_child_y(child, clamp32(cursor), cell, share.extents[i]);
         cursor += cell;
     }
 }
