@@ -139,6 +139,12 @@ void RenderSurface::fill_color(Point origin, Size size, Color color)
         return;
     auto width = std::int32_t(r.max_x - r.min_x);
     Pixel value = color.to_565();
+    // Whole rows without padding are one run of memory: one call instead of one per row.
+    if (std::int64_t(width) * 2 == m_surface->stride()) {
+        pixel_ops::fill_span(
+            m_surface->row(std::int32_t(r.min_y)), value, width * std::int32_t(r.max_y - r.min_y));
+        return;
+    }
     for (auto y = std::int32_t(r.min_y); y < r.max_y; ++y)
         pixel_ops::fill_span(m_surface->row(y) + r.min_x, value, width);
 }
