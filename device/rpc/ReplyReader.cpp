@@ -1,6 +1,7 @@
 #include "device/rpc/ReplyReader.h"
 
 #include "device/core/Log.h"
+#include "device/rpc/ReplyBytes.h"
 #include "device/rpc/WireText.h"
 #include "device/rpc/WireUtf8.h"
 

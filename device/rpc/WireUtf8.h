@@ -26,23 +26,6 @@ std::string encode_wire_utf8(WStringView text);
 std::size_t decode_wire_utf8(const std::uint8_t* bytes, std::size_t size, char16_t* out);
 WString decode_wire_utf8(std::string_view bytes);
 
-// What decode_wire_utf8 would make of the bytes, without writing anything: how many bytes
-// decode (up to the first malformed or truncated sequence), and whether any multi-byte
-// sequence among them decodes to a unit below 0x80 (an overlong form, or a long form whose
-// low 16 bits land there). Without such a sequence every ASCII unit of the decoded text is an
-// ASCII byte of the input and the other way round, so the text's structure can be read from
-// the bytes directly.
-struct WireUtf8Scan {
-    std::size_t valid_bytes { 0 };
-    bool has_disguised_ascii { false };
-};
-WireUtf8Scan scan_wire_utf8(const std::uint8_t* bytes, std::size_t size);
-
-// Decodes a run of bytes that scan_wire_utf8 accepted, undoing the reply escapes on the way
-// (see unescape_reply_string). `out` must have room for `size` units; answers the end of the
-// written text.
-char16_t* decode_reply_string(const std::uint8_t* bytes, std::size_t size, char16_t* out);
-
 // Strict decoding for texts that must be whole, such as a request arriving at the service:
 // 1 to 3 byte sequences map to one unit each (encoded surrogate halves included, so a pair
 // written unit by unit comes back as the pair), 4-byte sequences become a surrogate pair.
