@@ -61,29 +61,46 @@ TEST(Concurrency, twenty_clients_lose_no_delta)
         std::filesystem::remove(db + suffix);
 }
 
-// Stopping lets the calls in flight finish with their answers.
+// Stopping lets a call in flight finish with its answer: the request's head has arrived when
+// the stop begins, its body only afterwards, and the reply still comes.
 TEST(Concurrency, stop_finishes_calls_in_flight)
 {
-    ServiceConfig config = test_config();
-    config.password_cost = PasswordCost { 4, 64u << 20 }; // Slow enough to still be running.
-    RunningServer server(config);
-    RpcClient setup(server.port());
-    ASSERT_FALSE(setup.register_user(u"ann@example.org", u"secret-ann", u"Ann").empty());
-    std::atomic<int> answered { 0 };
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 3; ++i) {
-        threads.emplace_back([&] {
-            RpcClient client(server.port());
-            if (!client.login(u"ann@example.org", u"secret-ann").empty())
-                ++answered;
-        });
-    }
-    // Stop only once all three are being served (each takes a slow hash).
-    for (int i = 0; i < 2000 && server.server().calls_in_flight() < 3; ++i)
+    RunningServer server;
+    int port = server.port();
+    std::string body = request_text({ "3", "0", "7", "http://x/",
+        "3C9A1E77B0D24F6A8E15C2B9D07F4A63", "com.ulmar.viz.client.rpc.VIZService", "setViewed",
+        "java.lang.String", "I", "s", "1", "2", "3", "4", "2", "5", "6", "7", "1" });
+    std::string head = "POST /service HTTP/1.1\r\nHost: x\r\nContent-Type: text/x-gwt-rpc\r\n"
+                       "Content-Length: "
+        + std::to_string(body.size()) + "\r\n\r\n";
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(std::uint16_t(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    std::string first = head + body.substr(0, 10);
+    ASSERT_EQ(::send(fd, first.data(), first.size(), MSG_NOSIGNAL), ssize_t(first.size()));
+    for (int i = 0; i < 5000 && server.server().calls_in_flight() < 1; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_EQ(server.server().calls_in_flight(), 3);
-    server.server().stop();
-    for (auto& thread : threads)
-        thread.join();
-    EXPECT_EQ(answered, 3);
+    ASSERT_EQ(server.server().calls_in_flight(), 1);
+
+    std::thread stopper([&] { server.server().stop(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // No new connection is taken once the stop has begun.
+    corvane::server::testing::LoopbackClient late(port);
+    EXPECT_FALSE(late.post("/service", body).has_value());
+
+    std::string rest = body.substr(10);
+    EXPECT_EQ(::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL), ssize_t(rest.size()));
+    std::string reply;
+    char chunk[4096];
+    ssize_t n;
+    while (
+        reply.find("],0,3]") == std::string::npos && (n = ::recv(fd, chunk, sizeof chunk, 0)) > 0)
+        reply.append(chunk, std::size_t(n));
+    ::close(fd);
+    stopper.join();
+    EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << reply;
+    EXPECT_NE(reply.find("NOT_LOGGED"), std::string::npos);
 }
