@@ -21,13 +21,15 @@ void Filter::save(RpcWriter& writer) const
     writer.save_int(responsible);
 }
 
-bool Filter::load(RpcReader& reader)
+bool Filter::load(RpcReader& reader, StatusArrayFit fit)
 {
     ObjectStart start = load_object_start(reader, signature);
     if (start != ObjectStart::Present)
         return start == ObjectStart::Null && !reader.has_error();
     enabled = load_bool(reader);
-    if (!load_bool_array_into(reader, statuses))
+    bool read = fit == StatusArrayFit::KeepSize ? load_bool_array_into(reader, statuses)
+                                                : load_bool_array(reader, statuses);
+    if (!read)
         return false;
     option = load_bool(reader);
     responsible = reader.load_int();

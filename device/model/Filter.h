@@ -7,6 +7,13 @@
 
 namespace corvane {
 
+// How a read treats the status array: the client keeps its own array's size, the service takes
+// the array as it was sent.
+enum class StatusArrayFit {
+    KeepSize,
+    TakeSent,
+};
+
 // The client's view filter: sent with the list calls and kept in the cache. Field order is
 // the wire order.
 struct Filter {
@@ -23,9 +30,10 @@ struct Filter {
     bool matches(const VizTask& task) const;
 
     void save(RpcWriter& writer) const;
-    // `statuses` keeps its size: extra elements are read and dropped. A null object leaves
-    // the record as it is; a failed read may leave it partly filled.
-    [[nodiscard]] bool load(RpcReader& reader);
+    // With KeepSize, `statuses` keeps its size: extra elements are read and dropped, missing
+    // ones keep their values. A null object leaves the record as it is; a failed read may leave
+    // it partly filled.
+    [[nodiscard]] bool load(RpcReader& reader, StatusArrayFit fit = StatusArrayFit::KeepSize);
 
     bool operator==(const Filter&) const = default;
 };

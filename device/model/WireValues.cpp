@@ -121,6 +121,29 @@ bool load_bool_array_into(RpcReader& reader, std::vector<bool>& values)
     return true;
 }
 
+bool load_bool_array(RpcReader& reader, std::vector<bool>& values)
+{
+    switch (load_object_start(reader, boolean_array_signature)) {
+    case ObjectStart::Wrong:
+        return false;
+    case ObjectStart::Null:
+        values.clear();
+        return !reader.has_error();
+    case ObjectStart::Present:
+        break;
+    }
+    std::size_t count;
+    if (!load_count(reader, count))
+        return false;
+    std::vector<bool> loaded(count);
+    for (std::size_t i = 0; i < count; ++i)
+        loaded[i] = load_bool(reader);
+    if (reader.has_error())
+        return false;
+    values = std::move(loaded);
+    return true;
+}
+
 bool load_string_array(RpcReader& reader, std::vector<WString>& values)
 {
     switch (load_object_start(reader, string_array_signature)) {

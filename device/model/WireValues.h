@@ -62,6 +62,9 @@ void save_bool_array(RpcWriter& writer, const std::vector<bool>& values);
 // keep their values, and the array is never resized. A null array changes nothing.
 [[nodiscard]] bool load_bool_array_into(RpcReader& reader, std::vector<bool>& values);
 
+// Replaces the array with the elements as sent; a null array reads as empty.
+[[nodiscard]] bool load_bool_array(RpcReader& reader, std::vector<bool>& values);
+
 // A String array; null reads as empty.
 [[nodiscard]] bool load_string_array(RpcReader& reader, std::vector<WString>& values);
 

@@ -114,6 +114,17 @@ TEST(RecordRead, filter_array_is_never_resized)
     Filter full;
     ASSERT_TRUE(full.load(reader));
     EXPECT_EQ(full.statuses, (std::vector<bool> { false, true, true, true, true, true }));
+
+    // The service takes the array as sent.
+    make_reply(reader, [](ReplyWriter& writer) {
+        Filter sent;
+        sent.statuses = { false, true, false, true, false, true, false, true };
+        sent.save(writer);
+    });
+    Filter taken;
+    ASSERT_TRUE(taken.load(reader, StatusArrayFit::TakeSent));
+    EXPECT_EQ(
+        taken.statuses, (std::vector<bool> { false, true, false, true, false, true, false, true }));
 }
 
 // Counts that the remaining values cannot hold fail at once instead of allocating for them.
