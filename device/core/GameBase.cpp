@@ -2,6 +2,7 @@
 
 #include "device/core/ApplicationListener.h"
 #include "device/core/CActiveScheduler.h"
+#include "device/core/DemoRecorder.h"
 #include "device/core/GameClient.h"
 #include "device/core/KeyCode.h"
 #include "device/core/Log.h"
@@ -43,8 +44,7 @@ GameBase::GameBase(
 {
     m_last_tick = clock.tick_count_ms();
     (void)reg_read_dword(ulmar_key, u"SIPPreference", m_sip_preference);
-    // Demonstration recording needs the picture loader and an archive writer; it is not
-    // offered on this platform yet, so the recording picture is not looked for.
+    m_recorder = DemoRecorder::open_if_requested();
 
     s_game_base = this;
     get_log() << clock.tick_count_ms() << u" GameBase 0\n";
@@ -214,7 +214,9 @@ void GameBase::window_procedure(const Message& message)
         PointerEvent event;
         event.x = message.x;
         event.y = message.y;
-        event.time = message.time;
+        event.time = event_time(message.time);
+        if (m_recorder)
+            m_recorder->on_move(message.x, message.y);
         m_client.on_pointer_move(event);
         return;
     }
@@ -226,14 +228,18 @@ void GameBase::window_procedure(const Message& message)
         PointerEvent event;
         event.x = message.x;
         event.y = message.y;
-        event.time = message.time;
+        event.time = event_time(message.time);
         event.pressed = true;
+        if (m_recorder)
+            m_recorder->on_press(message.x, message.y);
         m_client.on_pointer_button(event);
         return;
     }
     case MessageKind::ButtonUp:
         m_release_x = message.x;
         m_release_y = message.y;
+        if (m_recorder)
+            m_recorder->on_release(message.x, message.y);
         // Releasing the capture reports the release (as a capture change), so a release
         // without a capture, after the capture was lost, reports nothing twice.
         if (backend().release_pointer())
@@ -303,7 +309,7 @@ void GameBase::on_capture_changed(std::uint32_t time)
     PointerEvent event;
     event.x = m_release_x;
     event.y = m_release_y;
-    event.time = time;
+    event.time = event_time(time);
     event.pressed = false;
     event.cancelled = m_release_x == no_release && m_release_y == no_release;
     m_client.on_pointer_button(event);
@@ -322,9 +328,16 @@ void GameBase::paint()
     backend().present({ frame.row(0), frame.width(), frame.height(), frame.stride() });
 }
 
+std::uint32_t GameBase::event_time(std::uint32_t message_time) const
+{
+    // A recording plays back at 25 frames a second of 40 ms each, whatever the real pace.
+    return m_recorder ? static_cast<std::uint32_t>(message_time * 0.16) : message_time;
+}
+
 void GameBase::run_frame()
 {
-    m_client.advance(next_frame_seconds());
+    double seconds = next_frame_seconds();
+    m_client.advance(m_recorder ? 0.04 : seconds);
     // The advance may have left direct mode (a screen asked for timer mode).
     if (!m_direct || !m_client.needs_frame(true))
         return;
@@ -333,6 +346,10 @@ void GameBase::run_frame()
         return;
     RenderSurface target(*surface);
     m_client.draw_frame(target);
+    if (m_recorder) {
+        m_recorder->after_draw(target);
+        m_client.set_redraw(); // every frame of a recording is stored
+    }
     m_direct->present();
     m_direct->unlock();
 }

@@ -12,6 +12,7 @@
 
 namespace corvane {
 
+class DemoRecorder;
 class DirectSurface;
 class Element;
 class GameClient;
@@ -60,6 +61,7 @@ public:
 
     bool has_window() const;
     bool is_windowed() const { return m_windowed; }
+    bool is_recording() const { return m_recorder != nullptr; }
     bool is_direct() const { return m_direct != nullptr; }
     bool is_paused() const { return m_paused; }
     bool is_suspended() const { return m_suspended; }
@@ -86,6 +88,7 @@ private:
     void handle_resolution_change();
     void layout();
     double next_frame_seconds();
+    std::uint32_t event_time(std::uint32_t message_time) const;
 
     GameClient& m_client;
     Element* m_edited { nullptr }; // Not owned: the text element being edited, if any.
@@ -108,6 +111,7 @@ private:
     DisplayInfo m_display;
     mutable std::optional<bool> m_smartphone;
     std::unique_ptr<InstanceListener> m_instance_listener;
+    std::unique_ptr<DemoRecorder> m_recorder; // only while recording a demonstration
 };
 
 } // namespace corvane
