@@ -1,0 +1,219 @@
+#include "WidgetTestSupport.h"
+
+#include "device/skin/render/RenderSurface.h"
+#include "device/skin/skin/SkinErrors.h"
+#include "device/skin/widgets/DateTimePicker.h"
+
+#include <cmath>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+struct Recorder : SpinnerProvider {
+    void position_set(SpinnerElement&, const SpinnerChange& change) override
+    {
+        turns += change.turns;
+    }
+    void position_dragged(SpinnerElement&, const SpinnerChange&) override { ++drags; }
+    void released(SpinnerElement&) override { ++releases; }
+    std::unique_ptr<Element> create_item(SpinnerElement&, std::int32_t) override
+    {
+        ++created;
+        return std::make_unique<Element>();
+    }
+    int turns = 0;
+    int drags = 0;
+    int releases = 0;
+    int created = 0;
+};
+
+class Spinners : public WidgetTest {
+protected:
+    SpinnerElement& drum(WStringView id)
+    {
+        build(u"Widgets");
+        return find<SpinnerElement>(id);
+    }
+
+    // A flick of `values_per_second` (the finger moves up for positive values).
+    void flick(SpinnerElement& spinner, double values_per_second)
+    {
+        std::int32_t step = static_cast<std::int32_t>(values_per_second * 0.1 * 20 / 2);
+        std::int32_t y = spinner.y() + 40;
+        spinner.pointer_event(press_at(10, y, 0));
+        spinner.pointer_moved(move_to(10, y - step, 50));
+        spinner.pointer_moved(move_to(10, y - 2 * step, 100));
+        spinner.pointer_event(release_at(10, y - 2 * step, 100));
+    }
+
+    void run(SpinnerElement& spinner, double seconds)
+    {
+        for (int i = 0; i < static_cast<int>(std::lround(seconds / 0.02)); ++i)
+            spinner.tick(0.02);
+    }
+
+    DateTimePicker picker;
+};
+
+TimeValue at(std::int32_t year, std::int32_t month, std::int32_t day, std::int32_t hour = 0,
+    std::int32_t minute = 0)
+{
+    return compose({ year, month, day, hour, minute, 0 });
+}
+
+} // namespace
+
+// A wrapping drum flicked at 100 values per second coasts for 5 s and comes to rest 500
+// values further on, reduced modulo the count, having turned the right number of times.
+TEST_F(Spinners, CoastOnAWrappingDrum)
+{
+    SpinnerElement& spinner = drum(u"minute");
+    Recorder recorder;
+    spinner.set_provider(&recorder);
+    spinner.set_count(60, true);
+    spinner.set_position(10);
+    flick(spinner, 100);
+    EXPECT_NEAR(spinner.remaining(), 5, 1e-9);
+    double start = spinner.position();
+    run(spinner, 4.9);
+    EXPECT_TRUE(spinner.is_coasting());
+    run(spinner, 0.2);
+    EXPECT_FALSE(spinner.is_coasting());
+    double travelled = start + 500;
+    EXPECT_NEAR(spinner.position(), std::fmod(travelled, 60), 1e-6);
+    EXPECT_EQ(recorder.turns, static_cast<int>(std::floor(travelled / 60)));
+    run(spinner, 2);
+    EXPECT_EQ(spinner.position(), std::floor(spinner.position()));
+    EXPECT_GE(spinner.position(), 0);
+    EXPECT_LT(spinner.position(), 60);
+}
+
+// Dragging the year drum above its first value meets growing resistance; the release starts no
+// coast and the drum comes back to rest on 0.
+TEST_F(Spinners, ResistanceAtTheEndOfANonWrappingDrum)
+{
+    SpinnerElement& spinner = drum(u"year");
+    spinner.set_count(4000, false);
+    std::int32_t y = spinner.y() + 10;
+    spinner.pointer_event(press_at(10, y, 0));
+    std::uint32_t time = 0;
+    for (int i = 1; i <= 20; ++i)
+        spinner.pointer_moved(move_to(10, y + 10 * i, time += 10));
+    double over = -spinner.position() * spinner.element_size();
+    EXPECT_GT(over, 10);
+    EXPECT_LE(over, spinner.height() / 2.0 + 1);
+    spinner.pointer_event(release_at(10, y + 200, time += 10));
+    EXPECT_FALSE(spinner.is_coasting());
+    run(spinner, 3);
+    EXPECT_EQ(spinner.position(), 0);
+}
+
+// The value texts: month 11 then one more shows "Jan"; hour 7 shows "07".
+TEST(DateTimeTexts, ValueTexts)
+{
+    EXPECT_EQ(DateTimePicker::value_text(DateTimePicker::Month, 11), u"Dec");
+    EXPECT_EQ(DateTimePicker::value_text(DateTimePicker::Month, 12), u"Jan");
+    EXPECT_EQ(DateTimePicker::value_text(DateTimePicker::Hour, 7), u"07");
+    EXPECT_EQ(DateTimePicker::value_text(DateTimePicker::Minute, 59), u"59");
+    EXPECT_EQ(DateTimePicker::value_text(DateTimePicker::Day, 0), u"1");
+    EXPECT_EQ(DateTimePicker::value_text(DateTimePicker::Year, 2024), u"2024");
+}
+
+// Binding sets the drums to the date; the picked time is the date with whole hours and minutes.
+TEST_F(Spinners, PickerShowsAndGivesBackTheTime)
+{
+    build(u"Widgets");
+    picker.bind(*root, properties, u"SpinnerElementDate", at(2024, 3, 15, 13, 45));
+    EXPECT_EQ(picker.drum(DateTimePicker::Year).position(), 2024);
+    EXPECT_EQ(picker.drum(DateTimePicker::Month).position(), 2);
+    EXPECT_EQ(picker.drum(DateTimePicker::Day).position(), 14);
+    EXPECT_EQ(picker.drum(DateTimePicker::Hour).position(), 13);
+    EXPECT_EQ(picker.drum(DateTimePicker::Minute).position(), 45);
+    EXPECT_EQ(picker.picked_time(), at(2024, 3, 15, 13, 45));
+    RenderSurface surface;
+    ASSERT_TRUE(surface.recreate(240, 320));
+    root->paint(surface, {});
+    Element* item = picker.drum(DateTimePicker::Month).item(2);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(dynamic_cast<TextElement&>(*find_descendant(*item, u"#text")).text(), u"Mar");
+}
+
+// Turning the day drum past the end of February 2024 (a leap year) carries into March; the
+// drum never rests on 30 or 31 February.
+TEST_F(Spinners, DayDrumAtAMonthEndInALeapYear)
+{
+    build(u"Widgets");
+    picker.bind(*root, properties, u"SpinnerElementDate", at(2024, 2, 28));
+    SpinnerElement& day = picker.drum(DateTimePicker::Day);
+    // Let go at index 29 (the 30th): past the middle of the missing days it moves on to the
+    // 1st of March, otherwise back to the 29th.
+    day.set_position(29);
+    day.set_rest(29);
+    picker.released(day);
+    EXPECT_EQ(day.rest(), 28); // 30 Feb is not past (29 + 31) / 2 = 30: back to the 29th
+    day.set_position(30);
+    day.set_rest(30);
+    picker.released(day);
+    EXPECT_EQ(day.rest(), 31); // 31 Feb: on to index 31, the 1st of the next month
+    run(day, 3);
+    EXPECT_EQ(day.position(), 0);
+    DateTimeRecord r = decompose(picker.picked_time());
+    EXPECT_EQ(r.month, 3);
+    EXPECT_EQ(r.day, 1);
+    EXPECT_EQ(picker.drum(DateTimePicker::Month).position(), 2);
+}
+
+// Changing the month or year to one with fewer days clamps the day: 31 March -> February of a
+// common year gives the 28th, of a leap year the 29th.
+TEST_F(Spinners, MonthAndYearClampTheDay)
+{
+    build(u"Widgets");
+    picker.bind(*root, properties, u"SpinnerElementDate", at(2023, 3, 31));
+    picker.drum(DateTimePicker::Month).set_position(1);
+    picker.position_dragged(picker.drum(DateTimePicker::Month), { 0, 1 });
+    DateTimeRecord r = decompose(picker.picked_time());
+    EXPECT_EQ(r.month, 2);
+    EXPECT_EQ(r.day, 28);
+    EXPECT_EQ(picker.drum(DateTimePicker::Day).position(), 27);
+
+    picker.set_time(at(2023, 2, 28));
+    picker.drum(DateTimePicker::Year).set_position(2024);
+    picker.position_dragged(picker.drum(DateTimePicker::Year), { 0, 2024 });
+    EXPECT_EQ(decompose(picker.picked_time()).year, 2024);
+    picker.set_time(at(2024, 2, 29));
+    picker.drum(DateTimePicker::Year).set_position(2023);
+    picker.position_dragged(picker.drum(DateTimePicker::Year), { 0, 2023 });
+    r = decompose(picker.picked_time());
+    EXPECT_EQ(r.year, 2023);
+    EXPECT_EQ(r.day, 28);
+}
+
+// Turning the hour drum from 23 past midnight moves the date to the next day, and on the last
+// day of December into the next year.
+TEST_F(Spinners, HourCarriesIntoTheNextDayAndYear)
+{
+    build(u"Widgets");
+    picker.bind(*root, properties, u"SpinnerElementDate", at(2023, 12, 31, 23, 0));
+    SpinnerElement& hour = picker.drum(DateTimePicker::Hour);
+    hour.set_position(24.0);
+    DateTimeRecord r = decompose(picker.picked_time());
+    EXPECT_EQ(r.year, 2024);
+    EXPECT_EQ(r.month, 1);
+    EXPECT_EQ(r.day, 1);
+    EXPECT_EQ(r.hour, 0);
+    EXPECT_EQ(picker.drum(DateTimePicker::Year).position(), 2024);
+}
+
+// A screen without one of the drums fails to bind with the missing name.
+TEST_F(Spinners, MissingDrumRaises)
+{
+    build(u"ButtonTest");
+    try {
+        picker.bind(*root, properties, u"SpinnerElementDate", at(2024, 1, 1));
+        FAIL();
+    } catch (const NodeNotFound& failure) {
+        EXPECT_EQ(failure.sought_id(), u"year");
+    }
+}
