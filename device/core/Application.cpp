@@ -18,6 +18,15 @@
 #include "device/skin/render/VisibilityAnimation.h"
 #include "device/skin/skin/ColorElement.h"
 #include "device/skin/skin/ElementRegistry.h"
+#include "device/skin/widgets/ButtonElement.h"
+#include "device/skin/widgets/EditElement.h"
+#include "device/skin/widgets/ImageElement.h"
+#include "device/skin/widgets/LabelEditElement.h"
+#include "device/skin/widgets/MultiNodeElement.h"
+#include "device/skin/widgets/ProgressElement.h"
+#include "device/skin/widgets/RichTextElement.h"
+#include "device/skin/widgets/TextElement.h"
+#include "device/skin/widgets/VListElement.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -44,10 +53,19 @@ namespace {
     // exist yet are absent: a skin naming them fails to build with NodeNotRegistered.
     const ElementKind s_element_kinds[] = {
         { u"node", [] { return element_factory<Element>(); } },
+        { u"text", [] { return element_factory<TextElement>(); } },
         { u"color", [] { return element_factory<ColorElement>(); } },
+        { u"image", [] { return element_factory<ImageElement>(); } },
+        { u"edit", [] { return element_factory<EditElement>(); } },
         { u"htable", [] { return element_factory<HTableElement>(); } },
         { u"vtable", [] { return element_factory<VTableElement>(); } },
+        { u"button", [] { return element_factory<ButtonElement>(); } },
+        { u"vlist", [] { return element_factory<VListElement>(); } },
+        { u"multinode", [] { return element_factory<MultiNodeElement>(); } },
+        { u"progress", [] { return element_factory<ProgressElement>(); } },
+        { u"label_edit", [] { return element_factory<LabelEditElement>(); } },
         { u"clip", [] { return element_factory<ClipElement>(); } },
+        { u"richtext", [] { return element_factory<RichTextElement>(); } },
     };
 
 } // namespace
@@ -246,6 +264,8 @@ bool Application::on_key(const KeyEvent& event)
             m_dialled.clear();
         }
     }
+    if (Element* edited = edited_element(); edited && edited->key_event(event))
+        return true;
     if (m_stack.empty())
         return true;
     return m_stack.back().screen->key_event(event);
@@ -253,6 +273,9 @@ bool Application::on_key(const KeyEvent& event)
 
 bool Application::on_char(WStringView text)
 {
+    // The field being edited takes typing first, as a focused edit control would.
+    if (Element* edited = edited_element(); edited && edited->char_event(text))
+        return true;
     if (m_stack.empty())
         return true;
     return m_stack.back().screen->char_event(text);
