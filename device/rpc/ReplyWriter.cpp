@@ -29,7 +29,19 @@ void ReplyWriter::finish(WString& text, ReplyOutcome outcome)
     text.reserve(m_values.size() * 4 + m_table.size() * 24 + 16);
     text += outcome == ReplyOutcome::Exception ? u"//EX[" : u"//OK[";
     for (auto value = m_values.rbegin(); value != m_values.rend(); ++value) {
-        text += to_wstring(*value);
+        // Digits straight into the text: a cache holds hundreds of thousands of values.
+        char16_t digits[12];
+        char16_t* end = digits + 12;
+        char16_t* at = end;
+        std::uint32_t magnitude = *value < 0 ? 0u - static_cast<std::uint32_t>(*value)
+                                             : static_cast<std::uint32_t>(*value);
+        do {
+            *--at = static_cast<char16_t>(u'0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        if (*value < 0)
+            *--at = u'-';
+        text.append(at, end);
         text.push_back(u',');
     }
     text.push_back(u'[');

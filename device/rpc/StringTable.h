@@ -3,6 +3,7 @@
 #include "device/core/Text.h"
 
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -21,8 +22,14 @@ public:
     void clear();
 
 private:
+    // Looks texts up by view, so a text already in the table costs no allocation.
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(WStringView text) const { return std::hash<WStringView> {}(text); }
+    };
+
     std::vector<WString> m_strings;
-    std::unordered_map<WString, std::int32_t> m_positions;
+    std::unordered_map<WString, std::int32_t, Hash, std::equal_to<>> m_positions;
 };
 
 } // namespace corvane
