@@ -93,6 +93,17 @@ namespace {
                 o.service_url = url;
                 return true;
             } },
+        { "--script", "FILE", "play the UI script FILE and exit with its result (docs/script.md)",
+            [](CommandLineOptions& o, const Values& v, std::string&) {
+                o.script = std::string(v[0]);
+                return true;
+            } },
+        { "--preview", "SKINFILE NODE", "show the top-level NODE of SKINFILE as the only screen",
+            [](CommandLineOptions& o, const Values& v, std::string&) {
+                o.preview_skin = std::string(v[0]);
+                o.preview_node = std::string(v[1]);
+                return true;
+            } },
         { "--help", "", "print this text and exit",
             [](CommandLineOptions& o, const Values&, std::string&) { return o.help = true; } },
         { "--version", "", "print the version and exit",

@@ -18,6 +18,9 @@ struct CommandLineOptions {
     bool version { false };
     std::string dump_frame; // headless: write the last frame to this BMP file at exit
     std::string service_url; // the task service's base URL; empty = the settings' or the default
+    std::string script; // a UI script to play against the program (docs/script.md)
+    std::string preview_skin; // show one node of this skin file as the only screen
+    std::string preview_node;
     std::vector<std::string> arguments;
 
     // The arguments as one text, separated by spaces; an argument holding a space or a quote
