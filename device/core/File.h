@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace corvane {
 
@@ -50,5 +51,8 @@ std::optional<SharedBuffer> read_whole_file(WStringView path);
 // readable by the user only. False leaves the old file untouched.
 [[nodiscard]] bool write_file_atomically(
     WStringView path, const void* bytes, std::size_t size, bool private_file = false);
+// The same for a file-system name (UTF-8) that does not go through expand_path.
+[[nodiscard]] bool write_native_file_atomically(
+    const std::string& path, const void* bytes, std::size_t size, bool private_file = false);
 
 } // namespace corvane

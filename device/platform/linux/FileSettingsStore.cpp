@@ -1,5 +1,6 @@
 #include "device/platform/linux/FileSettingsStore.h"
 
+#include "device/core/File.h"
 #include "device/core/Text.h"
 
 #include <cerrno>
@@ -200,25 +201,9 @@ bool FileSettingsStore::save()
     std::size_t slash = m_path.find_last_of('/');
     if (slash != std::string::npos && !mkdirs(m_path.substr(0, slash)))
         return false;
-    std::string temp = m_path + ".tmp." + std::to_string(getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
+    // Only the user reads the settings: they may hold a login key.
+    if (!write_native_file_atomically(m_path, out.data(), out.size(), true))
         return false;
-    std::size_t written = 0;
-    while (written < out.size()) {
-        ssize_t n = ::write(fd, out.data() + written, out.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        written += static_cast<std::size_t>(n);
-    }
-    bool ok = written == out.size() && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || ::rename(temp.c_str(), m_path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
     m_loaded = false; // pick up the new stamp on the next read
     return true;
 }
