@@ -5,8 +5,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build}
 shift || true
+launcher=()
+if command -v ccache >/dev/null; then
+    # Paths relative to the checkout, so a second checkout (CI's) reuses this one's objects.
+    export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S . -B "$dir" -G Ninja "$@"
+    cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@"
 fi
 if [ -n "${BUILD_TARGET:-}" ]; then
     cmake --build "$dir" -j "$(nproc)" --target "$BUILD_TARGET"

@@ -2,7 +2,7 @@
 # Installs what is missing, builds the normal, sanitizer and fuzzing configurations, runs the
 # fuzzers briefly, the whole suite under ASan+UBSan, then the whole suite again in the normal
 # build, so the last lines printed are CTest's summary of the normal build.
-#   FUZZ_SECONDS=N   seconds per fuzz target (default 45; 0 skips fuzzing)
+#   FUZZ_SECONDS=N   seconds per fuzz target (default 30; 0 skips fuzzing)
 #   SKIP_ASAN=1      skip the sanitizer configuration (quick local runs)
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +11,7 @@ root=$PWD
 
 jobs=$(nproc)
 status=0
-fuzz_seconds=${FUZZ_SECONDS:-45}
+fuzz_seconds=${FUZZ_SECONDS:-30}
 
 ./scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo || exit 1
 
