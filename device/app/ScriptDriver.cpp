@@ -23,6 +23,9 @@ namespace corvane {
 namespace {
 
     constexpr std::uint32_t step_ms = 20;
+    // Two frames of the 40 ms frame timer: what a command changed is ticked, laid out and
+    // drawn before the next command looks at it.
+    constexpr std::uint32_t settle_ms = 80;
     constexpr std::uint32_t start_delay_ms = 200;
     constexpr double wait_for_timeout = 5;
 
@@ -101,9 +104,17 @@ namespace {
         return nullptr;
     }
 
+    // Shown, with a size, and not in the middle of an animation of its own or an ancestor's:
+    // what a person would call on screen.
     bool is_displayed_chain(const Element& element)
     {
-        return element.is_displayed() && element.width() > 0 && element.height() > 0;
+        if (!element.is_displayed() || element.width() <= 0 || element.height() <= 0)
+            return false;
+        for (const Element* at = &element; at; at = at->parent()) {
+            if (at->is_animating())
+                return false;
+        }
+        return true;
     }
 
 } // namespace
@@ -302,7 +313,8 @@ std::function<bool()> ScriptDriver::make_poll(
         Screen* screen = m_application.top_screen();
         std::string missing;
         Element* element = screen ? find_path(*screen, c->words[0], missing) : nullptr;
-        bool visible = element && is_displayed_chain(*element);
+        // While the screens change, nothing counts as settled on screen yet.
+        bool visible = element && is_displayed_chain(*element) && !m_application.transition();
         if (visible == want_visible)
             return true;
         if (static_cast<std::int32_t>(now_ms - *deadline) >= 0) {
@@ -470,8 +482,7 @@ void ScriptDriver::expand(const Command& command)
             return false;
         });
     }
-    // Each command gives the program one frame before the next one.
-    later(step_ms, [] { return true; });
+    later(settle_ms, [] { return true; });
 }
 
 } // namespace corvane

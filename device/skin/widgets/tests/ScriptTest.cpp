@@ -1,0 +1,167 @@
+#include "WidgetTestSupport.h"
+
+#include "device/app/ScriptDriver.h"
+
+#include <fstream>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+struct ScriptRun {
+    int code { -1 };
+    std::string output;
+};
+
+// Runs the real program on the widget test skin, headless at 240 x 320, with a script.
+class Scripts : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string errors;
+        skin = compile_widget_test_skin(env.folder(), errors);
+        ASSERT_FALSE(skin.empty()) << errors;
+        std::filesystem::create_directories(env.folder() + "/runtime");
+        std::filesystem::permissions(env.folder() + "/runtime", std::filesystem::perms::owner_all,
+            std::filesystem::perm_options::replace);
+    }
+
+    ScriptRun play(const std::string& script, const std::string& node = "Widgets")
+    {
+        std::string file = env.folder() + "/script.txt";
+        std::ofstream(file, std::ios::binary) << script;
+        std::string command = "cd '" + env.folder() + "' && TMPDIR='" + env.folder()
+            + "' XDG_RUNTIME_DIR='" + env.folder() + "/runtime' CORVANE_REGISTRY='" + env.folder()
+            + "/registry.txt' '" + CORVANE_BINARY
+            + "' --headless --display 240x320 --dpi 96 --preview '" + skin + "' " + node
+            + " --script '" + file + "' 2>&1";
+        ScriptRun run;
+        if (FILE* pipe = popen(command.c_str(), "r")) {
+            char buffer[512];
+            while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
+                run.output.append(buffer, n);
+            int status = pclose(pipe);
+            run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        return run;
+    }
+
+    bool is_png(const std::string& name)
+    {
+        std::vector<std::uint8_t> bytes = read_bytes(env.folder() + "/" + name);
+        return bytes.size() > 8 && bytes[0] == 0x89 && bytes[1] == 'P' && bytes[2] == 'N'
+            && bytes[3] == 'G';
+    }
+
+    TestEnvironment env;
+    std::string skin;
+};
+
+} // namespace
+
+// The whole tour: type into an edit, fling the list to its end and back, turn the day drum
+// across the end of January, open the menu and pick an item from a submenu, take screenshots.
+TEST_F(Scripts, TourOfTheWidgets)
+{
+    ScriptRun run = play(R"(# the edit
+expect_screen Widgets
+expect_visible name/#text
+tap name/#edit
+type Hello world
+expect_text name/#edit Hello world
+press Backspace
+release Backspace
+expect_text name/#edit Hello worl
+wait_for name/#text hidden
+expect_visible name/clear
+# the list
+tap list/@2
+expect_text status Activated 2
+fling list -300
+wait 3
+fling list -300
+wait 3
+fling list -300
+wait 3
+expect_visible list/@49
+fling list 300
+wait 3
+fling list 300
+wait 3
+fling list 300
+wait 3
+expect_visible list/@0
+shot first.png
+# the date: one day on from 31 January
+drag day 0 -20 0.5
+wait 2
+expect_text status 2024-02-01 23:00
+# the menu
+tap menu_button
+wait_for vlist visible
+tap vlist/@1
+wait 1
+tap vlist/@0
+wait_for vlist hidden
+expect_text status Picked Inner
+shot second.png
+)");
+    EXPECT_EQ(run.code, 0) << run.output;
+    EXPECT_TRUE(is_png("first.png"));
+    EXPECT_TRUE(is_png("second.png"));
+}
+
+// A failed expectation ends the run with status 3 and names the script line.
+TEST_F(Scripts, FailedExpectationNamesTheLine)
+{
+    ScriptRun run = play("wait 0.1\nexpect_text status something else\nquit\n");
+    EXPECT_EQ(run.code, 3);
+    EXPECT_NE(run.output.find("script.txt:2: expect_text"), std::string::npos) << run.output;
+}
+
+// A tap on a missing id names it; Backspace on the open menu cancels it.
+TEST_F(Scripts, MissingIdAndMenuCancel)
+{
+    ScriptRun run = play("tap menu_button\nwait_for vlist visible\npress Backspace\n"
+                         "wait_for vlist hidden\nexpect_text status Menu cancelled\ntap nowhere\n");
+    EXPECT_EQ(run.code, 3);
+    EXPECT_NE(run.output.find(":6: tap: no element \"nowhere\""), std::string::npos) << run.output;
+}
+
+// A line that cannot be parsed stops the script before anything runs, with its number.
+TEST_F(Scripts, UnreadableLineStopsTheScript)
+{
+    ScriptRun run = play("wait 1\nwait soon\n");
+    EXPECT_EQ(run.code, 2);
+    EXPECT_NE(run.output.find("script.txt:2:"), std::string::npos) << run.output;
+    EXPECT_EQ(play("fling list\n").code, 2);
+    EXPECT_EQ(play("press NoSuchKey\n").code, 2);
+    EXPECT_EQ(play("teleport here\n").code, 2);
+}
+
+// The parser keeps the spaces of texts and skips comments and blank lines.
+TEST(ScriptParser, TextsAndComments)
+{
+    std::vector<ScriptDriver::Command> commands;
+    std::string error;
+    ASSERT_TRUE(ScriptDriver::parse(
+        "# comment\n\n  type two  words\nexpect_text a/b x  y\nwait_for id hidden\r\n", commands,
+        error))
+        << error;
+    ASSERT_EQ(commands.size(), 3u);
+    EXPECT_EQ(commands[0].line, 3u);
+    EXPECT_EQ(commands[0].rest, "two  words");
+    EXPECT_EQ(commands[1].rest, "x  y");
+    EXPECT_EQ(commands[2].words[1], "hidden");
+    EXPECT_FALSE(ScriptDriver::parse("wait_for id sometimes\n", commands, error));
+    EXPECT_EQ(error.rfind("1:", 0), 0u);
+}
+
+// A skin node that cannot be shown ends the preview with status 1.
+TEST_F(Scripts, PreviewOfAMissingNodeFails)
+{
+    ScriptRun run = play("quit\n", "NoSuchNode");
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.output.find("NoSuchNode"), std::string::npos) << run.output;
+}
