@@ -182,7 +182,7 @@ TEST(EngineCache, damaged_files_leave_an_empty_model)
             Engine::CacheLoad::Reset },
         { "absurd vector count",
             "//OK[0,0,0,0,999999999,2,0,0,0,0,0,1,[\"com.ulmar.viz.client.cpp.Engine/4\","
-            "\"java.util.Vector/3972325353\"],0,3]",
+            "\"java.util.Vector/3125574444\"],0,3]",
             Engine::CacheLoad::Reset },
     };
     for (const Case& c : cases) {
