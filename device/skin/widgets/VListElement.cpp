@@ -293,11 +293,22 @@ Element* VListElement::item_at(Point point, std::int32_t* index) const
 
 void VListElement::place_items()
 {
+    // An item that only moved keeps its painted image: its redraw marks are spent on a paint
+    // without a surface, which draws nothing. Anything else that marked it repaints it.
+    static RenderSurface no_surface;
     std::int32_t top = y() + static_cast<std::int32_t>(std::trunc(m_offset));
     for (LiveItem& item : m_items) {
+        Element& element = *item.element;
+        if (element.needs_redraw())
+            item.cache_valid = false;
         auto h = static_cast<std::int32_t>(std::trunc(item.height));
-        item.element->set_x(x(), width());
-        item.element->set_y(top, h);
+        Size before = element.size();
+        element.set_x(x(), width());
+        element.set_y(top, h);
+        if (element.size() != before)
+            item.cache_valid = false;
+        if (item.cache_valid && element.needs_redraw())
+            element.paint(no_surface, {});
         top += h;
     }
 }

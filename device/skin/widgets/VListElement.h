@@ -2,6 +2,7 @@
 
 #include "device/skin/render/Bitmap.h"
 #include "device/skin/render/Blender.h"
+#include "device/skin/render/RenderSurface.h"
 #include "device/skin/skin/Element.h"
 #include "device/skin/widgets/VelocityTracker.h"
 
@@ -41,6 +42,10 @@ public:
         double height { 0 }; // as drawn; moves towards target
         double target { 0 }; // the item's preferred height at the list's width
         bool appearing { false };
+        // The item as last painted; scrolling only moves it, so it is blitted from here until
+        // its content or size changes.
+        std::unique_ptr<RenderSurface> cache;
+        bool cache_valid { false };
     };
 
     VListElement();

@@ -1,6 +1,7 @@
 // The moving side of the list: item heights, the items in view, finger scrolling with
 // momentum and springs, the keyboard cursor, and drawing.
 #include "device/core/KeyCode.h"
+#include "device/skin/render/Blenders.h"
 #include "device/skin/render/RenderSurface.h"
 #include "device/skin/widgets/VListElement.h"
 
@@ -425,9 +426,25 @@ void VListElement::draw(RenderSurface& surface, Point origin)
         Point at { origin.x + element.x() - x(), origin.y + element.y() - y() };
         if (at.y + element.height() <= origin.y || at.y >= origin.y + height())
             continue;
-        Rect own = surface.push_clip(at, element.size());
-        element.paint(surface, at);
-        surface.pop_clip(own);
+        if (element.needs_redraw())
+            item.cache_valid = false;
+        if (!item.cache_valid) {
+            if (!item.cache)
+                item.cache = std::make_unique<RenderSurface>();
+            item.cache->recreate(element.width(), element.height());
+            if (item.cache->has_surface()) {
+                item.cache->fill_color({}, item.cache->size(), Color { 255, 0, 255, 255 });
+                element.paint(*item.cache, {});
+                item.cache_valid = true;
+            }
+        }
+        if (item.cache_valid) {
+            surface.blit(at, element.size(), *item.cache, {}, color_key_blender());
+        } else {
+            Rect own = surface.push_clip(at, element.size());
+            element.paint(surface, at);
+            surface.pop_clip(own);
+        }
     }
     if (m_cursor >= 0 && !m_highlight.bitmap.is_empty()) {
         auto k = static_cast<std::int32_t>(std::floor(m_cursor));
