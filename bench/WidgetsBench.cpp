@@ -2,6 +2,7 @@
 // when nothing changed. Both are also given as multiples of a plain copy of one full frame.
 #include "device/skin/render/Blenders.h"
 #include "device/skin/render/RenderSurface.h"
+#include "device/skin/skin/ColorElement.h"
 #include "device/skin/widgets/ImageElement.h"
 #include "device/skin/widgets/TextElement.h"
 #include "device/skin/widgets/VListElement.h"
@@ -18,7 +19,8 @@ constexpr std::int32_t frame_width = 480;
 constexpr std::int32_t frame_height = 640;
 constexpr std::int32_t row_count = 1000;
 
-// Rows of a 64 x 64 icon and a line of text, 80 pixels high.
+// Rows of a background, a 64 x 64 icon and a line of text, 80 pixels high, with a one-pixel
+// gap between them where the list shows through.
 class Rows final : public ListItemProvider {
 public:
     Rows()
@@ -37,6 +39,10 @@ public:
     {
         auto row = std::make_unique<Element>();
         row->set_design_size(0, 80);
+        auto background = std::make_unique<ColorElement>();
+        background->set_color(Color { 250, 250, 245, 255 });
+        background->set_borders(0, 0, 0, 1);
+        row->add_child(std::move(background));
         auto icon = std::make_unique<ImageElement>();
         icon->set_source(m_icon);
         icon->set_anchors(AnchorMode::MinSide, AnchorMode::Center);

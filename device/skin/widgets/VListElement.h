@@ -46,6 +46,9 @@ public:
         // its content or size changes.
         std::unique_ptr<RenderSurface> cache;
         bool cache_valid { false };
+        // False for rows that blend with what lies under them (soft edges over nothing, shadows):
+        // those draw themselves every time.
+        bool cache_usable { false };
     };
 
     VListElement();
@@ -108,6 +111,8 @@ private:
     void clear_items();
     void cancel_press();
     void update_state_images(LiveItem& item);
+    // Paints the row into its cache; false when the row blends with what lies under it.
+    bool paint_item_cache(LiveItem& item);
     void advance_heights(double seconds);
     void fill_items();
     std::unique_ptr<Element> make_item(std::int32_t index);
@@ -144,6 +149,7 @@ private:
     double m_cursor_speed { 0 };
     VelocityTracker m_tracker;
     double m_last_content_height { 0 };
+    RenderSurface m_scratch; // the second paint of paint_item_cache
 };
 
 } // namespace corvane

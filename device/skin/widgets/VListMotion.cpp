@@ -417,6 +417,38 @@ bool VListElement::key_event(const KeyEvent& event)
     return Element::key_event(event);
 }
 
+bool VListElement::paint_item_cache(LiveItem& item)
+{
+    // The row is painted over black and over white: a pixel that comes out the same is the
+    // row's own, one that shows the two backgrounds untouched is see-through and becomes the
+    // key colour, and anything between blends with the list and cannot be kept.
+    Element& element = *item.element;
+    if (!item.cache)
+        item.cache = std::make_unique<RenderSurface>();
+    item.cache->recreate(element.width(), element.height());
+    m_scratch.recreate(element.width(), element.height());
+    if (!item.cache->has_surface() || !m_scratch.has_surface())
+        return false;
+    item.cache->fill_color({}, item.cache->size(), Color { 0, 0, 0, 255 });
+    element.paint(*item.cache, {});
+    m_scratch.fill_color({}, m_scratch.size(), Color { 255, 255, 255, 255 });
+    element.paint(m_scratch, {});
+    Surface& over_black = *item.cache->surface();
+    const Surface& over_white = *m_scratch.surface();
+    for (std::int32_t y = 0; y < over_black.height(); ++y) {
+        Pixel* black = over_black.row(y);
+        const Pixel* white = over_white.row(y);
+        for (std::int32_t x = 0; x < over_black.width(); ++x) {
+            if (black[x] == white[x])
+                continue;
+            if (black[x] != 0x0000 || white[x] != 0xFFFF)
+                return false;
+            black[x] = transparent_pixel;
+        }
+    }
+    return true;
+}
+
 void VListElement::draw(RenderSurface& surface, Point origin)
 {
     paint_children(surface, origin);
@@ -429,16 +461,10 @@ void VListElement::draw(RenderSurface& surface, Point origin)
         if (element.needs_redraw())
             item.cache_valid = false;
         if (!item.cache_valid) {
-            if (!item.cache)
-                item.cache = std::make_unique<RenderSurface>();
-            item.cache->recreate(element.width(), element.height());
-            if (item.cache->has_surface()) {
-                item.cache->fill_color({}, item.cache->size(), Color { 255, 0, 255, 255 });
-                element.paint(*item.cache, {});
-                item.cache_valid = true;
-            }
+            item.cache_usable = paint_item_cache(item);
+            item.cache_valid = true;
         }
-        if (item.cache_valid) {
+        if (item.cache_usable) {
             surface.blit(at, element.size(), *item.cache, {}, color_key_blender());
         } else {
             Rect own = surface.push_clip(at, element.size());

@@ -240,3 +240,35 @@ TEST_F(Lists, GrowModeFollowsTheContent)
     grown.pointer_moved(move_to(50, 0, 100));
     EXPECT_EQ(grown.scroll_offset(), 0);
 }
+
+// Rows that only moved are blitted from their painted images: after a scroll the list looks
+// exactly as if every row had been drawn afresh at its new place.
+TEST_F(Lists, MovedRowsLookAsIfDrawnAfresh)
+{
+    VListElement& list = make(30);
+    RenderSurface cached;
+    ASSERT_TRUE(cached.recreate(240, 320));
+    root->paint(cached, {});
+    list.set_scroll_offset(-53);
+    list.tick(0.01);
+    root->paint(cached, {});
+
+    RenderSurface fresh;
+    ASSERT_TRUE(fresh.recreate(240, 320));
+    root->paint(fresh, {});
+    Rect clip = fresh.push_clip(list.position(), list.size());
+    list.paint_children(fresh, list.position());
+    for (const auto& item : list.live_items()) {
+        Rect own = fresh.push_clip(item.element->position(), item.element->size());
+        item.element->paint(fresh, item.element->position());
+        fresh.pop_clip(own);
+    }
+    fresh.pop_clip(clip);
+    int differences = 0;
+    for (std::int32_t y = list.y(); y < list.y() + list.height(); ++y) {
+        for (std::int32_t x = 0; x < 240; ++x)
+            differences += cached.surface()->pixel(x, y) != fresh.surface()->pixel(x, y);
+    }
+    EXPECT_EQ(differences, 0);
+    EXPECT_EQ(list.live_items().front().index, 1);
+}

@@ -217,3 +217,20 @@ TEST_F(Spinners, MissingDrumRaises)
         EXPECT_EQ(failure.sought_id(), u"year");
     }
 }
+
+// The month drum turned from December by most of one value shows January at its centre.
+TEST_F(Spinners, MonthDrumWrapsToJanuary)
+{
+    build(u"Widgets");
+    picker.bind(*root, properties, u"SpinnerElementDate", at(2024, 12, 10));
+    SpinnerElement& month = picker.drum(DateTimePicker::Month);
+    EXPECT_EQ(month.position(), 11);
+    month.set_position(11.6);
+    EXPECT_EQ(month.current_index() % 12, 0);
+    RenderSurface surface;
+    ASSERT_TRUE(surface.recreate(240, 320));
+    root->paint(surface, {});
+    Element* january = month.item(0);
+    ASSERT_NE(january, nullptr);
+    EXPECT_EQ(dynamic_cast<TextElement&>(*find_descendant(*january, u"#text")).text(), u"Jan");
+}

@@ -248,3 +248,29 @@ TEST_F(TextWidgets, MissingPartsRaiseTheirErrors)
         EXPECT_EQ(failure.kind(), u"bogus");
     }
 }
+
+// Editing never splits a surrogate pair, and a single-line field turns pasted line breaks into
+// spaces.
+TEST(TextInputBuffer, SurrogatePairsAndLineBreaks)
+{
+    TextInput input;
+    input.insert(u"a\U0001F600b", false);
+    EXPECT_EQ(input.caret(), 4u);
+    input.move_left();
+    input.move_left();
+    EXPECT_EQ(input.caret(), 1u);
+    input.move_right();
+    EXPECT_EQ(input.caret(), 3u);
+    EXPECT_TRUE(input.erase_before());
+    EXPECT_EQ(input.text(), u"ab");
+    input.set_caret(2);
+    input.insert(u"x\r\ny", false);
+    EXPECT_EQ(input.text(), u"abx y");
+    input.insert(u"\nz", true);
+    input.move_home();
+    EXPECT_EQ(input.caret(), 6u);
+    input.move_end();
+    EXPECT_EQ(input.caret(), 7u);
+    input.set_caret(0);
+    EXPECT_FALSE(input.erase_before());
+}
