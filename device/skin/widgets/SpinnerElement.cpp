@@ -132,6 +132,9 @@ void SpinnerElement::tick(double seconds)
         m_last_turns = 0;
         set_position(m_target - m_direction * (deceleration / 2) * m_remaining * m_remaining);
         report_drag(m_last_turns);
+        // A drum without wrap stops coasting at its end and glides back onto its last value.
+        if (!m_wrap && (m_position < 0 || m_position > m_count - 1))
+            m_remaining = 0;
         return;
     }
     if (m_resting && !m_finger_down && m_position != m_rest) {

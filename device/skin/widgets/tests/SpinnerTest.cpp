@@ -234,3 +234,18 @@ TEST_F(Spinners, MonthDrumWrapsToJanuary)
     ASSERT_NE(january, nullptr);
     EXPECT_EQ(dynamic_cast<TextElement&>(*find_descendant(*january, u"#text")).text(), u"Jan");
 }
+
+// A hard flick near the end of the year drum stops at the end and rests on the last year.
+TEST_F(Spinners, CoastStopsAtTheEndWithoutWrap)
+{
+    SpinnerElement& spinner = drum(u"year");
+    spinner.set_count(4000, false);
+    spinner.set_position(3980);
+    flick(spinner, 60); // a 3 s coast of 180 values
+    EXPECT_TRUE(spinner.is_coasting());
+    run(spinner, 1);
+    EXPECT_LE(spinner.position(), 4000);
+    run(spinner, 4);
+    EXPECT_FALSE(spinner.is_moving());
+    EXPECT_EQ(spinner.position(), 3999);
+}
