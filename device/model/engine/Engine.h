@@ -66,6 +66,8 @@ public:
     // Cache file: the reply form of one cached engine record, UTF-8, private to the user.
     enum class CacheLoad { Missing, Loaded, Unparsable, Reset };
     CacheLoad load_cache(WStringView path);
+    // The same from the file's bytes.
+    CacheLoad load_cache_bytes(const SharedBuffer& content);
     [[nodiscard]] bool save_cache(WStringView path) const;
     // The bytes save_cache writes.
     std::string cache_bytes() const;

@@ -43,9 +43,16 @@ bool Engine::save_cache(WStringView path) const
 Engine::CacheLoad Engine::load_cache(WStringView path)
 {
     std::optional<SharedBuffer> content = read_whole_file(path);
-    if (!content || content->is_empty())
+    if (!content)
         return CacheLoad::Missing;
-    if (!m_reader.parse(*content) || m_reader.is_exception()) {
+    return load_cache_bytes(*content);
+}
+
+Engine::CacheLoad Engine::load_cache_bytes(const SharedBuffer& content)
+{
+    if (content.is_empty())
+        return CacheLoad::Missing;
+    if (!m_reader.parse(content) || m_reader.is_exception()) {
         get_log() << u"Document::load() - can't parse \n";
         return CacheLoad::Unparsable;
     }
