@@ -56,36 +56,19 @@ void save_int_vector(RpcWriter& writer, const std::vector<std::int32_t>& values)
 
 bool load_int_vector(RpcReader& reader, std::vector<std::int32_t>& values)
 {
-    switch (load_object_start(reader, vector_signature)) {
-    case ObjectStart::Wrong:
-        return false;
-    case ObjectStart::Null:
-        values.clear();
-        return !reader.has_error();
-    case ObjectStart::Present:
-        break;
-    }
-    std::size_t count;
-    if (!load_count(reader, count))
-        return false;
-    std::vector<std::int32_t> loaded;
-    loaded.reserve(std::min<std::size_t>(count, 4096));
-    for (std::size_t i = 0; i < count; ++i) {
+    return load_sequence(reader, vector_signature, values, [&](std::vector<std::int32_t>& loaded) {
         switch (load_object_start(reader, integer_signature)) {
         case ObjectStart::Wrong:
             return false;
         case ObjectStart::Null:
             loaded.push_back(0);
-            break;
+            return true;
         case ObjectStart::Present:
             loaded.push_back(reader.load_int());
-            break;
+            return true;
         }
-    }
-    if (reader.has_error())
         return false;
-    values = std::move(loaded);
-    return true;
+    });
 }
 
 void save_bool_array(RpcWriter& writer, const std::vector<bool>& values)
@@ -123,49 +106,18 @@ bool load_bool_array_into(RpcReader& reader, std::vector<bool>& values)
 
 bool load_bool_array(RpcReader& reader, std::vector<bool>& values)
 {
-    switch (load_object_start(reader, boolean_array_signature)) {
-    case ObjectStart::Wrong:
-        return false;
-    case ObjectStart::Null:
-        values.clear();
-        return !reader.has_error();
-    case ObjectStart::Present:
-        break;
-    }
-    std::size_t count;
-    if (!load_count(reader, count))
-        return false;
-    std::vector<bool> loaded(count);
-    for (std::size_t i = 0; i < count; ++i)
-        loaded[i] = load_bool(reader);
-    if (reader.has_error())
-        return false;
-    values = std::move(loaded);
-    return true;
+    return load_sequence(reader, boolean_array_signature, values, [&](std::vector<bool>& loaded) {
+        loaded.push_back(load_bool(reader));
+        return true;
+    });
 }
 
 bool load_string_array(RpcReader& reader, std::vector<WString>& values)
 {
-    switch (load_object_start(reader, string_array_signature)) {
-    case ObjectStart::Wrong:
-        return false;
-    case ObjectStart::Null:
-        values.clear();
-        return !reader.has_error();
-    case ObjectStart::Present:
-        break;
-    }
-    std::size_t count;
-    if (!load_count(reader, count))
-        return false;
-    std::vector<WString> loaded;
-    loaded.reserve(std::min<std::size_t>(count, 1024));
-    for (std::size_t i = 0; i < count; ++i)
+    return load_sequence(reader, string_array_signature, values, [&](std::vector<WString>& loaded) {
         loaded.emplace_back(reader.load_string());
-    if (reader.has_error())
-        return false;
-    values = std::move(loaded);
-    return true;
+        return true;
+    });
 }
 
 } // namespace corvane

@@ -77,16 +77,18 @@ template<typename Record> void save_vector(RpcWriter& writer, const std::vector<
         record.save(writer);
 }
 
-// A null vector reads as empty; a null element keeps the record's defaults. Any element that
-// does not read fails the whole vector, and `records` is replaced only on success.
-template<typename Record>
-[[nodiscard]] bool load_vector(RpcReader& reader, std::vector<Record>& records)
+// A counted object: null, or the signature, a count and the elements, each read by
+// `read_one(loaded)`. A null object reads as empty. `values` is replaced only when every element
+// read; the count is checked against what is left before anything is allocated.
+template<typename Value, typename ReadOne>
+[[nodiscard]] bool load_sequence(
+    RpcReader& reader, WStringView signature, std::vector<Value>& values, ReadOne read_one)
 {
-    switch (load_object_start(reader, vector_signature)) {
+    switch (load_object_start(reader, signature)) {
     case ObjectStart::Wrong:
         return false;
     case ObjectStart::Null:
-        records.clear();
+        values.clear();
         return !reader.has_error();
     case ObjectStart::Present:
         break;
@@ -94,14 +96,25 @@ template<typename Record>
     std::size_t count;
     if (!load_count(reader, count))
         return false;
-    std::vector<Record> loaded;
+    std::vector<Value> loaded;
     loaded.reserve(std::min<std::size_t>(count, 1024));
     for (std::size_t i = 0; i < count; ++i) {
-        if (!loaded.emplace_back().load(reader))
+        if (!read_one(loaded))
             return false;
     }
-    records = std::move(loaded);
+    if (reader.has_error())
+        return false;
+    values = std::move(loaded);
     return true;
+}
+
+// A Vector of records; a null element keeps the record's defaults, and any element that does
+// not read fails the whole vector.
+template<typename Record>
+[[nodiscard]] bool load_vector(RpcReader& reader, std::vector<Record>& records)
+{
+    return load_sequence(reader, vector_signature, records,
+        [&](std::vector<Record>& loaded) { return loaded.emplace_back().load(reader); });
 }
 
 } // namespace corvane
