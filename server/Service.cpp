@@ -197,34 +197,39 @@ int Service::create_user(const std::u16string& email, const std::u16string& pass
     return id;
 }
 
+namespace {
+
+    // Runs `remove` for one account's rows (or everyone's, for an empty account) in one write
+    // transaction; answers the rows removed, or -1 for an unknown account.
+    template<typename Remove>
+    int remove_for_account(Storage& storage, const std::u16string& account, Remove remove)
+    {
+        auto transaction = storage.begin(TransactionKind::Write);
+        std::optional<int> user_id;
+        if (!account.empty()) {
+            std::optional<UserRow> user
+                = transaction->find_user_by_account(normalise_address(account));
+            if (!user)
+                return -1;
+            user_id = user->id;
+        }
+        int count = remove(*transaction, user_id);
+        transaction->commit();
+        return count;
+    }
+
+} // namespace
+
 int Service::expire_sessions(const std::u16string& account)
 {
-    auto transaction = m_storage.begin(TransactionKind::Write);
-    std::optional<int> user_id;
-    if (!account.empty()) {
-        std::optional<UserRow> user = transaction->find_user_by_account(normalise_address(account));
-        if (!user)
-            return -1;
-        user_id = user->id;
-    }
-    int count = transaction->delete_sessions(user_id);
-    transaction->commit();
-    return count;
+    return remove_for_account(m_storage, account,
+        [](StorageTransaction& t, std::optional<int> user) { return t.delete_sessions(user); });
 }
 
 int Service::expire_login_keys(const std::u16string& account)
 {
-    auto transaction = m_storage.begin(TransactionKind::Write);
-    std::optional<int> user_id;
-    if (!account.empty()) {
-        std::optional<UserRow> user = transaction->find_user_by_account(normalise_address(account));
-        if (!user)
-            return -1;
-        user_id = user->id;
-    }
-    int count = transaction->delete_login_keys(user_id);
-    transaction->commit();
-    return count;
+    return remove_for_account(m_storage, account,
+        [](StorageTransaction& t, std::optional<int> user) { return t.delete_login_keys(user); });
 }
 
 } // namespace corvane::server
