@@ -1,0 +1,362 @@
+#include "device/screens/TaskRules.h"
+#include "device/screens/ProgressInput.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvane;
+
+namespace {
+
+Change entry(std::int32_t change_id)
+{
+    Change change;
+    change.changeId = change_id;
+    return change;
+}
+
+std::vector<std::int32_t> ids(const std::vector<Change>& changes)
+{
+    std::vector<std::int32_t> out;
+    for (const Change& c : changes)
+        out.push_back(c.changeId);
+    return out;
+}
+
+Task sample_task()
+{
+    Task task;
+    task.id = 12;
+    task.title = u"Buy milk\nTwo bottles";
+    task.done = 3;
+    task.plan = 10;
+    task.status = 2;
+    task.responsibleId = 7;
+    task.deadline = 1'700'000'000'000;
+    task.tag = u"home";
+    return task;
+}
+
+} // namespace
+
+// The progress row shows the snapshot's done, the signed change, and the edited plan.
+TEST(TaskRules, progress_text_shows_the_change_against_the_snapshot)
+{
+    EXPECT_EQ(progress_text(3, 5, 10), u"3 + 2 / 10");
+    EXPECT_EQ(progress_text(5, 4, 8), u"5 - 1 / 8");
+    EXPECT_EQ(progress_text(3, 3, 10), u"3 / 10");
+    EXPECT_EQ(progress_text(0, 0, 0), u"0 / 0");
+    // Large numbers must not overflow into a wrong sign.
+    EXPECT_EQ(progress_text(0, 2147483647, 1), u"0 + 2147483647 / 1");
+}
+
+// A chat entry's progress shows each delta, with "+" only on positive ones.
+TEST(TaskRules, progress_delta_text_marks_positive_deltas)
+{
+    EXPECT_EQ(progress_delta_text(2, 0), u"+2 / 0");
+    EXPECT_EQ(progress_delta_text(-1, 3), u"-1 / +3");
+}
+
+// Typing "0" then "7" into a field showing "0" gives "7"; later digits append.
+TEST(ProgressInput, a_zero_is_replaced_and_later_digits_append)
+{
+    ProgressInput input;
+    input.open(3, 10);
+    EXPECT_EQ(input.selected(), ProgressInput::Field::Plan);
+    input.press_digit(u'0');
+    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"0");
+    input.press_digit(u'7');
+    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"7");
+    input.press_digit(u'5');
+    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"75");
+    EXPECT_EQ(input.number(ProgressInput::Field::Plan), 75);
+    EXPECT_EQ(input.text(ProgressInput::Field::Done), u"3");
+}
+
+// The first digit after opening or after pressing a field replaces what the field showed.
+TEST(ProgressInput, first_digit_in_a_field_replaces_its_text)
+{
+    ProgressInput input;
+    input.open(12, 40);
+    input.press_digit(u'4');
+    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"4"); // not "404"
+    input.select(ProgressInput::Field::Done);
+    input.press_digit(u'9');
+    EXPECT_EQ(input.text(ProgressInput::Field::Done), u"9");
+    input.press_digit(u'1');
+    EXPECT_EQ(input.text(ProgressInput::Field::Done), u"91");
+    // Pressing the same field again starts over too.
+    input.select(ProgressInput::Field::Done);
+    input.press_digit(u'2');
+    EXPECT_EQ(input.text(ProgressInput::Field::Done), u"2");
+    input.press_digit(u'x'); // not a digit
+    EXPECT_EQ(input.text(ProgressInput::Field::Done), u"2");
+}
+
+// Backspace removes one character of the selected field; an emptied field counts as 0 and the
+// next digit replaces nothing but is still typed.
+TEST(ProgressInput, backspace_shortens_the_selected_field)
+{
+    ProgressInput input;
+    input.open(3, 25);
+    input.backspace();
+    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"2");
+    input.backspace();
+    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"");
+    EXPECT_EQ(input.number(ProgressInput::Field::Plan), 0);
+    input.backspace(); // nothing left: no harm
+    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"");
+    input.press_digit(u'8');
+    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"8");
+    EXPECT_EQ(input.text(ProgressInput::Field::Done), u"3");
+}
+
+// "save" is offered exactly while a number differs from the baseline.
+TEST(ProgressInput, differs_only_while_a_number_changed)
+{
+    ProgressInput input;
+    input.open(3, 10);
+    EXPECT_FALSE(input.differs());
+    input.press_digit(u'1');
+    EXPECT_TRUE(input.differs()); // plan 1
+    input.press_digit(u'0');
+    EXPECT_FALSE(input.differs()); // plan 10 again
+    input.select(ProgressInput::Field::Done);
+    input.press_digit(u'3');
+    EXPECT_FALSE(input.differs()); // retyping the same number
+    input.backspace();
+    EXPECT_TRUE(input.differs()); // empty done is 0
+}
+
+// Opening again shows the baseline given, whatever was typed before.
+TEST(ProgressInput, opening_again_shows_the_given_numbers)
+{
+    ProgressInput input;
+    input.open(3, 10);
+    input.select(ProgressInput::Field::Done);
+    input.press_digit(u'5');
+    input.open(3, 10);
+    EXPECT_EQ(input.text(ProgressInput::Field::Done), u"3");
+    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"10");
+    EXPECT_EQ(input.selected(), ProgressInput::Field::Plan);
+    input.press_digit(u'4');
+    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"4");
+}
+
+// Too many digits would overflow the service's numbers: the field stops growing.
+TEST(ProgressInput, a_field_stops_at_nine_digits)
+{
+    ProgressInput input;
+    input.open(0, 0);
+    input.press_digit(u'1');
+    for (int i = 0; i < 20; ++i)
+        input.press_digit(u'9');
+    EXPECT_EQ(input.text(ProgressInput::Field::Plan).size(), ProgressInput::max_digits);
+    EXPECT_EQ(input.number(ProgressInput::Field::Plan), 199999999);
+}
+
+// Each of the eight edited fields and the comment make the record "changed"; bookkeeping fields
+// do not.
+TEST(TaskRules, unchanged_compares_the_eight_fields_and_the_comment)
+{
+    Task snapshot = sample_task();
+    EXPECT_TRUE(is_unchanged(snapshot, snapshot, u""));
+    EXPECT_FALSE(is_unchanged(snapshot, snapshot, u"a comment"));
+
+    std::vector<void (*)(Task&)> edits = {
+        [](Task& t) { t.complete = !t.complete; },
+        [](Task& t) { t.done += 1; },
+        [](Task& t) { t.plan += 1; },
+        [](Task& t) { t.title += u"!"; },
+        [](Task& t) { t.responsibleId = 8; },
+        [](Task& t) { t.status = 4; },
+        [](Task& t) { t.deadline = 0; },
+        [](Task& t) { t.tag = u"work"; },
+    };
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+        Task edited = snapshot;
+        edits[i](edited);
+        EXPECT_FALSE(is_unchanged(edited, snapshot, u"")) << "edit " << i;
+    }
+
+    Task bookkeeping = snapshot;
+    bookkeeping.loadedChanges.push_back(entry(5));
+    bookkeeping.moreChanges = false;
+    bookkeeping.listed = true;
+    bookkeeping.unreadCount = 4;
+    EXPECT_TRUE(is_unchanged(bookkeeping, snapshot, u""));
+    EXPECT_TRUE(same_edited_fields(bookkeeping, snapshot));
+}
+
+// A history entry that changes neither status (-2) nor completion (-1) shows neither row.
+TEST(TaskRules, chat_row_hides_unchanged_status_and_completion)
+{
+    Change change; // every field at its "unchanged" value
+    ChatRowShape shape = chat_row_shape(change);
+    EXPECT_FALSE(shape.status);
+    EXPECT_FALSE(shape.complete);
+    EXPECT_FALSE(shape.progress);
+    EXPECT_FALSE(shape.description);
+    EXPECT_FALSE(shape.name);
+    EXPECT_FALSE(shape.responsible);
+    EXPECT_FALSE(shape.deadline);
+    EXPECT_FALSE(shape.share);
+    EXPECT_FALSE(shape.unshare);
+
+    change.status = 0;
+    change.complete = 0;
+    change.doneDelta = 2;
+    change.text = u"hi";
+    change.title = u"New";
+    change.responsibleId = 3;
+    change.deadline = 1;
+    shape = chat_row_shape(change);
+    EXPECT_TRUE(shape.status);
+    EXPECT_EQ(shape.status_state, 0);
+    EXPECT_TRUE(shape.complete);
+    EXPECT_EQ(shape.complete_state, 0);
+    EXPECT_TRUE(shape.progress);
+    EXPECT_EQ(shape.progress_text, u"+2 / 0");
+    EXPECT_TRUE(shape.description && shape.name && shape.responsible && shape.deadline);
+
+    change.status = 9; // out of range from the wire: the check image stays in range
+    EXPECT_EQ(chat_row_shape(change).status_state, 5);
+}
+
+// Share and unshare rows need both a user and the matching kind.
+TEST(TaskRules, chat_row_shows_share_by_kind)
+{
+    Change change;
+    change.kind = Change::kind_shared;
+    EXPECT_FALSE(chat_row_shape(change).share); // no user named
+    change.userId = 42;
+    EXPECT_TRUE(chat_row_shape(change).share);
+    EXPECT_FALSE(chat_row_shape(change).unshare);
+    change.kind = Change::kind_unshared;
+    EXPECT_FALSE(chat_row_shape(change).share);
+    EXPECT_TRUE(chat_row_shape(change).unshare);
+    change.kind = 1;
+    EXPECT_FALSE(chat_row_shape(change).share || chat_row_shape(change).unshare);
+}
+
+// An empty screen history takes the engine's whole history once.
+TEST(TaskRules, merge_into_nothing_takes_everything)
+{
+    std::vector<Change> held;
+    ChangeMerge merge = merge_changes(held, { entry(9), entry(8), entry(8), entry(7) });
+    EXPECT_TRUE(merge.replaced);
+    EXPECT_EQ(ids(held), (std::vector<std::int32_t> { 9, 8, 7 }));
+    std::vector<Change> none;
+    EXPECT_FALSE(merge_changes(none, {}).replaced);
+}
+
+// New entries go above the first held entry in the engine's order, older pages below the last,
+// and nothing held is added twice.
+TEST(TaskRules, merge_adds_new_above_and_older_below_without_duplicates)
+{
+    std::vector<Change> held = { entry(20), entry(19), entry(18) };
+    held[1].text = u"kept as held";
+    std::vector<Change> engine = { entry(23), entry(22), entry(21), entry(20), entry(19), entry(18),
+        entry(17), entry(16) };
+    engine[4].text = u"engine copy";
+    ChangeMerge merge = merge_changes(held, engine);
+    EXPECT_FALSE(merge.replaced);
+    EXPECT_EQ(merge.inserted_top, 3);
+    EXPECT_EQ(merge.appended, 2);
+    EXPECT_EQ(ids(held), (std::vector<std::int32_t> { 23, 22, 21, 20, 19, 18, 17, 16 }));
+    EXPECT_EQ(held[4].text, u"kept as held");
+
+    // Merging the same history again changes nothing.
+    merge = merge_changes(held, engine);
+    EXPECT_EQ(merge.inserted_top, 0);
+    EXPECT_EQ(merge.appended, 0);
+    EXPECT_EQ(held.size(), 8u);
+}
+
+// An engine history that lacks the held entries adds nothing rather than guessing a place.
+TEST(TaskRules, merge_without_a_common_entry_keeps_the_held_history)
+{
+    std::vector<Change> held = { entry(5), entry(4) };
+    ChangeMerge merge = merge_changes(held, { entry(9), entry(8) });
+    EXPECT_EQ(merge.inserted_top, 0);
+    EXPECT_EQ(merge.appended, 0);
+    EXPECT_EQ(ids(held), (std::vector<std::int32_t> { 5, 4 }));
+    // A repeated id inside the engine's new run is taken once.
+    merge = merge_changes(held, { entry(7), entry(7), entry(5), entry(4), entry(4), entry(3) });
+    EXPECT_EQ(ids(held), (std::vector<std::int32_t> { 7, 5, 4, 3 }));
+    EXPECT_EQ(merge.inserted_top, 1);
+    EXPECT_EQ(merge.appended, 1);
+}
+
+// Nine known entries ask for older ones; ten, or a history known to be complete, do not.
+TEST(TaskRules, older_history_is_asked_below_a_page)
+{
+    Task task = sample_task();
+    task.moreChanges = true;
+    for (std::int32_t i = 0; i < 9; ++i)
+        task.loadedChanges.push_back(entry(100 - i));
+    EXPECT_TRUE(wants_older_changes(task));
+    task.loadedChanges.push_back(entry(50));
+    EXPECT_FALSE(wants_older_changes(task));
+    task.loadedChanges.pop_back();
+    task.moreChanges = false;
+    EXPECT_FALSE(wants_older_changes(task));
+}
+
+// A save sends progress as deltas against the snapshot and never the history or participants.
+TEST(TaskRules, sendable_copy_sends_deltas_and_no_lists)
+{
+    Task snapshot = sample_task();
+    Task edited = snapshot;
+    edited.done = 5;
+    edited.plan = 8;
+    edited.changes.push_back(entry(1));
+    edited.permissions.push_back(Permission { 2, u"a@b.c", 4 });
+    Task sent = sendable_copy(edited, snapshot);
+    EXPECT_EQ(sent.done, 2);
+    EXPECT_EQ(sent.plan, -2);
+    EXPECT_TRUE(sent.changes.empty());
+    EXPECT_TRUE(sent.permissions.empty());
+    EXPECT_EQ(sent.title, edited.title);
+    EXPECT_EQ(sent.id, 12);
+}
+
+// A new record takes its parent's responsible user and project.
+TEST(TaskRules, new_record_inherits_from_its_parent)
+{
+    Task parent = sample_task();
+    parent.projectId = 4;
+    Task record = new_record_under(12, &parent);
+    EXPECT_EQ(record.id, -1);
+    EXPECT_EQ(record.parentId, 12);
+    EXPECT_EQ(record.responsibleId, 7);
+    EXPECT_EQ(record.projectId, 4);
+    EXPECT_FALSE(wants_older_changes(record));
+    Task orphan = new_record_under(0, nullptr);
+    EXPECT_EQ(orphan.parentId, 0);
+    EXPECT_EQ(orphan.title, u"");
+}
+
+// The deadline round trip: the day of a deadline, picked unchanged, gives the same
+// milliseconds; no deadline starts at today; absurd deadlines stay in the picker's range.
+TEST(TaskRules, deadline_day_and_millis_round_trip)
+{
+    std::int64_t midnight = 1'706'659'200'000; // 31 January 2024 00:00 UTC
+    EXPECT_EQ(deadline_millis(deadline_day(midnight, 0)), midnight);
+    EXPECT_EQ(deadline_millis(deadline_day(midnight + 13 * 3'600'000, 0)), midnight);
+    DateTimeRecord day = decompose(deadline_day(midnight, 0));
+    EXPECT_EQ(day.year, 2024);
+    EXPECT_EQ(day.month, 1);
+    EXPECT_EQ(day.day, 31);
+    // One day on crosses the month end.
+    DateTimeRecord next = decompose(deadline_day(midnight + 86'400'000, 0));
+    EXPECT_EQ(next.month, 2);
+    EXPECT_EQ(next.day, 1);
+
+    TimeValue today = compose({ 2026, 12, 6, 15, 30, 12.5 });
+    DateTimeRecord none = decompose(deadline_day(0, today));
+    EXPECT_EQ(none.day, 6);
+    EXPECT_EQ(none.hour, 0);
+    EXPECT_EQ(none.minute, 0);
+    EXPECT_LT(decompose(deadline_day(INT64_MAX, 0)).year, 4000);
+    EXPECT_GE(decompose(deadline_day(INT64_MIN, 0)).year, 1601);
+}
