@@ -108,7 +108,7 @@ namespace {
 
     // Everything between the single-instance check and the end of the main loop.
     int run_application(const CommandLineOptions& options, std::unique_ptr<WindowBackend> backend,
-        const WString& command_line, Clock& clock)
+        const WString& command_line, Clock& clock, const ProgramStarter& starter)
     {
         log_stage(u" WinMain 1\n");
         WindowBackend* backend_view = backend.get();
@@ -146,7 +146,13 @@ namespace {
             auto spinner_kind = std::make_unique<SpinnerKind>();
             std::unique_ptr<SplashScreen> splash;
             try {
-                splash = std::make_unique<SplashScreen>(*splash_properties, command_line);
+                ProgramFactory factory;
+                if (starter)
+                    factory = [&](Properties& properties) {
+                        return starter(*application, properties, options.service_url);
+                    };
+                splash = std::make_unique<SplashScreen>(
+                    *splash_properties, command_line, std::move(factory));
             } catch (const SkinError& failure) {
                 // A splash skin without its form is as unusable as a missing one.
                 get_log() << u"Error: " << failure.what() << u"\n";
@@ -157,7 +163,10 @@ namespace {
                     options, *application, clock, [&] { application->run(); });
 
             save_dump_frame(options, backend_view);
-            // The document saves its state and kills its request here once it exists.
+            if (StartedProgram* program = splash ? splash->program() : nullptr) {
+                program->save_state();
+                program->kill_request();
+            }
             splash.reset();
             spinner_kind.reset();
             application->set_listener(nullptr);
@@ -170,7 +179,7 @@ namespace {
 
 } // namespace
 
-int corvane_main(const std::vector<std::string>& arguments)
+int corvane_main(const std::vector<std::string>& arguments, ProgramStarter starter)
 {
     std::string error;
     std::optional<CommandLineOptions> options = parse_command_line(arguments, error);
@@ -213,7 +222,7 @@ int corvane_main(const std::vector<std::string>& arguments)
             stderr, "corvane: cannot open a window (%s); run with --headless\n", error.c_str());
         return 1;
     }
-    return run_application(*options, std::move(backend), command_line, clock);
+    return run_application(*options, std::move(backend), command_line, clock, starter);
 }
 
 } // namespace corvane

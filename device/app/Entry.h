@@ -1,5 +1,8 @@
 #pragma once
 
+#include "device/core/SplashScreen.h"
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +14,11 @@ namespace corvane {
 // program ran (also when it handed over to a running instance or could not load its skins),
 // 2 for arguments it does not understand (or a script it cannot read), 1 when no window system
 // could be opened or a preview cannot be shown, 3 when a script's command or expectation failed.
-int corvane_main(const std::vector<std::string>& arguments);
+// `starter` builds the program proper once the splash has loaded the language and the skin; it
+// gets the service address chosen on the command line (empty: the settings' or the default).
+class Application;
+using ProgramStarter = std::function<std::unique_ptr<StartedProgram>(
+    Application& application, Properties& properties, const std::string& service_choice)>;
+int corvane_main(const std::vector<std::string>& arguments, ProgramStarter starter = {});
 
 } // namespace corvane

@@ -1,5 +1,9 @@
 #include "device/app/Entry.h"
 
+#include "device/core/Text.h"
+#include "device/model/engine/ServiceUrl.h"
+#include "device/screens/Document.h"
+
 // The sanitizer build checks for leaks at exit; the font-matching and desktop-bus libraries keep
 // allocations of their own until then, which are not ours to free.
 extern "C" const char* __lsan_default_suppressions()
@@ -13,8 +17,32 @@ extern "C" const char* __lsan_default_options()
     return "print_suppressions=0";
 }
 
+namespace {
+
+// The splash's hold on the document.
+class DocumentProgram final : public corvane::StartedProgram {
+public:
+    DocumentProgram(corvane::Application& application, corvane::Properties& properties,
+        const std::string& service_choice)
+        : m_document(application, properties,
+            corvane::resolve_service_url(corvane::from_utf8(service_choice)))
+    {
+    }
+    void save_state() override { m_document.save(); }
+    void kill_request() override { m_document.kill_request(); }
+
+private:
+    corvane::Document m_document;
+};
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    return corvane::corvane_main(arguments);
+    return corvane::corvane_main(arguments,
+        [](corvane::Application& application, corvane::Properties& properties,
+            const std::string& service_choice) -> std::unique_ptr<corvane::StartedProgram> {
+            return std::make_unique<DocumentProgram>(application, properties, service_choice);
+        });
 }

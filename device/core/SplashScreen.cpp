@@ -8,6 +8,7 @@
 #include "device/skin/lang/LanguageFile.h"
 #include "device/skin/skin/ElementLookup.h"
 #include "device/skin/skin/Properties.h"
+#include "device/skin/skin/SkinErrors.h"
 
 namespace corvane {
 
@@ -23,8 +24,10 @@ namespace {
 
 } // namespace
 
-SplashScreen::SplashScreen(Properties& splash_properties, WString command_line)
+SplashScreen::SplashScreen(
+    Properties& splash_properties, WString command_line, ProgramFactory factory)
     : m_command_line(std::move(command_line))
+    , m_factory(std::move(factory))
     , m_properties(std::make_unique<Properties>())
 {
     build_from_node_or_throw(*this, splash_properties, u"Splash");
@@ -33,6 +36,7 @@ SplashScreen::SplashScreen(Properties& splash_properties, WString command_line)
 
 SplashScreen::~SplashScreen()
 {
+    m_program.reset();
     if (Application* application = Application::instance())
         application->close_screen(*this, false);
 }
@@ -67,8 +71,21 @@ void SplashScreen::load_language_and_skin()
         return;
     }
     log_stage(u" WinMain splash 2\n");
-    // The document that runs the program proper is created here once it exists.
     m_loaded = true;
+    if (m_factory) {
+        m_program.reset();
+        try {
+            m_program = m_factory(*m_properties);
+        } catch (const SkinError& failure) {
+            // A main skin without the program's forms cannot show anything: say which part is
+            // missing rather than end without a word.
+            get_log() << u"Error: " << failure.what() << u"\n";
+            application.close_screen(*this, true);
+            application.message_box(name, from_utf8(failure.what()));
+            application.quit();
+            return;
+        }
+    }
     log_stage(u" WinMain splash 3\n");
     application.close_screen(*this, true);
     log_stage(u" WinMain splash 4\n");

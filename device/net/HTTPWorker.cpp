@@ -1,5 +1,7 @@
 #include "device/net/HTTPWorker.h"
 
+#include "device/platform/VirtualClock.h"
+
 #include "device/core/Log.h"
 #include "device/net/HTTPExchange.h"
 #include "device/net/HTTPRequestListener.h"
@@ -204,10 +206,12 @@ void run_exchange(HTTPExchange& exchange)
 void note_worker_started()
 {
     live_workers().add();
+    VirtualClock::outside_work_started();
 }
 
 void note_worker_ended()
 {
+    VirtualClock::outside_work_ended();
     live_workers().remove();
 }
 

@@ -23,7 +23,20 @@ public:
 
     void advance(std::uint32_t milliseconds) { m_ticks.fetch_add(milliseconds); }
 
+    // Work that runs in real time outside the main loop (a network exchange on a worker
+    // thread). While any is under way, the headless loop waits for it in real time and moves
+    // the virtual clock by the time that passed, so a reply is not outrun by its own time-out.
+    static void outside_work_started() { outside_work().fetch_add(1); }
+    static void outside_work_ended() { outside_work().fetch_sub(1); }
+    static bool has_outside_work() { return outside_work().load() > 0; }
+
 private:
+    static std::atomic<int>& outside_work()
+    {
+        static std::atomic<int> count { 0 };
+        return count;
+    }
+
     const Clock& m_real; // Outlives us.
     std::atomic<std::uint32_t> m_ticks;
 };

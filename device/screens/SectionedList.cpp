@@ -67,6 +67,15 @@ void SectionedList::reset()
         m_list->set_count(total());
 }
 
+void SectionedList::set_sections(std::vector<Section> sections)
+{
+    sections.resize(m_sections.size());
+    m_sections = std::move(sections);
+    if (!m_list)
+        return;
+    m_list->set_count(total()); // clears the items and the scroll state
+}
+
 void SectionedList::set_visible(std::int32_t section, bool visible)
 {
     if (!valid(section) || m_sections[section].visible == visible)

@@ -52,6 +52,8 @@ public:
     const std::vector<Section>& sections() const { return m_sections; }
 
     void reset();
+    // Replaces every section's shape (the number of sections stays) and rebuilds every item.
+    void set_sections(std::vector<Section> sections);
     void set_visible(std::int32_t section, bool visible);
     void insert_row(std::int32_t section, std::int32_t row);
     void remove_row(std::int32_t section, std::int32_t row);

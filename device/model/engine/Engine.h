@@ -55,6 +55,8 @@ public:
     void set_filter(const Filter& filter, bool refresh);
     void set_list(std::int32_t project_id, WStringView text, bool refresh);
     void retry() { next_step(); }
+    // Asks for the news of everything shown with the next call (start-up, "retry").
+    void request_news() { m_news_requested = true; }
     bool task_pending(std::int32_t id) const;
     WString user_name(std::int32_t id);
     // Reads the clipboard; a ticket found there is taken off it and redeemed when idle.
@@ -84,6 +86,8 @@ public:
     const WString& list_text() const { return m_list_text; }
     const Task& list_cursor() const { return m_list_cursor; }
     bool more_pages() const { return m_more_pages; }
+    // A page of the filtered list is asked for or on its way.
+    bool is_list_loading() const { return m_list_refresh_requested; }
     bool is_busy() const { return m_busy; }
     bool is_logged_in() const { return m_auth.userId != 0; }
     const AuthInfo& auth() const { return m_auth; }

@@ -208,7 +208,18 @@ void HeadlessWindow::wait_input(std::optional<std::uint32_t> timeout_ms, std::de
     pollfd wait_for { m_wake_fd, POLLIN, 0 };
     int ready = ::poll(&wait_for, 1, 0);
     if (ready == 0 && timeout_ms != 0u) {
-        if (m_options.virtual_clock && timeout_ms) {
+        if (m_options.virtual_clock && timeout_ms && VirtualClock::has_outside_work()) {
+            // A worker may post at any moment: wait for it in real time, in short steps, and
+            // let the virtual clock keep pace.
+            std::uint32_t step = std::min<std::uint32_t>(*timeout_ms, 20);
+            std::uint32_t before = platform_clock().tick_count_ms();
+            while (::poll(&wait_for, 1, static_cast<int>(step)) < 0 && errno == EINTR) {
+                if (s_close_requested.load())
+                    break;
+            }
+            std::uint32_t passed = platform_clock().tick_count_ms() - before;
+            m_options.virtual_clock->advance(std::min(std::max<std::uint32_t>(passed, 1), step));
+        } else if (m_options.virtual_clock && timeout_ms) {
             // Nothing can arrive in virtual time but what is already queued: jump to the
             // deadline instead of sleeping through it.
             m_options.virtual_clock->advance(*timeout_ms);

@@ -1,0 +1,380 @@
+#include "device/screens/Document.h"
+
+#include "device/core/Application.h"
+#include "device/core/FatalFault.h"
+#include "device/core/Log.h"
+#include "device/core/Paths.h"
+#include "device/core/Ticks.h"
+#include "device/model/engine/Engine.h"
+#include "device/screens/AllTasksList.h"
+#include "device/screens/LoginScreen.h"
+#include "device/screens/MessageForm.h"
+#include "device/screens/RelativeDate.h"
+#include "device/screens/SharingScreen.h"
+#include "device/screens/TaskScreen.h"
+#include "device/screens/TreeStack.h"
+#include "device/skin/lang/LanguageChoice.h"
+#include "device/skin/lang/LanguageFile.h"
+#include "device/skin/render/VisibilityAnimation.h"
+#include "device/skin/skin/Properties.h"
+
+#include <cstdlib>
+
+namespace corvane {
+
+namespace {
+
+    Document* s_instance = nullptr;
+
+    // The popup menu's form on the screen stack; its keys go to the menu first.
+    class MenuScreen final : public Screen {
+    public:
+        explicit MenuScreen(PopupMenu& menu)
+            : m_menu(menu)
+        {
+        }
+        bool key_event(const KeyEvent& event) override { return m_menu.key_event(event); }
+
+    private:
+        PopupMenu& m_menu; // Owns us.
+    };
+
+} // namespace
+
+Document::Document(Application& application, Properties& properties, WStringView service_url)
+    : m_application(application)
+    , m_properties(properties)
+{
+    if (s_instance)
+        fatal_fault(u"Singleton::Singleton()", u"Singleton is already instantiated");
+    s_instance = this;
+    try {
+        m_reload_form = std::make_unique<SkinReloadForm>(properties);
+        m_menu = std::make_unique<PopupMenu>(
+            properties, u"Menu", static_cast<MenuModel&>(*this), static_cast<MenuFormHost&>(*this));
+        m_engine = std::make_unique<Engine>(service_url, *this);
+        m_engine->set_translator([this](WStringView key) { return text(key); });
+        m_tree = std::make_unique<TreeStack>(*this);
+        m_login = std::make_unique<LoginScreen>(*this);
+        m_problem = std::make_unique<ProblemScreen>(*this);
+        m_connecting = std::make_unique<MessageForm>(properties, u"Connecting", this);
+        m_ticket = std::make_unique<MessageForm>(properties, u"Ticket", this);
+        m_message = std::make_unique<MessageForm>(properties, u"FormMessage", this);
+        m_version = std::make_unique<MessageForm>(properties, u"Version", this);
+        m_task_screen = std::make_unique<TaskScreen>(*this);
+        m_sharing = std::make_unique<SharingScreen>(*this);
+        m_all_tasks = std::make_unique<AllTasksList>(*this);
+        m_about = std::make_unique<AboutContainer>(*this);
+    } catch (...) {
+        s_instance = nullptr;
+        throw;
+    }
+    get_log() << tick_count() << u" Document::Document()\n";
+    Engine::CacheLoad loaded = m_engine->load_cache(cache_path());
+    if (loaded == Engine::CacheLoad::Unparsable)
+        get_log() << u"Document: the cache could not be read and was ignored\n";
+    get_log() << tick_count() << u" Document::Document - 1()\n";
+    start();
+}
+
+Document::~Document()
+{
+    // Screens leave the stack before they go; the engine goes with its request.
+    if (m_menu && m_application.is_on_stack(static_cast<Screen&>(m_menu->form())))
+        m_application.close_screen(static_cast<Screen&>(m_menu->form()), false);
+    m_about.reset();
+    m_all_tasks.reset();
+    m_sharing.reset();
+    m_task_screen.reset();
+    m_version.reset();
+    m_message.reset();
+    m_ticket.reset();
+    m_connecting.reset();
+    m_problem.reset();
+    m_login.reset();
+    m_tree.reset();
+    m_engine.reset();
+    m_menu.reset();
+    m_reload_form.reset();
+    s_instance = nullptr;
+}
+
+Document* Document::instance()
+{
+    return s_instance;
+}
+
+WString Document::cache_path()
+{
+    if (const char* chosen = std::getenv("CORVANE_CACHE"); chosen && *chosen)
+        return from_utf8(chosen);
+    return expand_path(u"%app_path%/cache.dat");
+}
+
+void Document::start()
+{
+    if (m_engine->is_logged_in()) {
+        m_connecting->show(true, true);
+        m_engine->request_news();
+        if (!m_engine->is_busy())
+            m_engine->retry();
+    } else {
+        show_login(true);
+    }
+}
+
+WString Document::text(WStringView key) const
+{
+    return translate(m_properties, key);
+}
+
+WString Document::user_name(std::int32_t id) const
+{
+    if (id == -1)
+        return text(u"vizUsersAll");
+    return m_engine->user_name(id);
+}
+
+WString Document::relative_date(std::int64_t milliseconds, bool with_time) const
+{
+    return corvane::relative_date(
+        [this](WStringView key) { return text(key); }, milliseconds, with_time);
+}
+
+void Document::select_filter_user(std::int32_t id)
+{
+    if (id == m_selected_user)
+        return;
+    m_selected_user = id;
+    Filter filter;
+    filter.responsible = id;
+    m_engine->set_filter(filter, false);
+    m_engine->open_folder(0);
+    m_tree->reset_lists();
+    m_all_tasks->reset_list();
+}
+
+void Document::show_main_menu()
+{
+    m_menu->show(u"MainMenu", u"", true);
+}
+
+void Document::show_login(bool animate)
+{
+    m_login->clear_secrets();
+    // The Login screen takes the place of every screen.
+    while (Screen* top = m_application.top_screen()) {
+        if (top == m_login.get())
+            break;
+        m_application.close_screen(*top, false);
+    }
+    if (!m_login->is_open())
+        m_login->show(false, animate);
+}
+
+void Document::reset_login()
+{
+    m_tree->close_all();
+    m_engine->logout();
+    m_engine->kill_request();
+    m_started = false;
+}
+
+void Document::log_in(WStringView email, WStringView password, WStringView name)
+{
+    if (!m_engine->is_busy())
+        m_engine->login(email, password, name);
+    m_connecting->show(true, true);
+    m_login->close(true);
+}
+
+void Document::save()
+{
+    if (!m_engine->save_cache(cache_path()))
+        get_log() << u"Document: the cache could not be written\n";
+}
+
+void Document::kill_request()
+{
+    m_engine->kill_request();
+}
+
+void Document::on_state(bool busy, WStringView error_key)
+{
+    m_problem->set_busy(busy);
+    if (busy)
+        return;
+    if (m_engine->is_logged_in()) {
+        if (!m_started) {
+            m_started = true;
+            m_problem->close(true);
+            m_connecting->close(true);
+            m_all_tasks->close(true);
+            m_tree->rebuild_to(0);
+            m_login->close(false);
+        }
+        if (error_key.empty()) {
+            check_clipboard_ticket();
+            return;
+        }
+        if (!m_problem->is_open())
+            m_problem->show(true, true);
+        return;
+    }
+    WString error(error_key);
+    reset_login();
+    show_login(false);
+    if (error == u"ERROR_VERSION") {
+        m_version->show(true, true);
+    } else if (!error.empty()) {
+        m_message->set_caption(text(u"ErrorCaption"));
+        m_message->set_text(text(error));
+        m_message->show(true, true);
+    }
+}
+
+void Document::check_clipboard_ticket()
+{
+    m_engine->check_clipboard_ticket();
+}
+
+void Document::on_list_changed()
+{
+    m_all_tasks->on_list_changed();
+}
+
+void Document::on_ticket(bool accepted)
+{
+    m_ticket->set_text(text(accepted ? u"TicketSuccess" : u"TicketFail"));
+    m_ticket->show(true, true);
+}
+
+void Document::on_tags_changed()
+{
+    m_tree->on_tags_changed();
+    m_task_screen->on_tags_changed();
+}
+
+void Document::on_users_changed()
+{
+    if (m_selected_user != -1 && !m_engine->find_user(m_selected_user))
+        select_filter_user(-1);
+    m_tree->redraw_all();
+    m_all_tasks->redraw_all();
+    m_task_screen->on_users_changed();
+    m_sharing->on_users_changed();
+}
+
+void Document::on_task_changed(std::int32_t id)
+{
+    m_tree->on_task_changed(id);
+    m_task_screen->on_task_changed(id);
+    m_sharing->on_task_changed(id);
+    m_all_tasks->on_task_changed(id);
+}
+
+void Document::on_task_removed(std::int32_t id)
+{
+    m_tree->on_task_removed(id);
+    m_task_screen->on_task_removed(id);
+    m_sharing->on_task_removed(id);
+    m_all_tasks->on_task_removed(id);
+}
+
+void Document::on_task_saved(std::int32_t id)
+{
+    m_task_screen->on_task_saved(id);
+}
+
+void Document::on_task_created(std::int32_t id)
+{
+    m_task_screen->on_task_created(id);
+}
+
+void Document::form_button(Form& form, ButtonElement& button)
+{
+    if (&form == m_version.get()) {
+        if (m_version->is_ok(button)) {
+            m_application.quit();
+            m_application.open_url(text(u"UpdateWMClientURL"));
+        }
+    } else if (&form == m_connecting.get()) {
+        if (&button == m_connecting->cancel_button()) {
+            reset_login();
+            show_login(false);
+        }
+    }
+    // "FormMessage" and "Ticket" only close, which the form has done.
+}
+
+MenuContent Document::items(PopupMenu&, WStringView path)
+{
+    MenuContent content;
+    std::vector<LanguageMenuItem> languages;
+    bool loaded = handle_language_command(
+        m_properties, m_application.name(), path, languages, default_item_node());
+    if (path == u"MainMenu") {
+        for (const char16_t* item :
+            { u"About", u"Language", u"Logout", u"Minimize", u"Exit", u"Cancel" }) {
+            if (WStringView(item) == u"Language" && !has_several_languages())
+                continue;
+            MenuItem entry;
+            entry.path = item;
+            content.items.push_back(entry);
+        }
+        return content;
+    }
+    if (!languages.empty()) {
+        content.caption = text(u"Language");
+        for (const LanguageMenuItem& language : languages) {
+            MenuItem entry;
+            entry.path = language.identifier;
+            entry.literal = !language.text.empty();
+            entry.literal_text = language.text;
+            entry.checked = language.selected;
+            entry.node_name = language.node_name;
+            content.items.push_back(entry);
+        }
+        return content;
+    }
+    if (loaded) {
+        m_reload_form->show(true, true);
+    } else if (path == u"About") {
+        m_about->show(false, true);
+    } else if (path == u"Logout") {
+        m_login->set_visibility_animation(VisibilityAnimation::create(u"left"));
+        show_login(true);
+        reset_login();
+    } else if (path == u"Minimize") {
+        m_application.minimize();
+    } else if (path == u"Exit") {
+        m_application.quit();
+    }
+    return content;
+}
+
+std::unique_ptr<Element> Document::create_form(PopupMenu& menu)
+{
+    return std::make_unique<MenuScreen>(menu);
+}
+
+void Document::show_form(Element& form)
+{
+    auto& screen = static_cast<Screen&>(form);
+    if (!m_application.is_on_stack(screen))
+        m_application.show_screen(screen, true, true);
+}
+
+void Document::bring_forward(Element& form)
+{
+    show_form(form);
+}
+
+void Document::close_form(Element& form)
+{
+    auto& screen = static_cast<Screen&>(form);
+    if (m_application.is_on_stack(screen))
+        m_application.close_screen(screen, true);
+}
+
+} // namespace corvane
