@@ -364,7 +364,7 @@ def login():
                        button("regcancel", "Cancel", look="second", height=32)]),
                    button("exit", "Exit", look="second", height=32, table_ratio=1)])
     return page("Login", [n("vtable", children=[
-        brand, spacer(10)] + fields + [spacer(6), primary, spacer(8), second, spacer(8, 2)])],
+        brand, spacer(10)] + fields + [spacer(4), primary, spacer(8), second, spacer(8, 3)])],
         animation="")
 
 
@@ -377,12 +377,12 @@ def message_card(caption_key=None, text_key=None, buttons=(), extra=(), root_id=
     body.append(text(text_key or "", id="text", font=F_BODY, color_=A.TEXT2, grow=1, wrap=1,
                      halign="LEFT", valign="TOP", border_min=[16, 8], border_max=[16, 4]))
     body += list(extra)
-    row = []
-    for i, (id, key, look) in enumerate(buttons):
-        row.append(button(id, key, look=look, where="card", table_ratio=1,
-                          border_min=[0 if i == 0 else 8, 0]))
-    body.append(n("htable", design_size=[0, 36], border_min=[16, 12], border_max=[16, 16],
-                  children=row))
+    # Stacked full-width buttons, the main one on top: labels such as "Create account" need
+    # the whole width of a 240-pixel screen.
+    column = []
+    for i, (id, key, look) in enumerate(reversed(buttons)):
+        column.append(button(id, key, look=look, where="card", border_min=[0, 0 if i == 0 else 8]))
+    body.append(n("vtable", border_min=[16, 12], border_max=[16, 16], children=column))
     card = n(anchor_y="CENTER", border_min=[16, 8], border_max=[16, 8], children=[
         image("card"), n("vtable", children=body)])
     node = {"visibility_animation": "pop", "children": [card]}
@@ -557,15 +557,17 @@ def deadline():
                         text("DeadlineLabel", id="#text", font=F_TITLE, color_=A.WHITE,
                              ellipsis=1)]),
                     [bar_icon("save", "save")])
-    drum = lambda id, ratio: n("spinner", id=id, table_ratio=ratio, element_size=[0, 28])
+    # Every drum takes an equal share of the spare width on top of its own design width.
+    drum = lambda id, width: n("spinner", id=id, table_ratio=1, design_size=[width, 0],
+                               element_size=[0, 28])
     date = n(id="date", table_ratio=1, design_size=[0, 90], border_min=[MARGIN, MARGIN],
              border_max=[MARGIN, 0], children=[
                  image("card_page"),
                  color(A.SELECT, anchor_y="CENTER", design_size=[0, 28], border_min=[4, 0],
                        border_max=[4, 0]),
                  n("htable", border_min=[4, 4], border_max=[4, 4], children=[
-                     drum("year", 4), drum("month", 3), drum("day", 2),
-                     n(design_size=[8, 0]), drum("hour", 2), drum("minute", 2)])])
+                     drum("year", 40), drum("month", 32), drum("day", 20),
+                     n(design_size=[8, 0]), drum("hour", 20), drum("minute", 20)])])
     remove = n(design_size=[0, 36], border_min=[MARGIN, MARGIN], border_max=[MARGIN, MARGIN],
                children=[button("remove", "RemoveButton", look="outline", where="card")])
     return vpage("Deadline", bar, [date, remove])
