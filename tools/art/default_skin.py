@@ -512,15 +512,16 @@ def key_button(id, label=None, glyph=None):
 
 
 def field_button(id, label_key):
-    """A number field: pressing selects it; the selected field is shown disabled."""
+    """A number field: the screen keeps the selected field pressed, so #pressed is the
+    selected look."""
     big = lambda c: text(id="#text", font=F_BIG, color_=c, border_min=[0, 14])
     cap = lambda c: text(label_key, font=F_SMALL_B, color_=c, anchor_y="MIN_SIDE",
                          design_size=[0, 18], border_min=[0, 5])
     return n("button", id=id, table_ratio=1, border_min=[4, 0], border_max=[4, 0],
              children=states(
                  [image("field_page"), cap(A.TEXT2), big(A.TEXT)],
-                 [image("key_p"), cap(A.ACCENT), big(A.ACCENT)],
-                 [image("field_sel"), cap(A.ACCENT), big(A.ACCENT)]))
+                 [image("field_sel"), cap(A.ACCENT), big(A.ACCENT)],
+                 [image("field_page"), cap(A.HINT), big(A.HINT)]))
 
 
 def progress():
