@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+
+namespace corvane {
+
+class Engine;
+class Properties;
+
+// What the user list needs from the program around it: the model, the skin, and the tree's
+// filter. The document is the host in the program; it outlives the screen.
+class SharingHost {
+public:
+    virtual ~SharingHost() = default;
+    virtual Engine& engine() = 0;
+    virtual Properties& properties() = 0;
+    // Makes `id` (-1 for every user) the user whose tasks the tree shows.
+    virtual void select_filter_user(std::int32_t id) = 0;
+};
+
+} // namespace corvane

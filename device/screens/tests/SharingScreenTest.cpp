@@ -1,0 +1,382 @@
+#include "device/screens/SharingScreen.h"
+#include "device/app/tests/AppTestSupport.h"
+#include "device/core/Application.h"
+#include "device/core/CActiveScheduler.h"
+#include "device/model/EngineCache.h"
+#include "device/model/engine/Engine.h"
+#include "device/model/engine/EngineListener.h"
+#include "device/platform/VirtualClock.h"
+#include "device/platform/linux/HeadlessWindow.h"
+#include "device/platform/linux/LinuxClock.h"
+#include "device/rpc/ReplyWriter.h"
+#include "device/screens/SharingForm.h"
+#include "device/screens/SharingHost.h"
+#include "device/skin/lang/LanguageFile.h"
+#include "device/skin/skin/Properties.h"
+#include "device/skin/widgets/EditElement.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+std::string bin_folder()
+{
+    char path[4096];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    std::string self(path, n > 0 ? static_cast<std::size_t>(n) : 0);
+    return self.substr(0, self.find_last_of('/'));
+}
+
+User make_user(std::int32_t id, WString account, WString name)
+{
+    User user;
+    user.id = id;
+    user.account = std::move(account);
+    user.name = std::move(name);
+    return user;
+}
+
+// What the document would do for the screen: forward the engine's reports and take the filter
+// choice.
+struct Reports final : EngineListener {
+    SharingScreen* screen { nullptr };
+    void on_state(bool, WStringView) override { }
+    void on_list_changed() override { }
+    void on_ticket(bool) override { }
+    void on_tags_changed() override { }
+    void on_users_changed() override
+    {
+        if (screen)
+            screen->on_users_changed();
+    }
+    void on_task_changed(std::int32_t id) override
+    {
+        if (screen)
+            screen->on_task_changed(id);
+    }
+    void on_task_removed(std::int32_t id) override
+    {
+        if (screen)
+            screen->on_task_removed(id);
+    }
+    void on_task_saved(std::int32_t) override { }
+    void on_task_created(std::int32_t) override { }
+};
+
+struct Host final : SharingHost {
+    Engine* model { nullptr };
+    Properties* skin { nullptr };
+    std::vector<std::int32_t> selected;
+    Engine& engine() override { return *model; }
+    Properties& properties() override { return *skin; }
+    void select_filter_user(std::int32_t id) override { selected.push_back(id); }
+};
+
+struct Picks final : SharingListener {
+    std::vector<std::int32_t> chosen;
+    void responsible_chosen(SharingScreen&, std::int32_t user_id) override
+    {
+        chosen.push_back(user_id);
+    }
+};
+
+// The screen on a real headless application with the real default skin and English texts, and
+// the real engine loaded from a cache. Nobody is logged in, so the engine keeps a permission
+// change pending instead of sending it, which is what the screen shows as "wait".
+class SharingScreenTest : public ::testing::Test {
+protected:
+    static constexpr std::int32_t project_id = 40;
+
+    void SetUp() override
+    {
+        WindowOptions options;
+        options.headless = true;
+        options.dpi = 96;
+        options.width = 320;
+        options.height = 800;
+        options.virtual_clock = &clock;
+        application = std::make_unique<Application>(
+            u"Corvane", std::make_unique<HeadlessWindow>(options), clock);
+        ASSERT_TRUE(frame.recreate(320, 800));
+        properties = std::make_unique<Properties>();
+        ASSERT_TRUE(properties->load_skin(
+            from_utf8(bin_folder() + "/skins/bin/default.skin"), application->build_display_info()))
+            << "build the skin_data target";
+        ASSERT_TRUE(load_language_file(*properties, from_utf8(bin_folder() + "/english.lng")));
+
+        engine = std::make_unique<Engine>(u"http://127.0.0.1:9/", reports);
+        EngineCache cache;
+        Task project;
+        project.id = project_id;
+        project.parentId = 0;
+        project.projectId = project_id;
+        project.title = u"Garden\nbeds and paths";
+        Permission invited;
+        invited.level = 2;
+        invited.email = u"new@x.org";
+        Permission bob;
+        bob.level = 2;
+        bob.userId = 2;
+        bob.email = u"bob@x.org";
+        Permission late = invited;
+        late.email = u"late@x.org";
+        project.permissions = { invited, bob, late };
+        cache.tasks.push_back(project);
+        cache.users = { make_user(1, u"ann@x.org", u"Ann"), make_user(2, u"bob@x.org", u"Bob"),
+            make_user(3, u"cid@x.org", u"Cid") };
+        ReplyWriter writer;
+        cache.save(writer);
+        std::string bytes;
+        writer.finish_utf8(bytes);
+        ASSERT_EQ(engine->load_cache_bytes(
+                      SharedBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size()))),
+            Engine::CacheLoad::Loaded);
+        ASSERT_NE(engine->find_task(project_id), nullptr);
+
+        host.model = engine.get();
+        host.skin = properties.get();
+        screen = std::make_unique<SharingScreen>(host);
+        reports.screen = screen.get();
+    }
+
+    void TearDown() override
+    {
+        reports.screen = nullptr;
+        screen.reset();
+        engine.reset();
+        properties.reset();
+        application.reset();
+    }
+
+    // Lets deferred presses run, then lays out and paints, so the list holds live rows.
+    void settle()
+    {
+        CActiveScheduler::current().process_actives();
+        for (int i = 0; i < 3; ++i) {
+            application->advance(0.05);
+            application->draw_frame(frame);
+        }
+    }
+
+    SharingForm& form() { return screen->form(); }
+    VListElement& list() { return *form().list().list(); }
+
+    // The live element of a row, or null when it is not in view.
+    Element* row_element(std::int32_t section, std::int32_t row)
+    {
+        return list().live_item(form().list().index_of(section, row));
+    }
+    ButtonElement* row_button(std::int32_t section, std::int32_t row, WStringView id)
+    {
+        Element* element = row_element(section, row);
+        return element ? Form::optional_in<ButtonElement>(*element, id) : nullptr;
+    }
+    bool shown(std::int32_t section, std::int32_t row, WStringView id)
+    {
+        ButtonElement* button = row_button(section, row, id);
+        return button && button->is_visible();
+    }
+    void click(ButtonElement* button)
+    {
+        ASSERT_NE(button, nullptr);
+        ASSERT_NE(button->handler(), nullptr);
+        button->handler()->clicked(*button, {}, 1);
+        settle();
+    }
+
+    AppTestEnvironment environment;
+    LinuxClock real_clock;
+    VirtualClock clock { real_clock };
+    std::unique_ptr<Application> application;
+    RenderSurface frame;
+    std::unique_ptr<Properties> properties;
+    Reports reports;
+    std::unique_ptr<Engine> engine;
+    Host host;
+    Picks picks;
+    std::unique_ptr<SharingScreen> screen;
+};
+
+} // namespace
+
+// Sharing: the invitations can be withdrawn and not added, the member can be neither, the other
+// users can be added; the e-mail invitation is offered with the project's name.
+TEST_F(SharingScreenTest, share_mode_shows_the_buttons_each_row_allows)
+{
+    screen->open(project_id, -1, SharingScreen::Share, nullptr);
+    settle();
+    ASSERT_TRUE(screen->is_open());
+    EXPECT_EQ(form().row_node(), u"SharingElementNoPress");
+    EXPECT_TRUE(form().email_edit().is_visible());
+    EXPECT_TRUE(form().plus().is_visible());
+    EXPECT_TRUE(form().invite_to().is_visible());
+    EXPECT_EQ(element_text(&form().invite_to()), u"Invite to Garden by e-mail:");
+    EXPECT_FALSE(form().wait_node().is_visible());
+    EXPECT_TRUE(list().is_enabled());
+
+    for (std::int32_t row : { 0, 1 }) {
+        EXPECT_TRUE(shown(Invitations, row, u"remove")) << row;
+        EXPECT_FALSE(shown(Invitations, row, u"add")) << row;
+        EXPECT_FALSE(shown(Invitations, row, u"confirm_remove")) << row;
+    }
+    EXPECT_EQ(form().row(Invitations, 1)->text, u"late@x.org");
+    ASSERT_NE(row_button(Participants, 0, u"value"), nullptr);
+    EXPECT_FALSE(row_button(Participants, 0, u"value")->is_enabled());
+    EXPECT_FALSE(shown(Participants, 0, u"remove"));
+    EXPECT_FALSE(shown(Participants, 0, u"add"));
+    EXPECT_TRUE(shown(Others, 0, u"add"));
+    EXPECT_TRUE(shown(Others, 1, u"add"));
+    EXPECT_FALSE(shown(Others, 0, u"remove"));
+    EXPECT_EQ(form().row(Others, 0)->text, u"Ann");
+    EXPECT_EQ(form().row(Others, 1)->text, u"Cid");
+}
+
+// "remove" on one row and then on another leaves only the second awaiting confirmation;
+// confirming withdraws that invitation and the list waits for the change.
+TEST_F(SharingScreenTest, only_the_last_removal_awaits_confirmation)
+{
+    screen->open(project_id, -1, SharingScreen::Share, nullptr);
+    settle();
+    click(row_button(Invitations, 0, u"remove"));
+    ASSERT_TRUE(screen->pending_removal());
+    EXPECT_EQ(screen->pending_removal()->row, 0);
+    EXPECT_TRUE(shown(Invitations, 0, u"confirm_remove"));
+
+    click(row_button(Invitations, 1, u"remove"));
+    ASSERT_TRUE(screen->pending_removal());
+    EXPECT_EQ(screen->pending_removal()->section, Invitations);
+    EXPECT_EQ(screen->pending_removal()->row, 1);
+    EXPECT_FALSE(shown(Invitations, 0, u"confirm_remove"));
+    EXPECT_TRUE(shown(Invitations, 0, u"remove"));
+    EXPECT_TRUE(shown(Invitations, 1, u"confirm_remove"));
+    EXPECT_FALSE(engine->task_pending(project_id)) << "nothing is sent before confirmation";
+
+    click(row_button(Invitations, 1, u"confirm_remove"));
+    EXPECT_FALSE(screen->pending_removal());
+    EXPECT_TRUE(engine->task_pending(project_id));
+    EXPECT_TRUE(form().wait_node().is_visible());
+    EXPECT_FALSE(list().is_enabled());
+    EXPECT_TRUE(screen->is_open()) << "sharing stays open across changes";
+}
+
+// A rebuild of the rows (the project or the users changed) keeps the confirmation on its row.
+TEST_F(SharingScreenTest, confirmation_survives_a_rebuild)
+{
+    screen->open(project_id, -1, SharingScreen::Share, nullptr);
+    settle();
+    click(row_button(Invitations, 1, u"remove"));
+    screen->on_users_changed();
+    settle();
+    ASSERT_TRUE(screen->pending_removal());
+    EXPECT_EQ(screen->pending_removal()->row, 1);
+    EXPECT_TRUE(shown(Invitations, 1, u"confirm_remove"));
+    EXPECT_FALSE(shown(Invitations, 1, u"remove"));
+}
+
+// "plus" with an empty address still sends the change, and the edit is cleared after a send.
+TEST_F(SharingScreenTest, invite_with_empty_address_still_sends)
+{
+    screen->open(project_id, -1, SharingScreen::Share, nullptr);
+    settle();
+    ASSERT_EQ(form().email(), u"");
+    click(&form().plus());
+    EXPECT_TRUE(engine->task_pending(project_id));
+    EXPECT_TRUE(form().wait_node().is_visible());
+
+    // The engine holds one change: a second one meanwhile is dropped, the edit still clears.
+    form().set_email(u"someone@x.org");
+    click(&form().plus());
+    EXPECT_EQ(form().email(), u"");
+    EXPECT_TRUE(engine->task_pending(project_id));
+}
+
+// Picking the filter user hands the id to the document and closes the screen; the picker has
+// no sharing buttons and no invitation field.
+TEST_F(SharingScreenTest, filter_pick_selects_the_user_and_closes)
+{
+    screen->open(project_id, 3, SharingScreen::SelectFilter, nullptr);
+    settle();
+    EXPECT_EQ(form().row_node(), u"SharingElementPress");
+    EXPECT_FALSE(form().email_edit().is_visible());
+    EXPECT_FALSE(form().plus().is_visible());
+    EXPECT_FALSE(form().invite_to().is_visible());
+    EXPECT_EQ(form().row(AllUsers, 0)->text, u"All users");
+    EXPECT_TRUE(form().row(Others, 1)->checked);
+    EXPECT_FALSE(shown(Others, 0, u"add"));
+    EXPECT_FALSE(shown(Participants, 0, u"remove"));
+    Element* more = find_descendant(*row_element(Others, 0), u"more_n");
+    ASSERT_NE(more, nullptr);
+    EXPECT_TRUE(more->is_visible());
+
+    click(row_button(Others, 0, u"value"));
+    EXPECT_EQ(host.selected, (std::vector<std::int32_t> { 1 }));
+    EXPECT_EQ(screen->project(), sharing_idle);
+    settle();
+    EXPECT_FALSE(screen->is_open());
+}
+
+// Choosing the responsible user offers the members only and reports the pick to the listener.
+TEST_F(SharingScreenTest, responsible_pick_goes_to_the_listener)
+{
+    screen->open(project_id, 2, SharingScreen::ChooseResponsible, &picks);
+    settle();
+    for (std::int32_t s : { AllUsers, Invitations, Others })
+        EXPECT_TRUE(form().sections()[s].rows.empty()) << s;
+    ASSERT_EQ(form().sections()[Participants].rows.size(), 1u);
+    EXPECT_TRUE(form().row(Participants, 0)->checked);
+    click(row_button(Participants, 0, u"value"));
+    EXPECT_EQ(picks.chosen, (std::vector<std::int32_t> { 2 }));
+    EXPECT_TRUE(host.selected.empty());
+    EXPECT_EQ(screen->project(), sharing_idle);
+}
+
+// Removing the project closes the screen, and later reports about it change nothing.
+TEST_F(SharingScreenTest, removed_project_closes_the_screen)
+{
+    screen->open(project_id, -1, SharingScreen::Share, nullptr);
+    settle();
+    screen->on_task_removed(project_id + 1);
+    EXPECT_EQ(screen->project(), project_id);
+    screen->on_task_removed(project_id);
+    EXPECT_EQ(screen->project(), sharing_idle);
+    settle();
+    EXPECT_FALSE(screen->is_open());
+    std::size_t rows = form().sections()[Others].rows.size();
+    screen->on_users_changed();
+    EXPECT_EQ(form().sections()[Others].rows.size(), rows);
+}
+
+// A skin reload rebuilds the form: the invitation field and the row buttons come back as they
+// were, and the new buttons work.
+TEST_F(SharingScreenTest, reload_keeps_what_the_form_shows)
+{
+    screen->open(project_id, -1, SharingScreen::Share, nullptr);
+    settle();
+    properties->send_reload_skin();
+    settle();
+    EXPECT_TRUE(form().email_edit().is_visible());
+    EXPECT_EQ(element_text(&form().invite_to()), u"Invite to Garden by e-mail:");
+    EXPECT_TRUE(shown(Others, 0, u"add"));
+    click(row_button(Others, 0, u"add"));
+    EXPECT_TRUE(engine->task_pending(project_id));
+}
+
+// A real tap on "add" goes through the list and the row while the change rebuilds every row;
+// the press must act after the event, not inside it (the sanitizer build checks this).
+TEST_F(SharingScreenTest, tapping_add_through_the_list_is_safe)
+{
+    screen->open(project_id, -1, SharingScreen::Share, nullptr);
+    settle();
+    ButtonElement* add = row_button(Others, 1, u"add");
+    ASSERT_NE(add, nullptr);
+    Point at { add->x() + add->width() / 2, add->y() + add->height() / 2 };
+    std::uint32_t now = clock.tick_count_ms();
+    application->on_pointer_button({ at.x, at.y, now, 0, true, false });
+    application->on_pointer_button({ at.x, at.y, now + 50, 0, false, false });
+    settle();
+    EXPECT_TRUE(engine->task_pending(project_id));
+    EXPECT_TRUE(form().wait_node().is_visible());
+}
