@@ -23,7 +23,13 @@ fi
 
 args=(--service http://127.0.0.1:8080/ "$@")
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display: running headless."
-    args=(--headless "${args[@]}")
+    # Without a display there is nobody to type: show that the program comes up by taking a
+    # picture of its first screen.
+    echo "No display: running headless and taking a screenshot of the first screen."
+    shot="$PWD/data/first-screen.png"
+    printf 'wait 3\nshot %s\n' "$shot" >data/first-screen.script
+    build/bin/corvane --headless "${args[@]}" --script data/first-screen.script
+    echo "Screenshot: $shot"
+    exit 0
 fi
 exec build/bin/corvane "${args[@]}"

@@ -15,8 +15,10 @@
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace corvane {
 
@@ -28,6 +30,7 @@ namespace {
     constexpr std::uint32_t settle_ms = 80;
     constexpr std::uint32_t start_delay_ms = 200;
     constexpr double wait_for_timeout = 5;
+    constexpr int wait_file_timeout = 60; // seconds of real time
 
     struct Syntax {
         const char* verb;
@@ -46,6 +49,7 @@ namespace {
         { "fling", 2, 2 },
         { "wait", 1, 1 },
         { "wait_for", 1, 2 },
+        { "wait_file", 1, 1 },
         { "expect_text", 1, text },
         { "expect_visible", 1, 1 },
         { "expect_screen", 1, 1 },
@@ -303,6 +307,25 @@ void ScriptDriver::next()
     }
 }
 
+std::function<bool()> ScriptDriver::make_file_poll(
+    const Command* c, std::shared_ptr<std::chrono::steady_clock::time_point> deadline)
+{
+    return [this, c, deadline] {
+        std::error_code ignored;
+        if (std::filesystem::exists(c->words[0], ignored))
+            return true;
+        if (std::chrono::steady_clock::now() >= *deadline) {
+            fail(*c, "no such file after " + std::to_string(wait_file_timeout) + " s");
+            return false;
+        }
+        // The file comes from outside the program, in real time: do not spin through the
+        // virtual clock while waiting for it.
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        m_steps.push_front({ step_ms, make_file_poll(c, deadline) });
+        return true;
+    };
+}
+
 std::function<bool()> ScriptDriver::make_poll(
     const Command* c, bool want_visible, std::shared_ptr<std::uint32_t> deadline)
 {
@@ -416,6 +439,10 @@ void ScriptDriver::expand(const Command& command)
     } else if (command.verb == "wait_for") {
         bool want_visible = w.size() < 2 || w[1] == "visible";
         now(make_poll(c, want_visible, std::make_shared<std::uint32_t>(0)));
+    } else if (command.verb == "wait_file") {
+        auto deadline = std::make_shared<std::chrono::steady_clock::time_point>(
+            std::chrono::steady_clock::now() + std::chrono::seconds(wait_file_timeout));
+        now(make_file_poll(c, deadline));
     } else if (command.verb == "expect_text") {
         std::string expected = command.rest;
         now([this, c, expected] {

@@ -4,6 +4,7 @@
 #include "device/skin/render/Geometry.h"
 #include "device/skin/skin/InputEvents.h"
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -66,6 +67,9 @@ private:
     PointerEvent pointer(Point point, bool pressed) const;
     bool take_shot(const std::string& file);
     // A step that checks an element's visibility and polls again until the deadline.
+    // A step that waits, in real time, for a file that something outside the program makes.
+    std::function<bool()> make_file_poll(
+        const Command* command, std::shared_ptr<std::chrono::steady_clock::time_point> deadline);
     std::function<bool()> make_poll(
         const Command* command, bool want_visible, std::shared_ptr<std::uint32_t> deadline);
 

@@ -174,10 +174,14 @@ void Document::show_login(bool animate)
 
 void Document::reset_login()
 {
+    // The engine reports its own idle state while it drops the session; that report must not
+    // reset the log-in a second time.
+    m_resetting = true;
     m_tree->close_all();
     m_engine->logout();
     m_engine->kill_request();
     m_started = false;
+    m_resetting = false;
 }
 
 void Document::log_in(WStringView email, WStringView password, WStringView name)
@@ -202,7 +206,7 @@ void Document::kill_request()
 void Document::on_state(bool busy, WStringView error_key)
 {
     m_problem->set_busy(busy);
-    if (busy)
+    if (busy || m_resetting)
         return;
     if (m_engine->is_logged_in()) {
         if (!m_started) {
@@ -214,6 +218,8 @@ void Document::on_state(bool busy, WStringView error_key)
             m_login->close(false);
         }
         if (error_key.empty()) {
+            // A retry that got through ends the problem.
+            m_problem->close(true);
             check_clipboard_ticket();
             return;
         }

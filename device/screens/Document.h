@@ -106,6 +106,7 @@ private:
     std::unique_ptr<SkinReloadForm> m_reload_form;
     std::unique_ptr<PopupMenu> m_menu;
     bool m_started { false };
+    bool m_resetting { false };
     std::int32_t m_selected_user { -1 };
     std::unique_ptr<Engine> m_engine;
     std::unique_ptr<TreeStack> m_tree;

@@ -234,14 +234,15 @@ SkinReloadForm::SkinReloadForm(Properties& properties)
 void SkinReloadForm::set_active(ScreenState state)
 {
     Form::set_active(state);
-    if (state != ScreenState::Inactive && is_open())
+    // The stack makes the form active just before it is on the stack: act at the next tick.
+    if (state != ScreenState::Inactive)
         m_pending = true;
 }
 
 void SkinReloadForm::tick(double seconds)
 {
     Form::tick(seconds);
-    if (!m_pending)
+    if (!m_pending || !is_open())
         return;
     m_pending = false;
     properties().send_reload_skin();

@@ -1,11 +1,34 @@
 #include "device/screens/tests/ScenarioTest.h"
 
+#include <chrono>
+#include <future>
+#include <thread>
+
 using namespace corvane;
 using namespace corvane::test;
 
 namespace {
 
-class LoginScenario : public ScenarioTest { };
+class LoginScenario : public ScenarioTest {
+protected:
+    bool wait_for_file(const std::string& path, std::chrono::seconds limit)
+    {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (std::filesystem::exists(path))
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+    int calls_of(const std::string& method) const
+    {
+        int count = 0;
+        for (const std::string& called : server->methods())
+            count += called == method;
+        return count;
+    }
+};
 
 // A registered user logs in from the Login screen and reaches the root of the tree; the address
 // is remembered for the next start.
@@ -16,9 +39,159 @@ TEST_F(LoginScenario, LogsInAndRemembersTheAddress)
         "wait_for login\n"
         "shot login.png\n"
             + login_lines("ann@example.com")
-            + "wait 1\n"
+            + "expect_text title All projects\n"
+              "wait 1\n"
               "shot root.png\n");
     EXPECT_EQ(device_setting(u"email"), WString(u"ann@example.com"));
+}
+
+// A wrong password comes back as the error form with the language's text, over the Login
+// screen, which keeps the e-mail and forgets the password.
+TEST_F(LoginScenario, WrongPasswordShowsTheMessageForm)
+{
+    user(u"bob@example.com", u"Bob");
+    play("wrong-password",
+        "wait_for email\n"
+        "tap email\n"
+        "type bob@example.com\n"
+        "tap password\n"
+        "type not-the-password\n"
+        "tap login\n"
+        "wait_for btnOk\n"
+        "expect_screen FormMessage\n"
+        "expect_text caption Error\n"
+        "expect_text text Wrong e-mail or password.\n"
+        "shot wrong-password.png\n"
+        "tap btnOk\n"
+        "wait_for login\n"
+        "expect_screen Login\n"
+        "expect_text email bob@example.com\n"
+        "expect_text password \n");
+}
+
+// Registration happens on the Login screen: switching modes keeps what was typed, and the
+// confirmation form sends the request.
+TEST_F(LoginScenario, RegistersANewAccount)
+{
+    play("register",
+        "wait_for regstart\n"
+        "tap email\n"
+        "type carol@example.com\n"
+        "tap password\n"
+        "type secret-carol@example.com\n"
+        "tap regstart\n"
+        "wait_for name\n"
+        "tap regcancel\n"
+        "wait_for name hidden\n"
+        "expect_text email carol@example.com\n"
+        "tap regstart\n"
+        "wait_for name\n"
+        "tap name\n"
+        "type Carol\n"
+        "shot register.png\n"
+        "tap reg\n"
+        "wait_for btnOk\n"
+        "expect_screen Register\n"
+        "tap btnOk\n"
+        "wait_for list\n"
+        "expect_screen Tree\n");
+    EXPECT_EQ(calls_of("registerUser"), 1);
+    // The new account works for the engine too.
+    Client& carol = client();
+    EXPECT_EQ(carol.login(u"carol@example.com", u"secret-carol@example.com"), u"");
+}
+
+// "Logout" from the main menu returns to the Login screen with the address kept; logging in
+// again brings the tree back.
+TEST_F(LoginScenario, LogsOutFromTheMenuAndBackIn)
+{
+    user(u"dan@example.com", u"Dan");
+    int before = calls_of("authenticate");
+    play("logout",
+        login_lines("dan@example.com")
+            + "tap back\n"
+              "wait_for vlist\n"
+              "expect_screen Menu\n"
+              "shot menu.png\n"
+              "expect_text vlist/@2/#text Log out\n"
+              "tap vlist/@2\n"
+              "wait_for login\n"
+              "expect_screen Login\n"
+              "expect_text email dan@example.com\n"
+              "expect_text password \n"
+            + login_lines("dan@example.com", false));
+    // Each log-in authenticates with the password and then with the key it got.
+    EXPECT_EQ(calls_of("authenticate"), before + 4);
+}
+
+// Choosing Russian in the menu's language submenu rebuilds every screen with Russian texts,
+// and the choice holds for the next start.
+TEST_F(LoginScenario, SwitchesTheLanguageFromTheMenu)
+{
+    user(u"eve@example.com", u"Eve");
+    play("language",
+        login_lines("eve@example.com")
+            + "tap back\n"
+              "wait_for vlist\n"
+              "tap vlist/@1\n"
+              "wait 1\n"
+              "expect_text vlist/@1/#text russian\n"
+              "tap vlist/@1\n"
+              "wait 2\n"
+              "wait_for list\n"
+              "expect_screen Tree\n"
+              "expect_text title Все проекты\n"
+              "shot root-russian.png\n"
+              "tap back\n"
+              "wait_for vlist\n"
+              "expect_text vlist/@0/#text О программе\n"
+              "tap vlist/@2\n"
+              "wait_for login\n"
+              "expect_text login Войти\n"
+              "shot login-russian.png\n");
+    EXPECT_EQ(device_setting(u"Language"), WString(u"russian"));
+}
+
+// A start with a session in the cache goes through "Connecting" straight to the tree, without
+// the Login screen and without a new log-in.
+TEST_F(LoginScenario, RestartsWithTheCachedSession)
+{
+    user(u"fay@example.com", u"Fay");
+    play("first-start", login_lines("fay@example.com"));
+    ASSERT_TRUE(std::filesystem::exists(device_cache()));
+    int logins = calls_of("authenticate");
+    play("second-start",
+        "wait_for list\n"
+        "expect_screen Tree\n"
+        "expect_text title All projects\n"
+        "shot restarted.png\n");
+    EXPECT_EQ(calls_of("authenticate"), logins);
+}
+
+// With the service gone, a start from the cache shows the Problem screen over the tree;
+// "retry" once the service is back closes it.
+TEST_F(LoginScenario, ShowsTheProblemScreenUntilTheServiceIsBack)
+{
+    user(u"gus@example.com", u"Gus");
+    play("first-start", login_lines("gus@example.com"));
+    server->stop();
+    auto run = std::async(std::launch::async, [this] {
+        return run_script("offline",
+            "wait_for retry\n"
+            "expect_screen Problem\n"
+            "shot problem.png\n"
+            "wait_file service-back\n"
+            "tap retry\n"
+            "wait_for retry hidden\n"
+            "expect_screen Tree\n"
+            "shot back-online.png\n");
+    });
+    bool problem_shown = wait_for_file(shots() + "/problem.png", std::chrono::seconds(60));
+    EXPECT_TRUE(problem_shown);
+    ASSERT_TRUE(server->start());
+    std::ofstream(shots() + "/service-back") << "\n";
+    ScriptRun result = run.get();
+    EXPECT_EQ(result.code, 0) << result.errors;
 }
 
 } // namespace

@@ -44,6 +44,9 @@ protected:
     {
         EngineServiceTest::SetUp();
         std::filesystem::create_directories(profile());
+        // Pictures of an earlier run would only mislead.
+        std::error_code ignored;
+        std::filesystem::remove_all(shots(), ignored);
         std::filesystem::create_directories(shots());
     }
 
@@ -161,22 +164,21 @@ protected:
         EXPECT_EQ(run.code, 0) << name << ": " << run.errors;
     }
 
-    // Script lines that log in from the Login screen and wait for the root of the tree.
-    static std::string login_lines(const std::string& email)
+    // Script lines that log in from the Login screen and wait for the root of the tree. The
+    // e-mail is typed only when the field does not hold it already (it is remembered).
+    static std::string login_lines(const std::string& email, bool type_email = true)
     {
-        return "wait_for email\n"
-               "tap email\n"
-               "press End\n"
-               "type "
-            + email
-            + "\n"
-              "tap password\n"
-              "type secret-"
+        std::string lines = "wait_for email\n";
+        if (type_email)
+            lines += "tap email\npress End\ntype " + email + "\n";
+        lines += "tap password\n"
+                 "type secret-"
             + email
             + "\n"
               "tap login\n"
               "wait_for list\n"
               "expect_screen Tree\n";
+        return lines;
     }
 };
 
