@@ -5,8 +5,9 @@
 
 namespace corvane {
 
-void ProgressInput::open(std::int32_t done, std::int32_t plan)
+void ProgressInput::open(std::int32_t done, std::int32_t plan, bool edited_elsewhere)
 {
+    m_edited_elsewhere = edited_elsewhere;
     m_baseline[index(Field::Done)] = done;
     m_baseline[index(Field::Plan)] = plan;
     m_text[index(Field::Done)] = to_wstring(done);
@@ -25,6 +26,7 @@ void ProgressInput::press_digit(char16_t digit)
 {
     if (digit < u'0' || digit > u'9')
         return;
+    m_edited_elsewhere = false;
     WString& text = m_text[index(m_selected)];
     bool append = m_has_last_typed && m_last_typed == m_selected && !text.empty() && text != u"0";
     if (append) {
@@ -39,6 +41,7 @@ void ProgressInput::press_digit(char16_t digit)
 
 void ProgressInput::backspace()
 {
+    m_edited_elsewhere = false;
     WString& text = m_text[index(m_selected)];
     if (!text.empty())
         text.pop_back();

@@ -16,7 +16,9 @@ public:
     static constexpr std::size_t max_digits = 9;
 
     // Shows `done` and `plan`, takes them as the baseline and selects the planned field.
-    void open(std::int32_t done, std::int32_t plan);
+    // `edited_elsewhere`: the record already holds other numbers, so saving the shown ones
+    // (which puts the baseline back) is offered until the first key.
+    void open(std::int32_t done, std::int32_t plan, bool edited_elsewhere = false);
     // Pressing a field selects it; the next digit replaces its text.
     void select(Field field);
     // Ignores anything but '0'..'9'.
@@ -29,6 +31,9 @@ public:
     std::int32_t number(Field field) const;
     // Whether either number differs from the baseline (when "save" is offered).
     bool differs() const;
+    // Whether "save" is offered: the numbers differ, or no key was pressed yet on a record
+    // edited elsewhere.
+    bool offers_save() const { return m_edited_elsewhere || differs(); }
 
 private:
     static std::size_t index(Field field) { return static_cast<std::size_t>(field); }
@@ -37,6 +42,7 @@ private:
     std::int32_t m_baseline[2] { 0, 0 };
     Field m_selected { Field::Plan };
     bool m_has_last_typed { false };
+    bool m_edited_elsewhere { false };
     Field m_last_typed { Field::Plan };
 };
 

@@ -58,6 +58,8 @@ public:
     // Asks for the news of everything shown with the next call (start-up, "retry").
     void request_news() { m_news_requested = true; }
     bool task_pending(std::int32_t id) const;
+    // Whether a page of the task's history is asked for or on its way.
+    bool changes_pending(std::int32_t id) const { return m_changes_queue.contains(id); }
     WString user_name(std::int32_t id);
     // Reads the clipboard; a ticket found there is taken off it and redeemed when idle.
     // The owner calls this whenever the engine becomes idle without an error.

@@ -127,19 +127,30 @@ TEST(ProgressInput, differs_only_while_a_number_changed)
     EXPECT_TRUE(input.differs()); // empty done is 0
 }
 
-// Opening again shows the baseline given, whatever was typed before.
-TEST(ProgressInput, opening_again_shows_the_given_numbers)
+// Opening again after done was changed shows the snapshot's numbers, with "save" offered
+// because the record's numbers differ; the first key makes "save" follow the numbers again.
+TEST(ProgressInput, opening_again_shows_the_snapshot_and_offers_save)
 {
     ProgressInput input;
     input.open(3, 10);
     input.select(ProgressInput::Field::Done);
     input.press_digit(u'5');
-    input.open(3, 10);
+    EXPECT_TRUE(input.offers_save());
+    input.open(3, 10, true);
     EXPECT_EQ(input.text(ProgressInput::Field::Done), u"3");
     EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"10");
     EXPECT_EQ(input.selected(), ProgressInput::Field::Plan);
+    EXPECT_FALSE(input.differs());
+    EXPECT_TRUE(input.offers_save());
+    input.press_digit(u'1');
+    input.press_digit(u'0');
+    EXPECT_FALSE(input.offers_save()); // the snapshot's numbers typed again
     input.press_digit(u'4');
-    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"4");
+    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"104");
+    EXPECT_TRUE(input.offers_save());
+    // A plain opening of an unedited record offers nothing.
+    input.open(3, 10);
+    EXPECT_FALSE(input.offers_save());
 }
 
 // Too many digits would overflow the service's numbers: the field stops growing.

@@ -50,9 +50,11 @@ public:
     // Shows the state image that fits enabled, pressed and usable now.
     void update_state_images();
 
-protected:
-    // For kinds that press the button by other means.
+    // Holds the pressed look for kinds and screens that press the button by other means (a
+    // keypad's selected field).
     void set_other_pressed(bool pressed) { m_other_pressed = pressed; }
+
+protected:
     // Reports the change of pressed state and the click, as a release or key up does.
     void finish_state_change(bool was_pressed, Point point, bool cancelled, bool check_on_button);
 

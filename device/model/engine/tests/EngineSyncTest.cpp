@@ -146,7 +146,12 @@ TEST_F(EngineSync, changes_come_in_pages_of_ten)
     }
     Client& reader = client();
     EXPECT_EQ(reader.login(u"ann@example.org", u"secret-ann@example.org"), u"");
-    EXPECT_EQ(reader.act([&](Engine& e) { e.more_changes(project); }), u"");
+    EXPECT_EQ(reader.act([&](Engine& e) {
+        e.more_changes(project);
+        EXPECT_TRUE(e.changes_pending(project));
+    }),
+        u"");
+    EXPECT_FALSE(reader.engine->changes_pending(project));
     const Task* t = reader.engine->find_task(project);
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(t->loadedChanges.size(), 10u);
