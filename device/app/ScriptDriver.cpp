@@ -42,6 +42,7 @@ namespace {
 
     const Syntax s_syntax[] = {
         { "tap", 1, 1 },
+        { "tap_text", 1, text },
         { "press", 1, 1 },
         { "release", 1, 1 },
         { "type", 1, text },
@@ -119,6 +120,23 @@ namespace {
                 return false;
         }
         return true;
+    }
+
+    // The first element on screen, depth first, that shows exactly `text`: a text element or a
+    // button.
+    Element* find_showing(Element& root, const WString& text)
+    {
+        for (Element* part : parts_of(root)) {
+            if (!is_displayed_chain(*part))
+                continue;
+            const auto* button = dynamic_cast<const ButtonElement*>(part);
+            const auto* shown = dynamic_cast<const TextElement*>(part);
+            if ((button && button->text() == text) || (shown && shown->text() == text))
+                return part;
+            if (Element* found = find_showing(*part, text))
+                return found;
+        }
+        return nullptr;
     }
 
 } // namespace
@@ -307,6 +325,32 @@ void ScriptDriver::next()
     }
 }
 
+std::function<bool()> ScriptDriver::make_text_tap(
+    const Command* c, std::shared_ptr<std::uint32_t> deadline)
+{
+    return [this, c, deadline] {
+        std::uint32_t now_ms = m_clock.tick_count_ms();
+        if (*deadline == 0)
+            *deadline = now_ms + static_cast<std::uint32_t>(wait_for_timeout * 1000);
+        Screen* screen = m_application.top_screen();
+        Element* element = screen && !m_application.transition()
+            ? find_showing(*screen, from_utf8(c->rest))
+            : nullptr;
+        if (element) {
+            Point at = centre_of(*element);
+            m_application.on_pointer_button(pointer(at, true));
+            m_application.on_pointer_button(pointer(at, false));
+            return true;
+        }
+        if (static_cast<std::int32_t>(now_ms - *deadline) >= 0) {
+            fail(*c, "nothing on screen shows \"" + c->rest + "\"");
+            return false;
+        }
+        m_steps.push_front({ step_ms, make_text_tap(c, deadline) });
+        return true;
+    };
+}
+
 std::function<bool()> ScriptDriver::make_file_poll(
     const Command* c, std::shared_ptr<std::chrono::steady_clock::time_point> deadline)
 {
@@ -439,6 +483,9 @@ void ScriptDriver::expand(const Command& command)
     } else if (command.verb == "wait_for") {
         bool want_visible = w.size() < 2 || w[1] == "visible";
         now(make_poll(c, want_visible, std::make_shared<std::uint32_t>(0)));
+    } else if (command.verb == "tap_text") {
+        auto deadline = std::make_shared<std::uint32_t>(0);
+        now(make_text_tap(c, deadline));
     } else if (command.verb == "wait_file") {
         auto deadline = std::make_shared<std::chrono::steady_clock::time_point>(
             std::chrono::steady_clock::now() + std::chrono::seconds(wait_file_timeout));

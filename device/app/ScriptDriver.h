@@ -67,6 +67,9 @@ private:
     PointerEvent pointer(Point point, bool pressed) const;
     bool take_shot(const std::string& file);
     // A step that checks an element's visibility and polls again until the deadline.
+    // A step that taps the first element showing the command's text, once one is on screen.
+    std::function<bool()> make_text_tap(
+        const Command* command, std::shared_ptr<std::uint32_t> deadline);
     // A step that waits, in real time, for a file that something outside the program makes.
     std::function<bool()> make_file_poll(
         const Command* command, std::shared_ptr<std::chrono::steady_clock::time_point> deadline);

@@ -1,0 +1,75 @@
+#include "device/screens/tests/ScenarioTest.h"
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+// The pictures of the README: the demo data of the service, shown at the sizes and densities
+// of real phones and in both languages.
+class Screenshots : public ScenarioTest {
+protected:
+    std::vector<std::string> server_options() const override { return { "--demo" }; }
+
+    struct Size {
+        const char* display;
+        int dpi;
+    };
+    static constexpr Size sizes[] = { { "240x320", 96 }, { "480x640", 192 }, { "640x480", 192 } };
+    static constexpr const char* languages[] = { "english", "russian" };
+};
+
+// Log-in, the root of the tree with its projects, a folder and the list of all tasks.
+TEST_F(Screenshots, BrowsingTheDemoProject)
+{
+    for (const char* language : languages) {
+        for (const Size& size : sizes) {
+            std::string prefix = std::string(language) + "-" + size.display + "-";
+            SCOPED_TRACE(prefix);
+            std::filesystem::remove(device_cache());
+            std::filesystem::remove(device_registry());
+            set_device_setting(u"Language", from_utf8(language));
+            play(prefix + "browse",
+                "wait_for email\n"
+                "wait 1\n"
+                "shot "
+                    + prefix
+                    + "login.png\n"
+                      "tap email\n"
+                      "type demo@example.com\n"
+                      "tap password\n"
+                      "type demo1234\n"
+                      "tap login\n"
+                      "wait_for list\n"
+                      "wait 1\n"
+                      "shot "
+                    + prefix
+                    + "root.png\n"
+                      "drag list 0 -200 0.5\n"
+                      "wait 1\n"
+                      "tap_text Corvane launch\n"
+                      "wait_for path/5 hidden\n"
+                      "wait 1\n"
+                      "tap_text Planning\n"
+                      "wait_for path\n"
+                      "wait 1\n"
+                      "shot "
+                    + prefix
+                    + "folder.png\n"
+                      "tap back\n"
+                      "wait 1\n"
+                      "tap back\n"
+                      "wait 1\n"
+                      "drag list 0 300 0.5\n"
+                      "wait 1\n"
+                      "tap list/@0\n"
+                      "wait_for list\n"
+                      "wait 2\n"
+                      "shot "
+                    + prefix + "all-tasks.png\n",
+                { size.display, size.dpi });
+        }
+    }
+}
+
+} // namespace
