@@ -194,4 +194,49 @@ TEST_F(LoginScenario, ShowsTheProblemScreenUntilTheServiceIsBack)
     EXPECT_EQ(result.code, 0) << result.errors;
 }
 
+// "About" in the main menu shows the program's name and version; "back" returns to the tree.
+TEST_F(LoginScenario, ShowsTheAboutScreenFromTheMenu)
+{
+    user(u"hal@example.com", u"Hal");
+    play("about",
+        login_lines("hal@example.com")
+            + "tap back\n"
+              "wait_for vlist\n"
+              "tap vlist/@0\n"
+              "wait_for btn_portal\n"
+              "expect_screen About\n"
+              "expect_text app Corvane\n"
+              "expect_text portal https://github.com/ulmar/corvane\n"
+              "shot about.png\n"
+              "tap back\n"
+              "wait_for list\n"
+              "expect_screen Tree\n");
+}
+
+class OutdatedClient : public ScenarioTest {
+protected:
+    std::vector<std::string> server_options() const override { return { "--server-version", "7" }; }
+};
+
+// A service that speaks a newer version answers the log-in with the "Version" form over the
+// Login screen; its cancel button only closes it.
+TEST_F(OutdatedClient, ShowsTheVersionFormAndStaysLoggedOut)
+{
+    ASSERT_EQ(
+        server->admin({ "create-user", "ida@example.com", "secret-ida@example.com", "Ida" }), 0);
+    play("version",
+        "wait_for email\n"
+        "tap email\n"
+        "type ida@example.com\n"
+        "tap password\n"
+        "type secret-ida@example.com\n"
+        "tap login\n"
+        "wait_for btnCancel\n"
+        "expect_screen Version\n"
+        "shot version.png\n"
+        "tap btnCancel\n"
+        "wait_for login\n"
+        "expect_screen Login\n");
+}
+
 } // namespace
