@@ -1,0 +1,209 @@
+#include "device/screens/tests/ScenarioTest.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+class SharingScenario : public ScenarioTest {
+protected:
+    // Ann owns "Garden"; Bob owns "Shed" and shares it with Ann, so Ann's device knows Bob.
+    void seed()
+    {
+        Client& bob_client = user(u"bob@example.com", u"Bob");
+        Client& ann_client = user(u"ann@example.com", u"Ann");
+        bob = &bob_client;
+        ann = &ann_client;
+        shed = bob->create(0, u"Shed");
+        ASSERT_GT(shed, 0);
+        EXPECT_EQ(
+            bob->act([&](Engine& e) { e.change_permission(shed, u"ann@example.com", 2); }), u"");
+        garden = ann->create(0, u"Garden");
+        ASSERT_GT(garden, 0);
+    }
+
+    // Ann logs in and opens the sharing manager of "Garden" from its task screen. In it,
+    // item 0 is the invitations' header, then the members' header and Ann, then the header of
+    // the other users and Bob.
+    static std::string open_garden_sharing()
+    {
+        return "wait_for login\n" + login_lines("ann@example.com")
+            + "wait 1\n"
+              "tap list/@2/info\n"
+              "wait_for list\n"
+              "expect_screen Task\n"
+              "tap list/@0/share\n"
+              "wait_for list\n"
+              "expect_screen Sharing\n"
+              "expect_text title Sharing: Garden\n";
+    }
+
+    // The permissions of "Garden" as its owner's engine sees them after a fresh sync.
+    std::vector<Permission> garden_permissions()
+    {
+        ann->act([&](Engine& e) { e.load_task(garden); });
+        const Task* task = ann->engine->find_task(garden);
+        return task ? task->permissions : std::vector<Permission> {};
+    }
+
+    // The ticket text the service wrote for the only invitation so far.
+    std::string only_ticket()
+    {
+        std::vector<std::filesystem::path> files;
+        for (const auto& entry : std::filesystem::directory_iterator(server->outbox()))
+            if (entry.path().extension() == ".txt")
+                files.push_back(entry.path());
+        EXPECT_EQ(files.size(), 1u);
+        if (files.empty())
+            return {};
+        std::ifstream file(files[0]);
+        std::stringstream content;
+        content << file.rdbuf();
+        std::string mail = content.str();
+        std::size_t start = mail.find("--START-OF-TICKET--\r\n");
+        std::size_t end = mail.find("\r\n--END-OF-TICKET--");
+        if (start == std::string::npos || end == std::string::npos || end < start)
+            return {};
+        return mail.substr(start + 21, end - start - 21);
+    }
+
+    // Tall enough for the whole task header, "share" included.
+    DeviceOptions tall { "240x560", 96 };
+    Client* ann { nullptr };
+    Client* bob { nullptr };
+    std::int32_t shed { -1 };
+    std::int32_t garden { -1 };
+};
+
+// Ann adds Bob, a user she knows from another project, to "Garden": Bob moves from the other
+// users to the members, and the service lists him as a participant.
+TEST_F(SharingScenario, SharesAProjectWithAKnownUser)
+{
+    seed();
+    play("share",
+        open_garden_sharing()
+            + "expect_text list/@4/value Bob\n"
+              "expect_visible list/@4/add\n"
+              "shot sharing-before.png\n"
+              "tap list/@4/add\n"
+              "wait_for wait hidden\n"
+              "wait 1\n"
+              "shot sharing-after.png\n"
+              "expect_text list/@3/value Bob\n",
+        tall);
+    bool bob_shares = false;
+    for (const Permission& permission : garden_permissions())
+        bob_shares = bob_shares || permission.userId == bob->engine->auth().userId;
+    EXPECT_TRUE(bob_shares);
+}
+
+// Ann invites an address, sees the invitation listed, then withdraws it through "remove" and
+// "confirm_remove"; the service keeps no invitation.
+TEST_F(SharingScenario, InvitesAnAddressAndWithdrawsTheInvitation)
+{
+    seed();
+    play("invite",
+        open_garden_sharing()
+            + "tap email\n"
+              "type carol@example.com\n"
+              "shot invite-typed.png\n"
+              "tap plus\n"
+              "wait_for wait hidden\n"
+              "wait 1\n"
+              "expect_text list/@1/value carol@example.com\n"
+              "expect_text email \n"
+              "shot invited.png\n"
+              "tap list/@1/remove\n"
+              "expect_visible list/@1/confirm_remove\n"
+              "shot confirm.png\n"
+              "tap list/@1/confirm_remove\n"
+              "wait_for wait hidden\n"
+              "wait 1\n"
+              "expect_text list/@1/name Members of Garden\n"
+              "shot withdrawn.png\n",
+        tall);
+    for (const Permission& permission : garden_permissions())
+        EXPECT_NE(permission.email, u"carol@example.com");
+}
+
+// Carol gets a ticket for "Garden" by mail, copies it, and logs in: the device redeems it,
+// says so, and "Garden" appears among her projects.
+TEST_F(SharingScenario, RedeemsATicketFromTheClipboard)
+{
+    seed();
+    EXPECT_EQ(
+        ann->act([&](Engine& e) { e.change_permission(garden, u"carol@mail.example", 2); }), u"");
+    std::string ticket = only_ticket();
+    ASSERT_FALSE(ticket.empty());
+    Client& carol = user(u"carol@example.com", u"Carol");
+    play("redeem",
+        "wait_for login\n"
+        "clipboard --START-OF-TICKET--"
+            + ticket
+            + "--END-OF-TICKET--\n"
+              "tap email\n"
+              "type carol@example.com\n"
+              "tap password\n"
+              "type secret-carol@example.com\n"
+              "tap login\n"
+              // The ticket's outcome shows over the tree as soon as the first sync is done.
+              "wait_for btnOk\n"
+              "expect_screen Ticket\n"
+              "expect_text text Invitation accepted.\n"
+              "shot ticket.png\n"
+              "tap btnOk\n"
+              "wait 2\n"
+              "shot carol-root.png\n",
+        tall);
+    carol.act([&](Engine& e) { e.open_folder(0); });
+    const Task* root = carol.engine->find_task(0);
+    ASSERT_NE(root, nullptr);
+    EXPECT_NE(
+        std::find(root->childIds.begin(), root->childIds.end(), garden), root->childIds.end());
+}
+
+// Ann picks Bob as the user whose tasks the tree shows: the picker closes, the tree names Bob
+// and sorts the projects by whether Bob takes part.
+TEST_F(SharingScenario, ChoosesTheFilterUser)
+{
+    seed();
+    // Bob takes part in "Garden" as well; "Attic" is Ann's alone.
+    EXPECT_EQ(
+        ann->act([&](Engine& e) { e.change_permission(garden, u"bob@example.com", 2); }), u"");
+    ASSERT_GT(ann->create(0, u"Attic"), 0);
+    play("filter",
+        "wait_for login\n" + login_lines("ann@example.com")
+            + "wait 1\n"
+              "shot filter-all.png\n"
+              // A look at "Shed" lets the device learn who Bob is.
+              "tap list/@4/info\n"
+              "wait_for list\n"
+              "expect_screen Task\n"
+              "tap cancel\n"
+              "wait_for select_user\n"
+              "tap select_user\n"
+              "wait_for list\n"
+              "expect_screen Sharing\n"
+              "expect_text title Show tasks of\n"
+              "shot filter-picker.png\n"
+              "expect_text list/@0/value All users\n"
+              "expect_text list/@1/value Bob\n"
+              // Without a project the first known user is listed once.
+              "expect_text list/@2/value Ann\n"
+              "tap list/@1/value\n"
+              "wait_for select_user\n"
+              "expect_screen Tree\n"
+              "expect_text select_user Bob\n"
+              "wait 1\n"
+              "shot filter-bob.png\n"
+              "expect_text list/@1/name Assigned to Bob\n"
+              "expect_text list/@3/name Shared with Bob\n"
+              "expect_text list/@5/name Not shared with Bob\n",
+        tall);
+}
+
+} // namespace
