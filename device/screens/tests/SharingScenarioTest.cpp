@@ -206,4 +206,39 @@ TEST_F(SharingScenario, ChoosesTheFilterUser)
         tall);
 }
 
+// Ann makes Bob, a member of "Garden", responsible for it: the picker offers the members only,
+// the pick lands in the task screen, and saving stores it.
+TEST_F(SharingScenario, ChoosesTheResponsibleUser)
+{
+    seed();
+    EXPECT_EQ(
+        ann->act([&](Engine& e) { e.change_permission(garden, u"bob@example.com", 2); }), u"");
+    play("responsible",
+        "wait_for login\n" + login_lines("ann@example.com")
+            + "wait 1\n"
+              "tap list/@2/info\n"
+              "wait_for list\n"
+              "expect_screen Task\n"
+              "tap list/@0/responsible\n"
+              "wait_for list\n"
+              "expect_screen Sharing\n"
+              "shot responsible-picker.png\n"
+              "expect_text title Responsible\n"
+              "expect_text list/@0/name Members of Garden\n"
+              "expect_text list/@1/value Ann\n"
+              "expect_text list/@2/value Bob\n"
+              "tap list/@2/value\n"
+              "wait_for save\n"
+              "expect_screen Task\n"
+              "expect_text list/@0/responsible/#value_text Bob\n"
+              "shot responsible-chosen.png\n"
+              "tap save\n"
+              "wait 1\n",
+        tall);
+    ann->act([&](Engine& e) { e.load_task(garden); });
+    const Task* task = ann->engine->find_task(garden);
+    ASSERT_NE(task, nullptr);
+    EXPECT_EQ(task->responsibleId, bob->engine->auth().userId);
+}
+
 } // namespace
