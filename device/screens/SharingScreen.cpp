@@ -136,8 +136,12 @@ void SharingScreen::refresh()
     update_sharing_titles(m_titles, m_mode, m_project != sharing_no_project,
         project ? task_title(project->title) : WString(),
         [this](WStringView key) { return m_form->text(key); });
-    for (std::int32_t s = Invitations; s < sharing_section_count; ++s)
+    // A section without rows shows no header either: with no project, the titles are those of
+    // the last project shown, and they must not stand over rows that have nothing to do with it.
+    for (std::int32_t s = Invitations; s < sharing_section_count; ++s) {
         sections[s].header = m_titles.sections[s];
+        sections[s].visible = !sections[s].rows.empty();
+    }
     m_form->set_title(m_titles.screen);
     m_form->set_invitation(m_mode == Share && m_titles.invite_shown, m_titles.invite);
     m_form->set_waiting(m_mode == Share && engine.task_pending(m_project));

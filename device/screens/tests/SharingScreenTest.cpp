@@ -380,3 +380,29 @@ TEST_F(SharingScreenTest, tapping_add_through_the_list_is_safe)
     EXPECT_TRUE(engine->task_pending(project_id));
     EXPECT_TRUE(form().wait_node().is_visible());
 }
+
+// Sections without rows show no header, so the filter picker without a project never shows the
+// titles of the project the sharing manager showed before.
+TEST_F(SharingScreenTest, empty_sections_show_no_stale_header)
+{
+    screen->open(project_id, -1, SharingScreen::Share, nullptr);
+    settle();
+    EXPECT_TRUE(form().list().sections()[Invitations].visible);
+    screen->close(false);
+    screen->open(sharing_no_project, -1, SharingScreen::SelectFilter, nullptr);
+    settle();
+    const auto& shape = form().list().sections();
+    EXPECT_FALSE(shape[Invitations].visible);
+    EXPECT_FALSE(shape[Participants].visible);
+    EXPECT_TRUE(shape[Others].visible);
+    // All users, then the header of the other users and Ann, Bob and Cid.
+    EXPECT_EQ(list().count(), 5);
+    for (std::int32_t index = 0; index < list().count(); ++index) {
+        Element* item = list().live_item(index);
+        ASSERT_NE(item, nullptr);
+        Element* caption = find_descendant(*item, u"name");
+        if (caption) {
+            EXPECT_EQ(element_text(caption).find(u"Garden"), WString::npos) << index;
+        }
+    }
+}
