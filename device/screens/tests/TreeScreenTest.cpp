@@ -325,3 +325,26 @@ TEST_F(TreeScreenTest, all_tasks_pages_with_more)
     press(flat, u"back");
     EXPECT_FALSE(host->all->is_open());
 }
+
+// A list removed on the service while it is open is left for its parent, with whatever was
+// opened inside it; the parent loses its row.
+TEST_F(TreeScreenTest, removed_list_is_left)
+{
+    Client& ann = seeder(u"ann@example.com", u"Ann");
+    std::int32_t garden = ann.create(0, u"Garden");
+    std::int32_t beds = ann.create(garden, u"Beds");
+    std::int32_t rows = ann.create(beds, u"Rows");
+    ann.create(rows, u"Rake");
+    log_in(u"ann@example.com");
+    act([&] { host->stack->open_list(garden, false); });
+    act([&] { host->stack->open_list(beds, false); });
+    act([&] { host->stack->open_list(rows, false); });
+    ASSERT_EQ(host->stack->count(), 4u);
+
+    EXPECT_EQ(ann.act([&](Engine& e) { e.delete_task(beds); }), u"");
+    act([&] { host->engine().open_folder(garden); });
+    ASSERT_EQ(host->stack->count(), 2u);
+    EXPECT_TRUE(top().shows(garden, u""));
+    EXPECT_TRUE(all_rows(top()).empty());
+    EXPECT_EQ(application->screen_count(), 2u);
+}
