@@ -36,6 +36,7 @@ void Form::build()
 
 void Form::reload_skin(Properties&)
 {
+    release_tree();
     build();
     refresh_after_reload();
     relayout_root();

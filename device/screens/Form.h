@@ -54,6 +54,8 @@ protected:
     // Binds the named children; runs after every build. Throws NodeNotFound for a required
     // child that is missing.
     virtual void bind_nodes() { }
+    // Before a reload replaces the tree: let go of whatever points into it.
+    virtual void release_tree() { }
     // After a reload has rebuilt and rebound the tree: show the form's state again.
     virtual void refresh_after_reload() { }
     // A bound button was pressed; the default tells the listener.

@@ -54,6 +54,13 @@ void ListForm::bind_nodes()
     m_list->bind(*this, u"list");
 }
 
+void ListForm::release_tree()
+{
+    // The list element goes with the old tree; the sectioned list must not outlive it.
+    m_list.reset();
+    m_back = m_title = m_all = nullptr;
+}
+
 void ListForm::refresh_after_reload()
 {
     m_list->set_sections(shape());

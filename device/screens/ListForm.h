@@ -67,6 +67,7 @@ public:
 
 protected:
     void bind_nodes() override;
+    void release_tree() override;
     void refresh_after_reload() override;
     void on_button(ButtonElement& button) override;
 
