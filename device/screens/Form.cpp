@@ -25,6 +25,8 @@ Form::~Form()
 
 void Form::build()
 {
+    // A second build (a derived form binding more, or a reload) replaces the tree.
+    release_tree();
     build_from_node_or_throw(*this, m_properties, m_node);
     set_id(m_node);
     bind_nodes();
