@@ -147,16 +147,8 @@ void SharingScreen::refresh()
     m_form->set_waiting(m_mode == Share && engine.task_pending(m_project));
 
     // A removal that waits for confirmation stays with its row while that row is still there.
-    if (m_pending) {
-        const auto& rows = sections[m_pending->section].rows;
-        auto it = std::find_if(rows.begin(), rows.end(), [&](const ListRow& row) {
-            return row.id == m_pending->id && row.text == m_pending->text;
-        });
-        if (it == rows.end())
-            m_pending.reset();
-        else
-            m_pending->row = static_cast<std::int32_t>(it - rows.begin());
-    }
+    if (m_pending && !locate(sections[m_pending->section].rows, *m_pending))
+        m_pending.reset();
 
     m_row_buttons.clear();
     m_form->set_sections(std::move(sections));
@@ -192,22 +184,26 @@ void SharingScreen::clicked(ButtonElement& button, Point, std::int32_t)
     if (it == m_row_buttons.end())
         return;
     RowButtonPlace place = it->second;
+    std::optional<RowRef> ref = row_ref(place.section, place.row);
+    if (!ref)
+        return;
     switch (place.role) {
     case RowButton::Add:
-        defer([this, place] { press_row(place.section, place.row); });
+        defer([this, ref = *ref] { press_row(ref); });
         break;
     case RowButton::Remove:
-        defer([this, place] { ask_removal(place.section, place.row); });
+        defer([this, ref = *ref] { ask_removal(ref); });
         break;
     case RowButton::ConfirmRemove:
-        defer([this, place] { confirm_removal(place.section, place.row); });
+        defer([this, ref = *ref] { confirm_removal(ref); });
         break;
     }
 }
 
 void SharingScreen::row_pressed(ListForm&, std::int32_t section, std::int32_t row)
 {
-    defer([this, section, row] { press_row(section, row); });
+    if (std::optional<RowRef> ref = row_ref(section, row))
+        defer([this, ref = *ref] { press_row(ref); });
 }
 
 void SharingScreen::form_button(Form&, ButtonElement& button)
@@ -227,34 +223,65 @@ void SharingScreen::defer(std::function<void()> action)
     m_deferred->post(std::move(action));
 }
 
-void SharingScreen::ask_removal(std::int32_t section, std::int32_t row)
+std::optional<SharingScreen::RowRef> SharingScreen::row_ref(
+    std::int32_t section, std::int32_t row) const
 {
     const ListRow* data = m_form->row(section, row);
-    if (m_project == sharing_idle || !data)
-        return;
-    std::optional<PendingRemoval> previous = m_pending;
-    m_pending = PendingRemoval { section, row, data->text, data->id };
-    if (previous && (previous->section != section || previous->row != row))
-        m_form->redraw_row(previous->section, previous->row);
-    m_form->redraw_row(section, row);
+    if (!data)
+        return std::nullopt;
+    return RowRef { section, row, data->text, data->id };
 }
 
-void SharingScreen::confirm_removal(std::int32_t section, std::int32_t row)
+bool SharingScreen::locate(const std::vector<ListRow>& rows, RowRef& ref)
 {
-    if (!m_pending || m_pending->section != section || m_pending->row != row)
+    auto same = [&](const ListRow& row) { return row.id == ref.id && row.text == ref.text; };
+    if (ref.row >= 0 && static_cast<std::size_t>(ref.row) < rows.size() && same(rows[ref.row]))
+        return true;
+    auto it = std::find_if(rows.begin(), rows.end(), same);
+    if (it == rows.end())
+        return false;
+    ref.row = static_cast<std::int32_t>(it - rows.begin());
+    return true;
+}
+
+bool SharingScreen::locate(RowRef& ref) const
+{
+    const auto& sections = m_form->sections();
+    if (ref.section < 0 || static_cast<std::size_t>(ref.section) >= sections.size())
+        return false;
+    return locate(sections[ref.section].rows, ref);
+}
+
+void SharingScreen::ask_removal(RowRef ref)
+{
+    if (m_project == sharing_idle || !locate(ref))
+        return;
+    std::optional<RowRef> previous = m_pending;
+    m_pending = ref;
+    if (previous && locate(*previous) && previous->row != ref.row)
+        m_form->redraw_row(previous->section, previous->row);
+    m_form->redraw_row(ref.section, ref.row);
+}
+
+void SharingScreen::confirm_removal(RowRef ref)
+{
+    if (!m_pending || !locate(ref) || m_pending->section != ref.section
+        || m_pending->row != ref.row)
         return;
     m_pending.reset();
-    m_form->redraw_row(section, row);
-    press_row(section, row);
+    m_form->redraw_row(ref.section, ref.row);
+    press_row(ref);
 }
 
-void SharingScreen::press_row(std::int32_t section, std::int32_t row)
+void SharingScreen::press_row(RowRef ref)
 {
-    const ListRow* data = m_form->row(section, row);
-    if (m_project == sharing_idle || !data)
+    if (m_project == sharing_idle || !locate(ref))
+        return;
+    const ListRow* data = m_form->row(ref.section, ref.row);
+    if (!data)
         return;
     Engine& engine = m_host.engine();
-    SharingAction action = sharing_press(m_mode, section, *data, engine.users());
+    SharingAction action = sharing_press(m_mode, ref.section, *data, engine.users());
     switch (action.kind) {
     case SharingAction::Kind::None:
         break;

@@ -68,21 +68,27 @@ private:
         std::int32_t row;
         RowButton role;
     };
-    struct PendingRemoval {
-        std::int32_t section;
-        std::int32_t row;
-        WString text; // what the row showed, to find it again after the rows are rebuilt
-        std::int32_t id;
+    // A row as it was when the user acted on it. Rows may be rebuilt before the action runs,
+    // so the action finds its row again by what it showed.
+    struct RowRef {
+        std::int32_t section { -1 };
+        std::int32_t row { -1 };
+        WString text;
+        std::int32_t id { -1 };
     };
     class Deferred;
 
     SharingScreen(std::unique_ptr<SharingHost> own_host, SharingHost* host);
 
     void refresh();
-    void press_row(std::int32_t section, std::int32_t row);
+    std::optional<RowRef> row_ref(std::int32_t section, std::int32_t row) const;
+    // Moves `ref` to where its row is now; false when the row is gone.
+    static bool locate(const std::vector<ListRow>& rows, RowRef& ref);
+    bool locate(RowRef& ref) const;
+    void press_row(RowRef ref);
     void invite();
-    void ask_removal(std::int32_t section, std::int32_t row);
-    void confirm_removal(std::int32_t section, std::int32_t row);
+    void ask_removal(RowRef ref);
+    void confirm_removal(RowRef ref);
     void finish_pick();
     // Button presses act after the event that carried them: an action may rebuild the rows,
     // and with them the pressed button.
@@ -107,7 +113,7 @@ private:
     Mode m_mode { SelectFilter };
     SharingListener* m_listener { nullptr }; // Not owned.
     SharingTitles m_titles;
-    std::optional<PendingRemoval> m_pending;
+    std::optional<RowRef> m_pending; // the row whose removal awaits confirmation
     // The row buttons of the rows built since the last rebuild. Entries of rows that were
     // dropped are harmless: only a live button of ours can report a click, and building a
     // row rewrites the entries of its buttons.

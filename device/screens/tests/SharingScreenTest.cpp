@@ -108,6 +108,19 @@ protected:
         ASSERT_TRUE(load_language_file(*properties, from_utf8(bin_folder() + "/english.lng")));
 
         engine = std::make_unique<Engine>(u"http://127.0.0.1:9/", reports);
+        load_model({ make_user(1, u"ann@x.org", u"Ann"), make_user(2, u"bob@x.org", u"Bob"),
+            make_user(3, u"cid@x.org", u"Cid") });
+        ASSERT_NE(engine->find_task(project_id), nullptr);
+
+        host.model = engine.get();
+        host.skin = properties.get();
+        screen = std::make_unique<SharingScreen>(host);
+        reports.screen = screen.get();
+    }
+
+    // Gives the engine the project "Garden" (two invitations and Bob as a member) and `users`.
+    void load_model(std::vector<User> users)
+    {
         EngineCache cache;
         Task project;
         project.id = project_id;
@@ -125,8 +138,7 @@ protected:
         late.email = u"late@x.org";
         project.permissions = { invited, bob, late };
         cache.tasks.push_back(project);
-        cache.users = { make_user(1, u"ann@x.org", u"Ann"), make_user(2, u"bob@x.org", u"Bob"),
-            make_user(3, u"cid@x.org", u"Cid") };
+        cache.users = std::move(users);
         ReplyWriter writer;
         cache.save(writer);
         std::string bytes;
@@ -134,12 +146,6 @@ protected:
         ASSERT_EQ(engine->load_cache_bytes(
                       SharedBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size()))),
             Engine::CacheLoad::Loaded);
-        ASSERT_NE(engine->find_task(project_id), nullptr);
-
-        host.model = engine.get();
-        host.skin = properties.get();
-        screen = std::make_unique<SharingScreen>(host);
-        reports.screen = screen.get();
     }
 
     void TearDown() override
@@ -405,4 +411,32 @@ TEST_F(SharingScreenTest, empty_sections_show_no_stale_header)
             EXPECT_EQ(element_text(caption).find(u"Garden"), WString::npos) << index;
         }
     }
+}
+
+// Rows rebuilt between a press and its action: the action follows its row by what it showed,
+// and is dropped when that row is gone, rather than acting on whatever row took its place.
+TEST_F(SharingScreenTest, press_follows_its_row_across_a_rebuild)
+{
+    screen->open(project_id, -1, SharingScreen::Share, nullptr);
+    settle();
+    ASSERT_EQ(form().row(Others, 0)->text, u"Ann");
+    ButtonElement* add_ann = row_button(Others, 0, u"add");
+    ASSERT_NE(add_ann, nullptr);
+    add_ann->handler()->clicked(*add_ann, {}, 1);
+    // Before the press runs, the users change and Ann is no longer known: Cid takes row 0.
+    load_model({ make_user(2, u"bob@x.org", u"Bob"), make_user(3, u"cid@x.org", u"Cid") });
+    screen->on_users_changed();
+    ASSERT_EQ(form().row(Others, 0)->text, u"Cid");
+    settle();
+    EXPECT_FALSE(engine->task_pending(project_id)) << "Cid must not be added for Ann";
+
+    // A removal asked for before the rebuild still confirms on its row.
+    click(row_button(Invitations, 1, u"remove"));
+    screen->on_task_changed(project_id);
+    settle();
+    ButtonElement* confirm = row_button(Invitations, 1, u"confirm_remove");
+    ASSERT_NE(confirm, nullptr);
+    EXPECT_TRUE(confirm->is_visible());
+    click(confirm);
+    EXPECT_TRUE(engine->task_pending(project_id));
 }
