@@ -1,0 +1,326 @@
+#include "device/core/TimeUtils.h"
+#include "device/screens/tests/ScenarioTest.h"
+
+#include <algorithm>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+class TaskScenario : public ScenarioTest {
+protected:
+    static std::string repeat(const std::string& line, int times)
+    {
+        std::string lines;
+        for (int i = 0; i < times; ++i)
+            lines += line + "\n";
+        return lines;
+    }
+    // From the root: into the first project, then the task screen of its first task.
+    static std::string open_first_task()
+    {
+        return "wait 1\n"
+               "tap list/@2\n"
+               "wait_for list/@2\n"
+               "tap list/@2\n"
+               "wait_for list/@0/name\n"
+               "expect_screen Task\n";
+    }
+    // A fresh engine of ann's that reads `id` from the service.
+    const Task* fetch(Client& reader, std::int32_t parent, std::int32_t id)
+    {
+        EXPECT_EQ(reader.act([&](Engine& e) { e.open_folder(parent); }), u"");
+        EXPECT_EQ(reader.act([&](Engine& e) { e.load_task(id); }), u"");
+        return reader.engine->find_task(id);
+    }
+    std::int32_t child_titled(const Engine& engine, std::int32_t parent, WStringView title)
+    {
+        const Task* record = engine.find_task(parent);
+        if (!record)
+            return -1;
+        for (std::int32_t id : record->childIds) {
+            const Task* child = engine.find_task(id);
+            if (child && child->title == title)
+                return id;
+        }
+        return -1;
+    }
+    long calls_of(const std::string& method) const
+    {
+        std::vector<std::string> called = server->methods();
+        return std::count(called.begin(), called.end(), method);
+    }
+    DeviceOptions tall() const
+    {
+        DeviceOptions options;
+        options.display = "320x480";
+        return options;
+    }
+};
+
+} // namespace
+
+// The user edits every property of a task, saves, and finds the change as the newest chat entry.
+TEST_F(TaskScenario, EditsEveryPropertyAndSeesTheChange)
+{
+    Client& ann = user(u"ann@example.com", u"Ann");
+    std::int32_t project = ann.create(0, u"Home");
+    std::int32_t task = ann.create(project, u"Buy milk\nTwo bottles", u"first note");
+    ASSERT_GT(task, 0);
+    DateTimeRecord today = decompose(time_now());
+    // Turning the day drum on to index 31 lands on the first of next month.
+    int days = 32 - today.day;
+
+    play("edit",
+        login_lines("ann@example.com") + open_first_task()
+            + "expect_text list/@0/name/#value_text Buy milk\n"
+              "expect_text list/@0/progress/#value_text 0 / 0\n"
+              "wait_for subtasks\n"
+              "shot task.png\n"
+              // Title and description.
+              "tap list/@0/name\n"
+              "wait_for edit\n"
+              "expect_screen Title\n"
+              "wait_for save hidden\n"
+            + repeat("press Backspace", 20)
+            + "type Buy bread\n"
+              "press Enter\n"
+              "type Three loaves\n"
+              "wait_for save\n"
+              "shot title.png\n"
+              "tap save\n"
+              "wait_for list/@0/name\n"
+              "expect_text list/@0/name/#value_text Buy bread\n"
+              "expect_text title Buy bread\n"
+              "wait_for save\n"
+              // A comment.
+              "tap list/@0/comment\n"
+              "wait_for edit\n"
+              "expect_screen Comment\n"
+              "type Picked up on the way\n"
+              "shot comment.png\n"
+              "tap save\n"
+              "wait_for list/@0/comment\n"
+              "expect_text list/@0/comment/#value_text Picked up on the way\n"
+              // Progress: "0" then "7" gives "7"; then 2 done.
+              "tap list/@0/progress\n"
+              "wait_for plan\n"
+              "expect_screen Progress\n"
+              "expect_text plan 0\n"
+              "wait_for save hidden\n"
+              "tap 0\n"
+              "tap 7\n"
+              "expect_text plan 7\n"
+              "tap done\n"
+              "tap 2\n"
+              "expect_text done 2\n"
+              "wait_for save\n"
+              "shot progress.png\n"
+              "tap save\n"
+              "wait_for list/@0/progress\n"
+              "expect_text list/@0/progress/#value_text 0 + 2 / 7\n"
+              // The deadline, across the end of this month.
+              "tap list/@0/deadline\n"
+              "wait_for date/day\n"
+              "expect_screen Deadline\n"
+              "wait_for remove hidden\n"
+              "drag date/day 0 -"
+            + std::to_string(days * 28)
+            + " 30\n"
+              "wait 2\n"
+              "shot deadline.png\n"
+              "tap save\n"
+              "wait_for list/@0/deadline\n"
+              // The status.
+              "tap list/@0/status\n"
+              "wait_for list/@5\n"
+              "expect_screen Colors\n"
+              "shot status.png\n"
+              "tap list/@5\n"
+              "wait_for list/@0/status\n"
+              "expect_screen Task\n"
+              "shot edited.png\n"
+              "tap save\n"
+              "wait 2\n"
+              "expect_screen Tree\n"
+              // The saved record, opened again, shows the change on top of its chat.
+              "tap list/@2\n"
+              "wait_for list/@1/time\n"
+              "expect_text list/@0/name/#value_text Buy bread\n"
+              "expect_text list/@0/progress/#value_text 2 / 7\n"
+              "expect_text list/@0/comment/#value_text \n"
+              "expect_text list/@1/description Picked up on the way\n"
+              "expect_text list/@1/name Buy bread\n"
+              "expect_text list/@1/progress +2 / +7\n"
+              "expect_visible list/@1/status\n"
+              "expect_visible list/@1/deadline\n"
+              "shot chat.png\n"
+              "fling list -600\n"
+              "wait 3\n"
+              "wait_for list/@2/description\n"
+              "expect_text list/@2/description first note\n",
+        tall());
+
+    Client& reader = client();
+    ASSERT_EQ(reader.login(u"ann@example.com", u"secret-ann@example.com"), u"");
+    const Task* saved = fetch(reader, project, task);
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->title, u"Buy bread\nThree loaves");
+    EXPECT_EQ(saved->done, 2);
+    EXPECT_EQ(saved->plan, 7);
+    EXPECT_EQ(saved->status, 4);
+    DateTimeRecord deadline = decompose(time_from_millis(saved->deadline));
+    EXPECT_EQ(deadline.day, 1);
+    EXPECT_EQ(deadline.month, today.month % 12 + 1);
+    EXPECT_EQ(deadline.year, today.year + (today.month == 12 ? 1 : 0));
+    EXPECT_EQ(saved->deadline % 86'400'000, 0) << "a deadline is a day: midnight UTC";
+}
+
+// A project, a folder in it and a task in the folder, all made on the device.
+TEST_F(TaskScenario, CreatesAProjectAFolderAndATask)
+{
+    user(u"ann@example.com", u"Ann");
+    play("create",
+        login_lines("ann@example.com")
+            + "tap plus\n"
+              "wait_for edit\n"
+              "expect_screen Title\n"
+              "type Garden\n"
+              "tap save\n"
+              "wait_for create\n"
+              "expect_screen Task\n"
+              "expect_text title New project\n"
+              "expect_visible list/@0/tag\n"
+              "shot new-project.png\n"
+              "tap create\n"
+              "wait_for list/@2\n"
+              "expect_screen Tree\n"
+              "tap list/@2\n"
+              "wait 1\n"
+              "expect_text title Garden\n"
+              "tap plus\n"
+              "wait_for edit\n"
+              "type Tools\n"
+              "tap save\n"
+              "wait_for create\n"
+              "expect_text title New task\n"
+              "expect_visible path\n"
+              "tap create\n"
+              "wait_for list/@2\n"
+              // A record without children opens as a task; its "subtasks" leads into it.
+              "tap list/@2\n"
+              "wait_for subtasks\n"
+              "tap subtasks\n"
+              "wait 1\n"
+              "expect_screen Tree\n"
+              "expect_text title Tools\n"
+              "tap plus\n"
+              "wait_for edit\n"
+              "type Rake\n"
+              "tap save\n"
+              "wait_for create\n"
+              "shot new-task.png\n"
+              "tap create\n"
+              "wait 2\n"
+              "wait_for list/@1\n"
+              "shot folder.png\n");
+
+    Client& reader = client();
+    ASSERT_EQ(reader.login(u"ann@example.com", u"secret-ann@example.com"), u"");
+    ASSERT_EQ(reader.act([](Engine& e) { e.open_folder(0); }), u"");
+    std::int32_t garden = child_titled(*reader.engine, 0, u"Garden");
+    ASSERT_GT(garden, 0);
+    ASSERT_EQ(reader.act([&](Engine& e) { e.open_folder(garden); }), u"");
+    std::int32_t tools = child_titled(*reader.engine, garden, u"Tools");
+    ASSERT_GT(tools, 0);
+    ASSERT_EQ(reader.act([&](Engine& e) { e.open_folder(tools); }), u"");
+    EXPECT_GT(child_titled(*reader.engine, tools, u"Rake"), 0);
+}
+
+// Leaving the title editor of a new task abandons it: the task screen closes and nothing is
+// sent.
+TEST_F(TaskScenario, AbandonedNewTaskSendsNothing)
+{
+    Client& ann = user(u"ann@example.com", u"Ann");
+    ann.create(0, u"Home");
+    play("abandon",
+        login_lines("ann@example.com")
+            + "tap plus\n"
+              "wait_for edit\n"
+              "type Half a thought\n"
+              "tap back\n"
+              "wait 1\n"
+              "expect_screen Tree\n");
+    EXPECT_EQ(calls_of("createTask"), 1) << "only the seeded project was created";
+}
+
+// Removing asks first; "Cancel" keeps the task, "OK" deletes it and the screen closes.
+TEST_F(TaskScenario, RemovesATaskAfterTheQuestion)
+{
+    Client& ann = user(u"ann@example.com", u"Ann");
+    std::int32_t project = ann.create(0, u"Home");
+    std::int32_t task = ann.create(project, u"Old chores");
+    play("remove",
+        login_lines("ann@example.com") + open_first_task()
+            + "tap list/@0/del\n"
+              "wait_for btnOk\n"
+              "expect_screen FormMessageOkCancel\n"
+              "expect_text text Delete \"Old chores\"?\n"
+              "shot question.png\n"
+              "tap btnCancel\n"
+              "wait_for list/@0/del\n"
+              "expect_screen Task\n"
+              "tap list/@0/del\n"
+              "wait_for btnOk\n"
+              "tap btnOk\n"
+              "wait 3\n"
+              "expect_screen Tree\n"
+              "shot removed.png\n",
+        tall());
+    Client& reader = client();
+    ASSERT_EQ(reader.login(u"ann@example.com", u"secret-ann@example.com"), u"");
+    ASSERT_EQ(reader.act([&](Engine& e) { e.open_folder(project); }), u"");
+    EXPECT_EQ(child_titled(*reader.engine, project, u"Old chores"), -1);
+    EXPECT_GT(task, 0);
+}
+
+// A long history comes in pages of ten through the "more" row.
+TEST_F(TaskScenario, MoreRowPagesTheChatByTen)
+{
+    Client& ann = user(u"ann@example.com", u"Ann");
+    std::int32_t project = ann.create(0, u"Home");
+    std::int32_t task = ann.create(project, u"Chatty");
+    for (int i = 1; i <= 14; ++i) {
+        Task t = *ann.engine->find_task(task);
+        t.done = 0;
+        t.plan = 0;
+        t.changes.clear();
+        t.permissions.clear();
+        EXPECT_EQ(ann.act([&](Engine& e) {
+            e.save_task(t, u"note " + to_wstring(static_cast<std::int32_t>(i)));
+        }),
+            u"");
+    }
+    // 15 entries: the creation and 14 notes. The newest ten come first, the more row last.
+    play("more",
+        login_lines("ann@example.com") + open_first_task()
+            + "wait_for list/@1/description\n"
+              "expect_text list/@1/description note 14\n"
+              "fling list -2000\n"
+              "wait 3\n"
+              "wait_for list/@11/more\n"
+              "expect_text list/@11/more Show 10 earlier\n"
+              "expect_text list/@10/description note 5\n"
+              "shot more.png\n"
+              "tap list/@11/more\n"
+              "wait 2\n"
+              "fling list -2000\n"
+              "wait 3\n"
+              "wait_for list/@16\n"
+              "expect_text list/@14/description note 1\n"
+              "wait_for list/@16/more hidden\n"
+              "shot all.png\n",
+        tall());
+    EXPECT_EQ(calls_of("getChanges"), 2);
+}
