@@ -2,6 +2,9 @@
 #include "device/screens/tests/ScenarioTest.h"
 
 #include <algorithm>
+#include <chrono>
+#include <future>
+#include <thread>
 
 using namespace corvane;
 using namespace corvane::test;
@@ -50,6 +53,26 @@ protected:
     {
         std::vector<std::string> called = server->methods();
         return std::count(called.begin(), called.end(), method);
+    }
+    // A copy that changes nothing when saved (progress travels as differences).
+    static Task unchanged_copy(const Task& record)
+    {
+        Task copy = record;
+        copy.done = 0;
+        copy.plan = 0;
+        copy.changes.clear();
+        copy.permissions.clear();
+        return copy;
+    }
+    bool wait_for_file(const std::string& path)
+    {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (std::filesystem::exists(path))
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
     }
     DeviceOptions tall() const
     {
@@ -323,4 +346,97 @@ TEST_F(TaskScenario, MoreRowPagesTheChatByTen)
               "shot all.png\n",
         tall());
     EXPECT_EQ(calls_of("getChanges"), 2);
+}
+
+// Bob edits a task that Ann has open with unsaved edits. A change that touches only the history
+// leaves Ann's edits in place with Bob's entry on top of the chat; a change of a property makes
+// Ann's screen take Bob's version and drop her edited properties (her comment stays).
+TEST_F(TaskScenario, RemoteEditsReachAnOpenTask)
+{
+    Client& bob = user(u"bob@example.com", u"Bob");
+    Client& ann = user(u"ann@example.com", u"Ann");
+    std::int32_t project = ann.create(0, u"Home");
+    ASSERT_EQ(
+        ann.act([&](Engine& e) { e.change_permission(project, u"bob@example.com", 2); }), u"");
+    std::int32_t task = ann.create(project, u"Shared list");
+    ASSERT_GT(task, 0);
+    for (int i = 1; i <= 25; ++i)
+        ASSERT_EQ(ann.act([&](Engine& e) {
+            e.save_task(unchanged_copy(*e.find_task(task)),
+                u"note " + to_wstring(static_cast<std::int32_t>(i)));
+        }),
+            u"");
+    ASSERT_EQ(bob.act([&](Engine& e) { e.open_folder(0); }), u"");
+    ASSERT_EQ(bob.act([&](Engine& e) { e.open_folder(project); }), u"");
+    ASSERT_NE(bob.engine->find_task(task), nullptr);
+
+    // A rejected ticket on the clipboard makes the idle engine ask for news: the device's
+    // only way to hear of Bob without leaving the screen.
+    const std::string poke = "clipboard --START-OF-TICKET--no-such-ticket--END-OF-TICKET--\n";
+    auto run = std::async(std::launch::async, [&] {
+        return run_script("remote",
+            login_lines("ann@example.com") + open_first_task()
+                + "wait_for list/@1/description\n"
+                  "tap list/@0/comment\n"
+                  "wait_for edit\n"
+                  "type Mine\n"
+                  "tap save\n"
+                  "wait_for list/@0/status\n"
+                  "tap list/@0/status\n"
+                  "wait_for list/@3\n"
+                  "tap list/@3\n"
+                  "wait_for save\n"
+                  "shot before.png\n"
+                  "wait_file comment-done\n"
+                + poke
+                + "fling list -3000\n"
+                  "wait 3\n"
+                  "wait_for list/@11/more\n"
+                  "tap list/@11/more\n"
+                  "wait_for btnOk\n"
+                  "expect_screen Ticket\n"
+                  "tap btnOk\n"
+                  "wait_for save\n"
+                  "expect_screen Task\n"
+                  "fling list 6000\n"
+                  "wait 3\n"
+                  "wait_for list/@1/description\n"
+                  "expect_text list/@1/description From Bob\n"
+                  "expect_text list/@0/comment/#value_text Mine\n"
+                  "expect_visible list/@0/status/2\n"
+                  "shot kept.png\n"
+                  "wait_file title-done\n"
+                + poke
+                + "fling list -6000\n"
+                  "wait 3\n"
+                  "wait_for list/@22/more\n"
+                  "tap list/@22/more\n"
+                  "wait_for btnOk\n"
+                  "tap btnOk\n"
+                  "wait 1\n"
+                  "expect_text title Bob's list\n"
+                  "fling list 9000\n"
+                  "wait 3\n"
+                  "wait_for list/@0/name\n"
+                  "expect_text list/@0/name/#value_text Bob's list\n"
+                  // The status edit is gone; the comment is not a property and stays.
+                  "expect_visible list/@0/status/0\n"
+                  "expect_text list/@0/comment/#value_text Mine\n"
+                  "shot taken.png\n",
+            tall());
+    });
+    ASSERT_TRUE(wait_for_file(shots() + "/before.png"));
+    // Only the history changes: a comment.
+    EXPECT_EQ(
+        bob.act([&](Engine& e) { e.save_task(unchanged_copy(*e.find_task(task)), u"From Bob"); }),
+        u"");
+    std::ofstream(shots() + "/comment-done") << "\n";
+    ASSERT_TRUE(wait_for_file(shots() + "/kept.png"));
+    // A property changes: the title.
+    Task renamed = unchanged_copy(*bob.engine->find_task(task));
+    renamed.title = u"Bob's list";
+    EXPECT_EQ(bob.act([&](Engine& e) { e.save_task(renamed, u""); }), u"");
+    std::ofstream(shots() + "/title-done") << "\n";
+    ScriptRun result = run.get();
+    EXPECT_EQ(result.code, 0) << result.errors;
 }
