@@ -215,11 +215,25 @@ TEST_F(TaskScenario, CreatesAProjectAFolderAndATask)
               "expect_screen Task\n"
               "expect_text title New project\n"
               "expect_visible list/@0/tag\n"
+              "tap list/@0/tag\n"
+              "wait_for edit\n"
+              "expect_screen Tag\n"
+              "wait_for save hidden\n"
+              "tap edit\n"
+              "type Outdoor\n"
+              "wait_for save\n"
+              "shot tag.png\n"
+              "tap save\n"
+              "wait_for create\n"
+              "expect_text list/@0/tag/#value_text Outdoor\n"
               "shot new-project.png\n"
               "tap create\n"
-              "wait_for list/@2\n"
+              // The new group shows as a row of its own above the project.
+              "wait_for list/@3\n"
               "expect_screen Tree\n"
-              "tap list/@2\n"
+              "wait 1\n"
+              "shot root.png\n"
+              "tap list/@3\n"
               "wait 1\n"
               "expect_text title Garden\n"
               "tap plus\n"
@@ -254,6 +268,7 @@ TEST_F(TaskScenario, CreatesAProjectAFolderAndATask)
     ASSERT_EQ(reader.act([](Engine& e) { e.open_folder(0); }), u"");
     std::int32_t garden = child_titled(*reader.engine, 0, u"Garden");
     ASSERT_GT(garden, 0);
+    EXPECT_EQ(reader.engine->find_task(garden)->tag, u"Outdoor");
     ASSERT_EQ(reader.act([&](Engine& e) { e.open_folder(garden); }), u"");
     std::int32_t tools = child_titled(*reader.engine, garden, u"Tools");
     ASSERT_GT(tools, 0);
