@@ -69,6 +69,7 @@ void TagScreen::fill()
 {
     ListSection section;
     section.header = u"TagLabel";
+    section.visible = !m_tags.empty(); // no header over an empty list
     for (std::size_t i = 0; i < m_tags.size(); ++i) {
         ListRow row;
         row.text = m_tags[i];
