@@ -1,5 +1,7 @@
 #include "device/model/engine/Engine.h"
 
+#include "device/core/CActiveScheduler.h"
+
 #include "device/core/Clipboard.h"
 #include "device/core/Log.h"
 #include "device/model/engine/EngineListener.h"
@@ -217,8 +219,22 @@ WString Engine::user_name(std::int32_t id)
         return m_translate(u"vizUsersAll");
     if (const User* user = find_user(id))
         return user->display_name();
-    m_missing_users.insert(id);
+    bool added = m_missing_users.insert(id).second;
+    // Nothing else may be about to call the service: without a step of its own the name would
+    // stay unknown until the user happens to do something.
+    if (added && is_logged_in() && !m_busy && CActiveScheduler::exists()) {
+        if (!m_user_timer)
+            m_user_timer = std::make_unique<ActiveTimer>(static_cast<ActiveTimerListener&>(*this));
+        if (!m_user_timer->is_active())
+            m_user_timer->start(0);
+    }
     return m_translate(u"LoadingUser");
+}
+
+void Engine::timer_fired(ActiveTimer&, int)
+{
+    if (!m_busy && is_logged_in() && !m_missing_users.empty())
+        next_step();
 }
 
 void Engine::check_clipboard_ticket()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/core/ActiveTimer.h"
+
 #include "device/core/SharedBuffer.h"
 #include "device/core/Text.h"
 #include "device/model/AuthInfo.h"
@@ -27,7 +29,7 @@ struct VizList;
 // The client's model of the task service: the session, every known task and user, the queues
 // of work still to send, and the choice of the next call. Exactly one call is in flight at a
 // time; replies are merged into the model and reported to the listener. Main thread only.
-class Engine final : private HTTPRequestListener {
+class Engine final : private HTTPRequestListener, private ActiveTimerListener {
 public:
     // `base_url` ends with "/"; calls go to base_url + "service". The listener outlives us.
     Engine(WStringView base_url, EngineListener& listener);
@@ -127,6 +129,9 @@ private:
         return false;
     }
 
+    // A name asked for while idle: fetch the user soon, outside the drawing that asked.
+    void timer_fired(ActiveTimer& timer, int reserved) override;
+
     // Sending and the reply dispatcher.
     void next_step();
     void send(std::optional<RemoteCall> call);
@@ -177,6 +182,7 @@ private:
     bool m_more_pages { true };
     bool m_news_requested { false };
     std::unique_ptr<HTTPRequest> m_request;
+    std::unique_ptr<ActiveTimer> m_user_timer; // made when first needed
 };
 
 } // namespace corvane

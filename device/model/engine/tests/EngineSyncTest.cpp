@@ -221,3 +221,24 @@ TEST_F(EngineSync, a_kill_during_cache_writing_keeps_the_old_cache)
     EXPECT_TRUE(restarted.engine->is_logged_in());
     EXPECT_EQ(restarted.engine->tasks().size(), ann.engine->tasks().size());
 }
+
+// A name asked for while nothing else is going on is fetched on its own: the user is known soon
+// after, without any other call from the screens.
+TEST_F(EngineSync, an_unknown_user_is_fetched_when_asked_for_while_idle)
+{
+    Client& ann = user(u"ann@example.org", u"Ann");
+    Client& carl = user(u"carl@example.org", u"Carl");
+    std::int32_t project = carl.create(0, u"Carl's");
+    EXPECT_EQ(
+        carl.act([&](Engine& e) { e.change_permission(project, u"ann@example.org", 2); }), u"");
+    std::int32_t carl_id = carl.engine->auth().userId;
+    ASSERT_EQ(ann.engine->find_user(carl_id), nullptr);
+    ASSERT_FALSE(ann.engine->is_busy());
+
+    EXPECT_EQ(ann.engine->user_name(carl_id), u"LoadingUser");
+    bool known = loop.run_until(
+        scheduler, [&] { return ann.engine->find_user(carl_id) != nullptr; },
+        std::chrono::seconds(10));
+    EXPECT_TRUE(known);
+    EXPECT_EQ(ann.engine->user_name(carl_id), u"Carl");
+}
