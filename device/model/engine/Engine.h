@@ -1,7 +1,6 @@
 #pragma once
 
 #include "device/core/ActiveTimer.h"
-
 #include "device/core/SharedBuffer.h"
 #include "device/core/Text.h"
 #include "device/model/AuthInfo.h"
