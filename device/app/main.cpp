@@ -4,6 +4,8 @@
 #include "device/model/engine/ServiceUrl.h"
 #include "device/screens/Document.h"
 
+#include <clocale>
+
 // The sanitizer build checks for leaks at exit; the font-matching and desktop-bus libraries keep
 // allocations of their own until then, which are not ours to free.
 extern "C" const char* __lsan_default_suppressions()
@@ -39,6 +41,9 @@ private:
 
 int main(int argc, char** argv)
 {
+    // Dates and times in the user's regional format; everything else stays in the C locale, so
+    // numbers on the wire and in files never change with the user's settings.
+    std::setlocale(LC_TIME, "");
     std::vector<std::string> arguments(argv + 1, argv + argc);
     return corvane::corvane_main(arguments,
         [](corvane::Application& application, corvane::Properties& properties,

@@ -72,4 +72,59 @@ TEST_F(Screenshots, BrowsingTheDemoProject)
     }
 }
 
+// A task with its history, each of its editors, and the user list in its three uses.
+TEST_F(Screenshots, TheTaskScreenItsEditorsAndSharing)
+{
+    for (const char* language : languages) {
+        for (const Size& size : { sizes[0], sizes[1] }) {
+            std::string prefix = std::string(language) + "-" + size.display + "-";
+            SCOPED_TRACE(prefix);
+            std::filesystem::remove(device_cache());
+            std::filesystem::remove(device_registry());
+            set_device_setting(u"Language", from_utf8(language));
+            auto editor
+                = [&](const std::string& row, const std::string& ready, const std::string& name) {
+                      return "tap list/@0/" + row + "\n" + "wait_for " + ready + "\nwait 1\nshot "
+                          + prefix + name + ".png\ntap back\nwait_for list/@0/name\nwait 1\n";
+                  };
+            play(prefix + "task",
+                "wait_for email\n"
+                "tap email\n"
+                "type demo@example.com\n"
+                "tap password\n"
+                "type demo1234\n"
+                "tap login\n"
+                "wait_for list\n"
+                "wait 1\n"
+                "tap select_user\n"
+                "wait_for email hidden\n"
+                "wait 1\n"
+                "shot "
+                    + prefix
+                    + "users-filter.png\n"
+                      "tap back\n"
+                      "wait_for select_user\n"
+                      "drag list 0 -200 0.5\n"
+                      "wait 1\n"
+                      "tap_text Corvane launch\n"
+                      "wait 1\n"
+                      "tap_text Planning\n"
+                      "wait 1\n"
+                      "tap_text Review the screens\n"
+                      "wait_for list/@0/name\n"
+                      "wait 2\n"
+                      "shot "
+                    + prefix + "task.png\n" + editor("name", "edit", "title-editor")
+                    + editor("comment", "edit", "comment-editor")
+                    + editor("progress", "plan", "progress-editor")
+                    + editor("deadline", "date", "deadline-editor")
+                    + editor("status", "list", "status-list")
+                    + editor("responsible", "list", "users-responsible")
+                    // "share" sits at the foot of the properties, below the fold on small screens.
+                    + "drag list 0 -120 0.5\nwait 3\n" + editor("share", "email", "sharing"),
+                { size.display, size.dpi });
+        }
+    }
+}
+
 } // namespace
