@@ -44,6 +44,7 @@ namespace {
 Document::Document(Application& application, Properties& properties, WStringView service_url)
     : m_application(application)
     , m_properties(properties)
+    , m_news_timer(static_cast<ActiveTimerListener&>(*this))
 {
     if (s_instance)
         fatal_fault(u"Singleton::Singleton()", u"Singleton is already instantiated");
@@ -206,6 +207,7 @@ void Document::kill_request()
 void Document::on_state(bool busy, WStringView error_key)
 {
     m_problem->set_busy(busy);
+    m_news_timer.cancel();
     if (busy || m_resetting)
         return;
     if (m_engine->is_logged_in()) {
@@ -221,6 +223,8 @@ void Document::on_state(bool busy, WStringView error_key)
             // A retry that got through ends the problem.
             m_problem->close(true);
             check_clipboard_ticket();
+            if (!m_engine->is_busy())
+                m_news_timer.start(news_poll_seconds);
             return;
         }
         if (!m_problem->is_open())
@@ -242,6 +246,14 @@ void Document::on_state(bool busy, WStringView error_key)
 void Document::check_clipboard_ticket()
 {
     m_engine->check_clipboard_ticket();
+}
+
+void Document::timer_fired(ActiveTimer&, int)
+{
+    if (!m_started || !m_engine->is_logged_in() || m_engine->is_busy())
+        return;
+    m_engine->request_news();
+    m_engine->retry();
 }
 
 void Document::on_list_changed()

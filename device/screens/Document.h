@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/core/ActiveTimer.h"
 #include "device/core/Text.h"
 #include "device/model/engine/EngineListener.h"
 #include "device/screens/Form.h"
@@ -28,7 +29,8 @@ class TreeStack;
 class Document final : public EngineListener,
                        public FormListener,
                        private MenuModel,
-                       private MenuFormHost {
+                       private MenuFormHost,
+                       private ActiveTimerListener {
 public:
     // Builds every screen (skin errors propagate), loads the local cache and shows the first
     // screen: "Connecting" with a cached log-in, the Login screen otherwise.
@@ -73,6 +75,8 @@ public:
     void kill_request();
     // Where the cache lives: "%app_path%/cache.dat", or $CORVANE_CACHE when set.
     static WString cache_path();
+    // How long the program waits, idle, before it asks for news on its own.
+    static constexpr double news_poll_seconds = 60;
 
     // EngineListener
     void on_state(bool busy, WStringView error_key) override;
@@ -100,6 +104,9 @@ private:
 
     void start();
     void check_clipboard_ticket();
+    // Asks the service for news now and then while the program is idle, so what others change
+    // shows without the user having to do anything.
+    void timer_fired(ActiveTimer& timer, int reserved) override;
 
     Application& m_application; // Outlives us.
     Properties& m_properties; // Outlives us.
@@ -120,6 +127,7 @@ private:
     std::unique_ptr<SharingScreen> m_sharing;
     std::unique_ptr<AllTasksList> m_all_tasks;
     std::unique_ptr<AboutContainer> m_about;
+    ActiveTimer m_news_timer;
 };
 
 } // namespace corvane

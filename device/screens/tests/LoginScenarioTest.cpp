@@ -239,4 +239,29 @@ TEST_F(OutdatedClient, ShowsTheVersionFormAndStaysLoggedOut)
         "expect_screen Login\n");
 }
 
+// Left alone on the tree, the program asks for news now and then: a project that someone
+// shares meanwhile shows up without a touch.
+TEST_F(LoginScenario, PicksUpNewsWhileIdle)
+{
+    user(u"jan@example.com", u"Jan");
+    Client& kim = user(u"kim@example.com", u"Kim");
+    auto run = std::async(std::launch::async, [this] {
+        return run_script("idle",
+            login_lines("jan@example.com")
+                + "shot logged-in.png\n"
+                  "wait_file shared\n"
+                  "wait 65\n"
+                  "tap_text Kim's garden\n"
+                  "wait_for path/5 hidden\n"
+                  "expect_text title Kim's garden\n"
+                  "shot news-arrived.png\n");
+    });
+    ASSERT_TRUE(wait_for_file(shots() + "/logged-in.png", std::chrono::seconds(60)));
+    std::int32_t garden = kim.create(0, u"Kim's garden");
+    EXPECT_EQ(kim.act([&](Engine& e) { e.change_permission(garden, u"jan@example.com", 2); }), u"");
+    std::ofstream(shots() + "/shared") << "\n";
+    ScriptRun result = run.get();
+    EXPECT_EQ(result.code, 0) << result.errors;
+}
+
 } // namespace
