@@ -10,19 +10,6 @@ namespace corvane {
 
 namespace {
 
-    // The menu's form on the screen stack; its keys go to the menu first.
-    class MenuScreen final : public Screen {
-    public:
-        explicit MenuScreen(PopupMenu& menu)
-            : m_menu(menu)
-        {
-        }
-        bool key_event(const KeyEvent& event) override { return m_menu.key_event(event); }
-
-    private:
-        PopupMenu& m_menu; // Owns us.
-    };
-
     void collect_lists(Element& element, std::vector<VListElement*>& out)
     {
         for (const auto& child : element.children()) {
@@ -48,6 +35,7 @@ PreviewScreen::PreviewScreen(Application& application, Properties& properties, W
     : m_application(application)
     , m_properties(properties)
     , m_node(std::move(node))
+    , m_menu_host(application)
 {
     build_from_node_or_throw(*this, properties, m_node);
     collect_lists(*this, m_lists);
@@ -68,14 +56,14 @@ PreviewScreen::PreviewScreen(Application& application, Properties& properties, W
         button && properties.find_node(u"Menu")) {
         button->set_handler(this);
         m_menu = std::make_unique<PopupMenu>(
-            properties, u"Menu", static_cast<MenuModel&>(*this), static_cast<MenuFormHost&>(*this));
+            properties, u"Menu", static_cast<MenuModel&>(*this), m_menu_host);
     }
 }
 
 PreviewScreen::~PreviewScreen()
 {
-    if (m_menu && m_application.is_on_stack(static_cast<Screen&>(m_menu->form())))
-        m_application.close_screen(static_cast<Screen&>(m_menu->form()), false);
+    if (m_menu)
+        m_menu_host.remove(*m_menu);
     for (VListElement* list : m_lists)
         list->set_provider(nullptr);
 }
@@ -133,30 +121,6 @@ MenuContent PreviewScreen::items(PopupMenu&, WStringView path)
 void PreviewScreen::cancelled(PopupMenu&)
 {
     set_status(u"Menu cancelled");
-}
-
-std::unique_ptr<Element> PreviewScreen::create_form(PopupMenu& menu)
-{
-    return std::make_unique<MenuScreen>(menu);
-}
-
-void PreviewScreen::show_form(Element& form)
-{
-    auto& screen = static_cast<Screen&>(form);
-    if (!m_application.is_on_stack(screen))
-        m_application.show_screen(screen, true, true);
-}
-
-void PreviewScreen::bring_forward(Element& form)
-{
-    show_form(form);
-}
-
-void PreviewScreen::close_form(Element& form)
-{
-    auto& screen = static_cast<Screen&>(form);
-    if (m_application.is_on_stack(screen))
-        m_application.close_screen(screen, true);
 }
 
 } // namespace corvane

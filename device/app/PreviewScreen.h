@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/app/ScreenMenuHost.h"
 #include "device/core/Screen.h"
 #include "device/skin/widgets/DateTimePicker.h"
 #include "device/skin/widgets/EditHost.h"
@@ -37,8 +38,7 @@ class PreviewScreen final : public Screen,
                             private ListItemProvider,
                             private ButtonHandler,
                             private DateTimePickerListener,
-                            private MenuModel,
-                            private MenuFormHost {
+                            private MenuModel {
 public:
     // Throws the skin errors when the node is missing or broken.
     PreviewScreen(Application& application, Properties& properties, WString node);
@@ -59,16 +59,13 @@ private:
     MenuContent items(PopupMenu& menu, WStringView path) override;
     WString default_item_node() const override { return u"MenuElement"; }
     void cancelled(PopupMenu& menu) override;
-    std::unique_ptr<Element> create_form(PopupMenu& menu) override;
-    void show_form(Element& form) override;
-    void bring_forward(Element& form) override;
-    void close_form(Element& form) override;
 
     Application& m_application;
     Properties& m_properties;
     WString m_node;
     std::vector<VListElement*> m_lists; // Not owned: our elements.
     std::unique_ptr<DateTimePicker> m_picker;
+    ScreenMenuHost m_menu_host;
     std::unique_ptr<PopupMenu> m_menu;
 };
 

@@ -26,24 +26,12 @@ namespace {
 
     Document* s_instance = nullptr;
 
-    // The popup menu's form on the screen stack; its keys go to the menu first.
-    class MenuScreen final : public Screen {
-    public:
-        explicit MenuScreen(PopupMenu& menu)
-            : m_menu(menu)
-        {
-        }
-        bool key_event(const KeyEvent& event) override { return m_menu.key_event(event); }
-
-    private:
-        PopupMenu& m_menu; // Owns us.
-    };
-
 } // namespace
 
 Document::Document(Application& application, Properties& properties, WStringView service_url)
     : m_application(application)
     , m_properties(properties)
+    , m_menu_host(application)
     , m_news_timer(static_cast<ActiveTimerListener&>(*this))
 {
     if (s_instance)
@@ -52,7 +40,7 @@ Document::Document(Application& application, Properties& properties, WStringView
     try {
         m_reload_form = std::make_unique<SkinReloadForm>(properties);
         m_menu = std::make_unique<PopupMenu>(
-            properties, u"Menu", static_cast<MenuModel&>(*this), static_cast<MenuFormHost&>(*this));
+            properties, u"Menu", static_cast<MenuModel&>(*this), m_menu_host);
         m_engine = std::make_unique<Engine>(service_url, *this);
         m_engine->set_translator([this](WStringView key) { return text(key); });
         m_tree = std::make_unique<TreeStack>(*this);
@@ -81,8 +69,8 @@ Document::Document(Application& application, Properties& properties, WStringView
 Document::~Document()
 {
     // Screens leave the stack before they go; the engine goes with its request.
-    if (m_menu && m_application.is_on_stack(static_cast<Screen&>(m_menu->form())))
-        m_application.close_screen(static_cast<Screen&>(m_menu->form()), false);
+    if (m_menu)
+        m_menu_host.remove(*m_menu);
     m_about.reset();
     m_all_tasks.reset();
     m_sharing.reset();
@@ -369,30 +357,6 @@ MenuContent Document::items(PopupMenu&, WStringView path)
         m_application.quit();
     }
     return content;
-}
-
-std::unique_ptr<Element> Document::create_form(PopupMenu& menu)
-{
-    return std::make_unique<MenuScreen>(menu);
-}
-
-void Document::show_form(Element& form)
-{
-    auto& screen = static_cast<Screen&>(form);
-    if (!m_application.is_on_stack(screen))
-        m_application.show_screen(screen, true, true);
-}
-
-void Document::bring_forward(Element& form)
-{
-    show_form(form);
-}
-
-void Document::close_form(Element& form)
-{
-    auto& screen = static_cast<Screen&>(form);
-    if (m_application.is_on_stack(screen))
-        m_application.close_screen(screen, true);
 }
 
 } // namespace corvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/app/ScreenMenuHost.h"
 #include "device/core/ActiveTimer.h"
 #include "device/core/Text.h"
 #include "device/model/engine/EngineListener.h"
@@ -29,7 +30,6 @@ class TreeStack;
 class Document final : public EngineListener,
                        public FormListener,
                        private MenuModel,
-                       private MenuFormHost,
                        private ActiveTimerListener {
 public:
     // Builds every screen (skin errors propagate), loads the local cache and shows the first
@@ -96,11 +96,6 @@ private:
     // MenuModel
     MenuContent items(PopupMenu& menu, WStringView path) override;
     WString default_item_node() const override { return u"MenuElement"; }
-    // MenuFormHost
-    std::unique_ptr<Element> create_form(PopupMenu& menu) override;
-    void show_form(Element& form) override;
-    void bring_forward(Element& form) override;
-    void close_form(Element& form) override;
 
     void start();
     void check_clipboard_ticket();
@@ -110,6 +105,7 @@ private:
 
     Application& m_application; // Outlives us.
     Properties& m_properties; // Outlives us.
+    ScreenMenuHost m_menu_host;
     std::unique_ptr<SkinReloadForm> m_reload_form;
     std::unique_ptr<PopupMenu> m_menu;
     bool m_started { false };
