@@ -1,63 +1,28 @@
-#include "device/app/tests/AppTestSupport.h"
-#include "device/core/Application.h"
 #include "device/core/FatalFault.h"
-#include "device/platform/Platform.h"
-#include "device/platform/VirtualClock.h"
-#include "device/platform/linux/HeadlessWindow.h"
-#include "device/platform/linux/LinuxClock.h"
 #include "device/screens/Document.h"
 #include "device/screens/ListForm.h"
 #include "device/screens/MessageForm.h"
-#include "device/skin/lang/LanguageFile.h"
-#include "device/skin/skin/DisplayInfo.h"
-#include "device/skin/skin/Properties.h"
+#include "device/screens/tests/ScreenTestSupport.h"
 #include "device/skin/skin/ElementRegistry.h"
 #include "device/skin/widgets/SpinnerElement.h"
 #include "device/skin/widgets/TextElement.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 using namespace corvane;
 using namespace corvane::test;
 
 namespace {
 
-std::string bin_folder()
-{
-    char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    std::string self(path, n > 0 ? static_cast<std::size_t>(n) : 0);
-    return self.substr(0, self.find_last_of('/'));
-}
-
 // The real default skin and English texts over a headless application.
-class Forms : public ::testing::Test {
+class Forms : public ::testing::Test, protected HeadlessScreens {
 protected:
-    void SetUp() override
-    {
-        install_default_platform();
-        WindowOptions options;
-        options.headless = true;
-        options.virtual_clock = &clock;
-        application = std::make_unique<Application>(
-            u"Corvane", std::make_unique<HeadlessWindow>(options), clock);
-        ASSERT_TRUE(properties.load_skin(from_utf8(bin_folder() + "/skins/bin/default.skin"),
-            DisplayInfo::make(240, 320, 0, 96)));
-        ASSERT_TRUE(load_language_file(properties, from_utf8(bin_folder() + "/english.lng")));
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(start()); }
 
     static WString shown_text(const Element& root, WStringView id)
     {
         return element_text(find_descendant(root, id));
     }
-
-    AppTestEnvironment env;
-    LinuxClock real_clock;
-    VirtualClock clock { real_clock };
-    std::unique_ptr<Application> application;
-    Properties properties;
 };
 
 struct Presses final : FormListener, ListFormOwner {

@@ -11,6 +11,7 @@
 #include "device/rpc/ReplyWriter.h"
 #include "device/screens/SharingForm.h"
 #include "device/screens/SharingHost.h"
+#include "device/screens/tests/ScreenTestSupport.h"
 #include "device/skin/lang/LanguageFile.h"
 #include "device/skin/skin/Properties.h"
 #include "device/skin/widgets/EditElement.h"
@@ -21,14 +22,6 @@ using namespace corvane;
 using namespace corvane::test;
 
 namespace {
-
-std::string bin_folder()
-{
-    char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    std::string self(path, n > 0 ? static_cast<std::size_t>(n) : 0);
-    return self.substr(0, self.find_last_of('/'));
-}
 
 User make_user(std::int32_t id, WString account, WString name)
 {
@@ -102,10 +95,12 @@ protected:
             u"Corvane", std::make_unique<HeadlessWindow>(options), clock);
         ASSERT_TRUE(frame.recreate(320, 800));
         properties = std::make_unique<Properties>();
-        ASSERT_TRUE(properties->load_skin(
-            from_utf8(bin_folder() + "/skins/bin/default.skin"), application->build_display_info()))
+        ASSERT_TRUE(
+            properties->load_skin(from_utf8(screens_bin_folder() + "/skins/bin/default.skin"),
+                application->build_display_info()))
             << "build the skin_data target";
-        ASSERT_TRUE(load_language_file(*properties, from_utf8(bin_folder() + "/english.lng")));
+        ASSERT_TRUE(
+            load_language_file(*properties, from_utf8(screens_bin_folder() + "/english.lng")));
 
         engine = std::make_unique<Engine>(u"http://127.0.0.1:9/", reports);
         load_model({ make_user(1, u"ann@x.org", u"Ann"), make_user(2, u"bob@x.org", u"Bob"),

@@ -16,6 +16,7 @@
 #include "device/screens/TreeHost.h"
 #include "device/screens/TreeLevel.h"
 #include "device/screens/TreeStack.h"
+#include "device/screens/tests/ScreenTestSupport.h"
 #include "device/skin/lang/LanguageFile.h"
 #include "device/skin/skin/DisplayInfo.h"
 #include "device/skin/skin/ElementLookup.h"
@@ -127,7 +128,7 @@ protected:
             u"Corvane", std::make_unique<HeadlessWindow>(options), clock);
         // Made after the application's, so the engine's calls complete on the test's loop.
         scheduler = std::make_unique<CActiveScheduler>(loop, platform_clock());
-        std::string bin = ScenarioBin::folder();
+        std::string bin = screens_bin_folder();
         ASSERT_TRUE(properties.load_skin(
             from_utf8(bin + "/skins/bin/default.skin"), DisplayInfo::make(240, 320, 0, 96)));
         ASSERT_TRUE(load_language_file(properties, from_utf8(bin + "/english.lng")));
@@ -142,14 +143,6 @@ protected:
         if (server)
             server->stop();
     }
-
-    struct ScenarioBin {
-        static std::string folder()
-        {
-            std::string self = VizServerProcess::binary();
-            return self.substr(0, self.find_last_of('/'));
-        }
-    };
 
     // A registered, logged-in account of its own, for putting data on the service.
     Client& seeder(const WString& email, const WString& name)
