@@ -220,26 +220,30 @@ def prop_row(id, key=None, kind="pair", left=12, right=30, check="right", icon_p
                  border_max=[right, 2])]
     check_at = ({"anchor_x": "MAX_SIDE", "border_max": [26, 0]} if check == "right"
                 else {"anchor_x": "MIN_SIDE", "border_min": [10, 0]})
-    places = []
-    if icon_places:
-        for s, glyph in (("d", "user"), ("n", "user"), ("p", "user_p")):
-            places.append(n(id="icon_place_" + s, children=[
-                image(glyph, stretch=False, anchor_x="MIN_SIDE", border_min=[10, 0])]))
+    # Each state shows only its own icon: drawn together, the last one covered the others.
+    place = {}
+    for s, glyph in (("d", "user"), ("n", "user_row"), ("p", "user_p")):
+        place[s] = [n(id="icon_place_" + s, children=[
+            image(glyph, stretch=False, anchor_x="MIN_SIDE", border_min=[10, 0])])] \
+            if icon_places else []
     props = {"id": id, "design_size": [0, height]}
     if key:
         props["text"] = key
     props.update(kw)
+    # The white row stays under every state, so a disabled row is a greyed card rather than
+    # bare text on the page.
     children = [
-        n(id="#normal", children=[back_switcher("back_n", "row_n")]),
+        back_switcher("back_n", "row_n"),
+        n(id="#normal", children=place["n"]),
         n(id="#pressed", children=[
             back_switcher("back_p", "row_p"),
             image("chev_r_p", id="more_p", stretch=False, anchor_x="MAX_SIDE", border_max=[8, 0]),
-            image("check_p", id="check_p", stretch=False, **check_at)]),
+            image("check_p", id="check_p", stretch=False, **check_at)] + place["p"]),
     ] + content + list(extra) + [
         image("chev_r", id="more_n", stretch=False, anchor_x="MAX_SIDE", border_max=[8, 0]),
         image("check", id="check_n", stretch=False, **check_at),
-    ] + places + [
-        n(id="#disabled", children=[back_switcher("back_d", "wash_row", alpha=128)]),
+        n(id="#disabled", children=place["d"] + [
+            back_switcher("back_d", "wash_row", alpha=128)]),
     ]
     return n("button", children=children, **props)
 
@@ -290,14 +294,17 @@ def tree_element():
                         ("name_unfiltered", F_BODY, A.TEXT2),
                         ("name_unread_unfiltered", F_BODY_B, A.TEXT2)):
         names.append(text(id=id, font=font, color_=c, ellipsis=1, halign="LEFT"))
-    status = n("button", id="complete", anchor_x="MIN_SIDE", design_size=[44, 0], children=[
+    status = n("button", id="complete", design_size=[44, 0], children=[
         n(id="#pressed", children=[image("key_p", border_min=[6, 6], border_max=[6, 6])]),
         n("image", id="icon", alpha=0, anchor_x="CENTER", anchor_y="CENTER", design_size=[20, 20]),
         spinner()])
-    info_btn = n("button", id="info", anchor_x="MAX_SIDE", design_size=[40, 0], children=[
+    info_btn = n("button", id="info", design_size=[40, 0], children=[
         n(id="#normal", children=[image("info", stretch=False)]),
         n(id="#pressed", children=[color(A.PRESS), image("info_p", stretch=False)])])
-    body = n("vtable", anchor_y="CENTER", border_min=[44, 6], border_max=[40, 6], children=[
+    # The body takes what the icon and the info button leave; a hidden info button (tasks,
+    # the flat list) hands its width to the body, so dates and badges keep to the right edge.
+    body = n("vtable", anchor_y="CENTER", table_ratio=1, border_min=[0, 6],
+             border_max=[10, 6], children=[
         n(design_size=[0, 18], children=names),
         n(design_size=[0, 15], children=[
             text(id="responsible", font=F_SMALL, color_=A.TEXT2, ellipsis=1, halign="LEFT",
@@ -307,7 +314,7 @@ def tree_element():
             unread_badge(border_max=[6, 0], design_size=[0, 15])]),
         path_bar(bg=None, height=16, border_min=[-8, 1])])
     return {"design_size": [0, 48], "children": list_states() + [
-        body, status, info_btn, divider(44)]}
+        n("htable", children=[status, body, info_btn]), divider(44)]}
 
 
 def tree_tag_element():
@@ -467,11 +474,12 @@ def task_chat():
                   anchor_x="MIN_SIDE", anchor_y="MIN_SIDE", design_size=[18, 18])])
     complete.update({"design_size": [0, 18]})
     lines = n("vtable", border_min=[0, 8], border_max=[0, 8], children=[
-        n(design_size=[0, 16], border_max=[0, 2], children=[
+        # The name takes what the time leaves, so a long name is cut only when it must be.
+        n("htable", design_size=[0, 16], border_max=[0, 2], children=[
             text(id="user", font=F_SMALL_B, color_=A.TEXT, ellipsis=1, halign="LEFT",
-                 border_min=[12, 0], border_max=[100, 0]),
-            text(id="time", font=F_SMALL, color_=A.HINT, grow=1, anchor_x="MAX_SIDE",
-                 halign="RIGHT", border_max=[12, 0])]),
+                 table_ratio=1, border_min=[12, 0], border_max=[8, 0]),
+            text(id="time", font=F_SMALL, color_=A.HINT, grow=1, grow_min=1, halign="RIGHT",
+                 border_max=[12, 0])]),
         text(id="description", font=F_BODY, color_=A.TEXT, grow=1, wrap=1, halign="LEFT",
              valign="TOP", border_min=[12, 2], border_max=[12, 2]),
         labelled("name", "TaskTitleLabel"),
@@ -540,8 +548,8 @@ def progress():
     for r in keys:
         cells = []
         for k in r:
-            if k is None:
-                cells.append(n(table_ratio=1))
+            if k is None:  # the same margins as a key, so the columns line up
+                cells.append(n(table_ratio=1, border_min=[3, 3], border_max=[3, 3]))
             elif k == "bksp":
                 cells.append(key_button("backspace", glyph="bksp"))
             else:
@@ -577,7 +585,7 @@ def deadline():
 def list_form(root_id, title_key, right=(), top=(), bottom=()):
     bar = title_bar([bar_back("back", "Back")], bar_title("title", title_key), list(right))
     return vpage(root_id, bar, list(top) + [
-        n("vlist", id="list", table_ratio=1, scroll_border_min=[0, 0],
+        n("vlist", id="list", table_ratio=1, scroll_border_min=[0, 6],
           scroll_border_max=[0, 10])] + list(bottom))
 
 
@@ -594,29 +602,38 @@ def color_element():
     return list_row(prop_row("value", left=40, right=50), dots)
 
 
-def sharing_element():
+def sharing_element(pickable):
+    """A user row. Picking (the filter, the responsible user): a check on the left and a
+    chevron, the name gets the whole width. Sharing: an icon, the name and room on the right
+    for the add and remove buttons. The rows never have a value line, so the name is centred."""
     btn = lambda id, key, look: button(id, key, look=look, where="card", font=F_SMALL_B,
                                        height=26, anchor_x="MAX_SIDE", anchor_y="CENTER",
-                                       design_size=[78, 26], border_max=[MARGIN + 8, 0])
-    value = prop_row("value", kind="two", left=36, right=96, check="left", icon_places=True,
-                     height=44)
+                                       design_size=[84, 26], border_max=[MARGIN + 8, 0])
+    height = 40 if pickable else 44
+    value = prop_row("value", left=36, right=30 if pickable else 104, check="left",
+                     icon_places=True, height=height)
     return list_row(value, [btn("add", "AddButton", "primary"),
                             btn("remove", "RemoveUserButton", "outline"),
-                            btn("confirm_remove", "ConfirmRemoveButton", "danger")], height=44)
+                            btn("confirm_remove", "ConfirmRemoveButton", "danger")],
+                    height=height)
 
 
 def sharing():
+    # The separator belongs to the invitation text, so it hides with it when there is nothing
+    # to invite to (picking a user) instead of leaving a bare line over an empty band.
     invite = n("vtable", children=[
-        color(A.LINE, design_size=[0, 1]),
         text(id="invite_to", font=F_SMALL, color_=A.TEXT2, grow=1, wrap=1, halign="LEFT",
-             border_min=[MARGIN + 2, 6], border_max=[MARGIN, 2]),
+             border_min=[MARGIN + 2, 8], border_max=[MARGIN, 2], children=[
+                 color(A.LINE, anchor_x="BOTH_SIDE_NO_SIZE", anchor_y="MIN_SIDE_NO_SIZE",
+                       design_size=[0, 1], border_min=[-MARGIN - 2, -8],
+                       border_max=[-MARGIN, 0])]),
         n("htable", design_size=[0, 34], border_min=[0, 2], border_max=[0, 8], children=[
             n("edit", id="email", table_ratio=1, font=F_BODY, color=col(A.TEXT),
               background_color=col(A.WHITE), halign="LEFT", border_min=[MARGIN + 8, 0],
-              border_max=[8, 0], children=[
+              border_max=[14, 0], children=[
                   image("field_page", anchor_x="BOTH_SIDE_NO_SIZE", border_min=[-8, 0],
                         border_max=[-8, 0])]),
-            button("plus", "InviteButton", design_size=[84, 34], border_max=[MARGIN, 0])])])
+            button("plus", "InviteButton", design_size=[104, 34], border_max=[MARGIN, 0])])])
     right = n(design_size=[40, BAR_H], children=[spinner(variant="spin_bar")])
     return list_form("Sharing", "TitleUsersSelect", right=[right], bottom=[invite])
 
@@ -738,8 +755,8 @@ def nodes():
                                               [("btnCancel", "Cancel", "second"),
                                                ("btnOk", "DeleteButton", "danger")])
     out["Sharing"] = sharing()
-    out["SharingElementPress"] = sharing_element()
-    out["SharingElementNoPress"] = sharing_element()
+    out["SharingElementPress"] = sharing_element(True)
+    out["SharingElementNoPress"] = sharing_element(False)
     out["Menu"] = menu()
     out["MenuElement"] = menu_element()
     out["MenuElementDisabled"] = menu_element(disabled=True)
