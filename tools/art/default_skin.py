@@ -27,6 +27,7 @@ F_APP = {"font": "14 1 0 0 Tahoma"}
 BAR_H = 36
 ROW_H = 36
 MARGIN = 10
+KEY_W = 40  # design width of a keypad key, wider than any key face
 CELLS = {}
 
 
@@ -510,7 +511,10 @@ def editor(root_id, caption_key, wrap):
 def key_button(id, label=None, glyph=None):
     face = ([text(label, font=F_TITLE, color_=A.TEXT)] if label is not None
             else [image(glyph, stretch=False)])
-    props = {"id": id, "table_ratio": 1, "border_min": [3, 3], "border_max": [3, 3]}
+    # One design width for every key and the empty cell: the table shares its room on top of
+    # each cell's own width, and the faces' natural widths differ.
+    props = {"id": id, "table_ratio": 1, "design_size": [KEY_W, 0], "border_min": [3, 3],
+             "border_max": [3, 3]}
     if label is not None and label.isdigit():
         props["bind_key"] = label
     if id == "backspace":
@@ -549,7 +553,8 @@ def progress():
         cells = []
         for k in r:
             if k is None:  # the same margins as a key, so the columns line up
-                cells.append(n(table_ratio=1, border_min=[3, 3], border_max=[3, 3]))
+                cells.append(n(table_ratio=1, design_size=[KEY_W, 0], border_min=[3, 3],
+                               border_max=[3, 3]))
             elif k == "bksp":
                 cells.append(key_button("backspace", glyph="bksp"))
             else:
