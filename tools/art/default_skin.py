@@ -219,7 +219,8 @@ def prop_row(id, key=None, kind="pair", left=12, right=30, check="right", icon_p
             text(id="#value_text", font=F_SMALL, color_=A.TEXT2, ellipsis=1, halign="LEFT",
                  valign="TOP", anchor_y="MAX_SIDE", design_size=[0, 18], border_min=[left, 0],
                  border_max=[right, 2])]
-    check_at = ({"anchor_x": "MAX_SIDE", "border_max": [26, 0]} if check == "right"
+    # List forms never show the chevron beside a check, so the check takes the chevron's place.
+    check_at = ({"anchor_x": "MAX_SIDE", "border_max": [10, 0]} if check == "right"
                 else {"anchor_x": "MIN_SIDE", "border_min": [10, 0]})
     # Each state shows only its own icon: drawn together, the last one covered the others.
     place = {}
@@ -609,14 +610,20 @@ def color_element():
 
 def sharing_element(pickable):
     """A user row. Picking (the filter, the responsible user): a check on the left and a
-    chevron, the name gets the whole width. Sharing: an icon, the name and room on the right
-    for the add and remove buttons. The rows never have a value line, so the name is centred."""
-    btn = lambda id, key, look: button(id, key, look=look, where="card", font=F_SMALL_B,
-                                       height=26, anchor_x="MAX_SIDE", anchor_y="CENTER",
-                                       design_size=[84, 26], border_max=[MARGIN + 8, 0])
+    chevron. Sharing: an icon, and on some rows an add or remove button on the right. The rows
+    never have a value line, so the name is centred. The name may run to the right edge: a
+    button, where one is shown, covers its end with a white margin, so rows without a button
+    (the owner, read-only members) show whole names."""
+    def btn(id, key, look):
+        cover = [color(A.WHITE, anchor_x="MIN_SIDE_NO_SIZE", design_size=[10, 0],
+                       border_min=[-10, 0])]
+        b = button(id, key, look=look, where="card", font=F_SMALL_B, height=26,
+                   anchor_x="MAX_SIDE", anchor_y="CENTER", design_size=[84, 26],
+                   border_max=[MARGIN + 8, 0])
+        b["children"] = cover + b["children"]
+        return b
     height = 40 if pickable else 44
-    value = prop_row("value", left=36, right=30 if pickable else 104, check="left",
-                     icon_places=True, height=height)
+    value = prop_row("value", left=36, right=30, check="left", icon_places=True, height=height)
     return list_row(value, [btn("add", "AddButton", "primary"),
                             btn("remove", "RemoveUserButton", "outline"),
                             btn("confirm_remove", "ConfirmRemoveButton", "danger")],
@@ -709,7 +716,7 @@ def problem():
 
 
 def skin_reload():
-    card = n(anchor_x="CENTER", anchor_y="CENTER", design_size=[180, 64], children=[
+    card = n(anchor_x="CENTER", anchor_y="CENTER", design_size=[200, 64], children=[
         image("card"),
         n("htable", border_min=[16, 0], border_max=[16, 0], children=[
             n(design_size=[28, 0], children=[spinner()]),
