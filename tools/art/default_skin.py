@@ -651,7 +651,7 @@ def sharing():
 
 
 def tag_form():
-    edit_row = n(design_size=[0, 40], border_min=[0, 6], children=[
+    edit_row = n(design_size=[0, 34], border_min=[0, MARGIN], children=[
         n("edit", id="edit", font=F_BODY, color=col(A.TEXT), background_color=col(A.WHITE),
           halign="LEFT", border_min=[MARGIN + 10, 0], border_max=[MARGIN + 10, 0], children=[
               image("field_page", anchor_x="BOTH_SIDE_NO_SIZE", border_min=[-10, 0],
