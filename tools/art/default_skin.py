@@ -234,16 +234,18 @@ def prop_row(id, key=None, kind="pair", left=12, right=30, check="right", icon_p
     props.update(kw)
     # The white row stays under every state, so a disabled row is a greyed card rather than
     # bare text on the page.
+    # The chevron and check of each look live in that look, so a pressed row shows only the
+    # pressed ones; a disabled row, which cannot be opened, shows neither.
     children = [
         back_switcher("back_n", "row_n"),
-        n(id="#normal", children=place["n"]),
+        n(id="#normal", children=[
+            image("chev_r", id="more_n", stretch=False, anchor_x="MAX_SIDE", border_max=[8, 0]),
+            image("check", id="check_n", stretch=False, **check_at)] + place["n"]),
         n(id="#pressed", children=[
             back_switcher("back_p", "row_p"),
             image("chev_r_p", id="more_p", stretch=False, anchor_x="MAX_SIDE", border_max=[8, 0]),
             image("check_p", id="check_p", stretch=False, **check_at)] + place["p"]),
     ] + content + list(extra) + [
-        image("chev_r", id="more_n", stretch=False, anchor_x="MAX_SIDE", border_max=[8, 0]),
-        image("check", id="check_n", stretch=False, **check_at),
         n(id="#disabled", children=place["d"] + [
             back_switcher("back_d", "wash_row", alpha=128)]),
     ]
