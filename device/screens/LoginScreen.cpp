@@ -170,9 +170,11 @@ public:
             return nullptr;
         auto row = std::make_unique<Element>();
         build_from_node_or_throw(*row, m_document.properties(), u"AboutElementTop");
+        // The name and version are the program's own; the line under them is the skin's.
         set_element_text(&Form::require_in<Element>(*row, u"app"), app_info.name);
-        set_element_text(&Form::require_in<Element>(*row, u"version"), app_info.version);
-        set_element_text(&Form::require_in<Element>(*row, u"portal"), m_document.text(u"LOGO_URL"));
+        set_element_text(&Form::require_in<Element>(*row, u"version"),
+            replace_placeholder(m_document.text(u"AboutVersion"), u"%name%", app_info.version));
+        (void)Form::require_in<Element>(*row, u"portal");
         m_portal = &Form::require_in<ButtonElement>(*row, u"btn_portal");
         m_ulmar = &Form::require_in<ButtonElement>(*row, u"ulmar");
         m_portal->set_handler(this);

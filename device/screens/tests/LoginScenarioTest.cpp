@@ -206,7 +206,7 @@ TEST_F(LoginScenario, ShowsTheAboutScreenFromTheMenu)
               "wait_for btn_portal\n"
               "expect_screen About\n"
               "expect_text app Corvane\n"
-              "expect_text portal https://github.com/ulmar/corvane\n"
+              "expect_text version Version 1.3\n"
               "shot about.png\n"
               "tap back\n"
               "wait_for list\n"
