@@ -53,6 +53,7 @@ void TaskScreen::take_engine_record(const Task& record)
 
 void TaskScreen::on_task_changed(std::int32_t id)
 {
+    m_users->on_task_changed(id);
     if (!is_open() || is_new() || id != m_snapshot.id) {
         // A new record's parent may have changed its path or participants.
         if (is_open() && is_new() && id == m_snapshot.parentId)
@@ -78,6 +79,7 @@ void TaskScreen::on_task_changed(std::int32_t id)
 
 void TaskScreen::on_task_removed(std::int32_t id)
 {
+    m_users->on_task_removed(id);
     if (!is_open())
         return;
     bool shown = !is_new() && id == m_snapshot.id;
@@ -97,6 +99,8 @@ void TaskScreen::on_tags_changed()
 
 void TaskScreen::on_users_changed()
 {
+    // The responsible-user picker is ours, so the document's reports reach it through us.
+    m_users->on_users_changed();
     if (!is_open() || !m_list)
         return;
     m_list->rebuild_all_items();

@@ -127,4 +127,31 @@ TEST_F(Screenshots, TheTaskScreenItsEditorsAndSharing)
     }
 }
 
+// The responsible-user choice lists every member of the project, also one whose account the
+// program had not needed before (only the history named the colleague so far).
+TEST_F(Screenshots, TheResponsibleChoiceListsEveryMember)
+{
+    play("responsible",
+        "wait_for email\n"
+        "tap email\n"
+        "type demo@example.com\n"
+        "tap password\n"
+        "type demo1234\n"
+        "tap login\n"
+        "wait_for list\n"
+        "drag list 0 -200 0.5\n"
+        "wait 1\n"
+        "tap_text Corvane launch\n"
+        "wait 1\n"
+        "tap_text Planning\n"
+        "wait 1\n"
+        "tap_text Review the screens\n"
+        "wait_for list/@0/name\n"
+        "tap list/@0/responsible\n"
+        "wait_for list/@2\n"
+        "expect_screen Sharing\n"
+        "expect_text list/@1/value Demo User\n"
+        "expect_text list/@2/value Friendly Colleague\n");
+}
+
 } // namespace
