@@ -128,13 +128,12 @@ void Engine::more_changes(std::int32_t id)
 
 void Engine::save_task(const Task& edited, WStringView comment)
 {
-    if (m_pending_save)
-        return;
-    m_pending_save = std::make_unique<PendingSave>();
-    m_pending_save->task = edited;
-    m_pending_save->task.title = sendable(edited.title);
-    m_pending_save->task.tag = sendable(edited.tag);
-    m_pending_save->comment = sendable(comment);
+    // A save made while another is on its way waits for it: the user was told it is saved.
+    PendingSave& save = m_pending_saves.emplace_back();
+    save.task = edited;
+    save.task.title = sendable(edited.title);
+    save.task.tag = sendable(edited.tag);
+    save.comment = sendable(comment);
     queue_and_step();
 }
 
@@ -206,8 +205,10 @@ void Engine::restart_list(bool refresh)
 
 bool Engine::task_pending(std::int32_t id) const
 {
-    if (m_pending_save && m_pending_save->task.id == id)
-        return true;
+    for (const PendingSave& save : m_pending_saves) {
+        if (save.task.id == id)
+            return true;
+    }
     if (id > 0 && m_pending_delete == id)
         return true;
     return m_pending_permission.project != -1 && m_pending_permission.project == id;
@@ -257,14 +258,15 @@ void Engine::next_step()
 {
     if (is_logged_in()) {
         const WString& session = m_auth.session;
-        if (m_pending_save) {
+        if (!m_pending_saves.empty()) {
             set_busy(true);
-            const Task& t = m_pending_save->task;
+            const PendingSave& save = m_pending_saves.front();
+            const Task& t = save.task;
             if (t.id > 0) {
                 m_listener.on_task_changed(t.id);
-                send(m_calls.updateTask(session, t, m_pending_save->comment));
+                send(m_calls.updateTask(session, t, save.comment));
             } else {
-                send(m_calls.createTask(session, t, m_pending_save->comment));
+                send(m_calls.createTask(session, t, save.comment));
             }
             return;
         }

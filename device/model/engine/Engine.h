@@ -12,6 +12,7 @@
 #include "device/rpc/ReplyReader.h"
 #include "device/rpc/ServiceCalls.h"
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -96,7 +97,7 @@ public:
     const AuthInfo& auth() const { return m_auth; }
     const WString& login_key() const { return m_login_key; }
     const WString& pending_key() const { return m_pending_key; }
-    bool has_pending_save() const { return m_pending_save != nullptr; }
+    bool has_pending_save() const { return !m_pending_saves.empty(); }
     const std::set<std::int32_t>& missing_users() const { return m_missing_users; }
     // Whether the task's parent chain reaches the root through loaded tasks.
     bool is_attached(std::int32_t id) const;
@@ -169,7 +170,8 @@ private:
     bool m_busy { false };
     AuthInfo m_auth;
     WString m_login_key;
-    std::unique_ptr<PendingSave> m_pending_save;
+    // Saves go out one at a time, in the order they were made; none is dropped.
+    std::deque<PendingSave> m_pending_saves;
     PendingPermission m_pending_permission;
     std::int32_t m_pending_delete { -1 };
     std::set<std::int32_t> m_missing_users;

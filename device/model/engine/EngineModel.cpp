@@ -277,7 +277,7 @@ void Engine::recompute_participants()
 void Engine::reset_session()
 {
     m_auth = AuthInfo {};
-    m_pending_save.reset();
+    m_pending_saves.clear();
     m_pending_delete = -1;
     m_pending_permission = {};
     m_missing_users.clear();

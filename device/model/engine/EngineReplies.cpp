@@ -106,7 +106,8 @@ void Engine::apply_reply(WStringView key)
         return next_step();
     }
     if (key == u"createTask" || key == u"updateTask") {
-        m_pending_save.reset();
+        if (!m_pending_saves.empty())
+            m_pending_saves.pop_front();
         VizTask saved;
         if (!saved.load(m_reader) || m_reader.has_error())
             return failed();

@@ -120,3 +120,40 @@ TEST_F(EngineOldService, another_server_version_is_refused)
     EXPECT_FALSE(c.engine->is_logged_in());
     EXPECT_TRUE(c.engine->login_key().empty());
 }
+
+// A save made while another is still on its way waits for it instead of being dropped: both
+// reach the service, in order.
+TEST_F(EngineSession, a_second_save_waits_for_the_first)
+{
+    Client& c = user(u"gil@example.org");
+    std::int32_t project = c.create(0, u"Kitchen");
+    std::int32_t task = c.create(project, u"Paint");
+    ASSERT_GT(task, 0);
+
+    Task first = *c.engine->find_task(task);
+    first.title = u"Paint the walls";
+    first.done = 0;
+    first.plan = 0;
+    Task second = *c.engine->find_task(project);
+    second.title = u"Kitchen, revised";
+    second.done = 0;
+    second.plan = 0;
+    EXPECT_EQ(c.act([&](Engine& e) {
+        e.save_task(first, u"first");
+        e.save_task(second, u"second");
+        EXPECT_TRUE(e.task_pending(task));
+        EXPECT_TRUE(e.task_pending(project));
+    }),
+        u"");
+    EXPECT_FALSE(c.engine->has_pending_save());
+    EXPECT_EQ(c.recorder.saved, (std::vector<std::int32_t> { task, project }));
+
+    Client& fresh = client();
+    EXPECT_EQ(fresh.login(u"gil@example.org", u"secret-gil@example.org"), u"");
+    EXPECT_EQ(fresh.act([](Engine& e) { e.open_folder(0); }), u"");
+    ASSERT_NE(fresh.engine->find_task(project), nullptr);
+    EXPECT_EQ(fresh.engine->find_task(project)->title, u"Kitchen, revised");
+    EXPECT_EQ(fresh.act([&](Engine& e) { e.open_folder(project); }), u"");
+    ASSERT_NE(fresh.engine->find_task(task), nullptr);
+    EXPECT_EQ(fresh.engine->find_task(task)->title, u"Paint the walls");
+}
