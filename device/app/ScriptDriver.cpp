@@ -422,6 +422,11 @@ void ScriptDriver::expand(const Command& command)
             Element* element = find(*c, c->words[0]);
             if (!element)
                 return false;
+            // A hidden element has no place on screen: a tap would land on whatever is there.
+            if (!element->is_displayed() || element->width() <= 0 || element->height() <= 0) {
+                fail(*c, "\"" + c->words[0] + "\" is not shown");
+                return false;
+            }
             Point at = centre_of(*element);
             m_application.on_pointer_button(pointer(at, true));
             m_application.on_pointer_button(pointer(at, false));

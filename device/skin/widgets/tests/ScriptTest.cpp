@@ -129,6 +129,18 @@ TEST_F(Scripts, MissingIdAndMenuCancel)
     EXPECT_NE(run.output.find(":6: tap: no element \"nowhere\""), std::string::npos) << run.output;
 }
 
+// A hidden element cannot be tapped: the tap would land on whatever lies at its place. The
+// field's clear button shows only once the field holds text.
+TEST_F(Scripts, TapOnAHiddenElementFails)
+{
+    ScriptRun run = play("wait 0.1\ntap clear\n");
+    EXPECT_EQ(run.code, 3);
+    EXPECT_NE(run.output.find(":2: tap: \"clear\" is not shown"), std::string::npos) << run.output;
+    EXPECT_EQ(
+        play("tap name/#edit\ntype abc\nwait_for clear\ntap clear\nexpect_text name/#edit \n").code,
+        0);
+}
+
 // A line that cannot be parsed stops the script before anything runs, with its number.
 TEST_F(Scripts, UnreadableLineStopsTheScript)
 {
