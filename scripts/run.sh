@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 ./scripts/setup-deps.sh
 ./scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-mkdir -p data
+mkdir -p data/outbox
 service_up() { (exec 3<>/dev/tcp/127.0.0.1/8080) 2>/dev/null; }
 if ! service_up; then
     echo "Starting the task service on 127.0.0.1:8080 (database data/vizserver.db)."
