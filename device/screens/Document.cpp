@@ -210,7 +210,7 @@ void Document::on_state(bool busy, WStringView error_key)
         if (error_key.empty()) {
             // A retry that got through ends the problem.
             m_problem->close(true);
-            check_clipboard_ticket();
+            m_engine->check_clipboard_ticket();
             if (!m_engine->is_busy())
                 m_news_timer.start(news_poll_seconds);
             return;
@@ -229,11 +229,6 @@ void Document::on_state(bool busy, WStringView error_key)
         m_message->set_text(text(error));
         m_message->show(true, true);
     }
-}
-
-void Document::check_clipboard_ticket()
-{
-    m_engine->check_clipboard_ticket();
 }
 
 void Document::timer_fired(ActiveTimer&, int)

@@ -98,7 +98,6 @@ private:
     WString default_item_node() const override { return u"MenuElement"; }
 
     void start();
-    void check_clipboard_ticket();
     // Asks the service for news now and then while the program is idle, so what others change
     // shows without the user having to do anything.
     void timer_fired(ActiveTimer& timer, int reserved) override;

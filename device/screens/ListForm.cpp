@@ -33,7 +33,6 @@ ListForm::ListForm(Properties& properties, WString node, WString header_node, WS
     , m_owner(owner)
     , m_sections(static_cast<std::size_t>(std::max(sections, 1)))
 {
-    build();
 }
 
 ListForm::~ListForm()

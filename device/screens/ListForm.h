@@ -46,7 +46,8 @@ public:
 // whose rows are property rows (child "value" of the row node). Main thread.
 class ListForm : public Form, private SectionedListOwner {
 public:
-    // `sections` is the number of sections, fixed from here on. Builds at once.
+    // `sections` is the number of sections, fixed from here on. Nothing is built yet: the most
+    // derived constructor calls build(), like every form.
     ListForm(Properties& properties, WString node, WString header_node, WString row_node,
         std::int32_t sections, ListFormOwner* owner);
     ~ListForm() override;

@@ -7,8 +7,7 @@ namespace corvane {
 SharingForm::SharingForm(Properties& properties, ListFormOwner* owner)
     : ListForm(properties, u"Sharing", u"ComboSeparator", u"SharingElementPress", 4, owner)
 {
-    // The list form bound its own nodes while it was being built; ours come now.
-    bind_extras();
+    build();
 }
 
 void SharingForm::bind_nodes()

@@ -123,15 +123,6 @@ void SharingScreen::refresh()
         return;
     Engine& engine = m_host.engine();
     const Task* project = m_project >= 0 ? engine.find_task(m_project) : nullptr;
-    // Participants the engine does not know yet are left out until the users arrive; asking for
-    // their names is what makes the engine fetch them.
-    if (project) {
-        for (const Permission& permission : project->permissions) {
-            if (permission.userId != 0 && !engine.find_user(permission.userId))
-                (void)engine.user_name(permission.userId);
-        }
-    }
-
     SharingSource source;
     source.mode = m_mode;
     source.project_id = m_project;

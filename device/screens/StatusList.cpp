@@ -9,6 +9,7 @@ StatusList::StatusList(Properties& properties, TaskEditorListener& listener)
     , m_listener(listener)
 {
     set_owner(this);
+    build();
     fill();
 }
 

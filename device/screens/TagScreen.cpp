@@ -10,7 +10,6 @@ TagScreen::TagScreen(Properties& properties, TaskEditorListener& listener)
     , m_listener(listener)
 {
     set_owner(this);
-    // The base built before our bindings existed: build again to bind "save" and "edit".
     build();
     fill();
 }

@@ -145,6 +145,14 @@ void Engine::apply_changed(ChangedIds changed)
 {
     std::sort(changed.begin(), changed.end());
     changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
+    // A project's members come with the project, whichever reply brought it: the users they
+    // name must be known before a screen lists them.
+    bool project_changed = std::any_of(changed.begin(), changed.end(), [this](std::int32_t id) {
+        const Task* t = find_task(id);
+        return t && t->parentId == 0;
+    });
+    if (project_changed)
+        recompute_participants();
     for (std::int32_t id : changed) {
         if (is_attached(id)) {
             m_listener.on_task_changed(id);

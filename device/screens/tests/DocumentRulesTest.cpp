@@ -37,8 +37,6 @@ TEST(RelativeDate, NamesTheNeighbouringDaysAndFormatsTheRest)
     EXPECT_NE(later, u"Tomorrow");
     EXPECT_NE(later, u"Today");
     EXPECT_NE(later.find(u"26"), WString::npos) << to_utf8(later);
-    EXPECT_EQ(date(millis(2026, 12, 8)),
-        format_date(compose({ 2026, 12, 8, 0, 0, 0 }), false, true, true));
 }
 
 // With time of day the value is UTC: three hours east, 21:30 UTC is already tomorrow.

@@ -81,6 +81,7 @@ TEST_F(Forms, ListFormDrawsItsRowsAndSurvivesAReload)
 {
     Presses presses;
     ListForm form(properties, u"Colors", u"ColorSeparator", u"ColorElement", 2, &presses);
+    form.build();
     form.set_title(u"Statuses");
     ListSection first { u"vizStatus1",
         { { u"Red", u"", 1, true, true }, { u"Grey", u"", 0, false, false } } };

@@ -11,16 +11,6 @@ namespace {
 
 class LoginScenario : public ScenarioTest {
 protected:
-    bool wait_for_file(const std::string& path, std::chrono::seconds limit)
-    {
-        auto deadline = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (std::filesystem::exists(path))
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return false;
-    }
     int calls_of(const std::string& method) const
     {
         int count = 0;
@@ -186,7 +176,7 @@ TEST_F(LoginScenario, ShowsTheProblemScreenUntilTheServiceIsBack)
             "expect_screen Tree\n"
             "shot back-online.png\n");
     });
-    bool problem_shown = wait_for_file(shots() + "/problem.png", std::chrono::seconds(60));
+    bool problem_shown = wait_for_file(shots() + "/problem.png");
     EXPECT_TRUE(problem_shown);
     ASSERT_TRUE(server->start());
     std::ofstream(shots() + "/service-back") << "\n";
@@ -256,7 +246,7 @@ TEST_F(LoginScenario, PicksUpNewsWhileIdle)
                   "expect_text title Kim's garden\n"
                   "shot news-arrived.png\n");
     });
-    ASSERT_TRUE(wait_for_file(shots() + "/logged-in.png", std::chrono::seconds(60)));
+    ASSERT_TRUE(wait_for_file(shots() + "/logged-in.png"));
     std::int32_t garden = kim.create(0, u"Kim's garden");
     EXPECT_EQ(kim.act([&](Engine& e) { e.change_permission(garden, u"jan@example.com", 2); }), u"");
     std::ofstream(shots() + "/shared") << "\n";

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -15,6 +16,7 @@
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -162,6 +164,19 @@ protected:
     {
         ScriptRun run = run_script(name, script, options);
         EXPECT_EQ(run.code, 0) << name << ": " << run.errors;
+    }
+
+    // Waits, in real time, for a file that a script running beside the test writes (a screenshot
+    // marks how far it got).
+    static bool wait_for_file(const std::string& path)
+    {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (std::filesystem::exists(path))
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
     }
 
     // Script lines that log in from the Login screen and wait for the root of the tree. The

@@ -17,6 +17,19 @@ protected:
     };
     static constexpr Size sizes[] = { { "240x320", 96 }, { "480x640", 192 }, { "640x480", 192 } };
     static constexpr const char* languages[] = { "english", "russian" };
+
+    // From the Login screen to the root of the tree, as the demo user.
+    static std::string demo_login()
+    {
+        return "tap email\ntype demo@example.com\ntap password\ntype demo1234\ntap login\n"
+               "wait_for list\n";
+    }
+    // From the root to the demo task that has a history.
+    static std::string open_demo_task()
+    {
+        return "drag list 0 -200 0.5\nwait 1\ntap_text Corvane launch\nwait 1\n"
+               "tap_text Planning\nwait 1\ntap_text Review the screens\nwait_for list/@0/name\n";
+    }
 };
 
 // Log-in, the root of the tree with its projects, a folder and the list of all tasks.
@@ -33,15 +46,8 @@ TEST_F(Screenshots, BrowsingTheDemoProject)
                 "wait_for email\n"
                 "wait 1\n"
                 "shot "
-                    + prefix
-                    + "login.png\n"
-                      "tap email\n"
-                      "type demo@example.com\n"
-                      "tap password\n"
-                      "type demo1234\n"
-                      "tap login\n"
-                      "wait_for list\n"
-                      "wait 1\n"
+                    + prefix + "login.png\n" + demo_login()
+                    + "wait 1\n"
                       "shot "
                     + prefix
                     + "root.png\n"
@@ -88,31 +94,18 @@ TEST_F(Screenshots, TheTaskScreenItsEditorsAndSharing)
                           + prefix + name + ".png\ntap back\nwait_for list/@0/name\nwait 1\n";
                   };
             play(prefix + "task",
-                "wait_for email\n"
-                "tap email\n"
-                "type demo@example.com\n"
-                "tap password\n"
-                "type demo1234\n"
-                "tap login\n"
-                "wait_for list\n"
-                "wait 1\n"
-                "tap select_user\n"
-                "wait_for email hidden\n"
-                "wait 1\n"
-                "shot "
+                "wait_for email\n" + demo_login()
+                    + "wait 1\n"
+                      "tap select_user\n"
+                      "wait_for email hidden\n"
+                      "wait 1\n"
+                      "shot "
                     + prefix
                     + "users-filter.png\n"
                       "tap back\n"
                       "wait_for select_user\n"
-                      "drag list 0 -200 0.5\n"
-                      "wait 1\n"
-                      "tap_text Corvane launch\n"
-                      "wait 1\n"
-                      "tap_text Planning\n"
-                      "wait 1\n"
-                      "tap_text Review the screens\n"
-                      "wait_for list/@0/name\n"
-                      "wait 2\n"
+                    + open_demo_task()
+                    + "wait 2\n"
                       "shot "
                     + prefix + "task.png\n" + editor("name", "edit", "title-editor")
                     + editor("comment", "edit", "comment-editor")
@@ -132,26 +125,12 @@ TEST_F(Screenshots, TheTaskScreenItsEditorsAndSharing)
 TEST_F(Screenshots, TheResponsibleChoiceListsEveryMember)
 {
     play("responsible",
-        "wait_for email\n"
-        "tap email\n"
-        "type demo@example.com\n"
-        "tap password\n"
-        "type demo1234\n"
-        "tap login\n"
-        "wait_for list\n"
-        "drag list 0 -200 0.5\n"
-        "wait 1\n"
-        "tap_text Corvane launch\n"
-        "wait 1\n"
-        "tap_text Planning\n"
-        "wait 1\n"
-        "tap_text Review the screens\n"
-        "wait_for list/@0/name\n"
-        "tap list/@0/responsible\n"
-        "wait_for list/@2\n"
-        "expect_screen Sharing\n"
-        "expect_text list/@1/value Demo User\n"
-        "expect_text list/@2/value Friendly Colleague\n");
+        "wait_for email\n" + demo_login() + open_demo_task()
+            + "tap list/@0/responsible\n"
+              "wait_for list/@2\n"
+              "expect_screen Sharing\n"
+              "expect_text list/@1/value Demo User\n"
+              "expect_text list/@2/value Friendly Colleague\n");
 }
 
 } // namespace

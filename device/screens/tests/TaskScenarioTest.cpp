@@ -64,16 +64,6 @@ protected:
         copy.permissions.clear();
         return copy;
     }
-    bool wait_for_file(const std::string& path)
-    {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (std::filesystem::exists(path))
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return false;
-    }
     DeviceOptions tall() const
     {
         DeviceOptions options;

@@ -242,3 +242,24 @@ TEST_F(EngineSync, an_unknown_user_is_fetched_when_asked_for_while_idle)
     EXPECT_TRUE(known);
     EXPECT_EQ(ann.engine->user_name(carl_id), u"Carl");
 }
+
+// The members of a project that arrives in a list are fetched with it, so a user list can show
+// them without anyone asking for their names first: here on a first log-in, whose news carries
+// no users.
+TEST_F(EngineSync, members_of_a_listed_project_become_known)
+{
+    user(u"ann@example.org", u"Ann");
+    Client& carl = user(u"carl@example.org", u"Carl");
+    std::int32_t project = carl.create(0, u"Carl's");
+    EXPECT_EQ(
+        carl.act([&](Engine& e) { e.change_permission(project, u"ann@example.org", 2); }), u"");
+    std::int32_t carl_id = carl.engine->auth().userId;
+
+    Client& ann = client();
+    EXPECT_EQ(ann.login(u"ann@example.org", u"secret-ann@example.org"), u"");
+    EXPECT_EQ(ann.act([](Engine& e) { e.open_folder(0); }), u"");
+    ASSERT_NE(ann.engine->find_task(project), nullptr);
+    const User* known = ann.engine->find_user(carl_id);
+    ASSERT_NE(known, nullptr);
+    EXPECT_EQ(known->name, u"Carl");
+}
