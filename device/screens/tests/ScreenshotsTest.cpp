@@ -104,6 +104,10 @@ TEST_F(Screenshots, TheTaskScreenItsEditorsAndSharing)
                     + "users-filter.png\n"
                       "tap back\n"
                       "wait_for select_user\n"
+                    // The group editor belongs to a project: open the project's own properties
+                    // with the info button of its row, the last one at the root.
+                    + "drag list 0 -200 0.5\nwait 3\ntap list/@5/info\nwait_for list/@0/tag\n"
+                    + editor("tag", "edit", "tag-editor") + "tap cancel\nwait_for select_user\n"
                     + open_demo_task()
                     + "wait 2\n"
                       "shot "
