@@ -8,8 +8,9 @@ std::optional<WString> extract_ticket(WStringView text)
     if (start == WStringView::npos)
         return std::nullopt;
     start += ticket_start_marker.size();
-    std::size_t end = text.find(ticket_end_marker, start);
-    if (end == WStringView::npos || end == start)
+    // The first end marker counts, even one before the start: such a text is no ticket.
+    std::size_t end = text.find(ticket_end_marker);
+    if (end == WStringView::npos || end <= start)
         return std::nullopt;
     WStringView ticket = text.substr(start, end - start);
     while (!ticket.empty() && ticket.front() < 0x20)

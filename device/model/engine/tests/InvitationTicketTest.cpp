@@ -15,12 +15,15 @@ TEST(InvitationTicket, the_text_between_the_markers_without_control_characters)
     EXPECT_EQ(extract_ticket(u"--START-OF-TICKET-- x y --END-OF-TICKET--"), WString(u" x y "));
 }
 
-// Nothing between the markers, markers out of order or missing: the clipboard is left alone.
+// Nothing between the markers, markers out of order (judged by the first of each) or missing:
+// the clipboard is left alone.
 TEST(InvitationTicket, incomplete_marker_pairs_are_no_ticket)
 {
     EXPECT_FALSE(extract_ticket(u"--START-OF-TICKET----END-OF-TICKET--"));
     EXPECT_FALSE(extract_ticket(u"--START-OF-TICKET--\r\n--END-OF-TICKET--"));
     EXPECT_FALSE(extract_ticket(u"--END-OF-TICKET--abc--START-OF-TICKET--"));
+    // An end marker before the start spoils the pair that follows.
+    EXPECT_FALSE(extract_ticket(u"--END-OF-TICKET--\n--START-OF-TICKET--abc--END-OF-TICKET--"));
     EXPECT_FALSE(extract_ticket(u"--START-OF-TICKET--abc"));
     EXPECT_FALSE(extract_ticket(u""));
 }
