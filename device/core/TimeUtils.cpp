@@ -299,7 +299,7 @@ WString format_date(TimeValue t, bool long_form, bool with_day, bool system_form
         return strftime_text("%OB %Y", to_tm(t));
     }
     if (with_day)
-        return format_date_pattern(t, day_month_pattern(true));
+        return format_date_pattern(t, day_month_pattern(long_form));
     return format_date_pattern(t, long_form ? u"MMMM" : u"MMM");
 }
 

@@ -105,6 +105,7 @@ TEST(TimeFormat, c_locale_texts)
     EXPECT_EQ(format_time(t, false), u"09:05");
     EXPECT_EQ(day_month_pattern(true), u"MMMM dd");
     EXPECT_EQ(format_date(t, true, true, false), u"March 07");
+    EXPECT_EQ(format_date(t, false, true, false), u"03.07");
     EXPECT_EQ(format_date(t, false, false, false), u"Mar");
     EXPECT_EQ(format_date(t, false, true, true), u"03/07/26");
     EXPECT_EQ(format_date(t, true, true, true), u"March 7, 2026");
