@@ -52,7 +52,8 @@ Engine::CacheLoad Engine::load_cache_bytes(const SharedBuffer& content)
 {
     if (content.is_empty())
         return CacheLoad::Missing;
-    if (!m_reader.parse(content) || m_reader.is_exception()) {
+    // An "//EX[" start reads like "//OK[": what counts is whether the object reads.
+    if (!m_reader.parse(content)) {
         get_log() << u"Document::load() - can't parse \n";
         return CacheLoad::Unparsable;
     }

@@ -131,6 +131,18 @@ TEST(EngineCache, round_trip_through_the_file)
     EXPECT_EQ(second.users(), engine.users());
     EXPECT_EQ(second.filter(), engine.filter());
     EXPECT_EQ(second.auth(), engine.auth());
+
+    // The exception start reads the same as the ordinary one.
+    std::ifstream in(again, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_EQ(bytes.rfind("//OK[", 0), 0u);
+    bytes.replace(0, 5, "//EX[");
+    std::ofstream(again, std::ios::binary | std::ios::trunc) << bytes;
+    Recorder third_listener;
+    Engine third(u"http://127.0.0.1:1/", third_listener);
+    ASSERT_EQ(third.load_cache(from_utf8(again)), Engine::CacheLoad::Loaded);
+    ASSERT_EQ(third.tasks().size(), engine.tasks().size());
+    EXPECT_EQ(*third.tasks().back(), *engine.tasks().back());
 }
 
 // A cache of an older layout (cpp.Engine version 3) resets the session instead of loading.
@@ -176,8 +188,9 @@ TEST(EngineCache, damaged_files_leave_an_empty_model)
         { "empty", "", Engine::CacheLoad::Missing },
         { "truncated", good.substr(0, good.size() / 2), Engine::CacheLoad::Unparsable },
         { "not UTF-8", "\xff\xfe//OK[1,[],0,3]", Engine::CacheLoad::Unparsable },
-        { "exception", "//EX[2,1,[\"com.ulmar.viz.client.VIZException/1576971601\",\"X\"],0,3]",
-            Engine::CacheLoad::Unparsable },
+        { "an exception, not an engine",
+            "//EX[2,1,[\"com.ulmar.viz.client.VIZException/1576971601\",\"X\"],0,3]",
+            Engine::CacheLoad::Reset },
         { "too few values", "//OK[1,[\"com.ulmar.viz.client.cpp.Engine/4\"],0,3]",
             Engine::CacheLoad::Reset },
         { "absurd vector count",
