@@ -66,16 +66,23 @@ TEST(ShippedSkins, default_skin_loads)
         EXPECT_TRUE(properties.find_node(node)) << to_utf8(node);
 }
 
-// Both languages carry the start-up message; Russian is UTF-16 with its mark.
+// Both languages carry the start-up message; Russian is UTF-16 with its mark. In each, the
+// descriptions of a group's list and a record's list read differently.
 TEST(ShippedSkins, languages_have_the_start_up_texts)
 {
     test::TestEnvironment env;
     Properties properties;
+    auto lists_differ = [&] {
+        return translate(properties, u"ListOfTasksInGroupName")
+            != translate(properties, u"ListOfTasksInName");
+    };
     ASSERT_TRUE(load_language_file(properties, u"%app_path%/english.lng"));
     EXPECT_EQ(translate(properties, u"NoSkins"), u"No skins found. Please reinstall the program.");
+    EXPECT_TRUE(lists_differ());
     std::size_t english_keys = properties.language_table().size();
     ASSERT_TRUE(load_language_file(properties, u"%app_path%/russian.lng"));
     EXPECT_EQ(translate(properties, u"NoSkins"),
         u"Не найдены файлы оформления. Переустановите программу.");
+    EXPECT_TRUE(lists_differ());
     EXPECT_EQ(properties.language_table().size(), english_keys);
 }
