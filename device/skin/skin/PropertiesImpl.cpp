@@ -113,16 +113,18 @@ PropertiesImpl::PropertiesImpl(WStringView path, const DisplayInfo& display)
 {
     log_record_sizes();
     LogStream& log = get_log();
+    // The error lines name the file that was tried, not the macro it was written with.
+    WString shown = expand_path(path);
     std::optional<SharedBuffer> image = read_skin_file(path);
     if (!image) {
-        log << u"Error: skin [" << path << u"] failed to load\n";
+        log << u"Error: skin [" << shown << u"] failed to load\n";
         return;
     }
     if (image->size() < header_size || !has_magic(*image))
         return;
     SkinValidator validator(image->data(), image->size());
     if (!validator.validate()) {
-        log << u"Error: skin [" << path << u"] is damaged: " << validator.why() << "\n";
+        log << u"Error: skin [" << shown << u"] is damaged: " << validator.why() << "\n";
         return;
     }
     const SkinResourceLayout& resources = validator.resources();
@@ -137,7 +139,7 @@ PropertiesImpl::PropertiesImpl(WStringView path, const DisplayInfo& display)
     for (std::uint32_t offset : resources.picture_names) {
         WString name = read_skin_string(data, offset);
         if (!is_plain_file_name(name)) {
-            log << u"Error: skin [" << path << u"] is damaged: picture name {" << name
+            log << u"Error: skin [" << shown << u"] is damaged: picture name {" << name
                 << u"} is not a file name\n";
             return;
         }

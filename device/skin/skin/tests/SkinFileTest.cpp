@@ -1,5 +1,6 @@
 #include "SkinTestSupport.h"
 
+#include "device/core/Paths.h"
 #include "device/core/testing/TestEnvironment.h"
 #include "device/skin/render/BmpFile.h"
 #include "device/skin/skin/DisplayInfo.h"
@@ -147,6 +148,7 @@ TEST_F(SkinFile, failed_load_keeps_the_previous_skin)
         properties.load_skin(from_utf8(env.folder() + "/bin/broken.skin"), double_density));
     EXPECT_FALSE(
         properties.load_skin(from_utf8(env.folder() + "/bin/missing.skin"), double_density));
+    EXPECT_FALSE(properties.load_skin(u"%app_path%/missing.skin", double_density));
     EXPECT_EQ(properties.skin_path(), wpath());
     EXPECT_EQ(properties.scale_shift(), 0);
     std::optional<Node> node = properties.find_node(u"Alpha");
@@ -156,6 +158,10 @@ TEST_F(SkinFile, failed_load_keeps_the_previous_skin)
     EXPECT_NE(log.find(u"Error: skin [" + from_utf8(env.folder())
                   + u"/bin/missing.skin] failed to load\n"),
         std::u16string::npos);
+    // The line names the file tried, with the macro expanded.
+    EXPECT_NE(log.find(u"Error: skin [" + dir_of(get_app_path()) + u"missing.skin] failed"),
+        std::u16string::npos);
+    EXPECT_EQ(log.find(u"[%app_path%"), std::u16string::npos);
 }
 
 // Cutting the file anywhere makes it unloadable; from the header on, a line says why.
