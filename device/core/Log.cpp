@@ -25,8 +25,11 @@ namespace {
     // Writes UTF-16LE. A file that cannot be created leaves a stream whose writes do nothing.
     class FileLogStream final : public LogStream {
     public:
-        explicit FileLogStream(const WString& path)
+        // Starts a fresh file in place, so a writer still holding this stream lands in it.
+        void restart(const WString& path)
         {
+            std::lock_guard lock(m_mutex);
+            m_file.close();
             if (m_file.open(path, FileMode::Write) && m_file.size() == 0) {
                 static const std::uint8_t bom[] = { 0xFF, 0xFE };
                 (void)m_file.write(bom, sizeof bom);
@@ -56,11 +59,14 @@ namespace {
         std::vector<std::uint8_t> m_bytes;
     };
 
+    // Two streams for the whole run, reused at every switch: a reference that another thread
+    // took before a switch stays valid, and switching back and forth opens no more files.
     struct LogState {
         std::mutex mutex;
         LogStream* current { nullptr };
         bool enabled { false };
-        std::vector<std::unique_ptr<LogStream>> streams; // every stream ever made, kept to exit
+        NullLogStream off;
+        FileLogStream on;
     };
 
     LogState& state()
@@ -83,15 +89,14 @@ LogStream& get_log()
     std::lock_guard lock(s.mutex);
     if (s.current && s.enabled == enabled)
         return *s.current;
-    std::unique_ptr<LogStream> stream;
-    if (enabled)
-        stream = std::make_unique<FileLogStream>(log_file_path());
-    else
-        stream = std::make_unique<NullLogStream>();
-    s.current = stream.get();
+    if (enabled) {
+        s.on.restart(log_file_path());
+        s.current = &s.on;
+    } else {
+        s.current = &s.off;
+    }
     s.enabled = enabled;
     s_enabled.store(enabled, std::memory_order_relaxed);
-    s.streams.push_back(std::move(stream));
     return *s.current;
 }
 

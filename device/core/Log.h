@@ -19,8 +19,9 @@ public:
 
 // Answers the stream for the current "Log" setting (HKEY_CURRENT_USER\Software\Ulmar), which is
 // read on every call so logging can be switched while the program runs. Switching it on starts
-// a new file "<temp folder>/<executable name>.txt" with a byte-order mark. A replaced stream is
-// kept open until exit, so a thread still writing to it is never left with a dangling stream.
+// a new file "<temp folder>/<executable name>.txt" with a byte-order mark. The stream answered
+// stays valid until exit, so a thread still writing to it is never left with a dangling stream;
+// after a switch its writes go to the new file or nowhere.
 LogStream& get_log();
 
 // Whether the last get_log() found logging enabled (switches the on-screen diagnostic line).
