@@ -3,12 +3,9 @@
 #include "device/platform/Platform.h"
 
 #include <array>
-#include <atomic>
 #include <optional>
 
 namespace corvane {
-
-static std::atomic<std::uint64_t> s_writes { 0 };
 
 namespace {
 
@@ -44,11 +41,6 @@ namespace {
     }
 
 } // namespace
-
-std::uint64_t settings_write_count()
-{
-    return s_writes.load();
-}
 
 bool reg_read_string(WStringView key, WStringView name, WString& out)
 {

