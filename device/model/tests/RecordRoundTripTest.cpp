@@ -46,8 +46,22 @@ template<typename Record> Record through_request(const Record& record)
 
 Change sample_change(std::int32_t id)
 {
-    return Change { Change::kind_shared, u"comment \"quoted\", with \\ and\r\nlines", 1,
-        1735689600000, true, -2, 5, id, 9, u"New title", 4, 3, -62135596800000, 7, 8 };
+    // Every field differs from the others, so two fields read in each other's place show.
+    return Change { .kind = Change::kind_shared,
+        .text = u"comment \"quoted\", with \\ and\r\nlines",
+        .complete = 60,
+        .deadline = 1735689600000,
+        .flag = true,
+        .doneDelta = -2,
+        .planDelta = 5,
+        .changeId = id,
+        .value4 = 9,
+        .title = u"New title",
+        .responsibleId = 41,
+        .status = 3,
+        .time = -62135596800000,
+        .userId = 17,
+        .authorId = 18 };
 }
 
 VizTask sample_task(std::int32_t id)
@@ -93,7 +107,9 @@ Task sample_cached_task(std::int32_t id)
 
 TEST(RecordRoundTrip, small_records)
 {
-    AuthInfo auth { 120, u"3f2a", 7, u"6", -4 };
+    AuthInfo auth {
+        .newsCursor = 120, .session = u"3f2a", .userId = 7, .serverVersion = u"6", .newsStamp = -4
+    };
     EXPECT_EQ(through_reply(auth), auth);
     EXPECT_EQ(through_request(auth), auth);
     User user { u"ann@example.org", 12, u"Ann \"the\" Admin" };

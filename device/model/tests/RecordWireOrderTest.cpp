@@ -102,7 +102,11 @@ Entries concat(std::initializer_list<Entries> parts)
 
 TEST(RecordWireOrder, auth_info_user_permission_exception)
 {
-    EXPECT_EQ(written(AuthInfo { 120, u"s1", 7, u"6", 4 }),
+    EXPECT_EQ(written(AuthInfo { .newsCursor = 120,
+                  .session = u"s1",
+                  .userId = 7,
+                  .serverVersion = u"6",
+                  .newsStamp = 4 }),
         (Entries { u"s:com.ulmar.viz.client.AuthInfo/1749066765", u"i:120", u"s:s1", u"i:7", u"s:6",
             u"i:4" }));
     EXPECT_EQ(written(User { u"a@b", 9, u"Ann" }),
@@ -116,9 +120,23 @@ TEST(RecordWireOrder, auth_info_user_permission_exception)
 // A Long of 0 is a null reference; any other value is the Long object.
 TEST(RecordWireOrder, change_with_null_and_present_longs)
 {
-    Change change { 4, u"c", 1, 0, true, 6, 7, 8, 9, u"t", 11, 12, -0x10d, 14, 15 };
+    Change change { .kind = 4,
+        .text = u"c",
+        .complete = 3,
+        .deadline = 0,
+        .flag = true,
+        .doneDelta = 6,
+        .planDelta = 7,
+        .changeId = 8,
+        .value4 = 9,
+        .title = u"t",
+        .responsibleId = 11,
+        .status = 12,
+        .time = -0x10d,
+        .userId = 14,
+        .authorId = 15 };
     EXPECT_EQ(written(change),
-        (Entries { u"s:com.ulmar.viz.client.Change/1784753330", u"i:4", u"s:c", u"i:1", u"i:0",
+        (Entries { u"s:com.ulmar.viz.client.Change/1784753330", u"i:4", u"s:c", u"i:3", u"i:0",
             u"i:1", u"i:6", u"i:7", u"i:8", u"i:9", u"s:t", u"i:11", u"i:12", long_sig,
             u"l:fffffffffffffef3", u"i:14", u"i:15" }));
 }
