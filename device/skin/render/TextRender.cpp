@@ -129,6 +129,15 @@ WString fit_text_with_ellipsis(const FontRep* font, WStringView text, std::int32
         used = next;
         keep = index + units;
     });
+    // Whole words only: a cut inside a word goes back to the last space before it. A first
+    // word that does not fit alone is cut where the room ends, so something of it shows.
+    if (keep < text.size() && text[keep] != u' ') {
+        std::size_t space = text.substr(0, keep).find_last_of(u' ');
+        if (space != WStringView::npos)
+            keep = space;
+    }
+    while (keep > 0 && text[keep - 1] == u' ')
+        --keep;
     return WString(text.substr(0, keep)) + ellipsis_text;
 }
 

@@ -26,7 +26,8 @@ Size text_extent(const FontRep* font, WStringView text, std::int32_t max_width =
 
 // Draws one line of text in `color` into the box (origin, size) of the target, aligned in the
 // box (Justify aligns left), clipped to the box, the target's clip and its bounds. With
-// TextEllipsis::End a text wider than the box is cut and ends in "...". Every pixel the text
+// TextEllipsis::End a text wider than the box is cut after its last whole word that fits (or
+// inside a first word too long for the box) and ends in "...". Every pixel the text
 // changes gets the opaque bit, so text drawn into a transparent render cache stays visible.
 // Nothing happens for an empty text or a target without a surface.
 void draw_text(const FontRep* font, RenderSurface& target, Color color, WStringView text,

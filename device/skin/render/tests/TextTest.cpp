@@ -107,23 +107,32 @@ TEST(Text, glyph_cache_serves_repeated_text)
     EXPECT_EQ(font.rendered_glyph_count(), rendered + 1);
 }
 
-// A text that fits is left alone; one that does not is cut so that it and "..." fit the box.
+// A text that fits is left alone; one that does not is cut after its last whole word that fits
+// with "..." in the box; a first word too long for the box alone is cut inside.
 TEST(Text, end_ellipsis_fits_the_box)
 {
     FontRep font(dejavu(12));
     std::u16string text = u"A rather long task title that cannot fit";
     std::int32_t full = text_extent(&font, text).width;
     EXPECT_EQ(fit_text_with_ellipsis(&font, text, full), text);
-    for (std::int32_t width : { full - 1, full / 2, 30 }) {
+    for (std::int32_t width : { full - 1, full / 2, text_extent(&font, u"A rath...").width }) {
         std::u16string shown = fit_text_with_ellipsis(&font, text, width);
-        ASSERT_GE(shown.size(), 3u);
+        ASSERT_GE(shown.size(), 4u);
+        std::u16string kept = shown.substr(0, shown.size() - 3);
         EXPECT_EQ(shown.substr(shown.size() - 3), u"...");
         EXPECT_LE(text_extent(&font, shown).width, width);
-        EXPECT_EQ(text.substr(0, shown.size() - 3), shown.substr(0, shown.size() - 3));
-        // One more character would not have fitted.
-        std::u16string longer = text.substr(0, shown.size() - 2) + u"...";
+        EXPECT_EQ(text.substr(0, kept.size()), kept);
+        EXPECT_NE(kept.back(), u' ');
+        EXPECT_EQ(text[kept.size()], u' ') << "cut inside a word";
+        // The next word would not have fitted.
+        std::size_t next_end = text.find(u' ', kept.size() + 1);
+        std::u16string longer = text.substr(0, next_end) + u"...";
         EXPECT_GT(text_extent(&font, longer).width, width);
     }
+    std::u16string word = u"Uncuttablewordwithoutspaces";
+    std::u16string cut = fit_text_with_ellipsis(&font, word, text_extent(&font, word).width / 2);
+    EXPECT_GT(cut.size(), 3u);
+    EXPECT_EQ(word.substr(0, cut.size() - 3) + u"...", cut);
     EXPECT_EQ(fit_text_with_ellipsis(&font, text, 1), u"...");
 
     // Drawn with the flag, the text stays inside its box; without it, it is cut by the box.
@@ -135,7 +144,7 @@ TEST(Text, end_ellipsis_fits_the_box)
     Rect drawn = test::changed_bounds(*target.surface(), background);
     EXPECT_GE(drawn.min_x, 10);
     EXPECT_LE(drawn.max_x, 90);
-    EXPECT_GT(drawn.width(), 60); // right-aligned "...": reaches near the right edge
+    EXPECT_GE(drawn.max_x, 84); // right-aligned: the "..." reaches near the right edge
 }
 
 // Horizontal and vertical alignment place the ink where the box says; Justify is Left.
