@@ -46,6 +46,8 @@ public:
     virtual void set_click_handler(ClickHandler handler) = 0;
 
     virtual void set_caption(const std::u16string& caption) = 0;
+    // The tool-tip of the HTML view, the window's one control.
+    virtual void set_view_tooltip(const std::u16string& text) = 0;
     // No caption bar, no border, top-left corner at the screen origin.
     virtual void remove_frame_and_move_to_origin() = 0;
     virtual void set_size(int width, int height) = 0;

@@ -57,6 +57,11 @@ void frmStart::set_up()
     std::u16string caption = m_options.GetValue(u"Forms", u"frmStart");
     if (!caption.empty())
         m_view.set_caption(caption);
+    // The view has no caption or text of its own; a tool-tip is all it can take.
+    std::u16string tooltip
+        = m_options.GetValue(u"Forms", std::u16string(view_control_name) + u"ToolTip");
+    if (!tooltip.empty())
+        m_view.set_view_tooltip(tooltip);
     m_view.remove_frame_and_move_to_origin();
 
     int width = layout_pixels(m_options, u"width");

@@ -14,6 +14,8 @@ class frmStart {
 public:
     // Clicks on the element with this id minimise the window instead of acting.
     static constexpr std::u16string_view minimise_button_id = u"btnMinimize";
+    // The HTML view's name in the "Forms" settings: "WebBrowserToolTip" is its tool-tip.
+    static constexpr std::u16string_view view_control_name = u"WebBrowser";
     // Only the first frames of the top document react to clicks.
     static constexpr int hooked_frame_count = 6;
 

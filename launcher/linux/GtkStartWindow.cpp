@@ -94,6 +94,12 @@ void GtkStartWindow::set_caption(const std::u16string& caption)
         gtk_window_set_title(GTK_WINDOW(m_window), to_utf8(caption).c_str());
 }
 
+void GtkStartWindow::set_view_tooltip(const std::u16string& text)
+{
+    if (m_view)
+        gtk_widget_set_tooltip_text(GTK_WIDGET(m_view), to_utf8(text).c_str());
+}
+
 void GtkStartWindow::remove_frame_and_move_to_origin()
 {
     if (!m_window)

@@ -20,6 +20,7 @@ public:
 
     void set_click_handler(ClickHandler handler) override;
     void set_caption(const std::u16string& caption) override;
+    void set_view_tooltip(const std::u16string& text) override;
     void remove_frame_and_move_to_origin() override;
     void set_size(int width, int height) override;
     void set_shape(const WindowShape& shape) override;

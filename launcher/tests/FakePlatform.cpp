@@ -23,6 +23,11 @@ void FakeStartWindow::set_caption(const std::u16string& caption)
     m_log.push_back("caption " + to_utf8(caption));
 }
 
+void FakeStartWindow::set_view_tooltip(const std::u16string& text)
+{
+    m_log.push_back("tooltip " + to_utf8(text));
+}
+
 void FakeStartWindow::set_size(int width, int height)
 {
     m_log.push_back("size " + std::to_string(width) + "x" + std::to_string(height));

@@ -22,6 +22,7 @@ public:
 
     void set_click_handler(ClickHandler handler) override { click_handler = std::move(handler); }
     void set_caption(const std::u16string& caption) override;
+    void set_view_tooltip(const std::u16string& text) override;
     void remove_frame_and_move_to_origin() override { m_log.push_back("frameless at origin"); }
     void set_size(int width, int height) override;
     void set_shape(const WindowShape& s) override;

@@ -49,15 +49,17 @@ private:
 
 } // namespace
 
-// Set-up takes caption, size and shape from the settings, then shows "ui_index".
+// Set-up takes caption, the view's tool-tip, size and shape from the settings, then shows
+// "ui_index". A caption for the view means nothing to it and is left alone.
 TEST_F(FormTest, set_up_sizes_shapes_and_shows_first_page)
 {
-    load("[Forms]\nfrmStart=Corvane Setup\n[layout]\nwidth=640.6\nheight= 480px\nround=24\n"
+    load("[Forms]\nfrmStart=Corvane Setup\nWebBrowser=ignored\nWebBrowserToolTip=Click to "
+         "install\n[layout]\nwidth=640.6\nheight= 480px\nround=24\n"
          "[ui_index]\ndefault=html/index.html\n");
     form->set_up();
     EXPECT_THAT(platform.log,
-        ElementsAre("caption Corvane Setup", "frameless at origin", "size 641x480", "shape",
-            uri("html/index.html")));
+        ElementsAre("caption Corvane Setup", "tooltip Click to install", "frameless at origin",
+            "size 641x480", "shape", uri("html/index.html")));
     EXPECT_TRUE(view().shape.contains(320, 240));
     EXPECT_FALSE(view().shape.contains(2, 2)); // Rounded corner.
 }
