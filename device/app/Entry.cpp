@@ -205,6 +205,7 @@ int corvane_main(const std::vector<std::string>& arguments, ProgramStarter start
     WString command_line = options->command_line();
     // A scripted run or a preview is a tool run: it never hands over to a running instance.
     bool tool_run = !options->script.empty() || !options->preview_skin.empty();
+    single_instance_state().tool_run = tool_run;
     if (!tool_run && show_running_instance(command_line, app_info.name))
         return 0;
 

@@ -58,7 +58,7 @@ GameBase::GameBase(
         on_create();
     get_log() << clock.tick_count_ms() << u" GameBase 5\n";
 
-    if (has_window()) {
+    if (has_window() && !single_instance_state().tool_run) {
         MessageLoop* loop = &message_loop();
         m_instance_listener = listen_as_instance_window(
             class_name(), [loop](std::uint32_t identifier, std::u16string data) {

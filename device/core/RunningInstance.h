@@ -17,6 +17,9 @@ struct SingleInstanceState {
     WString command_line;
     bool found { false };
     std::unique_ptr<StartupMutex> mutex; // owned until the window exists or the process ends
+    // A scripted run or a preview neither hands over nor listens: the socket stays with the
+    // running instance, so later starts still find it.
+    bool tool_run { false };
 };
 
 SingleInstanceState& single_instance_state();

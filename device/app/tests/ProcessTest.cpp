@@ -45,7 +45,8 @@ TEST(ProgramStart, missing_splash_skin_shows_app_info_and_exits_0)
 }
 
 // With skins and a language the splash shows, loads after eight frames, and closes; a second
-// start hands its command line over and exits with 0, and the first comes to the front.
+// start hands its command line over and exits with 0, and the first comes to the front, also
+// after a scripted run in between.
 TEST(ProgramStart, second_instance_hands_over_its_command_line)
 {
     ProgramFolder folder;
@@ -74,6 +75,13 @@ TEST(ProgramStart, second_instance_hands_over_its_command_line)
         u"GameBase WM_COPYDATA cmd_line=open \"task 7\"\nGameBase::bring_to_front\n"))
         << to_utf8(first.log());
 
+    // A scripted run is a tool: it leaves the running instance's socket alone, both while it
+    // runs and when it ends, so the next start still hands over.
+    std::ofstream(folder.root() / "quit.txt") << "quit\n";
+    ProgramRun tool(
+        folder, "tool", { "--headless", "--script", (folder.root() / "quit.txt").string() });
+    ASSERT_EQ(tool.wait_exit(), 0) << tool.errors();
+    EXPECT_EQ(tool.log().find(u"EnumProc"), std::u16string::npos);
     ProgramRun third(folder, "third", { "--headless" });
     ASSERT_EQ(third.wait_exit(), 0);
     EXPECT_TRUE(first.wait_for_log(u"GameBase WM_COPYDATA cmd_line=\nGameBase::bring_to_front\n"));
