@@ -4,6 +4,7 @@
 #include "device/core/FatalFault.h"
 #include "device/core/Log.h"
 #include "device/core/Paths.h"
+#include "device/core/Registry.h"
 #include "device/core/Ticks.h"
 #include "device/model/engine/Engine.h"
 #include "device/screens/AllTasksList.h"
@@ -25,6 +26,8 @@ namespace corvane {
 namespace {
 
     Document* s_instance = nullptr;
+
+    constexpr const char16_t* settings_key = u"HKEY_CURRENT_USER\\Software\\Ulmar\\Corvane";
 
 } // namespace
 
@@ -62,6 +65,13 @@ Document::Document(Application& application, Properties& properties, WStringView
     Engine::CacheLoad loaded = m_engine->load_cache(cache_path());
     if (loaded == Engine::CacheLoad::Unparsable)
         get_log() << u"Document: the cache could not be read and was ignored\n";
+    // The cached filter and the remembered choice come from separate files; the choice wins,
+    // so the tree never names one user while the lists show another's.
+    m_selected_user = m_engine->filter().responsible;
+    std::uint32_t chosen = 0;
+    select_filter_user(reg_read_dword(settings_key, u"selected_user", chosen)
+            ? static_cast<std::int32_t>(chosen)
+            : m_selected_user);
     get_log() << tick_count() << u" Document::Document - 1()\n";
     start();
 }
@@ -132,7 +142,7 @@ WString Document::relative_date(std::int64_t milliseconds, bool with_time) const
 
 void Document::select_filter_user(std::int32_t id)
 {
-    if (id == m_selected_user)
+    if (id == m_selected_user && id == m_engine->filter().responsible)
         return;
     m_selected_user = id;
     Filter filter;
@@ -168,6 +178,7 @@ void Document::reset_login()
     m_resetting = true;
     m_tree->close_all();
     m_engine->logout();
+    m_selected_user = m_engine->filter().responsible; // the session's filter went with it
     m_engine->kill_request();
     m_started = false;
     m_resetting = false;
@@ -185,6 +196,10 @@ void Document::save()
 {
     if (!m_engine->save_cache(cache_path()))
         get_log() << u"Document: the cache could not be written\n";
+    if (!reg_write_string(settings_key, u"sid", m_engine->login_key())
+        || !reg_write_dword(
+            settings_key, u"selected_user", static_cast<std::uint32_t>(m_selected_user)))
+        get_log() << u"Document: the settings could not be written\n";
 }
 
 void Document::kill_request()

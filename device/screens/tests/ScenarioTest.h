@@ -91,6 +91,23 @@ protected:
         return std::get<WString>(*value);
     }
 
+    std::optional<std::uint32_t> device_dword(WStringView name)
+    {
+        FileSettingsStore store(device_registry(), std::chrono::milliseconds(0));
+        auto value = store.read(corvane_key, WString(name));
+        if (!value || !std::holds_alternative<std::uint32_t>(*value))
+            return std::nullopt;
+        return std::get<std::uint32_t>(*value);
+    }
+    // The device program's cache as it left it, read into an engine of the test's own.
+    Engine& cached()
+    {
+        m_cached_listener = std::make_unique<EngineListener>();
+        m_cached = std::make_unique<Engine>(u"http://127.0.0.1:1/", *m_cached_listener);
+        EXPECT_EQ(m_cached->load_cache(from_utf8(device_cache())), Engine::CacheLoad::Loaded);
+        return *m_cached;
+    }
+
     // Runs the device program headless against the service with `script`; screenshots land in
     // shots(). Fails the test with the program's own message when the script fails.
     ScriptRun run_script(const std::string& name, const std::string& script,
@@ -195,6 +212,11 @@ protected:
               "expect_screen Tree\n";
         return lines;
     }
+
+private:
+    // Declared in this order so the engine goes before its listener.
+    std::unique_ptr<EngineListener> m_cached_listener;
+    std::unique_ptr<Engine> m_cached;
 };
 
 } // namespace corvane::test

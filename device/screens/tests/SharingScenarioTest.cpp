@@ -204,6 +204,28 @@ TEST_F(SharingScenario, ChoosesTheFilterUser)
               "expect_text list/@3/name Shared with Bob\n"
               "expect_text list/@5/name Not shared with Bob\n",
         tall);
+
+    // The choice outlives the program: after a restart the tree still names Bob, and picking
+    // "All users" clears the filter the tree names, in the settings and in the cache alike.
+    std::int32_t bob_id = bob->engine->auth().userId;
+    EXPECT_EQ(device_dword(u"selected_user"), static_cast<std::uint32_t>(bob_id));
+    std::optional<WString> sid = device_setting(u"sid");
+    ASSERT_TRUE(sid);
+    EXPECT_EQ(*sid, cached().login_key());
+    EXPECT_EQ(cached().filter().responsible, bob_id);
+    play("filter-kept",
+        "wait_for select_user\n"
+        "expect_screen Tree\n"
+        "expect_text select_user Bob\n"
+        "tap select_user\n"
+        "wait_for list\n"
+        "expect_screen Sharing\n"
+        "tap list/@0/value\n"
+        "wait_for select_user\n"
+        "expect_text select_user All users\n",
+        tall);
+    EXPECT_EQ(device_dword(u"selected_user"), static_cast<std::uint32_t>(-1));
+    EXPECT_EQ(cached().filter().responsible, -1);
 }
 
 // Ann makes Bob, a member of "Garden", responsible for it: the picker offers the members only,
