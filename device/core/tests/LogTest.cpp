@@ -36,6 +36,14 @@ void set_log(std::uint32_t on)
     ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", on));
 }
 
+// The log notices a new temporary folder only when it is switched on: start from "off", so a
+// stream left on by an earlier test does not stand in for this test's file.
+void start_off()
+{
+    set_log(0);
+    (void)get_log();
+}
+
 } // namespace
 
 // Switching "Log" on starts a fresh file with a byte-order mark; switching it off stops writing;
@@ -112,6 +120,7 @@ TEST(Log, concurrent_writers_survive_switching)
 TEST(Log, unwritable_folder_is_harmless)
 {
     test::TestEnvironment env;
+    start_off();
     setenv("TMPDIR", "/nonexistent/folder", 1);
     set_log(1);
     get_log() << u"lost\n";
@@ -124,6 +133,7 @@ TEST(Log, unwritable_folder_is_harmless)
 TEST(FatalFault, logs_the_gluck_line_and_exits_with_zero)
 {
     test::TestEnvironment env;
+    start_off();
     std::string path = to_utf8(log_file_path());
     EXPECT_EXIT(
         {
