@@ -4,11 +4,11 @@
 #include "server/Service.h"
 #include "server/WireParameters.h"
 
-#include "device/core/Text.h"
-#include "device/model/VIZException.h"
-#include "device/model/WireValues.h"
-#include "device/rpc/ReplyWriter.h"
-#include "device/rpc/RequestReader.h"
+#include "common/base/Text.h"
+#include "common/records/VIZException.h"
+#include "common/records/WireValues.h"
+#include "common/wire/ReplyWriter.h"
+#include "common/wire/RequestReader.h"
 
 #include <chrono>
 #include <functional>

@@ -2,11 +2,11 @@
 
 #include "device/app/PngFile.h"
 #include "device/app/PreviewScreen.h"
-#include "device/core/Application.h"
 #include "device/core/Clipboard.h"
 #include "device/core/KeyCode.h"
-#include "device/core/Screen.h"
 #include "device/platform/Clock.h"
+#include "device/shell/Application.h"
+#include "device/shell/Screen.h"
 #include "device/skin/render/RenderSurface.h"
 #include "device/skin/widgets/ButtonElement.h"
 #include "device/skin/widgets/EditElement.h"

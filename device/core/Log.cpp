@@ -1,9 +1,9 @@
 #include "device/core/Log.h"
 
+#include "common/base/Text.h"
 #include "device/core/File.h"
 #include "device/core/Paths.h"
 #include "device/core/Registry.h"
-#include "device/core/Text.h"
 #include "device/platform/Platform.h"
 
 #include <atomic>

@@ -1,7 +1,7 @@
 #include "device/rpc/ServiceCalls.h"
 
+#include "common/records/WireValues.h"
 #include "device/core/FatalFault.h"
-#include "device/model/WireValues.h"
 
 namespace corvane {
 

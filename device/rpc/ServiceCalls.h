@@ -1,9 +1,9 @@
 #pragma once
 
+#include "common/records/Filter.h"
+#include "common/records/Task.h"
+#include "common/records/VizTask.h"
 #include "device/core/SharedBuffer.h"
-#include "device/model/Filter.h"
-#include "device/model/Task.h"
-#include "device/model/VizTask.h"
 #include "device/rpc/RequesterServer.h"
 #include "device/rpc/ServiceCatalogue.h"
 

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "common/base/Text.h"
+#include "common/records/AuthInfo.h"
+#include "common/records/Filter.h"
+#include "common/records/Task.h"
+#include "common/records/User.h"
 #include "device/core/ActiveTimer.h"
 #include "device/core/SharedBuffer.h"
-#include "device/core/Text.h"
-#include "device/model/AuthInfo.h"
-#include "device/model/Filter.h"
-#include "device/model/Task.h"
-#include "device/model/User.h"
 #include "device/model/engine/IdQueue.h"
 #include "device/net/HTTPRequestListener.h"
 #include "device/rpc/ReplyReader.h"

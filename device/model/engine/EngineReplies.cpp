@@ -1,8 +1,8 @@
 #include "device/model/engine/Engine.h"
 
-#include "device/model/FilteredNews.h"
-#include "device/model/VIZException.h"
-#include "device/model/VizList.h"
+#include "common/records/FilteredNews.h"
+#include "common/records/VIZException.h"
+#include "common/records/VizList.h"
 #include "device/model/engine/EngineListener.h"
 #include "device/rpc/ServiceCatalogue.h"
 #include "device/rpc/ServiceReplies.h"

@@ -1,7 +1,7 @@
 #include "device/platform/linux/FileSettingsStore.h"
 
+#include "common/base/Text.h"
 #include "device/core/File.h"
-#include "device/core/Text.h"
 
 #include <cerrno>
 #include <cstdio>
