@@ -77,51 +77,53 @@ std::string to_utf8(WStringView text)
     return out;
 }
 
+Utf8Sequence read_utf8_sequence(std::string_view bytes, std::size_t pos)
+{
+    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    unsigned char lead = byte(pos);
+    if (lead < 0x80)
+        return { lead, 1, true };
+    std::size_t extra = 0;
+    char32_t cp = 0;
+    char32_t min = 0;
+    if ((lead & 0xE0) == 0xC0)
+        extra = 1, cp = lead & 0x1F, min = 0x80;
+    else if ((lead & 0xF0) == 0xE0)
+        extra = 2, cp = lead & 0x0F, min = 0x800;
+    else if ((lead & 0xF8) == 0xF0)
+        extra = 3, cp = lead & 0x07, min = 0x10000;
+    else
+        return { 0, 1, false };
+    std::size_t k = 1;
+    for (; k <= extra; ++k) {
+        if (pos + k >= bytes.size() || (byte(pos + k) & 0xC0) != 0x80)
+            break;
+        cp = (cp << 6) | (byte(pos + k) & 0x3F);
+    }
+    bool valid = k > extra && cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+    return { cp, k, valid };
+}
+
+void append_utf16(WString& out, char32_t cp)
+{
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(cp));
+    }
+}
+
 WString from_utf8(std::string_view text)
 {
     WString out;
     out.reserve(text.size());
     std::size_t i = 0;
-    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
     while (i < text.size()) {
-        unsigned char b = byte(i);
-        std::size_t extra = 0;
-        char32_t cp = 0;
-        char32_t min = 0;
-        if (b < 0x80) {
-            out.push_back(b);
-            ++i;
-            continue;
-        } else if ((b & 0xE0) == 0xC0) {
-            extra = 1, cp = b & 0x1F, min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            extra = 2, cp = b & 0x0F, min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            extra = 3, cp = b & 0x07, min = 0x10000;
-        } else {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        std::size_t k = 1;
-        for (; k <= extra; ++k) {
-            if (i + k >= text.size() || (byte(i + k) & 0xC0) != 0x80)
-                break;
-            cp = (cp << 6) | (byte(i + k) & 0x3F);
-        }
-        if (k <= extra || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(0xFFFD);
-            i += k;
-            continue;
-        }
-        i += k;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
+        Utf8Sequence sequence = read_utf8_sequence(text, i);
+        append_utf16(out, sequence.valid ? sequence.code_point : 0xFFFD);
+        i += sequence.length;
     }
     return out;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,6 +23,18 @@ std::string wide_to_narrow(WStringView text);
 // UTF-8 sequences become U+FFFD.
 std::string to_utf8(WStringView text);
 WString from_utf8(std::string_view text);
+
+// One UTF-8 sequence of `bytes` at `pos`: the lead byte and the continuation bytes after it, up to
+// as many as the lead announces. Valid when they form a whole code point in its shortest form,
+// outside the surrogates and below U+110000; `length` is never 0, so a reader always advances.
+struct Utf8Sequence {
+    char32_t code_point { 0 };
+    std::size_t length { 1 };
+    bool valid { false };
+};
+Utf8Sequence read_utf8_sequence(std::string_view bytes, std::size_t pos);
+// Appends a code point as UTF-16, as a surrogate pair above U+FFFF.
+void append_utf16(WString& out, char32_t code_point);
 
 WString to_wstring(std::int64_t value);
 WString to_wstring(std::uint64_t value);

@@ -1,15 +1,16 @@
 #include "common/wire/ReplyWriter.h"
 
+#include "common/base/DebugTrace.h"
 #include "common/wire/WireText.h"
 #include "common/wire/WireUtf8.h"
-#include "device/core/Log.h"
 
 namespace corvane {
 
 void ReplyWriter::save_int64(std::int64_t value)
 {
     WString hex = format_hex64(value);
-    get_log() << u"!!!RequesterServer::save_int64 i = " << hex << u"\n";
+    if (has_debug_trace_sink())
+        debug_trace(u"!!!RequesterServer::save_int64 i = " + hex + u"\n");
     save_string(hex);
 }
 

@@ -9,7 +9,6 @@
 #include "device/platform/Platform.h"
 #include "device/platform/VirtualClock.h"
 #include "device/platform/WindowBackend.h"
-#include "device/platform/linux/HeadlessWindow.h"
 #include "device/shell/AppInfo.h"
 #include "device/shell/Application.h"
 #include "device/shell/GameBase.h"
@@ -100,8 +99,8 @@ namespace {
     {
         if (options.dump_frame.empty())
             return;
-        if (auto* headless = dynamic_cast<HeadlessWindow*>(backend_view);
-            headless && !headless->save_frame(options.dump_frame))
+        if (backend_view && backend_view->can_save_frame()
+            && !backend_view->save_frame(options.dump_frame))
             std::fprintf(
                 stderr, "corvane: could not write the frame to %s\n", options.dump_frame.c_str());
     }

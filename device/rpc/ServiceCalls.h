@@ -66,6 +66,9 @@ public:
 private:
     RequesterServer& begin(WStringView key);
     std::optional<RemoteCall> finish();
+    // One call: its header, then the values in order.
+    template<typename... Values>
+    std::optional<RemoteCall> send(WStringView key, const Values&... values);
 
     ServiceIdentity m_identity;
     RequesterServer m_writer;

@@ -209,41 +209,10 @@ void GameBase::window_procedure(const Message& message)
         if (message.wparam == frame_timer_id)
             on_timer();
         return;
-    case MessageKind::PointerMove: {
-        m_suspended = false;
-        PointerEvent event;
-        event.x = message.x;
-        event.y = message.y;
-        event.time = event_time(message.time);
-        if (m_recorder)
-            m_recorder->on_move(message.x, message.y);
-        m_client.on_pointer_move(event);
-        return;
-    }
-    case MessageKind::ButtonDown: {
-        m_release_x = no_release;
-        m_release_y = no_release;
-        backend().capture_pointer();
-        m_suspended = false;
-        PointerEvent event;
-        event.x = message.x;
-        event.y = message.y;
-        event.time = event_time(message.time);
-        event.pressed = true;
-        if (m_recorder)
-            m_recorder->on_press(message.x, message.y);
-        m_client.on_pointer_button(event);
-        return;
-    }
+    case MessageKind::PointerMove:
+    case MessageKind::ButtonDown:
     case MessageKind::ButtonUp:
-        m_release_x = message.x;
-        m_release_y = message.y;
-        if (m_recorder)
-            m_recorder->on_release(message.x, message.y);
-        // Releasing the capture reports the release (as a capture change), so a release
-        // without a capture, after the capture was lost, reports nothing twice.
-        if (backend().release_pointer())
-            on_capture_changed(message.time);
+        on_pointer_message(message);
         return;
     case MessageKind::CaptureChanged:
         on_capture_changed(message.time);
@@ -258,6 +227,44 @@ void GameBase::window_procedure(const Message& message)
         return;
     case MessageKind::SchedulerRun:
     case MessageKind::Quit:
+        return;
+    }
+}
+
+void GameBase::on_pointer_message(const Message& message)
+{
+    PointerEvent event;
+    event.x = message.x;
+    event.y = message.y;
+    event.time = event_time(message.time);
+    switch (message.kind) {
+    case MessageKind::PointerMove:
+        m_suspended = false;
+        if (m_recorder)
+            m_recorder->on_move(message.x, message.y);
+        m_client.on_pointer_move(event);
+        return;
+    case MessageKind::ButtonDown:
+        m_release_x = no_release;
+        m_release_y = no_release;
+        backend().capture_pointer();
+        m_suspended = false;
+        event.pressed = true;
+        if (m_recorder)
+            m_recorder->on_press(message.x, message.y);
+        m_client.on_pointer_button(event);
+        return;
+    case MessageKind::ButtonUp:
+        m_release_x = message.x;
+        m_release_y = message.y;
+        if (m_recorder)
+            m_recorder->on_release(message.x, message.y);
+        // Releasing the capture reports the release (as a capture change), so a release
+        // without a capture, after the capture was lost, reports nothing twice.
+        if (backend().release_pointer())
+            on_capture_changed(message.time);
+        return;
+    default:
         return;
     }
 }

@@ -80,6 +80,8 @@ private:
     void on_create();
     void on_key_message(const Message& message, bool pressed);
     void on_char_message(const Message& message);
+    // Pointer moves, presses and releases: the capture, the demo recorder, then the client.
+    void on_pointer_message(const Message& message);
     void on_timer();
     void on_capture_changed(std::uint32_t time);
     void paint();

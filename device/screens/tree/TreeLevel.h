@@ -71,6 +71,10 @@ public:
     void more_pressed();
 
 private:
+    static constexpr std::int32_t s_page_size = 25;
+    // The task, or nothing for a negative id or one the engine does not know.
+    static const Task* find(const Engine& engine, std::int32_t id);
+
     struct Location {
         std::int32_t section { -1 };
         std::int32_t row { -1 };
