@@ -1,10 +1,10 @@
 // The service protocol's hot paths: writing the request of a task save, and parsing a large
 // children reply and reading its records. The reply case times a plain memchr pass over the
 // same bytes in the same iterations, so the ratio holds on any machine.
-#include "device/model/VizTask.h"
-#include "device/model/WireValues.h"
+#include "common/records/VizTask.h"
+#include "common/records/WireValues.h"
+#include "common/wire/ReplyWriter.h"
 #include "device/rpc/ReplyReader.h"
-#include "device/rpc/ReplyWriter.h"
 #include "device/rpc/ServiceCalls.h"
 
 #include <benchmark/benchmark.h>

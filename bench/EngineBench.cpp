@@ -2,13 +2,13 @@
 // holds them, and saving and loading a cache of 10,000 tasks. Each case also times one parse of
 // a children reply of the same tasks (reader and records, no model), the yardstick the goals
 // are stated against, and reports the model's resident memory per task.
+#include "common/records/FilteredNews.h"
+#include "common/records/WireValues.h"
+#include "common/wire/ReplyWriter.h"
 #include "device/core/File.h"
-#include "device/model/FilteredNews.h"
-#include "device/model/WireValues.h"
 #include "device/model/engine/Engine.h"
 #include "device/model/engine/EngineListener.h"
 #include "device/rpc/ReplyReader.h"
-#include "device/rpc/ReplyWriter.h"
 #include "device/rpc/ServiceReplies.h"
 
 #include <benchmark/benchmark.h>

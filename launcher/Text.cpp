@@ -1,5 +1,7 @@
 #include "launcher/Text.h"
 
+#include "common/base/Text.h"
+
 #include <array>
 #include <cstdint>
 
@@ -50,47 +52,6 @@ namespace {
         return byte;
     }
 
-    void append_code_point(std::u16string& out, char32_t cp)
-    {
-        if (cp < 0x10000) {
-            out.push_back(static_cast<char16_t>(cp));
-            return;
-        }
-        cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    }
-
-    // Length of the valid UTF-8 sequence starting at `pos` and its code point; 0 when the bytes
-    // there are not one (overlong forms and surrogates included).
-    std::size_t utf8_sequence(std::string_view bytes, std::size_t pos, char32_t& cp)
-    {
-        auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-        unsigned char lead = byte(pos);
-        std::size_t length;
-        char32_t minimum;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2, cp = lead & 0x1F, minimum = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3, cp = lead & 0x0F, minimum = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4, cp = lead & 0x07, minimum = 0x10000;
-        } else {
-            return 0;
-        }
-        if (bytes.size() - pos < length)
-            return 0;
-        for (std::size_t i = 1; i < length; ++i) {
-            unsigned char next = byte(pos + i);
-            if ((next & 0xC0) != 0x80)
-                return 0;
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return 0;
-        return length;
-    }
-
 } // namespace
 
 std::u16string decode_ansi(std::string_view bytes)
@@ -99,18 +60,12 @@ std::u16string decode_ansi(std::string_view bytes)
     out.reserve(bytes.size());
     std::size_t pos = 0;
     while (pos < bytes.size()) {
-        auto byte = static_cast<unsigned char>(bytes[pos]);
-        if (byte < 0x80) {
-            out.push_back(byte);
-            ++pos;
-            continue;
-        }
-        char32_t cp = 0;
-        if (std::size_t length = utf8_sequence(bytes, pos, cp)) {
-            append_code_point(out, cp);
-            pos += length;
+        corvane::Utf8Sequence sequence = corvane::read_utf8_sequence(bytes, pos);
+        if (sequence.valid) {
+            corvane::append_utf16(out, sequence.code_point);
+            pos += sequence.length;
         } else {
-            out.push_back(cp1252_char(byte));
+            out.push_back(cp1252_char(static_cast<unsigned char>(bytes[pos])));
             ++pos;
         }
     }
@@ -119,34 +74,7 @@ std::u16string decode_ansi(std::string_view bytes)
 
 std::string to_utf8(std::u16string_view text)
 {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00
-            && text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
-    return out;
+    return corvane::to_utf8(text);
 }
 
 char16_t fold_case(char16_t c)

@@ -2,7 +2,7 @@
 
 #include "server/Service.h"
 
-#include "device/core/Text.h"
+#include "common/base/Text.h"
 
 #include <charconv>
 #include <cstdio>

@@ -4,15 +4,18 @@
 #include "server/Service.h"
 #include "server/WireParameters.h"
 
-#include "device/core/Text.h"
-#include "device/model/VIZException.h"
-#include "device/model/WireValues.h"
-#include "device/rpc/ReplyWriter.h"
-#include "device/rpc/RequestReader.h"
+#include "common/base/Text.h"
+#include "common/records/VIZException.h"
+#include "common/records/WireValues.h"
+#include "common/wire/ReplyWriter.h"
+#include "common/wire/RequestReader.h"
 
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <tuple>
+#include <type_traits>
+#include <vector>
 
 namespace corvane::server {
 
@@ -59,163 +62,118 @@ namespace {
         return value == 0 || value == 1;
     }
 
+    bool read_value(RpcReader& reader, WString& out)
+    {
+        out = text(reader);
+        return true;
+    }
+    bool read_value(RpcReader& reader, std::int32_t& out)
+    {
+        out = reader.load_int();
+        return true;
+    }
+    bool read_value(RpcReader& reader, Filter& out)
+    {
+        return read_filter_parameter(reader, out);
+    }
+    bool read_value(RpcReader& reader, TaskEdit& out)
+    {
+        return read_task_parameter(reader, out);
+    }
+    bool read_value(RpcReader& reader, std::vector<std::int32_t>& out)
+    {
+        return load_int_vector(reader, out);
+    }
+    // The list's position as the client sends it: present, "matches the filter" (which the
+    // service works out itself), complete, date, deadline, title and id.
+    bool read_value(RpcReader& reader, ListCursor& out)
+    {
+        bool matches_filter = false;
+        if (!boolean(reader, out.present) || !boolean(reader, matches_filter)
+            || !boolean(reader, out.complete))
+            return false;
+        if (!load_long(reader, out.date) || !load_long(reader, out.deadline))
+            return false;
+        out.title = text(reader);
+        out.id = reader.load_int();
+        return true;
+    }
+
+    template<typename T> constexpr bool is_vector = false;
+    template<typename T> constexpr bool is_vector<std::vector<T>> = true;
+
+    template<typename Result> void write_result(ReplyWriter& writer, const Result& result)
+    {
+        if constexpr (std::is_same_v<Result, WString>)
+            writer.save_string(result);
+        else if constexpr (std::is_same_v<Result, std::int32_t>)
+            writer.save_int(result);
+        else if constexpr (is_vector<Result>)
+            save_vector(writer, result);
+        else
+            result.save(writer);
+    }
+
+    // Reads the parameters in order (stopping at the first malformed one); the run calls the
+    // method with them, and with the client's address when `with_client` says so, and writes
+    // its result. A method without a result answers one 0: a reply without values does not
+    // parse.
+    template<auto method, bool with_client, typename... Params>
+    std::optional<Run> call(Service& service, RpcReader& reader, const std::string& client)
+    {
+        std::tuple<Params...> params;
+        bool read = std::apply(
+            [&reader](Params&... values) { return (read_value(reader, values) && ...); }, params);
+        if (!read)
+            return std::nullopt;
+        return Run([&service, params, client](ReplyWriter& writer) {
+            auto invoke = [&service, &client](const Params&... values) {
+                (void)client; // Only the log-in calls pass it on.
+                if constexpr (with_client)
+                    return (service.*method)(values..., client);
+                else
+                    return (service.*method)(values...);
+            };
+            using Result = decltype(std::apply(invoke, params));
+            if constexpr (std::is_void_v<Result>) {
+                std::apply(invoke, params);
+                writer.save_int(0);
+            } else {
+                write_result(writer, std::apply(invoke, params));
+            }
+        });
+    }
+
+    template<auto method, typename... Params>
+    constexpr Parse plain = &call<method, false, Params...>;
+    template<auto method, typename... Params>
+    constexpr Parse from_client = &call<method, true, Params...>;
+
+    using Int = std::int32_t;
+    using Ids = std::vector<std::int32_t>;
+
     const Entry s_catalogue[] = {
-        { u"authenticate", { S, S },
-            [](Service& service, RpcReader& r, const std::string& client) -> std::optional<Run> {
-                WString email = text(r), password = text(r);
-                return Run([&service, email, password, client](ReplyWriter& w) {
-                    w.save_string(service.authenticate(email, password, client));
-                });
-            } },
-        { u"authenticate", { S },
-            [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
-                WString key = text(r);
-                return Run(
-                    [&service, key](ReplyWriter& w) { service.authenticate_key(key).save(w); });
-            } },
+        { u"authenticate", { S, S }, from_client<&Service::authenticate, WString, WString> },
+        { u"authenticate", { S }, plain<&Service::authenticate_key, WString> },
         { u"registerUser", { S, S, S },
-            [](Service& service, RpcReader& r, const std::string& client) -> std::optional<Run> {
-                WString email = text(r), password = text(r), name = text(r);
-                return Run([&service, email, password, name, client](ReplyWriter& w) {
-                    w.save_string(service.register_user(email, password, name, client));
-                });
-            } },
+            from_client<&Service::register_user, WString, WString, WString> },
         { u"getFilteredChildren", { S, F, I },
-            [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
-                WString session = text(r);
-                Filter filter;
-                if (!read_filter_parameter(r, filter))
-                    return std::nullopt;
-                std::int32_t parent = r.load_int();
-                return Run([&service, session, filter, parent](ReplyWriter& w) {
-                    save_vector(w, service.get_filtered_children(session, filter, parent));
-                });
-            },
-            Caching::Reply },
-        { u"loadTask", { S, F, I },
-            [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
-                WString session = text(r);
-                Filter filter;
-                if (!read_filter_parameter(r, filter))
-                    return std::nullopt;
-                std::int32_t id = r.load_int();
-                return Run([&service, session, filter, id](ReplyWriter& w) {
-                    save_vector(w, service.load_task(session, filter, id));
-                });
-            },
+            plain<&Service::get_filtered_children, WString, Filter, Int>, Caching::Reply },
+        { u"loadTask", { S, F, I }, plain<&Service::load_task, WString, Filter, Int>,
             Caching::Reply },
         { u"getFilteredNews", { S, F, I, I },
-            [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
-                WString session = text(r);
-                Filter filter;
-                if (!read_filter_parameter(r, filter))
-                    return std::nullopt;
-                std::int32_t cursor = r.load_int();
-                std::int32_t stamp = r.load_int();
-                return Run([&service, session, filter, cursor, stamp](ReplyWriter& w) {
-                    service.get_filtered_news(session, filter, cursor, stamp).save(w);
-                });
-            } },
-        { u"getChanges", { S, I, I, I },
-            [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
-                WString session = text(r);
-                std::int32_t task = r.load_int();
-                std::int32_t count = r.load_int();
-                std::int32_t position = r.load_int();
-                return Run([&service, session, task, count, position](ReplyWriter& w) {
-                    save_vector(w, service.get_changes(session, task, count, position));
-                });
-            } },
-        { u"updateTask", { S, T, S },
-            [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
-                WString session = text(r);
-                TaskEdit edit;
-                if (!read_task_parameter(r, edit))
-                    return std::nullopt;
-                WString comment = text(r);
-                return Run([&service, session, edit, comment](ReplyWriter& w) {
-                    service.update_task(session, edit, comment).save(w);
-                });
-            } },
-        { u"createTask", { S, T, S },
-            [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
-                WString session = text(r);
-                TaskEdit edit;
-                if (!read_task_parameter(r, edit))
-                    return std::nullopt;
-                WString comment = text(r);
-                return Run([&service, session, edit, comment](ReplyWriter& w) {
-                    service.create_task(session, edit, comment).save(w);
-                });
-            } },
+            plain<&Service::get_filtered_news, WString, Filter, Int, Int> },
+        { u"getChanges", { S, I, I, I }, plain<&Service::get_changes, WString, Int, Int, Int> },
+        { u"updateTask", { S, T, S }, plain<&Service::update_task, WString, TaskEdit, WString> },
+        { u"createTask", { S, T, S }, plain<&Service::create_task, WString, TaskEdit, WString> },
         { u"changePermission", { S, I, S, I },
-            [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
-                WString session = text(r);
-                std::int32_t project = r.load_int();
-                WString address = text(r);
-                std::int32_t level = r.load_int();
-                return Run([&service, session, project, address, level](ReplyWriter& w) {
-                    w.save_int(service.change_permission(session, project, address, level));
-                });
-            } },
-        { u"deleteTask", { S, I },
-            [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
-                WString session = text(r);
-                std::int32_t id = r.load_int();
-                return Run([&service, session, id](
-                               ReplyWriter& w) { w.save_int(service.delete_task(session, id)); });
-            } },
-        { u"getUsers", { S, V },
-            [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
-                WString session = text(r);
-                std::vector<std::int32_t> ids;
-                if (!load_int_vector(r, ids))
-                    return std::nullopt;
-                return Run([&service, session, ids](ReplyWriter& w) {
-                    save_vector(w, service.get_users(session, ids));
-                });
-            } },
-        { u"activateTicket", { S, S },
-            [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
-                WString session = text(r), ticket = text(r);
-                return Run([&service, session, ticket](ReplyWriter& w) {
-                    w.save_int(service.activate_ticket(session, ticket));
-                });
-            } },
-        { u"setViewed", { S, I },
-            [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
-                WString session = text(r);
-                std::int32_t id = r.load_int();
-                return Run([&service, session, id](ReplyWriter& w) {
-                    service.set_viewed(session, id);
-                    w.save_int(0); // A reply without values does not parse: void is one 0.
-                });
-            } },
+            plain<&Service::change_permission, WString, Int, WString, Int> },
+        { u"deleteTask", { S, I }, plain<&Service::delete_task, WString, Int> },
+        { u"getUsers", { S, V }, plain<&Service::get_users, WString, Ids> },
+        { u"activateTicket", { S, S }, plain<&Service::activate_ticket, WString, WString> },
+        { u"setViewed", { S, I }, plain<&Service::set_viewed, WString, Int> },
         { u"getFilteredList", { S, F, I, Z, Z, Z, L, L, S, I, I, S },
-            [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
-                WString session = text(r);
-                Filter filter;
-                if (!read_filter_parameter(r, filter))
-                    return std::nullopt;
-                std::int32_t project = r.load_int();
-                ListCursor cursor;
-                bool matches_filter = false;
-                if (!boolean(r, cursor.present) || !boolean(r, matches_filter)
-                    || !boolean(r, cursor.complete))
-                    return std::nullopt;
-                if (!load_long(r, cursor.date) || !load_long(r, cursor.deadline))
-                    return std::nullopt;
-                cursor.title = text(r);
-                cursor.id = r.load_int();
-                std::int32_t page_size = r.load_int();
-                WString list_text = text(r);
-                return Run([&service, session, filter, project, cursor, page_size, list_text](
-                               ReplyWriter& w) {
-                    service
-                        .get_filtered_list(session, filter, project, cursor, page_size, list_text)
-                        .save(w);
-                });
-            } },
+            plain<&Service::get_filtered_list, WString, Filter, Int, ListCursor, Int, WString> },
     };
 
     const Entry* find_entry(WStringView method, const std::vector<WString>& types)

@@ -2,7 +2,7 @@
 
 #include "server/Secrets.h"
 
-#include "device/core/Text.h"
+#include "common/base/Text.h"
 
 #include <sodium.h>
 

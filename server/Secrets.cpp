@@ -1,6 +1,6 @@
 #include "server/Secrets.h"
 
-#include "device/core/Text.h"
+#include "common/base/Text.h"
 
 #include <sodium.h>
 

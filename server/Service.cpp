@@ -5,7 +5,7 @@
 #include "server/UserView.h"
 #include "server/Validation.h"
 
-#include "device/core/Text.h"
+#include "common/base/Text.h"
 
 namespace corvane::server {
 

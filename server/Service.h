@@ -8,13 +8,13 @@
 #include "server/Throttle.h"
 #include "server/TicketOutbox.h"
 
-#include "device/model/AuthInfo.h"
-#include "device/model/Change.h"
-#include "device/model/Filter.h"
-#include "device/model/FilteredNews.h"
-#include "device/model/User.h"
-#include "device/model/VizList.h"
-#include "device/model/VizTask.h"
+#include "common/records/AuthInfo.h"
+#include "common/records/Change.h"
+#include "common/records/Filter.h"
+#include "common/records/FilteredNews.h"
+#include "common/records/User.h"
+#include "common/records/VizList.h"
+#include "common/records/VizTask.h"
 
 #include <cstdint>
 #include <memory>

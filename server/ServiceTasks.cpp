@@ -3,7 +3,7 @@
 #include "server/ServerLog.h"
 #include "server/UserView.h"
 
-#include "device/core/Text.h"
+#include "common/base/Text.h"
 
 #include <algorithm>
 #include <limits>

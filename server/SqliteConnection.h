@@ -27,6 +27,14 @@ public:
     SqliteStatement& bind(int index, const Text& text);
     SqliteStatement& bind_blob(int index, const std::string& bytes);
     SqliteStatement& bind_null(int index);
+    // Binds the values to parameters 1, 2, ... in the order given, so a row's columns are written
+    // in the order of the statement's column list.
+    template<typename... Values> SqliteStatement& bind_all(const Values&... values)
+    {
+        int index = 0;
+        (bind(++index, values), ...);
+        return *this;
+    }
 
     bool step(); // True while a row is available.
     void run(); // Steps to completion (writes).

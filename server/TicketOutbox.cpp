@@ -2,7 +2,7 @@
 
 #include "server/ServerLog.h"
 
-#include "device/core/Text.h"
+#include "common/base/Text.h"
 
 #include <cstdio>
 #include <fcntl.h>

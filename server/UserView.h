@@ -3,8 +3,8 @@
 #include "server/Rows.h"
 #include "server/Storage.h"
 
-#include "device/model/Filter.h"
-#include "device/model/VizTask.h"
+#include "common/records/Filter.h"
+#include "common/records/VizTask.h"
 
 #include <cstdint>
 #include <map>

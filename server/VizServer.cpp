@@ -10,54 +10,11 @@
 #include "server/SqliteStorage.h"
 #include "server/TicketOutbox.h"
 
-#include "device/platform/Platform.h"
-
-#include <map>
-#include <mutex>
-
 namespace corvane::server {
-
-namespace {
-
-    class MemorySettings final : public SettingsStore {
-    public:
-        bool ensure_key(const std::u16string&) override { return true; }
-        std::optional<Value> read(const std::u16string& key, const std::u16string& name) override
-        {
-            std::lock_guard lock(m_lock);
-            auto found = m_values.find(key + u"\\" + name);
-            if (found == m_values.end())
-                return std::nullopt;
-            return found->second;
-        }
-        bool write(
-            const std::u16string& key, const std::u16string& name, const Value& value) override
-        {
-            std::lock_guard lock(m_lock);
-            m_values[key + u"\\" + name] = value;
-            return true;
-        }
-
-    private:
-        std::mutex m_lock;
-        std::map<std::u16string, Value> m_values;
-    };
-
-} // namespace
-
-void install_service_platform()
-{
-    static std::mutex lock;
-    std::lock_guard guard(lock);
-    if (!platform().settings) // Leaked on purpose: loggers may run during static teardown.
-        platform().settings = std::make_unique<MemorySettings>().release();
-    install_default_platform();
-}
 
 VizServer::VizServer(ServiceConfig config)
     : m_config(std::move(config))
 {
-    install_service_platform();
     if (m_config.quiet)
         set_log_quiet(true);
 }

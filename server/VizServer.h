@@ -52,9 +52,4 @@ private:
     std::unique_ptr<HttpServer> m_http;
 };
 
-// Makes the shared code's settings lookups (the log switch) cheap and private to the service:
-// an in-memory store instead of the device program's settings file. Call before anything
-// logs; harmless when a store is installed already.
-void install_service_platform();
-
 } // namespace corvane::server

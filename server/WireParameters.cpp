@@ -1,6 +1,6 @@
 #include "server/WireParameters.h"
 
-#include "device/model/WireValues.h"
+#include "common/records/WireValues.h"
 
 namespace corvane::server {
 

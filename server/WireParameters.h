@@ -2,8 +2,8 @@
 
 #include "server/Service.h"
 
-#include "device/model/Filter.h"
-#include "device/rpc/RpcReader.h"
+#include "common/records/Filter.h"
+#include "common/wire/RpcReader.h"
 
 namespace corvane::server {
 

@@ -5,10 +5,10 @@
 // and the 50th and 99th percentile latency.
 #include "server/testing/LoopbackClient.h"
 
-#include "device/core/Text.h"
-#include "device/model/AuthInfo.h"
-#include "device/model/VizTask.h"
-#include "device/model/WireValues.h"
+#include "common/base/Text.h"
+#include "common/records/AuthInfo.h"
+#include "common/records/VizTask.h"
+#include "common/records/WireValues.h"
 #include "device/rpc/ReplyReader.h"
 #include "device/rpc/ServiceCalls.h"
 

@@ -3,19 +3,18 @@
 #include "device/app/CommandLine.h"
 #include "device/app/PreviewScreen.h"
 #include "device/app/ScriptDriver.h"
-#include "device/core/AppInfo.h"
-#include "device/core/Application.h"
-#include "device/core/GameBase.h"
 #include "device/core/Log.h"
 #include "device/core/Paths.h"
-#include "device/core/RunningInstance.h"
-#include "device/core/SplashScreen.h"
-#include "device/core/StartupListener.h"
 #include "device/platform/Clock.h"
 #include "device/platform/Platform.h"
 #include "device/platform/VirtualClock.h"
 #include "device/platform/WindowBackend.h"
-#include "device/platform/linux/HeadlessWindow.h"
+#include "device/shell/AppInfo.h"
+#include "device/shell/Application.h"
+#include "device/shell/GameBase.h"
+#include "device/shell/RunningInstance.h"
+#include "device/shell/SplashScreen.h"
+#include "device/shell/StartupListener.h"
 #include "device/skin/skin/ElementRegistry.h"
 #include "device/skin/skin/Properties.h"
 #include "device/skin/skin/SkinErrors.h"
@@ -100,8 +99,8 @@ namespace {
     {
         if (options.dump_frame.empty())
             return;
-        if (auto* headless = dynamic_cast<HeadlessWindow*>(backend_view);
-            headless && !headless->save_frame(options.dump_frame))
+        if (backend_view && backend_view->can_save_frame()
+            && !backend_view->save_frame(options.dump_frame))
             std::fprintf(
                 stderr, "corvane: could not write the frame to %s\n", options.dump_frame.c_str());
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/core/SplashScreen.h"
+#include "device/shell/SplashScreen.h"
 
 #include <functional>
 #include <string>

@@ -1,6 +1,6 @@
 #include "device/app/PreviewScreen.h"
 
-#include "device/core/Application.h"
+#include "device/shell/Application.h"
 #include "device/skin/skin/ElementLookup.h"
 #include "device/skin/skin/Properties.h"
 

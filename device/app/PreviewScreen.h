@@ -1,7 +1,7 @@
 #pragma once
 
-#include "device/app/ScreenMenuHost.h"
-#include "device/core/Screen.h"
+#include "device/shell/Screen.h"
+#include "device/shell/ScreenMenuHost.h"
 #include "device/skin/widgets/DateTimePicker.h"
 #include "device/skin/widgets/EditHost.h"
 #include "device/skin/widgets/PopupMenu.h"

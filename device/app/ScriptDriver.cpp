@@ -1,36 +1,20 @@
 #include "device/app/ScriptDriver.h"
 
-#include "device/app/PngFile.h"
-#include "device/app/PreviewScreen.h"
-#include "device/core/Application.h"
-#include "device/core/Clipboard.h"
+#include "device/app/ScriptElements.h"
 #include "device/core/KeyCode.h"
-#include "device/core/Screen.h"
 #include "device/platform/Clock.h"
-#include "device/skin/render/RenderSurface.h"
-#include "device/skin/widgets/ButtonElement.h"
-#include "device/skin/widgets/EditElement.h"
-#include "device/skin/widgets/TextElement.h"
+#include "device/shell/Application.h"
+#include "device/shell/Screen.h"
 #include "device/skin/widgets/VListElement.h"
 
-#include <charconv>
-#include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 namespace corvane {
 
 namespace {
 
-    constexpr std::uint32_t step_ms = 20;
-    // Two frames of the 40 ms frame timer: what a command changed is ticked, laid out and
-    // drawn before the next command looks at it.
-    constexpr std::uint32_t settle_ms = 80;
     constexpr std::uint32_t start_delay_ms = 200;
-    constexpr double wait_for_timeout = 5;
-    constexpr int wait_file_timeout = 60; // seconds of real time
 
     struct Syntax {
         const char* verb;
@@ -59,32 +43,8 @@ namespace {
         { "quit", 0, 0 },
     };
 
-    bool parse_number(const std::string& word, double& out)
-    {
-        const char* end = word.data() + word.size();
-        auto [stop, failure] = std::from_chars(word.data(), end, out);
-        return failure == std::errc() && stop == end && std::isfinite(out);
-    }
-
-    Point centre_of(const Element& element)
-    {
-        return { element.x() + element.width() / 2, element.y() + element.height() / 2 };
-    }
-
-    // Children and, for lists, their live items, in that order.
-    std::vector<Element*> parts_of(Element& element)
-    {
-        std::vector<Element*> parts;
-        for (const auto& child : element.children())
-            parts.push_back(child.get());
-        if (auto* list = dynamic_cast<VListElement*>(&element)) {
-            for (const auto& item : list->live_items()) {
-                if (item.index >= 0)
-                    parts.push_back(item.element.get());
-            }
-        }
-        return parts;
-    }
+    using script::parse_number;
+    using script::parts_of;
 
     Element* find_id(Element& root, const std::string& id)
     {
@@ -104,36 +64,6 @@ namespace {
         }
         for (Element* part : parts) {
             if (Element* found = find_id(*part, id))
-                return found;
-        }
-        return nullptr;
-    }
-
-    // Shown, with a size, and not in the middle of an animation of its own or an ancestor's:
-    // what a person would call on screen.
-    bool is_displayed_chain(const Element& element)
-    {
-        if (!element.is_displayed() || element.width() <= 0 || element.height() <= 0)
-            return false;
-        for (const Element* at = &element; at; at = at->parent()) {
-            if (at->is_animating())
-                return false;
-        }
-        return true;
-    }
-
-    // The first element on screen, depth first, that shows exactly `text`: a text element or a
-    // button.
-    Element* find_showing(Element& root, const WString& text)
-    {
-        for (Element* part : parts_of(root)) {
-            if (!is_displayed_chain(*part))
-                continue;
-            const auto* button = dynamic_cast<const ButtonElement*>(part);
-            const auto* shown = dynamic_cast<const TextElement*>(part);
-            if ((button && button->text() == text) || (shown && shown->text() == text))
-                return part;
-            if (Element* found = find_showing(*part, text))
                 return found;
         }
         return nullptr;
@@ -323,245 +253,6 @@ void ScriptDriver::next()
         if (step.action && !step.action())
             return;
     }
-}
-
-std::function<bool()> ScriptDriver::make_text_tap(
-    const Command* c, std::shared_ptr<std::uint32_t> deadline)
-{
-    return [this, c, deadline] {
-        std::uint32_t now_ms = m_clock.tick_count_ms();
-        if (*deadline == 0)
-            *deadline = now_ms + static_cast<std::uint32_t>(wait_for_timeout * 1000);
-        Screen* screen = m_application.top_screen();
-        Element* element = screen && !m_application.transition()
-            ? find_showing(*screen, from_utf8(c->rest))
-            : nullptr;
-        if (element) {
-            Point at = centre_of(*element);
-            m_application.on_pointer_button(pointer(at, true));
-            m_application.on_pointer_button(pointer(at, false));
-            return true;
-        }
-        if (static_cast<std::int32_t>(now_ms - *deadline) >= 0) {
-            fail(*c, "nothing on screen shows \"" + c->rest + "\"");
-            return false;
-        }
-        m_steps.push_front({ step_ms, make_text_tap(c, deadline) });
-        return true;
-    };
-}
-
-std::function<bool()> ScriptDriver::make_file_poll(
-    const Command* c, std::shared_ptr<std::chrono::steady_clock::time_point> deadline)
-{
-    return [this, c, deadline] {
-        std::error_code ignored;
-        if (std::filesystem::exists(c->words[0], ignored))
-            return true;
-        if (std::chrono::steady_clock::now() >= *deadline) {
-            fail(*c, "no such file after " + std::to_string(wait_file_timeout) + " s");
-            return false;
-        }
-        // The file comes from outside the program, in real time: do not spin through the
-        // virtual clock while waiting for it.
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        m_steps.push_front({ step_ms, make_file_poll(c, deadline) });
-        return true;
-    };
-}
-
-std::function<bool()> ScriptDriver::make_poll(
-    const Command* c, bool want_visible, std::shared_ptr<std::uint32_t> deadline)
-{
-    return [this, c, want_visible, deadline] {
-        std::uint32_t now_ms = m_clock.tick_count_ms();
-        if (*deadline == 0)
-            *deadline = now_ms + static_cast<std::uint32_t>(wait_for_timeout * 1000);
-        Screen* screen = m_application.top_screen();
-        std::string missing;
-        Element* element = screen ? find_path(*screen, c->words[0], missing) : nullptr;
-        // While the screens change, nothing counts as settled on screen yet.
-        bool visible = element && is_displayed_chain(*element) && !m_application.transition();
-        if (visible == want_visible)
-            return true;
-        if (static_cast<std::int32_t>(now_ms - *deadline) >= 0) {
-            fail(*c,
-                "still " + std::string(want_visible ? "not visible" : "visible") + " after "
-                    + std::to_string(static_cast<int>(wait_for_timeout)) + " s");
-            return false;
-        }
-        m_steps.push_front({ step_ms, make_poll(c, want_visible, deadline) });
-        return true;
-    };
-}
-
-bool ScriptDriver::take_shot(const std::string& file)
-{
-    DisplayInfo area = m_application.client_area();
-    RenderSurface surface;
-    if (!surface.recreate(area.work_width, area.work_height) || !surface.surface())
-        return false;
-    m_application.set_redraw();
-    m_application.draw_frame(surface);
-    const Surface& pixels = *surface.surface();
-    return write_png_565(file, pixels.row(0), pixels.width(), pixels.height(), pixels.stride() / 2);
-}
-
-void ScriptDriver::expand(const Command& command)
-{
-    const std::vector<std::string>& w = command.words;
-    auto now = [this](std::function<bool()> action) {
-        m_steps.push_back({ 0, std::move(action) });
-    };
-    auto later = [this](std::uint32_t delay, std::function<bool()> action) {
-        m_steps.push_back({ delay, std::move(action) });
-    };
-    const Command* c = &command;
-    if (command.verb == "tap") {
-        now([this, c] {
-            Element* element = find(*c, c->words[0]);
-            if (!element)
-                return false;
-            // A hidden element has no place on screen: a tap would land on whatever is there.
-            if (!element->is_displayed() || element->width() <= 0 || element->height() <= 0) {
-                fail(*c, "\"" + c->words[0] + "\" is not shown");
-                return false;
-            }
-            Point at = centre_of(*element);
-            m_application.on_pointer_button(pointer(at, true));
-            m_application.on_pointer_button(pointer(at, false));
-            return true;
-        });
-    } else if (command.verb == "press" || command.verb == "release") {
-        bool down = command.verb == "press";
-        auto code = static_cast<std::int32_t>(*key_from_name(w[0]));
-        now([this, code, down] {
-            m_application.on_key({ code, down, true });
-            return true;
-        });
-    } else if (command.verb == "type") {
-        WString typed = from_utf8(command.rest);
-        now([this, typed] {
-            for (char16_t unit : typed)
-                m_application.on_char(WString(1, unit));
-            return true;
-        });
-    } else if (command.verb == "drag" || command.verb == "fling") {
-        double dx = 0, dy = 0, seconds = 0.08;
-        if (command.verb == "drag") {
-            parse_number(w[1], dx);
-            parse_number(w[2], dy);
-            parse_number(w[3], seconds);
-        } else {
-            parse_number(w[1], dy);
-        }
-        auto steps = std::max<std::uint32_t>(
-            1, static_cast<std::uint32_t>(std::lround(seconds * 1000 / step_ms)));
-        auto start = std::make_shared<Point>();
-        now([this, c, start] {
-            Element* element = find(*c, c->words[0]);
-            if (!element)
-                return false;
-            *start = centre_of(*element);
-            m_application.on_pointer_button(pointer(*start, true));
-            return true;
-        });
-        for (std::uint32_t i = 1; i <= steps; ++i) {
-            double f = static_cast<double>(i) / steps;
-            later(step_ms, [this, start, f, dx, dy] {
-                Point at { start->x + static_cast<std::int32_t>(std::lround(dx * f)),
-                    start->y + static_cast<std::int32_t>(std::lround(dy * f)) };
-                m_application.on_pointer_move(pointer(at, true));
-                return true;
-            });
-        }
-        now([this, start, dx, dy] {
-            Point at { start->x + static_cast<std::int32_t>(std::lround(dx)),
-                start->y + static_cast<std::int32_t>(std::lround(dy)) };
-            m_application.on_pointer_button(pointer(at, false));
-            return true;
-        });
-    } else if (command.verb == "wait") {
-        double seconds = 0;
-        parse_number(w[0], seconds);
-        later(static_cast<std::uint32_t>(std::lround(seconds * 1000)), [] { return true; });
-    } else if (command.verb == "wait_for") {
-        bool want_visible = w.size() < 2 || w[1] == "visible";
-        now(make_poll(c, want_visible, std::make_shared<std::uint32_t>(0)));
-    } else if (command.verb == "tap_text") {
-        auto deadline = std::make_shared<std::uint32_t>(0);
-        now(make_text_tap(c, deadline));
-    } else if (command.verb == "wait_file") {
-        auto deadline = std::make_shared<std::chrono::steady_clock::time_point>(
-            std::chrono::steady_clock::now() + std::chrono::seconds(wait_file_timeout));
-        now(make_file_poll(c, deadline));
-    } else if (command.verb == "expect_text") {
-        std::string expected = command.rest;
-        now([this, c, expected] {
-            Element* element = find(*c, c->words[0]);
-            if (!element)
-                return false;
-            WString actual;
-            if (auto* shown = dynamic_cast<TextElement*>(element))
-                actual = shown->text();
-            else if (auto* button = dynamic_cast<ButtonElement*>(element))
-                actual = button->text();
-            else {
-                fail(*c, "\"" + c->words[0] + "\" shows no text");
-                return false;
-            }
-            if (actual != from_utf8(expected)) {
-                fail(*c, "expected \"" + expected + "\", found \"" + to_utf8(actual) + "\"");
-                return false;
-            }
-            return true;
-        });
-    } else if (command.verb == "expect_visible") {
-        now([this, c] {
-            Element* element = find(*c, c->words[0]);
-            if (!element)
-                return false;
-            if (!is_displayed_chain(*element)) {
-                fail(*c, "\"" + c->words[0] + "\" is not visible");
-                return false;
-            }
-            return true;
-        });
-    } else if (command.verb == "expect_screen") {
-        now([this, c] {
-            Screen* screen = m_application.top_screen();
-            WString node;
-            if (auto* preview = dynamic_cast<PreviewScreen*>(screen))
-                node = preview->node();
-            else if (screen)
-                node = screen->id();
-            if (node != from_utf8(c->words[0])) {
-                fail(*c, "the top screen is \"" + to_utf8(node) + "\"");
-                return false;
-            }
-            return true;
-        });
-    } else if (command.verb == "shot") {
-        now([this, c] {
-            if (!take_shot(c->words[0])) {
-                fail(*c, "cannot write " + c->words[0]);
-                return false;
-            }
-            return true;
-        });
-    } else if (command.verb == "clipboard") {
-        WString content = from_utf8(command.rest);
-        now([content] {
-            write_clipboard_text(content);
-            return true;
-        });
-    } else if (command.verb == "quit") {
-        now([this] {
-            finish(0);
-            return false;
-        });
-    }
-    later(settle_ms, [] { return true; });
 }
 
 } // namespace corvane

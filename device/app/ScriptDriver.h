@@ -59,7 +59,24 @@ private:
     };
 
     void timer_fired(ActiveTimer& timer, int reserved) override;
+    // Turns a command into its steps: one queue_* per kind of command, then a pause that lets
+    // the screen settle.
     void expand(const Command& command);
+    void queue_step(std::uint32_t delay_ms, std::function<bool()> action);
+    void queue_tap(const Command& command);
+    void queue_key(const Command& command);
+    void queue_typing(const Command& command);
+    void queue_drag(const Command& command);
+    void queue_wait(const Command& command);
+    void queue_wait_for(const Command& command);
+    void queue_tap_text(const Command& command);
+    void queue_wait_file(const Command& command);
+    void queue_expect_text(const Command& command);
+    void queue_expect_visible(const Command& command);
+    void queue_expect_screen(const Command& command);
+    void queue_shot(const Command& command);
+    void queue_clipboard(const Command& command);
+    void queue_quit(const Command& command);
     void next();
     void fail(const Command& command, const std::string& why);
     void finish(int code);

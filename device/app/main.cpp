@@ -1,6 +1,6 @@
 #include "device/app/Entry.h"
 
-#include "device/core/Text.h"
+#include "common/base/Text.h"
 #include "device/model/engine/ServiceUrl.h"
 #include "device/screens/Document.h"
 

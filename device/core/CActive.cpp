@@ -1,8 +1,8 @@
 #include "device/core/CActive.h"
 
+#include "common/base/Text.h"
 #include "device/core/CActiveScheduler.h"
 #include "device/core/FatalFault.h"
-#include "device/core/Text.h"
 
 namespace corvane {
 

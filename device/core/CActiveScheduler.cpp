@@ -1,9 +1,9 @@
 #include "device/core/CActiveScheduler.h"
 
+#include "common/base/Text.h"
 #include "device/core/ActiveTimer.h"
 #include "device/core/CActive.h"
 #include "device/core/FatalFault.h"
-#include "device/core/Text.h"
 #include "device/platform/Clock.h"
 #include "device/platform/SchedulerHost.h"
 

@@ -2,7 +2,6 @@
 
 #include "device/core/Paths.h"
 
-#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <string>
@@ -80,25 +79,6 @@ std::uint32_t File::read(void* buffer, std::uint32_t size)
     return total;
 }
 
-namespace {
-
-    // Writes until everything is out or the descriptor fails; answers the bytes written.
-    std::size_t write_fully(int fd, const void* bytes, std::size_t size)
-    {
-        std::size_t total = 0;
-        while (total < size) {
-            ssize_t n = ::write(fd, static_cast<const char*>(bytes) + total, size - total);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            total += static_cast<std::size_t>(n);
-        }
-        return total;
-    }
-
-} // namespace
-
 std::uint32_t File::write(const void* buffer, std::uint32_t size)
 {
     if (!is_open() || size == 0)
@@ -169,25 +149,6 @@ std::optional<SharedBuffer> read_whole_file(WStringView path)
 bool write_file_atomically(WStringView path, const void* bytes, std::size_t size, bool private_file)
 {
     return write_native_file_atomically(native_path(path), bytes, size, private_file);
-}
-
-bool write_native_file_atomically(
-    const std::string& target, const void* bytes, std::size_t size, bool private_file)
-{
-    static std::atomic<unsigned> s_counter { 0 };
-    std::string temp
-        = target + ".tmp" + std::to_string(getpid()) + "." + std::to_string(s_counter.fetch_add(1));
-    int fd
-        = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, private_file ? 0600 : 0644);
-    if (fd < 0)
-        return false;
-    bool ok = write_fully(fd, bytes, size) == size && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
 }
 
 } // namespace corvane

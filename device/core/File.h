@@ -1,7 +1,8 @@
 #pragma once
 
+#include "common/base/NativeFile.h"
+#include "common/base/Text.h"
 #include "device/core/SharedBuffer.h"
-#include "device/core/Text.h"
 
 #include <cstdint>
 #include <optional>
@@ -51,8 +52,5 @@ std::optional<SharedBuffer> read_whole_file(WStringView path);
 // readable by the user only. False leaves the old file untouched.
 [[nodiscard]] bool write_file_atomically(
     WStringView path, const void* bytes, std::size_t size, bool private_file = false);
-// The same for a file-system name (UTF-8) that does not go through expand_path.
-[[nodiscard]] bool write_native_file_atomically(
-    const std::string& path, const void* bytes, std::size_t size, bool private_file = false);
 
 } // namespace corvane

@@ -1,9 +1,10 @@
 #include "device/core/Log.h"
 
+#include "common/base/DebugTrace.h"
+#include "common/base/Text.h"
 #include "device/core/File.h"
 #include "device/core/Paths.h"
 #include "device/core/Registry.h"
-#include "device/core/Text.h"
 #include "device/platform/Platform.h"
 
 #include <atomic>
@@ -77,6 +78,14 @@ namespace {
     }
 
     std::atomic<bool> s_enabled { false };
+
+    void write_trace(std::u16string_view text)
+    {
+        get_log() << text;
+    }
+
+    // The code shared with the service traces into this log in every program that keeps one.
+    [[maybe_unused]] const bool s_trace_routed = (set_debug_trace_sink(write_trace), true);
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "device/platform/Platform.h"
 
+#include <chrono>
 #include <cmath>
 #include <ctime>
 #include <langinfo.h>
@@ -12,32 +13,9 @@ namespace corvane {
 
 namespace {
 
-    // Days from 1 January 1970 to the given civil date (proleptic Gregorian).
-    std::int64_t days_from_civil(std::int64_t y, unsigned m, unsigned d)
-    {
-        y -= m <= 2;
-        const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-        const unsigned yoe = static_cast<unsigned>(y - era * 400);
-        const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-        const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-        return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-    }
-
-    void civil_from_days(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d)
-    {
-        z += 719468;
-        const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-        const unsigned doe = static_cast<unsigned>(z - era * 146097);
-        const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-        y = static_cast<std::int64_t>(yoe) + era * 400;
-        const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-        const unsigned mp = (5 * doy + 2) / 153;
-        d = doy - (153 * mp + 2) / 5 + 1;
-        m = mp < 10 ? mp + 3 : mp - 9;
-        y += m <= 2;
-    }
-
-    constexpr std::int64_t days_1601_to_1970 = 134774;
+    // The first day of TimeValue's count, 1 January 1601 (proleptic Gregorian).
+    constexpr std::chrono::sys_days first_day { std::chrono::year(1601) / std::chrono::January
+        / 1 };
 
     tm to_tm(TimeValue t)
     {
@@ -107,9 +85,10 @@ TimeValue time_from_system(const SystemTime& s)
         || s.minute > 59 || s.second < 0 || s.second > 59 || s.milliseconds < 0
         || s.milliseconds > 999)
         return 0;
-    std::int64_t days
-        = days_from_civil(s.year, static_cast<unsigned>(s.month), static_cast<unsigned>(s.day))
-        + days_1601_to_1970;
+    std::chrono::year_month_day date { std::chrono::year(s.year),
+        std::chrono::month(static_cast<unsigned>(s.month)),
+        std::chrono::day(static_cast<unsigned>(s.day)) };
+    std::int64_t days = (std::chrono::sys_days(date) - first_day).count();
     return days * intervals_per_day + s.hour * 36'000'000'000LL + s.minute * intervals_per_minute
         + s.second * intervals_per_second + s.milliseconds * 10'000LL;
 }
@@ -120,14 +99,13 @@ SystemTime time_to_system(TimeValue t)
         return {};
     std::int64_t days = t / intervals_per_day;
     std::int64_t rest = t % intervals_per_day;
-    std::int64_t y;
-    unsigned m, d;
-    civil_from_days(days - days_1601_to_1970, y, m, d);
+    std::chrono::sys_days day = first_day + std::chrono::days(days);
+    std::chrono::year_month_day date { day };
     SystemTime s;
-    s.year = static_cast<int>(y);
-    s.month = static_cast<int>(m);
-    s.day = static_cast<int>(d);
-    s.day_of_week = static_cast<int>((days + 1) % 7); // 1 January 1601 was a Monday
+    s.year = static_cast<int>(date.year());
+    s.month = static_cast<int>(static_cast<unsigned>(date.month()));
+    s.day = static_cast<int>(static_cast<unsigned>(date.day()));
+    s.day_of_week = static_cast<int>(std::chrono::weekday(day).c_encoding()); // 0 is Sunday
     s.hour = static_cast<int>(rest / 36'000'000'000LL);
     s.minute = static_cast<int>(rest / intervals_per_minute % 60);
     s.second = static_cast<int>(rest / intervals_per_second % 60);
@@ -194,12 +172,11 @@ std::int32_t days_between(TimeValue a, TimeValue b)
 
 std::int32_t days_in_month(std::int32_t year, std::int32_t month)
 {
-    static constexpr std::int32_t lengths[] = { 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
     if (month < 1 || month > 12)
         return 0;
-    if (month == 2 && ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0))
-        return 29;
-    return lengths[month - 1];
+    auto last = std::chrono::year(year) / std::chrono::month(static_cast<unsigned>(month))
+        / std::chrono::last;
+    return static_cast<std::int32_t>(static_cast<unsigned>(last.day()));
 }
 
 int time_zone_bias_minutes()

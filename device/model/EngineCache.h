@@ -1,9 +1,9 @@
 #pragma once
 
-#include "device/model/AuthInfo.h"
-#include "device/model/Filter.h"
-#include "device/model/Task.h"
-#include "device/model/User.h"
+#include "common/records/AuthInfo.h"
+#include "common/records/Filter.h"
+#include "common/records/Task.h"
+#include "common/records/User.h"
 
 #include <cstdint>
 #include <vector>

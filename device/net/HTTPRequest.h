@@ -1,7 +1,7 @@
 #pragma once
 
+#include "common/base/Text.h"
 #include "device/core/SharedBuffer.h"
-#include "device/core/Text.h"
 #include "device/net/HTTPRequestListener.h"
 
 #include <cstdint>

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "common/base/Text.h"
 #include "device/core/ActiveTimer.h"
 #include "device/core/CActive.h"
 #include "device/core/SharedBuffer.h"
-#include "device/core/Text.h"
 #include "device/core/WorkerThread.h"
 #include "device/net/HTTPExchange.h"
 

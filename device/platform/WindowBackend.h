@@ -67,6 +67,15 @@ public:
     virtual void wait_input(std::optional<std::uint32_t> timeout_ms, std::deque<Message>& out) = 0;
     // Any thread: makes a current or the next wait_input() return promptly.
     virtual void wake() = 0;
+
+    // Back-ends that keep a copy of the last presented frame can write it as a 16-bit BMP file;
+    // the others answer false to can_save_frame() and never write.
+    virtual bool can_save_frame() const { return false; }
+    [[nodiscard]] virtual bool save_frame(const std::string& path) const
+    {
+        (void)path;
+        return false;
+    }
 };
 
 struct WindowOptions {

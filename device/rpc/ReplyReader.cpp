@@ -1,9 +1,9 @@
 #include "device/rpc/ReplyReader.h"
 
+#include "common/wire/ReplyBytes.h"
+#include "common/wire/WireText.h"
+#include "common/wire/WireUtf8.h"
 #include "device/core/Log.h"
-#include "device/rpc/ReplyBytes.h"
-#include "device/rpc/WireText.h"
-#include "device/rpc/WireUtf8.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "common/wire/RpcReader.h"
 #include "device/core/SharedBuffer.h"
-#include "device/rpc/RpcReader.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,8 +1,8 @@
 #include "device/rpc/RequesterServer.h"
 
+#include "common/wire/WireText.h"
+#include "common/wire/WireUtf8.h"
 #include "device/core/Log.h"
-#include "device/rpc/WireText.h"
-#include "device/rpc/WireUtf8.h"
 
 namespace corvane {
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "common/wire/RpcWriter.h"
+#include "common/wire/StringTable.h"
 #include "device/core/SharedBuffer.h"
-#include "device/rpc/RpcWriter.h"
-#include "device/rpc/StringTable.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #include "device/rpc/ServiceCalls.h"
 
+#include "common/records/WireValues.h"
 #include "device/core/FatalFault.h"
-#include "device/model/WireValues.h"
 
 namespace corvane {
 
@@ -18,6 +18,43 @@ namespace {
         VizTask outgoing = task;
         outgoing.permissions.clear();
         outgoing.save(writer);
+    }
+
+    void write_value(RpcWriter& writer, WStringView text)
+    {
+        writer.save_string(text);
+    }
+    void write_value(RpcWriter& writer, std::int32_t value)
+    {
+        writer.save_int(value);
+    }
+    void write_value(RpcWriter& writer, const Filter& filter)
+    {
+        filter.save(writer);
+    }
+    void write_value(RpcWriter& writer, const VizTask& task)
+    {
+        save_outgoing_task(writer, task);
+    }
+    void write_value(RpcWriter& writer, const std::vector<std::int32_t>& ids)
+    {
+        save_int_vector(writer, ids);
+    }
+
+    // Where the list continues: the last task of the page before, as the service reads it.
+    struct ListPosition {
+        const Task& cursor;
+    };
+    void write_value(RpcWriter& writer, const ListPosition& position)
+    {
+        const Task& cursor = position.cursor;
+        save_bool(writer, cursor.id != 0);
+        save_bool(writer, cursor.matchesFilter);
+        save_bool(writer, cursor.complete);
+        save_long(writer, cursor.date);
+        save_long(writer, cursor.deadline);
+        writer.save_string(cursor.title);
+        writer.save_int(cursor.id);
     }
 
 } // namespace
@@ -46,154 +83,98 @@ std::optional<RemoteCall> ServiceCalls::finish()
     return call;
 }
 
+template<typename... Values>
+std::optional<RemoteCall> ServiceCalls::send(WStringView key, const Values&... values)
+{
+    RequesterServer& writer = begin(key);
+    (write_value(writer, values), ...);
+    return finish();
+}
+
 std::optional<RemoteCall> ServiceCalls::authenticate(WStringView email, WStringView password)
 {
-    RequesterServer& writer = begin(u"authenticate2");
-    writer.save_string(email);
-    writer.save_string(password);
-    return finish();
+    return send(u"authenticate2", email, password);
 }
 
 std::optional<RemoteCall> ServiceCalls::authenticate(WStringView login_key)
 {
-    RequesterServer& writer = begin(u"authenticate");
-    writer.save_string(login_key);
-    return finish();
+    return send(u"authenticate", login_key);
 }
 
 std::optional<RemoteCall> ServiceCalls::registerUser(
     WStringView email, WStringView password, WStringView name)
 {
-    RequesterServer& writer = begin(u"registerUser");
-    writer.save_string(email);
-    writer.save_string(password);
-    writer.save_string(name);
-    return finish();
+    return send(u"registerUser", email, password, name);
 }
 
 std::optional<RemoteCall> ServiceCalls::getFilteredChildren(
     WStringView session, const Filter& filter, std::int32_t parent_id)
 {
-    RequesterServer& writer = begin(u"getFilteredChildren");
-    writer.save_string(session);
-    filter.save(writer);
-    writer.save_int(parent_id);
-    return finish();
+    return send(u"getFilteredChildren", session, filter, parent_id);
 }
 
 std::optional<RemoteCall> ServiceCalls::loadTask(
     WStringView session, const Filter& filter, std::int32_t task_id)
 {
-    RequesterServer& writer = begin(u"loadTask");
-    writer.save_string(session);
-    filter.save(writer);
-    writer.save_int(task_id);
-    return finish();
+    return send(u"loadTask", session, filter, task_id);
 }
 
 std::optional<RemoteCall> ServiceCalls::getFilteredNews(
     WStringView session, const Filter& filter, std::int32_t news_cursor, std::int32_t news_stamp)
 {
-    RequesterServer& writer = begin(u"getFilteredNews");
-    writer.save_string(session);
-    filter.save(writer);
-    writer.save_int(news_cursor);
-    writer.save_int(news_stamp);
-    return finish();
+    return send(u"getFilteredNews", session, filter, news_cursor, news_stamp);
 }
 
 std::optional<RemoteCall> ServiceCalls::getChanges(
     WStringView session, std::int32_t task_id, std::int32_t count, std::int32_t position)
 {
-    RequesterServer& writer = begin(u"getChanges");
-    writer.save_string(session);
-    writer.save_int(task_id);
-    writer.save_int(count);
-    writer.save_int(position);
-    return finish();
+    return send(u"getChanges", session, task_id, count, position);
 }
 
 std::optional<RemoteCall> ServiceCalls::updateTask(
     WStringView session, const VizTask& task, WStringView comment)
 {
-    RequesterServer& writer = begin(u"updateTask");
-    writer.save_string(session);
-    save_outgoing_task(writer, task);
-    writer.save_string(comment);
-    return finish();
+    return send(u"updateTask", session, task, comment);
 }
 
 std::optional<RemoteCall> ServiceCalls::createTask(
     WStringView session, const VizTask& task, WStringView comment)
 {
-    RequesterServer& writer = begin(u"createTask");
-    writer.save_string(session);
-    save_outgoing_task(writer, task);
-    writer.save_string(comment);
-    return finish();
+    return send(u"createTask", session, task, comment);
 }
 
 std::optional<RemoteCall> ServiceCalls::changePermission(
     WStringView session, std::int32_t project_id, WStringView text, std::int32_t level)
 {
-    RequesterServer& writer = begin(u"changePermission");
-    writer.save_string(session);
-    writer.save_int(project_id);
-    writer.save_string(text);
-    writer.save_int(level);
-    return finish();
+    return send(u"changePermission", session, project_id, text, level);
 }
 
 std::optional<RemoteCall> ServiceCalls::deleteTask(WStringView session, std::int32_t task_id)
 {
-    RequesterServer& writer = begin(u"deleteTask");
-    writer.save_string(session);
-    writer.save_int(task_id);
-    return finish();
+    return send(u"deleteTask", session, task_id);
 }
 
 std::optional<RemoteCall> ServiceCalls::getUsers(
     WStringView session, const std::vector<std::int32_t>& user_ids)
 {
-    RequesterServer& writer = begin(u"getUsers");
-    writer.save_string(session);
-    save_int_vector(writer, user_ids);
-    return finish();
+    return send(u"getUsers", session, user_ids);
 }
 
 std::optional<RemoteCall> ServiceCalls::activateTicket(WStringView session, WStringView ticket)
 {
-    RequesterServer& writer = begin(u"activateTicket");
-    writer.save_string(session);
-    writer.save_string(ticket);
-    return finish();
+    return send(u"activateTicket", session, ticket);
 }
 
 std::optional<RemoteCall> ServiceCalls::setViewed(WStringView session, std::int32_t task_id)
 {
-    RequesterServer& writer = begin(u"setViewed");
-    writer.save_string(session);
-    writer.save_int(task_id);
-    return finish();
+    return send(u"setViewed", session, task_id);
 }
 
 std::optional<RemoteCall> ServiceCalls::getFilteredList(WStringView session, const Filter& filter,
     std::int32_t list_project, const Task& cursor, std::int32_t page_size, WStringView list_text)
 {
-    RequesterServer& writer = begin(u"getFilteredList");
-    writer.save_string(session);
-    filter.save(writer);
-    writer.save_int(list_project);
-    save_bool(writer, cursor.id != 0);
-    save_bool(writer, cursor.matchesFilter);
-    save_bool(writer, cursor.complete);
-    save_long(writer, cursor.date);
-    save_long(writer, cursor.deadline);
-    writer.save_string(cursor.title);
-    writer.save_int(cursor.id);
-    writer.save_int(page_size);
-    writer.save_string(list_text);
-    return finish();
+    return send(u"getFilteredList", session, filter, list_project, ListPosition { cursor },
+        page_size, list_text);
 }
 
 } // namespace corvane

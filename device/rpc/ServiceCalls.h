@@ -1,9 +1,9 @@
 #pragma once
 
+#include "common/records/Filter.h"
+#include "common/records/Task.h"
+#include "common/records/VizTask.h"
 #include "device/core/SharedBuffer.h"
-#include "device/model/Filter.h"
-#include "device/model/Task.h"
-#include "device/model/VizTask.h"
 #include "device/rpc/RequesterServer.h"
 #include "device/rpc/ServiceCatalogue.h"
 
@@ -66,6 +66,9 @@ public:
 private:
     RequesterServer& begin(WStringView key);
     std::optional<RemoteCall> finish();
+    // One call: its header, then the values in order.
+    template<typename... Values>
+    std::optional<RemoteCall> send(WStringView key, const Values&... values);
 
     ServiceIdentity m_identity;
     RequesterServer m_writer;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "device/rpc/RpcReader.h"
-#include "device/rpc/RpcWriter.h"
+#include "common/wire/RpcReader.h"
+#include "common/wire/RpcWriter.h"
 
 #include <cstdint>
 #include <span>

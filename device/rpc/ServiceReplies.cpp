@@ -1,6 +1,6 @@
 #include "device/rpc/ServiceReplies.h"
 
-#include "device/model/WireValues.h"
+#include "common/records/WireValues.h"
 
 namespace corvane {
 

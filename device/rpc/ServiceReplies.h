@@ -1,10 +1,10 @@
 #pragma once
 
-#include "device/model/Change.h"
-#include "device/model/User.h"
-#include "device/model/VizTask.h"
-#include "device/rpc/RpcReader.h"
-#include "device/rpc/RpcWriter.h"
+#include "common/records/Change.h"
+#include "common/records/User.h"
+#include "common/records/VizTask.h"
+#include "common/wire/RpcReader.h"
+#include "common/wire/RpcWriter.h"
 
 #include <vector>
 

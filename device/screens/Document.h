@@ -1,10 +1,10 @@
 #pragma once
 
-#include "device/app/ScreenMenuHost.h"
+#include "common/base/Text.h"
 #include "device/core/ActiveTimer.h"
-#include "device/core/Text.h"
 #include "device/model/engine/EngineListener.h"
-#include "device/screens/Form.h"
+#include "device/screens/forms/Form.h"
+#include "device/shell/ScreenMenuHost.h"
 #include "device/skin/widgets/PopupMenu.h"
 
 #include <cstdint>

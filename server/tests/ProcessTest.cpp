@@ -1,7 +1,7 @@
 // The vizserver program itself: admin subcommands, signals, and a kill in the middle of writes.
 #include "server/tests/TestSupport.h"
 
-#include "device/core/Text.h"
+#include "common/base/Text.h"
 
 #include <sys/wait.h>
 

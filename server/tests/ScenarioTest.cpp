@@ -1,7 +1,7 @@
 // The service's end-to-end scenarios, driven over HTTP with the client's own codec.
 #include "server/tests/TestSupport.h"
 
-#include "device/core/Text.h"
+#include "common/base/Text.h"
 
 #include <algorithm>
 #include <fstream>

@@ -1,7 +1,7 @@
 // The HTTP framing and the request text: every refusal row, and values that must survive.
 #include "server/tests/TestSupport.h"
 
-#include "device/core/Text.h"
+#include "common/base/Text.h"
 
 using namespace corvane;
 using namespace corvane::server;

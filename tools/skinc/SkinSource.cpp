@@ -1,5 +1,7 @@
 #include "SkinSource.h"
 
+#include "common/base/Text.h"
+
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
@@ -225,71 +227,20 @@ std::u16string utf8_to_utf16(const std::string& text, const std::string& where)
 {
     std::u16string out;
     for (std::size_t i = 0; i < text.size();) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        char32_t code;
-        int extra;
-        if (c < 0x80) {
-            code = c;
-            extra = 0;
-        } else if ((c & 0xE0) == 0xC0) {
-            code = c & 0x1F;
-            extra = 1;
-        } else if ((c & 0xF0) == 0xE0) {
-            code = c & 0x0F;
-            extra = 2;
-        } else if ((c & 0xF8) == 0xF0) {
-            code = c & 0x07;
-            extra = 3;
-        } else {
+        corvane::Utf8Sequence sequence = corvane::read_utf8_sequence(text, i);
+        if (!sequence.valid)
             fail(where, "text is not UTF-8");
-        }
-        if (extra && i + extra >= text.size())
-            fail(where, "text is not UTF-8");
-        for (int k = 1; k <= extra; ++k) {
-            unsigned char cc = static_cast<unsigned char>(text[i + k]);
-            if ((cc & 0xC0) != 0x80)
-                fail(where, "text is not UTF-8");
-            code = (code << 6) | (cc & 0x3F);
-        }
-        i += 1 + extra;
-        if (code == 0)
+        if (sequence.code_point == 0)
             fail(where, "text holds a NUL character, which the skin format cannot store");
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(code));
-        }
+        corvane::append_utf16(out, sequence.code_point);
+        i += sequence.length;
     }
     return out;
 }
 
 std::string utf16_to_utf8(const std::u16string& text)
 {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00
-            && text[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
+    return corvane::to_utf8(text);
 }
 
 Source read_source(const std::string& path)

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "device/core/ApplicationListener.h"
-#include "device/core/GameClient.h"
+#include "common/base/Text.h"
 #include "device/core/Log.h"
 #include "device/core/Paths.h"
-#include "device/core/Text.h"
 #include "device/core/testing/TestEnvironment.h"
+#include "device/shell/ApplicationListener.h"
+#include "device/shell/GameClient.h"
 #include "device/skin/render/RenderSurface.h"
 
 #include <cstdlib>

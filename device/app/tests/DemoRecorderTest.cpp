@@ -1,4 +1,4 @@
-#include "device/core/DemoRecorder.h"
+#include "device/shell/DemoRecorder.h"
 #include "device/core/testing/TestEnvironment.h"
 #include "device/skin/render/BmpFile.h"
 #include "device/skin/render/RenderSurface.h"

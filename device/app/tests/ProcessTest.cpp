@@ -1,5 +1,5 @@
 #include "device/app/tests/ProcessSupport.h"
-#include "device/core/AppInfo.h"
+#include "device/shell/AppInfo.h"
 
 #include <gtest/gtest.h>
 

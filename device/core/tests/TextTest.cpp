@@ -1,4 +1,4 @@
-#include "device/core/Text.h"
+#include "common/base/Text.h"
 
 #include <gtest/gtest.h>
 

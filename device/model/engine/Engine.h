@@ -1,12 +1,12 @@
 #pragma once
 
+#include "common/base/Text.h"
+#include "common/records/AuthInfo.h"
+#include "common/records/Filter.h"
+#include "common/records/Task.h"
+#include "common/records/User.h"
 #include "device/core/ActiveTimer.h"
 #include "device/core/SharedBuffer.h"
-#include "device/core/Text.h"
-#include "device/model/AuthInfo.h"
-#include "device/model/Filter.h"
-#include "device/model/Task.h"
-#include "device/model/User.h"
 #include "device/model/engine/IdQueue.h"
 #include "device/net/HTTPRequestListener.h"
 #include "device/rpc/ReplyReader.h"
@@ -137,6 +137,26 @@ private:
     void send(std::optional<RemoteCall> call);
     void on_reply(const SharedBuffer& body);
     void apply_reply(WStringView key);
+
+    // The reply handlers, one per kind of reply (apply_reply holds the table from call to
+    // handler). Each reads the reply and merges it; the dispatcher then sends the next call,
+    // reports a malformed reply, or leaves an error the handler reported as it is.
+    enum class ReplyStep { Next, Malformed, Reported };
+    using ReplyHandler = ReplyStep (Engine::*)(WStringView key);
+    ReplyStep on_login_key(WStringView key);
+    ReplyStep on_authenticated(WStringView key);
+    ReplyStep on_deleted(WStringView key);
+    ReplyStep on_permission_changed(WStringView key);
+    ReplyStep on_ticket_activated(WStringView key);
+    ReplyStep on_task_saved(WStringView key);
+    ReplyStep on_users(WStringView key);
+    ReplyStep on_changes(WStringView key);
+    ReplyStep on_tasks_loaded(WStringView key);
+    ReplyStep on_viewed(WStringView key);
+    ReplyStep on_children(WStringView key);
+    ReplyStep on_list(WStringView key);
+    ReplyStep on_news(WStringView key);
+    void refused_or_refresh(bool ok, std::int32_t id);
     void report_error(WStringView key);
     void set_busy(bool busy);
     void queue_and_step();

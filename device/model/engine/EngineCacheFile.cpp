@@ -1,10 +1,10 @@
 #include "device/model/engine/Engine.h"
 
+#include "common/wire/ReplyWriter.h"
 #include "device/core/File.h"
 #include "device/core/Log.h"
 #include "device/model/EngineCache.h"
 #include "device/model/engine/EngineListener.h"
-#include "device/rpc/ReplyWriter.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "device/model/engine/Engine.h"
 
-#include "device/model/FilteredNews.h"
+#include "common/records/FilteredNews.h"
 #include "device/model/engine/EngineListener.h"
 
 #include <algorithm>

@@ -1,11 +1,13 @@
 #include "device/model/engine/Engine.h"
 
-#include "device/model/FilteredNews.h"
-#include "device/model/VIZException.h"
-#include "device/model/VizList.h"
+#include "common/records/FilteredNews.h"
+#include "common/records/VIZException.h"
+#include "common/records/VizList.h"
 #include "device/model/engine/EngineListener.h"
 #include "device/rpc/ServiceCatalogue.h"
 #include "device/rpc/ServiceReplies.h"
+
+#include <utility>
 
 namespace corvane {
 
@@ -47,171 +49,238 @@ void Engine::on_reply(const SharedBuffer& body)
 
 void Engine::apply_reply(WStringView key)
 {
-    auto failed = [&] { report_error(u"ERROR_NETWORK"); };
-
-    if (key == u"authenticate2" || key == u"registerUser") {
-        WString login_key;
-        if (!read_login_key(m_reader, login_key))
-            return failed();
-        m_login_key = login_key;
-        if (m_login_key.empty())
-            return report_error(
-                key == u"registerUser" ? u"ERROR_USER_EXISTS" : u"ERROR_WRONG_PASSWORD");
-        return next_step();
-    }
-    if (key == u"authenticate") {
-        AuthInfo auth;
-        if (!auth.load(m_reader) || m_reader.has_error())
-            return failed();
-        if (auth.serverVersion != accepted_server_version) {
-            m_auth = AuthInfo {};
-            m_login_key.clear();
-            return report_error(u"ERROR_VERSION");
+    static constexpr std::pair<WStringView, ReplyHandler> handlers[] = {
+        { u"authenticate2", &Engine::on_login_key },
+        { u"registerUser", &Engine::on_login_key },
+        { u"authenticate", &Engine::on_authenticated },
+        { u"deleteTask", &Engine::on_deleted },
+        { u"changePermission", &Engine::on_permission_changed },
+        { u"activateTicket", &Engine::on_ticket_activated },
+        { u"createTask", &Engine::on_task_saved },
+        { u"updateTask", &Engine::on_task_saved },
+        { u"getUsers", &Engine::on_users },
+        { u"getChanges", &Engine::on_changes },
+        { u"loadTask", &Engine::on_tasks_loaded },
+        { u"setViewed", &Engine::on_viewed },
+        { u"getFilteredChildren", &Engine::on_children },
+        { u"getFilteredList", &Engine::on_list },
+        { u"getFilteredNews", &Engine::on_news },
+    };
+    for (const auto& [name, handler] : handlers) {
+        if (name != key)
+            continue;
+        switch ((this->*handler)(key)) {
+        case ReplyStep::Next:
+            break;
+        case ReplyStep::Malformed:
+            return report_error(u"ERROR_NETWORK");
+        case ReplyStep::Reported:
+            return;
         }
-        m_auth = auth;
-        task(0).responsibleId = m_auth.userId;
-        if (task(0).childrenPending)
-            m_children_queue.push(0);
-        m_news_requested = true;
-        recompute_participants();
-        return next_step();
+        break;
     }
-    if (key == u"deleteTask" || key == u"changePermission") {
-        bool ok = false;
-        if (!read_flag(m_reader, ok))
-            return failed();
-        std::int32_t id;
-        if (key == u"deleteTask") {
-            id = m_pending_delete;
-            m_pending_delete = -1;
-            const Task* t = find_task(id);
-            if (t && t->parentId == 0)
-                rebuild_tags();
-        } else {
-            id = m_pending_permission.project;
-            m_pending_permission = {};
-        }
-        if (ok)
-            m_news_requested = true;
-        else
-            m_listener.on_task_changed(id);
-        return next_step();
-    }
-    if (key == u"activateTicket") {
-        bool ok = false;
-        if (!read_flag(m_reader, ok))
-            return failed();
-        m_listener.on_ticket(ok);
-        m_news_requested = true;
-        return next_step();
-    }
-    if (key == u"createTask" || key == u"updateTask") {
-        if (!m_pending_saves.empty())
-            m_pending_saves.pop_front();
-        VizTask saved;
-        if (!saved.load(m_reader) || m_reader.has_error())
-            return failed();
-        bool valid = saved.id > 0;
-        if (key == u"createTask") {
-            if (valid)
-                m_news_requested = true;
-            m_listener.on_task_created(saved.id);
-        } else {
-            m_news_requested = true;
-            if (valid)
-                m_listener.on_task_saved(saved.id);
-        }
-        return next_step();
-    }
-    if (key == u"getUsers") {
-        std::vector<User> users;
-        if (!read_users(m_reader, users))
-            return failed();
-        for (const User& user : users)
-            store_user(user);
-        m_missing_users.clear();
-        recompute_participants();
-        return next_step();
-    }
-    if (key == u"getChanges") {
-        std::vector<Change> changes;
-        if (!read_changes(m_reader, changes))
-            return failed();
-        if (auto id = m_changes_queue.pop()) {
-            Task& t = task(*id);
-            for (Change& change : changes) {
-                bool known = false;
-                for (const Change& have : t.loadedChanges)
-                    known = known || have.changeId == change.changeId;
-                if (!known)
-                    t.loadedChanges.push_back(std::move(change));
-            }
-            if (changes.size() < static_cast<std::size_t>(changes_page_size))
-                t.moreChanges = false;
-            m_listener.on_task_changed(*id);
-        }
-        return next_step();
-    }
-    if (key == u"loadTask") {
-        std::vector<VizTask> tasks;
-        if (!read_tasks(m_reader, tasks))
-            return failed();
-        if (m_load_queue.pop()) {
-            ChangedIds changed;
-            for (const VizTask& t : tasks)
-                merge(t, MergeFlag::MainList, changed);
-            apply_changed(changed);
-        }
-        return next_step();
-    }
-    if (key == u"setViewed") {
-        if (m_viewed_queue.pop())
-            m_news_requested = true;
-        return next_step();
-    }
-    if (key == u"getFilteredChildren") {
-        if (auto parent = m_children_queue.front()) {
-            std::vector<VizTask> tasks;
-            if (!read_tasks(m_reader, tasks))
-                return failed();
-            m_children_queue.pop();
-            task(*parent).childrenPending = false;
-            ChangedIds changed;
-            bool project = false;
-            for (const VizTask& t : tasks) {
-                merge(t, MergeFlag::MainList, changed);
-                project = project || t.parentId == 0;
-            }
-            changed.push_back(*parent);
-            apply_changed(changed);
-            if (project)
-                rebuild_tags();
-        }
-        return next_step();
-    }
-    if (key == u"getFilteredList") {
-        VizList list;
-        if (!list.load(m_reader) || m_reader.has_error())
-            return failed();
-        ChangedIds changed;
-        for (const VizTask& t : list.mainList)
-            merge(t, MergeFlag::MainList, changed);
-        m_more_pages = list.secondList.size() == static_cast<std::size_t>(list_page_size);
-        for (const VizTask& t : list.secondList)
-            merge(t, MergeFlag::Page, changed);
-        apply_changed(changed);
-        m_list_refresh_requested = false;
-        m_listener.on_list_changed();
-        return next_step();
-    }
-    if (key == u"getFilteredNews") {
-        FilteredNews news;
-        if (!news.load(m_reader) || m_reader.has_error())
-            return failed();
-        apply_news(news);
-        return next_step();
-    }
+    // A reply the engine does not read (a call it only had to make) moves on as well.
     next_step();
+}
+
+Engine::ReplyStep Engine::on_login_key(WStringView key)
+{
+    WString login_key;
+    if (!read_login_key(m_reader, login_key))
+        return ReplyStep::Malformed;
+    m_login_key = login_key;
+    if (!m_login_key.empty())
+        return ReplyStep::Next;
+    report_error(key == u"registerUser" ? u"ERROR_USER_EXISTS" : u"ERROR_WRONG_PASSWORD");
+    return ReplyStep::Reported;
+}
+
+Engine::ReplyStep Engine::on_authenticated(WStringView)
+{
+    AuthInfo auth;
+    if (!auth.load(m_reader) || m_reader.has_error())
+        return ReplyStep::Malformed;
+    if (auth.serverVersion != accepted_server_version) {
+        m_auth = AuthInfo {};
+        m_login_key.clear();
+        report_error(u"ERROR_VERSION");
+        return ReplyStep::Reported;
+    }
+    m_auth = auth;
+    task(0).responsibleId = m_auth.userId;
+    if (task(0).childrenPending)
+        m_children_queue.push(0);
+    m_news_requested = true;
+    recompute_participants();
+    return ReplyStep::Next;
+}
+
+Engine::ReplyStep Engine::on_deleted(WStringView)
+{
+    bool ok = false;
+    if (!read_flag(m_reader, ok))
+        return ReplyStep::Malformed;
+    std::int32_t id = m_pending_delete;
+    m_pending_delete = -1;
+    const Task* t = find_task(id);
+    if (t && t->parentId == 0)
+        rebuild_tags();
+    refused_or_refresh(ok, id);
+    return ReplyStep::Next;
+}
+
+Engine::ReplyStep Engine::on_permission_changed(WStringView)
+{
+    bool ok = false;
+    if (!read_flag(m_reader, ok))
+        return ReplyStep::Malformed;
+    std::int32_t id = m_pending_permission.project;
+    m_pending_permission = {};
+    refused_or_refresh(ok, id);
+    return ReplyStep::Next;
+}
+
+void Engine::refused_or_refresh(bool ok, std::int32_t id)
+{
+    // A refused change shows the task as it still is; an accepted one arrives with the news.
+    if (ok)
+        m_news_requested = true;
+    else
+        m_listener.on_task_changed(id);
+}
+
+Engine::ReplyStep Engine::on_ticket_activated(WStringView)
+{
+    bool ok = false;
+    if (!read_flag(m_reader, ok))
+        return ReplyStep::Malformed;
+    m_listener.on_ticket(ok);
+    m_news_requested = true;
+    return ReplyStep::Next;
+}
+
+Engine::ReplyStep Engine::on_task_saved(WStringView key)
+{
+    if (!m_pending_saves.empty())
+        m_pending_saves.pop_front();
+    VizTask saved;
+    if (!saved.load(m_reader) || m_reader.has_error())
+        return ReplyStep::Malformed;
+    bool valid = saved.id > 0;
+    if (key == u"createTask") {
+        if (valid)
+            m_news_requested = true;
+        m_listener.on_task_created(saved.id);
+    } else {
+        m_news_requested = true;
+        if (valid)
+            m_listener.on_task_saved(saved.id);
+    }
+    return ReplyStep::Next;
+}
+
+Engine::ReplyStep Engine::on_users(WStringView)
+{
+    std::vector<User> users;
+    if (!read_users(m_reader, users))
+        return ReplyStep::Malformed;
+    for (const User& user : users)
+        store_user(user);
+    m_missing_users.clear();
+    recompute_participants();
+    return ReplyStep::Next;
+}
+
+Engine::ReplyStep Engine::on_changes(WStringView)
+{
+    std::vector<Change> changes;
+    if (!read_changes(m_reader, changes))
+        return ReplyStep::Malformed;
+    std::optional<std::int32_t> id = m_changes_queue.pop();
+    if (!id)
+        return ReplyStep::Next;
+    Task& t = task(*id);
+    for (Change& change : changes) {
+        bool known = false;
+        for (const Change& have : t.loadedChanges)
+            known = known || have.changeId == change.changeId;
+        if (!known)
+            t.loadedChanges.push_back(std::move(change));
+    }
+    if (changes.size() < static_cast<std::size_t>(changes_page_size))
+        t.moreChanges = false;
+    m_listener.on_task_changed(*id);
+    return ReplyStep::Next;
+}
+
+Engine::ReplyStep Engine::on_tasks_loaded(WStringView)
+{
+    std::vector<VizTask> tasks;
+    if (!read_tasks(m_reader, tasks))
+        return ReplyStep::Malformed;
+    if (m_load_queue.pop()) {
+        ChangedIds changed;
+        for (const VizTask& t : tasks)
+            merge(t, MergeFlag::MainList, changed);
+        apply_changed(changed);
+    }
+    return ReplyStep::Next;
+}
+
+Engine::ReplyStep Engine::on_viewed(WStringView)
+{
+    if (m_viewed_queue.pop())
+        m_news_requested = true;
+    return ReplyStep::Next;
+}
+
+Engine::ReplyStep Engine::on_children(WStringView)
+{
+    std::optional<std::int32_t> parent = m_children_queue.front();
+    if (!parent)
+        return ReplyStep::Next;
+    std::vector<VizTask> tasks;
+    if (!read_tasks(m_reader, tasks))
+        return ReplyStep::Malformed;
+    m_children_queue.pop();
+    task(*parent).childrenPending = false;
+    ChangedIds changed;
+    bool project = false;
+    for (const VizTask& t : tasks) {
+        merge(t, MergeFlag::MainList, changed);
+        project = project || t.parentId == 0;
+    }
+    changed.push_back(*parent);
+    apply_changed(changed);
+    if (project)
+        rebuild_tags();
+    return ReplyStep::Next;
+}
+
+Engine::ReplyStep Engine::on_list(WStringView)
+{
+    VizList list;
+    if (!list.load(m_reader) || m_reader.has_error())
+        return ReplyStep::Malformed;
+    ChangedIds changed;
+    for (const VizTask& t : list.mainList)
+        merge(t, MergeFlag::MainList, changed);
+    m_more_pages = list.secondList.size() == static_cast<std::size_t>(list_page_size);
+    for (const VizTask& t : list.secondList)
+        merge(t, MergeFlag::Page, changed);
+    apply_changed(changed);
+    m_list_refresh_requested = false;
+    m_listener.on_list_changed();
+    return ReplyStep::Next;
+}
+
+Engine::ReplyStep Engine::on_news(WStringView)
+{
+    FilteredNews news;
+    if (!news.load(m_reader) || m_reader.has_error())
+        return ReplyStep::Malformed;
+    apply_news(news);
+    return ReplyStep::Next;
 }
 
 } // namespace corvane

@@ -1,10 +1,10 @@
-#include "device/model/AuthInfo.h"
+#include "common/records/AuthInfo.h"
+#include "common/records/FilteredNews.h"
+#include "common/records/VizList.h"
+#include "common/records/WireValues.h"
+#include "common/wire/ReplyWriter.h"
 #include "device/model/EngineCache.h"
-#include "device/model/FilteredNews.h"
-#include "device/model/VizList.h"
-#include "device/model/WireValues.h"
 #include "device/rpc/ReplyReader.h"
-#include "device/rpc/ReplyWriter.h"
 
 #include <gtest/gtest.h>
 

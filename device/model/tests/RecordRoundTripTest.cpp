@@ -1,11 +1,11 @@
-#include "device/model/AuthInfo.h"
+#include "common/records/AuthInfo.h"
+#include "common/records/FilteredNews.h"
+#include "common/records/VIZException.h"
+#include "common/records/VizList.h"
+#include "common/wire/ReplyWriter.h"
+#include "common/wire/RequestReader.h"
 #include "device/model/EngineCache.h"
-#include "device/model/FilteredNews.h"
-#include "device/model/VIZException.h"
-#include "device/model/VizList.h"
 #include "device/rpc/ReplyReader.h"
-#include "device/rpc/ReplyWriter.h"
-#include "device/rpc/RequestReader.h"
 #include "device/rpc/RequesterServer.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 #include "RecordingWriter.h"
 
-#include "device/model/AuthInfo.h"
+#include "common/records/AuthInfo.h"
+#include "common/records/FilteredNews.h"
+#include "common/records/VIZException.h"
+#include "common/records/VizList.h"
 #include "device/model/EngineCache.h"
-#include "device/model/FilteredNews.h"
-#include "device/model/VIZException.h"
-#include "device/model/VizList.h"
 
 #include <gtest/gtest.h>
 

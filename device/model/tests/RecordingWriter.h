@@ -1,7 +1,7 @@
 #pragma once
 
-#include "device/rpc/RpcWriter.h"
-#include "device/rpc/WireText.h"
+#include "common/wire/RpcWriter.h"
+#include "common/wire/WireText.h"
 
 #include <vector>
 

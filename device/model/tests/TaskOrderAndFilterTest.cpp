@@ -1,5 +1,5 @@
-#include "device/model/Filter.h"
-#include "device/model/VizTask.h"
+#include "common/records/Filter.h"
+#include "common/records/VizTask.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "device/platform/linux/FileSettingsStore.h"
 
-#include "device/core/File.h"
-#include "device/core/Text.h"
+#include "common/base/NativeFile.h"
+#include "common/base/Text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -124,17 +124,11 @@ void FileSettingsStore::reload_if_changed()
     if (!stamp.exists)
         return;
 
-    FILE* file = std::fopen(m_path.c_str(), "rb");
-    if (!file)
+    std::optional<std::string> content = read_native_file(m_path);
+    if (!content)
         return;
-    std::string content;
-    char chunk[4096];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        content.append(chunk, n);
-    std::fclose(file);
 
-    std::istringstream lines(content);
+    std::istringstream lines(*content);
     std::string line;
     Key* current = nullptr;
     while (std::getline(lines, line)) {

@@ -1,10 +1,11 @@
 #include "device/platform/linux/HeadlessWindow.h"
 
-#include "device/core/Text.h"
+#include "common/base/Bmp565.h"
+#include "common/base/NativeFile.h"
+#include "common/base/Text.h"
 #include "device/platform/Clock.h"
 #include "device/platform/Platform.h"
 #include "device/platform/VirtualClock.h"
-#include "device/platform/linux/BmpWriter.h"
 
 #include <atomic>
 #include <cerrno>
@@ -239,9 +240,15 @@ void HeadlessWindow::wait_input(std::optional<std::uint32_t> timeout_ms, std::de
 
 bool HeadlessWindow::save_frame(const std::string& path) const
 {
-    if (m_frame.empty())
+    constexpr std::int32_t max_side = 32768;
+    if (m_frame.empty() || m_frame_width <= 0 || m_frame_height <= 0 || m_frame_width > max_side
+        || m_frame_height > max_side)
         return false;
-    return write_bmp_565(path, m_frame.data(), m_frame_width, m_frame_height);
+    VectorByteSink bmp;
+    if (!write_bmp_565(m_frame.data(), std::uint32_t(m_frame_width), std::uint32_t(m_frame_height),
+            std::ptrdiff_t(m_frame_width) * 2, bmp))
+        return false;
+    return write_native_file_atomically(path, bmp.bytes().data(), bmp.bytes().size());
 }
 
 } // namespace corvane

@@ -53,7 +53,8 @@ public:
     std::uint64_t frames_presented() const { return m_frames_presented; }
     // Writes the last frame as a 16-bit BMP through a temporary file; false on any failure or
     // when nothing was presented yet.
-    [[nodiscard]] bool save_frame(const std::string& path) const;
+    bool can_save_frame() const override { return true; }
+    [[nodiscard]] bool save_frame(const std::string& path) const override;
 
     struct Geometry {
         std::int32_t left { 0 };

@@ -1,6 +1,6 @@
 #include "device/platform/linux/LinuxSystem.h"
 
-#include "device/core/Text.h"
+#include "common/base/Text.h"
 #include "device/platform/Platform.h"
 
 #include <cerrno>

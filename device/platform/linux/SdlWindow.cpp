@@ -1,6 +1,6 @@
 #include "device/platform/linux/SdlWindow.h"
 
-#include "device/core/Text.h"
+#include "common/base/Text.h"
 #include "device/platform/Platform.h"
 #include "device/platform/linux/SdlClipboard.h"
 #include "device/platform/linux/SdlKeys.h"

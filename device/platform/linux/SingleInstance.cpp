@@ -1,6 +1,6 @@
 #include "device/platform/linux/SingleInstance.h"
 
-#include "device/core/Text.h"
+#include "common/base/Text.h"
 #include "device/platform/SingleInstance.h"
 
 #include <cerrno>

@@ -5,18 +5,18 @@
 // read deep, not rejected at their first signature). The byte reading of every reply must
 // agree with the reading of its decoded text, and a record that reads must survive its own
 // cache round trip unchanged.
-#include "device/model/AuthInfo.h"
+#include "common/records/AuthInfo.h"
+#include "common/records/FilteredNews.h"
+#include "common/records/VIZException.h"
+#include "common/records/VizList.h"
+#include "common/records/WireValues.h"
+#include "common/wire/ReplyWriter.h"
+#include "common/wire/RequestReader.h"
+#include "common/wire/WireUtf8.h"
 #include "device/model/EngineCache.h"
-#include "device/model/FilteredNews.h"
-#include "device/model/VIZException.h"
-#include "device/model/VizList.h"
-#include "device/model/WireValues.h"
 #include "device/rpc/ReplyReader.h"
-#include "device/rpc/ReplyWriter.h"
-#include "device/rpc/RequestReader.h"
 #include "device/rpc/ServiceCatalogue.h"
 #include "device/rpc/ServiceReplies.h"
-#include "device/rpc/WireUtf8.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,5 +1,5 @@
 #include "device/rpc/ReplyReader.h"
-#include "device/rpc/WireUtf8.h"
+#include "common/wire/WireUtf8.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "device/rpc/ReplyWriter.h"
+#include "common/wire/ReplyWriter.h"
+#include "common/wire/WireUtf8.h"
 #include "device/rpc/ReplyReader.h"
-#include "device/rpc/WireUtf8.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "device/rpc/RequestReader.h"
+#include "common/wire/RequestReader.h"
+#include "common/wire/WireUtf8.h"
 #include "device/rpc/RequesterServer.h"
-#include "device/rpc/WireUtf8.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 #include "device/rpc/ServiceCalls.h"
-#include "device/model/AuthInfo.h"
-#include "device/model/VIZException.h"
-#include "device/model/WireValues.h"
+#include "common/records/AuthInfo.h"
+#include "common/records/VIZException.h"
+#include "common/records/WireValues.h"
+#include "common/wire/ReplyWriter.h"
+#include "common/wire/RequestReader.h"
+#include "common/wire/WireUtf8.h"
 #include "device/rpc/ReplyReader.h"
-#include "device/rpc/ReplyWriter.h"
-#include "device/rpc/RequestReader.h"
 #include "device/rpc/ServiceReplies.h"
-#include "device/rpc/WireUtf8.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "device/rpc/WireUtf8.h"
+#include "common/wire/WireUtf8.h"
 
 #include <gtest/gtest.h>
 

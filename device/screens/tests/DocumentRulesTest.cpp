@@ -1,7 +1,7 @@
-#include "device/screens/Form.h"
-#include "device/screens/PropertyRow.h"
-#include "device/screens/RelativeDate.h"
-#include "device/screens/TaskTitle.h"
+#include "device/screens/forms/Form.h"
+#include "device/screens/forms/PropertyRow.h"
+#include "device/screens/forms/RelativeDate.h"
+#include "device/screens/task/TaskTitle.h"
 
 #include <gtest/gtest.h>
 

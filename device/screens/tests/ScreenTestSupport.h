@@ -4,11 +4,11 @@
 // clock: what the screen tests share.
 
 #include "device/app/tests/AppTestSupport.h"
-#include "device/core/Application.h"
 #include "device/platform/Platform.h"
 #include "device/platform/VirtualClock.h"
 #include "device/platform/linux/HeadlessWindow.h"
 #include "device/platform/linux/LinuxClock.h"
+#include "device/shell/Application.h"
 #include "device/skin/lang/LanguageFile.h"
 #include "device/skin/skin/Properties.h"
 

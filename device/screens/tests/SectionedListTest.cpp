@@ -1,4 +1,4 @@
-#include "device/screens/SectionedList.h"
+#include "device/screens/forms/SectionedList.h"
 
 #include "device/skin/skin/SkinErrors.h"
 

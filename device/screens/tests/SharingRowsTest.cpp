@@ -1,4 +1,4 @@
-#include "device/screens/SharingRows.h"
+#include "device/screens/sharing/SharingRows.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "device/screens/TaskRules.h"
-#include "device/screens/ProgressInput.h"
+#include "device/screens/task/TaskRules.h"
+#include "device/screens/task/ProgressInput.h"
 
 #include <gtest/gtest.h>
 

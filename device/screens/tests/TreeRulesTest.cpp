@@ -1,4 +1,4 @@
-#include "device/screens/TreeRules.h"
+#include "device/screens/tree/TreeRules.h"
 
 #include "device/skin/render/Surface.h"
 

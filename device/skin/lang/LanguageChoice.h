@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/core/Text.h"
+#include "common/base/Text.h"
 #include "device/skin/skin/DisplayInfo.h"
 
 #include <functional>

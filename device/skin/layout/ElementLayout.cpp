@@ -7,6 +7,60 @@
 
 namespace corvane {
 
+namespace {
+
+    enum class Axis { X, Y };
+
+    // An element's anchoring along one axis.
+    struct AxisAnchor {
+        AnchorMode mode;
+        std::int32_t border_min;
+        std::int32_t border_max;
+    };
+
+    AxisAnchor anchor_along(const Element& element, Axis axis)
+    {
+        if (axis == Axis::X)
+            return { element.anchor_x(), element.border_min_x(), element.border_max_x() };
+        return { element.anchor_y(), element.border_min_y(), element.border_max_y() };
+    }
+
+    // The extent the element's design and its children ask for along one axis. Hidden children
+    // count too, so showing one does not change the parent's extent.
+    void measure_children(Element& element, Axis axis, MeasuredRange& range)
+    {
+        std::int32_t design = axis == Axis::X ? element.design_width() : element.design_height();
+        range.preferred = std::max(range.preferred, design);
+        range.minimum = std::max(range.minimum, design);
+        for (const auto& child : element.children()) {
+            MeasuredRange c
+                = axis == Axis::X ? child->measured_range_x() : child->measured_range_y();
+            AxisAnchor anchor = anchor_along(*child, axis);
+            std::int32_t required
+                = required_extent(anchor.mode, anchor.border_min, c.preferred, anchor.border_max);
+            range.preferred = std::max(range.preferred, required);
+            range.minimum = std::max(range.minimum, c.minimum - c.preferred + required);
+        }
+    }
+
+    struct Span {
+        std::int32_t position;
+        std::int32_t size;
+    };
+
+    // Where the child's anchoring puts it in a space of the parent, relative to the space.
+    Span span_in_space(const Element& child, Axis axis, std::int32_t space, std::int32_t preferred)
+    {
+        AxisAnchor anchor = anchor_along(child, axis);
+        std::int32_t size
+            = anchor_size(anchor.mode, preferred, space, anchor.border_min, anchor.border_max);
+        std::int32_t position
+            = anchor_position(anchor.mode, size, space, anchor.border_min, anchor.border_max);
+        return { position, size };
+    }
+
+} // namespace
+
 MeasuredRange Element::measured_range_x()
 {
     if (!m_range_x_valid) {
@@ -31,30 +85,13 @@ MeasuredRange Element::measured_range_y()
 
 void Element::measure_x(MeasuredRange& range)
 {
-    range.preferred = std::max(range.preferred, m_design_width);
-    range.minimum = std::max(range.minimum, m_design_width);
-    // Hidden children count too, so showing one does not change the parent's extent.
-    for (const auto& child : m_children) {
-        MeasuredRange c = child->measured_range_x();
-        std::int32_t required = required_extent(
-            child->m_anchor_x, child->m_border_min_x, c.preferred, child->m_border_max_x);
-        range.preferred = std::max(range.preferred, required);
-        range.minimum = std::max(range.minimum, c.minimum - c.preferred + required);
-    }
+    measure_children(*this, Axis::X, range);
     measure_content_x(range);
 }
 
 void Element::measure_y(MeasuredRange& range)
 {
-    range.preferred = std::max(range.preferred, m_design_height);
-    range.minimum = std::max(range.minimum, m_design_height);
-    for (const auto& child : m_children) {
-        MeasuredRange c = child->measured_range_y();
-        std::int32_t required = required_extent(
-            child->m_anchor_y, child->m_border_min_y, c.preferred, child->m_border_max_y);
-        range.preferred = std::max(range.preferred, required);
-        range.minimum = std::max(range.minimum, c.minimum - c.preferred + required);
-    }
+    measure_children(*this, Axis::Y, range);
     measure_content_y(range);
 }
 
@@ -65,21 +102,15 @@ void Element::measure_content_y(MeasuredRange&) { }
 void Element::place_child_x(
     Element& child, std::int32_t space_position, std::int32_t space, std::int32_t preferred)
 {
-    std::int32_t size = anchor_size(
-        child.m_anchor_x, preferred, space, child.m_border_min_x, child.m_border_max_x);
-    std::int32_t position = anchor_position(
-        child.m_anchor_x, size, space, child.m_border_min_x, child.m_border_max_x);
-    child.set_x(space_position + position, size);
+    Span span = span_in_space(child, Axis::X, space, preferred);
+    child.set_x(space_position + span.position, span.size);
 }
 
 void Element::place_child_y(
     Element& child, std::int32_t space_position, std::int32_t space, std::int32_t preferred)
 {
-    std::int32_t size = anchor_size(
-        child.m_anchor_y, preferred, space, child.m_border_min_y, child.m_border_max_y);
-    std::int32_t position = anchor_position(
-        child.m_anchor_y, size, space, child.m_border_min_y, child.m_border_max_y);
-    child.set_y(space_position + position, size);
+    Span span = span_in_space(child, Axis::Y, space, preferred);
+    child.set_y(space_position + span.position, span.size);
 }
 
 void Element::layout_children_x()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/core/Text.h"
+#include "common/base/Text.h"
 #include "device/skin/render/Geometry.h"
 #include "device/skin/render/Surface.h"
 

@@ -12,7 +12,6 @@ namespace {
 
     constexpr std::size_t file_header_size = 14;
     constexpr std::size_t info_header_size = 40;
-    constexpr std::uint32_t saved_pixel_offset = 70; // headers plus the four mask words
     constexpr std::int32_t max_side = 1 << 15;
 
     std::uint16_t read_u16(const std::uint8_t* p)
@@ -23,17 +22,6 @@ namespace {
     {
         return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16)
             | (std::uint32_t(p[3]) << 24);
-    }
-
-    void put_u16(std::uint8_t*& p, std::uint16_t v)
-    {
-        *p++ = std::uint8_t(v);
-        *p++ = std::uint8_t(v >> 8);
-    }
-    void put_u32(std::uint8_t*& p, std::uint32_t v)
-    {
-        for (int i = 0; i < 4; ++i)
-            *p++ = std::uint8_t(v >> (8 * i));
     }
 
     bool fail(std::string* why, const char* reason)
@@ -114,56 +102,11 @@ Bitmap load_565(WStringView path)
     return Bitmap(std::shared_ptr<const Surface>(std::move(surface)), WString(path));
 }
 
-std::size_t VectorByteSink::write(const void* bytes, std::size_t size)
-{
-    auto* p = static_cast<const std::uint8_t*>(bytes);
-    m_bytes.insert(m_bytes.end(), p, p + size);
-    return size;
-}
-
 bool save_bmp_565(const Surface& surface, ByteSink& sink)
 {
-    std::uint32_t width = std::uint32_t(surface.width());
-    std::uint32_t height = std::uint32_t(surface.height());
-    std::uint32_t stride = (width * 2 + 3) & ~3u;
-    std::uint32_t image_bytes = stride * height;
-
-    std::uint8_t header[saved_pixel_offset];
-    std::uint8_t* p = header;
-    *p++ = 0x42;
-    *p++ = 0x4D;
-    put_u32(p, image_bytes + saved_pixel_offset);
-    put_u32(p, 0); // two reserved words
-    put_u32(p, saved_pixel_offset);
-    put_u32(p, info_header_size);
-    put_u32(p, width);
-    put_u32(p, height); // positive: rows bottom-up
-    put_u16(p, 1); // planes
-    put_u16(p, 16);
-    put_u32(p, 3); // BI_BITFIELDS
-    put_u32(p, image_bytes);
-    put_u32(p, 2834); // 72 dpi in pixels per metre
-    put_u32(p, 2834);
-    put_u32(p, 0); // colours used
-    put_u32(p, 0); // important colours
-    put_u32(p, 0xF800);
-    put_u32(p, 0x07E0);
-    put_u32(p, 0x001F);
-    put_u32(p, 0);
-    if (sink.write(header, sizeof header) != sizeof header)
-        return false;
-
-    std::vector<std::uint8_t> row(stride, 0);
-    for (std::uint32_t i = 0; i < height; ++i) {
-        const Pixel* in = surface.row(std::int32_t(height - 1 - i));
-        for (std::uint32_t x = 0; x < width; ++x) {
-            row[2 * x] = std::uint8_t(in[x]);
-            row[2 * x + 1] = std::uint8_t(in[x] >> 8);
-        }
-        if (sink.write(row.data(), stride) != stride)
-            return false;
-    }
-    return true;
+    const Pixel* top = surface.height() > 0 ? surface.row(0) : nullptr;
+    return write_bmp_565(top, std::uint32_t(surface.width()), std::uint32_t(surface.height()),
+        surface.stride(), sink);
 }
 
 } // namespace corvane

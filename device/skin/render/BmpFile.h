@@ -1,6 +1,7 @@
 #pragma once
 
-#include "device/core/Text.h"
+#include "common/base/Bmp565.h"
+#include "common/base/Text.h"
 #include "device/skin/render/Bitmap.h"
 #include "device/skin/render/Surface.h"
 
@@ -22,22 +23,6 @@ Bitmap load_565(WStringView path);
 // a short reason ("not 16bit" for another bit count).
 std::unique_ptr<Surface> decode_bmp_565(
     const std::uint8_t* data, std::size_t size, std::string* why = nullptr);
-
-// Where save_bmp_565 writes: answers how many bytes it accepted.
-class ByteSink {
-public:
-    virtual ~ByteSink() = default;
-    virtual std::size_t write(const void* bytes, std::size_t size) = 0;
-};
-
-class VectorByteSink final : public ByteSink {
-public:
-    std::size_t write(const void* bytes, std::size_t size) override;
-    const std::vector<std::uint8_t>& bytes() const { return m_bytes; }
-
-private:
-    std::vector<std::uint8_t> m_bytes;
-};
 
 // Writes the surface as a bottom-up 16-bit BI_BITFIELDS BMP (masks 0xF800, 0x07E0, 0x001F, pixel
 // data at offset 70, rows padded to 4 bytes). False when the sink accepts fewer bytes than asked.

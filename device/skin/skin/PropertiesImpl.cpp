@@ -45,20 +45,6 @@ namespace {
             log << line.label << line.size << "\n";
     }
 
-    std::optional<SharedBuffer> read_skin_file(WStringView path)
-    {
-        File file;
-        if (!file.open(path, FileMode::Read))
-            return std::nullopt;
-        std::uint64_t size = file.size();
-        if (size > 0xFFFFFFFFull)
-            return std::nullopt;
-        SharedBuffer buffer(static_cast<std::uint32_t>(size));
-        if (size && file.read(buffer.writable_bytes(), buffer.size()) != size)
-            return std::nullopt;
-        return buffer;
-    }
-
     bool has_magic(const SharedBuffer& image)
     {
         for (int i = 0; i < 4; ++i) {
@@ -115,7 +101,7 @@ PropertiesImpl::PropertiesImpl(WStringView path, const DisplayInfo& display)
     LogStream& log = get_log();
     // The error lines name the file that was tried, not the macro it was written with.
     WString shown = expand_path(path);
-    std::optional<SharedBuffer> image = read_skin_file(path);
+    std::optional<SharedBuffer> image = read_whole_file(path);
     if (!image) {
         log << u"Error: skin [" << shown << u"] failed to load\n";
         return;

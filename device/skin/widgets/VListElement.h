@@ -108,6 +108,9 @@ public:
     bool last_is_loaded() const;
 
 private:
+    // How fast the keyboard cursor moves per step of a held key, in pixels per second.
+    static constexpr double s_cursor_step = 200;
+
     void clear_items();
     void cancel_press();
     void update_state_images(LiveItem& item);

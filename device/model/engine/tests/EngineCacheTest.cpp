@@ -1,4 +1,5 @@
 #include "device/model/EngineCache.h"
+#include "common/wire/ReplyWriter.h"
 #include "device/core/CActiveScheduler.h"
 #include "device/core/File.h"
 #include "device/core/testing/FakeClock.h"
@@ -6,7 +7,6 @@
 #include "device/core/testing/TestEnvironment.h"
 #include "device/model/engine/Engine.h"
 #include "device/model/engine/EngineListener.h"
-#include "device/rpc/ReplyWriter.h"
 
 #include <gtest/gtest.h>
 

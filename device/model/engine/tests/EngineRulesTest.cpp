@@ -6,12 +6,12 @@
 #include "device/core/testing/ManualSchedulerHost.h"
 #include "device/core/testing/TestEnvironment.h"
 #include "device/model/EngineCache.h"
-#include "device/model/FilteredNews.h"
-#include "device/model/VizList.h"
-#include "device/model/WireValues.h"
+#include "common/records/FilteredNews.h"
+#include "common/records/VizList.h"
+#include "common/records/WireValues.h"
 #include "device/model/engine/Engine.h"
 #include "device/model/engine/EngineListener.h"
-#include "device/rpc/ReplyWriter.h"
+#include "common/wire/ReplyWriter.h"
 #include "device/rpc/ServiceReplies.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "device/skin/render/BmpFile.h"
+#include "common/base/Text.h"
 #include "device/core/File.h"
-#include "device/core/Text.h"
 #include "device/skin/render/tests/RenderTestSupport.h"
 
 #include <gtest/gtest.h>
