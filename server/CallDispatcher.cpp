@@ -1,5 +1,6 @@
 #include "server/CallDispatcher.h"
 
+#include "server/IdempotencyScope.h"
 #include "server/ServerLog.h"
 #include "server/Service.h"
 #include "server/WireParameters.h"
@@ -37,6 +38,7 @@ namespace {
         std::initializer_list<WStringView> types;
         Parse parse;
         Caching caching { Caching::None };
+        bool changes { false }; // a change call: its Idempotency-Key is honoured
     };
 
     constexpr WStringView S = u"java.lang.String";
@@ -136,7 +138,8 @@ namespace {
                 return Run([&service, session, edit, comment](ReplyWriter& w) {
                     service.update_task(session, edit, comment).save(w);
                 });
-            } },
+            },
+            Caching::None, true },
         { u"createTask", { S, T, S },
             [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
                 WString session = text(r);
@@ -147,7 +150,8 @@ namespace {
                 return Run([&service, session, edit, comment](ReplyWriter& w) {
                     service.create_task(session, edit, comment).save(w);
                 });
-            } },
+            },
+            Caching::None, true },
         { u"changePermission", { S, I, S, I },
             [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
                 WString session = text(r);
@@ -157,14 +161,16 @@ namespace {
                 return Run([&service, session, project, address, level](ReplyWriter& w) {
                     w.save_int(service.change_permission(session, project, address, level));
                 });
-            } },
+            },
+            Caching::None, true },
         { u"deleteTask", { S, I },
             [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
                 WString session = text(r);
                 std::int32_t id = r.load_int();
                 return Run([&service, session, id](
                                ReplyWriter& w) { w.save_int(service.delete_task(session, id)); });
-            } },
+            },
+            Caching::None, true },
         { u"getUsers", { S, V },
             [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
                 WString session = text(r);
@@ -181,7 +187,8 @@ namespace {
                 return Run([&service, session, ticket](ReplyWriter& w) {
                     w.save_int(service.activate_ticket(session, ticket));
                 });
-            } },
+            },
+            Caching::None, true },
         { u"setViewed", { S, I },
             [](Service& service, RpcReader& r, const std::string&) -> std::optional<Run> {
                 WString session = text(r);
@@ -252,13 +259,14 @@ CallDispatcher::CallDispatcher(Service& service)
 {
 }
 
-HttpReply CallDispatcher::handle_call(std::string_view body, const std::string& client_address)
+HttpReply CallDispatcher::handle_call(
+    std::string_view body, const std::string& client_address, const CallHeaders& headers)
 {
     auto started = std::chrono::steady_clock::now();
     std::string method = "?";
     HttpReply reply;
     try {
-        reply = dispatch(body, client_address, method);
+        reply = dispatch(body, client_address, headers, method);
     } catch (const ServiceException& error) {
         reply = exception_reply(error.key());
         method += " -> " + to_utf8(error.key());
@@ -278,8 +286,8 @@ HttpReply CallDispatcher::handle_call(std::string_view body, const std::string& 
     return reply;
 }
 
-HttpReply CallDispatcher::dispatch(
-    std::string_view body, const std::string& client_address, std::string& method_name)
+HttpReply CallDispatcher::dispatch(std::string_view body, const std::string& client_address,
+    const CallHeaders& headers, std::string& method_name)
 {
     RequestReader reader;
     if (!reader.parse(body))
@@ -319,7 +327,19 @@ HttpReply CallDispatcher::dispatch(
             return { 200, *cached };
     }
     ReplyWriter writer;
-    (*run)(writer);
+    if (entry->changes && !headers.idempotency_key.empty()) {
+        WString session(session_reader.load_string());
+        IdempotencyScope scope(
+            headers.idempotency_key, IdempotencyScope::request_digest(body, session));
+        try {
+            (*run)(writer);
+        } catch (IdempotentReplay& replay) {
+            method_name += " (replayed)";
+            return { 200, std::move(replay.reply) };
+        }
+    } else {
+        (*run)(writer);
+    }
     HttpReply reply;
     writer.finish_utf8(reply.body);
     if (state)

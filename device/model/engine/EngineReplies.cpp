@@ -30,6 +30,13 @@ void Engine::on_reply(const SharedBuffer& body)
             report_error(u"ERROR_NETWORK");
             return;
         }
+        if (exception.key == u"ERROR_IDEMPOTENCY_MISMATCH" && !m_sending_key.empty()) {
+            // The key was used for another request: sending it again can never succeed.
+            m_pending_key.clear();
+            change_done(true);
+            next_step();
+            return;
+        }
         if (exception.key == u"NOT_LOGGED") {
             // The stored login key stays: the next step logs in again at once.
             m_pending_key.clear();
@@ -43,6 +50,34 @@ void Engine::on_reply(const SharedBuffer& body)
     WString key = std::move(m_pending_key);
     m_pending_key.clear();
     apply_reply(key);
+}
+
+const OutboxEntry* Engine::sending_entry() const
+{
+    for (const OutboxEntry& entry : m_outbox.entries()) {
+        if (entry.key == m_sending_key)
+            return &entry;
+    }
+    return nullptr;
+}
+
+void Engine::change_done(bool refused)
+{
+    m_retry_delay = 1.0;
+    if (m_sending_key.empty())
+        return;
+    WString key = std::move(m_sending_key);
+    m_sending_key.clear();
+    const OutboxEntry* entry = nullptr;
+    for (const OutboxEntry& e : m_outbox.entries())
+        entry = e.key == key ? &e : entry;
+    if (!entry)
+        return; // discarded while on its way
+    WString name = entry->name;
+    std::int32_t target = entry->target();
+    m_outbox.remove(key);
+    if (refused)
+        m_listener.on_change_refused(target, name);
 }
 
 void Engine::apply_reply(WStringView key)
@@ -76,50 +111,45 @@ void Engine::apply_reply(WStringView key)
         recompute_participants();
         return next_step();
     }
-    if (key == u"deleteTask" || key == u"changePermission") {
+    if (key == u"deleteTask" || key == u"changePermission" || key == u"activateTicket") {
         bool ok = false;
         if (!read_flag(m_reader, ok))
             return failed();
-        std::int32_t id;
+        const OutboxEntry* entry = sending_entry();
+        std::int32_t id = entry ? entry->id : -1;
         if (key == u"deleteTask") {
-            id = m_pending_delete;
-            m_pending_delete = -1;
             const Task* t = find_task(id);
             if (t && t->parentId == 0)
                 rebuild_tags();
-        } else {
-            id = m_pending_permission.project;
-            m_pending_permission = {};
+        }
+        if (key == u"activateTicket") {
+            m_listener.on_ticket(ok);
+            m_news_requested = true;
+            change_done(false);
+            return next_step();
         }
         if (ok)
             m_news_requested = true;
-        else
-            m_listener.on_task_changed(id);
-        return next_step();
-    }
-    if (key == u"activateTicket") {
-        bool ok = false;
-        if (!read_flag(m_reader, ok))
-            return failed();
-        m_listener.on_ticket(ok);
-        m_news_requested = true;
+        change_done(!ok);
+        m_listener.on_task_changed(id);
         return next_step();
     }
     if (key == u"createTask" || key == u"updateTask") {
-        if (!m_pending_saves.empty())
-            m_pending_saves.pop_front();
         VizTask saved;
         if (!saved.load(m_reader) || m_reader.has_error())
             return failed();
         bool valid = saved.id > 0;
-        if (key == u"createTask") {
-            if (valid)
-                m_news_requested = true;
-            m_listener.on_task_created(saved.id);
-        } else {
+        const OutboxEntry* entry = sending_entry();
+        std::int32_t edited = entry ? entry->task.id : -1;
+        if (valid)
             m_news_requested = true;
-            if (valid)
-                m_listener.on_task_saved(saved.id);
+        change_done(!valid);
+        if (key == u"createTask") {
+            m_listener.on_task_created(saved.id);
+        } else if (valid) {
+            m_listener.on_task_saved(saved.id);
+        } else if (edited > 0) {
+            m_listener.on_task_changed(edited);
         }
         return next_step();
     }
