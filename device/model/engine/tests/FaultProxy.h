@@ -83,6 +83,8 @@ public:
         m_reset_rate = reset;
         m_random.seed(seed);
     }
+    // Forwards requests without their Idempotency-Key, as to a service that ignores it.
+    void set_strip_keys(bool strip) { m_strip_keys = strip; }
     bool queue_empty()
     {
         std::lock_guard lock(m_lock);
@@ -186,6 +188,19 @@ private:
         return value;
     }
 
+    static std::string without_key(const std::string& request)
+    {
+        std::size_t head_end = request.find("\r\n\r\n");
+        std::string lower = request.substr(0, head_end);
+        for (auto& c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        std::size_t at = lower.find("\r\nidempotency-key:");
+        if (at == std::string::npos)
+            return request;
+        std::size_t end = request.find("\r\n", at + 2);
+        return request.substr(0, at) + request.substr(end);
+    }
+
     Fault choose(const std::string& request)
     {
         std::string key = header_value(request, "idempotency-key");
@@ -234,6 +249,8 @@ private:
             Fault fault = choose(request);
             if (fault != Fault::Pass)
                 ++faults_done;
+            if (m_strip_keys)
+                request = without_key(request);
             switch (fault) {
             case Fault::Pass: {
                 std::string reply = forward(request, request.size());
@@ -284,6 +301,7 @@ private:
     std::vector<std::thread> m_workers;
     std::deque<Fault> m_faults;
     bool m_changes_only { true };
+    std::atomic<bool> m_strip_keys { false };
     double m_drop_rate { 0 };
     double m_reset_rate { 0 };
     std::mt19937 m_random { 1 };
