@@ -145,10 +145,10 @@ void Engine::record(OutboxEntry entry)
 {
     entry.key = Outbox::new_key();
     entry.owner = account();
-    if (entry.owner == 0) {
-        get_log() << u"Engine: a change made while nobody is logged in was ignored\n";
-        return;
-    }
+    // Without an account the change is held for this run only: the file keeps changes of an
+    // account, and none is sent before a log-in.
+    if (entry.owner == 0)
+        get_log() << u"Engine: a change made while nobody is logged in\n";
     if (entry.name.empty()) {
         if (const Task* t = find_task(entry.target()))
             entry.name = t->title;
