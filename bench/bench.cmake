@@ -14,3 +14,11 @@ endif()
 if(TARGET skin_data)
     add_dependencies(corvane-bench skin_data)
 endif()
+
+# corvane-chaos: a soak run of the outbox and the idempotency keys through a fault-injecting
+# proxy against a real vizserver that is restarted mid-run; not part of the test suite.
+if(TARGET corvane_engine AND TARGET vizserver)
+    add_executable(corvane-chaos ${CMAKE_CURRENT_SOURCE_DIR}/chaos/CorvaneChaos.cpp)
+    target_link_libraries(corvane-chaos PRIVATE corvane_engine)
+    add_dependencies(corvane-chaos vizserver)
+endif()

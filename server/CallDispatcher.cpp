@@ -1,5 +1,6 @@
 #include "server/CallDispatcher.h"
 
+#include "server/IdempotencyScope.h"
 #include "server/ServerLog.h"
 #include "server/Service.h"
 #include "server/WireParameters.h"
@@ -40,6 +41,7 @@ namespace {
         std::initializer_list<WStringView> types;
         Parse parse;
         Caching caching { Caching::None };
+        bool changes { false }; // a change call: its Idempotency-Key is honoured
     };
 
     constexpr WStringView S = u"java.lang.String";
@@ -164,13 +166,17 @@ namespace {
         { u"getFilteredNews", { S, F, I, I },
             plain<&Service::get_filtered_news, WString, Filter, Int, Int> },
         { u"getChanges", { S, I, I, I }, plain<&Service::get_changes, WString, Int, Int, Int> },
-        { u"updateTask", { S, T, S }, plain<&Service::update_task, WString, TaskEdit, WString> },
-        { u"createTask", { S, T, S }, plain<&Service::create_task, WString, TaskEdit, WString> },
+        { u"updateTask", { S, T, S }, plain<&Service::update_task, WString, TaskEdit, WString>,
+            Caching::None, true },
+        { u"createTask", { S, T, S }, plain<&Service::create_task, WString, TaskEdit, WString>,
+            Caching::None, true },
         { u"changePermission", { S, I, S, I },
-            plain<&Service::change_permission, WString, Int, WString, Int> },
-        { u"deleteTask", { S, I }, plain<&Service::delete_task, WString, Int> },
+            plain<&Service::change_permission, WString, Int, WString, Int>, Caching::None, true },
+        { u"deleteTask", { S, I }, plain<&Service::delete_task, WString, Int>, Caching::None,
+            true },
         { u"getUsers", { S, V }, plain<&Service::get_users, WString, Ids> },
-        { u"activateTicket", { S, S }, plain<&Service::activate_ticket, WString, WString> },
+        { u"activateTicket", { S, S }, plain<&Service::activate_ticket, WString, WString>,
+            Caching::None, true },
         { u"setViewed", { S, I }, plain<&Service::set_viewed, WString, Int> },
         { u"getFilteredList", { S, F, I, Z, Z, Z, L, L, S, I, I, S },
             plain<&Service::get_filtered_list, WString, Filter, Int, ListCursor, Int, WString> },
@@ -210,13 +216,14 @@ CallDispatcher::CallDispatcher(Service& service)
 {
 }
 
-HttpReply CallDispatcher::handle_call(std::string_view body, const std::string& client_address)
+HttpReply CallDispatcher::handle_call(
+    std::string_view body, const std::string& client_address, const CallHeaders& headers)
 {
     auto started = std::chrono::steady_clock::now();
     std::string method = "?";
     HttpReply reply;
     try {
-        reply = dispatch(body, client_address, method);
+        reply = dispatch(body, client_address, headers, method);
     } catch (const ServiceException& error) {
         reply = exception_reply(error.key());
         method += " -> " + to_utf8(error.key());
@@ -236,8 +243,8 @@ HttpReply CallDispatcher::handle_call(std::string_view body, const std::string& 
     return reply;
 }
 
-HttpReply CallDispatcher::dispatch(
-    std::string_view body, const std::string& client_address, std::string& method_name)
+HttpReply CallDispatcher::dispatch(std::string_view body, const std::string& client_address,
+    const CallHeaders& headers, std::string& method_name)
 {
     RequestReader reader;
     if (!reader.parse(body))
@@ -277,7 +284,19 @@ HttpReply CallDispatcher::dispatch(
             return { 200, *cached };
     }
     ReplyWriter writer;
-    (*run)(writer);
+    if (entry->changes && !headers.idempotency_key.empty()) {
+        WString session(session_reader.load_string());
+        IdempotencyScope scope(
+            headers.idempotency_key, IdempotencyScope::request_digest(body, session));
+        try {
+            (*run)(writer);
+        } catch (IdempotentReplay& replay) {
+            method_name += " (replayed)";
+            return { 200, std::move(replay.reply) };
+        }
+    } else {
+        (*run)(writer);
+    }
     HttpReply reply;
     writer.finish_utf8(reply.body);
     if (state)

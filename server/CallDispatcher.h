@@ -19,11 +19,12 @@ class CallDispatcher final : public CallHandler {
 public:
     explicit CallDispatcher(Service& service);
 
-    HttpReply handle_call(std::string_view body, const std::string& client_address) override;
+    HttpReply handle_call(std::string_view body, const std::string& client_address,
+        const CallHeaders& headers = {}) override;
 
 private:
-    HttpReply dispatch(
-        std::string_view body, const std::string& client_address, std::string& method_name);
+    HttpReply dispatch(std::string_view body, const std::string& client_address,
+        const CallHeaders& headers, std::string& method_name);
 
     Service& m_service; // Outlives the dispatcher.
     ReplyCache m_cache;

@@ -113,6 +113,26 @@ static bool parse_length(const char* text, std::size_t& out)
     return true;
 }
 
+// The key as the draft writes it (a quoted string) or bare; printable ASCII without quotes or
+// backslashes inside, at most 255 characters. No header is a valid empty key.
+static bool read_idempotency_key(const char* value, std::string& key)
+{
+    key.clear();
+    if (!value)
+        return true;
+    std::string_view text(value);
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+        text = text.substr(1, text.size() - 2);
+    if (text.empty() || text.size() > 255)
+        return false;
+    for (char c : text) {
+        if (c < 0x21 || c > 0x7E || c == '"' || c == '\\')
+            return false;
+    }
+    key.assign(text);
+    return true;
+}
+
 static std::string client_address(MHD_Connection* connection)
 {
     const MHD_ConnectionInfo* info
@@ -214,7 +234,12 @@ int HttpServer::access(MHD_Connection* connection, const char* url, const char* 
     default:
         break;
     }
-    HttpReply reply = m_handler.handle_call(exchange->body, client_address(connection));
+    CallHeaders headers;
+    if (!read_idempotency_key(
+            MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Idempotency-Key"),
+            headers.idempotency_key))
+        return queue_text(connection, 400, "Idempotency-Key must be 1 to 255 printable characters");
+    HttpReply reply = m_handler.handle_call(exchange->body, client_address(connection), headers);
     return queue_text(connection, reply.status, reply.body);
 }
 

@@ -18,12 +18,19 @@ struct HttpReply {
     std::string body;
 };
 
+// The request headers a call's handling depends on.
+struct CallHeaders {
+    std::string idempotency_key; // the Idempotency-Key header's value, unquoted; empty if none
+};
+
 // What the transport hands a complete, well-framed call to. Called on the listener's pool
 // threads, several at once.
 class CallHandler {
 public:
     virtual ~CallHandler() = default;
-    virtual HttpReply handle_call(std::string_view body, const std::string& client_address) = 0;
+    virtual HttpReply handle_call(
+        std::string_view body, const std::string& client_address, const CallHeaders& headers = {})
+        = 0;
 };
 
 struct HttpSettings {

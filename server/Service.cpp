@@ -1,5 +1,6 @@
 #include "server/Service.h"
 
+#include "server/IdempotencyScope.h"
 #include "server/Secrets.h"
 #include "server/ServerLog.h"
 #include "server/UserView.h"
@@ -42,6 +43,8 @@ Service::Call Service::open_call(const std::u16string& session, TransactionKind 
             }
             transaction->touch_session(hash, now);
         }
+        if (kind == TransactionKind::Write)
+            IdempotencyScope::check(*transaction, record->user_id, now);
         return Call { std::move(transaction), record->user_id };
     }
 }

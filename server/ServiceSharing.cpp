@@ -1,5 +1,6 @@
 #include "server/Service.h"
 
+#include "server/IdempotencyScope.h"
 #include "server/Secrets.h"
 #include "server/ServerLog.h"
 #include "server/UserView.h"
@@ -147,6 +148,7 @@ std::int32_t Service::change_permission(const std::u16string& session, std::int3
             + std::to_string(level) + " not allowed here");
         return 0;
     }
+    IdempotencyScope::remember(transaction, 1);
     transaction.commit();
     // Delivered only once the invitation is stored, so no ticket names a rolled-back row.
     if (!pending.ticket.empty())
@@ -223,6 +225,7 @@ std::int32_t Service::activate_ticket(const std::u16string& session, const std::
                 0, project->id, user_id });
         }
     }
+    IdempotencyScope::remember(transaction, 1);
     transaction.commit();
     return 1;
 }

@@ -1,5 +1,6 @@
 #include "server/Service.h"
 
+#include "server/IdempotencyScope.h"
 #include "server/ServerLog.h"
 #include "server/UserView.h"
 
@@ -216,6 +217,7 @@ VizTask Service::update_task(
     view.forget();
     const TaskRow* stored = view.visible_task(before.id);
     VizTask reply = stored ? view.to_wire(*stored) : failure_task();
+    IdempotencyScope::remember(transaction, reply);
     transaction.commit();
     return reply;
 }
@@ -295,6 +297,7 @@ VizTask Service::create_task(
     UserView fresh(transaction, call.user_id, now);
     const TaskRow* stored = fresh.visible_task(task.id);
     VizTask reply = stored ? fresh.to_wire(*stored) : failure_task();
+    IdempotencyScope::remember(transaction, reply);
     transaction.commit();
     return reply;
 }
@@ -333,6 +336,7 @@ std::int32_t Service::delete_task(const std::u16string& session, std::int32_t ta
         transaction.insert_event({ transaction.next_seq(), EventKind::Remove, root.id,
             root.parent_id, root.project_id, 0 });
     }
+    IdempotencyScope::remember(transaction, 1);
     transaction.commit();
     return 1;
 }

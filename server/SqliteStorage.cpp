@@ -54,6 +54,11 @@ static const char* const s_migrations[] = {
     " viewed_seq INTEGER NOT NULL, stamp INTEGER NOT NULL, PRIMARY KEY (user_id, task_id));"
     "CREATE INDEX viewed_task ON viewed (task_id);"
     "CREATE INDEX viewed_stamp ON viewed (user_id, stamp);",
+    // 1 -> 2: change calls' Idempotency-Keys with the reply they got.
+    "CREATE TABLE idempotency_keys (user_id INTEGER NOT NULL, key TEXT NOT NULL,"
+    " digest BLOB NOT NULL, reply BLOB NOT NULL, expires INTEGER NOT NULL,"
+    " PRIMARY KEY (user_id, key));"
+    "CREATE INDEX idempotency_keys_expires ON idempotency_keys (expires);",
 };
 
 std::unique_ptr<SqliteStorage> SqliteStorage::open(const std::string& path)

@@ -83,6 +83,12 @@ public:
     void set_viewed(int user_id, int task_id, std::int64_t seq, int stamp) override;
     std::vector<ViewedRow> viewed_after_stamp(int user_id, int stamp) override;
 
+    // In SqliteIdempotency.cpp.
+    std::optional<IdempotencyRecord> find_idempotency(int user_id, const std::string& key) override;
+    void insert_idempotency(int user_id, const std::string& key, const std::string& digest,
+        const std::string& reply, std::int64_t expires) override;
+    int purge_idempotency(std::int64_t now) override;
+
 private:
     SqliteConnection& db() { return *m_connection; }
 

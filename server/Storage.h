@@ -26,6 +26,12 @@ struct KeyRecord {
 
 using Hash = std::string; // 32 raw bytes of a SHA-256 digest.
 
+// A change call's Idempotency-Key as stored: what the request was and what it got.
+struct IdempotencyRecord {
+    std::string digest;
+    std::string reply;
+};
+
 // One transaction on the store. Every query sees the state as of the transaction's start plus
 // its own writes. Destroying an uncommitted transaction rolls it back.
 // Thread safety: a transaction belongs to the thread that began it.
@@ -108,6 +114,14 @@ public:
 
     virtual void set_viewed(int user_id, int task_id, std::int64_t seq, int stamp) = 0;
     virtual std::vector<ViewedRow> viewed_after_stamp(int user_id, int stamp) = 0;
+
+    // Idempotency keys, per account; an expired record is never found.
+    virtual std::optional<IdempotencyRecord> find_idempotency(int user_id, const std::string& key)
+        = 0;
+    virtual void insert_idempotency(int user_id, const std::string& key, const std::string& digest,
+        const std::string& reply, std::int64_t expires)
+        = 0;
+    virtual int purge_idempotency(std::int64_t now) = 0;
 };
 
 enum class TransactionKind {

@@ -53,6 +53,7 @@ Document::Document(Application& application, Properties& properties, WStringView
         m_ticket = std::make_unique<MessageForm>(properties, u"Ticket", this);
         m_message = std::make_unique<MessageForm>(properties, u"FormMessage", this);
         m_version = std::make_unique<MessageForm>(properties, u"Version", this);
+        m_logout_confirm = std::make_unique<MessageForm>(properties, u"FormMessageOkCancel", this);
         m_task_screen = std::make_unique<TaskScreen>(*this);
         m_sharing = std::make_unique<SharingScreen>(*this);
         m_all_tasks = std::make_unique<AllTasksList>(*this);
@@ -65,6 +66,8 @@ Document::Document(Application& application, Properties& properties, WStringView
     Engine::CacheLoad loaded = m_engine->load_cache(cache_path());
     if (loaded == Engine::CacheLoad::Unparsable)
         get_log() << u"Document: the cache could not be read and was ignored\n";
+    // Beside the cache, wherever that is, so the two always move together.
+    m_engine->open_outbox(Outbox::path_beside(cache_path()));
     // The cached filter and the remembered choice come from separate files; the choice wins,
     // so the tree never names one user while the lists show another's.
     m_selected_user = m_engine->filter().responsible;
@@ -85,6 +88,7 @@ Document::~Document()
     m_all_tasks.reset();
     m_sharing.reset();
     m_task_screen.reset();
+    m_logout_confirm.reset();
     m_version.reset();
     m_message.reset();
     m_ticket.reset();
@@ -210,6 +214,7 @@ void Document::kill_request()
 void Document::on_state(bool busy, WStringView error_key)
 {
     m_problem->set_busy(busy);
+    m_problem->set_pending(m_engine->unsent_count());
     m_news_timer.cancel();
     if (busy || m_resetting)
         return;
@@ -307,12 +312,50 @@ void Document::on_task_created(std::int32_t id)
     m_task_screen->on_task_created(id);
 }
 
+void Document::on_change_refused(std::int32_t id, WStringView name)
+{
+    WString message = replace_placeholder(text(u"ChangeRefused"), u"%name%", name);
+    m_message->set_caption(text(u"ErrorCaption"));
+    m_message->set_text(message);
+    m_message->show(true, true);
+    if (id > 0)
+        on_task_changed(id);
+}
+
+void Document::log_out(LogoutFrom from)
+{
+    std::size_t unsent = m_engine->unsent_count();
+    if (unsent > 0) {
+        WString question = replace_placeholder(
+            text(u"LogoutUnsentText"), u"%count%", to_wstring(std::uint64_t(unsent)));
+        m_logout_confirm->set_caption(text(u"LogoutUnsentCaption"));
+        m_logout_confirm->set_text(question);
+        m_logout_from = from;
+        m_logout_confirm->show(true, true);
+        return;
+    }
+    finish_logout(from);
+}
+
+void Document::finish_logout(LogoutFrom from)
+{
+    if (from == LogoutFrom::Menu)
+        m_login->set_visibility_animation(VisibilityAnimation::create(u"left"));
+    show_login(from == LogoutFrom::Menu);
+    reset_login();
+}
+
 void Document::form_button(Form& form, ButtonElement& button)
 {
     if (&form == m_version.get()) {
         if (m_version->is_ok(button)) {
             m_application.quit();
             m_application.open_url(text(u"UpdateWMClientURL"));
+        }
+    } else if (&form == m_logout_confirm.get()) {
+        if (m_logout_confirm->is_ok(button)) {
+            m_engine->discard_unsent();
+            finish_logout(m_logout_from);
         }
     } else if (&form == m_connecting.get()) {
         if (&button == m_connecting->cancel_button()) {
@@ -358,9 +401,7 @@ MenuContent Document::items(PopupMenu&, WStringView path)
     } else if (path == u"About") {
         m_about->show(false, true);
     } else if (path == u"Logout") {
-        m_login->set_visibility_animation(VisibilityAnimation::create(u"left"));
-        show_login(true);
-        reset_login();
+        log_out(LogoutFrom::Menu);
     } else if (path == u"Minimize") {
         m_application.minimize();
     } else if (path == u"Exit") {

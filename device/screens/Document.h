@@ -88,6 +88,12 @@ public:
     void on_task_removed(std::int32_t id) override;
     void on_task_saved(std::int32_t id) override;
     void on_task_created(std::int32_t id) override;
+    void on_change_refused(std::int32_t id, WStringView name) override;
+
+    // "Log out" from the main menu or the Problem screen: with unsent changes the user is
+    // asked first whether to discard them.
+    enum class LogoutFrom { Menu, ProblemScreen };
+    void log_out(LogoutFrom from);
 
     // FormListener: the buttons of the document's message forms.
     void form_button(Form& form, ButtonElement& button) override;
@@ -98,6 +104,7 @@ private:
     WString default_item_node() const override { return u"MenuElement"; }
 
     void start();
+    void finish_logout(LogoutFrom from);
     // Asks the service for news now and then while the program is idle, so what others change
     // shows without the user having to do anything.
     void timer_fired(ActiveTimer& timer, int reserved) override;
@@ -114,6 +121,8 @@ private:
     std::unique_ptr<TreeStack> m_tree;
     std::unique_ptr<LoginScreen> m_login;
     std::unique_ptr<ProblemScreen> m_problem;
+    std::unique_ptr<MessageForm> m_logout_confirm;
+    LogoutFrom m_logout_from { LogoutFrom::Menu };
     std::unique_ptr<MessageForm> m_connecting;
     std::unique_ptr<MessageForm> m_ticket;
     std::unique_ptr<MessageForm> m_message;

@@ -36,10 +36,12 @@ public:
     LoopbackClient& operator=(const LoopbackClient&) = delete;
 
     // A POST with the given body and type; nothing when the exchange failed.
+    // `extra_headers` are whole lines, each ending in CR LF.
     std::optional<Response> post(const std::string& path, const std::string& body,
-        const std::string& content_type = "text/x-gwt-rpc; charset=utf-8")
+        const std::string& content_type = "text/x-gwt-rpc; charset=utf-8",
+        const std::string& extra_headers = {})
     {
-        std::string request = "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+        std::string request = "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extra_headers;
         if (!content_type.empty())
             request += "Content-Type: " + content_type + "\r\n";
         request += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;

@@ -69,6 +69,7 @@ public:
     {
     }
 
+    std::string idempotency_key; // sent with every call while not empty
     int status { 0 };
     WString error;
     std::string body;
@@ -86,7 +87,11 @@ public:
             return false;
         }
         std::string bytes(reinterpret_cast<const char*>(call->body.data()), call->body.size());
-        std::optional<testing::LoopbackClient::Response> response = m_http.post("/service", bytes);
+        std::string extra;
+        if (!idempotency_key.empty())
+            extra = "Idempotency-Key: \"" + idempotency_key + "\"\r\n";
+        std::optional<testing::LoopbackClient::Response> response
+            = m_http.post("/service", bytes, "text/x-gwt-rpc; charset=utf-8", extra);
         if (!response)
             return false;
         status = response->status;

@@ -712,9 +712,12 @@ def about_top():
 
 
 def problem():
+    # "pending" says how many changes wait; the program fills it and hides it when none do.
+    pending = text(id="pending", font=F_BODY, color_=A.TEXT, grow=1, wrap=1, halign="LEFT",
+                   border_min=[16, 0], border_max=[16, 4])
     return message_card("ProblemCaption", "ProblemText",
                         [("logout", "Logout", "second"), ("retry", "RetryButton", "primary")],
-                        extra=[n(design_size=[0, 24], children=[spinner()])])
+                        extra=[pending, n(design_size=[0, 24], children=[spinner()])])
 
 
 def skin_reload():

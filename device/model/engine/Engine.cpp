@@ -32,6 +32,15 @@ namespace {
         return out;
     }
 
+    // The title line of a task's text, which names the task in messages.
+    WString first_line(WStringView text)
+    {
+        WStringView line = text.substr(0, text.find(u'\n'));
+        if (!line.empty() && line.back() == u'\r')
+            line.remove_suffix(1);
+        return WString(line);
+    }
+
 } // namespace
 
 Engine::Engine(WStringView base_url, EngineListener& listener)
@@ -66,6 +75,8 @@ void Engine::set_busy(bool busy)
 
 void Engine::report_error(WStringView key)
 {
+    if (key == u"ERROR_NETWORK")
+        schedule_retry();
     m_busy = false;
     m_listener.on_state(false, key);
 }
@@ -93,6 +104,10 @@ void Engine::logout()
     m_pending_key.clear();
     m_login_key.clear();
     reset_session();
+    // Unsent changes stay in the file, bound to their account, until it logs in again.
+    m_account = 0;
+    if (m_retry_timer)
+        m_retry_timer->cancel();
     m_busy = false;
     m_listener.on_state(false, {});
 }
@@ -126,32 +141,88 @@ void Engine::more_changes(std::int32_t id)
     queue_and_step();
 }
 
+void Engine::record(OutboxEntry entry)
+{
+    entry.key = Outbox::new_key();
+    entry.owner = account();
+    // Without an account the change is held for this run only: the file keeps changes of an
+    // account, and none is sent before a log-in.
+    if (entry.owner == 0)
+        get_log() << u"Engine: a change made while nobody is logged in\n";
+    if (entry.name.empty()) {
+        if (const Task* t = find_task(entry.target()))
+            entry.name = t->title;
+    }
+    // A failed write is logged by the outbox; the change is still held and sent.
+    (void)m_outbox.add(std::move(entry));
+}
+
 void Engine::save_task(const Task& edited, WStringView comment)
 {
-    // A save made while another is on its way waits for it: the user was told it is saved.
-    PendingSave& save = m_pending_saves.emplace_back();
-    save.task = edited;
-    save.task.title = sendable(edited.title);
-    save.task.tag = sendable(edited.tag);
-    save.comment = sendable(comment);
+    OutboxEntry entry;
+    entry.kind = OutboxEntry::Kind::Save;
+    entry.task = edited;
+    entry.task.title = sendable(edited.title);
+    entry.task.tag = sendable(edited.tag);
+    entry.task.loadedChanges.clear();
+    entry.text = sendable(comment);
+    entry.name = first_line(entry.task.title);
+    record(std::move(entry));
+    if (edited.id > 0)
+        m_listener.on_task_changed(edited.id);
     queue_and_step();
 }
 
 void Engine::change_permission(std::int32_t project_id, WStringView text, std::int32_t level)
 {
-    if (m_pending_permission.project != -1)
-        return;
-    m_pending_permission = { project_id, sendable(text), level };
+    OutboxEntry entry;
+    entry.kind = OutboxEntry::Kind::Permission;
+    entry.id = project_id;
+    entry.text = sendable(text);
+    entry.level = level;
+    record(std::move(entry));
     m_listener.on_task_changed(project_id);
     queue_and_step();
 }
 
 void Engine::delete_task(std::int32_t id)
 {
-    if (m_pending_delete != -1)
-        return;
-    m_pending_delete = id;
+    OutboxEntry entry;
+    entry.kind = OutboxEntry::Kind::Delete;
+    entry.id = id;
+    record(std::move(entry));
+    m_listener.on_task_changed(id);
     queue_and_step();
+}
+
+void Engine::open_outbox(WStringView path)
+{
+    m_outbox = Outbox(WString(path));
+    (void)m_outbox.load();
+    m_account = m_auth.userId;
+}
+
+std::size_t Engine::unsent_count() const
+{
+    return m_outbox.count_for(account());
+}
+
+void Engine::discard_unsent()
+{
+    std::int32_t owner = account();
+    if (!m_sending_key.empty())
+        m_pending_key.clear(); // its reply, if one still comes, ends nothing now
+    m_sending_key.clear();
+    m_outbox.discard(owner);
+}
+
+bool Engine::has_pending_save() const
+{
+    for (const OutboxEntry& entry : m_outbox.entries()) {
+        if (entry.owner == account() && entry.kind == OutboxEntry::Kind::Save)
+            return true;
+    }
+    return false;
 }
 
 void Engine::refresh_list()
@@ -167,9 +238,9 @@ void Engine::set_filter(const Filter& filter, bool refresh)
     if (filter == m_filter)
         return;
     m_filter = filter;
-    // A reply to the call in flight was asked with the old filter: it is dropped, and its
-    // queue entry stays so the call is made again.
-    m_pending_key.clear();
+    // A list reply in flight was asked with the old filter: it is dropped, and its queue entry
+    // stays so the call is made again. A change's reply is always applied.
+    forget_list_reply();
     for (auto& t : m_tasks)
         t->childrenPending = true;
     restart_list(refresh);
@@ -181,7 +252,7 @@ void Engine::set_list(std::int32_t project_id, WStringView text, bool refresh)
         return;
     m_list_project = project_id;
     m_list_text = WString(text);
-    m_pending_key.clear();
+    forget_list_reply();
     restart_list(refresh);
 }
 
@@ -203,15 +274,16 @@ void Engine::restart_list(bool refresh)
     m_listener.on_list_changed();
 }
 
+void Engine::forget_list_reply()
+{
+    if (m_pending_key == u"getFilteredChildren" || m_pending_key == u"getFilteredList"
+        || m_pending_key == u"loadTask" || m_pending_key == u"getFilteredNews")
+        m_pending_key.clear();
+}
+
 bool Engine::task_pending(std::int32_t id) const
 {
-    for (const PendingSave& save : m_pending_saves) {
-        if (save.task.id == id)
-            return true;
-    }
-    if (id > 0 && m_pending_delete == id)
-        return true;
-    return m_pending_permission.project != -1 && m_pending_permission.project == id;
+    return m_outbox.has_task(account(), id);
 }
 
 WString Engine::user_name(std::int32_t id)
@@ -232,10 +304,26 @@ WString Engine::user_name(std::int32_t id)
     return m_translate(u"LoadingUser");
 }
 
-void Engine::timer_fired(ActiveTimer&, int)
+void Engine::timer_fired(ActiveTimer& timer, int)
 {
+    if (&timer == m_retry_timer.get()) {
+        if (!m_busy && (is_logged_in() || !m_login_key.empty()))
+            next_step();
+        return;
+    }
     if (!m_busy && is_logged_in() && !m_missing_users.empty())
         next_step();
+}
+
+void Engine::schedule_retry()
+{
+    // Only unsent changes are worth the traffic: reads wait for the user or the news poll.
+    if (m_outbox.count_for(account()) == 0 || !CActiveScheduler::exists())
+        return;
+    if (!m_retry_timer)
+        m_retry_timer = std::make_unique<ActiveTimer>(static_cast<ActiveTimerListener&>(*this));
+    m_retry_timer->start(m_retry_delay);
+    m_retry_delay = std::min(m_retry_delay * 2, max_retry_delay);
 }
 
 void Engine::check_clipboard_ticket()
@@ -248,38 +336,22 @@ void Engine::check_clipboard_ticket()
     std::optional<WString> ticket = extract_ticket(*text);
     if (!ticket)
         return;
-    // Taken off the clipboard only when it is redeemed now, so a ticket is never lost.
+    // In the outbox first, then off the clipboard: a ticket is never lost.
+    OutboxEntry entry;
+    entry.kind = OutboxEntry::Kind::Ticket;
+    entry.text = sendable(*ticket);
+    record(std::move(entry));
     write_clipboard_text(u"");
-    set_busy(true);
-    send(m_calls.activateTicket(m_auth.session, sendable(*ticket)));
+    next_step();
 }
 
 void Engine::next_step()
 {
     if (is_logged_in()) {
         const WString& session = m_auth.session;
-        if (!m_pending_saves.empty()) {
+        if (const OutboxEntry* entry = m_outbox.first_for(m_auth.userId)) {
             set_busy(true);
-            const PendingSave& save = m_pending_saves.front();
-            const Task& t = save.task;
-            if (t.id > 0) {
-                m_listener.on_task_changed(t.id);
-                send(m_calls.updateTask(session, t, save.comment));
-            } else {
-                send(m_calls.createTask(session, t, save.comment));
-            }
-            return;
-        }
-        if (m_pending_delete != -1) {
-            set_busy(true);
-            m_listener.on_task_changed(m_pending_delete);
-            send(m_calls.deleteTask(session, m_pending_delete));
-            return;
-        }
-        if (m_pending_permission.project != -1) {
-            set_busy(true);
-            send(m_calls.changePermission(session, m_pending_permission.project,
-                m_pending_permission.text, m_pending_permission.level));
+            send_change(*entry);
             return;
         }
         if (!m_missing_users.empty()) {
@@ -331,8 +403,35 @@ void Engine::next_step()
     set_busy(false);
 }
 
-void Engine::send(std::optional<RemoteCall> call)
+void Engine::send_change(const OutboxEntry& entry)
 {
+    const WString& session = m_auth.session;
+    WString key = entry.key;
+    switch (entry.kind) {
+    case OutboxEntry::Kind::Save:
+        if (entry.task.id > 0) {
+            m_listener.on_task_changed(entry.task.id);
+            send(m_calls.updateTask(session, entry.task, entry.text), key);
+        } else {
+            send(m_calls.createTask(session, entry.task, entry.text), key);
+        }
+        break;
+    case OutboxEntry::Kind::Delete:
+        m_listener.on_task_changed(entry.id);
+        send(m_calls.deleteTask(session, entry.id), key);
+        break;
+    case OutboxEntry::Kind::Permission:
+        send(m_calls.changePermission(session, entry.id, entry.text, entry.level), key);
+        break;
+    case OutboxEntry::Kind::Ticket:
+        send(m_calls.activateTicket(session, entry.text), key);
+        break;
+    }
+}
+
+void Engine::send(std::optional<RemoteCall> call, WStringView idempotency_key)
+{
+    m_sending_key = WString(idempotency_key);
     if (!call) {
         // The writer logged why the call could not be written; nothing was sent.
         report_error(u"ERROR_NETWORK");
@@ -346,6 +445,10 @@ void Engine::send(std::optional<RemoteCall> call)
     (void)request->add_header(u"Accept: */*");
     (void)request->add_header(u"Content-Type: text/x-gwt-rpc; charset=utf-8");
     (void)request->add_header(u"Pragma: no-cache");
+    // The same key on every attempt lets the service apply the change once however often the
+    // reply is lost; the body stays as it always was.
+    if (!idempotency_key.empty())
+        (void)request->add_header(u"Idempotency-Key: \"" + WString(idempotency_key) + u"\"");
     // A failure at once has already reached on_failed, which handed an empty reply on.
     (void)request->send_request(call->body);
 }

@@ -8,6 +8,7 @@
 #include "device/core/ActiveTimer.h"
 #include "device/core/SharedBuffer.h"
 #include "device/model/engine/IdQueue.h"
+#include "device/model/engine/Outbox.h"
 #include "device/net/HTTPRequestListener.h"
 #include "device/rpc/ReplyReader.h"
 #include "device/rpc/ServiceCalls.h"
@@ -31,6 +32,8 @@ struct VizList;
 // time; replies are merged into the model and reported to the listener. Main thread only.
 class Engine final : private HTTPRequestListener, private ActiveTimerListener {
 public:
+    static constexpr double max_retry_delay = 60.0;
+
     // `base_url` ends with "/"; calls go to base_url + "service". The listener outlives us.
     Engine(WStringView base_url, EngineListener& listener);
     ~Engine() override; // kills the call in flight
@@ -50,6 +53,8 @@ public:
     void open_folder(std::int32_t id);
     void load_task(std::int32_t id);
     void more_changes(std::int32_t id);
+    // Changes for the service: each is in the outbox file before the call returns, and leaves
+    // it when the service's reply has been applied (or the service refused it for good).
     void save_task(const Task& task, WStringView comment);
     void change_permission(std::int32_t project_id, WStringView text, std::int32_t level);
     void delete_task(std::int32_t id);
@@ -68,6 +73,14 @@ public:
     void check_clipboard_ticket();
     // Ends the call in flight (program exit, logout).
     void kill_request();
+
+    // The outbox file (normally beside the cache); loads what an earlier run left unsent.
+    void open_outbox(WStringView path);
+    const Outbox& outbox() const { return m_outbox; }
+    // Changes of the logged-in account that the service has not confirmed yet.
+    std::size_t unsent_count() const;
+    // Drops them (the user chose to log out without them).
+    void discard_unsent();
 
     // Cache file: the reply form of one cached engine record, UTF-8, private to the user.
     enum class CacheLoad { Missing, Loaded, Unparsable, Reset };
@@ -97,7 +110,7 @@ public:
     const AuthInfo& auth() const { return m_auth; }
     const WString& login_key() const { return m_login_key; }
     const WString& pending_key() const { return m_pending_key; }
-    bool has_pending_save() const { return !m_pending_saves.empty(); }
+    bool has_pending_save() const;
     const std::set<std::int32_t>& missing_users() const { return m_missing_users; }
     // Whether the task's parent chain reaches the root through loaded tasks.
     bool is_attached(std::int32_t id) const;
@@ -105,15 +118,6 @@ public:
 private:
     friend struct EngineProbe; // the benchmark feeds replies without a network
 
-    struct PendingSave {
-        Task task;
-        WString comment;
-    };
-    struct PendingPermission {
-        std::int32_t project { -1 };
-        WString text;
-        std::int32_t level { 0 };
-    };
     enum class MergeFlag { MainList, Page };
     using ChangedIds = std::vector<std::int32_t>; // may repeat; applied once each
 
@@ -134,7 +138,14 @@ private:
 
     // Sending and the reply dispatcher.
     void next_step();
-    void send(std::optional<RemoteCall> call);
+    void send(std::optional<RemoteCall> call, WStringView idempotency_key = {});
+    void send_change(const OutboxEntry& entry);
+    void record(OutboxEntry entry);
+    // The account changes belong to: the session's user, kept through a silent re-login.
+    std::int32_t account() const { return m_auth.userId ? m_auth.userId : m_account; }
+    // The reply to the change in flight was applied (or refused for good): it leaves.
+    void change_done(bool refused);
+    const OutboxEntry* sending_entry() const;
     void on_reply(const SharedBuffer& body);
     void apply_reply(WStringView key);
 
@@ -159,6 +170,8 @@ private:
     void refused_or_refresh(bool ok, std::int32_t id);
     void report_error(WStringView key);
     void set_busy(bool busy);
+    void forget_list_reply();
+    void schedule_retry();
     void queue_and_step();
 
     // The model.
@@ -190,10 +203,11 @@ private:
     bool m_busy { false };
     AuthInfo m_auth;
     WString m_login_key;
-    // Saves go out one at a time, in the order they were made; none is dropped.
-    std::deque<PendingSave> m_pending_saves;
-    PendingPermission m_pending_permission;
-    std::int32_t m_pending_delete { -1 };
+    // Changes go out one at a time, in the order they were made; none is dropped.
+    Outbox m_outbox;
+    WString m_sending_key; // the outbox entry whose call is in flight; empty for other calls
+    std::int32_t m_account { 0 }; // the last logged-in user; 0 after logout
+    double m_retry_delay { 1.0 }; // seconds; doubles after each failure up to a minute
     std::set<std::int32_t> m_missing_users;
     IdQueue m_children_queue;
     IdQueue m_viewed_queue;
@@ -204,6 +218,7 @@ private:
     bool m_news_requested { false };
     std::unique_ptr<HTTPRequest> m_request;
     std::unique_ptr<ActiveTimer> m_user_timer; // made when first needed
+    std::unique_ptr<ActiveTimer> m_retry_timer; // made when first needed
 };
 
 } // namespace corvane

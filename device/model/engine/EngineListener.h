@@ -25,6 +25,13 @@ public:
     virtual void on_task_removed(std::int32_t id) { (void)id; }
     virtual void on_task_saved(std::int32_t id) { (void)id; }
     virtual void on_task_created(std::int32_t id) { (void)id; }
+    // The service refused a change for good (the task is gone, access was lost, its key was
+    // used for another request); it left the outbox. `name` is the task's title, if known.
+    virtual void on_change_refused(std::int32_t id, WStringView name)
+    {
+        (void)id;
+        (void)name;
+    }
 };
 
 } // namespace corvane

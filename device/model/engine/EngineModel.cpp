@@ -284,10 +284,11 @@ void Engine::recompute_participants()
 
 void Engine::reset_session()
 {
+    // The outbox stays: its changes belong to the account, which a silent log-in gets back.
+    if (m_auth.userId != 0)
+        m_account = m_auth.userId;
     m_auth = AuthInfo {};
-    m_pending_saves.clear();
-    m_pending_delete = -1;
-    m_pending_permission = {};
+    m_sending_key.clear();
     m_missing_users.clear();
     m_children_queue.clear();
     m_viewed_queue.clear();

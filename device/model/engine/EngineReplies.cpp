@@ -32,6 +32,13 @@ void Engine::on_reply(const SharedBuffer& body)
             report_error(u"ERROR_NETWORK");
             return;
         }
+        if (exception.key == u"ERROR_IDEMPOTENCY_MISMATCH" && !m_sending_key.empty()) {
+            // The key was used for another request: sending it again can never succeed.
+            m_pending_key.clear();
+            change_done(true);
+            next_step();
+            return;
+        }
         if (exception.key == u"NOT_LOGGED") {
             // The stored login key stays: the next step logs in again at once.
             m_pending_key.clear();
@@ -45,6 +52,34 @@ void Engine::on_reply(const SharedBuffer& body)
     WString key = std::move(m_pending_key);
     m_pending_key.clear();
     apply_reply(key);
+}
+
+const OutboxEntry* Engine::sending_entry() const
+{
+    for (const OutboxEntry& entry : m_outbox.entries()) {
+        if (entry.key == m_sending_key)
+            return &entry;
+    }
+    return nullptr;
+}
+
+void Engine::change_done(bool refused)
+{
+    m_retry_delay = 1.0;
+    if (m_sending_key.empty())
+        return;
+    WString key = std::move(m_sending_key);
+    m_sending_key.clear();
+    const OutboxEntry* entry = nullptr;
+    for (const OutboxEntry& e : m_outbox.entries())
+        entry = e.key == key ? &e : entry;
+    if (!entry)
+        return; // discarded while on its way
+    WString name = entry->name;
+    std::int32_t target = entry->target();
+    m_outbox.remove(key);
+    if (refused)
+        m_listener.on_change_refused(target, name);
 }
 
 void Engine::apply_reply(WStringView key)
@@ -120,8 +155,8 @@ Engine::ReplyStep Engine::on_deleted(WStringView)
     bool ok = false;
     if (!read_flag(m_reader, ok))
         return ReplyStep::Malformed;
-    std::int32_t id = m_pending_delete;
-    m_pending_delete = -1;
+    const OutboxEntry* entry = sending_entry();
+    std::int32_t id = entry ? entry->id : -1;
     const Task* t = find_task(id);
     if (t && t->parentId == 0)
         rebuild_tags();
@@ -134,19 +169,19 @@ Engine::ReplyStep Engine::on_permission_changed(WStringView)
     bool ok = false;
     if (!read_flag(m_reader, ok))
         return ReplyStep::Malformed;
-    std::int32_t id = m_pending_permission.project;
-    m_pending_permission = {};
-    refused_or_refresh(ok, id);
+    const OutboxEntry* entry = sending_entry();
+    refused_or_refresh(ok, entry ? entry->id : -1);
     return ReplyStep::Next;
 }
 
 void Engine::refused_or_refresh(bool ok, std::int32_t id)
 {
-    // A refused change shows the task as it still is; an accepted one arrives with the news.
+    // An accepted change arrives with the news; a refused one leaves the outbox with a message.
+    // Either way the task is shown as it now is.
     if (ok)
         m_news_requested = true;
-    else
-        m_listener.on_task_changed(id);
+    change_done(!ok);
+    m_listener.on_task_changed(id);
 }
 
 Engine::ReplyStep Engine::on_ticket_activated(WStringView)
@@ -156,26 +191,27 @@ Engine::ReplyStep Engine::on_ticket_activated(WStringView)
         return ReplyStep::Malformed;
     m_listener.on_ticket(ok);
     m_news_requested = true;
+    change_done(false);
     return ReplyStep::Next;
 }
 
 Engine::ReplyStep Engine::on_task_saved(WStringView key)
 {
-    if (!m_pending_saves.empty())
-        m_pending_saves.pop_front();
     VizTask saved;
     if (!saved.load(m_reader) || m_reader.has_error())
         return ReplyStep::Malformed;
     bool valid = saved.id > 0;
-    if (key == u"createTask") {
-        if (valid)
-            m_news_requested = true;
-        m_listener.on_task_created(saved.id);
-    } else {
+    const OutboxEntry* entry = sending_entry();
+    std::int32_t edited = entry ? entry->task.id : -1;
+    if (valid)
         m_news_requested = true;
-        if (valid)
-            m_listener.on_task_saved(saved.id);
-    }
+    change_done(!valid);
+    if (key == u"createTask")
+        m_listener.on_task_created(saved.id);
+    else if (valid)
+        m_listener.on_task_saved(saved.id);
+    else if (edited > 0)
+        m_listener.on_task_changed(edited);
     return ReplyStep::Next;
 }
 

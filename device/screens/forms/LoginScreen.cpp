@@ -134,7 +134,19 @@ void ProblemScreen::bind_nodes()
     m_logout = &require_button(u"logout");
     m_retry = &require_button(u"retry");
     m_wait = &require<Element>(u"wait");
+    m_pending = optional<Element>(u"pending");
     show_element(m_wait, m_busy);
+}
+
+void ProblemScreen::set_pending(std::size_t count)
+{
+    m_pending_count = count;
+    if (!m_pending)
+        return;
+    show_element(m_pending, count != 0);
+    set_element_text(m_pending,
+        replace_placeholder(
+            m_document.text(u"PendingCount"), u"%count%", to_wstring(std::uint64_t(count))));
 }
 
 void ProblemScreen::set_busy(bool busy)
@@ -151,8 +163,7 @@ void ProblemScreen::on_button(ButtonElement& button)
         if (!engine.is_busy())
             engine.retry();
     } else if (&button == m_logout) {
-        m_document.show_login(false);
-        m_document.reset_login();
+        m_document.log_out(Document::LogoutFrom::ProblemScreen);
     }
 }
 

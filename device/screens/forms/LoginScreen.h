@@ -59,17 +59,25 @@ class ProblemScreen final : public Form {
 public:
     explicit ProblemScreen(Document& document);
     void set_busy(bool busy);
+    // Says how many changes wait to be sent ("pending", when the skin has it); hidden at 0.
+    void set_pending(std::size_t count);
 
 private:
     void bind_nodes() override;
-    void refresh_after_reload() override { set_busy(m_busy); }
+    void refresh_after_reload() override
+    {
+        set_busy(m_busy);
+        set_pending(m_pending_count);
+    }
     void on_button(ButtonElement& button) override;
 
     Document& m_document; // Owns us.
     ButtonElement* m_logout { nullptr }; // Not owned: our elements.
     ButtonElement* m_retry { nullptr };
     Element* m_wait { nullptr };
+    Element* m_pending { nullptr };
     bool m_busy { false };
+    std::size_t m_pending_count { 0 };
 };
 
 // The About screen: the program's name and version and two links.

@@ -12,6 +12,82 @@ bool same_edited_fields(const Task& a, const Task& b)
         && a.tag == b.tag;
 }
 
+namespace {
+
+    template<typename Value>
+    void merge_field(Value VizTask::*member, EditedField field, const Task& snapshot,
+        const Task& edited, const Task& incoming, EditMerge& out)
+    {
+        bool mine = edited.*member != snapshot.*member;
+        bool theirs = incoming.*member != snapshot.*member;
+        if (!mine)
+            return; // out.edited already holds the incoming value
+        out.edited.*member = edited.*member;
+        if (theirs && incoming.*member != edited.*member)
+            out.conflicts.push_back(field);
+    }
+
+} // namespace
+
+EditMerge merge_edits(const Task& snapshot, const Task& edited, const Task& incoming)
+{
+    EditMerge out;
+    out.edited = incoming;
+    merge_field(&Task::complete, EditedField::Complete, snapshot, edited, incoming, out);
+    merge_field(&Task::title, EditedField::Title, snapshot, edited, incoming, out);
+    merge_field(&Task::responsibleId, EditedField::Responsible, snapshot, edited, incoming, out);
+    merge_field(&Task::status, EditedField::Status, snapshot, edited, incoming, out);
+    merge_field(&Task::deadline, EditedField::Deadline, snapshot, edited, incoming, out);
+    merge_field(&Task::tag, EditedField::Tag, snapshot, edited, incoming, out);
+    // The user's progress is a difference against what was shown; it stays a difference.
+    out.edited.done = incoming.done + (edited.done - snapshot.done);
+    out.edited.plan = incoming.plan + (edited.plan - snapshot.plan);
+    return out;
+}
+
+void take_field(Task& edited, const Task& incoming, EditedField field)
+{
+    switch (field) {
+    case EditedField::Complete:
+        edited.complete = incoming.complete;
+        break;
+    case EditedField::Title:
+        edited.title = incoming.title;
+        break;
+    case EditedField::Responsible:
+        edited.responsibleId = incoming.responsibleId;
+        break;
+    case EditedField::Status:
+        edited.status = incoming.status;
+        break;
+    case EditedField::Deadline:
+        edited.deadline = incoming.deadline;
+        break;
+    case EditedField::Tag:
+        edited.tag = incoming.tag;
+        break;
+    }
+}
+
+WStringView field_key(EditedField field)
+{
+    switch (field) {
+    case EditedField::Complete:
+        return u"FieldComplete";
+    case EditedField::Title:
+        return u"FieldTitle";
+    case EditedField::Responsible:
+        return u"FieldResponsible";
+    case EditedField::Status:
+        return u"FieldStatus";
+    case EditedField::Deadline:
+        return u"FieldDeadline";
+    case EditedField::Tag:
+        break;
+    }
+    return u"FieldTag";
+}
+
 bool is_unchanged(const Task& edited, const Task& snapshot, WStringView comment)
 {
     return comment.empty() && same_edited_fields(edited, snapshot);

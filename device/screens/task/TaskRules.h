@@ -21,6 +21,24 @@ bool same_edited_fields(const Task& a, const Task& b);
 // Nothing to save: the edited copy equals the snapshot in those fields and no comment is written.
 bool is_unchanged(const Task& edited, const Task& snapshot, WStringView comment);
 
+// The fields someone else's save can collide with (progress travels as differences, which add
+// up, so it never collides).
+enum class EditedField { Complete, Title, Responsible, Status, Deadline, Tag };
+struct EditMerge {
+    Task edited; // the user's copy, brought up to date with the incoming record
+    std::vector<EditedField> conflicts; // edited by the user and by someone else, differently
+};
+// Merges someone else's version of the record into the user's unsaved edits, field by field: a
+// field the user has not touched takes the incoming value; a field the user changed keeps the
+// user's value (a conflict when the incoming value also moved, to something else); progress
+// keeps the user's difference on top of the incoming numbers. Everything else (history, flags,
+// sharing) comes from the incoming record.
+EditMerge merge_edits(const Task& snapshot, const Task& edited, const Task& incoming);
+// Puts the incoming value of one field into `edited` (the user chose theirs).
+void take_field(Task& edited, const Task& incoming, EditedField field);
+// The language key naming a field in the conflict question.
+WStringView field_key(EditedField field);
+
 // The progress row: the snapshot's done, the signed change of done when there is one, then the
 // planned number ("3 + 2 / 10", "5 - 1 / 8", "3 / 10").
 WString progress_text(

@@ -34,6 +34,8 @@ TaskScreen::TaskScreen(Document& document)
     m_users = std::make_unique<SharingScreen>(document);
     m_remove_form = std::make_unique<MessageForm>(
         properties, u"FormMessageOkCancel", static_cast<FormListener*>(this));
+    m_conflict_form = std::make_unique<MessageForm>(
+        properties, u"FormMessageOkCancel", static_cast<FormListener*>(this));
     build();
 }
 
@@ -183,6 +185,15 @@ void TaskScreen::save()
 
 void TaskScreen::form_button(Form& form, ButtonElement& button)
 {
+    if (&form == m_conflict_form.get()) {
+        if (!m_conflict_form->is_ok(button)) {
+            for (EditedField field : m_conflicts)
+                take_field(m_edited, m_snapshot, field);
+        }
+        m_conflicts.clear();
+        refresh();
+        return;
+    }
     if (&form != m_remove_form.get() || !m_remove_form->is_ok(button) || is_new())
         return;
     // The engine keeps one delete at a time and starts it when it is idle.

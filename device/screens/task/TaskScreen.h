@@ -5,6 +5,7 @@
 #include "device/screens/sharing/SharingScreen.h"
 #include "device/screens/task/TaskEditorListener.h"
 #include "device/screens/task/TaskRows.h"
+#include "device/screens/task/TaskRules.h"
 
 #include <cstdint>
 #include <memory>
@@ -102,6 +103,8 @@ private:
     void save();
     void close_editors(bool all);
     void take_engine_record(const Task& record);
+    // Someone else changed fields the user is editing too: asks which value to keep.
+    void ask_conflict(const Task& record, const std::vector<EditedField>& fields);
     bool is_new() const { return m_snapshot.id == -1; }
     bool in_flight() const;
     std::int32_t project_id() const;
@@ -121,6 +124,8 @@ private:
     std::unique_ptr<TagScreen> m_tag_screen;
     std::unique_ptr<SharingScreen> m_users; // picks the responsible user
     std::unique_ptr<MessageForm> m_remove_form;
+    std::unique_ptr<MessageForm> m_conflict_form; // OK keeps the user's values
+    std::vector<EditedField> m_conflicts; // what the conflict form asks about
 
     ButtonElement* m_back { nullptr }; // Not owned: our elements.
     ButtonElement* m_cancel { nullptr };

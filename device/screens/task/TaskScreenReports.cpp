@@ -29,26 +29,38 @@ void TaskScreen::close_editors(bool all)
 
 void TaskScreen::take_engine_record(const Task& record)
 {
-    if (!same_edited_fields(record, m_snapshot)) {
-        // Someone else changed what the user may be editing: their version wins, and the
-        // editors that hold the old values go.
+    // Editors hold values from before someone else's change; they go, but what the user has
+    // already put into the edited copy stays, field by field.
+    if (!same_edited_fields(record, m_snapshot))
         close_editors(false);
-        m_snapshot = record;
-        m_edited = record;
-        return;
-    }
-    // Only bookkeeping changed (history, flags, sharing, counts): keep the user's edits.
-    Task edited = record;
-    edited.complete = m_edited.complete;
-    edited.done = m_edited.done;
-    edited.plan = m_edited.plan;
-    edited.title = m_edited.title;
-    edited.responsibleId = m_edited.responsibleId;
-    edited.status = m_edited.status;
-    edited.deadline = m_edited.deadline;
-    edited.tag = m_edited.tag;
+    EditMerge merge = merge_edits(m_snapshot, m_edited, record);
     m_snapshot = record;
-    m_edited = std::move(edited);
+    m_edited = std::move(merge.edited);
+    if (!merge.conflicts.empty())
+        ask_conflict(record, merge.conflicts);
+}
+
+void TaskScreen::ask_conflict(const Task& record, const std::vector<EditedField>& fields)
+{
+    m_conflicts = fields;
+    WString names;
+    for (EditedField field : fields) {
+        if (!names.empty())
+            names += u", ";
+        names += text(field_key(field));
+    }
+    // The newest history entry is the save that brought the change.
+    WString author = record.loadedChanges.empty()
+        ? text(u"ConflictSomeone")
+        : m_document.user_name(record.loadedChanges.front().authorId);
+    WString question = replace_placeholder(text(u"ConflictText"), u"%author%", author);
+    question = replace_placeholder(question, u"%fields%", names);
+    m_conflict_form->set_caption(text(u"ConflictCaption"));
+    m_conflict_form->set_text(question);
+    set_element_text(m_conflict_form->ok_button(), text(u"ConflictKeepMine"));
+    set_element_text(m_conflict_form->cancel_button(), text(u"ConflictTakeTheirs"));
+    if (!m_conflict_form->is_open())
+        m_conflict_form->show(true, true);
 }
 
 void TaskScreen::on_task_changed(std::int32_t id)

@@ -1,3 +1,5 @@
+#include "device/core/File.h"
+#include "device/model/engine/Outbox.h"
 #include "device/screens/tests/ScenarioTest.h"
 
 #include <chrono>
@@ -255,3 +257,55 @@ TEST_F(LoginScenario, PicksUpNewsWhileIdle)
 }
 
 } // namespace
+
+// A project created while the service is gone waits in the outbox: the Problem screen says so,
+// and "logout" asks before it discards the change; "cancel" keeps it, "OK" drops it for good.
+TEST_F(LoginScenario, AnUnsentChangeIsCountedAndLogoutAsksFirst)
+{
+    user(u"ida@example.com", u"Ida");
+    auto run = std::async(std::launch::async, [this] {
+        return run_script("offline-change",
+            login_lines("ida@example.com")
+                + "shot online.png\n"
+                  "wait_file service-gone\n"
+                  "tap plus\n"
+                  "wait_for edit\n"
+                  "type Offline plans\n"
+                  "tap save\n"
+                  "wait_for create\n"
+                  "tap create\n"
+                  "wait_for retry\n"
+                  "expect_screen Problem\n"
+                  "expect_text pending Changes waiting to be sent: 1\n"
+                  "shot problem-pending.png\n"
+                  "tap logout\n"
+                  "wait_for btnOk\n"
+                  "expect_screen FormMessageOkCancel\n"
+                  "expect_text caption Unsent changes\n"
+                  "shot logout-unsent.png\n"
+                  "tap btnCancel\n"
+                  "wait_for retry\n"
+                  "expect_screen Problem\n"
+                  "tap logout\n"
+                  "wait_for btnOk\n"
+                  "tap btnOk\n"
+                  "wait_for login\n"
+                  "expect_screen Login\n");
+    });
+    ASSERT_TRUE(wait_for_file(shots() + "/online.png"));
+    server->stop();
+    std::ofstream(shots() + "/service-gone") << "\n";
+    ScriptRun result = run.get();
+    EXPECT_EQ(result.code, 0) << result.errors;
+
+    // Discarded means never sent: the service, back again, has no such project.
+    ASSERT_TRUE(server->start());
+    Client& ida = client();
+    EXPECT_EQ(ida.login(u"ida@example.com", u"secret-ida@example.com"), u"");
+    EXPECT_TRUE(ida.engine->find_task(0)->childIds.empty());
+    std::optional<SharedBuffer> outbox = read_whole_file(
+        from_utf8((std::filesystem::path(device_cache()).parent_path() / "outbox.dat").string()));
+    ASSERT_TRUE(outbox.has_value());
+    std::size_t dropped = 0;
+    EXPECT_TRUE(Outbox::decode(*outbox, dropped).empty());
+}

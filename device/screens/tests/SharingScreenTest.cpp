@@ -287,7 +287,7 @@ TEST_F(SharingScreenTest, invite_with_empty_address_still_sends)
     EXPECT_TRUE(engine->task_pending(project_id));
     EXPECT_TRUE(form().wait_node().is_visible());
 
-    // The engine holds one change: a second one meanwhile is dropped, the edit still clears.
+    // A second change meanwhile waits behind the first; the edit clears again.
     form().set_email(u"someone@x.org");
     click(&form().plus());
     EXPECT_EQ(form().email(), u"");

@@ -198,6 +198,44 @@ TEST(TaskRules, unchanged_compares_the_eight_fields_and_the_comment)
     EXPECT_TRUE(same_edited_fields(bookkeeping, snapshot));
 }
 
+// Someone else saved while the user edits: their fields arrive, the user's edited fields stay,
+// the user's progress stays a difference on top of theirs, and only a field both changed to
+// different values is a conflict (their title kept silently reverting the user's before).
+TEST(TaskRules, merge_keeps_the_users_fields_and_takes_the_others)
+{
+    Task snapshot = sample_task();
+    Task edited = snapshot;
+    edited.title = u"Buy oat milk";
+    edited.done = 5; // +2
+    edited.tag = u"errands";
+    Task incoming = snapshot;
+    incoming.status = 4; // only theirs
+    incoming.done = 4; // they added 1
+    incoming.tag = u"errands"; // both, to the same value
+    incoming.loadedChanges.push_back(entry(9));
+
+    EditMerge merge = merge_edits(snapshot, edited, incoming);
+    EXPECT_TRUE(merge.conflicts.empty());
+    EXPECT_EQ(merge.edited.title, u"Buy oat milk");
+    EXPECT_EQ(merge.edited.status, 4);
+    EXPECT_EQ(merge.edited.done, 6);
+    EXPECT_EQ(merge.edited.plan, 10);
+    EXPECT_EQ(merge.edited.tag, u"errands");
+    EXPECT_EQ(ids(merge.edited.loadedChanges), std::vector<std::int32_t> { 9 });
+    // What a save then sends is the user's +2 alone.
+    EXPECT_EQ(sendable_copy(merge.edited, incoming).done, 2);
+
+    incoming.title = u"Buy soy milk";
+    incoming.complete = true;
+    edited.complete = true; // the same value: no conflict
+    merge = merge_edits(snapshot, edited, incoming);
+    EXPECT_EQ(merge.conflicts, std::vector<EditedField> { EditedField::Title });
+    EXPECT_EQ(merge.edited.title, u"Buy oat milk");
+    take_field(merge.edited, incoming, EditedField::Title);
+    EXPECT_EQ(merge.edited.title, u"Buy soy milk");
+    EXPECT_TRUE(same_edited_fields(merge_edits(snapshot, snapshot, incoming).edited, incoming));
+}
+
 // A history entry that changes neither status (-2) nor completion (-1) shows neither row.
 TEST(TaskRules, chat_row_hides_unchanged_status_and_completion)
 {

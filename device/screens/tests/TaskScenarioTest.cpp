@@ -354,8 +354,8 @@ TEST_F(TaskScenario, MoreRowPagesTheChatByTen)
 }
 
 // Bob edits a task that Ann has open with unsaved edits. A change that touches only the history
-// leaves Ann's edits in place with Bob's entry on top of the chat; a change of a property makes
-// Ann's screen take Bob's version and drop her edited properties (her comment stays).
+// leaves Ann's edits in place with Bob's entry on top of the chat; a change of a property she did
+// not edit reaches her screen and keeps her own edits (her colour and her comment stay).
 TEST_F(TaskScenario, RemoteEditsReachAnOpenTask)
 {
     Client& bob = user(u"bob@example.com", u"Bob");
@@ -424,8 +424,9 @@ TEST_F(TaskScenario, RemoteEditsReachAnOpenTask)
                   "wait 3\n"
                   "wait_for list/@0/name\n"
                   "expect_text list/@0/name/#value_text Bob's list\n"
-                  // The status edit is gone; the comment is not a property and stays.
-                  "expect_visible list/@0/status/0\n"
+                  // Bob changed only the title: it arrives, and the user's unsaved colour
+                  // and comment stay.
+                  "expect_visible list/@0/status/2\n"
                   "expect_text list/@0/comment/#value_text Mine\n"
                   "shot taken.png\n",
             tall());

@@ -21,6 +21,7 @@ struct EngineRecorder final : EngineListener {
     WString last_error;
     std::vector<std::int32_t> changed, removed, saved, created;
     std::vector<bool> tickets;
+    std::vector<WString> refused; // names of changes the service refused for good
     int list_changes { 0 };
 
     void on_state(bool busy, WStringView error_key) override
@@ -36,6 +37,7 @@ struct EngineRecorder final : EngineListener {
     void on_task_removed(std::int32_t id) override { removed.push_back(id); }
     void on_task_saved(std::int32_t id) override { saved.push_back(id); }
     void on_task_created(std::int32_t id) override { created.push_back(id); }
+    void on_change_refused(std::int32_t, WStringView name) override { refused.emplace_back(name); }
 };
 
 // One client: an engine on the real scheduler, driven by a test loop, talking HTTP.

@@ -1,0 +1,311 @@
+#pragma once
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <random>
+#include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace corvane::test {
+
+// An HTTP proxy on loopback between the program and the service that breaks exchanges the
+// way mobile links do. Each request takes the next queued fault (or, once the queue is empty,
+// a random one at the configured rates); requests pass untouched otherwise. Only POSTs that
+// carry an Idempotency-Key (the changes) take faults when `changes_only` is set.
+// Thread safety: configure before traffic or under its own lock; counters are atomic.
+class FaultProxy {
+public:
+    enum class Fault {
+        Pass,
+        DropReply, // the service answers; the client's connection is reset before the reply
+        ResetMidRequest, // half the request reaches the service, then both sides are reset
+        Stall, // nothing is forwarded and nothing answered until the client gives up
+        BadGateway, // a 502 without asking the service
+    };
+
+    explicit FaultProxy(int upstream_port)
+        : m_upstream(upstream_port)
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        int one = 1;
+        ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in address = loopback(0);
+        socklen_t length = sizeof address;
+        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+            && ::listen(m_listener, 64) == 0
+            && ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            m_port = ntohs(address.sin_port);
+        m_accepter = std::thread([this] { accept_loop(); });
+    }
+    ~FaultProxy()
+    {
+        m_stopping = true;
+        m_accepter.join();
+        std::vector<std::thread> workers;
+        {
+            std::lock_guard lock(m_lock);
+            workers.swap(m_workers);
+        }
+        for (auto& worker : workers)
+            worker.join();
+        ::close(m_listener);
+    }
+    FaultProxy(const FaultProxy&) = delete;
+    FaultProxy& operator=(const FaultProxy&) = delete;
+
+    int port() const { return m_port; }
+    std::u16string base_url() const
+    {
+        std::string url = "http://127.0.0.1:" + std::to_string(m_port) + "/";
+        return std::u16string(url.begin(), url.end());
+    }
+    void set_upstream(int port) { m_upstream = port; }
+
+    void queue(std::vector<Fault> faults, bool changes_only = true)
+    {
+        std::lock_guard lock(m_lock);
+        m_changes_only = changes_only;
+        m_faults.insert(m_faults.end(), faults.begin(), faults.end());
+    }
+    // Random faults once the queue is empty, each a fraction of the matching requests.
+    void set_rates(double drop_reply, double reset, unsigned seed)
+    {
+        std::lock_guard lock(m_lock);
+        m_drop_rate = drop_reply;
+        m_reset_rate = reset;
+        m_random.seed(seed);
+    }
+    // Forwards requests without their Idempotency-Key, as to a service that ignores it.
+    void set_strip_keys(bool strip) { m_strip_keys = strip; }
+    bool queue_empty()
+    {
+        std::lock_guard lock(m_lock);
+        return m_faults.empty();
+    }
+
+    std::atomic<int> requests { 0 }; // requests read from clients
+    std::atomic<int> faults_done { 0 };
+    // The Idempotency-Key of every change request, in arrival order.
+    std::vector<std::string> keys()
+    {
+        std::lock_guard lock(m_lock);
+        return m_keys;
+    }
+
+private:
+    static sockaddr_in loopback(int port)
+    {
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return address;
+    }
+    static void reset(int fd)
+    {
+        linger abort { 1, 0 }; // close with RST, as a dropped mobile link looks to the peer
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        ::close(fd);
+    }
+    static bool send_all(int fd, const char* data, std::size_t size)
+    {
+        while (size > 0) {
+            ssize_t sent = ::send(fd, data, size, MSG_NOSIGNAL);
+            if (sent <= 0)
+                return false;
+            data += sent;
+            size -= static_cast<std::size_t>(sent);
+        }
+        return true;
+    }
+    // One HTTP message (head and Content-Length body) from `fd` into `message`; `buffer` keeps
+    // what arrived after it. False on close, error or stop.
+    bool read_message(int fd, std::string& buffer, std::string& message)
+    {
+        std::size_t head_end;
+        while ((head_end = buffer.find("\r\n\r\n")) == std::string::npos) {
+            if (!fill(fd, buffer))
+                return false;
+        }
+        std::size_t length = 0;
+        std::string head = buffer.substr(0, head_end);
+        for (auto& c : head)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        std::size_t at = head.find("content-length:");
+        if (at != std::string::npos)
+            length = std::strtoul(head.c_str() + at + 15, nullptr, 10);
+        std::size_t total = head_end + 4 + length;
+        while (buffer.size() < total) {
+            if (!fill(fd, buffer))
+                return false;
+        }
+        message = buffer.substr(0, total);
+        buffer.erase(0, total);
+        return true;
+    }
+    bool fill(int fd, std::string& buffer)
+    {
+        for (;;) {
+            if (m_stopping)
+                return false;
+            pollfd p { fd, POLLIN, 0 };
+            int ready = ::poll(&p, 1, 50);
+            if (ready < 0)
+                return false;
+            if (ready == 0)
+                continue;
+            char chunk[16384];
+            ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+            if (n <= 0)
+                return false;
+            buffer.append(chunk, static_cast<std::size_t>(n));
+            return true;
+        }
+    }
+    static std::string header_value(const std::string& message, const char* name)
+    {
+        std::string lower = message.substr(0, message.find("\r\n\r\n"));
+        for (auto& c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        std::size_t at = lower.find(std::string("\r\n") + name + ":");
+        if (at == std::string::npos)
+            return {};
+        at += std::strlen(name) + 3;
+        std::size_t end = message.find("\r\n", at);
+        std::string value = message.substr(at, end - at);
+        while (!value.empty() && (value.front() == ' ' || value.front() == '"'))
+            value.erase(0, 1);
+        while (!value.empty() && (value.back() == ' ' || value.back() == '"'))
+            value.pop_back();
+        return value;
+    }
+
+    static std::string without_key(const std::string& request)
+    {
+        std::size_t head_end = request.find("\r\n\r\n");
+        std::string lower = request.substr(0, head_end);
+        for (auto& c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        std::size_t at = lower.find("\r\nidempotency-key:");
+        if (at == std::string::npos)
+            return request;
+        std::size_t end = request.find("\r\n", at + 2);
+        return request.substr(0, at) + request.substr(end);
+    }
+
+    Fault choose(const std::string& request)
+    {
+        std::string key = header_value(request, "idempotency-key");
+        std::lock_guard lock(m_lock);
+        if (!key.empty())
+            m_keys.push_back(key);
+        if (m_changes_only && key.empty())
+            return Fault::Pass;
+        if (!m_faults.empty()) {
+            Fault fault = m_faults.front();
+            m_faults.pop_front();
+            return fault;
+        }
+        double roll = std::uniform_real_distribution<double>(0, 1)(m_random);
+        if (roll < m_drop_rate)
+            return Fault::DropReply;
+        if (roll < m_drop_rate + m_reset_rate)
+            return Fault::ResetMidRequest;
+        return Fault::Pass;
+    }
+
+    // Forwards `bytes` of the request; answers the service's reply, empty when there was none.
+    std::string forward(const std::string& request, std::size_t bytes)
+    {
+        int up = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address = loopback(m_upstream);
+        if (::connect(up, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            ::close(up);
+            return {};
+        }
+        std::string reply, buffer;
+        if (send_all(up, request.data(), bytes) && bytes == request.size())
+            read_message(up, buffer, reply);
+        if (bytes < request.size())
+            reset(up);
+        else
+            ::close(up);
+        return reply;
+    }
+
+    void serve(int client)
+    {
+        std::string buffer, request;
+        while (read_message(client, buffer, request)) {
+            ++requests;
+            Fault fault = choose(request);
+            if (fault != Fault::Pass)
+                ++faults_done;
+            if (m_strip_keys)
+                request = without_key(request);
+            switch (fault) {
+            case Fault::Pass: {
+                std::string reply = forward(request, request.size());
+                if (reply.empty() || !send_all(client, reply.data(), reply.size()))
+                    return reset(client);
+                break;
+            }
+            case Fault::DropReply:
+                forward(request, request.size());
+                return reset(client);
+            case Fault::ResetMidRequest:
+                forward(request, request.size() / 2);
+                return reset(client);
+            case Fault::Stall:
+                while (fill(client, buffer)) { } // until the client's watchdog gives up
+                return reset(client);
+            case Fault::BadGateway: {
+                static const char reply[] = "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n";
+                if (!send_all(client, reply, sizeof reply - 1))
+                    return reset(client);
+                break;
+            }
+            }
+        }
+        ::close(client);
+    }
+
+    void accept_loop()
+    {
+        while (!m_stopping) {
+            pollfd p { m_listener, POLLIN, 0 };
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0)
+                continue;
+            std::lock_guard lock(m_lock);
+            m_workers.emplace_back([this, client] { serve(client); });
+        }
+    }
+
+    std::atomic<int> m_upstream;
+    int m_listener { -1 };
+    int m_port { 0 };
+    std::atomic<bool> m_stopping { false };
+    std::thread m_accepter;
+    std::mutex m_lock;
+    std::vector<std::thread> m_workers;
+    std::deque<Fault> m_faults;
+    bool m_changes_only { true };
+    std::atomic<bool> m_strip_keys { false };
+    double m_drop_rate { 0 };
+    double m_reset_rate { 0 };
+    std::mt19937 m_random { 1 };
+    std::vector<std::string> m_keys;
+};
+
+} // namespace corvane::test
