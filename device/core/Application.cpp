@@ -264,7 +264,7 @@ bool Application::on_key(const KeyEvent& event)
             m_dialled.clear();
         }
     }
-    if (Element* edited = edited_element(); edited && edited->key_event(event))
+    if (Element* edited = edited_on_top(); edited && edited->key_event(event))
         return true;
     if (m_stack.empty())
         return true;
@@ -274,7 +274,7 @@ bool Application::on_key(const KeyEvent& event)
 bool Application::on_char(WStringView text)
 {
     // The field being edited takes typing first, as a focused edit control would.
-    if (Element* edited = edited_element(); edited && edited->char_event(text))
+    if (Element* edited = edited_on_top(); edited && edited->char_event(text))
         return true;
     if (m_stack.empty())
         return true;
@@ -301,6 +301,25 @@ void Application::set_edit(Element* element, bool create_native_control)
 Element* Application::edited_element() const
 {
     return m_game->edited_element();
+}
+Element* Application::edited_on_top() const
+{
+    Element* edited = edited_element();
+    if (m_stack.empty())
+        return nullptr;
+    for (const Element* element = edited; element; element = element->parent()) {
+        if (element == m_stack.back().screen)
+            return edited;
+    }
+    return nullptr;
+}
+void Application::end_editing_below_top()
+{
+    Element* edited = edited_element();
+    if (!edited || edited_on_top() == edited)
+        return;
+    set_edit(nullptr, false);
+    edited->mark_redraw(); // its caret goes
 }
 void Application::set_windowed(bool keep_task_bar)
 {

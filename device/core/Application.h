@@ -107,6 +107,11 @@ private:
     std::unique_ptr<PageTransition> make_transition(const Screen& screen) const;
     void draw_diagnostics(RenderSurface& surface);
     bool dial_emergency_number();
+    // The edited element when it lies in the top screen; an edit elsewhere takes no input.
+    Element* edited_on_top() const;
+    // Editing belongs to the top screen: covering or closing its screen ends it, and only a new
+    // tap starts it again.
+    void end_editing_below_top();
 
     Color m_background { 0, 0, 0, 255 };
     bool m_redraw { true };

@@ -142,6 +142,7 @@ void Application::show_screen(Screen& screen, bool overlay, bool animate)
         screen.set_active(ScreenState::ActiveOverlay);
     }
     m_stack.push_back({ &screen, overlay });
+    end_editing_below_top();
     if (m_listener)
         m_listener->on_screen_shown(screen);
 }
@@ -158,10 +159,12 @@ bool Application::close_screen(Screen& screen, bool animate)
     if (std::next(it) != m_stack.end()) {
         screen.set_active(ScreenState::Inactive);
         m_stack.erase(it);
+        end_editing_below_top();
         return true;
     }
     bool closed_overlay = it->overlay;
     m_stack.pop_back();
+    end_editing_below_top();
     if (m_stack.empty()) {
         screen.set_active(ScreenState::Inactive);
         return true;

@@ -1,6 +1,7 @@
-#include "device/core/FatalFault.h"
 #include "device/core/Application.h"
+#include "device/app/PreviewScreen.h"
 #include "device/app/tests/AppTestSupport.h"
+#include "device/core/FatalFault.h"
 #include "device/core/GameBase.h"
 #include "device/core/KeyCode.h"
 #include "device/core/PageTransition.h"
@@ -12,6 +13,8 @@
 #include "device/skin/render/VisibilityAnimation.h"
 #include "device/skin/skin/ElementRegistry.h"
 #include "device/skin/skin/SkinErrors.h"
+#include "device/skin/widgets/EditElement.h"
+#include "device/skin/widgets/EditHost.h"
 
 #include <gtest/gtest.h>
 
@@ -283,6 +286,54 @@ TEST_F(ApplicationTest, call_key_dials_emergency_numbers)
     EXPECT_EQ(page.keys.back().code, static_cast<std::int32_t>(KeyCode::CallMake));
     EXPECT_TRUE(application->dialled_digits().empty());
     EXPECT_NE(read_log().find(u"try call 91\n"), std::u16string::npos);
+}
+
+// Keys and typing belong to the top screen. A message box over a field being edited takes
+// Backspace (Esc on many keypads) and typed text itself; the hidden field keeps its text and
+// does not take typing again when the box closes, only after a new tap. Closing the field's
+// screen ends its editing too, so nothing typed later lands in it unseen.
+TEST_F(ApplicationTest, covered_or_closed_edit_takes_no_input)
+{
+    ApplicationEditHost host(*application);
+    set_edit_host(&host);
+    struct HostReset {
+        ~HostReset() { set_edit_host(nullptr); }
+    } reset_host;
+    TestScreen login;
+    auto& email = static_cast<EditElement&>(login.add_child(std::make_unique<EditElement>()));
+    application->show_screen(login, false, false);
+    PointerEvent tap;
+    tap.pressed = true;
+    email.pointer_event(tap);
+    EXPECT_TRUE(application->on_char(u"bob"));
+    EXPECT_EQ(email.value(), u"bob");
+
+    TestScreen box;
+    application->show_screen(box, true, false);
+    EXPECT_EQ(application->edited_element(), nullptr);
+    EXPECT_FALSE(email.is_current());
+    EXPECT_FALSE(application->on_char(u"xyz"));
+    application->on_key(press(KeyCode::Backspace));
+    EXPECT_EQ(email.value(), u"bob");
+    ASSERT_EQ(box.keys.size(), 1u);
+    EXPECT_EQ(box.keys[0].code, static_cast<std::int32_t>(KeyCode::Backspace));
+
+    application->close_screen(box, false);
+    application->on_char(u"x");
+    EXPECT_EQ(email.value(), u"bob");
+    email.pointer_event(tap);
+    application->on_char(u"!");
+    EXPECT_EQ(email.value(), u"bob!");
+
+    // Left with the caret in the field: the next screen's typing stays out of it.
+    TestScreen next;
+    application->close_screen(login, false);
+    EXPECT_EQ(application->edited_element(), nullptr);
+    application->show_screen(next, false, false);
+    application->on_char(u"q");
+    application->on_key(press(KeyCode::Backspace));
+    EXPECT_EQ(email.value(), u"bob!");
+    EXPECT_EQ(next.keys.size(), 1u);
 }
 
 // With no screen every routing answers true and a frame is the background colour.
