@@ -215,6 +215,7 @@ void SharingScreen::leaving(ListForm&)
 {
     m_project = sharing_idle;
     m_pending.reset();
+    m_invited.reset();
 }
 
 void SharingScreen::defer(std::function<void()> action)
@@ -313,9 +314,21 @@ void SharingScreen::invite()
     if (m_project == sharing_idle || m_mode != Share)
         return;
     SharingAction action = sharing_invite(m_form->email());
-    if (m_project >= 0)
+    if (m_project >= 0) {
+        m_invited = action.address;
         m_host.engine().change_permission(m_project, action.address, action.level);
+    }
     m_form->set_email(u"");
+}
+
+void SharingScreen::on_permission_refused(std::int32_t project, WStringView text)
+{
+    if (!m_invited || project != m_project || *m_invited != text)
+        return;
+    m_invited.reset();
+    if (m_form->email().empty())
+        m_form->set_email(text);
+    m_host.show_message(text.empty() ? u"InviteNoAddress" : u"InviteRefused", text);
 }
 
 } // namespace corvane

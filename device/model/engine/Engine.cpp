@@ -92,6 +92,7 @@ void Engine::logout()
     kill_request();
     m_pending_key.clear();
     m_login_key.clear();
+    m_member_ticket.clear();
     reset_session();
     m_busy = false;
     m_listener.on_state(false, {});
@@ -246,10 +247,10 @@ void Engine::check_clipboard_ticket()
     if (!text)
         return;
     std::optional<WString> ticket = extract_ticket(*text);
-    if (!ticket)
+    if (!ticket || *ticket == m_member_ticket)
         return;
-    // Taken off the clipboard only when it is redeemed now, so a ticket is never lost.
-    write_clipboard_text(u"");
+    // The clipboard keeps the ticket until the service has answered, so a ticket is never lost.
+    m_redeeming_ticket = *ticket;
     set_busy(true);
     send(m_calls.activateTicket(m_auth.session, sendable(*ticket)));
 }

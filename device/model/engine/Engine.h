@@ -173,6 +173,10 @@ private:
     // Saves go out one at a time, in the order they were made; none is dropped.
     std::deque<PendingSave> m_pending_saves;
     PendingPermission m_pending_permission;
+    WString m_redeeming_ticket;
+    // A ticket the service told us we already hold: it stays on the clipboard for the user to
+    // forward, so it must not be sent again at every sync.
+    WString m_member_ticket;
     std::int32_t m_pending_delete { -1 };
     std::set<std::int32_t> m_missing_users;
     IdQueue m_children_queue;

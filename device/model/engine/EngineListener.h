@@ -25,6 +25,12 @@ public:
     virtual void on_task_removed(std::int32_t id) { (void)id; }
     virtual void on_task_saved(std::int32_t id) { (void)id; }
     virtual void on_task_created(std::int32_t id) { (void)id; }
+    // The service refused a permission change or an invitation (`text` as it was sent).
+    virtual void on_permission_refused(std::int32_t project, WStringView text)
+    {
+        (void)project;
+        (void)text;
+    }
 };
 
 } // namespace corvane

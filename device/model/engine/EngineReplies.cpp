@@ -1,9 +1,11 @@
 #include "device/model/engine/Engine.h"
 
+#include "device/core/Clipboard.h"
 #include "device/model/FilteredNews.h"
 #include "device/model/VIZException.h"
 #include "device/model/VizList.h"
 #include "device/model/engine/EngineListener.h"
+#include "device/model/engine/InvitationTicket.h"
 #include "device/rpc/ServiceCatalogue.h"
 #include "device/rpc/ServiceReplies.h"
 
@@ -11,6 +13,8 @@ namespace corvane {
 
 namespace {
     constexpr WStringView accepted_server_version = u"6";
+    // activateTicket's answer when the redeemer already belongs to the project.
+    constexpr std::int32_t ticket_already_member = 2;
 }
 
 void Engine::on_reply(const SharedBuffer& body)
@@ -81,6 +85,7 @@ void Engine::apply_reply(WStringView key)
         if (!read_flag(m_reader, ok))
             return failed();
         std::int32_t id;
+        WString refused_text;
         if (key == u"deleteTask") {
             id = m_pending_delete;
             m_pending_delete = -1;
@@ -89,19 +94,33 @@ void Engine::apply_reply(WStringView key)
                 rebuild_tags();
         } else {
             id = m_pending_permission.project;
+            refused_text = std::move(m_pending_permission.text);
             m_pending_permission = {};
         }
-        if (ok)
+        if (ok) {
             m_news_requested = true;
-        else
+        } else {
             m_listener.on_task_changed(id);
+            if (key == u"changePermission")
+                m_listener.on_permission_refused(id, refused_text);
+        }
         return next_step();
     }
     if (key == u"activateTicket") {
-        bool ok = false;
-        if (!read_flag(m_reader, ok))
+        std::int32_t answer = m_reader.load_int();
+        if (m_reader.has_error())
             return failed();
-        m_listener.on_ticket(ok);
+        WString ticket = std::move(m_redeeming_ticket);
+        m_redeeming_ticket.clear();
+        if (answer == ticket_already_member) {
+            // Our own invitation, copied to be forwarded: the user did not ask to join.
+            m_member_ticket = ticket;
+            return next_step();
+        }
+        std::optional<WString> on_clipboard = extract_ticket(read_clipboard_text().value_or(u""));
+        if (on_clipboard == ticket)
+            write_clipboard_text(u"");
+        m_listener.on_ticket(answer != 0);
         m_news_requested = true;
         return next_step();
     }

@@ -66,6 +66,12 @@ struct Host final : SharingHost {
     Engine& engine() override { return *model; }
     Properties& properties() override { return *skin; }
     void select_filter_user(std::int32_t id) override { selected.push_back(id); }
+    std::vector<WString> messages; // key, then name
+    void show_message(WStringView key, WStringView name) override
+    {
+        messages.emplace_back(key);
+        messages.emplace_back(name);
+    }
 };
 
 struct Picks final : SharingListener {
