@@ -165,7 +165,7 @@ def title_bar(left, title, right):
 
 
 # Room kept on both sides of a centred caption: as wide as the back button with its word.
-CAPTION_SIDE = 64
+CAPTION_SIDE = 72
 
 
 def captioned_bar(caption, right):
@@ -601,8 +601,12 @@ def deadline():
     return vpage("Deadline", bar, [date, remove])
 
 
-def list_form(root_id, title_key, right=(), top=(), bottom=()):
-    bar = captioned_bar(bar_title("title", title_key), right)
+def list_form(root_id, title_key, right=(), top=(), bottom=(), centred=True):
+    # A long title (a project's name) needs the room a centred caption leaves empty.
+    if centred:
+        bar = captioned_bar(bar_title("title", title_key), right)
+    else:
+        bar = title_bar([bar_back("back", "Back")], bar_title("title", title_key), list(right))
     return vpage(root_id, bar, list(top) + [
         n("vlist", id="list", table_ratio=1, scroll_border_min=[0, 6],
           scroll_border_max=[0, 10])] + list(bottom))
@@ -660,7 +664,7 @@ def sharing():
                         border_max=[-8, 0])]),
             button("plus", "InviteButton", design_size=[104, 34], border_max=[MARGIN, 0])])])
     right = n(design_size=[40, BAR_H], children=[spinner(variant="spin_bar")])
-    return list_form("Sharing", "TitleUsersSelect", right=[right], bottom=[invite])
+    return list_form("Sharing", "TitleUsersSelect", right=[right], bottom=[invite], centred=False)
 
 
 def tag_form():
