@@ -367,7 +367,8 @@ def form_field(id, label_key, password=False):
     """An edit in a white box with its label to its left; the label and box are children of
     the edit drawn outside its rectangle, so they hide with it."""
     label_w = 78
-    return n("edit", id=id, font=F_BODY, color=col(A.TEXT), halign="LEFT",
+    # A single line that does not fit ends in "..." until it is edited, then follows the caret.
+    return n("edit", id=id, font=F_BODY, color=col(A.TEXT), halign="LEFT", ellipsis=1,
              background_color=col(A.WHITE), design_size=[0, 34],
              border_min=[MARGIN + label_w, 0], border_max=[MARGIN + 8, 6], children=[
                  image("field_page", anchor_x="BOTH_SIDE_NO_SIZE", border_min=[-label_w, 0],
@@ -657,7 +658,7 @@ def sharing():
                        design_size=[0, 1], border_min=[-MARGIN - 2, -8],
                        border_max=[-MARGIN, 0])]),
         n("htable", design_size=[0, 34], border_min=[0, 2], border_max=[0, 8], children=[
-            n("edit", id="email", table_ratio=1, font=F_BODY, color=col(A.TEXT),
+            n("edit", id="email", table_ratio=1, font=F_BODY, color=col(A.TEXT), ellipsis=1,
               background_color=col(A.WHITE), halign="LEFT", border_min=[MARGIN + 8, 0],
               border_max=[14, 0], children=[
                   image("field_page", anchor_x="BOTH_SIDE_NO_SIZE", border_min=[-8, 0],
@@ -670,7 +671,8 @@ def sharing():
 def tag_form():
     edit_row = n(design_size=[0, 34], border_min=[0, MARGIN], children=[
         n("edit", id="edit", font=F_BODY, color=col(A.TEXT), background_color=col(A.WHITE),
-          halign="LEFT", border_min=[MARGIN + 10, 0], border_max=[MARGIN + 10, 0], children=[
+          halign="LEFT", ellipsis=1, border_min=[MARGIN + 10, 0], border_max=[MARGIN + 10, 0],
+          children=[
               image("field_page", anchor_x="BOTH_SIDE_NO_SIZE", border_min=[-10, 0],
                     border_max=[-10, 0])])])
     return list_form("Tag", "TagLabel", right=[bar_icon("save", "save")], top=[edit_row])
