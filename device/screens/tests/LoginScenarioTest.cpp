@@ -205,10 +205,14 @@ TEST_F(LoginScenario, ShowsTheProblemScreenUntilTheServiceIsBack)
     EXPECT_EQ(result.code, 0) << result.errors;
 }
 
-// "About" in the main menu shows the program's name and version; "back" returns to the tree.
+// "About" in the main menu shows the program's name and version; "Project page" without a
+// browser says so; "back" returns to the tree.
 TEST_F(LoginScenario, ShowsTheAboutScreenFromTheMenu)
 {
     user(u"hal@example.com", u"Hal");
+    // No program on the search path: "Project page" cannot start a browser and must say so.
+    std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ASSERT_EQ(setenv("PATH", profile().c_str(), 1), 0);
     play("about",
         login_lines("hal@example.com")
             + "tap back\n"
@@ -219,9 +223,17 @@ TEST_F(LoginScenario, ShowsTheAboutScreenFromTheMenu)
               "expect_text app Corvane\n"
               "expect_text version Version 1.3\n"
               "shot about.png\n"
+              "tap btn_portal\n"
+              "wait_for btnOk\n"
+              "expect_screen FormMessage\n"
+              "expect_text text No web browser could be started.\n"
+              "tap btnOk\n"
+              "wait_for btnOk hidden\n"
+              "expect_screen About\n"
               "tap back\n"
               "wait_for list\n"
               "expect_screen Tree\n");
+    setenv("PATH", path.c_str(), 1);
 }
 
 class OutdatedClient : public ScenarioTest {
