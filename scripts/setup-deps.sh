@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # device program
     libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+    fonts-symbola # emoji and symbols in outline, for fallback
     libcurl4-openssl-dev zlib1g-dev libminizip-dev libpng-dev
     # skin compiler
     nlohmann-json3-dev
@@ -17,7 +18,7 @@ packages=(
     # benchmarks
     libpixman-1-dev
     # launcher and windowed tests
-    libgtk-3-dev libwebkit2gtk-4.1-dev xvfb xauth x11-utils xdotool
+    libgtk-3-dev libwebkit2gtk-4.1-dev xvfb xauth x11-utils xdotool xclip libx11-dev
 )
 
 missing=()

@@ -205,26 +205,21 @@ std::int32_t Service::activate_ticket(const std::u16string& session, const std::
     std::optional<TaskRow> project = transaction.find_task(invitation->project_id);
     if (!project)
         return refused("project gone");
-    transaction.delete_invitation(invitation->id);
-    // The project's permission list lost the invitation: a new sequence value tells cached
-    // reads that they are out of date, even when nothing else changes (the owner's own ticket).
-    transaction.next_seq();
     int user_id = call.user_id;
-    if (project->owner_id != user_id) {
-        std::optional<PermissionRow> held = transaction.find_permission(project->id, user_id);
-        if (!held) {
-            write_share_change(transaction, *project, ChangeKind::Share, {}, user_id, user_id);
-            std::int64_t seq = transaction.next_seq();
-            transaction.insert_permission({ project->id, user_id, invitation->level, seq, {} });
-            transaction.add_member_ever(project->id, user_id);
-            transaction.insert_event(
-                { seq, EventKind::AccessGained, project->id, 0, project->id, user_id });
-        } else if (held->level < invitation->level) {
-            transaction.set_permission_level(project->id, user_id, invitation->level);
-            transaction.insert_event({ transaction.next_seq(), EventKind::LevelChanged, project->id,
-                0, project->id, user_id });
-        }
+    // A member redeeming the ticket is most often the inviter forwarding the mail; using it up
+    // would leave the invitee with a dead ticket, so the answer is 2 and nothing changes.
+    if (project->owner_id == user_id || transaction.find_permission(project->id, user_id)) {
+        IdempotencyScope::remember(transaction, 2);
+        transaction.commit();
+        return 2;
     }
+    transaction.delete_invitation(invitation->id);
+    write_share_change(transaction, *project, ChangeKind::Share, {}, user_id, user_id);
+    std::int64_t seq = transaction.next_seq();
+    transaction.insert_permission({ project->id, user_id, invitation->level, seq, {} });
+    transaction.add_member_ever(project->id, user_id);
+    transaction.insert_event(
+        { seq, EventKind::AccessGained, project->id, 0, project->id, user_id });
     IdempotencyScope::remember(transaction, 1);
     transaction.commit();
     return 1;

@@ -1,5 +1,6 @@
 #include "device/app/CommandLine.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 
@@ -70,7 +71,9 @@ namespace {
                 return o.window.headless = true;
             } },
         { "--display", "WxH", "display size at rotation 0 (default 480x640)", apply_display },
-        { "--dpi", "N", "vertical dots per inch (default 192; 192 and up doubles skin pixels)",
+        { "--dpi", "N",
+            "vertical dots per inch (default 96 when the display's short side is at most 320 "
+            "pixels, else 192; 192 and up doubles skin pixels)",
             apply_dpi },
         { "--rotation", "R", "display rotation 0..3 in quarter turns (default 0; Ctrl+R turns it)",
             apply_rotation },
@@ -128,6 +131,7 @@ std::optional<CommandLineOptions> parse_command_line(
     const std::vector<std::string>& arguments, std::string& error)
 {
     CommandLineOptions options;
+    options.window.dpi = 0; // not given yet
     bool options_ended = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string_view argument = arguments[i];
@@ -174,6 +178,10 @@ std::optional<CommandLineOptions> parse_command_line(
         if (!spec->apply(options, values, error))
             return std::nullopt;
     }
+    // A small display at the doubling density would fit barely a word per line.
+    if (options.window.dpi == 0)
+        options.window.dpi
+            = std::min(options.window.width, options.window.height) <= 320 ? 96 : 192;
     return options;
 }
 

@@ -245,10 +245,21 @@ void Document::on_state(bool busy, WStringView error_key)
     if (error == u"ERROR_VERSION") {
         m_version->show(true, true);
     } else if (!error.empty()) {
-        m_message->set_caption(text(u"ErrorCaption"));
-        m_message->set_text(text(error));
-        m_message->show(true, true);
+        show_message(error);
     }
+}
+
+void Document::show_message(WStringView key, WStringView name)
+{
+    m_message->set_caption(text(u"ErrorCaption"));
+    m_message->set_text(replace_placeholder(text(key), u"%name%", name));
+    m_message->show(true, true);
+}
+
+void Document::open_url(WStringView url)
+{
+    if (!m_application.open_url(url))
+        show_message(u"ERROR_NO_BROWSER");
 }
 
 void Document::timer_fired(ActiveTimer&, int)
@@ -307,6 +318,11 @@ void Document::on_task_saved(std::int32_t id)
     m_task_screen->on_task_saved(id);
 }
 
+void Document::on_permission_refused(std::int32_t project, WStringView text)
+{
+    m_sharing->on_permission_refused(project, text);
+}
+
 void Document::on_task_created(std::int32_t id)
 {
     m_task_screen->on_task_created(id);
@@ -343,6 +359,7 @@ void Document::finish_logout(LogoutFrom from)
         m_login->set_visibility_animation(VisibilityAnimation::create(u"left"));
     show_login(from == LogoutFrom::Menu);
     reset_login();
+    m_login->set_registration(false);
 }
 
 void Document::form_button(Form& form, ButtonElement& button)
@@ -350,7 +367,8 @@ void Document::form_button(Form& form, ButtonElement& button)
     if (&form == m_version.get()) {
         if (m_version->is_ok(button)) {
             m_application.quit();
-            m_application.open_url(text(u"UpdateWMClientURL"));
+            // Quitting: there is no screen left to say that no browser started.
+            (void)m_application.open_url(text(u"UpdateWMClientURL"));
         }
     } else if (&form == m_logout_confirm.get()) {
         if (m_logout_confirm->is_ok(button)) {

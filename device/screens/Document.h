@@ -55,6 +55,11 @@ public:
 
     // The language text of a key.
     WString text(WStringView key) const;
+    // Shows the error message form over the current screens with the text of `key`.
+    // "%name%" in the text becomes `name`.
+    void show_message(WStringView key, WStringView name = {});
+    // Opens the address in the desktop's browser, or says that none could be started.
+    void open_url(WStringView url);
     // -1 "vizUsersAll", a known user's display name, or "LoadingUser" (the engine fetches it).
     WString user_name(std::int32_t id) const;
     // A time in milliseconds since 1970 UTC relative to today, with or without time of day.
@@ -94,6 +99,7 @@ public:
     // asked first whether to discard them.
     enum class LogoutFrom { Menu, ProblemScreen };
     void log_out(LogoutFrom from);
+    void on_permission_refused(std::int32_t project, WStringView text) override;
 
     // FormListener: the buttons of the document's message forms.
     void form_button(Form& form, ButtonElement& button) override;

@@ -361,9 +361,9 @@ bool Application::is_smartphone() const
 {
     return m_game->is_smartphone();
 }
-void Application::open_url(WStringView url)
+bool Application::open_url(WStringView url)
 {
-    m_game->open_url(url);
+    return m_game->open_url(url);
 }
 void Application::message_box(const WString& caption, const WString& text)
 {

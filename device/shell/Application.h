@@ -72,7 +72,7 @@ public:
     void suspend();
     void quit();
     bool is_smartphone() const;
-    void open_url(WStringView url);
+    [[nodiscard]] bool open_url(WStringView url); // false: no program could be started for it
     void message_box(const WString& caption, const WString& text);
 
     GameBase& window() { return *m_game; }

@@ -55,7 +55,7 @@ public:
     void suspend() { m_suspended = true; }
     void quit();
     bool is_smartphone() const;
-    void open_url(WStringView url);
+    [[nodiscard]] bool open_url(WStringView url); // false: no program could be started for it
     // A modal message owned by the window (standard error without a window system).
     void message_box(const WString& caption, const WString& text);
 

@@ -176,9 +176,9 @@ bool GameBase::is_smartphone() const
     return *m_smartphone;
 }
 
-void GameBase::open_url(WStringView url)
+bool GameBase::open_url(WStringView url)
 {
-    (void)platform_system().open_url(to_utf8(url));
+    return platform_system().open_url(to_utf8(url));
 }
 
 void GameBase::message_box(const WString& caption, const WString& text)

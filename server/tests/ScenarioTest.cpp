@@ -172,28 +172,44 @@ TEST(Scenario, invitation_ticket_from_outbox)
     ASSERT_EQ(a.share(project.id, u"carol@mail.example"), 1);
     EXPECT_EQ(a.load(project.id).back().permissions.size(), 2u);
 
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(outbox))
-        files.push_back(entry.path());
-    ASSERT_EQ(files.size(), 1u);
-    std::ifstream file(files[0]);
-    std::stringstream content;
-    content << file.rdbuf();
-    std::string mail = content.str();
-    EXPECT_NE(mail.find("To: carol@mail.example"), std::string::npos);
-    EXPECT_NE(mail.find("Garden"), std::string::npos);
-    std::size_t start = mail.find("--START-OF-TICKET--\r\n");
-    std::size_t end = mail.find("\r\n--END-OF-TICKET--");
-    ASSERT_NE(start, std::string::npos);
-    ASSERT_NE(end, std::string::npos);
-    std::string ticket = mail.substr(start + 21, end - start - 21);
+    // The mail for one address: its ticket, or "" when there is none.
+    auto ticket_for = [&](std::string_view address) {
+        for (const auto& entry : std::filesystem::directory_iterator(outbox)) {
+            std::ifstream file(entry.path());
+            std::stringstream content;
+            content << file.rdbuf();
+            std::string mail = content.str();
+            if (mail.find("To: " + std::string(address) + "\r\n") == std::string::npos)
+                continue;
+            EXPECT_NE(mail.find("Garden"), std::string::npos);
+            std::size_t start = mail.find("--START-OF-TICKET--\r\n");
+            std::size_t end = mail.find("\r\n--END-OF-TICKET--");
+            if (start == std::string::npos || end == std::string::npos)
+                return std::string();
+            return mail.substr(start + 21, end - start - 21);
+        }
+        return std::string();
+    };
+    std::string ticket = ticket_for("carol@mail.example");
     EXPECT_EQ(ticket.size(), 40u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outbox), {}), 1);
 
+    // The inviter forwarding the mail redeems it too: that must not use it up.
+    std::int64_t cursor = a.news().cursor;
+    EXPECT_EQ(a.activate(from_utf8(ticket)), 2);
+    EXPECT_EQ(a.load(project.id).back().permissions, seen.permissions);
+    EXPECT_EQ(a.news().cursor, cursor) << "a member's redemption changes nothing";
     a.news();
     ASSERT_TRUE(b.sign_up("bob")); // A different address than the invited one.
     EXPECT_EQ(b.activate(u"\r\n" + from_utf8(ticket) + u"\n"), 1);
     EXPECT_EQ(b.activate(from_utf8(ticket)), 0) << "a ticket is good for one use";
     EXPECT_EQ(b.children(0).size(), 1u);
+    // So must a participant's.
+    ASSERT_EQ(a.share(project.id, u"erin@mail.example"), 1);
+    EXPECT_EQ(b.activate(from_utf8(ticket_for("erin@mail.example"))), 2);
+    EXPECT_EQ(
+        a.load(project.id).back().permissions.back(), (Permission { 2, u"erin@mail.example", 0 }));
+    ASSERT_EQ(a.share(project.id, u"erin@mail.example", 0), 1);
 
     FilteredNews news = a.news();
     const VizTask* updated = find_task(news.tasks, project.id);

@@ -164,6 +164,25 @@ def title_bar(left, title, right):
         n("htable", children=left + [title] + right)])
 
 
+# Room kept on both sides of a centred caption: as wide as the back button with its word.
+CAPTION_SIDE = 72
+
+
+def captioned_bar(caption, right):
+    """Back on the left, buttons on the right, and the caption centred on the whole bar, so it
+    neither sits off-centre nor moves when a right button comes or goes."""
+    caption.update({"border_min": [CAPTION_SIDE, 0], "border_max": [CAPTION_SIDE, 0]})
+    caption.pop("table_ratio", None)
+    return n(anchor_y="MIN_SIDE", design_size=[0, BAR_H], children=[
+        color(A.BAR),
+        n("htable", children=[bar_back("back", "Back"), n(table_ratio=1)] + list(right)),
+        caption])
+
+
+def caption_text(key):
+    return n(children=[text(key, font=F_TITLE, color_=A.WHITE, ellipsis=1)])
+
+
 def page(root_id, children, animation="right"):
     return {"id": root_id, "visibility_animation": animation,
             "children": [color(A.PAGE)] + children}
@@ -326,7 +345,8 @@ def tree_tag_element():
         image("tag", stretch=False, anchor_x="MIN_SIDE", border_min=[14, 0]),
         text(id="name", font=F_BODY_B, ellipsis=1, halign="LEFT", border_min=[44, 0],
              border_max=[100, 0]),
-        unread_badge(border_max=[34, 0]),
+        # Where a project row has its badge: left of the info button's column, on the lower line.
+        unread_badge(anchor_y="MAX_SIDE", design_size=[0, 15], border_max=[56, 8]),
         image("chev_r", stretch=False, anchor_x="MAX_SIDE", border_max=[10, 0]),
         divider(44)]}
 
@@ -334,7 +354,8 @@ def tree_tag_element():
 def tree_all_element():
     return {"design_size": [0, 44], "children": list_states() + [
         image("stack", stretch=False, anchor_x="MIN_SIDE", border_min=[14, 0]),
-        text(id="description", font=F_BODY_B, color_=A.ACCENT, ellipsis=1, halign="LEFT",
+        # Two lines, so the hint of an empty root fits beside the icon on a narrow display.
+        text(id="description", font=F_BODY_B, color_=A.ACCENT, wrap=1, ellipsis=1, halign="LEFT",
              border_min=[44, 0], border_max=[30, 0]),
         image("chev_r", stretch=False, anchor_x="MAX_SIDE", border_max=[10, 0]),
         divider(0)]}
@@ -346,7 +367,8 @@ def form_field(id, label_key, password=False):
     """An edit in a white box with its label to its left; the label and box are children of
     the edit drawn outside its rectangle, so they hide with it."""
     label_w = 78
-    return n("edit", id=id, font=F_BODY, color=col(A.TEXT), halign="LEFT",
+    # A single line that does not fit ends in "..." until it is edited, then follows the caret.
+    return n("edit", id=id, font=F_BODY, color=col(A.TEXT), halign="LEFT", ellipsis=1,
              background_color=col(A.WHITE), design_size=[0, 34],
              border_min=[MARGIN + label_w, 0], border_max=[MARGIN + 8, 6], children=[
                  image("field_page", anchor_x="BOTH_SIDE_NO_SIZE", border_min=[-label_w, 0],
@@ -443,7 +465,8 @@ def task_properties():
         prop_row("deadline", "DeadlineLabel"),
         prop_row("comment", "TaskCommentLabel", kind="wrap"),
     ]
-    actions = n("htable", border_min=[0, 4], children=[
+    # As tall as its buttons, so they keep a margin above the card's bottom edge.
+    actions = n("htable", border_min=[0, 4], border_max=[0, 8], children=[
         button("share", "ShareButton", look="second", where="card", table_ratio=1, height=32,
                border_min=[8, 0], border_max=[4, 0]),
         button("del", "DeleteButton", look="outline", where="card", table_ratio=1, height=32,
@@ -500,10 +523,7 @@ def task_chat():
 
 
 def editor(root_id, caption_key, wrap):
-    bar = title_bar([bar_back("back", "Back")],
-                    n("button", table_ratio=1, children=[
-                        text(caption_key, id="#text", font=F_TITLE, color_=A.WHITE, ellipsis=1)]),
-                    [bar_icon("save", "save")])
+    bar = captioned_bar(caption_text(caption_key), [bar_icon("save", "save")])
     box = n(table_ratio=1, border_min=[MARGIN, MARGIN], border_max=[MARGIN, MARGIN], children=[
         image("field_page"),
         n("edit", id="edit", font=F_BODY, color=col(A.TEXT), background_color=col(A.WHITE),
@@ -540,11 +560,7 @@ def field_button(id, label_key):
 
 
 def progress():
-    bar = title_bar([bar_back("back", "Back")],
-                    n("button", table_ratio=1, children=[
-                        text("ProgressLabel", id="#text", font=F_TITLE, color_=A.WHITE,
-                             ellipsis=1)]),
-                    [bar_icon("save", "save")])
+    bar = captioned_bar(caption_text("ProgressLabel"), [bar_icon("save", "save")])
     fields = n("htable", design_size=[0, 52], border_min=[MARGIN - 4, 8],
                border_max=[MARGIN - 4, 6], children=[
                    field_button("done", "DoneLabel"),
@@ -569,11 +585,7 @@ def progress():
 
 
 def deadline():
-    bar = title_bar([bar_back("back", "Back")],
-                    n("button", table_ratio=1, children=[
-                        text("DeadlineLabel", id="#text", font=F_TITLE, color_=A.WHITE,
-                             ellipsis=1)]),
-                    [bar_icon("save", "save")])
+    bar = captioned_bar(caption_text("DeadlineLabel"), [bar_icon("save", "save")])
     # Every drum takes an equal share of the spare width on top of its own design width.
     drum = lambda id, width: n("spinner", id=id, table_ratio=1, design_size=[width, 0],
                                element_size=[0, 28])
@@ -590,8 +602,12 @@ def deadline():
     return vpage("Deadline", bar, [date, remove])
 
 
-def list_form(root_id, title_key, right=(), top=(), bottom=()):
-    bar = title_bar([bar_back("back", "Back")], bar_title("title", title_key), list(right))
+def list_form(root_id, title_key, right=(), top=(), bottom=(), centred=True):
+    # A long title (a project's name) needs the room a centred caption leaves empty.
+    if centred:
+        bar = captioned_bar(bar_title("title", title_key), right)
+    else:
+        bar = title_bar([bar_back("back", "Back")], bar_title("title", title_key), list(right))
     return vpage(root_id, bar, list(top) + [
         n("vlist", id="list", table_ratio=1, scroll_border_min=[0, 6],
           scroll_border_max=[0, 10])] + list(bottom))
@@ -642,20 +658,21 @@ def sharing():
                        design_size=[0, 1], border_min=[-MARGIN - 2, -8],
                        border_max=[-MARGIN, 0])]),
         n("htable", design_size=[0, 34], border_min=[0, 2], border_max=[0, 8], children=[
-            n("edit", id="email", table_ratio=1, font=F_BODY, color=col(A.TEXT),
+            n("edit", id="email", table_ratio=1, font=F_BODY, color=col(A.TEXT), ellipsis=1,
               background_color=col(A.WHITE), halign="LEFT", border_min=[MARGIN + 8, 0],
               border_max=[14, 0], children=[
                   image("field_page", anchor_x="BOTH_SIDE_NO_SIZE", border_min=[-8, 0],
                         border_max=[-8, 0])]),
             button("plus", "InviteButton", design_size=[104, 34], border_max=[MARGIN, 0])])])
     right = n(design_size=[40, BAR_H], children=[spinner(variant="spin_bar")])
-    return list_form("Sharing", "TitleUsersSelect", right=[right], bottom=[invite])
+    return list_form("Sharing", "TitleUsersSelect", right=[right], bottom=[invite], centred=False)
 
 
 def tag_form():
     edit_row = n(design_size=[0, 34], border_min=[0, MARGIN], children=[
         n("edit", id="edit", font=F_BODY, color=col(A.TEXT), background_color=col(A.WHITE),
-          halign="LEFT", border_min=[MARGIN + 10, 0], border_max=[MARGIN + 10, 0], children=[
+          halign="LEFT", ellipsis=1, border_min=[MARGIN + 10, 0], border_max=[MARGIN + 10, 0],
+          children=[
               image("field_page", anchor_x="BOTH_SIDE_NO_SIZE", border_min=[-10, 0],
                     border_max=[-10, 0])])])
     return list_form("Tag", "TagLabel", right=[bar_icon("save", "save")], top=[edit_row])
@@ -686,10 +703,7 @@ def menu_element(disabled=False):
 
 
 def about():
-    bar = title_bar([bar_back("back", "Back")],
-                    n("button", table_ratio=1, children=[
-                        text("About", id="#text", font=F_TITLE, color_=A.WHITE, ellipsis=1)]),
-                    [n(design_size=[44, 0])])
+    bar = captioned_bar(caption_text("About"), [])
     return vpage("About", bar, [n(id="about_panel", table_ratio=1, children=[
         n("vlist", id="list")])])
 

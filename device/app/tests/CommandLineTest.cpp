@@ -45,6 +45,29 @@ TEST(CommandLine, options_and_arguments)
     EXPECT_EQ(options->command_line(), u"open \"two words\"");
 }
 
+// Without --dpi the density follows the display: 96 up to 320 pixels on the short side, in either
+// orientation, else 192; a given --dpi always wins.
+TEST(CommandLine, density_follows_the_display)
+{
+    const struct {
+        std::vector<std::string> arguments;
+        std::int32_t dpi;
+    } cases[] = {
+        { { "--display", "240x320" }, 96 },
+        { { "--display", "320x240" }, 96 },
+        { { "--display", "320x480" }, 96 },
+        { { "--display", "321x480" }, 192 },
+        { { "--display", "640x480" }, 192 },
+        { { "--display", "240x320", "--dpi", "192" }, 192 },
+        { { "--dpi", "96", "--display", "480x640" }, 96 },
+    };
+    for (const auto& c : cases) {
+        auto options = parse(c.arguments);
+        ASSERT_TRUE(options);
+        EXPECT_EQ(options->window.dpi, c.dpi) << c.arguments[1];
+    }
+}
+
 // "--" hands everything after it to the program, even what looks like an option.
 TEST(CommandLine, double_dash_ends_options)
 {

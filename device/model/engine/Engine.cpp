@@ -103,6 +103,7 @@ void Engine::logout()
     kill_request();
     m_pending_key.clear();
     m_login_key.clear();
+    m_member_ticket.clear();
     reset_session();
     // Unsent changes stay in the file, bound to their account, until it logs in again.
     m_account = 0;
@@ -336,12 +337,19 @@ void Engine::check_clipboard_ticket()
     std::optional<WString> ticket = extract_ticket(*text);
     if (!ticket)
         return;
-    // In the outbox first, then off the clipboard: a ticket is never lost.
+    // In the outbox first, so a ticket is never lost; the clipboard keeps it until the service
+    // has answered, and one already on its way is not recorded twice.
+    WString sent = sendable(*ticket);
+    if (sent == m_member_ticket)
+        return;
+    for (const OutboxEntry& waiting : m_outbox.entries()) {
+        if (waiting.kind == OutboxEntry::Kind::Ticket && waiting.text == sent)
+            return;
+    }
     OutboxEntry entry;
     entry.kind = OutboxEntry::Kind::Ticket;
-    entry.text = sendable(*ticket);
+    entry.text = std::move(sent);
     record(std::move(entry));
-    write_clipboard_text(u"");
     next_step();
 }
 

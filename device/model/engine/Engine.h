@@ -208,6 +208,9 @@ private:
     WString m_sending_key; // the outbox entry whose call is in flight; empty for other calls
     std::int32_t m_account { 0 }; // the last logged-in user; 0 after logout
     double m_retry_delay { 1.0 }; // seconds; doubles after each failure up to a minute
+    // A ticket the service told us we already hold: it stays on the clipboard for the user to
+    // forward, so it must not be sent again at every sync.
+    WString m_member_ticket;
     std::set<std::int32_t> m_missing_users;
     IdQueue m_children_queue;
     IdQueue m_viewed_queue;

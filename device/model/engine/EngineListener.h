@@ -32,6 +32,12 @@ public:
         (void)id;
         (void)name;
     }
+    // The service refused a permission change or an invitation (`text` as it was sent).
+    virtual void on_permission_refused(std::int32_t project, WStringView text)
+    {
+        (void)project;
+        (void)text;
+    }
 };
 
 } // namespace corvane

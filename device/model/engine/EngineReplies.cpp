@@ -3,7 +3,9 @@
 #include "common/records/FilteredNews.h"
 #include "common/records/VIZException.h"
 #include "common/records/VizList.h"
+#include "device/core/Clipboard.h"
 #include "device/model/engine/EngineListener.h"
+#include "device/model/engine/InvitationTicket.h"
 #include "device/rpc/ServiceCatalogue.h"
 #include "device/rpc/ServiceReplies.h"
 
@@ -13,6 +15,8 @@ namespace corvane {
 
 namespace {
     constexpr WStringView accepted_server_version = u"6";
+    // activateTicket's answer when the redeemer already belongs to the project.
+    constexpr std::int32_t ticket_already_member = 2;
 }
 
 void Engine::on_reply(const SharedBuffer& body)
@@ -170,7 +174,11 @@ Engine::ReplyStep Engine::on_permission_changed(WStringView)
     if (!read_flag(m_reader, ok))
         return ReplyStep::Malformed;
     const OutboxEntry* entry = sending_entry();
-    refused_or_refresh(ok, entry ? entry->id : -1);
+    std::int32_t project = entry ? entry->id : -1;
+    WString address = entry ? entry->text : WString();
+    refused_or_refresh(ok, project);
+    if (!ok)
+        m_listener.on_permission_refused(project, address);
     return ReplyStep::Next;
 }
 
@@ -186,12 +194,22 @@ void Engine::refused_or_refresh(bool ok, std::int32_t id)
 
 Engine::ReplyStep Engine::on_ticket_activated(WStringView)
 {
-    bool ok = false;
-    if (!read_flag(m_reader, ok))
+    std::int32_t answer = m_reader.load_int();
+    if (m_reader.has_error())
         return ReplyStep::Malformed;
-    m_listener.on_ticket(ok);
-    m_news_requested = true;
+    const OutboxEntry* entry = sending_entry();
+    WString ticket = entry ? entry->text : WString();
     change_done(false);
+    if (answer == ticket_already_member) {
+        // Our own invitation, copied to be forwarded: the user did not ask to join.
+        m_member_ticket = ticket;
+        return ReplyStep::Next;
+    }
+    std::optional<WString> on_clipboard = extract_ticket(read_clipboard_text().value_or(u""));
+    if (on_clipboard && sendable(*on_clipboard) == ticket)
+        write_clipboard_text(u"");
+    m_listener.on_ticket(answer != 0);
+    m_news_requested = true;
     return ReplyStep::Next;
 }
 

@@ -196,7 +196,9 @@ namespace {
             auto found = m_fallbacks.find(key);
             if (found == m_fallbacks.end()) {
                 SizedFace sized = open_sized(match);
-                if (!sized.face)
+                // Colour-bitmap faces (the usual emoji font) give no coverage to draw with, and
+                // their one large strike would not fit the line anyway.
+                if (!sized.face || !FT_IS_SCALABLE(sized.face.get()))
                     return nullptr;
                 found = m_fallbacks.emplace(key, std::move(sized)).first;
             }

@@ -257,14 +257,22 @@ void SdlWindow::State::translate(const SDL_Event& event, std::deque<Message>& ou
         case SDL_WINDOWEVENT_CLOSE:
             emit(MessageKind::Close);
             return;
-        case SDL_WINDOWEVENT_SHOWN:
         case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_SIZE_CHANGED:
-        case SDL_WINDOWEVENT_RESTORED:
             emit(MessageKind::Paint);
             return;
-        case SDL_WINDOWEVENT_FOCUS_GAINED:
+        // A desktop window without the focus is still in sight, so it stays active and keeps
+        // drawing; only a window nobody can see pauses.
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_RESTORED:
             message.wparam = 1;
+            emit(MessageKind::Activate);
+            message.wparam = 0;
+            emit(MessageKind::Paint);
+            return;
+        case SDL_WINDOWEVENT_MINIMIZED:
+        case SDL_WINDOWEVENT_HIDDEN:
+            message.wparam = 0;
             emit(MessageKind::Activate);
             return;
         case SDL_WINDOWEVENT_FOCUS_LOST:
@@ -274,8 +282,6 @@ void SdlWindow::State::translate(const SDL_Event& event, std::deque<Message>& ou
                 SDL_CaptureMouse(SDL_FALSE);
                 emit(MessageKind::CaptureChanged);
             }
-            message.wparam = 0;
-            emit(MessageKind::Activate);
             return;
         default:
             return;

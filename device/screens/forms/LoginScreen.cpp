@@ -1,5 +1,6 @@
 #include "device/screens/forms/LoginScreen.h"
 
+#include "device/core/KeyCode.h"
 #include "device/core/Registry.h"
 #include "device/model/engine/Engine.h"
 #include "device/screens/Document.h"
@@ -8,6 +9,8 @@
 #include "device/skin/skin/Properties.h"
 #include "device/skin/widgets/EditElement.h"
 #include "device/skin/widgets/VListElement.h"
+
+#include <algorithm>
 
 namespace corvane {
 
@@ -21,7 +24,13 @@ LoginScreen::LoginScreen(Document& document)
     m_register = std::make_unique<MessageForm>(document.properties(), u"Register", this);
 }
 
-LoginScreen::~LoginScreen() = default;
+LoginScreen::~LoginScreen()
+{
+    if (m_password_edit)
+        m_password_edit->set_listener(nullptr);
+    if (m_name_edit)
+        m_name_edit->set_listener(nullptr);
+}
 
 void LoginScreen::bind_nodes()
 {
@@ -34,6 +43,8 @@ void LoginScreen::bind_nodes()
     m_regcancel = &require_button(u"regcancel");
     m_reg = &require_button(u"reg");
     m_password_edit->set_password(true);
+    m_password_edit->set_listener(this);
+    m_name_edit->set_listener(this);
     m_email_edit->set_text(m_email);
     apply_mode();
 }
@@ -108,10 +119,35 @@ void LoginScreen::on_button(ButtonElement& button)
         m_name = name();
         set_registration(false);
     } else if (&button == m_reg) {
-        m_password = password();
-        m_name = name();
-        m_register->show(true, true);
+        ask_to_register();
     }
+}
+
+void LoginScreen::ask_to_register()
+{
+    m_password = password();
+    m_name = name();
+    // Without a name the service would be asked to log in instead, and would answer a question
+    // the user did not ask.
+    if (std::all_of(m_name.begin(), m_name.end(), [](char16_t c) { return c <= u' '; })) {
+        if (m_name_edit)
+            m_name_edit->begin_editing();
+        m_document.show_message(u"ERROR_EMPTY_NAME");
+        return;
+    }
+    m_register->set_text(
+        replace_placeholder(m_document.text(u"RegisterText"), u"%email%", email()));
+    m_register->show(true, true);
+}
+
+void LoginScreen::key_pressed(EditElement& edit, const KeyEvent& event)
+{
+    if (!event.pressed || KeyCode(event.code) != KeyCode::Enter || !is_open())
+        return;
+    if (!m_registration && &edit == m_password_edit)
+        on_button(*m_login);
+    else if (m_registration)
+        ask_to_register();
 }
 
 void LoginScreen::form_button(Form&, ButtonElement& button)
@@ -135,7 +171,9 @@ void ProblemScreen::bind_nodes()
     m_retry = &require_button(u"retry");
     m_wait = &require<Element>(u"wait");
     m_pending = optional<Element>(u"pending");
+    m_text = optional<Element>(u"text");
     show_element(m_wait, m_busy);
+    show_text();
 }
 
 void ProblemScreen::set_pending(std::size_t count)
@@ -151,14 +189,31 @@ void ProblemScreen::set_pending(std::size_t count)
 
 void ProblemScreen::set_busy(bool busy)
 {
+    if (!busy && m_busy && m_attempt == Attempt::Trying)
+        m_attempt = Attempt::FailedAgain; // a success closes the screen before it is seen
     m_busy = busy;
     show_element(m_wait, busy);
+    show_text();
+}
+
+void ProblemScreen::show_text()
+{
+    if (!is_open() && m_attempt != Attempt::None && !m_busy)
+        m_attempt = Attempt::None; // a new problem starts with the plain text
+    if (!m_text)
+        return;
+    const char16_t* key = m_attempt == Attempt::Trying ? u"ProblemTrying"
+        : m_attempt == Attempt::FailedAgain            ? u"ProblemFailedAgain"
+                                                       : u"ProblemText";
+    set_element_text(m_text, m_document.text(key));
 }
 
 void ProblemScreen::on_button(ButtonElement& button)
 {
     Engine& engine = m_document.engine();
     if (&button == m_retry) {
+        m_attempt = Attempt::Trying;
+        show_text();
         engine.request_news();
         if (!engine.is_busy())
             engine.retry();
@@ -195,9 +250,9 @@ public:
     void clicked(ButtonElement& button, Point, std::int32_t) override
     {
         if (&button == m_portal)
-            m_document.application().open_url(m_document.text(u"LOGO_URL"));
+            m_document.open_url(m_document.text(u"LOGO_URL"));
         else if (&button == m_ulmar)
-            m_document.application().open_url(m_document.text(u"ULMAR_LOGO_URL"));
+            m_document.open_url(m_document.text(u"ULMAR_LOGO_URL"));
     }
 
 private:

@@ -2,18 +2,18 @@
 
 #include "device/screens/forms/Form.h"
 #include "device/screens/forms/MessageForm.h"
+#include "device/skin/widgets/EditElement.h"
 
 #include <memory>
 
 namespace corvane {
 
 class Document;
-class EditElement;
 class ListItemProvider;
 
 // Log in, or register a new account on the same screen; remembers the last e-mail address in
 // the settings. Main thread.
-class LoginScreen final : public Form, public FormListener {
+class LoginScreen final : public Form, public FormListener, private EditListener {
 public:
     explicit LoginScreen(Document& document);
     ~LoginScreen() override;
@@ -34,8 +34,12 @@ private:
     void refresh_after_reload() override;
     void on_button(ButtonElement& button) override;
     void form_button(Form& form, ButtonElement& button) override; // "Register"
+    // EditListener: Enter in the last field does what the screen's main button does.
+    void text_changed(EditElement&) override { }
+    void key_pressed(EditElement& edit, const KeyEvent& event) override;
     void remember_email();
     void apply_mode();
+    void ask_to_register();
 
     Document& m_document; // Owns us.
     std::unique_ptr<MessageForm> m_register;
@@ -70,12 +74,17 @@ private:
         set_pending(m_pending_count);
     }
     void on_button(ButtonElement& button) override;
+    void show_text();
 
+    // A failure after "retry" would look like nothing happened: the text says it tried again.
+    enum class Attempt { None, Trying, FailedAgain };
+    Attempt m_attempt { Attempt::None };
     Document& m_document; // Owns us.
     ButtonElement* m_logout { nullptr }; // Not owned: our elements.
     ButtonElement* m_retry { nullptr };
     Element* m_wait { nullptr };
     Element* m_pending { nullptr };
+    Element* m_text { nullptr }; // optional in the skin
     bool m_busy { false };
     std::size_t m_pending_count { 0 };
 };

@@ -15,6 +15,10 @@ namespace {
         Engine& engine() override { return m_document.engine(); }
         Properties& properties() override { return m_document.properties(); }
         void select_filter_user(std::int32_t id) override { m_document.select_filter_user(id); }
+        void show_message(WStringView key, WStringView name) override
+        {
+            m_document.show_message(key, name);
+        }
 
     private:
         Document& m_document; // Owns the screen that owns us.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/base/Text.h"
+
 #include <cstdint>
 
 namespace corvane {
@@ -16,6 +18,8 @@ public:
     virtual Properties& properties() = 0;
     // Makes `id` (-1 for every user) the user whose tasks the tree shows.
     virtual void select_filter_user(std::int32_t id) = 0;
+    // Tells the user something went wrong: the language text of `key`, with "%name%" replaced.
+    virtual void show_message(WStringView key, WStringView name) = 0;
 };
 
 } // namespace corvane

@@ -169,6 +169,19 @@ void SharingScreen::row_built(
         show_element(find_descendant(element, id), look.icons);
     for (const char16_t* id : { u"more_n", u"more_p" })
         show_element(find_descendant(element, id), look.more);
+    // The name would run on under a shown button; its line ends where the button's margin
+    // starts, so a long name ends in its ellipsis instead of a cut letter. Rows are built from
+    // the skin each time, so a row without a button keeps the whole width.
+    ButtonElement* button = look.add ? &add
+        : look.remove                ? (confirming ? &confirm : &remove)
+                                     : nullptr;
+    Element* name = find_descendant(Form::require_in<ButtonElement>(element, u"value"), u"#text");
+    if (button && name && name->parent()) {
+        Element& line = *name->parent();
+        std::int32_t clear = button->border_max_x() + button->design_width();
+        if (clear > line.border_max_x())
+            line.set_borders(line.border_min_x(), line.border_min_y(), clear, line.border_max_y());
+    }
     add.set_handler(this);
     remove.set_handler(this);
     confirm.set_handler(this);
@@ -215,6 +228,7 @@ void SharingScreen::leaving(ListForm&)
 {
     m_project = sharing_idle;
     m_pending.reset();
+    m_invited.reset();
 }
 
 void SharingScreen::defer(std::function<void()> action)
@@ -313,9 +327,21 @@ void SharingScreen::invite()
     if (m_project == sharing_idle || m_mode != Share)
         return;
     SharingAction action = sharing_invite(m_form->email());
-    if (m_project >= 0)
+    if (m_project >= 0) {
+        m_invited = action.address;
         m_host.engine().change_permission(m_project, action.address, action.level);
+    }
     m_form->set_email(u"");
+}
+
+void SharingScreen::on_permission_refused(std::int32_t project, WStringView text)
+{
+    if (!m_invited || project != m_project || *m_invited != text)
+        return;
+    m_invited.reset();
+    if (m_form->email().empty())
+        m_form->set_email(text);
+    m_host.show_message(text.empty() ? u"InviteNoAddress" : u"InviteRefused", text);
 }
 
 } // namespace corvane

@@ -50,6 +50,9 @@ public:
     void on_task_changed(std::int32_t id);
     void on_task_removed(std::int32_t id);
     void on_users_changed();
+    // An invitation from this screen that the service turned down is said so, and its address
+    // comes back into the field unless the user has typed something else since.
+    void on_permission_refused(std::int32_t project, WStringView text);
 
     std::int32_t project() const { return m_project; }
     Mode mode() const { return m_mode; }
@@ -114,6 +117,7 @@ private:
     SharingListener* m_listener { nullptr }; // Not owned.
     SharingTitles m_titles;
     std::optional<RowRef> m_pending; // the row whose removal awaits confirmation
+    std::optional<WString> m_invited; // the address of the invitation on its way
     // The row buttons of the rows built since the last rebuild. Entries of rows that were
     // dropped are harmless: only a live button of ours can report a click, and building a
     // row rewrites the entries of its buttons.

@@ -33,6 +33,8 @@ void TagScreen::refresh_after_reload()
     fill();
     m_edit->set_text(m_text);
     show_element(m_save, m_text != m_opening);
+    if (is_open())
+        m_edit->begin_editing();
 }
 
 void TagScreen::open(WStringView tag, const std::vector<WString>& tags)
@@ -44,6 +46,7 @@ void TagScreen::open(WStringView tag, const std::vector<WString>& tags)
     m_edit->set_text(m_text);
     show_element(m_save, false);
     show(false, true);
+    m_edit->begin_editing();
 }
 
 void TagScreen::set_tags(const std::vector<WString>& tags)

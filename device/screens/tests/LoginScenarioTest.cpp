@@ -61,8 +61,9 @@ TEST_F(LoginScenario, WrongPasswordShowsTheMessageForm)
         "expect_text password \n");
 }
 
-// Registration happens on the Login screen: switching modes keeps what was typed, and the
-// confirmation form sends the request.
+// Registration happens on the Login screen: switching modes keeps what was typed, a missing name
+// is asked for before anything is sent, the confirmation names the address and sends the
+// request, and a log-out afterwards returns to log-in mode.
 TEST_F(LoginScenario, RegistersANewAccount)
 {
     play("register",
@@ -78,15 +79,31 @@ TEST_F(LoginScenario, RegistersANewAccount)
         "expect_text email carol@example.com\n"
         "tap regstart\n"
         "wait_for name\n"
+        "tap reg\n"
+        "wait_for btnOk\n"
+        "expect_screen FormMessage\n"
+        "expect_text text Enter your name to create an account.\n"
+        "tap btnOk\n"
+        "wait_for btnOk hidden\n"
+        "expect_screen Login\n"
         "tap name\n"
         "type Carol\n"
         "shot register.png\n"
         "tap reg\n"
         "wait_for btnOk\n"
         "expect_screen Register\n"
+        "expect_text text Create a new account for carol@example.com?\n"
         "tap btnOk\n"
         "wait_for list\n"
-        "expect_screen Tree\n");
+        "expect_screen Tree\n"
+        "wait 1\n"
+        "expect_text list/@0/description No projects yet. Tap + to create one.\n"
+        "tap back\n"
+        "wait_for vlist\n"
+        "tap vlist/@2\n"
+        "wait_for login\n"
+        "wait_for name hidden\n"
+        "expect_visible regstart\n");
     EXPECT_EQ(calls_of("registerUser"), 1);
     // The new account works for the engine too.
     Client& carol = client();
@@ -172,6 +189,10 @@ TEST_F(LoginScenario, ShowsTheProblemScreenUntilTheServiceIsBack)
             "wait_for retry\n"
             "expect_screen Problem\n"
             "shot problem.png\n"
+            // A retry that fails again says so rather than looking like nothing happened.
+            "tap retry\n"
+            "wait_for wait hidden\n"
+            "expect_text text Still no connection. Your changes are kept; try again later.\n"
             "wait_file service-back\n"
             "tap retry\n"
             "wait_for retry hidden\n"
@@ -186,10 +207,14 @@ TEST_F(LoginScenario, ShowsTheProblemScreenUntilTheServiceIsBack)
     EXPECT_EQ(result.code, 0) << result.errors;
 }
 
-// "About" in the main menu shows the program's name and version; "back" returns to the tree.
+// "About" in the main menu shows the program's name and version; "Project page" without a
+// browser says so; "back" returns to the tree.
 TEST_F(LoginScenario, ShowsTheAboutScreenFromTheMenu)
 {
     user(u"hal@example.com", u"Hal");
+    // No program on the search path: "Project page" cannot start a browser and must say so.
+    std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ASSERT_EQ(setenv("PATH", profile().c_str(), 1), 0);
     play("about",
         login_lines("hal@example.com")
             + "tap back\n"
@@ -200,9 +225,17 @@ TEST_F(LoginScenario, ShowsTheAboutScreenFromTheMenu)
               "expect_text app Corvane\n"
               "expect_text version Version 1.3\n"
               "shot about.png\n"
+              "tap btn_portal\n"
+              "wait_for btnOk\n"
+              "expect_screen FormMessage\n"
+              "expect_text text No web browser could be started.\n"
+              "tap btnOk\n"
+              "wait_for btnOk hidden\n"
+              "expect_screen About\n"
               "tap back\n"
               "wait_for list\n"
               "expect_screen Tree\n");
+    setenv("PATH", path.c_str(), 1);
 }
 
 class OutdatedClient : public ScenarioTest {

@@ -124,7 +124,18 @@ TEST_F(SharingScenario, InvitesAnAddressAndWithdrawsTheInvitation)
               "wait_for wait hidden\n"
               "wait 1\n"
               "expect_text list/@0/name Members of Garden\n"
-              "shot withdrawn.png\n",
+              "shot withdrawn.png\n"
+              // A refusal is said, and the address stays to be corrected.
+              "tap email\n"
+              "type carol@\n"
+              "tap plus\n"
+              "wait_for btnOk\n"
+              "expect_screen FormMessage\n"
+              "expect_text text The server did not accept an invitation to \"carol@\". Check the "
+              "address.\n"
+              "tap btnOk\n"
+              "wait_for btnOk hidden\n"
+              "expect_text email carol@\n",
         tall);
     for (const Permission& permission : garden_permissions())
         EXPECT_NE(permission.email, u"carol@example.com");

@@ -66,6 +66,12 @@ struct Host final : SharingHost {
     Engine& engine() override { return *model; }
     Properties& properties() override { return *skin; }
     void select_filter_user(std::int32_t id) override { selected.push_back(id); }
+    std::vector<WString> messages; // key, then name
+    void show_message(WStringView key, WStringView name) override
+    {
+        messages.emplace_back(key);
+        messages.emplace_back(name);
+    }
 };
 
 struct Picks final : SharingListener {
@@ -233,6 +239,13 @@ TEST_F(SharingScreenTest, share_mode_shows_the_buttons_each_row_allows)
     EXPECT_FALSE(shown(Others, 0, u"remove"));
     EXPECT_EQ(form().row(Others, 0)->text, u"Ann");
     EXPECT_EQ(form().row(Others, 1)->text, u"Cid");
+    // A name beside a button ends before the button (and its margin) instead of under it.
+    for (auto [section, id] : { std::pair { Invitations, u"remove" }, { Others, u"add" } }) {
+        Element* name = find_descendant(*row_button(section, 0, u"value"), u"#text");
+        ASSERT_TRUE(name && name->parent());
+        Element& line = *name->parent(); // where the name may reach
+        EXPECT_LE(line.x() + line.width(), row_button(section, 0, id)->x()) << section;
+    }
 }
 
 // "remove" on one row and then on another leaves only the second awaiting confirmation;

@@ -209,7 +209,7 @@ TEST_F(TaskScenario, CreatesAProjectAFolderAndATask)
               "wait_for edit\n"
               "expect_screen Tag\n"
               "wait_for save hidden\n"
-              "tap edit\n"
+              // The group editor takes the typing at once, as the other editors do.
               "type Outdoor\n"
               "wait_for save\n"
               "shot tag.png\n"

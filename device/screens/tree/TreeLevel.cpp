@@ -189,6 +189,20 @@ void TreeLevel::update_section_visibility()
 {
     for (std::int32_t s = MarkedSection; s <= NotSharedSection; ++s)
         m_list->set_visible(s, !m_rows[s - 1].empty());
+    if (bool empty = shows_no_projects(); empty != m_showed_no_projects) {
+        m_showed_no_projects = empty;
+        m_list->redraw_row(AllSection, -1);
+    }
+}
+
+bool TreeLevel::shows_no_projects() const
+{
+    if (!m_target.is_root() || m_target.flat)
+        return false;
+    const Task* root = engine().find_task(0);
+    if (!root || root->childrenPending)
+        return false;
+    return std::all_of(m_rows.begin(), m_rows.end(), [](const auto& rows) { return rows.empty(); });
 }
 
 void TreeLevel::task_changed(std::int32_t id)

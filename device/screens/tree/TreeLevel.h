@@ -101,6 +101,9 @@ private:
     void place(const Task& record);
     void drop(Location at);
     void update_section_visibility();
+    // The root of an account without projects, once the service has said so: the header then
+    // tells what to do instead of naming a list nobody can open yet.
+    bool shows_no_projects() const;
     void open_record(const Task& record);
     WString header_text(std::int32_t section) const;
     Engine& engine() const;
@@ -109,6 +112,7 @@ private:
     TreeTarget m_target;
     std::int32_t m_list_project { -1 }; // flat: the project of the record shown
     std::array<std::vector<Task>, 3> m_rows; // sections 1 to 3, each sorted
+    bool m_showed_no_projects { false };
     std::vector<WString> m_tags; // section 0 rows at the root, ascending
     std::vector<ImageRef> m_icons;
     std::unique_ptr<SectionedList> m_list;

@@ -64,7 +64,8 @@ void TreeLevel::draw_header(TreeItem& header)
 {
     std::int32_t section = header.section();
     if (section == AllSection) {
-        WString description = text(tree_all_description_key(m_target));
+        WString description = text(shows_no_projects() ? WStringView(u"NoProjectsHint")
+                                                       : tree_all_description_key(m_target));
         if (m_target.is_tag()) {
             description = replace_placeholder(description, u"%name%", m_target.tag);
         } else if (!m_target.is_root()) {

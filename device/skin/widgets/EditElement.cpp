@@ -6,6 +6,8 @@
 #include "device/skin/skin/Properties.h"
 #include "device/skin/widgets/EditHost.h"
 
+#include <algorithm>
+
 namespace corvane {
 
 namespace {
@@ -135,6 +137,15 @@ bool EditElement::key_event(const KeyEvent& event)
         m_ctrl_down = event.pressed;
         return true;
     }
+    if (code == KeyCode::Shift) {
+        m_shift_down = event.pressed;
+        return true;
+    }
+    if (code == KeyCode::Tab) {
+        if (event.pressed)
+            move_focus(m_shift_down ? Direction::Backward : Direction::Forward);
+        return true;
+    }
     invalidate_measures();
     bool handled = true;
     if (event.pressed) {
@@ -193,6 +204,36 @@ bool EditElement::char_event(WStringView text)
     return true;
 }
 
+void EditElement::move_focus(Direction direction)
+{
+    Element* screen = this;
+    while (screen->parent())
+        screen = screen->parent();
+    std::vector<EditElement*> edits;
+    auto collect = [&](auto& self, Element& element) -> void {
+        if (!element.is_displayed())
+            return;
+        if (auto* edit = dynamic_cast<EditElement*>(&element))
+            edits.push_back(edit);
+        for (const auto& child : element.children())
+            self(self, *child);
+    };
+    collect(collect, *screen);
+    auto here = std::find(edits.begin(), edits.end(), this);
+    if (edits.size() < 2 || here == edits.end())
+        return;
+    std::size_t index = static_cast<std::size_t>(here - edits.begin());
+    std::size_t next = direction == Direction::Forward ? (index + 1) % edits.size()
+                                                       : (index + edits.size() - 1) % edits.size();
+    // The modifiers stay with the keyboard, not with the edit that saw them go down.
+    edits[next]->m_shift_down = m_shift_down;
+    edits[next]->m_ctrl_down = m_ctrl_down;
+    m_shift_down = false;
+    m_ctrl_down = false;
+    mark_redraw();
+    edits[next]->begin_editing();
+}
+
 void EditElement::visibility_changed(bool shown)
 {
     TextElement::visibility_changed(shown);
@@ -200,8 +241,36 @@ void EditElement::visibility_changed(bool shown)
         end_editing();
 }
 
+// A single line wider than the edit: the part around the caret is shown, and the view moves only
+// as far as the caret needs, so typing at the end keeps the last characters in sight.
+void EditElement::draw_scrolled_line(RenderSurface& surface, Point origin)
+{
+    std::vector<std::int32_t> extents;
+    Size extent = text_extent(font().get(), text(), -1, &extents);
+    std::size_t caret = std::min(m_input.caret(), text().size());
+    std::int32_t caret_x = caret == 0 || extents.empty() ? 0 : extents[caret - 1];
+    std::int32_t room = std::max(width() - 1, 1); // the caret's own column must fit
+    std::int32_t most = std::max(extent.width - room, 0);
+    std::int32_t low = std::max(caret_x - room, 0);
+    m_scroll_x
+        = std::clamp(m_scroll_x, std::min(low, most), std::max(std::min(caret_x, most), low));
+    Element::draw(surface, origin);
+    Rect saved = surface.push_clip(origin, size());
+    std::int32_t left = origin.x - m_scroll_x;
+    draw_text(font().get(), surface, color(), text(), { left, first_line_top(origin) },
+        { extent.width + 1, extent.height }, HorizontalAlignment::Left, VerticalAlignment::Top,
+        TextEllipsis::None);
+    surface.fill_color({ left + caret_x, first_line_top(origin) }, { 1, extent.height }, color());
+    surface.pop_clip(saved);
+}
+
 void EditElement::draw(RenderSurface& surface, Point origin)
 {
+    if (is_current() && !is_multi_line() && single_line_extent().width >= width()) {
+        draw_scrolled_line(surface, origin);
+        return;
+    }
+    m_scroll_x = 0;
     TextElement::draw(surface, origin);
     if (!is_current())
         return;

@@ -37,6 +37,8 @@ public:
     Color background_color() const { return m_background; }
     bool is_multi_line() const { return wraps(); }
     std::size_t caret() const { return m_input.caret(); }
+    // How far a single line wider than the edit is shifted left so the caret stays in sight.
+    std::int32_t scroll_x() const { return m_scroll_x; }
 
     bool is_current() const;
     // Makes this edit the one being edited, or stops editing it.
@@ -46,10 +48,16 @@ public:
 private:
     void apply_input();
     bool paste();
+    void draw_scrolled_line(RenderSurface& surface, Point origin);
+    enum class Direction { Forward, Backward };
+    // Hands editing to the next or previous shown edit of the same screen, in tree order.
+    void move_focus(Direction direction);
 
     Color m_background { 0, 0, 0, 255 };
     bool m_password { false };
     bool m_ctrl_down { false };
+    bool m_shift_down { false };
+    std::int32_t m_scroll_x { 0 };
     TextInput m_input;
     EditListener* m_listener { nullptr };
 };

@@ -84,6 +84,15 @@ TEST_F(EngineSync, an_invitation_ticket_from_the_clipboard)
     std::string mail((std::istreambuf_iterator<char>(in)), {});
     ASSERT_NE(mail.find("--START-OF-TICKET--"), std::string::npos);
 
+    // The inviter copies the mail to forward it: the ticket stays usable and on the clipboard,
+    // nothing is reported, and it is not sent again at the next sync.
+    write_clipboard_text(from_utf8(mail));
+    EXPECT_EQ(ann.act([](Engine& e) { e.check_clipboard_ticket(); }), u"");
+    EXPECT_TRUE(ann.recorder.tickets.empty());
+    EXPECT_EQ(read_clipboard_text(), from_utf8(mail));
+    ann.engine->check_clipboard_ticket();
+    EXPECT_FALSE(ann.engine->is_busy());
+
     Client& cat = user(u"cat@example.org");
     EXPECT_EQ(cat.engine->find_task(project), nullptr);
     write_clipboard_text(u"Forwarded message:\r\n" + from_utf8(mail));

@@ -162,6 +162,33 @@ TEST_F(SdlWindowTest, focus_loss_while_captured_reports_lost_capture)
     EXPECT_FALSE(window->release_pointer());
 }
 
+// Only a window out of sight stops being active: losing the focus leaves it drawing news.
+TEST_F(SdlWindowTest, activation_follows_visibility_not_focus)
+{
+    drain(MessageKind::Activate); // whatever the window system said at creation
+    const struct {
+        Uint8 event;
+        std::vector<std::uint32_t> activations;
+    } cases[] = {
+        { SDL_WINDOWEVENT_FOCUS_LOST, {} },
+        { SDL_WINDOWEVENT_MINIMIZED, { 0 } },
+        { SDL_WINDOWEVENT_RESTORED, { 1 } },
+        { SDL_WINDOWEVENT_HIDDEN, { 0 } },
+        { SDL_WINDOWEVENT_SHOWN, { 1 } },
+    };
+    for (const auto& c : cases) {
+        SDL_Event event {};
+        event.type = SDL_WINDOWEVENT;
+        event.window.windowID = window->window_id();
+        event.window.event = c.event;
+        ASSERT_EQ(SDL_PushEvent(&event), 1);
+        std::vector<std::uint32_t> activations;
+        for (const Message& message : drain(MessageKind::Activate))
+            activations.push_back(message.wparam);
+        EXPECT_EQ(activations, c.activations) << int(c.event);
+    }
+}
+
 // A wake-up from another thread ends a wait that has no time limit.
 TEST_F(SdlWindowTest, wake_from_another_thread_ends_the_wait)
 {

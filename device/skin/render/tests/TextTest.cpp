@@ -202,6 +202,31 @@ TEST(Text, changed_pixels_become_opaque)
     EXPECT_GT(changed, 20);
 }
 
+// Characters the face lacks come from another installed face that has outlines: emoji are drawn
+// as themselves, not as the box of a character no face has.
+TEST(Text, missing_characters_come_from_a_fallback_face)
+{
+    FontRep font(dejavu(16));
+    auto ink = [&](WStringView text) {
+        RenderSurface surface;
+        EXPECT_TRUE(surface.recreate(40, 30));
+        surface.surface()->clear(background);
+        draw_text(&font, surface, white, text, { 0, 0 }, { 40, 30 }, HorizontalAlignment::Left,
+            VerticalAlignment::Top, TextEllipsis::None);
+        std::vector<Pixel> pixels;
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x)
+                pixels.push_back(surface.surface()->pixel(x, y));
+        return pixels;
+    };
+    std::vector<Pixel> nowhere = ink(u"\U0010FFFD");
+    std::vector<Pixel> party = ink(u"\U0001F389");
+    std::vector<Pixel> thumbs = ink(u"\U0001F44D");
+    EXPECT_NE(party, nowhere);
+    EXPECT_NE(thumbs, nowhere);
+    EXPECT_NE(party, thumbs);
+}
+
 // Text is cut by the box, the clip and the surface; nothing happens for empty text or a target
 // without a surface; a box partly off the surface keeps the text where it would be.
 TEST(Text, drawing_is_clipped)

@@ -225,6 +225,23 @@ TEST_F(TextWidgets, EditKeysChangeTheTextAtTheCaret)
     RenderSurface surface;
     ASSERT_TRUE(surface.recreate(240, 320));
     root->paint(surface, {}); // the caret draws inside the edit without failing
+    EXPECT_EQ(edit.scroll_x(), 0);
+
+    // A line longer than the field shifts just enough to keep the caret in sight, at either end.
+    edit.char_event(WString(80, u'W'));
+    root->paint(surface, {});
+    std::int32_t full = text_extent(edit.font().get(), edit.text(), -1, nullptr).width;
+    ASSERT_GT(full, edit.width());
+    EXPECT_EQ(edit.scroll_x(), full - (edit.width() - 1));
+    key(KeyCode::Left); // inside the shown part: the view stays
+    root->paint(surface, {});
+    EXPECT_EQ(edit.scroll_x(), full - (edit.width() - 1));
+    key(KeyCode::Home);
+    root->paint(surface, {});
+    EXPECT_EQ(edit.scroll_x(), 0);
+    key(KeyCode::End);
+    root->paint(surface, {});
+    EXPECT_EQ(edit.scroll_x(), full - (edit.width() - 1));
     find<LabelEditElement>(u"name").set_visible(false);
     EXPECT_FALSE(edit.is_current());
     EXPECT_FALSE(edit.char_event(u"z"));
