@@ -60,8 +60,10 @@ std::unique_ptr<SqliteStorage> SqliteStorage::open(const std::string& path)
 {
     std::unique_ptr<SqliteStorage> storage(new SqliteStorage(path));
     auto connection = SqliteConnection::open(path);
-    // Texts are UTF-16 code units end to end; only takes effect on a new, empty file.
-    connection->execute("PRAGMA encoding = 'UTF-16le'");
+    // New files keep texts as UTF-8 (each UTF-16 unit encoded by itself); a file created
+    // in UTF-16 by an older server stays so and is converted by SQLite on the way.
+    connection->execute("PRAGMA encoding = 'UTF-8'");
+    connection->read_encoding();
     if (!storage->m_in_memory) {
         connection->execute("PRAGMA journal_mode = WAL");
         // In WAL mode a commit survives a killed process; only power loss may drop the last
@@ -125,6 +127,7 @@ std::unique_ptr<SqliteConnection> SqliteStorage::take_connection()
     }
     auto connection = SqliteConnection::open(m_path);
     connection->execute("PRAGMA synchronous = NORMAL");
+    connection->read_encoding();
     return connection;
 }
 

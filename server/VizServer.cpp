@@ -97,6 +97,10 @@ bool VizServer::start()
     settings.port = m_config.listen_port;
     settings.base_path = m_config.base_path;
     settings.threads = m_config.threads;
+    settings.connection_limit = m_config.connection_limit;
+    settings.per_address_limit = m_config.per_address_limit;
+    settings.request_deadline_ms = m_config.request_deadline_ms;
+    settings.trusted_proxies = m_config.trusted_proxies;
     m_http = std::make_unique<HttpServer>(settings, *m_dispatcher);
     if (!m_http->start()) {
         m_error = m_http->error();

@@ -58,8 +58,9 @@ enum class SpaceForm {
 };
 
 // Appends the text escaped for the reply form: backslash, quote, carriage return and line feed
-// as the readers have always expected them, the space as `spaces` says, and the comma as
-// "\x2c" so that no string can ever contain the separators of the string list.
+// as the readers have always expected them, the space as `spaces` says, and a comma as "\x2c"
+// only where the closing quote would turn it into a separator of the string list (a text
+// ending in quote and comma, or in comma and opening bracket). Readers still take "\x2c".
 void append_reply_escaped(WStringView text, WString& out, SpaceForm spaces = SpaceForm::Escaped);
 
 // Undoes the reply escapes in one left-to-right pass: "\\", "\"", "\r", "\n" and "\x" with
