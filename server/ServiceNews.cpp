@@ -27,10 +27,10 @@ FilteredNews Service::get_filtered_news(
         int user_id = call.user_id;
         std::int64_t now_seq = transaction.current_seq();
         std::vector<EventRow> events;
-        if (cursor < 0 || cursor > now_seq) {
+        if (cursor < 0 || cursor > now_seq || cursor < transaction.events_horizon()) {
             reset = true;
         } else {
-            events = transaction.events_after(cursor, max_news_events + 1);
+            events = transaction.events_after(cursor, user_id, max_news_events + 1);
             reset = events.size() > std::size_t(max_news_events);
         }
         UserView view(transaction, user_id, m_clock.now_ms(), filter);
@@ -71,6 +71,7 @@ FilteredNews Service::get_filtered_news(
                 }
                 break;
             }
+            // Only what the caller may see was read, so this counts nothing they cannot see.
             if (added.size() + removed.size() > 4 * max_news_ids) {
                 reset = true; // Far too much to send; no need to look further.
                 break;
@@ -102,11 +103,7 @@ FilteredNews Service::get_filtered_news(
             }
             std::set<int> states = views;
             auto add_ancestors = [&](int id) {
-                const TaskRow* task = view.visible_task(id);
-                if (!task)
-                    return;
-                ProjectState& state = view.project(task->project_id);
-                for (int ancestor : state.ancestors(id))
+                for (int ancestor : view.ancestors(id))
                     states.insert(ancestor);
             };
             for (int id : task_ids)

@@ -262,6 +262,59 @@ std::vector<TaskRow> SqliteTransaction::project_tasks(int project_id)
     return tasks;
 }
 
+std::vector<TaskRow> SqliteTransaction::child_tasks(int parent_id)
+{
+    static constexpr char sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE parent_id = ?";
+    auto query = db().prepare(sql);
+    query->bind(1, parent_id);
+    std::vector<TaskRow> tasks;
+    while (query->step())
+        tasks.push_back(read_task(*query));
+    return tasks;
+}
+
+std::vector<TaskRow> SqliteTransaction::list_page(int project_id, const TaskRow* after, int limit)
+{
+    // list_date and list_undated are indexed virtual columns that turn the mixed directions
+    // of the order into one ascending row value, so a page is one index range.
+    static constexpr char first_sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE project_id = ?1"
+                                        " AND parent_id <> 0 ORDER BY complete, list_date,"
+                                        " list_undated, deadline, title, id LIMIT ?2";
+    static constexpr char after_sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE project_id = ?1"
+                                        " AND parent_id <> 0 AND (complete, list_date,"
+                                        " list_undated, deadline, title, id) > (?3, ?4, ?5, ?6,"
+                                        " ?7, ?8) ORDER BY complete, list_date, list_undated,"
+                                        " deadline, title, id LIMIT ?2";
+    auto query = db().prepare(after ? after_sql : first_sql);
+    query->bind(1, project_id).bind(2, limit);
+    if (after)
+        query->bind(3, after->complete ? 1 : 0)
+            .bind(4, -after->date)
+            .bind(5, after->deadline == 0 ? 1 : 0)
+            .bind(6, after->deadline)
+            .bind(7, after->title)
+            .bind(8, after->id);
+    std::vector<TaskRow> tasks;
+    while (query->step())
+        tasks.push_back(read_task(*query));
+    return tasks;
+}
+
+std::vector<VisibleProject> SqliteTransaction::user_projects(int user_id)
+{
+    static constexpr char sql[]
+        = "SELECT " TASK_COLUMNS ", 3, created_seq FROM tasks WHERE owner_id = ?1 AND parent_id = 0"
+          " UNION ALL SELECT " TASK_COLUMNS ", level, joined_seq FROM tasks JOIN (SELECT"
+          " project_id AS granted, level, joined_seq FROM permissions WHERE user_id = ?1)"
+          " ON tasks.id = granted";
+    auto query = db().prepare(sql);
+    query->bind(1, user_id);
+    std::vector<VisibleProject> rows;
+    while (query->step())
+        rows.push_back({ read_task(*query), query->int32(15), query->int64(16) });
+    return rows;
+}
+
 int SqliteTransaction::insert_task(const TaskRow& task)
 {
     static constexpr char sql[]
@@ -326,10 +379,12 @@ void SqliteTransaction::delete_tasks(const std::vector<int>& ids)
     static constexpr char task_sql[] = "DELETE FROM tasks WHERE id = ?";
     static constexpr char changes_sql[] = "DELETE FROM changes WHERE task_id = ?";
     static constexpr char viewed_sql[] = "DELETE FROM viewed WHERE task_id = ?";
+    static constexpr char unread_sql[] = "DELETE FROM unread WHERE task_id = ?";
     for (int id : ids) {
         db().prepare(task_sql)->bind(1, id).run();
         db().prepare(changes_sql)->bind(1, id).run();
         db().prepare(viewed_sql)->bind(1, id).run();
+        db().prepare(unread_sql)->bind(1, id).run();
     }
 }
 
@@ -422,8 +477,10 @@ void SqliteTransaction::set_permission_level(int project_id, int user_id, int le
 void SqliteTransaction::delete_permission(int project_id, int user_id)
 {
     static constexpr char sql[] = "DELETE FROM permissions WHERE project_id = ? AND user_id = ?";
-    auto query = db().prepare(sql);
-    query->bind(1, project_id).bind(2, user_id).run();
+    // Whoever joins again starts with nothing unread, as the join sequence value says.
+    static constexpr char unread_sql[] = "DELETE FROM unread WHERE user_id = ? AND project_id = ?";
+    db().prepare(sql)->bind(1, project_id).bind(2, user_id).run();
+    db().prepare(unread_sql)->bind(1, user_id).bind(2, project_id).run();
 }
 
 void SqliteTransaction::delete_project_permissions(int project_id)
@@ -567,6 +624,18 @@ void SqliteTransaction::insert_change(const ChangeRow& change)
         .bind(14, change.user_id)
         .bind(15, change.author_id)
         .run();
+    // Every member but the author has one more unread change on the task. A member who
+    // joins later joins above this change, so it is never unread for them.
+    static constexpr char unread_sql[]
+        = "INSERT INTO unread (user_id, project_id, task_id, count)"
+          " SELECT m.user_id, ?1, ?2, 1 FROM (SELECT owner_id AS user_id FROM tasks WHERE id = ?1"
+          " UNION SELECT user_id FROM permissions WHERE project_id = ?1) m WHERE m.user_id <> ?3"
+          " ON CONFLICT (user_id, project_id, task_id) DO UPDATE SET count = count + 1";
+    db().prepare(unread_sql)
+        ->bind(1, change.project_id)
+        .bind(2, change.task_id)
+        .bind(3, change.author_id)
+        .run();
 }
 
 #define CHANGE_COLUMNS                                                                             \
@@ -620,29 +689,23 @@ std::vector<ChangeRow> SqliteTransaction::task_changes_after(int task_id, std::i
 }
 
 std::vector<std::pair<int, int>> SqliteTransaction::unread_counts(
-    int user_id, int project_id, std::int64_t joined)
+    int user_id, int project_id, std::int64_t)
 {
     static constexpr char sql[]
-        = "SELECT c.task_id, COUNT(*) FROM changes c LEFT JOIN viewed v"
-          " ON v.user_id = ?1 AND v.task_id = c.task_id"
-          " WHERE c.project_id = ?2 AND c.change_id > ?3 AND c.author_id <> ?1"
-          " AND c.change_id > IFNULL(v.viewed_seq, 0) GROUP BY c.task_id";
+        = "SELECT task_id, count FROM unread WHERE user_id = ? AND project_id = ? AND count > 0";
     auto query = db().prepare(sql);
-    query->bind(1, user_id).bind(2, project_id).bind(3, joined);
+    query->bind(1, user_id).bind(2, project_id);
     std::vector<std::pair<int, int>> rows;
     while (query->step())
         rows.emplace_back(query->int32(0), query->int32(1));
     return rows;
 }
 
-int SqliteTransaction::task_unread_count(int user_id, int task_id, std::int64_t joined)
+int SqliteTransaction::task_unread_count(int user_id, int task_id, std::int64_t)
 {
-    static constexpr char sql[]
-        = "SELECT COUNT(*) FROM changes c LEFT JOIN viewed v ON v.user_id = ?1 AND v.task_id = ?2"
-          " WHERE c.task_id = ?2 AND c.change_id > ?3 AND c.author_id <> ?1"
-          " AND c.change_id > IFNULL(v.viewed_seq, 0)";
+    static constexpr char sql[] = "SELECT count FROM unread WHERE task_id = ? AND user_id = ?";
     auto query = db().prepare(sql);
-    query->bind(1, user_id).bind(2, task_id).bind(3, joined);
+    query->bind(1, task_id).bind(2, user_id);
     return query->step() ? query->int32(0) : 0;
 }
 
@@ -661,13 +724,16 @@ void SqliteTransaction::insert_event(const EventRow& event)
         .run();
 }
 
-std::vector<EventRow> SqliteTransaction::events_after(std::int64_t after, int limit)
+std::vector<EventRow> SqliteTransaction::events_after(std::int64_t after, int user_id, int limit)
 {
+    // What the user may see: events meant for them, and the rest of the projects they see now.
     static constexpr char sql[]
         = "SELECT seq, kind, task_id, parent_id, project_id, audience FROM events"
-          " WHERE seq > ? ORDER BY seq LIMIT ?";
+          " WHERE seq > ?1 AND (audience = ?2 OR (audience = 0 AND project_id IN"
+          " (SELECT project_id FROM permissions WHERE user_id = ?2 UNION"
+          " SELECT id FROM tasks WHERE owner_id = ?2 AND parent_id = 0))) ORDER BY seq LIMIT ?3";
     auto query = db().prepare(sql);
-    query->bind(1, after).bind(2, limit);
+    query->bind(1, after).bind(2, user_id).bind(3, limit);
     std::vector<EventRow> rows;
     while (query->step())
         rows.push_back({ query->int64(0), EventKind(query->int32(1)), query->int32(2),
@@ -680,8 +746,9 @@ void SqliteTransaction::set_viewed(int user_id, int task_id, std::int64_t seq, i
     static constexpr char sql[]
         = "INSERT INTO viewed (user_id, task_id, viewed_seq, stamp) VALUES (?1, ?2, ?3, ?4)"
           " ON CONFLICT (user_id, task_id) DO UPDATE SET viewed_seq = ?3, stamp = ?4";
-    auto query = db().prepare(sql);
-    query->bind(1, user_id).bind(2, task_id).bind(3, seq).bind(4, stamp).run();
+    static constexpr char unread_sql[] = "DELETE FROM unread WHERE task_id = ? AND user_id = ?";
+    db().prepare(sql)->bind(1, user_id).bind(2, task_id).bind(3, seq).bind(4, stamp).run();
+    db().prepare(unread_sql)->bind(1, task_id).bind(2, user_id).run();
 }
 
 std::vector<ViewedRow> SqliteTransaction::viewed_after_stamp(int user_id, int stamp)

@@ -76,6 +76,9 @@ std::optional<std::int32_t> parse_decimal_strict(WStringView text)
     }
     if (at == text.size() || text.size() - at > 10)
         return std::nullopt;
+    // One spelling per value, as every writer produces it: "-0" and "01" are not it.
+    if (text[at] == u'0' && (negative || text.size() - at > 1))
+        return std::nullopt;
     std::int64_t magnitude = 0;
     for (; at < text.size(); ++at) {
         char16_t c = text[at];

@@ -49,7 +49,8 @@ template<typename Char> bool parse_reply_int(const Char* begin, const Char* end,
         out = static_cast<std::int32_t>(magnitude >= limit ? limit - 1 : magnitude);
     return true;
 }
-// A whole decimal 32-bit token: an optional minus sign and digits only.
+// A whole decimal 32-bit token in its one canonical spelling: an optional minus sign and
+// digits, no leading zero, no "-0".
 std::optional<std::int32_t> parse_decimal_strict(WStringView text);
 
 enum class SpaceForm {
