@@ -8,15 +8,51 @@
 
 namespace corvane::server {
 
-std::vector<std::pair<int, int>> SqliteTransaction::project_unread_totals(int user_id)
+std::vector<UnreadTotal> SqliteTransaction::project_unread_totals(int user_id)
 {
-    static constexpr char sql[] = "SELECT project_id, SUM(count) FROM unread WHERE user_id = ?"
-                                  " GROUP BY project_id HAVING SUM(count) > 0";
+    static constexpr char sql[]
+        = "SELECT project_id, SUM(count), SUM(CASE WHEN task_id = project_id THEN count ELSE 0"
+          " END) FROM unread WHERE user_id = ? GROUP BY project_id HAVING SUM(count) > 0";
     auto query = db().prepare(sql);
     query->bind(1, user_id);
-    std::vector<std::pair<int, int>> rows;
+    std::vector<UnreadTotal> rows;
     while (query->step())
-        rows.emplace_back(query->int32(0), query->int32(1));
+        rows.push_back({ query->int32(0), query->int32(1), query->int32(2) });
+    return rows;
+}
+
+// The projects a user sees, as a subquery of the two statements below.
+#define VISIBLE_PROJECTS                                                                           \
+    "(SELECT project_id FROM permissions WHERE user_id = ?1 UNION SELECT id FROM tasks"            \
+    " WHERE owner_id = ?1 AND parent_id = 0)"
+
+std::vector<PermissionRow> SqliteTransaction::visible_project_permissions(int user_id)
+{
+    static constexpr char sql[]
+        = "SELECT p.project_id, p.user_id, p.level, p.joined_seq, u.account FROM permissions p"
+          " JOIN users u ON u.id = p.user_id WHERE p.project_id IN " VISIBLE_PROJECTS
+          " ORDER BY p.project_id, p.joined_seq, p.user_id";
+    auto query = db().prepare(sql);
+    query->bind(1, user_id);
+    std::vector<PermissionRow> rows;
+    while (query->step())
+        rows.push_back(
+            { query->int32(0), query->int32(1), query->int32(2), query->int64(3), query->text(4) });
+    return rows;
+}
+
+std::vector<InvitationRow> SqliteTransaction::visible_project_invitations(
+    int user_id, std::int64_t now)
+{
+    static constexpr char sql[]
+        = "SELECT id, project_id, address, level, inviter_id, expires FROM invitations"
+          " WHERE project_id IN " VISIBLE_PROJECTS " AND expires > ?2 ORDER BY project_id, id";
+    auto query = db().prepare(sql);
+    query->bind(1, user_id).bind(2, now);
+    std::vector<InvitationRow> rows;
+    while (query->step())
+        rows.push_back({ query->int32(0), query->int32(1), query->text(2), query->int32(3),
+            query->int32(4), query->int64(5) });
     return rows;
 }
 

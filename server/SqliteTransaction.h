@@ -85,7 +85,9 @@ public:
 
     void set_viewed(int user_id, int task_id, std::int64_t seq, int stamp) override;
     std::vector<ViewedRow> viewed_after_stamp(int user_id, int stamp) override;
-    std::vector<std::pair<int, int>> project_unread_totals(int user_id) override;
+    std::vector<UnreadTotal> project_unread_totals(int user_id) override;
+    std::vector<PermissionRow> visible_project_permissions(int user_id) override;
+    std::vector<InvitationRow> visible_project_invitations(int user_id, std::int64_t now) override;
 
     int delete_invitations_issued_by(int project_id, int inviter_id) override;
 

@@ -26,6 +26,12 @@ struct KeyRecord {
 
 using Hash = std::string; // 32 raw bytes of a SHA-256 digest.
 
+struct UnreadTotal {
+    int project_id { 0 };
+    int total { 0 };
+    int own { 0 };
+};
+
 // A project a user sees, with the user's level on it (3 for the owner) and the sequence
 // value at which the user joined it (its creation for the owner).
 struct VisibleProject {
@@ -126,8 +132,13 @@ public:
     // changes for the user drop to none.
     virtual void set_viewed(int user_id, int task_id, std::int64_t seq, int stamp) = 0;
     virtual std::vector<ViewedRow> viewed_after_stamp(int user_id, int stamp) = 0;
-    // (project id, unread changes in it) for every project of the user that has any.
-    virtual std::vector<std::pair<int, int>> project_unread_totals(int user_id) = 0;
+    // For every project of the user with unread changes: its id, the unread changes in all of
+    // it, and those of the project task itself.
+    virtual std::vector<UnreadTotal> project_unread_totals(int user_id) = 0;
+    // The participants (grant order) and unexpired invitations of every project the user sees.
+    virtual std::vector<PermissionRow> visible_project_permissions(int user_id) = 0;
+    virtual std::vector<InvitationRow> visible_project_invitations(int user_id, std::int64_t now)
+        = 0;
 
     // Invitations a participant issued end with the participant's right to share.
     virtual int delete_invitations_issued_by(int project_id, int inviter_id) = 0;

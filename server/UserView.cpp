@@ -139,6 +139,7 @@ void UserView::forget()
     m_unread.clear();
     m_project_totals.reset();
     m_permissions.clear();
+    m_accounts.clear();
 }
 
 ProjectState& UserView::project(int project_id)
@@ -186,11 +187,43 @@ UserView::Unread& UserView::unread(int project_id)
     return counts;
 }
 
+// Every project's list at once, for a call that writes all the caller's projects: three
+// queries however many projects there are.
+void UserView::load_all_permissions()
+{
+    std::map<int, std::vector<Permission>> granted;
+    for (const PermissionRow& row : m_transaction.visible_project_permissions(m_user_id))
+        granted[row.project_id].push_back({ row.level, row.account, row.user_id });
+    for (const InvitationRow& row : m_transaction.visible_project_invitations(m_user_id, m_now))
+        granted[row.project_id].push_back({ row.level, row.address, 0 });
+    for (const auto& [project_id, access] : m_projects) {
+        const TaskRow* project = visible_task(project_id);
+        if (!project || m_permissions.contains(project_id))
+            continue;
+        auto& list = m_permissions[project_id];
+        auto account = m_accounts.find(project->owner_id);
+        if (account == m_accounts.end()) {
+            std::optional<UserRow> owner = m_transaction.find_user(project->owner_id);
+            account = m_accounts.emplace(project->owner_id, owner ? owner->account : Text {}).first;
+        }
+        list.push_back({ owner_level, account->second, project->owner_id });
+        auto extra = granted.find(project_id);
+        if (extra != granted.end())
+            list.insert(list.end(), extra->second.begin(), extra->second.end());
+    }
+}
+
 const std::vector<Permission>& UserView::permissions(const TaskRow& project)
 {
     auto found = m_permissions.find(project.id);
     if (found != m_permissions.end())
         return found->second;
+    if (m_projects_loaded && m_projects.contains(project.id)) {
+        load_all_permissions();
+        found = m_permissions.find(project.id);
+        if (found != m_permissions.end())
+            return found->second;
+    }
     std::vector<Permission>& list = m_permissions[project.id];
     std::optional<UserRow> owner = m_transaction.find_user(project.owner_id);
     list.push_back({ owner_level, owner ? owner->account : Text {}, project.owner_id });
@@ -208,13 +241,8 @@ int UserView::unread_count(const TaskRow& task)
         if (task.child_count == 0)
             return m_transaction.task_unread_count(m_user_id, task.id, 0);
         if (task.parent_id == 0) {
-            if (!m_project_totals) {
-                m_project_totals.emplace();
-                for (auto [project_id, total] : m_transaction.project_unread_totals(m_user_id))
-                    (*m_project_totals)[project_id] = total;
-            }
-            auto total = m_project_totals->find(task.id);
-            return total == m_project_totals->end() ? 0 : total->second;
+            const UnreadTotal* total = project_total(task.id);
+            return total ? total->total : 0;
         }
     }
     Unread& counts = unread(task.project_id);
@@ -222,9 +250,24 @@ int UserView::unread_count(const TaskRow& task)
     return found == counts.subtree.end() ? 0 : found->second;
 }
 
+const UnreadTotal* UserView::project_total(int project_id)
+{
+    if (!m_project_totals) {
+        m_project_totals.emplace();
+        for (const UnreadTotal& total : m_transaction.project_unread_totals(m_user_id))
+            (*m_project_totals)[total.project_id] = total;
+    }
+    auto found = m_project_totals->find(project_id);
+    return found == m_project_totals->end() ? nullptr : &found->second;
+}
+
 bool UserView::is_unread(const TaskRow& task)
 {
     auto counts = m_unread.find(task.project_id);
+    if (counts == m_unread.end() && task.parent_id == 0) {
+        const UnreadTotal* total = project_total(task.id);
+        return total && total->own > 0;
+    }
     if (counts == m_unread.end())
         return m_transaction.task_unread_count(m_user_id, task.id, 0) > 0;
     return counts->second.own.contains(task.id);

@@ -94,8 +94,11 @@ private:
     std::unordered_map<int, TaskRow> m_rows; // Node-based: pointers stay valid.
     std::map<int, std::unique_ptr<ProjectState>> m_states;
     std::map<int, Unread> m_unread;
-    std::optional<std::unordered_map<int, int>> m_project_totals;
+    std::optional<std::unordered_map<int, UnreadTotal>> m_project_totals;
+    const UnreadTotal* project_total(int project_id);
+    void load_all_permissions();
     std::map<int, std::vector<Permission>> m_permissions;
+    std::unordered_map<int, Text> m_accounts; // Owners' accounts, read once per call.
 };
 
 // The ordering of every sorted reply and of paging.

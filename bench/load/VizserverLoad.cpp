@@ -344,6 +344,22 @@ int main(int argc, char** argv)
         failures += int(phase.failures);
         return phase;
     };
+    // The two rows of a comparison run in turn twice and each keeps its better run, so a
+    // neighbour's load or the write-ahead log's growth does not decide the ratio.
+    auto compare = [&](const char* first_name, auto first, const char* second_name, auto second,
+                       const char* goal, double ceiling) {
+        Phase a = run_phase(options, first), b = run_phase(options, second);
+        Phase a2 = run_phase(options, first), b2 = run_phase(options, second);
+        failures += int(a.failures + a2.failures + b.failures + b2.failures);
+        if (a2.requests_per_second > a.requests_per_second)
+            a = a2;
+        if (b2.requests_per_second > b.requests_per_second)
+            b = b2;
+        print(first_name, a, ceiling);
+        print(second_name, b, ceiling);
+        std::printf("%-52s %8.2f (goal %s)\n", "    ratio",
+            b.requests_per_second / std::max(1.0, a.requests_per_second), goal);
+    };
     const std::string health = "GET /health HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
     double ceiling = measure(
         "GET /health (the ceiling)", [&](int, long) { return health; }, 0)
@@ -357,12 +373,9 @@ int main(int argc, char** argv)
                 writers[std::size_t(c)]->getFilteredChildren(account.auth.session, filter, parent));
         };
     };
-    Phase fresh_read = measure("getFilteredChildren, 200 tasks, uncached",
-        uncached_children(reader, fresh_folder->id), ceiling);
-    Phase history_read = measure(
-        "  the same after 200,000 changes", uncached_children(reader, history_folder->id), ceiling);
-    std::printf("%-52s %8.2f (goal >= 0.8)\n", "    ratio",
-        history_read.requests_per_second / std::max(1.0, fresh_read.requests_per_second));
+    compare("getFilteredChildren, 200 tasks, uncached", uncached_children(reader, fresh_folder->id),
+        "  the same after 200,000 changes", uncached_children(reader, history_folder->id), ">= 0.8",
+        ceiling);
     auto update = [&](const VizTask& target) {
         return [&, target](int c, long) {
             VizTask task = target;
@@ -372,11 +385,8 @@ int main(int argc, char** argv)
                 writers[std::size_t(c)]->updateTask(reader.auth.session, task, u"Progress note"));
         };
     };
-    Phase fresh_update = measure(
-        "updateTask with a comment, one fresh task", update(fresh_tasks.front()), ceiling);
-    Phase hot_update = measure("  the same after 200,000 changes", update(*hot), ceiling);
-    std::printf("%-52s %8.2f (goal >= 0.8)\n", "    ratio",
-        hot_update.requests_per_second / std::max(1.0, fresh_update.requests_per_second));
+    compare("updateTask with a comment, one fresh task", update(fresh_tasks.front()),
+        "  the same after 200,000 changes", update(*hot), ">= 0.8", ceiling);
     measure(
         "getFilteredList, 25 of 100,000, pages all over",
         [&](int c, long n) {
@@ -398,10 +408,7 @@ int main(int argc, char** argv)
                 writers[std::size_t(c)]->createTask(account.auth.session, task, u""));
         };
     };
-    Phase create_one = measure("createTask, owner of 1 project", create(one, one_folders), ceiling);
-    Phase create_many
-        = measure("createTask, owner of 1,000 projects", create(many, many_folders), ceiling);
-    std::printf("%-52s %8.2f (goal within 0.8..1.2)\n", "    ratio",
-        create_many.requests_per_second / std::max(1.0, create_one.requests_per_second));
+    compare("createTask, owner of 1 project", create(one, one_folders),
+        "createTask, owner of 1,000 projects", create(many, many_folders), "0.8 to 1.2", ceiling);
     return finish(failures == 0 ? 0 : 1);
 }
