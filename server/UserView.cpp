@@ -237,13 +237,13 @@ const std::vector<Permission>& UserView::permissions(const TaskRow& project)
 int UserView::unread_count(const TaskRow& task)
 {
     if (!m_unread.contains(task.project_id)) {
-        // A leaf needs only its own counter, a project its total: one row each.
-        if (task.child_count == 0)
-            return m_transaction.task_unread_count(m_user_id, task.id, 0);
+        // A project needs its total (one query for all of them), a leaf its own counter.
         if (task.parent_id == 0) {
             const UnreadTotal* total = project_total(task.id);
             return total ? total->total : 0;
         }
+        if (task.child_count == 0)
+            return m_transaction.task_unread_count(m_user_id, task.id, 0);
     }
     Unread& counts = unread(task.project_id);
     auto found = counts.subtree.find(task.id);
