@@ -56,6 +56,19 @@ std::vector<InvitationRow> SqliteTransaction::visible_project_invitations(
     return rows;
 }
 
+std::vector<std::pair<int, int>> SqliteTransaction::child_unread_counts(int user_id, int parent_id)
+{
+    static constexpr char sql[]
+        = "SELECT u.task_id, u.count FROM tasks t JOIN unread u ON u.task_id = t.id"
+          " AND u.user_id = ?1 WHERE t.parent_id = ?2 AND u.count > 0";
+    auto query = db().prepare(sql);
+    query->bind(1, user_id).bind(2, parent_id);
+    std::vector<std::pair<int, int>> rows;
+    while (query->step())
+        rows.emplace_back(query->int32(0), query->int32(1));
+    return rows;
+}
+
 int SqliteTransaction::delete_invitations_issued_by(int project_id, int inviter_id)
 {
     static constexpr char sql[] = "DELETE FROM invitations WHERE project_id = ? AND inviter_id = ?";

@@ -79,6 +79,7 @@ public:
     std::vector<std::pair<int, int>> unread_counts(
         int user_id, int project_id, std::int64_t joined) override;
     int task_unread_count(int user_id, int task_id, std::int64_t joined) override;
+    std::vector<std::pair<int, int>> child_unread_counts(int user_id, int parent_id) override;
 
     void insert_event(const EventRow& event) override;
     std::vector<EventRow> events_after(std::int64_t after, int user_id, int limit) override;

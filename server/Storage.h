@@ -122,6 +122,8 @@ public:
         = 0;
     // The same for one task.
     virtual int task_unread_count(int user_id, int task_id, std::int64_t joined) = 0;
+    // (child, its own unread changes) for the children of a task that have any.
+    virtual std::vector<std::pair<int, int>> child_unread_counts(int user_id, int parent_id) = 0;
 
     virtual void insert_event(const EventRow& event) = 0;
     // Events with seq > after that concern the user (meant for them, or in a project they see

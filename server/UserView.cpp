@@ -114,9 +114,21 @@ std::vector<const TaskRow*> UserView::visible_children(int parent_id)
     std::vector<const TaskRow*> rows;
     if (!visible_task(parent_id))
         return rows;
-    for (TaskRow& child : m_transaction.child_tasks(parent_id))
+    for (TaskRow& child : m_transaction.child_tasks(parent_id)) {
+        m_own_known.insert(child.id);
         rows.push_back(remember(std::move(child)));
+    }
+    for (auto [task_id, count] : m_transaction.child_unread_counts(m_user_id, parent_id))
+        m_own_unread[task_id] = count;
     return rows;
+}
+
+std::optional<int> UserView::known_own_unread(int task_id) const
+{
+    if (!m_own_known.contains(task_id))
+        return std::nullopt;
+    auto found = m_own_unread.find(task_id);
+    return found == m_own_unread.end() ? 0 : found->second;
 }
 
 std::vector<int> UserView::ancestors(int id)
@@ -138,6 +150,8 @@ void UserView::forget()
     m_states.clear();
     m_unread.clear();
     m_project_totals.reset();
+    m_own_unread.clear();
+    m_own_known.clear();
     m_permissions.clear();
     m_accounts.clear();
 }
@@ -242,8 +256,10 @@ int UserView::unread_count(const TaskRow& task)
             const UnreadTotal* total = project_total(task.id);
             return total ? total->total : 0;
         }
-        if (task.child_count == 0)
-            return m_transaction.task_unread_count(m_user_id, task.id, 0);
+        if (task.child_count == 0) {
+            std::optional<int> known = known_own_unread(task.id);
+            return known ? *known : m_transaction.task_unread_count(m_user_id, task.id, 0);
+        }
     }
     Unread& counts = unread(task.project_id);
     auto found = counts.subtree.find(task.id);
@@ -268,8 +284,10 @@ bool UserView::is_unread(const TaskRow& task)
         const UnreadTotal* total = project_total(task.id);
         return total && total->own > 0;
     }
-    if (counts == m_unread.end())
-        return m_transaction.task_unread_count(m_user_id, task.id, 0) > 0;
+    if (counts == m_unread.end()) {
+        std::optional<int> known = known_own_unread(task.id);
+        return (known ? *known : m_transaction.task_unread_count(m_user_id, task.id, 0)) > 0;
+    }
     return counts->second.own.contains(task.id);
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace corvane::server {
@@ -95,6 +96,11 @@ private:
     std::map<int, std::unique_ptr<ProjectState>> m_states;
     std::map<int, Unread> m_unread;
     std::optional<std::unordered_map<int, UnreadTotal>> m_project_totals;
+    // Own unread counts read for a whole list of children at once; a known task that is
+    // missing from the counts has none.
+    std::unordered_map<int, int> m_own_unread;
+    std::unordered_set<int> m_own_known;
+    std::optional<int> known_own_unread(int task_id) const;
     const UnreadTotal* project_total(int project_id);
     void load_all_permissions();
     std::map<int, std::vector<Permission>> m_permissions;
