@@ -81,7 +81,9 @@ bool VizServer::open()
     if (!m_config.outbox.empty()) {
         // A ticket must never go to the log because of a typo: make the folder, or refuse.
         std::error_code error;
-        std::filesystem::create_directories(m_config.outbox, error);
+        // A new folder holds tickets only: its owner's alone.
+        if (std::filesystem::create_directories(m_config.outbox, error))
+            std::filesystem::permissions(m_config.outbox, std::filesystem::perms::owner_all, error);
         if (!std::filesystem::is_directory(m_config.outbox)
             || ::access(m_config.outbox.c_str(), W_OK | X_OK) != 0) {
             m_error = "the outbox folder " + m_config.outbox + " cannot be created or written"

@@ -305,6 +305,8 @@ TEST(Program, files_log_and_outbox)
             << path;
     }
     EXPECT_TRUE(std::filesystem::is_directory(outbox));
+    EXPECT_EQ(std::filesystem::status(outbox).permissions() & std::filesystem::perms::all,
+        std::filesystem::perms::owner_all);
     std::ifstream file(log);
     std::string line;
     int lines = 0;
