@@ -87,7 +87,8 @@ std::optional<std::vector<WString>> split_reply_strings(WStringView text)
 } // namespace
 
 // Property: any text over the characters that make up the reply form's separators and
-// escapes comes back from the writer through that literal split, in both space forms.
+// escapes comes back from the writer through that literal split, in both space forms; the
+// bytes the service sends are that text's encoding.
 TEST(ReplyWriter, random_texts_split_exactly_as_the_reply_form_says)
 {
     const char16_t alphabet[]
@@ -100,7 +101,7 @@ TEST(ReplyWriter, random_texts_split_exactly_as_the_reply_form_says)
     for (SpaceForm spaces : { SpaceForm::Escaped, SpaceForm::Plain }) {
         for (int round = 0; round < 300; ++round) {
             std::vector<WString> texts;
-            ReplyWriter writer(spaces);
+            ReplyWriter writer(spaces), bytes_writer(spaces);
             for (int n = 0; n < 4; ++n) {
                 WString text;
                 std::size_t length = 1 + next() % 8;
@@ -110,9 +111,17 @@ TEST(ReplyWriter, random_texts_split_exactly_as_the_reply_form_says)
                     continue; // The table holds each text once.
                 texts.push_back(text);
                 writer.save_string(text);
+                bytes_writer.save_string(text);
+                std::int32_t value = std::int32_t(next() % 2001) - 1000;
+                writer.save_int(value);
+                bytes_writer.save_int(value);
             }
             WString reply;
             writer.finish(reply);
+            // The direct byte form is the text's encoding, unit by unit.
+            std::string bytes;
+            bytes_writer.finish_utf8(bytes);
+            ASSERT_EQ(bytes, encode_wire_utf8(reply));
             std::optional<std::vector<WString>> read = split_reply_strings(reply);
             ASSERT_TRUE(read) << to_utf8(reply);
             ASSERT_EQ(*read, texts) << to_utf8(reply);
