@@ -122,6 +122,18 @@ TEST(ReplyWriter, random_texts_split_exactly_as_the_reply_form_says)
             std::string bytes;
             bytes_writer.finish_utf8(bytes);
             ASSERT_EQ(bytes, encode_wire_utf8(reply));
+            // A comma is escaped only where the closing quote would complete a separator;
+            // everywhere else a reader that knows only the reply form's table reads it right.
+            std::size_t needed = 0, escapes = 0;
+            for (const WString& text : texts)
+                needed += text.ends_with(u"\",") || text.ends_with(u",[");
+            for (std::size_t at = 0; at + 1 < reply.size(); ++at) {
+                if (reply[at] != u'\\')
+                    continue;
+                escapes += reply.compare(at, 4, u"\\x2c") == 0;
+                at += reply[at + 1] == u'x' ? 3 : 1; // Past the whole escape.
+            }
+            EXPECT_EQ(escapes, needed) << to_utf8(reply);
             std::optional<std::vector<WString>> read = split_reply_strings(reply);
             ASSERT_TRUE(read) << to_utf8(reply);
             ASSERT_EQ(*read, texts) << to_utf8(reply);
