@@ -73,6 +73,7 @@ public:
     sqlite3* handle() const { return m_db; }
     // Learns the file's text encoding; call once the encoding is settled, before prepare().
     void read_encoding();
+    bool is_utf16_file() const { return m_utf16_file; }
 
 private:
     explicit SqliteConnection(sqlite3* db);

@@ -2,8 +2,12 @@
 
 #include "server/SqliteConnection.h"
 #include "server/SqliteStorage.h"
+#include "server/UserView.h"
 
 #include <sqlite3.h>
+
+#include <algorithm>
+#include <iterator>
 
 namespace corvane::server {
 
@@ -275,6 +279,18 @@ std::vector<TaskRow> SqliteTransaction::child_tasks(int parent_id)
 
 std::vector<TaskRow> SqliteTransaction::list_page(int project_id, const TaskRow* after, int limit)
 {
+    if (db().is_utf16_file()) {
+        // A file from an older server compares UTF-16 bytes, not units: sort here instead.
+        std::vector<TaskRow> rows;
+        for (TaskRow& row : project_tasks(project_id))
+            if (row.parent_id != 0)
+                rows.push_back(std::move(row));
+        std::sort(rows.begin(), rows.end(), task_before);
+        auto start = after ? std::upper_bound(rows.begin(), rows.end(), *after, task_before)
+                           : rows.begin();
+        auto end = rows.end() - start > limit ? start + limit : rows.end();
+        return std::vector<TaskRow>(std::make_move_iterator(start), std::make_move_iterator(end));
+    }
     // list_date and list_undated are indexed virtual columns that turn the mixed directions
     // of the order into one ascending row value, so a page is one index range.
     static constexpr char first_sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE project_id = ?1"

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 using namespace corvane::server;
 
@@ -147,6 +148,50 @@ TEST(Storage, ordering_uses_utf16_units)
     EXPECT_TRUE(task_before(b, a));
     b.complete = true;
     EXPECT_TRUE(task_before(a, b));
+}
+
+// Pages of a list follow the ordering exactly, ties on date included, in a new UTF-8 file and
+// in a UTF-16 file an older server created (whose byte order is not the units' order).
+TEST(Storage, list_pages_follow_the_ordering_in_either_encoding)
+{
+    for (bool utf16 : { false, true }) {
+        TempFile file;
+        if (utf16) {
+            EXPECT_EQ(execute(file.path(), "PRAGMA encoding = 'UTF-16le'; CREATE TABLE x (y)"),
+                SQLITE_OK);
+        }
+        auto storage = SqliteStorage::open(file.path());
+        auto t = storage->begin(TransactionKind::Write);
+        TaskRow project;
+        project.id = t->insert_task(project);
+        std::vector<TaskRow> tasks;
+        const Text titles[] = { u"a", u"\u0100", u"\uE000", u"\U0001F600", u"b", u"" };
+        for (int i = 0; i < 24; ++i) {
+            TaskRow task;
+            task.parent_id = task.project_id = project.id;
+            task.title = titles[std::size_t(i) % std::size(titles)];
+            task.date = 1000 + i % 3;
+            task.deadline = i % 4 == 0 ? 0 : 50 + i % 2;
+            task.complete = i % 5 == 0;
+            task.id = t->insert_task(task);
+            tasks.push_back(task);
+        }
+        std::sort(tasks.begin(), tasks.end(), task_before);
+        std::vector<int> paged;
+        std::optional<TaskRow> cursor;
+        for (int page = 0; page < 10; ++page) {
+            std::vector<TaskRow> rows = t->list_page(project.id, cursor ? &*cursor : nullptr, 5);
+            for (const TaskRow& row : rows)
+                paged.push_back(row.id);
+            if (rows.size() < 5)
+                break;
+            cursor = rows.back();
+        }
+        std::vector<int> expected;
+        for (const TaskRow& task : tasks)
+            expected.push_back(task.id);
+        EXPECT_EQ(paged, expected) << (utf16 ? "UTF-16 file" : "UTF-8 file");
+    }
 }
 
 // Unread counts are kept by the writes; a file from before the counters gets them from its
