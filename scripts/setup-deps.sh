@@ -15,8 +15,8 @@ packages=(
     nlohmann-json3-dev
     # reference service
     libmicrohttpd-dev libsqlite3-dev libsodium-dev sqlite3
-    # benchmarks
-    libpixman-1-dev
+    # benchmarks (wrk: the HTTP yardstick beside vizserver-load)
+    libpixman-1-dev wrk
     # launcher and windowed tests
     libgtk-3-dev libwebkit2gtk-4.1-dev xvfb xauth x11-utils xdotool xclip libx11-dev
 )

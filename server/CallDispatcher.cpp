@@ -11,6 +11,7 @@
 #include "common/wire/ReplyWriter.h"
 #include "common/wire/RequestReader.h"
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -263,7 +264,10 @@ HttpReply CallDispatcher::dispatch(std::string_view body, const std::string& cli
         types.emplace_back(reader.load_string());
     if (reader.has_error())
         return malformed(reader, "parameter types");
-    method_name = to_utf8(method);
+    // Only a name the service offers reaches the log: the rest is the client's text.
+    bool offered = std::any_of(std::begin(s_catalogue), std::end(s_catalogue),
+        [&](const Entry& entry) { return entry.method == method; });
+    method_name = offered ? to_utf8(method) : "unknown-method";
 
     if (!m_service.config().strong_names.contains(strong_name))
         throw ServiceException(u"ERROR_VERSION");

@@ -2,7 +2,9 @@
 
 #include "common/base/Text.h"
 
+#include <arpa/inet.h>
 #include <charconv>
+#include <optional>
 
 namespace corvane::server {
 
@@ -32,10 +34,23 @@ Options:
   --outbox DIR             write invitation tickets as DIR/<invitation id>.txt instead of
                            into the log
   --no-throttle            no limit on failed logins (tests)
-  --throttle N             failed logins per account or address per 15 minutes (default 10)
+  --throttle N             failed logins per account, and per address, in 15 minutes
+                           (default 10); kept in the database, shared by every instance
   --test-clock MS          a frozen clock at MS milliseconds since 1970 (tests)
   --password-cost LEVEL    "standard" (Argon2id, about 130 ms per hash) or "cheap" (tests only)
   --threads N              HTTP worker threads (default 4)
+  --max-connections N      open connections in all (default 1000)
+  --max-connections-per-address N
+                           open connections from one address (default 64; 0: no limit, for
+                           a proxy that is the only peer)
+  --request-deadline TIME  a request's head and body must arrive within this (default 10s);
+                           also the idle time after which a connection is closed
+  --trusted-proxy ADDR     believe X-Forwarded-For from this peer for login throttling and
+                           the log; repeat for several
+  --purge-interval TIME    how often expired sessions, keys, invitations, login failures and
+                           old news are removed (default 10m)
+  --event-lifetime TIME    news older than this is purged; a client further behind reloads
+                           (default 90d)
   --log FILE               append the log to FILE instead of standard error
   --quiet                  no per-call log lines (load tests)
   --demo                   create the demo accounts and project when they are missing
@@ -92,6 +107,18 @@ static bool parse_int(const std::string& text, std::int64_t& out)
 {
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
     return error == std::errc() && end == text.data() + text.size();
+}
+
+static std::optional<std::string> canonical_ip(const std::string& text)
+{
+    char out[INET6_ADDRSTRLEN];
+    in6_addr v6;
+    in_addr v4;
+    if (inet_pton(AF_INET, text.c_str(), &v4) == 1 && inet_ntop(AF_INET, &v4, out, sizeof out))
+        return std::string(out);
+    if (inet_pton(AF_INET6, text.c_str(), &v6) == 1 && inet_ntop(AF_INET6, &v6, out, sizeof out))
+        return std::string(out);
+    return std::nullopt;
 }
 
 static bool parse_listen(const std::string& text, ServiceConfig& config)
@@ -178,6 +205,28 @@ CommandLine parse_command_line(int argc, const char* const* argv)
                 line.error = "--threads needs 1 to 256";
             else
                 config.threads = unsigned(number);
+        } else if (option == "--max-connections" || option == "--max-connections-per-address") {
+            bool total = option == "--max-connections";
+            if (value(text)
+                && (!parse_int(text, number) || number < (total ? 1 : 0) || number > 1'000'000))
+                line.error = option + (total ? " needs a positive count" : " needs a count");
+            else
+                (total ? config.connection_limit : config.per_address_limit) = unsigned(number);
+        } else if (option == "--request-deadline" || option == "--purge-interval"
+            || option == "--event-lifetime") {
+            std::int64_t& target = option == "--request-deadline" ? config.request_deadline_ms
+                : option == "--purge-interval"                    ? config.purge_interval_ms
+                                                                  : config.event_lifetime_ms;
+            if (value(text) && !parse_duration(text, target))
+                line.error = option + " needs a time such as 10s, 15m or 30d";
+        } else if (option == "--trusted-proxy") {
+            if (value(text)) {
+                std::optional<std::string> address = canonical_ip(text);
+                if (address)
+                    config.trusted_proxies.insert(*address);
+                else
+                    line.error = "--trusted-proxy needs a numeric address, not " + text;
+            }
         } else if (option == "--log") {
             value(config.log_file);
         } else if (option == "--quiet") {

@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -19,9 +20,16 @@ namespace corvane::server {
 struct HttpServer::Exchange {
     std::string body;
     std::size_t expected { 0 };
-    int refusal { 0 }; // A status decided before the body was read.
+    std::string client;
     bool is_call { false };
 };
+
+static std::int64_t steady_ms()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 HttpServer::HttpServer(HttpSettings settings, CallHandler& handler)
     : m_settings(std::move(settings))
@@ -133,7 +141,7 @@ static bool read_idempotency_key(const char* value, std::string& key)
     return true;
 }
 
-static std::string client_address(MHD_Connection* connection)
+static std::string peer_address(MHD_Connection* connection)
 {
     const MHD_ConnectionInfo* info
         = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
@@ -150,6 +158,44 @@ static std::string client_address(MHD_Connection* connection)
     return text;
 }
 
+// The numeric address in its canonical text; nothing for anything else.
+static std::optional<std::string> canonical_address(std::string_view text)
+{
+    std::string value = trim(text);
+    char out[INET6_ADDRSTRLEN];
+    in6_addr v6;
+    in_addr v4;
+    if (inet_pton(AF_INET, value.c_str(), &v4) == 1 && inet_ntop(AF_INET, &v4, out, sizeof out))
+        return std::string(out);
+    if (inet_pton(AF_INET6, value.c_str(), &v6) == 1 && inet_ntop(AF_INET6, &v6, out, sizeof out))
+        return std::string(out);
+    return std::nullopt;
+}
+
+// The peer, or behind a trusted proxy the nearest address in X-Forwarded-For that is not
+// itself a trusted proxy. Entries further left were written by the client and prove nothing.
+std::string HttpServer::client_of(MHD_Connection* connection) const
+{
+    std::string client = peer_address(connection);
+    if (!m_settings.trusted_proxies.contains(client))
+        return client;
+    const char* header
+        = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "X-Forwarded-For");
+    std::string_view hops(header ? header : "");
+    while (!hops.empty()) {
+        std::size_t comma = hops.rfind(',');
+        std::string_view hop = comma == std::string_view::npos ? hops : hops.substr(comma + 1);
+        hops = comma == std::string_view::npos ? std::string_view() : hops.substr(0, comma);
+        std::optional<std::string> address = canonical_address(hop);
+        if (!address)
+            break;
+        client = *address;
+        if (!m_settings.trusted_proxies.contains(client))
+            break;
+    }
+    return client;
+}
+
 // The listener's callbacks, with exactly the signatures the library calls.
 struct HttpCallbacks {
     static MHD_Result access(void* self, MHD_Connection* connection, const char* url,
@@ -160,11 +206,64 @@ struct HttpCallbacks {
             ? MHD_YES
             : MHD_NO;
     }
-    static void completed(void* self, MHD_Connection*, void** state, MHD_RequestTerminationCode)
+    static void completed(
+        void* self, MHD_Connection* connection, void** state, MHD_RequestTerminationCode)
     {
-        static_cast<HttpServer*>(self)->completed(state);
+        static_cast<HttpServer*>(self)->completed(connection, state);
+    }
+    static void notify(
+        void* self, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode code)
+    {
+        auto* server = static_cast<HttpServer*>(self);
+        if (code == MHD_CONNECTION_NOTIFY_STARTED)
+            server->connection_opened(connection);
+        else
+            server->connection_closed(connection);
     }
 };
+
+void HttpServer::connection_opened(MHD_Connection* connection)
+{
+    const MHD_ConnectionInfo* info
+        = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    std::lock_guard lock(m_watch_lock);
+    m_watched[connection] = { info ? int(info->connect_fd) : -1, steady_ms() };
+}
+
+void HttpServer::connection_closed(MHD_Connection* connection)
+{
+    // The library closes the descriptor after this returns: from here on the watchdog must
+    // not touch it.
+    std::lock_guard lock(m_watch_lock);
+    m_watched.erase(connection);
+}
+
+void HttpServer::set_request_start(MHD_Connection* connection, std::optional<std::int64_t> start)
+{
+    std::lock_guard lock(m_watch_lock);
+    auto found = m_watched.find(connection);
+    if (found != m_watched.end())
+        found->second.request_start = start;
+}
+
+// Each byte restarts the library's idle timeout, so a client trickling a request could hold a
+// connection for ever; this cuts any request that has not arrived whole within the deadline.
+void HttpServer::watch_deadlines()
+{
+    std::int64_t deadline = m_settings.request_deadline_ms;
+    auto period = std::chrono::milliseconds(std::clamp<std::int64_t>(deadline / 4, 10, 1000));
+    std::unique_lock lock(m_watch_lock);
+    while (!m_watch_stop) {
+        m_watch_wakeup.wait_for(lock, period);
+        std::int64_t now = steady_ms();
+        for (auto& [connection, watched] : m_watched) {
+            if (watched.fd < 0 || !watched.request_start || now - *watched.request_start < deadline)
+                continue;
+            ::shutdown(watched.fd, SHUT_RDWR); // The library sees the end and closes it.
+            watched.request_start.reset();
+        }
+    }
+}
 
 int HttpServer::in_flight()
 {
@@ -186,67 +285,73 @@ int HttpServer::access(MHD_Connection* connection, const char* url, const char* 
         }
         std::string_view path(url ? url : "");
         bool is_post = std::strcmp(method, MHD_HTTP_METHOD_POST) == 0;
+        int refusal = 0;
         if (path == "/health") {
             bool is_get = std::strcmp(method, MHD_HTTP_METHOD_GET) == 0
                 || std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0;
-            exchange->refusal = is_get ? 200 : 405;
+            refusal = is_get ? 200 : 405;
         } else if (path != m_service_path) {
-            exchange->refusal = 404;
+            refusal = 404;
         } else if (!is_post) {
-            exchange->refusal = 405;
+            refusal = 405;
         } else if (!parse_length(MHD_lookup_connection_value(
                                      connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH),
                        exchange->expected)) {
-            exchange->refusal = 411;
+            refusal = 411;
         } else if (exchange->expected > m_settings.body_limit) {
-            exchange->refusal = 413;
+            refusal = 413;
         } else if (!is_accepted_type(MHD_lookup_connection_value(
                        connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_TYPE))) {
-            exchange->refusal = 415;
+            refusal = 415;
         } else {
             exchange->is_call = true;
+            exchange->client = client_of(connection);
             exchange->body.reserve(exchange->expected);
+            return MHD_YES;
         }
-        return MHD_YES;
+        // Answered before any body is read: no "100 Continue", and the library closes the
+        // connection rather than reading what was declared.
+        set_request_start(connection, std::nullopt);
+        switch (refusal) {
+        case 200:
+            return queue_text(connection, 200, "ok");
+        case 404:
+            return queue_text(connection, 404, "not found");
+        case 405:
+            return queue_text(connection, 405, "method not allowed");
+        case 411:
+            return queue_text(connection, 411, "Content-Length required");
+        case 413:
+            return queue_text(connection, 413, "request body too large");
+        default:
+            return queue_text(connection, 415, "Content-Type must be text/x-gwt-rpc in UTF-8");
+        }
     }
+    if (!exchange->is_call)
+        return MHD_NO; // A refusal is queued; nothing more to read.
     if (*upload_size != 0) {
-        // The declared length bounds the body; the body is dropped for refused exchanges.
-        if (exchange->is_call && exchange->body.size() + *upload_size <= m_settings.body_limit)
-            exchange->body.append(upload, *upload_size);
-        else if (exchange->is_call)
-            exchange->refusal = 413, exchange->is_call = false;
+        // The declared length bounds the body.
+        if (exchange->body.size() + *upload_size > exchange->expected)
+            return MHD_NO;
+        exchange->body.append(upload, *upload_size);
         *upload_size = 0;
         return MHD_YES;
     }
-    switch (exchange->refusal) {
-    case 200:
-        return queue_text(connection, 200, "ok");
-    case 404:
-        return queue_text(connection, 404, "not found");
-    case 405:
-        return queue_text(connection, 405, "method not allowed");
-    case 411:
-        return queue_text(connection, 411, "Content-Length required");
-    case 413:
-        return queue_text(connection, 413, "request body too large");
-    case 415:
-        return queue_text(connection, 415, "Content-Type must be text/x-gwt-rpc in UTF-8");
-    default:
-        break;
-    }
+    set_request_start(connection, std::nullopt);
     CallHeaders headers;
     if (!read_idempotency_key(
             MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Idempotency-Key"),
             headers.idempotency_key))
         return queue_text(connection, 400, "Idempotency-Key must be 1 to 255 printable characters");
-    HttpReply reply = m_handler.handle_call(exchange->body, client_address(connection), headers);
+    HttpReply reply = m_handler.handle_call(exchange->body, exchange->client, headers);
     return queue_text(connection, reply.status, reply.body);
 }
 
-void HttpServer::completed(void** state)
+void HttpServer::completed(MHD_Connection* connection, void** state)
 {
     std::unique_ptr<Exchange> exchange(static_cast<Exchange*>(*state));
     *state = nullptr;
+    set_request_start(connection, steady_ms()); // The next request's time starts now.
     if (!exchange)
         return;
     std::lock_guard lock(m_lock);
@@ -275,14 +380,22 @@ bool HttpServer::start()
     bool is_ipv6 = found->ai_family == AF_INET6;
     freeaddrinfo(found);
 
+    // An idle connection (between requests, or a client that stopped sending) is dropped
+    // after the request deadline too.
+    unsigned idle_seconds = unsigned(
+        std::clamp<std::int64_t>((m_settings.request_deadline_ms + 999) / 1000, 1, 3600));
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC;
     if (is_ipv6)
         flags |= MHD_USE_IPv6;
     m_daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &HttpCallbacks::access, this,
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address), MHD_OPTION_THREAD_POOL_SIZE,
         m_settings.threads, MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::completed, this,
-        MHD_OPTION_CONNECTION_TIMEOUT, 60u, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-        std::size_t(64 * 1024), MHD_OPTION_LISTEN_BACKLOG_SIZE, 256u, MHD_OPTION_END);
+        MHD_OPTION_NOTIFY_CONNECTION, &HttpCallbacks::notify, this, MHD_OPTION_CONNECTION_TIMEOUT,
+        idle_seconds, MHD_OPTION_CONNECTION_LIMIT,
+        std::max(m_settings.connection_limit, m_settings.threads),
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, m_settings.per_address_limit,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, std::size_t(64 * 1024), MHD_OPTION_LISTEN_BACKLOG_SIZE,
+        256u, MHD_OPTION_END);
     if (!m_daemon) {
         m_error = "cannot listen on " + m_settings.host + ":" + port
             + " (address in use or not available)";
@@ -290,6 +403,8 @@ bool HttpServer::start()
     }
     const MHD_DaemonInfo* info = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_BIND_PORT);
     m_port = info ? info->port : m_settings.port;
+    m_watch_stop = false;
+    m_watchdog = std::thread([this] { watch_deadlines(); });
     return true;
 }
 
@@ -308,6 +423,13 @@ void HttpServer::stop(int grace_ms)
     }
     MHD_stop_daemon(m_daemon);
     m_daemon = nullptr;
+    {
+        std::lock_guard lock(m_watch_lock);
+        m_watch_stop = true;
+    }
+    m_watch_wakeup.notify_all();
+    if (m_watchdog.joinable())
+        m_watchdog.join();
 }
 
 } // namespace corvane::server

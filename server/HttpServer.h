@@ -5,8 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <unordered_map>
 
 struct MHD_Daemon;
 struct MHD_Connection;
@@ -39,6 +43,13 @@ struct HttpSettings {
     std::string base_path { "/" };
     unsigned threads { 4 };
     std::size_t body_limit { 1u << 20 };
+    // No client can hold the service: connections in all, from one address (0: no limit),
+    // and the time in which a request's head and body must have arrived completely.
+    unsigned connection_limit { 1000 };
+    unsigned per_address_limit { 64 };
+    std::int64_t request_deadline_ms { 10'000 };
+    // Peers whose X-Forwarded-For names the real client (numeric addresses).
+    std::set<std::string> trusted_proxies;
 };
 
 // The HTTP/1.1 listener on libmicrohttpd with its internal thread pool. It owns the framing
@@ -67,7 +78,19 @@ private:
     friend struct HttpCallbacks;
     int access(MHD_Connection* connection, const char* url, const char* method, const char* upload,
         std::size_t* upload_size, void** state);
-    void completed(void** state);
+    void completed(MHD_Connection* connection, void** state);
+    void connection_opened(MHD_Connection* connection);
+    void connection_closed(MHD_Connection* connection);
+    // From now on the connection's next request must arrive within the deadline; never when
+    // `start` is nothing (a request is being answered).
+    void set_request_start(MHD_Connection* connection, std::optional<std::int64_t> start);
+    void watch_deadlines();
+    std::string client_of(MHD_Connection* connection) const;
+
+    struct Watched {
+        int fd { -1 };
+        std::optional<std::int64_t> request_start; // Milliseconds on the steady clock.
+    };
 
     HttpSettings m_settings;
     std::string m_service_path;
@@ -79,6 +102,12 @@ private:
     std::condition_variable m_idle;
     int m_in_flight { 0 };
     std::atomic<bool> m_stopping { false };
+
+    std::mutex m_watch_lock; // Held while a watched descriptor is shut down, so it stays open.
+    std::condition_variable m_watch_wakeup;
+    std::unordered_map<MHD_Connection*, Watched> m_watched;
+    bool m_watch_stop { false };
+    std::thread m_watchdog;
 };
 
 } // namespace corvane::server

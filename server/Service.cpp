@@ -11,6 +11,7 @@
 namespace corvane::server {
 
 static constexpr int max_login_keys_per_user = 20;
+static constexpr int purge_batch = 500;
 
 Service::Service(Storage& storage, const ServiceConfig& config, ServiceClock& clock,
     const PasswordHasher& hasher, TicketOutbox& outbox)
@@ -19,7 +20,7 @@ Service::Service(Storage& storage, const ServiceConfig& config, ServiceClock& cl
     , m_clock(clock)
     , m_hasher(hasher)
     , m_outbox(outbox)
-    , m_throttle(config.throttle_limit, config.throttle_window_ms)
+    , m_throttle(storage, config.throttle_limit, config.throttle_window_ms)
 {
 }
 
@@ -73,12 +74,13 @@ std::u16string Service::authenticate(
     const std::u16string& email, const std::u16string& password, const std::string& client_address)
 {
     Text account = normalise_address(email);
-    std::string account_key = "account:" + to_utf8(account);
-    std::string address_key = "address:" + client_address;
-    std::int64_t now = m_clock.now_ms();
-    if (m_config.throttling
-        && (m_throttle.is_blocked(account_key, now) || m_throttle.is_blocked(address_key, now)))
-        throw ServiceException(u"ERROR_TOO_MANY_ATTEMPTS");
+    std::optional<Throttle::Reservation> attempt;
+    if (m_config.throttling) {
+        attempt = m_throttle.reserve(
+            { "account:" + to_utf8(account), "address:" + client_address }, m_clock.now_ms());
+        if (!attempt)
+            throw ServiceException(u"ERROR_TOO_MANY_ATTEMPTS");
+    }
 
     std::optional<UserRow> user;
     {
@@ -92,13 +94,11 @@ std::u16string Service::authenticate(
     else
         m_hasher.verify_dummy(password);
     if (!accepted) {
-        if (m_config.throttling) {
-            m_throttle.record_failure(account_key, now);
-            m_throttle.record_failure(address_key, now);
-        }
         log_line("login refused for an account from " + client_address);
-        return {};
+        return {}; // The attempt stays counted.
     }
+    if (attempt)
+        m_throttle.release(*attempt);
     auto transaction = m_storage.begin(TransactionKind::Write);
     if (!transaction->find_user(user->id))
         return {};
@@ -134,40 +134,42 @@ AuthInfo Service::authenticate_key(const std::u16string& login_key)
 std::u16string Service::register_user(const std::u16string& email, const std::u16string& password,
     const std::u16string& name, const std::string& client_address)
 {
-    std::string address_key = "register:" + client_address;
-    std::int64_t now = m_clock.now_ms();
-    if (m_config.throttling && m_throttle.is_blocked(address_key, now))
-        throw ServiceException(u"ERROR_TOO_MANY_ATTEMPTS");
-    auto refuse = [&](const char16_t* key) {
-        if (m_config.throttling)
-            m_throttle.record_failure(address_key, now);
-        throw ServiceException(key);
-    };
+    std::optional<Throttle::Reservation> attempt;
+    if (m_config.throttling) {
+        attempt = m_throttle.reserve({ "register:" + client_address }, m_clock.now_ms());
+        if (!attempt)
+            throw ServiceException(u"ERROR_TOO_MANY_ATTEMPTS");
+    }
+    // A refusal leaves the attempt counted.
+    auto refuse = [&](const char16_t* key) { throw ServiceException(key); };
     Text account = normalise_address(email);
     if (!is_valid_address(account))
         refuse(u"ERROR_BAD_EMAIL");
     if (password.size() < 6 || password.size() > 256)
         refuse(u"ERROR_BAD_PASSWORD");
     Text display_name = trim_text(name);
-    if (display_name.size() > 100)
+    if (!is_valid_name(display_name))
         refuse(u"ERROR_BAD_NAME");
     {
         auto transaction = m_storage.begin(TransactionKind::Read);
-        if (transaction->find_user_by_account(account)) {
-            if (m_config.throttling)
-                m_throttle.record_failure(address_key, now);
+        if (transaction->find_user_by_account(account))
             return {};
-        }
     }
     std::string hash = m_hasher.hash(password);
     if (hash.empty())
         throw StorageError("password hashing failed");
-    auto transaction = m_storage.begin(TransactionKind::Write);
-    if (transaction->find_user_by_account(account))
-        return {};
-    int user_id = transaction->insert_user(account, display_name, hash);
-    Text key = new_login_key(*transaction, user_id);
-    transaction->commit();
+    int user_id = 0;
+    Text key;
+    {
+        auto transaction = m_storage.begin(TransactionKind::Write);
+        if (transaction->find_user_by_account(account))
+            return {};
+        user_id = transaction->insert_user(account, display_name, hash);
+        key = new_login_key(*transaction, user_id);
+        transaction->commit();
+    }
+    if (attempt)
+        m_throttle.release(*attempt);
     log_line("registered user " + std::to_string(user_id));
     return key;
 }
@@ -185,8 +187,8 @@ int Service::create_user(const std::u16string& email, const std::u16string& pass
         return 0;
     }
     Text display_name = trim_text(name);
-    if (display_name.size() > 100) {
-        error = "the name is longer than 100 characters";
+    if (!is_valid_name(display_name)) {
+        error = "the name is longer than 100 characters or holds control characters";
         return 0;
     }
     std::string hash = m_hasher.hash(password);
@@ -233,6 +235,40 @@ int Service::expire_login_keys(const std::u16string& account)
 {
     return remove_for_account(m_storage, account,
         [](StorageTransaction& t, std::optional<int> user) { return t.delete_login_keys(user); });
+}
+
+int Service::purge()
+{
+    std::int64_t now = m_clock.now_ms();
+    std::int64_t horizon = 0;
+    {
+        auto transaction = m_storage.begin(TransactionKind::Write);
+        horizon = transaction->mark_seq(
+            now, transaction->current_seq(), now - m_config.event_lifetime_ms);
+        // Raised before the events go, so no news call reads a history with a hole in it.
+        transaction->set_events_horizon(horizon);
+        transaction->commit();
+    }
+    using Step = int (StorageTransaction::*)(std::int64_t, int);
+    const std::pair<Step, std::int64_t> steps[] = {
+        { &StorageTransaction::purge_sessions, now - m_config.session_idle_ms },
+        { &StorageTransaction::purge_login_keys, now - m_config.login_key_lifetime_ms },
+        { &StorageTransaction::purge_invitations, now },
+        { &StorageTransaction::purge_login_failures, now - m_throttle.window_ms() },
+        { &StorageTransaction::purge_events, horizon },
+    };
+    int removed = 0;
+    for (auto [step, bound] : steps) {
+        for (;;) {
+            auto transaction = m_storage.begin(TransactionKind::Write);
+            int count = ((*transaction).*step)(bound, purge_batch);
+            transaction->commit();
+            removed += count;
+            if (count < purge_batch)
+                break;
+        }
+    }
+    return removed;
 }
 
 } // namespace corvane::server

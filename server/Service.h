@@ -109,6 +109,11 @@ public:
     bool set_level(std::int32_t project_id, const std::u16string& account, std::int32_t level,
         std::string& error);
 
+    // Removes expired sessions and login keys, expired invitations, old login failures and
+    // news older than the event lifetime, a small transaction at a time so that no call
+    // waits long behind it. Answers the rows removed.
+    int purge();
+
     const ServiceConfig& config() const { return m_config; }
     ServiceClock& clock() { return m_clock; }
     Storage& storage() { return m_storage; }

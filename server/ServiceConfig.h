@@ -31,6 +31,12 @@ struct ServiceConfig {
     std::optional<std::int64_t> test_clock_start;
     PasswordCost password_cost { PasswordCost::standard() };
     unsigned threads { 4 };
+    unsigned connection_limit { 1000 };
+    unsigned per_address_limit { 64 }; // 0: no limit (every client behind one proxy).
+    std::int64_t request_deadline_ms { 10'000 };
+    std::set<std::string> trusted_proxies; // Numeric addresses whose X-Forwarded-For counts.
+    std::int64_t purge_interval_ms { 10 * minute_ms };
+    std::int64_t event_lifetime_ms { 90 * day_ms }; // Older news makes a client start afresh.
     std::string log_file;
     bool quiet { false };
     bool demo { false };

@@ -73,6 +73,7 @@ namespace {
                 }
                 break;
             }
+            // Only what the caller may see was read, so this counts nothing they cannot see.
             if (delta.added.size() + delta.removed.size() > 4 * max_news_ids)
                 return false; // Far too much to send; no need to look further.
         }
@@ -116,11 +117,7 @@ namespace {
     {
         std::set<int> states = views;
         auto add_ancestors = [&](int id) {
-            const TaskRow* task = view.visible_task(id);
-            if (!task)
-                return;
-            ProjectState& state = view.project(task->project_id);
-            for (int ancestor : state.ancestors(id))
+            for (int ancestor : view.ancestors(id))
                 states.insert(ancestor);
         };
         for (int id : content.task_ids)
@@ -215,9 +212,10 @@ FilteredNews Service::get_filtered_news(
         int user_id = call.user_id;
         std::int64_t now_seq = transaction.current_seq();
         std::vector<EventRow> events;
-        bool known_cursor = cursor >= 0 && cursor <= now_seq;
+        bool known_cursor
+            = cursor >= 0 && cursor <= now_seq && cursor >= transaction.events_horizon();
         if (known_cursor)
-            events = transaction.events_after(cursor, max_news_events + 1);
+            events = transaction.events_after(cursor, user_id, max_news_events + 1);
         UserView view(transaction, user_id, m_clock.now_ms(), filter);
         NewsDelta delta;
         NewsContent content;

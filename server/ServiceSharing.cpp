@@ -74,6 +74,7 @@ Service::ShareResult Service::apply_permission(StorageTransaction& transaction, 
             bool leaving = user->id == author_id && !as_operator;
             if (held && (is_owner || leaving)) {
                 transaction.delete_permission(project.id, user->id);
+                transaction.delete_invitations_issued_by(project.id, user->id);
                 write_share_change(
                     transaction, project, ChangeKind::Unshare, {}, user->id, author_id);
                 transaction.insert_event({ transaction.next_seq(), EventKind::AccessLost,
@@ -102,6 +103,8 @@ Service::ShareResult Service::apply_permission(StorageTransaction& transaction, 
         if (held) {
             if (held->level != level) {
                 transaction.set_permission_level(project.id, user->id, level);
+                if (level < 2) // No longer allowed to share: what they shared ends.
+                    transaction.delete_invitations_issued_by(project.id, user->id);
                 transaction.insert_event({ transaction.next_seq(), EventKind::LevelChanged,
                     project.id, 0, project.id, user->id });
             }
@@ -205,6 +208,16 @@ std::int32_t Service::activate_ticket(const std::u16string& session, const std::
     std::optional<TaskRow> project = transaction.find_task(invitation->project_id);
     if (!project)
         return refused("project gone");
+    // An invitation lasts only while its issuer may still share the project.
+    if (invitation->inviter_id != project->owner_id) {
+        std::optional<PermissionRow> issuer
+            = transaction.find_permission(project->id, invitation->inviter_id);
+        if (!issuer || issuer->level < 2) {
+            transaction.delete_invitation(invitation->id);
+            transaction.commit();
+            return refused("the issuer may no longer share the project");
+        }
+    }
     int user_id = call.user_id;
     // A member redeeming the ticket is most often the inviter forwarding the mail; using it up
     // would leave the invitee with a dead ticket, so the answer is 2 and nothing changes.

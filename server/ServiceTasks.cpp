@@ -97,16 +97,11 @@ std::vector<VizTask> Service::get_filtered_children(
     std::vector<const TaskRow*> rows;
     if (parent_id == 0) {
         for (const auto& [project_id, access] : view.projects()) {
-            if (const TaskRow* project = view.project(project_id).find(project_id))
+            if (const TaskRow* project = view.visible_task(project_id))
                 rows.push_back(project);
         }
-    } else if (const TaskRow* parent = view.visible_task(parent_id)) {
-        ProjectState& state = view.project(parent->project_id);
-        auto children = state.children.find(parent_id);
-        if (children != state.children.end()) {
-            for (int child : children->second)
-                rows.push_back(state.find(child));
-        }
+    } else {
+        rows = view.visible_children(parent_id);
     }
     std::sort(rows.begin(), rows.end(),
         [](const TaskRow* a, const TaskRow* b) { return task_before(*a, *b); });
@@ -124,14 +119,12 @@ std::vector<VizTask> Service::load_task(
     Call call = open_call(session, TransactionKind::Read);
     UserView view(*call.transaction, call.user_id, m_clock.now_ms(), filter);
     std::vector<VizTask> reply;
-    if (const TaskRow* task = view.visible_task(task_id)) {
-        ProjectState& state = view.project(task->project_id);
-        for (int ancestor : state.ancestors(task_id)) {
-            if (const TaskRow* row = state.find(ancestor))
+    if (view.visible_task(task_id)) {
+        for (int ancestor : view.ancestors(task_id)) {
+            if (const TaskRow* row = view.visible_task(ancestor))
                 reply.push_back(view.to_wire(*row));
         }
-        if (const TaskRow* row = state.find(task_id))
-            reply.push_back(view.to_wire(*row));
+        reply.push_back(view.to_wire(*view.visible_task(task_id)));
     }
     call.transaction->commit();
     return reply;
@@ -368,46 +361,42 @@ VizList Service::get_filtered_list(const std::u16string& session, const Filter& 
         for (const auto& [id, access] : view.projects())
             scope.push_back(id);
     }
+    std::optional<TaskRow> mark;
+    if (cursor.present) {
+        mark.emplace();
+        mark->complete = cursor.complete;
+        mark->date = cursor.date;
+        mark->deadline = cursor.deadline;
+        mark->title = cursor.title;
+        mark->id = cursor.id;
+    }
+    int size = std::clamp(page_size, 1, 100);
+    // Each project gives its own first page after the cursor from the list index; the page
+    // is the first of their union.
     std::vector<const TaskRow*> rows;
     for (int id : scope) {
-        ProjectState& state = view.project(id);
-        const TaskRow* project = state.find(id);
+        const TaskRow* project = view.visible_task(id);
         if (!project || (!text.empty() && project->tag != text))
             continue;
-        for (const auto& [task_id, task] : state.tasks) {
-            if (task.parent_id != 0)
-                rows.push_back(&task);
-        }
+        for (TaskRow& row : call.transaction->list_page(id, mark ? &*mark : nullptr, size))
+            rows.push_back(view.remember(std::move(row)));
     }
     std::sort(rows.begin(), rows.end(),
         [](const TaskRow* a, const TaskRow* b) { return task_before(*a, *b); });
-    auto start = rows.begin();
-    if (cursor.present) {
-        TaskRow mark;
-        mark.complete = cursor.complete;
-        mark.date = cursor.date;
-        mark.deadline = cursor.deadline;
-        mark.title = cursor.title;
-        mark.id = cursor.id;
-        start = std::upper_bound(rows.begin(), rows.end(), &mark,
-            [](const TaskRow* a, const TaskRow* b) { return task_before(*a, *b); });
-    }
-    std::size_t size = std::size_t(std::clamp(page_size, 1, 100));
-    auto end
-        = rows.end() - start > std::ptrdiff_t(size) ? start + std::ptrdiff_t(size) : rows.end();
+    if (rows.size() > std::size_t(size))
+        rows.resize(std::size_t(size));
     std::set<int> in_page;
-    for (auto row = start; row != end; ++row)
-        in_page.insert((*row)->id);
+    for (const TaskRow* row : rows)
+        in_page.insert(row->id);
     std::set<int> listed;
-    for (auto row = start; row != end; ++row) {
-        ProjectState& state = view.project((*row)->project_id);
-        for (int ancestor : state.ancestors((*row)->id)) {
+    for (const TaskRow* row : rows) {
+        for (int ancestor : view.ancestors(row->id)) {
             if (in_page.contains(ancestor) || !listed.insert(ancestor).second)
                 continue;
-            if (const TaskRow* parent = state.find(ancestor))
+            if (const TaskRow* parent = view.visible_task(ancestor))
                 reply.mainList.push_back(view.to_wire(*parent));
         }
-        reply.secondList.push_back(view.to_wire(**row));
+        reply.secondList.push_back(view.to_wire(*row));
     }
     call.transaction->commit();
     return reply;

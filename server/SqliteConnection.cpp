@@ -2,7 +2,12 @@
 
 #include "server/Storage.h"
 
+#include "common/wire/WireUtf8.h"
+
 #include <sqlite3.h>
+
+#include <optional>
+#include <string_view>
 
 namespace corvane::server {
 
@@ -12,9 +17,10 @@ static void check(sqlite3* db, int code, const char* what)
         throw StorageError(std::string(what) + ": " + sqlite3_errmsg(db));
 }
 
-SqliteStatement::SqliteStatement(sqlite3* db, sqlite3_stmt* statement)
+SqliteStatement::SqliteStatement(sqlite3* db, sqlite3_stmt* statement, bool utf16_file)
     : m_db(db)
     , m_statement(statement)
+    , m_utf16_file(utf16_file)
 {
 }
 
@@ -29,11 +35,23 @@ SqliteStatement& SqliteStatement::bind(int index, std::int64_t value)
     return *this;
 }
 
+// Texts go in as UTF-8 with every UTF-16 unit encoded by itself. SQLite takes a leading
+// U+FEFF or U+FFFE of UTF-16 input for a byte-order mark and drops it or swaps every byte
+// after it; UTF-8 input has no such reading, and in a UTF-8 file the bytes are kept exactly,
+// lone surrogates included. Their byte order is also the order of the UTF-16 units.
 SqliteStatement& SqliteStatement::bind(int index, const Text& text)
 {
+    // An older UTF-16 file is converted by SQLite, which understands only standard UTF-8
+    // there (a pair as four bytes); what it cannot hold, a lone surrogate, becomes U+FFFD.
+    if (m_utf16_file)
+        m_scratch = to_utf8(text);
+    else {
+        m_scratch.clear();
+        append_wire_utf8(text, m_scratch);
+    }
     check(m_db,
-        sqlite3_bind_text16(
-            m_statement, index, text.data(), int(text.size() * 2), SQLITE_TRANSIENT),
+        sqlite3_bind_text64(
+            m_statement, index, m_scratch.data(), m_scratch.size(), SQLITE_TRANSIENT, SQLITE_UTF8),
         "bind");
     return *this;
 }
@@ -80,11 +98,16 @@ std::int64_t SqliteStatement::int64(int column) const
 
 Text SqliteStatement::text(int column) const
 {
-    auto* data = static_cast<const char16_t*>(sqlite3_column_text16(m_statement, column));
-    int bytes = sqlite3_column_bytes16(m_statement, column);
+    auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+    int bytes = sqlite3_column_bytes(m_statement, column);
     if (!data)
         return {};
-    return Text(data, size_t(bytes) / 2);
+    std::string_view stored(data, std::size_t(bytes));
+    // A file created by an older server holds UTF-16, which SQLite hands out as standard
+    // UTF-8 (four bytes for a pair); both forms decode to the same units.
+    if (std::optional<Text> units = decode_strict_wire_utf8(stored))
+        return std::move(*units);
+    return decode_wire_utf8(stored);
 }
 
 std::string SqliteStatement::blob(int column) const
@@ -129,6 +152,18 @@ SqliteConnection::~SqliteConnection()
     sqlite3_close(m_db);
 }
 
+void SqliteConnection::read_encoding()
+{
+    sqlite3_stmt* statement = nullptr;
+    check(m_db, sqlite3_prepare_v2(m_db, "PRAGMA encoding", -1, &statement, nullptr), "prepare");
+    if (sqlite3_step(statement) == SQLITE_ROW) {
+        auto* name = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        m_utf16_file = name && std::string_view(name).starts_with("UTF-16");
+    }
+    sqlite3_finalize(statement);
+    m_statements.clear();
+}
+
 void SqliteConnection::execute(const char* sql)
 {
     char* error = nullptr;
@@ -148,7 +183,9 @@ StatementUse SqliteConnection::prepare(const char* sql)
         check(m_db,
             sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr),
             "prepare");
-        found = m_statements.emplace(sql, std::make_unique<SqliteStatement>(m_db, statement)).first;
+        found = m_statements
+                    .emplace(sql, std::make_unique<SqliteStatement>(m_db, statement, m_utf16_file))
+                    .first;
     }
     return StatementUse(*found->second);
 }

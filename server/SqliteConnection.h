@@ -17,7 +17,7 @@ namespace corvane::server {
 // Throws StorageError on any failure other than a finished result.
 class SqliteStatement {
 public:
-    SqliteStatement(sqlite3* db, sqlite3_stmt* statement);
+    SqliteStatement(sqlite3* db, sqlite3_stmt* statement, bool utf16_file);
     ~SqliteStatement();
     SqliteStatement(const SqliteStatement&) = delete;
     SqliteStatement& operator=(const SqliteStatement&) = delete;
@@ -49,6 +49,8 @@ public:
 private:
     sqlite3* m_db; // Owned by the connection, which outlives its statements.
     sqlite3_stmt* m_statement;
+    bool m_utf16_file;
+    std::string m_scratch; // A text being bound; SQLite copies it.
 };
 
 // Resets a statement when the scope that used it ends, so no read lock outlives a query.
@@ -77,11 +79,15 @@ public:
     void execute(const char* sql); // Only for fixed texts: pragmas, schema, BEGIN/COMMIT.
     StatementUse prepare(const char* sql); // Cached by the text's address.
     sqlite3* handle() const { return m_db; }
+    // Learns the file's text encoding; call once the encoding is settled, before prepare().
+    void read_encoding();
+    bool is_utf16_file() const { return m_utf16_file; }
 
 private:
     explicit SqliteConnection(sqlite3* db);
     sqlite3* m_db;
     std::map<const char*, std::unique_ptr<SqliteStatement>> m_statements;
+    bool m_utf16_file { false };
 };
 
 } // namespace corvane::server

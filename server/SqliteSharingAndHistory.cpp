@@ -68,8 +68,10 @@ void SqliteTransaction::set_permission_level(int project_id, int user_id, int le
 void SqliteTransaction::delete_permission(int project_id, int user_id)
 {
     static constexpr char sql[] = "DELETE FROM permissions WHERE project_id = ? AND user_id = ?";
-    auto query = db().prepare(sql);
-    query->bind(1, project_id).bind(2, user_id).run();
+    // Whoever joins again starts with nothing unread, as the join sequence value says.
+    static constexpr char unread_sql[] = "DELETE FROM unread WHERE user_id = ? AND project_id = ?";
+    db().prepare(sql)->bind(1, project_id).bind(2, user_id).run();
+    db().prepare(unread_sql)->bind(1, user_id).bind(2, project_id).run();
 }
 
 void SqliteTransaction::delete_project_permissions(int project_id)
@@ -202,6 +204,18 @@ void SqliteTransaction::insert_change(const ChangeRow& change)
             change.complete, change.deadline, change.done_delta, change.plan_delta, change.title,
             change.responsible_id, change.status, change.time, change.user_id, change.author_id)
         .run();
+    // Every member but the author has one more unread change on the task. A member who
+    // joins later joins above this change, so it is never unread for them.
+    static constexpr char unread_sql[]
+        = "INSERT INTO unread (user_id, project_id, task_id, count)"
+          " SELECT m.user_id, ?1, ?2, 1 FROM (SELECT owner_id AS user_id FROM tasks WHERE id = ?1"
+          " UNION SELECT user_id FROM permissions WHERE project_id = ?1) m WHERE m.user_id <> ?3"
+          " ON CONFLICT (user_id, project_id, task_id) DO UPDATE SET count = count + 1";
+    db().prepare(unread_sql)
+        ->bind(1, change.project_id)
+        .bind(2, change.task_id)
+        .bind(3, change.author_id)
+        .run();
 }
 
 #define CHANGE_COLUMNS                                                                             \
@@ -255,29 +269,23 @@ std::vector<ChangeRow> SqliteTransaction::task_changes_after(int task_id, std::i
 }
 
 std::vector<std::pair<int, int>> SqliteTransaction::unread_counts(
-    int user_id, int project_id, std::int64_t joined)
+    int user_id, int project_id, std::int64_t)
 {
     static constexpr char sql[]
-        = "SELECT c.task_id, COUNT(*) FROM changes c LEFT JOIN viewed v"
-          " ON v.user_id = ?1 AND v.task_id = c.task_id"
-          " WHERE c.project_id = ?2 AND c.change_id > ?3 AND c.author_id <> ?1"
-          " AND c.change_id > IFNULL(v.viewed_seq, 0) GROUP BY c.task_id";
+        = "SELECT task_id, count FROM unread WHERE user_id = ? AND project_id = ? AND count > 0";
     auto query = db().prepare(sql);
-    query->bind(1, user_id).bind(2, project_id).bind(3, joined);
+    query->bind(1, user_id).bind(2, project_id);
     std::vector<std::pair<int, int>> rows;
     while (query->step())
         rows.emplace_back(query->int32(0), query->int32(1));
     return rows;
 }
 
-int SqliteTransaction::task_unread_count(int user_id, int task_id, std::int64_t joined)
+int SqliteTransaction::task_unread_count(int user_id, int task_id, std::int64_t)
 {
-    static constexpr char sql[]
-        = "SELECT COUNT(*) FROM changes c LEFT JOIN viewed v ON v.user_id = ?1 AND v.task_id = ?2"
-          " WHERE c.task_id = ?2 AND c.change_id > ?3 AND c.author_id <> ?1"
-          " AND c.change_id > IFNULL(v.viewed_seq, 0)";
+    static constexpr char sql[] = "SELECT count FROM unread WHERE task_id = ? AND user_id = ?";
     auto query = db().prepare(sql);
-    query->bind(1, user_id).bind(2, task_id).bind(3, joined);
+    query->bind(1, task_id).bind(2, user_id);
     return query->step() ? query->int32(0) : 0;
 }
 
@@ -293,13 +301,16 @@ void SqliteTransaction::insert_event(const EventRow& event)
         .run();
 }
 
-std::vector<EventRow> SqliteTransaction::events_after(std::int64_t after, int limit)
+std::vector<EventRow> SqliteTransaction::events_after(std::int64_t after, int user_id, int limit)
 {
+    // What the user may see: events meant for them, and the rest of the projects they see now.
     static constexpr char sql[]
         = "SELECT seq, kind, task_id, parent_id, project_id, audience FROM events"
-          " WHERE seq > ? ORDER BY seq LIMIT ?";
+          " WHERE seq > ?1 AND (audience = ?2 OR (audience = 0 AND project_id IN"
+          " (SELECT project_id FROM permissions WHERE user_id = ?2 UNION"
+          " SELECT id FROM tasks WHERE owner_id = ?2 AND parent_id = 0))) ORDER BY seq LIMIT ?3";
     auto query = db().prepare(sql);
-    query->bind(1, after).bind(2, limit);
+    query->bind(1, after).bind(2, user_id).bind(3, limit);
     std::vector<EventRow> rows;
     while (query->step())
         rows.push_back({ query->int64(0), EventKind(query->int32(1)), query->int32(2),
@@ -312,8 +323,9 @@ void SqliteTransaction::set_viewed(int user_id, int task_id, std::int64_t seq, i
     static constexpr char sql[]
         = "INSERT INTO viewed (user_id, task_id, viewed_seq, stamp) VALUES (?1, ?2, ?3, ?4)"
           " ON CONFLICT (user_id, task_id) DO UPDATE SET viewed_seq = ?3, stamp = ?4";
-    auto query = db().prepare(sql);
-    query->bind(1, user_id).bind(2, task_id).bind(3, seq).bind(4, stamp).run();
+    static constexpr char unread_sql[] = "DELETE FROM unread WHERE task_id = ? AND user_id = ?";
+    db().prepare(sql)->bind(1, user_id).bind(2, task_id).bind(3, seq).bind(4, stamp).run();
+    db().prepare(unread_sql)->bind(1, task_id).bind(2, user_id).run();
 }
 
 std::vector<ViewedRow> SqliteTransaction::viewed_after_stamp(int user_id, int stamp)

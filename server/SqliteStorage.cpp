@@ -5,6 +5,9 @@
 
 #include <sqlite3.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace corvane::server {
 
 // Each step takes the schema from the version before it to the next one. Steps are never
@@ -54,7 +57,34 @@ static const char* const s_migrations[] = {
     " viewed_seq INTEGER NOT NULL, stamp INTEGER NOT NULL, PRIMARY KEY (user_id, task_id));"
     "CREATE INDEX viewed_task ON viewed (task_id);"
     "CREATE INDEX viewed_stamp ON viewed (user_id, stamp);",
-    // 1 -> 2: change calls' Idempotency-Keys with the reply they got.
+    // 1 -> 2: unread counters kept by the writes, login failures shared by every process,
+    // and what the housekeeping needs to find old rows without scanning.
+    "CREATE TABLE unread (user_id INTEGER NOT NULL, project_id INTEGER NOT NULL,"
+    " task_id INTEGER NOT NULL, count INTEGER NOT NULL,"
+    " PRIMARY KEY (user_id, project_id, task_id)) WITHOUT ROWID;"
+    "CREATE INDEX unread_task ON unread (task_id, user_id);"
+    "INSERT INTO unread (user_id, project_id, task_id, count)"
+    " SELECT m.user_id, c.project_id, c.task_id, COUNT(*) FROM changes c"
+    " JOIN (SELECT owner_id AS user_id, id AS project_id, created_seq AS joined FROM tasks"
+    "  WHERE parent_id = 0 UNION ALL SELECT user_id, project_id, joined_seq FROM permissions) m"
+    " ON m.project_id = c.project_id"
+    " LEFT JOIN viewed v ON v.user_id = m.user_id AND v.task_id = c.task_id"
+    " WHERE c.author_id <> m.user_id AND c.change_id > m.joined"
+    " AND c.change_id > IFNULL(v.viewed_seq, 0) GROUP BY m.user_id, c.project_id, c.task_id;"
+    "CREATE TABLE login_failures (id INTEGER PRIMARY KEY, key BLOB NOT NULL,"
+    " time INTEGER NOT NULL);"
+    "CREATE INDEX login_failures_key ON login_failures (key, time);"
+    "CREATE TABLE seq_marks (time INTEGER NOT NULL, seq INTEGER NOT NULL);"
+    "INSERT INTO counters VALUES ('events_horizon', 0);"
+    "CREATE INDEX sessions_last_use ON sessions (last_use);"
+    "CREATE INDEX login_keys_last_use ON login_keys (last_use);"
+    "CREATE INDEX invitations_expires ON invitations (expires);"
+    "CREATE INDEX invitations_inviter ON invitations (project_id, inviter_id);"
+    "ALTER TABLE tasks ADD COLUMN list_date INTEGER GENERATED ALWAYS AS (-date) VIRTUAL;"
+    "ALTER TABLE tasks ADD COLUMN list_undated INTEGER GENERATED ALWAYS AS (deadline = 0) VIRTUAL;"
+    "CREATE INDEX tasks_list ON tasks (project_id, complete, list_date, list_undated, deadline,"
+    " title, id);",
+    // 2 -> 3: change calls' Idempotency-Keys with the reply they got.
     "CREATE TABLE idempotency_keys (user_id INTEGER NOT NULL, key TEXT NOT NULL,"
     " digest BLOB NOT NULL, reply BLOB NOT NULL, expires INTEGER NOT NULL,"
     " PRIMARY KEY (user_id, key));"
@@ -64,9 +94,18 @@ static const char* const s_migrations[] = {
 std::unique_ptr<SqliteStorage> SqliteStorage::open(const std::string& path)
 {
     std::unique_ptr<SqliteStorage> storage(new SqliteStorage(path));
+    if (!storage->m_in_memory) {
+        // The file holds password hashes and every task: owner-only whatever the umask.
+        // SQLite gives the -wal and -shm files the mode of the database file.
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            ::close(fd);
+    }
     auto connection = SqliteConnection::open(path);
-    // Texts are UTF-16 code units end to end; only takes effect on a new, empty file.
-    connection->execute("PRAGMA encoding = 'UTF-16le'");
+    // New files keep texts as UTF-8 (each UTF-16 unit encoded by itself); a file created
+    // in UTF-16 by an older server stays so and is converted by SQLite on the way.
+    connection->execute("PRAGMA encoding = 'UTF-8'");
+    connection->read_encoding();
     if (!storage->m_in_memory) {
         connection->execute("PRAGMA journal_mode = WAL");
         // In WAL mode a commit survives a killed process; only power loss may drop the last
@@ -130,6 +169,7 @@ std::unique_ptr<SqliteConnection> SqliteStorage::take_connection()
     }
     auto connection = SqliteConnection::open(m_path);
     connection->execute("PRAGMA synchronous = NORMAL");
+    connection->read_encoding();
     return connection;
 }
 

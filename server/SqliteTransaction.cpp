@@ -2,8 +2,12 @@
 
 #include "server/SqliteConnection.h"
 #include "server/SqliteStorage.h"
+#include "server/UserView.h"
 
 #include <sqlite3.h>
+
+#include <algorithm>
+#include <iterator>
 
 namespace corvane::server {
 
@@ -262,6 +266,71 @@ std::vector<TaskRow> SqliteTransaction::project_tasks(int project_id)
     return tasks;
 }
 
+std::vector<TaskRow> SqliteTransaction::child_tasks(int parent_id)
+{
+    static constexpr char sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE parent_id = ?";
+    auto query = db().prepare(sql);
+    query->bind(1, parent_id);
+    std::vector<TaskRow> tasks;
+    while (query->step())
+        tasks.push_back(read_task(*query));
+    return tasks;
+}
+
+std::vector<TaskRow> SqliteTransaction::list_page(int project_id, const TaskRow* after, int limit)
+{
+    if (db().is_utf16_file()) {
+        // A file from an older server compares UTF-16 bytes, not units: sort here instead.
+        std::vector<TaskRow> rows;
+        for (TaskRow& row : project_tasks(project_id))
+            if (row.parent_id != 0)
+                rows.push_back(std::move(row));
+        std::sort(rows.begin(), rows.end(), task_before);
+        auto start = after ? std::upper_bound(rows.begin(), rows.end(), *after, task_before)
+                           : rows.begin();
+        auto end = rows.end() - start > limit ? start + limit : rows.end();
+        return std::vector<TaskRow>(std::make_move_iterator(start), std::make_move_iterator(end));
+    }
+    // list_date and list_undated are indexed virtual columns that turn the mixed directions
+    // of the order into one ascending row value, so a page is one index range.
+    static constexpr char first_sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE project_id = ?1"
+                                        " AND parent_id <> 0 ORDER BY complete, list_date,"
+                                        " list_undated, deadline, title, id LIMIT ?2";
+    static constexpr char after_sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE project_id = ?1"
+                                        " AND parent_id <> 0 AND (complete, list_date,"
+                                        " list_undated, deadline, title, id) > (?3, ?4, ?5, ?6,"
+                                        " ?7, ?8) ORDER BY complete, list_date, list_undated,"
+                                        " deadline, title, id LIMIT ?2";
+    auto query = db().prepare(after ? after_sql : first_sql);
+    query->bind(1, project_id).bind(2, limit);
+    if (after)
+        query->bind(3, after->complete ? 1 : 0)
+            .bind(4, -after->date)
+            .bind(5, after->deadline == 0 ? 1 : 0)
+            .bind(6, after->deadline)
+            .bind(7, after->title)
+            .bind(8, after->id);
+    std::vector<TaskRow> tasks;
+    while (query->step())
+        tasks.push_back(read_task(*query));
+    return tasks;
+}
+
+std::vector<VisibleProject> SqliteTransaction::user_projects(int user_id)
+{
+    static constexpr char sql[]
+        = "SELECT " TASK_COLUMNS ", 3, created_seq FROM tasks WHERE owner_id = ?1 AND parent_id = 0"
+          " UNION ALL SELECT " TASK_COLUMNS ", level, joined_seq FROM tasks JOIN (SELECT"
+          " project_id AS granted, level, joined_seq FROM permissions WHERE user_id = ?1)"
+          " ON tasks.id = granted";
+    auto query = db().prepare(sql);
+    query->bind(1, user_id);
+    std::vector<VisibleProject> rows;
+    while (query->step())
+        rows.push_back({ read_task(*query), query->int32(15), query->int64(16) });
+    return rows;
+}
+
 int SqliteTransaction::insert_task(const TaskRow& task)
 {
     static constexpr char sql[]
@@ -306,10 +375,12 @@ void SqliteTransaction::delete_tasks(const std::vector<int>& ids)
     static constexpr char task_sql[] = "DELETE FROM tasks WHERE id = ?";
     static constexpr char changes_sql[] = "DELETE FROM changes WHERE task_id = ?";
     static constexpr char viewed_sql[] = "DELETE FROM viewed WHERE task_id = ?";
+    static constexpr char unread_sql[] = "DELETE FROM unread WHERE task_id = ?";
     for (int id : ids) {
         db().prepare(task_sql)->bind(1, id).run();
         db().prepare(changes_sql)->bind(1, id).run();
         db().prepare(viewed_sql)->bind(1, id).run();
+        db().prepare(unread_sql)->bind(1, id).run();
     }
 }
 

@@ -42,6 +42,9 @@ public:
 
     std::optional<TaskRow> find_task(int id) override;
     std::vector<TaskRow> project_tasks(int project_id) override;
+    std::vector<TaskRow> child_tasks(int parent_id) override;
+    std::vector<TaskRow> list_page(int project_id, const TaskRow* after, int limit) override;
+    std::vector<VisibleProject> user_projects(int user_id) override;
     int insert_task(const TaskRow& task) override;
     void update_task(const TaskRow& task) override;
     void adjust_child_count(int task_id, int delta) override;
@@ -76,12 +79,31 @@ public:
     std::vector<std::pair<int, int>> unread_counts(
         int user_id, int project_id, std::int64_t joined) override;
     int task_unread_count(int user_id, int task_id, std::int64_t joined) override;
+    std::vector<std::pair<int, int>> child_unread_counts(int user_id, int parent_id) override;
 
     void insert_event(const EventRow& event) override;
-    std::vector<EventRow> events_after(std::int64_t after, int limit) override;
+    std::vector<EventRow> events_after(std::int64_t after, int user_id, int limit) override;
 
     void set_viewed(int user_id, int task_id, std::int64_t seq, int stamp) override;
     std::vector<ViewedRow> viewed_after_stamp(int user_id, int stamp) override;
+    std::vector<UnreadTotal> project_unread_totals(int user_id) override;
+    std::vector<PermissionRow> visible_project_permissions(int user_id) override;
+    std::vector<InvitationRow> visible_project_invitations(int user_id, std::int64_t now) override;
+
+    int delete_invitations_issued_by(int project_id, int inviter_id) override;
+
+    int count_login_failures(const Hash& key, std::int64_t since) override;
+    std::int64_t insert_login_failure(const Hash& key, std::int64_t now) override;
+    void delete_login_failure(std::int64_t id) override;
+
+    int purge_sessions(std::int64_t used_before, int batch) override;
+    int purge_login_keys(std::int64_t used_before, int batch) override;
+    int purge_invitations(std::int64_t expired_by, int batch) override;
+    int purge_login_failures(std::int64_t before, int batch) override;
+    int purge_events(std::int64_t seq, int batch) override;
+    std::int64_t events_horizon() override;
+    void set_events_horizon(std::int64_t seq) override;
+    std::int64_t mark_seq(std::int64_t now, std::int64_t seq, std::int64_t before) override;
 
     // In SqliteIdempotency.cpp.
     std::optional<IdempotencyRecord> find_idempotency(int user_id, const std::string& key) override;

@@ -32,6 +32,20 @@ struct IdempotencyRecord {
     std::string reply;
 };
 
+struct UnreadTotal {
+    int project_id { 0 };
+    int total { 0 };
+    int own { 0 };
+};
+
+// A project a user sees, with the user's level on it (3 for the owner) and the sequence
+// value at which the user joined it (its creation for the owner).
+struct VisibleProject {
+    TaskRow project;
+    int level { 0 };
+    std::int64_t joined { 0 };
+};
+
 // One transaction on the store. Every query sees the state as of the transaction's start plus
 // its own writes. Destroying an uncommitted transaction rolls it back.
 // Thread safety: a transaction belongs to the thread that began it.
@@ -64,6 +78,12 @@ public:
 
     virtual std::optional<TaskRow> find_task(int id) = 0;
     virtual std::vector<TaskRow> project_tasks(int project_id) = 0;
+    virtual std::vector<TaskRow> child_tasks(int parent_id) = 0;
+    // Up to `limit` non-project tasks of the project in list order (complete ascending, date
+    // descending, with a deadline before without, deadline, title by UTF-16 units, id),
+    // strictly after `after` when given. Answered from an index, whatever the page.
+    virtual std::vector<TaskRow> list_page(int project_id, const TaskRow* after, int limit) = 0;
+    virtual std::vector<VisibleProject> user_projects(int user_id) = 0;
     virtual int insert_task(const TaskRow& task) = 0;
     virtual void update_task(const TaskRow& task) = 0; // Every field but id, project and date.
     virtual void adjust_child_count(int task_id, int delta) = 0;
@@ -101,17 +121,23 @@ public:
         = 0;
     // Newest first: changes with change_id > after.
     virtual std::vector<ChangeRow> task_changes_after(int task_id, std::int64_t after) = 0;
-    // Per task of the project: changes by others above max(viewed, joined).
+    // Per task of the project: changes by others above max(viewed, joined). Kept as counters
+    // by the writes, so no read scans the history; `joined` is implied by them.
     virtual std::vector<std::pair<int, int>> unread_counts(
         int user_id, int project_id, std::int64_t joined)
         = 0;
     // The same for one task.
     virtual int task_unread_count(int user_id, int task_id, std::int64_t joined) = 0;
+    // (child, its own unread changes) for the children of a task that have any.
+    virtual std::vector<std::pair<int, int>> child_unread_counts(int user_id, int parent_id) = 0;
 
     virtual void insert_event(const EventRow& event) = 0;
-    // Events with seq > after, ascending, at most limit.
-    virtual std::vector<EventRow> events_after(std::int64_t after, int limit) = 0;
+    // Events with seq > after that concern the user (meant for them, or in a project they see
+    // now), ascending, at most limit.
+    virtual std::vector<EventRow> events_after(std::int64_t after, int user_id, int limit) = 0;
 
+    // Views the task up to `seq`, which must be the current sequence value: its unread
+    // changes for the user drop to none.
     virtual void set_viewed(int user_id, int task_id, std::int64_t seq, int stamp) = 0;
     virtual std::vector<ViewedRow> viewed_after_stamp(int user_id, int stamp) = 0;
 
@@ -122,6 +148,37 @@ public:
         const std::string& reply, std::int64_t expires)
         = 0;
     virtual int purge_idempotency(std::int64_t now) = 0;
+
+    // For every project of the user with unread changes: its id, the unread changes in all of
+    // it, and those of the project task itself.
+    virtual std::vector<UnreadTotal> project_unread_totals(int user_id) = 0;
+    // The participants (grant order) and unexpired invitations of every project the user sees.
+    virtual std::vector<PermissionRow> visible_project_permissions(int user_id) = 0;
+    virtual std::vector<InvitationRow> visible_project_invitations(int user_id, std::int64_t now)
+        = 0;
+
+    // Invitations a participant issued end with the participant's right to share.
+    virtual int delete_invitations_issued_by(int project_id, int inviter_id) = 0;
+
+    // Login failures per key (a digest of an account or an address), shared by every process
+    // on the store. A failure is recorded before the password is checked and taken back on
+    // success, so parallel guesses count at once.
+    virtual int count_login_failures(const Hash& key, std::int64_t since) = 0;
+    virtual std::int64_t insert_login_failure(const Hash& key, std::int64_t now) = 0;
+    virtual void delete_login_failure(std::int64_t id) = 0;
+
+    // Housekeeping in small steps: each removes at most `batch` rows and answers how many.
+    virtual int purge_sessions(std::int64_t used_before, int batch) = 0;
+    virtual int purge_login_keys(std::int64_t used_before, int batch) = 0;
+    virtual int purge_invitations(std::int64_t expired_by, int batch) = 0;
+    virtual int purge_login_failures(std::int64_t before, int batch) = 0;
+    // Events at or below `seq`; news from a cursor below the horizon starts afresh.
+    virtual int purge_events(std::int64_t seq, int batch) = 0;
+    virtual std::int64_t events_horizon() = 0;
+    virtual void set_events_horizon(std::int64_t seq) = 0;
+    // Remembers the sequence value at a time, so events can be purged by age; answers the
+    // highest value remembered at or before `before` (0 when none) and forgets older marks.
+    virtual std::int64_t mark_seq(std::int64_t now, std::int64_t seq, std::int64_t before) = 0;
 };
 
 enum class TransactionKind {

@@ -1,36 +1,36 @@
 #include "server/Throttle.h"
 
+#include "server/Secrets.h"
+
+#include "common/base/Text.h"
+
 namespace corvane::server {
 
-void Throttle::expire(std::deque<std::int64_t>& times, std::int64_t now) const
+std::optional<Throttle::Reservation> Throttle::reserve(
+    const std::vector<std::string>& keys, std::int64_t now)
 {
-    while (!times.empty() && times.front() <= now - m_window_ms)
-        times.pop_front();
-}
-
-bool Throttle::is_blocked(const std::string& key, std::int64_t now)
-{
-    std::lock_guard lock(m_lock);
-    auto found = m_failures.find(key);
-    if (found == m_failures.end())
-        return false;
-    expire(found->second, now);
-    if (found->second.empty()) {
-        m_failures.erase(found);
-        return false;
+    std::vector<Hash> digests;
+    for (const std::string& key : keys)
+        digests.push_back(key_digest(from_utf8(key)));
+    // One write transaction: counting and recording cannot be split by another process.
+    auto transaction = m_storage.begin(TransactionKind::Write);
+    for (const Hash& digest : digests) {
+        if (transaction->count_login_failures(digest, now - m_window_ms) >= m_limit)
+            return std::nullopt;
     }
-    return int(found->second.size()) >= m_limit;
+    Reservation reservation;
+    for (const Hash& digest : digests)
+        reservation.ids.push_back(transaction->insert_login_failure(digest, now));
+    transaction->commit();
+    return reservation;
 }
 
-void Throttle::record_failure(const std::string& key, std::int64_t now)
+void Throttle::release(const Reservation& reservation)
 {
-    std::lock_guard lock(m_lock);
-    auto& times = m_failures[key];
-    expire(times, now);
-    times.push_back(now);
-    // A key cannot grow without bound: only the last `limit` failures matter.
-    while (int(times.size()) > m_limit)
-        times.pop_front();
+    auto transaction = m_storage.begin(TransactionKind::Write);
+    for (std::int64_t id : reservation.ids)
+        transaction->delete_login_failure(id);
+    transaction->commit();
 }
 
 } // namespace corvane::server

@@ -45,8 +45,8 @@ bool TicketOutbox::deliver(
         ::unlink(temporary.c_str());
         log_line("cannot write " + path + "; the ticket follows in the log");
     }
-    log_line("ticket for invitation " + std::to_string(invitation_id) + " to " + to_utf8(address)
-        + "\n" + block(ticket));
+    log_block("ticket for invitation " + std::to_string(invitation_id) + " to " + to_utf8(address),
+        block(ticket));
     return m_folder.empty();
 }
 

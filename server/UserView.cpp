@@ -34,47 +34,126 @@ std::vector<int> ProjectState::subtree(int id) const
     return ids;
 }
 
+// A Filter that marks every task spares loading whole projects to find marked descendants.
+static bool marks_everything(const Filter& filter)
+{
+    if (filter.responsible != -1 || filter.statuses.size() < 6)
+        return false;
+    for (std::size_t status = 0; status < 6; ++status)
+        if (!filter.statuses[status])
+            return false;
+    return true;
+}
+
 UserView::UserView(StorageTransaction& transaction, int user_id, std::int64_t now, Filter filter)
     : m_transaction(transaction)
     , m_user_id(user_id)
     , m_now(now)
     , m_filter(std::move(filter))
+    , m_marks_everything(marks_everything(m_filter))
 {
-    for (const PermissionRow& permission : transaction.user_permissions(user_id))
-        m_access[permission.project_id] = { permission.level, permission.joined_seq };
-    for (auto [project_id, created_seq] : transaction.owned_projects(user_id))
-        m_access[project_id] = { owner_level, created_seq };
 }
 
-std::optional<Access> UserView::access(int project_id) const
+const std::map<int, Access>& UserView::projects()
+{
+    if (m_projects_loaded)
+        return m_projects;
+    m_projects_loaded = true;
+    for (VisibleProject& row : m_transaction.user_projects(m_user_id)) {
+        int id = row.project.id;
+        Access access { row.level, row.joined };
+        m_projects[id] = access;
+        m_access[id] = access;
+        m_rows.insert_or_assign(id, std::move(row.project));
+    }
+    return m_projects;
+}
+
+std::optional<Access> UserView::access(int project_id)
 {
     auto found = m_access.find(project_id);
-    if (found == m_access.end())
-        return std::nullopt;
-    return found->second;
+    if (found != m_access.end())
+        return found->second;
+    std::optional<Access> result;
+    if (m_projects_loaded) {
+        auto listed = m_projects.find(project_id);
+        if (listed != m_projects.end())
+            result = listed->second;
+    } else if (std::optional<TaskRow> project = m_transaction.find_task(project_id);
+               project && project->parent_id == 0) {
+        if (project->owner_id == m_user_id)
+            result = Access { owner_level, project->created_seq };
+        else if (auto held = m_transaction.find_permission(project_id, m_user_id))
+            result = Access { held->level, held->joined_seq };
+    }
+    m_access[project_id] = result;
+    return result;
 }
 
 const TaskRow* UserView::visible_task(int id)
 {
     if (id <= 0)
         return nullptr;
-    for (auto& [project_id, state] : m_states) {
-        if (const TaskRow* task = state->find(id))
-            return task;
-    }
-    auto single = m_singles.find(id);
-    if (single != m_singles.end())
-        return &single->second;
+    auto known = m_rows.find(id);
+    if (known != m_rows.end())
+        return &known->second;
     std::optional<TaskRow> task = m_transaction.find_task(id);
-    if (!task || !m_access.contains(task->project_id))
+    if (!task || !access(task->project_id))
         return nullptr;
-    return &m_singles.emplace(id, std::move(*task)).first->second;
+    return &m_rows.emplace(id, std::move(*task)).first->second;
+}
+
+const TaskRow* UserView::remember(TaskRow row)
+{
+    int id = row.id;
+    return &m_rows.insert_or_assign(id, std::move(row)).first->second;
+}
+
+std::vector<const TaskRow*> UserView::visible_children(int parent_id)
+{
+    std::vector<const TaskRow*> rows;
+    if (!visible_task(parent_id))
+        return rows;
+    for (TaskRow& child : m_transaction.child_tasks(parent_id)) {
+        m_own_known.insert(child.id);
+        rows.push_back(remember(std::move(child)));
+    }
+    for (auto [task_id, count] : m_transaction.child_unread_counts(m_user_id, parent_id))
+        m_own_unread[task_id] = count;
+    return rows;
+}
+
+std::optional<int> UserView::known_own_unread(int task_id) const
+{
+    if (!m_own_known.contains(task_id))
+        return std::nullopt;
+    auto found = m_own_unread.find(task_id);
+    return found == m_own_unread.end() ? 0 : found->second;
+}
+
+std::vector<int> UserView::ancestors(int id)
+{
+    std::vector<int> chain;
+    const TaskRow* task = visible_task(id);
+    // The depth bound guards against a cycle in a damaged file.
+    for (int depth = 0; task && task->parent_id != 0 && depth < 10'000; ++depth) {
+        chain.push_back(task->parent_id);
+        task = visible_task(task->parent_id);
+    }
+    std::reverse(chain.begin(), chain.end());
+    return chain;
 }
 
 void UserView::forget()
 {
+    m_rows.clear();
     m_states.clear();
-    m_singles.clear();
+    m_unread.clear();
+    m_project_totals.reset();
+    m_own_unread.clear();
+    m_own_known.clear();
+    m_permissions.clear();
+    m_accounts.clear();
 }
 
 ProjectState& UserView::project(int project_id)
@@ -91,16 +170,6 @@ ProjectState& UserView::project(int project_id)
             state.children[task.parent_id].push_back(id);
         state.tasks.emplace(id, std::move(task));
     }
-    Access access = m_access.count(project_id) ? m_access[project_id] : Access {};
-    for (auto [task_id, count] :
-        m_transaction.unread_counts(m_user_id, project_id, access.joined)) {
-        state.own_unread[task_id] = count;
-        const TaskRow* task = state.find(task_id);
-        for (std::size_t depth = 0; task && depth <= state.tasks.size(); ++depth) {
-            state.subtree_unread[task->id] += count;
-            task = task->parent_id ? state.find(task->parent_id) : nullptr;
-        }
-    }
     for (const auto& [id, task] : state.tasks) {
         if (!matches(task))
             continue;
@@ -116,47 +185,118 @@ ProjectState& UserView::project(int project_id)
     return state;
 }
 
-void UserView::load_permissions(ProjectState& state)
+UserView::Unread& UserView::unread(int project_id)
 {
-    if (state.permissions_loaded)
-        return;
-    state.permissions_loaded = true;
-    const TaskRow* project = state.find(state.project_id);
-    if (!project)
-        return;
-    std::optional<UserRow> owner = m_transaction.find_user(project->owner_id);
-    state.permissions.push_back(
-        { owner_level, owner ? owner->account : Text {}, project->owner_id });
-    for (const PermissionRow& row : m_transaction.project_permissions(state.project_id))
-        state.permissions.push_back({ row.level, row.account, row.user_id });
-    for (const InvitationRow& row : m_transaction.project_invitations(state.project_id, m_now))
-        state.permissions.push_back({ row.level, row.address, 0 });
+    auto found = m_unread.find(project_id);
+    if (found != m_unread.end())
+        return found->second;
+    Unread& counts = m_unread[project_id];
+    // Only the tasks with unread changes are read, and their ancestors.
+    for (auto [task_id, count] : m_transaction.unread_counts(m_user_id, project_id, 0)) {
+        counts.own[task_id] = count;
+        counts.subtree[task_id] += count;
+        for (int ancestor : ancestors(task_id))
+            counts.subtree[ancestor] += count;
+    }
+    return counts;
+}
+
+// Every project's list at once, for a call that writes all the caller's projects: three
+// queries however many projects there are.
+void UserView::load_all_permissions()
+{
+    std::map<int, std::vector<Permission>> granted;
+    for (const PermissionRow& row : m_transaction.visible_project_permissions(m_user_id))
+        granted[row.project_id].push_back({ row.level, row.account, row.user_id });
+    for (const InvitationRow& row : m_transaction.visible_project_invitations(m_user_id, m_now))
+        granted[row.project_id].push_back({ row.level, row.address, 0 });
+    for (const auto& [project_id, access] : m_projects) {
+        const TaskRow* project = visible_task(project_id);
+        if (!project || m_permissions.contains(project_id))
+            continue;
+        auto& list = m_permissions[project_id];
+        auto account = m_accounts.find(project->owner_id);
+        if (account == m_accounts.end()) {
+            std::optional<UserRow> owner = m_transaction.find_user(project->owner_id);
+            account = m_accounts.emplace(project->owner_id, owner ? owner->account : Text {}).first;
+        }
+        list.push_back({ owner_level, account->second, project->owner_id });
+        auto extra = granted.find(project_id);
+        if (extra != granted.end())
+            list.insert(list.end(), extra->second.begin(), extra->second.end());
+    }
+}
+
+const std::vector<Permission>& UserView::permissions(const TaskRow& project)
+{
+    auto found = m_permissions.find(project.id);
+    if (found != m_permissions.end())
+        return found->second;
+    if (m_projects_loaded && m_projects.contains(project.id)) {
+        load_all_permissions();
+        found = m_permissions.find(project.id);
+        if (found != m_permissions.end())
+            return found->second;
+    }
+    std::vector<Permission>& list = m_permissions[project.id];
+    std::optional<UserRow> owner = m_transaction.find_user(project.owner_id);
+    list.push_back({ owner_level, owner ? owner->account : Text {}, project.owner_id });
+    for (const PermissionRow& row : m_transaction.project_permissions(project.id))
+        list.push_back({ row.level, row.account, row.user_id });
+    for (const InvitationRow& row : m_transaction.project_invitations(project.id, m_now))
+        list.push_back({ row.level, row.address, 0 });
+    return list;
 }
 
 int UserView::unread_count(const TaskRow& task)
 {
-    // A leaf needs only its own changes; a folder needs its whole project.
-    if (task.child_count == 0 && !m_states.contains(task.project_id)) {
-        std::optional<Access> caller = access(task.project_id);
-        return m_transaction.task_unread_count(m_user_id, task.id, caller ? caller->joined : 0);
+    if (!m_unread.contains(task.project_id)) {
+        // A project needs its total (one query for all of them), a leaf its own counter.
+        if (task.parent_id == 0) {
+            const UnreadTotal* total = project_total(task.id);
+            return total ? total->total : 0;
+        }
+        if (task.child_count == 0) {
+            std::optional<int> known = known_own_unread(task.id);
+            return known ? *known : m_transaction.task_unread_count(m_user_id, task.id, 0);
+        }
     }
-    ProjectState& state = project(task.project_id);
-    auto found = state.subtree_unread.find(task.id);
-    return found == state.subtree_unread.end() ? 0 : found->second;
+    Unread& counts = unread(task.project_id);
+    auto found = counts.subtree.find(task.id);
+    return found == counts.subtree.end() ? 0 : found->second;
+}
+
+const UnreadTotal* UserView::project_total(int project_id)
+{
+    if (!m_project_totals) {
+        m_project_totals.emplace();
+        for (const UnreadTotal& total : m_transaction.project_unread_totals(m_user_id))
+            (*m_project_totals)[total.project_id] = total;
+    }
+    auto found = m_project_totals->find(project_id);
+    return found == m_project_totals->end() ? nullptr : &found->second;
 }
 
 bool UserView::is_unread(const TaskRow& task)
 {
-    if (task.child_count == 0 && !m_states.contains(task.project_id))
-        return unread_count(task) > 0;
-    ProjectState& state = project(task.project_id);
-    return state.own_unread.contains(task.id);
+    auto counts = m_unread.find(task.project_id);
+    if (counts == m_unread.end() && task.parent_id == 0) {
+        const UnreadTotal* total = project_total(task.id);
+        return total && total->own > 0;
+    }
+    if (counts == m_unread.end()) {
+        std::optional<int> known = known_own_unread(task.id);
+        return (known ? *known : m_transaction.task_unread_count(m_user_id, task.id, 0)) > 0;
+    }
+    return counts->second.own.contains(task.id);
 }
 
 bool UserView::is_marked(const TaskRow& task)
 {
-    if (task.child_count == 0 && !m_states.contains(task.project_id))
-        return matches(task);
+    if (m_marks_everything || matches(task))
+        return true;
+    if (task.child_count == 0)
+        return false;
     ProjectState& state = project(task.project_id);
     auto found = state.marked.find(task.id);
     return found != state.marked.end() && found->second;
@@ -188,11 +328,8 @@ VizTask UserView::to_wire(const TaskRow& task)
     wire.unread = is_unread(task);
     wire.title = task.title;
     wire.parentId = task.parent_id;
-    if (task.parent_id == 0) {
-        ProjectState& state = project(task.project_id);
-        load_permissions(state);
-        wire.permissions = state.permissions;
-    }
+    if (task.parent_id == 0)
+        wire.permissions = permissions(task);
     wire.projectId = task.project_id;
     wire.responsibleId = task.responsible_id;
     wire.status = task.status;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace corvane::server {
@@ -24,16 +25,12 @@ struct Access {
 
 inline constexpr int owner_level = 3;
 
-// One project as a caller sees it: every task, the tree, the caller's unread counts.
+// One project as a caller sees it: every task, the tree, the marks of the call's Filter.
 struct ProjectState {
     int project_id { 0 };
     std::unordered_map<int, TaskRow> tasks; // The project itself included.
     std::unordered_map<int, std::vector<int>> children;
-    std::unordered_map<int, int> own_unread; // Task -> its own unread changes.
-    std::unordered_map<int, int> subtree_unread; // Task -> unread changes in its subtree.
     std::unordered_map<int, bool> marked; // For the call's Filter.
-    bool permissions_loaded { false };
-    std::vector<Permission> permissions;
 
     const TaskRow* find(int id) const;
     // Ancestors from the project down to the parent of `id` (empty for a project).
@@ -44,21 +41,32 @@ struct ProjectState {
 
 // What one user sees during one call: visibility, editability and the per-user values of the
 // tasks written back. Built on the call's transaction and used only inside it.
+// Everything is read on first use and only as far as the call needs: a task, its children,
+// its ancestors, the caller's access to one project. Neither the caller's project count nor
+// a project's size or history sets the cost of a call that touches a few tasks; a whole
+// project is loaded only for a subtree or for a Filter that hides some tasks.
 class UserView {
 public:
     UserView(
         StorageTransaction& transaction, int user_id, std::int64_t now, Filter filter = Filter {});
 
     int user_id() const { return m_user_id; }
-    const std::map<int, Access>& projects() const { return m_access; }
-    std::optional<Access> access(int project_id) const;
+    // Every project the caller sees.
+    const std::map<int, Access>& projects();
+    std::optional<Access> access(int project_id);
 
     // The task when the caller sees it; nothing for a missing or unseen task. The row stays
     // valid until forget().
     const TaskRow* visible_task(int id);
+    // The children of a task the caller sees (valid until forget()).
+    std::vector<const TaskRow*> visible_children(int parent_id);
+    // Ancestors from the project down to the parent of `id` (empty for a project).
+    std::vector<int> ancestors(int id);
+    // Keeps a row the caller sees (read by a query of its own) for the rest of the call.
+    const TaskRow* remember(TaskRow row);
     // Drops what was read, so the next queries see the call's own writes.
     void forget();
-    ProjectState& project(int project_id); // The caller must see it.
+    ProjectState& project(int project_id); // The whole project; the caller must see it.
 
     // The task as the caller is sent it: per-user values filled, changes empty.
     VizTask to_wire(const TaskRow& task);
@@ -68,15 +76,35 @@ public:
     bool matches(const TaskRow& task) const;
 
 private:
-    void load_permissions(ProjectState& state);
+    // The caller's unread counts in one project: per task, and summed over subtrees.
+    struct Unread {
+        std::unordered_map<int, int> own;
+        std::unordered_map<int, int> subtree;
+    };
+    Unread& unread(int project_id);
+    const std::vector<Permission>& permissions(const TaskRow& project);
 
     StorageTransaction& m_transaction;
     int m_user_id;
     std::int64_t m_now;
     Filter m_filter;
-    std::map<int, Access> m_access;
+    bool m_marks_everything;
+    std::map<int, std::optional<Access>> m_access;
+    bool m_projects_loaded { false };
+    std::map<int, Access> m_projects;
+    std::unordered_map<int, TaskRow> m_rows; // Node-based: pointers stay valid.
     std::map<int, std::unique_ptr<ProjectState>> m_states;
-    std::map<int, TaskRow> m_singles; // Tasks read one by one, before their project was.
+    std::map<int, Unread> m_unread;
+    std::optional<std::unordered_map<int, UnreadTotal>> m_project_totals;
+    // Own unread counts read for a whole list of children at once; a known task that is
+    // missing from the counts has none.
+    std::unordered_map<int, int> m_own_unread;
+    std::unordered_set<int> m_own_known;
+    std::optional<int> known_own_unread(int task_id) const;
+    const UnreadTotal* project_total(int project_id);
+    void load_all_permissions();
+    std::map<int, std::vector<Permission>> m_permissions;
+    std::unordered_map<int, Text> m_accounts; // Owners' accounts, read once per call.
 };
 
 // The ordering of every sorted reply and of paging.

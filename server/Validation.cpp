@@ -43,6 +43,16 @@ bool is_valid_address(const Text& address)
     return true;
 }
 
+bool is_valid_name(const Text& name)
+{
+    if (name.size() > 100)
+        return false;
+    for (char16_t c : name)
+        if (c < 0x20 || c == 0x7F)
+            return false;
+    return true;
+}
+
 Text trim_controls(const Text& text)
 {
     std::size_t begin = 0;

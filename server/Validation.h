@@ -13,6 +13,10 @@ bool is_valid_address(const Text& address);
 
 Text trim_text(const Text& text);
 
+// A display name (trimmed already): at most 100 units, and no control characters, which no
+// name needs and which a NUL would cut short in other programs.
+bool is_valid_name(const Text& name);
+
 // Trims the units below U+0020 that a clipboard may add around a ticket.
 Text trim_controls(const Text& text);
 

@@ -10,6 +10,12 @@
 #include "server/SqliteStorage.h"
 #include "server/TicketOutbox.h"
 
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <unistd.h>
+
 namespace corvane::server {
 
 VizServer::VizServer(ServiceConfig config)
@@ -32,6 +38,19 @@ bool VizServer::open()
     }
     m_clock = m_config.test_clock_start ? std::make_unique<ServiceClock>(*m_config.test_clock_start)
                                         : std::make_unique<ServiceClock>();
+    if (!m_config.outbox.empty()) {
+        // A ticket must never go to the log because of a typo: make the folder, or refuse.
+        std::error_code error;
+        // A new folder holds tickets only: its owner's alone.
+        if (std::filesystem::create_directories(m_config.outbox, error))
+            std::filesystem::permissions(m_config.outbox, std::filesystem::perms::owner_all, error);
+        if (!std::filesystem::is_directory(m_config.outbox)
+            || ::access(m_config.outbox.c_str(), W_OK | X_OK) != 0) {
+            m_error = "the outbox folder " + m_config.outbox + " cannot be created or written"
+                + (error ? " (" + error.message() + ")" : std::string());
+            return false;
+        }
+    }
     try {
         m_storage = SqliteStorage::open(m_config.database);
     } catch (const StorageError& error) {
@@ -54,17 +73,50 @@ bool VizServer::start()
     settings.port = m_config.listen_port;
     settings.base_path = m_config.base_path;
     settings.threads = m_config.threads;
+    settings.connection_limit = m_config.connection_limit;
+    settings.per_address_limit = m_config.per_address_limit;
+    settings.request_deadline_ms = m_config.request_deadline_ms;
+    settings.trusted_proxies = m_config.trusted_proxies;
     m_http = std::make_unique<HttpServer>(settings, *m_dispatcher);
     if (!m_http->start()) {
         m_error = m_http->error();
         m_http.reset();
         return false;
     }
+    m_purge_stop = false;
+    m_purger = std::thread([this] { run_purges(); });
     return true;
+}
+
+void VizServer::run_purges()
+{
+    std::unique_lock lock(m_purge_lock);
+    for (;;) {
+        m_purge_wakeup.wait_for(lock, std::chrono::milliseconds(m_config.purge_interval_ms),
+            [this] { return m_purge_stop; });
+        if (m_purge_stop)
+            return;
+        lock.unlock();
+        try {
+            int removed = m_service->purge();
+            if (removed > 0)
+                log_line("purged " + std::to_string(removed) + " expired rows");
+        } catch (const StorageError& error) {
+            log_line(std::string("purge failed, tried again later: ") + error.what());
+        }
+        lock.lock();
+    }
 }
 
 void VizServer::stop()
 {
+    {
+        std::lock_guard lock(m_purge_lock);
+        m_purge_stop = true;
+    }
+    m_purge_wakeup.notify_all();
+    if (m_purger.joinable())
+        m_purger.join();
     if (m_http) {
         m_http->stop();
         m_http.reset();

@@ -2,8 +2,11 @@
 
 #include "server/ServiceConfig.h"
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 namespace corvane::server {
 
@@ -50,6 +53,13 @@ private:
     std::unique_ptr<Service> m_service;
     std::unique_ptr<CallDispatcher> m_dispatcher;
     std::unique_ptr<HttpServer> m_http;
+
+    // Housekeeping on a timer while the listener runs.
+    void run_purges();
+    std::mutex m_purge_lock;
+    std::condition_variable m_purge_wakeup;
+    bool m_purge_stop { false };
+    std::thread m_purger;
 };
 
 } // namespace corvane::server

@@ -4,6 +4,8 @@
 #include "common/wire/WireText.h"
 #include "common/wire/WireUtf8.h"
 
+#include <charconv>
+
 namespace corvane {
 
 void ReplyWriter::save_int64(std::int64_t value)
@@ -59,12 +61,37 @@ void ReplyWriter::finish(WString& text, ReplyOutcome outcome)
     clear();
 }
 
+// Straight to bytes, as finish() and append_wire_utf8 would give them together: every unit
+// encodes by itself, so no UTF-16 copy of the whole reply is needed on the way.
 void ReplyWriter::finish_utf8(std::string& bytes, ReplyOutcome outcome)
 {
-    WString text;
-    finish(text, outcome);
+    std::size_t estimate = 16 + m_values.size() * 4;
+    for (const WString& string : m_table.strings())
+        estimate += string.size() + 3;
     bytes.clear();
-    append_wire_utf8(text, bytes);
+    bytes.reserve(estimate);
+    bytes += outcome == ReplyOutcome::Exception ? "//EX[" : "//OK[";
+    for (auto value = m_values.rbegin(); value != m_values.rend(); ++value) {
+        char digits[12];
+        char* end = std::to_chars(digits, digits + sizeof digits, *value).ptr;
+        bytes.append(digits, end);
+        bytes.push_back(',');
+    }
+    bytes.push_back('[');
+    WString escaped;
+    bool first = true;
+    for (const WString& string : m_table.strings()) {
+        if (!first)
+            bytes.push_back(',');
+        first = false;
+        bytes.push_back('"');
+        escaped.clear();
+        append_reply_escaped(string, escaped, m_spaces);
+        append_wire_utf8(escaped, bytes);
+        bytes.push_back('"');
+    }
+    bytes += "],0,3]";
+    clear();
 }
 
 void ReplyWriter::clear()

@@ -76,6 +76,9 @@ std::optional<std::int32_t> parse_decimal_strict(WStringView text)
     }
     if (at == text.size() || text.size() - at > 10)
         return std::nullopt;
+    // One spelling per value, as every writer produces it: "-0" and "01" are not it.
+    if (text[at] == u'0' && (negative || text.size() - at > 1))
+        return std::nullopt;
     std::int64_t magnitude = 0;
     for (; at < text.size(); ++at) {
         char16_t c = text[at];
@@ -90,9 +93,22 @@ std::optional<std::int32_t> parse_decimal_strict(WStringView text)
     return static_cast<std::int32_t>(value);
 }
 
+// A comma needs an escape only where the closing quote would complete a separator of the
+// reply form: after a quote at the very end (quote, comma, quote) or before a final opening
+// bracket (comma, bracket, quote). Anywhere else the quotes around it are escaped, so the
+// split cannot meet it, and ordinary text such as "Milk, bread" goes out as it is.
+static bool comma_needs_escape(WStringView text, std::size_t at)
+{
+    std::size_t size = text.size();
+    if (at + 1 == size)
+        return at > 0 && text[at - 1] == u'"';
+    return at + 2 == size && text[at + 1] == u'[';
+}
+
 void append_reply_escaped(WStringView text, WString& out, SpaceForm spaces)
 {
-    for (char16_t c : text) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        char16_t c = text[at];
         switch (c) {
         case u'\\':
             out.append(u"\\\\");
@@ -113,7 +129,10 @@ void append_reply_escaped(WStringView text, WString& out, SpaceForm spaces)
             out.append(u"\\n");
             break;
         case u',':
-            out.append(u"\\x2c");
+            if (comma_needs_escape(text, at))
+                out.append(u"\\x2c");
+            else
+                out.push_back(c);
             break;
         default:
             out.push_back(c);

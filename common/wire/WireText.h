@@ -49,7 +49,8 @@ template<typename Char> bool parse_reply_int(const Char* begin, const Char* end,
         out = static_cast<std::int32_t>(magnitude >= limit ? limit - 1 : magnitude);
     return true;
 }
-// A whole decimal 32-bit token: an optional minus sign and digits only.
+// A whole decimal 32-bit token in its one canonical spelling: an optional minus sign and
+// digits, no leading zero, no "-0".
 std::optional<std::int32_t> parse_decimal_strict(WStringView text);
 
 enum class SpaceForm {
@@ -58,8 +59,9 @@ enum class SpaceForm {
 };
 
 // Appends the text escaped for the reply form: backslash, quote, carriage return and line feed
-// as the readers have always expected them, the space as `spaces` says, and the comma as
-// "\x2c" so that no string can ever contain the separators of the string list.
+// as the readers have always expected them, the space as `spaces` says, and a comma as "\x2c"
+// only where the closing quote would turn it into a separator of the string list (a text
+// ending in quote and comma, or in comma and opening bracket). Readers still take "\x2c".
 void append_reply_escaped(WStringView text, WString& out, SpaceForm spaces = SpaceForm::Escaped);
 
 // Undoes the reply escapes in one left-to-right pass: "\\", "\"", "\r", "\n" and "\x" with

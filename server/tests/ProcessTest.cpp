@@ -3,11 +3,13 @@
 
 #include "common/base/Text.h"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 using namespace corvane;
@@ -125,7 +127,9 @@ TEST(Program, help_documents_every_option)
     for (const char* word : { "--listen", "--db", "--base-path", "--server-version",
              "--strong-name", "--session-idle", "--key-lifetime", "--outbox", "--no-throttle",
              "--test-clock", "--password-cost", "--demo", "create-user", "expire-sessions",
-             "expire-login-keys", "reissue-ticket", "set-level", "seed-demo" })
+             "expire-login-keys", "reissue-ticket", "set-level", "seed-demo", "--trusted-proxy",
+             "--max-connections", "--max-connections-per-address", "--request-deadline",
+             "--purge-interval", "--event-lifetime" })
         EXPECT_NE(help.output.find(word), std::string::npos) << word;
     EXPECT_EQ(run_program({ "--bogus" }).status, 2);
     EXPECT_EQ(run_program({ "--listen", "nowhere" }).status, 2);
@@ -260,4 +264,66 @@ TEST(Program, restart_after_kill_is_consistent)
     VizTask project = ann.load(project_id).back();
     EXPECT_EQ(std::size_t(project.childCount), ann.children(project_id).size());
     EXPECT_EQ(again.signal_and_wait(SIGTERM), 0);
+}
+
+// Files that hold password hashes, tasks and account names are the owner's alone, whatever
+// the umask; the log holds no line a client wrote and grows by a bounded amount per call; a
+// missing outbox folder is made, and one that cannot be made stops the start with a reason.
+TEST(Program, files_log_and_outbox)
+{
+    std::string db = temp_database("files");
+    std::string log = db + ".log";
+    std::string outbox = db + ".outbox/tickets";
+    std::filesystem::remove(log);
+    std::filesystem::remove_all(db + ".outbox");
+    mode_t old_mask = ::umask(022);
+    {
+        // Not quiet: every call is logged.
+        ServerProcess server({ "--listen", "127.0.0.1:0", "--password-cost", "cheap",
+            "--no-throttle", "--db", db, "--log", log, "--outbox", outbox });
+        ASSERT_GT(server.port(), 0);
+        RpcClient ann(server.port());
+        ASSERT_TRUE(ann.sign_up("ann"));
+        ann.create(0, u"P");
+        corvane::server::testing::LoopbackClient http(server.port());
+        std::string forged = "x\r\n2026-01-01T00:00:00Z 10.0.0.1 authenticate 200 1 ms"
+            + std::string(900 * 1024, 'y');
+        std::string body = request_text({ "3", "0", "7", "http://x/",
+            "3C9A1E77B0D24F6A8E15C2B9D07F4A63", "com.ulmar.viz.client.rpc.VIZService", forged,
+            "java.lang.String", "I", "s", "1", "2", "3", "4", "2", "5", "6", "7", "1" });
+        for (int i = 0; i < 5; ++i)
+            ASSERT_EQ(http.post("/service", body)->status, 200);
+        EXPECT_EQ(server.signal_and_wait(SIGTERM), 0);
+    }
+    ::umask(old_mask);
+    for (const std::string& path : { db, db + "-wal", db + "-shm", log }) {
+        if (!std::filesystem::exists(path))
+            continue; // The WAL files may be checkpointed away at exit.
+        auto permissions = std::filesystem::status(path).permissions();
+        EXPECT_EQ(permissions & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+            << path;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(outbox));
+    EXPECT_EQ(std::filesystem::status(outbox).permissions() & std::filesystem::perms::all,
+        std::filesystem::perms::owner_all);
+    std::ifstream file(log);
+    std::string line;
+    int lines = 0;
+    while (std::getline(file, line)) {
+        ++lines;
+        EXPECT_LT(line.size(), 4096u);
+        EXPECT_EQ(line.find("10.0.0.1"), std::string::npos) << "a forged line";
+        EXPECT_EQ(line.find("yyyy"), std::string::npos) << "an unknown method name logged";
+    }
+    EXPECT_GT(lines, 5);
+
+    std::filesystem::create_directories(db + ".outbox");
+    std::ofstream(db + ".outbox/file") << "x";
+    Outcome refused = run_program(with_common({ "--db", db, "--outbox", db + ".outbox/file/sub" }));
+    EXPECT_EQ(refused.status, 1);
+    std::filesystem::remove(log);
+    std::filesystem::remove_all(db + ".outbox");
+    for (const char* suffix : { "", "-wal", "-shm" })
+        std::filesystem::remove(db + suffix);
 }

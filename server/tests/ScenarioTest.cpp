@@ -514,3 +514,46 @@ TEST(Scenario, repeated_reads_follow_every_change)
     EXPECT_EQ(a.children(0).at(0).permissions.size(), 1u);
     EXPECT_TRUE(b.children(0).empty());
 }
+
+// The unread rule (others' changes above the caller's last view and join; a folder and a
+// project sum their subtree) gives the same counts on every read path: the root list, a
+// folder's children, a task with its ancestors, and a list page.
+TEST(Scenario, unread_counts_agree_on_every_read)
+{
+    RunningServer server;
+    RpcClient a(server.port()), b(server.port());
+    ASSERT_TRUE(a.sign_up("ann"));
+    ASSERT_TRUE(b.sign_up("bob"));
+    VizTask project = a.create(0, u"P");
+    VizTask folder = a.create(project.id, u"F");
+    VizTask first = a.create(folder.id, u"t1", u"before Bob joined");
+    VizTask second = a.create(folder.id, u"t2");
+    ASSERT_EQ(a.share(project.id, u"bob@example.org"), 1);
+    b.update(b.load(first.id).back(), u"one");
+    b.update(b.load(first.id).back(), u"two");
+    b.update(b.load(second.id).back(), u"three");
+    b.update(b.load(folder.id).back(), u"four");
+    ASSERT_TRUE(a.viewed(second.id));
+    auto expect = [](const VizTask& task, int count, bool unread) {
+        EXPECT_EQ(task.unreadCount, count) << to_utf8(task.title);
+        EXPECT_EQ(task.unread, unread) << to_utf8(task.title);
+    };
+    expect(a.children(0).at(0), 3, false);
+    expect(a.children(project.id).at(0), 3, true);
+    for (const VizTask& task : a.children(folder.id))
+        expect(task, task.id == first.id ? 2 : 0, task.id == first.id);
+    std::vector<VizTask> chain = a.load(first.id);
+    ASSERT_EQ(chain.size(), 3u);
+    expect(chain[0], 3, false);
+    expect(chain[1], 3, true);
+    expect(chain[2], 2, true);
+    VizList page = a.list(project.id, Task {});
+    for (const VizTask& task : page.secondList)
+        expect(
+            task, task.id == second.id ? 0 : (task.id == first.id ? 2 : 3), task.id != second.id);
+    // Nothing from before Bob joined, and none of his own changes, is unread for him.
+    expect(b.children(0).at(0), 0, false);
+    a.update(a.load(first.id).back(), u"for Bob");
+    expect(b.load(first.id).back(), 1, true);
+    expect(b.children(0).at(0), 1, false);
+}

@@ -81,6 +81,8 @@ TEST_F(Transport, malformed_requests_are_400_and_change_nothing)
         "", "3" + sep + "0" + sep,
         set_viewed("1").substr(0, set_viewed("1").size() - 3), // no final separator
         set_viewed("x1"), // not a number
+        set_viewed("-0"), // not the one spelling of zero
+        set_viewed("01"), // nor of one
         set_viewed("1") + "7" + sep, // a token left over
         set_viewed("1").replace(0, 1, "4"), // stream version
         "3" + sep + "0" + sep + "99" + sep + "a" + sep, // string count beyond the text

@@ -2,7 +2,13 @@
 #include "common/wire/WireUtf8.h"
 #include "device/rpc/ReplyReader.h"
 
+#include "common/wire/WireText.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <vector>
 
 using namespace corvane;
 
@@ -30,13 +36,109 @@ TEST(ReplyWriter, writes_the_reply_form)
     EXPECT_EQ(text, u"//EX[-1,[],0,3]");
 }
 
+// A comma is escaped only where the closing quote would make it a separator; ordinary text
+// goes out as the reply form's own table says, so a reader without "\x2c" shows it right.
 TEST(ReplyWriter, escapes_every_character_that_could_end_a_string)
 {
     ReplyWriter writer;
     writer.save_string(u"\\\" \r\n,x");
+    writer.save_string(u"Milk, bread");
+    writer.save_string(u"a\",");
+    writer.save_string(u"b,[");
+    writer.save_string(u",[x");
     WString text;
     writer.finish(text);
-    EXPECT_EQ(text, u"//OK[1,[\"\\\\\\\"\\x20\\r\\n\\x2cx\"],0,3]");
+    EXPECT_EQ(text,
+        u"//OK[5,4,3,2,1,[\"\\\\\\\"\\x20\\r\\n,x\",\"Milk,\\x20bread\",\"a\\\"\\x2c\",\"b\\x2c[\","
+        u"\",[x\"],0,3]");
+}
+
+namespace {
+
+// The reply form read exactly as its description says, without the project reader's
+// knowledge of "\x2c" placement: split at comma-bracket-quote into exactly two parts, the
+// strings at quote-comma-quote, then undo the escapes.
+std::optional<std::vector<WString>> split_reply_strings(WStringView text)
+{
+    const WStringView prefix = u"//OK[", suffix = u"\"],0,3]";
+    if (!text.starts_with(prefix) || !text.ends_with(suffix)
+        || text.size() < prefix.size() + suffix.size())
+        return std::nullopt;
+    WStringView body = text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
+    std::size_t separator = body.find(u",[\"");
+    if (separator == WStringView::npos || body.find(u",[\"", separator + 3) != WStringView::npos)
+        return std::nullopt;
+    WStringView strings = body.substr(separator + 3);
+    std::vector<WString> out;
+    for (;;) {
+        std::size_t end = strings.find(u"\",\"");
+        WStringView piece = strings.substr(0, end);
+        WString plain(piece.size(), u'\0');
+        char16_t* last
+            = unescape_reply_string(piece.data(), piece.data() + piece.size(), plain.data());
+        plain.resize(std::size_t(last - plain.data()));
+        out.push_back(std::move(plain));
+        if (end == WStringView::npos)
+            return out;
+        strings.remove_prefix(end + 3);
+    }
+}
+
+} // namespace
+
+// Property: any text over the characters that make up the reply form's separators and
+// escapes comes back from the writer through that literal split, in both space forms; the
+// bytes the service sends are that text's encoding.
+TEST(ReplyWriter, random_texts_split_exactly_as_the_reply_form_says)
+{
+    const char16_t alphabet[]
+        = { u'"', u',', u'[', u']', u'\\', u' ', u'\r', u'\n', u'a', u'x', u'2', u'c' };
+    std::uint32_t seed = 2024;
+    auto next = [&seed]() {
+        seed = seed * 1664525 + 1013904223;
+        return seed >> 8;
+    };
+    for (SpaceForm spaces : { SpaceForm::Escaped, SpaceForm::Plain }) {
+        for (int round = 0; round < 300; ++round) {
+            std::vector<WString> texts;
+            ReplyWriter writer(spaces), bytes_writer(spaces);
+            for (int n = 0; n < 4; ++n) {
+                WString text;
+                std::size_t length = 1 + next() % 8;
+                for (std::size_t i = 0; i < length; ++i)
+                    text.push_back(alphabet[next() % std::size(alphabet)]);
+                if (std::find(texts.begin(), texts.end(), text) != texts.end())
+                    continue; // The table holds each text once.
+                texts.push_back(text);
+                writer.save_string(text);
+                bytes_writer.save_string(text);
+                std::int32_t value = std::int32_t(next() % 2001) - 1000;
+                writer.save_int(value);
+                bytes_writer.save_int(value);
+            }
+            WString reply;
+            writer.finish(reply);
+            // The direct byte form is the text's encoding, unit by unit.
+            std::string bytes;
+            bytes_writer.finish_utf8(bytes);
+            ASSERT_EQ(bytes, encode_wire_utf8(reply));
+            // A comma is escaped only where the closing quote would complete a separator;
+            // everywhere else a reader that knows only the reply form's table reads it right.
+            std::size_t needed = 0, escapes = 0;
+            for (const WString& text : texts)
+                needed += text.ends_with(u"\",") || text.ends_with(u",[");
+            for (std::size_t at = 0; at + 1 < reply.size(); ++at) {
+                if (reply[at] != u'\\')
+                    continue;
+                escapes += reply.compare(at, 4, u"\\x2c") == 0;
+                at += reply[at + 1] == u'x' ? 3 : 1; // Past the whole escape.
+            }
+            EXPECT_EQ(escapes, needed) << to_utf8(reply);
+            std::optional<std::vector<WString>> read = split_reply_strings(reply);
+            ASSERT_TRUE(read) << to_utf8(reply);
+            ASSERT_EQ(*read, texts) << to_utf8(reply);
+        }
+    }
 }
 
 TEST(ReplyWriter, writes_64_bit_values_as_referenced_hexadecimal_text)
