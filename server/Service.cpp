@@ -256,6 +256,7 @@ int Service::purge()
         { &StorageTransaction::purge_invitations, now },
         { &StorageTransaction::purge_login_failures, now - m_throttle.window_ms() },
         { &StorageTransaction::purge_events, horizon },
+        { &StorageTransaction::purge_idempotency, now },
     };
     int removed = 0;
     for (auto [step, bound] : steps) {

@@ -32,11 +32,13 @@ void SqliteTransaction::insert_idempotency(int user_id, const std::string& key,
     query->bind(5, expires).run();
 }
 
-int SqliteTransaction::purge_idempotency(std::int64_t now)
+int SqliteTransaction::purge_idempotency(std::int64_t now, int batch)
 {
-    static constexpr char sql[] = "DELETE FROM idempotency_keys WHERE expires <= ?";
+    static constexpr char sql[]
+        = "DELETE FROM idempotency_keys WHERE rowid IN"
+          " (SELECT rowid FROM idempotency_keys WHERE expires <= ? LIMIT ?)";
     auto query = db().prepare(sql);
-    query->bind(1, now).run();
+    query->bind(1, now).bind(2, batch).run();
     return sqlite3_changes(db().handle());
 }
 

@@ -109,7 +109,7 @@ public:
     std::optional<IdempotencyRecord> find_idempotency(int user_id, const std::string& key) override;
     void insert_idempotency(int user_id, const std::string& key, const std::string& digest,
         const std::string& reply, std::int64_t expires) override;
-    int purge_idempotency(std::int64_t now) override;
+    int purge_idempotency(std::int64_t now, int batch) override;
 
 private:
     SqliteConnection& db() { return *m_connection; }

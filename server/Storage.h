@@ -147,7 +147,8 @@ public:
     virtual void insert_idempotency(int user_id, const std::string& key, const std::string& digest,
         const std::string& reply, std::int64_t expires)
         = 0;
-    virtual int purge_idempotency(std::int64_t now) = 0;
+    // Removes at most `batch` expired records and answers how many.
+    virtual int purge_idempotency(std::int64_t now, int batch) = 0;
 
     // For every project of the user with unread changes: its id, the unread changes in all of
     // it, and those of the project task itself.
