@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup-deps.sh
 ./scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-(cd build/bin && ./scenario_tests --gtest_filter='Screenshots.*')
+rm -rf build/screens-shots/Screenshots.*
+(cd build/bin && ./screenshot_runs)
 mkdir -p docs/screenshots
 for test in build/screens-shots/Screenshots.*; do
     cp "$test"/*.png docs/screenshots/

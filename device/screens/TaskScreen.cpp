@@ -32,7 +32,8 @@ TaskScreen::TaskScreen(Document& document)
     m_status_list = std::make_unique<StatusList>(properties, editors);
     m_tag_screen = std::make_unique<TagScreen>(properties, editors);
     m_users = std::make_unique<SharingScreen>(document);
-    m_remove_form = std::make_unique<MessageForm>(properties, u"FormMessageOkCancel", static_cast<FormListener*>(this));
+    m_remove_form = std::make_unique<MessageForm>(
+        properties, u"FormMessageOkCancel", static_cast<FormListener*>(this));
     build();
 }
 

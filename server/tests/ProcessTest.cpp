@@ -221,6 +221,7 @@ TEST(Program, restart_after_kill_is_consistent)
         project_id = project.id;
         task_id = task.id;
         std::atomic<bool> stop { false };
+        std::atomic<int> writes { 0 };
         std::vector<std::thread> writers;
         for (int w = 0; w < 4; ++w) {
             writers.emplace_back([&, w] {
@@ -233,10 +234,15 @@ TEST(Program, restart_after_kill_is_consistent)
                         client.update(copy, u"step", 1, 0);
                     else
                         client.create(project.id, u"child");
+                    ++writes;
                 }
             });
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        // Kill only once writes are streaming in, so the kill lands among them.
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (writes < 40 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        EXPECT_GE(writes, 40);
         EXPECT_EQ(server.signal_and_wait(SIGKILL), -1);
         stop = true;
         for (auto& writer : writers)

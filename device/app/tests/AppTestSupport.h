@@ -5,6 +5,7 @@
 #include "device/core/Log.h"
 #include "device/core/Paths.h"
 #include "device/core/Text.h"
+#include "device/core/testing/LogFile.h"
 #include "device/core/testing/TestEnvironment.h"
 #include "device/skin/render/RenderSurface.h"
 
@@ -49,23 +50,6 @@ private:
     std::string m_previous_runtime;
     bool m_had_runtime { false };
 };
-
-// The whole UTF-16 log file (after its byte-order mark) as text.
-inline std::u16string read_log_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), {});
-    std::u16string text;
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i])
-            | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-    return text;
-}
-
-inline std::u16string read_log()
-{
-    return read_log_file(to_utf8(log_file_path()));
-}
 
 // Records what the window object hands to its client.
 class RecordingClient : public GameClient {

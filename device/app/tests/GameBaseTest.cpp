@@ -1,6 +1,6 @@
-#include "device/core/FatalFault.h"
 #include "device/core/GameBase.h"
 #include "device/app/tests/AppTestSupport.h"
+#include "device/core/FatalFault.h"
 #include "device/core/KeyCode.h"
 #include "device/platform/MessageLoop.h"
 #include "device/platform/VirtualClock.h"

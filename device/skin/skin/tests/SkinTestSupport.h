@@ -3,6 +3,7 @@
 #include "device/core/Log.h"
 #include "device/core/Paths.h"
 #include "device/core/Registry.h"
+#include "device/core/testing/LogFile.h"
 
 #include <gtest/gtest.h>
 
@@ -69,17 +70,6 @@ inline void enable_log()
     get_log();
 }
 
-// The debug log written so far (UTF-16 with byte-order mark).
-inline std::u16string read_log()
-{
-    get_log().flush();
-    std::vector<std::uint8_t> bytes = read_bytes(to_utf8(log_file_path()));
-    std::u16string text;
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-        text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
-    return text;
-}
-
 // The log's length in bytes, and what was written after such a length.
 inline std::size_t log_length()
 {
@@ -91,15 +81,7 @@ inline std::size_t log_length()
 
 inline std::u16string read_log_since(std::size_t length)
 {
-    get_log().flush();
-    std::ifstream in(to_utf8(log_file_path()), std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(length));
-    std::vector<std::uint8_t> bytes { std::istreambuf_iterator<char>(in),
-        std::istreambuf_iterator<char>() };
-    std::u16string text;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-        text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
-    return text;
+    return read_log(length);
 }
 
 inline std::uint32_t get_u32(const std::vector<std::uint8_t>& b, std::size_t at)
