@@ -37,15 +37,6 @@ public:
             unsetenv("XDG_RUNTIME_DIR");
     }
 
-    // Starts a fresh log file in this folder (a stream made for an earlier folder is dropped).
-    void enable_log()
-    {
-        (void)settings().write(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", std::uint32_t(0));
-        (void)get_log();
-        (void)settings().write(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", std::uint32_t(1));
-        (void)get_log();
-    }
-
 private:
     std::string m_previous_runtime;
     bool m_had_runtime { false };

@@ -50,6 +50,12 @@ public:
     TestEnvironment& operator=(const TestEnvironment&) = delete;
 
     const std::string& folder() const { return m_folder; }
+    // Switches the debug log on: a fresh file in this folder.
+    void enable_log()
+    {
+        (void)m_settings->write(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", std::uint32_t(1));
+        (void)get_log();
+    }
     FileSettingsStore& settings() { return *m_settings; }
 
 private:

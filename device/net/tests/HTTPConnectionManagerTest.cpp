@@ -78,7 +78,7 @@ TEST_F(HTTPConnectionTest, sends_once_the_connection_is_up)
     script->statuses = { ConnectionManager::Status::Connecting,
         ConnectionManager::Status::Connecting, ConnectionManager::Status::Connected };
     use(script);
-    enable_log();
+    env.enable_log();
     TestHttpServer server([](const ReceivedRequest&) {
         ServerReply reply;
         reply.body = "up";
@@ -114,7 +114,7 @@ TEST_F(HTTPConnectionTest, failed_connections_fail_before_sending)
         script->establish_ok = c.establish_ok;
         script->statuses = c.statuses;
         use(script);
-        enable_log();
+        env.enable_log();
         TestHttpServer server([](const ReceivedRequest&) { return ServerReply(); });
         make_request(server.wide_url("/service"));
         ASSERT_TRUE(send("x"));

@@ -200,7 +200,7 @@ TEST_F(HTTPExchangeTest, connection_closed_mid_body_fails)
         result.piece = 5000;
         return result;
     });
-    enable_log();
+    env.enable_log();
     make_request(server.wide_url("/cut"));
     ASSERT_TRUE(send("x"));
     ASSERT_TRUE(run_until_ended());
@@ -217,7 +217,7 @@ TEST_F(HTTPExchangeTest, connection_closed_mid_body_fails)
 // The log tells the story of an exchange in the words support staff know.
 TEST_F(HTTPExchangeTest, logs_each_stage)
 {
-    enable_log();
+    env.enable_log();
     TestHttpServer server([](const ReceivedRequest&) { return reply(200, "abc"); });
     make_request(server.wide_url("/log"));
     ASSERT_TRUE(send("x"));

@@ -142,11 +142,6 @@ protected:
             scheduler, [&] { return listener.ended; }, std::chrono::milliseconds(milliseconds));
     }
 
-    void enable_log()
-    {
-        ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1));
-    }
-
     TestEnvironment env;
     ThreadedLoop loop;
     CActiveScheduler scheduler { loop, platform_clock() };

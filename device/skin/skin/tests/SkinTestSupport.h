@@ -62,14 +62,6 @@ inline void write_bytes(const std::string& path, const std::vector<std::uint8_t>
 
 // Starts a fresh log file in the current test environment's temporary folder (switching it
 // off first, since a stream left on by an earlier test would keep writing to its old file).
-inline void enable_log()
-{
-    ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 0));
-    get_log();
-    ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1));
-    get_log();
-}
-
 // The log's length in bytes, and what was written after such a length.
 inline std::size_t log_length()
 {
