@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     # toolchain and test frameworks
-    build-essential cmake ninja-build pkg-config ccache clang libclang-rt-14-dev
+    build-essential cmake ninja-build pkg-config ccache clang clang-format libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     # device program
     libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the normal, sanitizer and fuzzing configurations, runs the
-# fuzzers briefly, the whole suite under ASan+UBSan, then the whole suite again in the normal
-# build, so the last lines printed are CTest's summary of the normal build.
+# Installs what is missing, checks the formatting of the changed C++ files, builds the normal,
+# sanitizer and fuzzing configurations, runs the fuzzers briefly, the whole suite under
+# ASan+UBSan, then the whole suite again in the normal build, so the last lines printed are
+# CTest's summary of the normal build.
 #   FUZZ_SECONDS=N   seconds per fuzz target (default 30; 0 skips fuzzing)
 #   SKIP_ASAN=1      skip the sanitizer configuration (quick local runs)
 set -uo pipefail
@@ -12,6 +13,28 @@ root=$PWD
 jobs=$(nproc)
 status=0
 fuzz_seconds=${FUZZ_SECONDS:-30}
+
+# Formatting of the C++ files this work changed: on a branch, everything since it left main;
+# on main (or when main is unknown), the last commit; a clone holding one commit checks all.
+if git rev-parse -q --verify HEAD >/dev/null 2>&1; then
+    base=""
+    for ref in main origin/main; do
+        fork=$(git merge-base HEAD "$ref" 2>/dev/null) || continue
+        [ "$fork" != "$(git rev-parse HEAD)" ] && base=$fork
+        break
+    done
+    [ -z "$base" ] && git rev-parse -q --verify HEAD~ >/dev/null && base=HEAD~
+    if [ -n "$base" ]; then
+        mapfile -t changed < <(git diff --name-only --diff-filter=d "$base" -- '*.cpp' '*.h')
+    else
+        mapfile -t changed < <(git ls-files '*.cpp' '*.h')
+    fi
+    echo "== clang-format check of ${#changed[@]} changed files"
+    if [ ${#changed[@]} -gt 0 ] && ! clang-format --dry-run --Werror "${changed[@]}"; then
+        echo "FORMATTING: run clang-format -i on the files above"
+        status=1
+    fi
+fi
 
 ./scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo || exit 1
 

@@ -98,7 +98,9 @@ void CActiveScheduler::cancel(CActive& object)
     for (;;) {
         auto it = std::find(m_ready.begin(), m_ready.end(), &object);
         if (it != m_ready.end()) {
-            m_ready.erase(it);
+            // A completion that came before DoCancel's own is dropped too: a cancelled object
+            // must never be run, and a second entry would be taken for an inactive one.
+            m_ready.remove(&object);
             object.m_active.store(false, std::memory_order_release);
             m_active_counter.fetch_sub(1);
             break;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -124,6 +125,19 @@ protected:
             20s);
     }
 
+    // Whether some started mark.sh has not ended yet.
+    bool mark_script_running() const
+    {
+        std::string script = medium.file("mark.sh");
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+            std::string command = read_file(entry.path().string() + "/cmdline");
+            if (command.find(script) != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+
     std::string log() const { return read_file(medium.file("lumbra.log")); }
 
     std::unique_ptr<XSession> x;
@@ -160,8 +174,10 @@ TEST_F(LumbraWindowTest, frameset_window)
     x->click(0 * frame_width + 50, 100);
     x->click(5 * frame_width + 50, 100);
     ASSERT_TRUE(wait_until([&] { return has_mark("f0") && has_mark("f5"); }, 10s)) << log();
-    // The clicks on frames 6 and 7 came first; give their marks time to appear anyway.
-    usleep(300'000);
+    // The clicks on frames 6 and 7 came first, and a program is started only once the one
+    // before it has been executed: once every started mark.sh has ended, their marks would be
+    // there.
+    ASSERT_TRUE(wait_until([&] { return !mark_script_running(); }, 10s));
     EXPECT_FALSE(has_mark("f6"));
     EXPECT_FALSE(has_mark("f7"));
 

@@ -1,5 +1,6 @@
 #include "launcher/OpenPlan.h"
 #include "launcher/linux/ProcessStarter.h"
+#include "launcher/tests/LumbraProcess.h"
 #include "launcher/tests/TempFolder.h"
 
 #include <gmock/gmock.h>
@@ -9,7 +10,6 @@
 #include <chrono>
 #include <filesystem>
 #include <sys/wait.h>
-#include <thread>
 
 using namespace lumbra;
 using lumbra::test::read_file;
@@ -37,20 +37,6 @@ protected:
     std::string m_program;
     std::string m_opener;
 };
-
-// Waits up to five seconds for a file that a started program writes.
-std::string wait_for_file(const std::string& path)
-{
-    for (int i = 0; i < 100; ++i) {
-        std::error_code error;
-        if (std::filesystem::file_size(path, error) > 0 && !error) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            return read_file(path);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return {};
-}
 
 } // namespace
 
@@ -112,14 +98,18 @@ TEST_F(OpenTest, failures_are_explained)
 TEST_F(OpenTest, started_program_runs_in_its_folder)
 {
     std::string output = medium.file("out.txt");
-    medium.write_executable(
-        "record.sh", "#!/bin/sh\nprintf '%s|' \"$PWD\" \"$@\" > \"" + output + "\"\n");
+    medium.write_executable("record.sh",
+        "#!/bin/sh\nprintf '%s|' \"$PWD\" \"$@\" > \"" + output + ".part\"\nmv \"" + output
+            + ".part\" \"" + output + "\"\n");
     std::filesystem::create_directory(medium.file("work"));
     OpenPlan plan = plan_open({ "open", "record.sh", "\"two words\" x", medium.file("work") },
         medium.path(), search_path);
     std::string error;
     ASSERT_TRUE(start_process(plan, error)) << error;
-    EXPECT_EQ(wait_for_file(output), medium.file("work") + "|two words|x|");
+    // The script renames its output into place, so the file is whole once it exists.
+    ASSERT_TRUE(lumbra::test::wait_until(
+        [&] { return std::filesystem::exists(output); }, std::chrono::seconds(5)));
+    EXPECT_EQ(read_file(output), medium.file("work") + "|two words|x|");
     errno = 0;
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);

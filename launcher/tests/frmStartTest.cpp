@@ -90,36 +90,35 @@ TEST_F(FormTest, page_choice_by_language)
             uri("html/help%20page.html")));
 }
 
-// No element, or the minimise button: answer false, and no settings are acted on.
-TEST_F(FormTest, clicks_answered_false)
+// No element, or the minimise button, answers false; an id without a section, or an empty id,
+// answers true; neither acts on any settings.
+TEST_F(FormTest, clicks_without_actions)
 {
-    load("[btnMinimize]\nclose=1\nshellexecute=/bin/true\n");
+    load("[btnMinimize]\nclose=1\nshellexecute=/bin/true\n[other]\nclose=1\n");
     EXPECT_FALSE(form->handle_click({ 0, std::nullopt }));
+    EXPECT_TRUE(form->handle_click({ 0, u"logo" }));
+    EXPECT_TRUE(form->handle_click({ 0, u"" }));
     EXPECT_TRUE(platform.log.empty());
     EXPECT_FALSE(form->handle_click({ 1, u"btnMinimize" }));
     EXPECT_THAT(platform.log, ElementsAre("minimise"));
 }
 
-// An id without a section, and an empty id, do nothing but answer true.
-TEST_F(FormTest, click_without_section)
-{
-    load("[other]\nclose=1\n");
-    EXPECT_TRUE(form->handle_click({ 0, u"logo" }));
-    EXPECT_TRUE(form->handle_click({ 0, u"" }));
-    EXPECT_TRUE(platform.log.empty());
-}
-
-// One click may start the application manager, open a file and close, in that order.
+// One click may start the application manager, open a file and close, in that order; "action"
+// is the verb, empty meaning "open".
 TEST_F(FormTest, actions_run_in_order)
 {
     load("[btnInstall]\nclose=yes\nshellexecute=$app.path$/readme.txt\nceappmgr=Corvane.ini\n"
-         "cmd_line=-q \"two words\"\nworking_folder=/tmp\n");
+         "cmd_line=-q \"two words\"\nworking_folder=/tmp\n"
+         "[btnPrint]\nshellexecute=doc.pdf\naction=print\n");
     platform.set_registry(
         RegistryRoot::LocalMachine, std::u16string(app_paths), u"", u"/usr/bin/ceappmgr");
     EXPECT_TRUE(form->handle_click({ 2, u"BTNINSTALL" }));
     EXPECT_THAT(platform.log,
         ElementsAre("open open|/usr/bin/ceappmgr|\"Corvane.ini\"|" + folder(),
             "open open|" + folder() + "/readme.txt|-q \"two words\"|/tmp", "close"));
+    platform.log.clear();
+    EXPECT_TRUE(form->handle_click({ 0, u"btnPrint" }));
+    EXPECT_THAT(platform.log, ElementsAre("open print|doc.pdf||"));
 }
 
 // An unregistered application manager shows the "fail" page without trying to start
@@ -152,14 +151,6 @@ TEST_F(FormTest, failed_open_shows_fail_page)
     platform.log.clear();
     EXPECT_TRUE(form->handle_click({ 0, u"btnReadme" }));
     EXPECT_THAT(platform.log, ElementsAre("open open|readme.txt||"));
-}
-
-// "action" is the verb; empty means "open".
-TEST_F(FormTest, action_is_the_verb)
-{
-    load("[btnPrint]\nshellexecute=doc.pdf\naction=print\n");
-    EXPECT_TRUE(form->handle_click({ 0, u"btnPrint" }));
-    EXPECT_THAT(platform.log, ElementsAre("open print|doc.pdf||"));
 }
 
 TEST(LayoutNumber, lenient_parsing)

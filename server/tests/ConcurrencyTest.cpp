@@ -61,6 +61,35 @@ TEST(Concurrency, twenty_clients_lose_no_delta)
         std::filesystem::remove(db + suffix);
 }
 
+namespace {
+
+// Whether a fresh connection to the port is taken; a closed listener refuses it at once.
+bool accepts_connections(int port)
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(std::uint16_t(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
+}
+
+// Polls `condition` until it holds or ten seconds pass.
+template<typename Condition> bool wait_until(Condition condition)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+} // namespace
+
 // Stopping lets a call in flight finish with its answer: the request's head has arrived when
 // the stop begins, its body only afterwards, and the reply still comes.
 TEST(Concurrency, stop_finishes_calls_in_flight)
@@ -81,15 +110,18 @@ TEST(Concurrency, stop_finishes_calls_in_flight)
     ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     std::string first = head + body.substr(0, 10);
     ASSERT_EQ(::send(fd, first.data(), first.size(), MSG_NOSIGNAL), ssize_t(first.size()));
-    for (int i = 0; i < 5000 && server.server().calls_in_flight() < 1; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_EQ(server.server().calls_in_flight(), 1);
+    ASSERT_TRUE(wait_until([&] { return server.server().calls_in_flight() == 1; }));
 
-    std::thread stopper([&] { server.server().stop(); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    // No new connection is taken once the stop has begun.
-    corvane::server::testing::LoopbackClient late(port);
-    EXPECT_FALSE(late.post("/service", body).has_value());
+    std::atomic<bool> stopped { false };
+    std::thread stopper([&] {
+        server.server().stop();
+        stopped = true;
+    });
+    // The stop has begun once the listener refuses newcomers; it must not end while the call
+    // in flight still waits for its body.
+    EXPECT_TRUE(wait_until([&] { return !accepts_connections(port); }));
+    EXPECT_FALSE(stopped);
+    EXPECT_EQ(server.server().calls_in_flight(), 1);
 
     std::string rest = body.substr(10);
     EXPECT_EQ(::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL), ssize_t(rest.size()));

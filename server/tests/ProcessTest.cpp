@@ -2,6 +2,7 @@
 #include "server/tests/TestSupport.h"
 
 #include "common/base/Text.h"
+#include "device/model/engine/tests/VizServerProcess.h"
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,6 +16,7 @@
 using namespace corvane;
 using namespace corvane::server;
 using namespace corvane::server::test;
+using corvane::test::VizServerProcess;
 
 namespace {
 
@@ -43,79 +45,20 @@ Outcome run_program(const std::vector<std::string>& arguments)
     return outcome;
 }
 
-// A serving vizserver process; its port is read from the line it prints once listening.
-class ServerProcess {
-public:
-    explicit ServerProcess(std::vector<std::string> arguments)
+// A private folder for one test's service, removed with it.
+struct ServiceFolder {
+    ServiceFolder()
     {
-        int pipe_ends[2];
-        if (::pipe(pipe_ends) != 0)
-            return;
-        std::string program = executable_folder() + "/vizserver";
-        arguments.insert(arguments.begin(), program);
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::dup2(pipe_ends[1], 1);
-            ::close(pipe_ends[0]);
-            std::vector<char*> argv;
-            for (std::string& argument : arguments)
-                argv.push_back(argument.data());
-            argv.push_back(nullptr);
-            ::execv(program.c_str(), argv.data());
-            ::_exit(127);
-        }
-        ::close(pipe_ends[1]);
-        std::string line;
-        char c;
-        while (::read(pipe_ends[0], &c, 1) == 1 && c != '\n')
-            line.push_back(c);
-        ::close(pipe_ends[0]);
-        std::size_t at = line.rfind(' ');
-        if (line.starts_with("vizserver listening on port") && at != std::string::npos)
-            m_port = std::atoi(line.c_str() + at + 1);
+        char pattern[] = "/tmp/vizserver-test-XXXXXX";
+        path = ::mkdtemp(pattern);
     }
-    ~ServerProcess()
+    ~ServiceFolder()
     {
-        if (m_pid > 0 && !m_reaped) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
     }
-    int port() const { return m_port; }
-    // Sends the signal and answers the exit status (-1 when killed by it).
-    int signal_and_wait(int signal)
-    {
-        ::kill(m_pid, signal);
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-        m_reaped = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    pid_t m_pid { -1 };
-    int m_port { 0 };
-    bool m_reaped { false };
+    std::string path;
 };
-
-std::string temp_database(const char* name)
-{
-    std::string path = (std::filesystem::temp_directory_path()
-        / ("vizserver-" + std::string(name) + "-" + std::to_string(::getpid()) + ".db"))
-                           .string();
-    for (const char* suffix : { "", "-wal", "-shm" })
-        std::filesystem::remove(path + suffix);
-    return path;
-}
-
-const std::vector<std::string> common
-    = { "--listen", "127.0.0.1:0", "--password-cost", "cheap", "--no-throttle", "--quiet" };
-
-std::vector<std::string> with_common(std::vector<std::string> arguments)
-{
-    arguments.insert(arguments.end(), common.begin(), common.end());
-    return arguments;
-}
 
 } // namespace
 
@@ -138,19 +81,14 @@ TEST(Program, help_documents_every_option)
 // The admin subcommands work on the database file of a running or stopped server.
 TEST(Program, admin_subcommands)
 {
-    std::string db = temp_database("admin");
-    std::vector<std::string> on_db = { "--db", db, "--password-cost", "cheap" };
-    auto admin = [&](std::vector<std::string> arguments) {
-        arguments.insert(arguments.end(), on_db.begin(), on_db.end());
-        return run_program(arguments);
-    };
-    EXPECT_EQ(admin({ "create-user", "Ann@Example.org", "secret-ann", "Ann" }).status, 0);
-    EXPECT_EQ(admin({ "create-user", "ann@example.org", "secret-ann" }).status, 1);
-    EXPECT_EQ(admin({ "create-user", "bob@example.org", "secret-bob" }).status, 0);
-    EXPECT_EQ(admin({ "create-user", "bad address", "secret-x" }).status, 1);
+    ServiceFolder folder;
+    VizServerProcess server(folder.path);
+    EXPECT_EQ(server.admin({ "create-user", "Ann@Example.org", "secret-ann", "Ann" }), 0);
+    EXPECT_EQ(server.admin({ "create-user", "ann@example.org", "secret-ann" }), 1);
+    EXPECT_EQ(server.admin({ "create-user", "bob@example.org", "secret-bob" }), 0);
+    EXPECT_EQ(server.admin({ "create-user", "bad address", "secret-x" }), 1);
 
-    ServerProcess server(with_common({ "--db", db }));
-    ASSERT_GT(server.port(), 0);
+    ASSERT_TRUE(server.start());
     RpcClient ann(server.port()), bob(server.port());
     WString key = ann.login(u"ann@example.org", u"secret-ann");
     ASSERT_FALSE(key.empty());
@@ -159,38 +97,38 @@ TEST(Program, admin_subcommands)
     ASSERT_TRUE(bob.open_session(bob_key));
     VizTask project = ann.create(0, u"Project");
 
-    EXPECT_EQ(admin({ "set-level", std::to_string(project.id), "bob@example.org", "1" }).status, 0);
+    EXPECT_EQ(server.admin({ "set-level", std::to_string(project.id), "bob@example.org", "1" }), 0);
     std::vector<VizTask> seen = bob.children(0);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_FALSE(seen[0].editable);
-    EXPECT_EQ(admin({ "set-level", std::to_string(project.id), "bob@example.org", "0" }).status, 0);
+    EXPECT_EQ(server.admin({ "set-level", std::to_string(project.id), "bob@example.org", "0" }), 0);
     EXPECT_TRUE(bob.children(0).empty());
-    EXPECT_EQ(admin({ "set-level", "9999", "bob@example.org", "2" }).status, 1);
+    EXPECT_EQ(server.admin({ "set-level", "9999", "bob@example.org", "2" }), 1);
 
     ASSERT_EQ(ann.share(project.id, u"carol@mail.example"), 1);
-    Outcome reissued
-        = admin({ "reissue-ticket", std::to_string(project.id), "carol@mail.example" });
-    EXPECT_EQ(reissued.status, 0);
-    EXPECT_EQ(admin({ "reissue-ticket", std::to_string(project.id), "nobody@x.org" }).status, 1);
+    EXPECT_EQ(
+        server.admin({ "reissue-ticket", std::to_string(project.id), "carol@mail.example" }), 0);
+    EXPECT_EQ(server.admin({ "reissue-ticket", std::to_string(project.id), "nobody@x.org" }), 1);
 
-    EXPECT_EQ(admin({ "expire-sessions", "ann@example.org" }).status, 0);
+    EXPECT_EQ(server.admin({ "expire-sessions", "ann@example.org" }), 0);
     ann.children(0);
     EXPECT_EQ(ann.error, u"NOT_LOGGED");
     bob.children(0);
     EXPECT_EQ(bob.error, u"") << "only the named account";
     ASSERT_TRUE(ann.open_session(key));
-    EXPECT_EQ(admin({ "expire-login-keys" }).status, 0);
+    EXPECT_EQ(server.admin({ "expire-login-keys" }), 0);
     EXPECT_FALSE(ann.open_session(key));
     EXPECT_EQ(ann.error, u"ERROR_LOGIN_EXPIRED");
-    EXPECT_EQ(admin({ "expire-sessions", "nobody@example.org" }).status, 1);
+    EXPECT_EQ(server.admin({ "expire-sessions", "nobody@example.org" }), 1);
     EXPECT_EQ(server.signal_and_wait(SIGTERM), 0);
 }
 
 // --demo seeds an account that logs in at once and sees a real project.
 TEST(Program, demo_data_logs_in)
 {
-    ServerProcess server(with_common({ "--db", ":memory:", "--demo" }));
-    ASSERT_GT(server.port(), 0);
+    ServiceFolder folder;
+    VizServerProcess server(folder.path, { "--demo" });
+    ASSERT_TRUE(server.start());
     RpcClient demo(server.port());
     WString key = demo.login(u"demo@example.com", u"demo1234");
     ASSERT_EQ(key.size(), 64u);
@@ -211,12 +149,12 @@ TEST(Program, demo_data_logs_in)
 // stored done equals the sum of its recorded deltas, and counts match the rows.
 TEST(Program, restart_after_kill_is_consistent)
 {
-    std::string db = temp_database("kill");
+    ServiceFolder folder;
     int project_id = 0, task_id = 0;
     WString key;
     {
-        ServerProcess server(with_common({ "--db", db }));
-        ASSERT_GT(server.port(), 0);
+        VizServerProcess server(folder.path);
+        ASSERT_TRUE(server.start());
         RpcClient ann(server.port());
         ASSERT_TRUE(ann.sign_up("ann"));
         key = ann.login_key();
@@ -225,6 +163,7 @@ TEST(Program, restart_after_kill_is_consistent)
         project_id = project.id;
         task_id = task.id;
         std::atomic<bool> stop { false };
+        std::atomic<int> writes { 0 };
         std::vector<std::thread> writers;
         for (int w = 0; w < 4; ++w) {
             writers.emplace_back([&, w] {
@@ -237,17 +176,22 @@ TEST(Program, restart_after_kill_is_consistent)
                         client.update(copy, u"step", 1, 0);
                     else
                         client.create(project.id, u"child");
+                    ++writes;
                 }
             });
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        // Kill only once writes are streaming in, so the kill lands among them.
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (writes < 40 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        EXPECT_GE(writes, 40);
         EXPECT_EQ(server.signal_and_wait(SIGKILL), -1);
         stop = true;
         for (auto& writer : writers)
             writer.join();
     }
-    ServerProcess again(with_common({ "--db", db }));
-    ASSERT_GT(again.port(), 0);
+    VizServerProcess again(folder.path);
+    ASSERT_TRUE(again.start());
     RpcClient ann(again.port());
     ASSERT_TRUE(ann.open_session(key));
     VizTask task = ann.load(task_id).back();

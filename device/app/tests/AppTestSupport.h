@@ -3,6 +3,7 @@
 #include "common/base/Text.h"
 #include "device/core/Log.h"
 #include "device/core/Paths.h"
+#include "device/core/testing/LogFile.h"
 #include "device/core/testing/TestEnvironment.h"
 #include "device/shell/ApplicationListener.h"
 #include "device/shell/GameClient.h"
@@ -36,36 +37,10 @@ public:
             unsetenv("XDG_RUNTIME_DIR");
     }
 
-    // Starts a fresh log file in this folder (a stream made for an earlier folder is dropped).
-    void enable_log()
-    {
-        (void)settings().write(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", std::uint32_t(0));
-        (void)get_log();
-        (void)settings().write(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", std::uint32_t(1));
-        (void)get_log();
-    }
-
 private:
     std::string m_previous_runtime;
     bool m_had_runtime { false };
 };
-
-// The whole UTF-16 log file (after its byte-order mark) as text.
-inline std::u16string read_log_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), {});
-    std::u16string text;
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i])
-            | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-    return text;
-}
-
-inline std::u16string read_log()
-{
-    return read_log_file(to_utf8(log_file_path()));
-}
 
 // Records what the window object hands to its client.
 class RecordingClient : public GameClient {

@@ -233,6 +233,8 @@ TEST_F(ApplicationTest, transitions_reverse)
     EXPECT_TRUE(page.ticks.empty());
     application->advance(0.04);
     EXPECT_EQ(page.ticks, (std::vector<double> { 0.04 }));
+    EXPECT_EQ(page.width(), 480); // advanced at the client's size
+    EXPECT_EQ(page.height(), 640);
     EXPECT_EQ(draw(), 0xFFFF);
 }
 
@@ -345,17 +347,6 @@ TEST_F(ApplicationTest, empty_stack_routes_nothing_and_draws_background)
     application->set_background_color({ 255, 0, 0, 255 });
     EXPECT_EQ(draw(), 0xF800);
     EXPECT_EQ(application->screen_count(), 0u);
-}
-
-// The top screen is advanced at the client's size and told the elapsed time.
-TEST_F(ApplicationTest, advance_sizes_and_ticks_the_top_screen)
-{
-    TestScreen page;
-    application->show_screen(page, false, false);
-    application->advance(0.04);
-    EXPECT_EQ(page.width(), 480);
-    EXPECT_EQ(page.height(), 640);
-    EXPECT_EQ(page.ticks, (std::vector<double> { 0.04 }));
 }
 
 // While the debug log is on, the corner of every frame is darkened for the diagnostic line;

@@ -152,8 +152,10 @@ TEST_F(GameBaseTest, paused_and_suspended_windows_do_not_advance)
 }
 
 // F1 gives SOFT_LEFT to the screens, an auto-repeat is not "first", a release is; each key
-// message is logged with its virtual key, name, key data and ticks.
-TEST_F(GameBaseTest, keys_are_mapped_logged_and_routed)
+// message is logged with its virtual key, name, key data and ticks. Characters are logged, and
+// only printable ones (32 and up) reach the screens. A listener that takes a key keeps it from
+// the screens.
+TEST_F(GameBaseTest, keys_and_characters_are_mapped_logged_and_routed)
 {
     input(MessageKind::KeyDown, 112, make_key_data(59, false, false));
     input(MessageKind::KeyDown, 112, make_key_data(59, true, false));
@@ -175,27 +177,20 @@ TEST_F(GameBaseTest, keys_are_mapped_logged_and_routed)
                   + to_wstring(make_key_data(59, true, true)) + u" ticks="),
         std::u16string::npos);
     EXPECT_NE(log.find(u"WM_KEYDOWN = 200(None) lParam="), std::u16string::npos);
-}
 
-// A listener that takes a key keeps it from the screens.
-TEST_F(GameBaseTest, listener_can_take_keys)
-{
-    listener.take_keys = true;
-    input(MessageKind::KeyDown, 65);
-    EXPECT_EQ(listener.listener_keys.size(), 1u);
-    EXPECT_TRUE(client.keys.empty());
-}
-
-// Characters are logged; only printable ones (32 and up) reach the screens.
-TEST_F(GameBaseTest, control_characters_are_logged_not_typed)
-{
     input(MessageKind::Char, 13, 1);
     input(MessageKind::Char, u'\u0416', 1);
     ASSERT_EQ(client.chars.size(), 1u);
     EXPECT_EQ(client.chars[0], u"\u0416");
-    std::u16string log = read_log();
+    log = read_log();
     EXPECT_NE(log.find(u"WM_CHAR=\r lParam=1 ticks="), std::u16string::npos);
     EXPECT_NE(log.find(u"WM_CHAR=\u0416 lParam=1 ticks="), std::u16string::npos);
+
+    std::size_t heard = listener.listener_keys.size();
+    listener.take_keys = true;
+    input(MessageKind::KeyDown, 65);
+    EXPECT_EQ(listener.listener_keys.size(), heard + 1);
+    EXPECT_EQ(client.keys.size(), 4u);
 }
 
 // A press and release report the release position; a capture lost while pressed reports a

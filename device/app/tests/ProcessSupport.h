@@ -1,8 +1,9 @@
 #pragma once
 
 #include "device/app/tests/AppTestSupport.h"
-#include "device/app/tests/SkinFileWriter.h"
+#include "device/core/testing/LogFile.h"
 #include "device/platform/linux/FileSettingsStore.h"
+#include "device/skin/skin/tests/SkinTestSupport.h"
 
 #include <chrono>
 #include <csignal>
@@ -50,13 +51,6 @@ public:
     std::filesystem::path runtime() const { return m_root / "runtime"; }
     std::filesystem::path root() const { return m_root; }
 
-    void write_skin(const std::string& name, std::vector<SkinNode> nodes)
-    {
-        std::vector<std::uint8_t> bytes = SkinFileWriter().write(std::move(nodes));
-        std::ofstream out(m_root / "app/skins/bin" / (name + ".skin"), std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-    }
     void write_language(const std::string& name, const std::string& text)
     {
         std::ofstream out(m_root / "app" / (name + ".lng"), std::ios::binary);
@@ -78,8 +72,11 @@ public:
     }
     void install_splash()
     {
-        SkinNode fill { u"", {}, { { u"type", u"color" } }, { { u"color", { 0, 128, 255 } } }, {} };
-        write_skin("splash", { SkinNode { u"Splash", {}, {}, {}, { fill } } });
+        std::string errors;
+        std::string skin = compile_skin((m_root / "app/skins").string(), "splash",
+            R"({"nodes": {"Splash": {"children": [{"type": "color", "color": {"color": [0, 128, 255]}}]}}})",
+            &errors);
+        ASSERT_FALSE(skin.empty()) << errors;
     }
 
 private:
@@ -164,7 +161,7 @@ public:
 
     void terminate() { kill(m_pid, SIGTERM); }
 
-    std::u16string log() const { return read_log_file((m_temp / "corvane.txt").string()); }
+    std::u16string log() const { return read_utf16_file((m_temp / "corvane.txt").string()); }
 
     std::string errors() const
     {

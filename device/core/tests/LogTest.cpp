@@ -3,6 +3,7 @@
 #include "device/core/FatalFault.h"
 #include "device/core/Paths.h"
 #include "device/core/Registry.h"
+#include "device/core/testing/LogFile.h"
 #include "device/core/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -13,24 +14,9 @@
 #include <vector>
 
 using namespace corvane;
+using corvane::test::read_utf16_file;
 
 namespace {
-
-std::u16string read_utf16_file(const std::string& path, bool* had_bom = nullptr)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), {});
-    std::size_t start = 0;
-    if (had_bom)
-        *had_bom = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
-    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE')
-        start = 2;
-    std::u16string text;
-    for (std::size_t i = start; i + 1 < bytes.size(); i += 2)
-        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i])
-            | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-    return text;
-}
 
 void set_log(std::uint32_t on)
 {
@@ -61,9 +47,8 @@ TEST(Log, switches_with_the_setting_while_running)
     get_log() << u"one " << 42 << " " << -7 << u" Задача\n";
     EXPECT_TRUE(is_log_enabled());
     get_log().flush();
-    bool bom = false;
-    EXPECT_EQ(read_utf16_file(path, &bom), u"one 42 -7 Задача\n");
-    EXPECT_TRUE(bom);
+    EXPECT_EQ(read_utf16_file(path), u"one 42 -7 Задача\n");
+    EXPECT_EQ(read_utf16_file(path, 0).size() * 2 + 2, std::filesystem::file_size(path)); // mark
 
     set_log(0);
     get_log() << u"dropped\n";

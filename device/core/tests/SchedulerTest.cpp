@@ -1,11 +1,12 @@
-#include "device/core/FatalFault.h"
 #include "device/core/ActiveTimer.h"
 #include "device/core/CActive.h"
 #include "device/core/CActiveScheduler.h"
+#include "device/core/FatalFault.h"
 #include "device/core/Paths.h"
 #include "device/core/Registry.h"
 #include "device/core/WorkerThread.h"
 #include "device/core/testing/FakeClock.h"
+#include "device/core/testing/LogFile.h"
 #include "device/core/testing/ManualSchedulerHost.h"
 #include "device/core/testing/TestEnvironment.h"
 
@@ -65,15 +66,11 @@ struct SchedulerFixture : ::testing::Test {
     std::vector<int> order;
 };
 
-std::u16string last_log_line()
+// The log the child of a death test wrote; the parent must not switch its own log on, which
+// would start the file afresh.
+std::u16string written_log()
 {
-    std::ifstream in(to_utf8(log_file_path()), std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), {});
-    std::u16string text;
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i])
-            | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-    return text;
+    return test::read_utf16_file(to_utf8(log_file_path()));
 }
 
 } // namespace
@@ -112,7 +109,9 @@ TEST_F(Scheduler, objects_notified_by_runl_run_in_the_same_pass)
     EXPECT_EQ(order, (std::vector<int> { 1, 2 }));
 }
 
-// A cancelled object never runs, even after it was notified.
+// A cancelled object never runs, even after it was notified: the completion that came first
+// and DoCancel's own both go (the first used to stay in the ready list and end the program as
+// an object "not marked active").
 TEST_F(Scheduler, cancelled_object_is_never_run)
 {
     Recorder a(scheduler, order, 1);
@@ -294,7 +293,7 @@ TEST(SchedulerFaults, misuse_is_fatal_with_the_right_line)
                 c.misuse(scheduler, a);
             },
             ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
-        std::u16string log = last_log_line();
+        std::u16string log = written_log();
         EXPECT_EQ(log.rfind(u"Gluck: "), 0u) << to_utf8(log);
         EXPECT_TRUE(log.ends_with(c.expected_prefix)) << to_utf8(log);
     }
@@ -311,7 +310,7 @@ TEST(SchedulerFaults, misuse_is_fatal_with_the_right_line)
             a.reset();
         },
         ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
-    EXPECT_TRUE(last_log_line().ends_with(u" is already active @ CActive::~CActive()\n"));
+    EXPECT_TRUE(written_log().ends_with(u" is already active @ CActive::~CActive()\n"));
 
     EXPECT_EXIT(
         {
@@ -325,7 +324,7 @@ TEST(SchedulerFaults, misuse_is_fatal_with_the_right_line)
             scheduler.reset();
         },
         ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
-    EXPECT_EQ(last_log_line(),
+    EXPECT_EQ(written_log(),
         u"Gluck: Some active objects still live while scheduler is terminating active_counter=1 @ "
         u"\n");
     (void)reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 0);

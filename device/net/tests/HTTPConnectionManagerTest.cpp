@@ -78,7 +78,7 @@ TEST_F(HTTPConnectionTest, sends_once_the_connection_is_up)
     script->statuses = { ConnectionManager::Status::Connecting,
         ConnectionManager::Status::Connecting, ConnectionManager::Status::Connected };
     use(script);
-    enable_log();
+    env.enable_log();
     TestHttpServer server([](const ReceivedRequest&) {
         ServerReply reply;
         reply.body = "up";
@@ -95,37 +95,37 @@ TEST_F(HTTPConnectionTest, sends_once_the_connection_is_up)
     EXPECT_NE(log.find(u"ConnMgrEstablishConnection found\n"), std::u16string::npos);
 }
 
-// A connection that drops while coming up fails the request before anything is sent.
-TEST_F(HTTPConnectionTest, disconnected_connection_fails)
+// A connection that drops while coming up, or a connection request that is refused, fails the
+// request before anything is sent and says why in the log.
+TEST_F(HTTPConnectionTest, failed_connections_fail_before_sending)
 {
-    auto script = std::make_shared<ConnectionScript>();
-    script->statuses
-        = { ConnectionManager::Status::Connecting, ConnectionManager::Status::Disconnected };
-    use(script);
-    enable_log();
-    TestHttpServer server([](const ReceivedRequest&) { return ServerReply(); });
-    make_request(server.wide_url("/service"));
-    ASSERT_TRUE(send("x"));
-    ASSERT_TRUE(run_until_ended());
-    EXPECT_EQ(listener.events, failed_at_once);
-    EXPECT_TRUE(server.received().empty());
-    EXPECT_NE(read_log().find(u"status == CONNMGR_STATUS_DISCONNECTED at "), std::u16string::npos);
-}
-
-TEST_F(HTTPConnectionTest, refused_connection_request_fails)
-{
-    auto script = std::make_shared<ConnectionScript>();
-    script->establish_ok = false;
-    script->statuses = { ConnectionManager::Status::Connected };
-    use(script);
-    enable_log();
-    TestHttpServer server([](const ReceivedRequest&) { return ServerReply(); });
-    make_request(server.wide_url("/service"));
-    ASSERT_TRUE(send("x"));
-    ASSERT_TRUE(run_until_ended());
-    EXPECT_EQ(listener.events, failed_at_once);
-    EXPECT_EQ(script->polls.load(), 0);
-    EXPECT_NE(read_log().find(u"ConnMgrEstablishConnection failed\n"), std::u16string::npos);
+    using Status = ConnectionManager::Status;
+    struct Case {
+        bool establish_ok;
+        std::vector<Status> statuses;
+        const char16_t* reason;
+    };
+    for (const Case& c : { Case { true, { Status::Connecting, Status::Disconnected },
+                               u"status == CONNMGR_STATUS_DISCONNECTED at " },
+             Case { false, { Status::Connected }, u"ConnMgrEstablishConnection failed\n" } }) {
+        SCOPED_TRACE(narrow(c.reason));
+        listener = RecordingListener();
+        auto script = std::make_shared<ConnectionScript>();
+        script->establish_ok = c.establish_ok;
+        script->statuses = c.statuses;
+        use(script);
+        env.enable_log();
+        TestHttpServer server([](const ReceivedRequest&) { return ServerReply(); });
+        make_request(server.wide_url("/service"));
+        ASSERT_TRUE(send("x"));
+        ASSERT_TRUE(run_until_ended());
+        EXPECT_EQ(listener.events, failed_at_once);
+        EXPECT_TRUE(server.received().empty());
+        EXPECT_NE(read_log().find(c.reason), std::u16string::npos);
+        if (!c.establish_ok) {
+            EXPECT_EQ(script->polls.load(), 0); // nothing to poll after a refusal
+        }
+    }
 }
 
 // A connection that never comes up is bounded by the watchdog; the polling worker notices the
@@ -143,10 +143,4 @@ TEST_F(HTTPConnectionTest, connection_that_never_comes_up_trips_the_watchdog)
     EXPECT_EQ(listener.events, failed_at_once);
     EXPECT_TRUE(HTTPRequest::wait_for_workers(5000));
     EXPECT_EQ(script->released_with.load(), -1); // never connected, nothing to release
-}
-
-// Without a connection manager (this platform) the request goes out directly.
-TEST(HTTPConnectionPlatform, linux_has_no_connection_manager)
-{
-    EXPECT_EQ(load_connection_manager(), nullptr);
 }

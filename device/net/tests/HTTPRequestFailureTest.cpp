@@ -129,7 +129,7 @@ TEST_F(HTTPFailureTest, status_line_without_reason_phrase_fails)
 TEST_F(HTTPFailureTest, silent_server_trips_the_watchdog)
 {
     HTTPRequest::set_watchdog_period(0.3);
-    enable_log();
+    env.enable_log();
     RawSocketServer server("", RawSocketServer::After::StaySilent);
     make_request(server.wide_url("/service"));
     ASSERT_TRUE(send("x"));

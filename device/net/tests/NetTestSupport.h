@@ -4,6 +4,7 @@
 #include "device/core/Log.h"
 #include "device/core/Paths.h"
 #include "device/core/Registry.h"
+#include "device/core/testing/LogFile.h"
 #include "device/core/testing/TestEnvironment.h"
 #include "device/core/testing/ThreadedLoop.h"
 #include "device/net/HTTPRequest.h"
@@ -139,22 +140,6 @@ protected:
     {
         return loop.run_until(
             scheduler, [&] { return listener.ended; }, std::chrono::milliseconds(milliseconds));
-    }
-
-    void enable_log()
-    {
-        ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1));
-    }
-
-    static std::u16string read_log()
-    {
-        std::ifstream in(to_utf8(log_file_path()), std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), {});
-        std::u16string text;
-        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-            text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i])
-                | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-        return text;
     }
 
     TestEnvironment env;

@@ -2,6 +2,7 @@
 #include "device/core/Log.h"
 #include "device/core/Paths.h"
 #include "device/core/Registry.h"
+#include "device/core/testing/LogFile.h"
 #include "device/core/testing/TestEnvironment.h"
 #include "device/rpc/ServiceCalls.h"
 
@@ -97,14 +98,8 @@ TEST(RequesterServer, refuses_a_string_holding_the_separator)
             "com.ulmar.viz.client.rpc.VIZService", "deleteTask", "java.lang.String", "I", "session",
             "1", "2", "3", "4", "2", "5", "6", "7", "5" }));
 
-    get_log().flush();
+    WString log = test::read_log();
     ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 0));
-    std::ifstream in(to_utf8(log_file_path()), std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), {});
-    WString log;
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-        log.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i])
-            | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
     EXPECT_NE(
         log.find(u"RequesterServer::finish - updateTask not sent: one of its strings holds U+FFFF"),
         WString::npos);

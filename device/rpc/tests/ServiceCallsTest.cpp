@@ -63,22 +63,8 @@ TEST(ServiceCatalogue, lists_every_call_once_by_key)
     EXPECT_EQ(find_call(u"getFilteredList", std::span(list_types).first(11)), nullptr);
 }
 
-TEST(ServiceCalls, login_calls_carry_their_texts)
-{
-    ServiceCalls calls(identity);
-    RequestReader reader;
-    open_call(calls.authenticate(u"me@example.org", u"secret"), u"authenticate2", reader);
-    EXPECT_EQ(reader.load_string(), u"me@example.org");
-    EXPECT_EQ(reader.load_string(), u"secret");
-    EXPECT_TRUE(reader.is_complete());
-
-    open_call(calls.registerUser(u"me@example.org", u"secret", u"Me"), u"registerUser", reader);
-    EXPECT_EQ(reader.load_string(), u"me@example.org");
-    EXPECT_EQ(reader.load_string(), u"secret");
-    EXPECT_EQ(reader.load_string(), u"Me");
-    EXPECT_TRUE(reader.is_complete());
-}
-
+// Calls of plain ints and texts are checked end to end against the service; the objects are
+// checked here value for value.
 TEST(ServiceCalls, filter_calls_send_the_filter_as_an_object)
 {
     ServiceCalls calls(identity);
@@ -103,48 +89,6 @@ TEST(ServiceCalls, filter_calls_send_the_filter_as_an_object)
     ASSERT_TRUE(read.load(reader));
     EXPECT_EQ(reader.load_int(), 300);
     EXPECT_EQ(reader.load_int(), 7);
-    EXPECT_TRUE(reader.is_complete());
-}
-
-TEST(ServiceCalls, id_calls_carry_their_ints)
-{
-    ServiceCalls calls(identity);
-    RequestReader reader;
-    open_call(calls.getChanges(u"s1", 44, changes_page_size, 1200), u"getChanges", reader);
-    EXPECT_EQ(reader.load_string(), u"s1");
-    EXPECT_EQ(reader.load_int(), 44);
-    EXPECT_EQ(reader.load_int(), 10);
-    EXPECT_EQ(reader.load_int(), 1200);
-    EXPECT_TRUE(reader.is_complete());
-
-    open_call(calls.changePermission(u"s1", 3, u"friend@example.org", share_level),
-        u"changePermission", reader);
-    EXPECT_EQ(reader.load_string(), u"s1");
-    EXPECT_EQ(reader.load_int(), 3);
-    EXPECT_EQ(reader.load_string(), u"friend@example.org");
-    EXPECT_EQ(reader.load_int(), 2);
-    EXPECT_TRUE(reader.is_complete());
-
-    open_call(calls.deleteTask(u"s1", 9), u"deleteTask", reader);
-    EXPECT_EQ(reader.load_string(), u"s1");
-    EXPECT_EQ(reader.load_int(), 9);
-    EXPECT_TRUE(reader.is_complete());
-
-    open_call(calls.setViewed(u"s1", 10), u"setViewed", reader);
-    EXPECT_EQ(reader.load_string(), u"s1");
-    EXPECT_EQ(reader.load_int(), 10);
-    EXPECT_TRUE(reader.is_complete());
-
-    open_call(calls.activateTicket(u"s1", u"0123abcd"), u"activateTicket", reader);
-    EXPECT_EQ(reader.load_string(), u"s1");
-    EXPECT_EQ(reader.load_string(), u"0123abcd");
-    EXPECT_TRUE(reader.is_complete());
-
-    open_call(calls.getUsers(u"s1", { 4, 8, 15 }), u"getUsers", reader);
-    EXPECT_EQ(reader.load_string(), u"s1");
-    std::vector<std::int32_t> ids;
-    ASSERT_TRUE(load_int_vector(reader, ids));
-    EXPECT_EQ(ids, (std::vector<std::int32_t> { 4, 8, 15 }));
     EXPECT_TRUE(reader.is_complete());
 }
 

@@ -239,16 +239,6 @@ TEST(SharingRows, picker_presses_hand_over_the_id)
     EXPECT_EQ(pick.user_id, 2);
 }
 
-// An empty e-mail address is still sent: the device does not judge addresses.
-TEST(SharingRows, invite_sends_the_address_as_typed)
-{
-    SharingAction empty = sharing_invite(u"");
-    EXPECT_EQ(empty.kind, SharingAction::Kind::ChangePermission);
-    EXPECT_EQ(empty.address, u"");
-    EXPECT_EQ(empty.level, 2);
-    EXPECT_EQ(sharing_invite(u" odd address ").address, u" odd address ");
-}
-
 // Titles carry the project's first line; each mode sets only its own texts and keeps the rest.
 TEST(SharingRows, titles_per_mode)
 {

@@ -275,3 +275,30 @@ TEST_F(SharingScenario, ChoosesTheResponsibleUser)
 }
 
 } // namespace
+
+namespace {
+
+// The service's demo data: a project shared with a colleague whom only its history names.
+class DemoSharingScenario : public ScenarioTest {
+protected:
+    std::vector<std::string> server_options() const override { return { "--demo" }; }
+};
+
+} // namespace
+
+// The responsible-user choice lists every member of the project, also one whose account the
+// program had not needed before.
+TEST_F(DemoSharingScenario, TheResponsibleChoiceListsEveryMember)
+{
+    play("responsible",
+        "wait_for email\n"
+        "tap email\ntype demo@example.com\ntap password\ntype demo1234\ntap login\n"
+        "wait_for list\n"
+        "drag list 0 -200 0.5\nwait 1\ntap_text Corvane launch\nwait 1\ntap_text Planning\n"
+        "wait 1\ntap_text Review the screens\nwait_for list/@0/name\n"
+        "tap list/@0/responsible\n"
+        "wait_for list/@2\n"
+        "expect_screen Sharing\n"
+        "expect_text list/@1/value Demo User\n"
+        "expect_text list/@2/value Friendly Colleague\n");
+}

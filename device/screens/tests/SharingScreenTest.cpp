@@ -276,20 +276,6 @@ TEST_F(SharingScreenTest, only_the_last_removal_awaits_confirmation)
     EXPECT_TRUE(screen->is_open()) << "sharing stays open across changes";
 }
 
-// A rebuild of the rows (the project or the users changed) keeps the confirmation on its row.
-TEST_F(SharingScreenTest, confirmation_survives_a_rebuild)
-{
-    screen->open(project_id, -1, SharingScreen::Share, nullptr);
-    settle();
-    click(row_button(Invitations, 1, u"remove"));
-    screen->on_users_changed();
-    settle();
-    ASSERT_TRUE(screen->pending_removal());
-    EXPECT_EQ(screen->pending_removal()->row, 1);
-    EXPECT_TRUE(shown(Invitations, 1, u"confirm_remove"));
-    EXPECT_FALSE(shown(Invitations, 1, u"remove"));
-}
-
 // "plus" with an empty address still sends the change, and the edit is cleared after a send.
 TEST_F(SharingScreenTest, invite_with_empty_address_still_sends)
 {
@@ -305,46 +291,6 @@ TEST_F(SharingScreenTest, invite_with_empty_address_still_sends)
     click(&form().plus());
     EXPECT_EQ(form().email(), u"");
     EXPECT_TRUE(engine->task_pending(project_id));
-}
-
-// Picking the filter user hands the id to the document and closes the screen; the picker has
-// no sharing buttons and no invitation field.
-TEST_F(SharingScreenTest, filter_pick_selects_the_user_and_closes)
-{
-    screen->open(project_id, 3, SharingScreen::SelectFilter, nullptr);
-    settle();
-    EXPECT_EQ(form().row_node(), u"SharingElementPress");
-    EXPECT_FALSE(form().email_edit().is_visible());
-    EXPECT_FALSE(form().plus().is_visible());
-    EXPECT_FALSE(form().invite_to().is_visible());
-    EXPECT_EQ(form().row(AllUsers, 0)->text, u"All users");
-    EXPECT_TRUE(form().row(Others, 1)->checked);
-    EXPECT_FALSE(shown(Others, 0, u"add"));
-    EXPECT_FALSE(shown(Participants, 0, u"remove"));
-    Element* more = find_descendant(*row_element(Others, 0), u"more_n");
-    ASSERT_NE(more, nullptr);
-    EXPECT_TRUE(more->is_visible());
-
-    click(row_button(Others, 0, u"value"));
-    EXPECT_EQ(host.selected, (std::vector<std::int32_t> { 1 }));
-    EXPECT_EQ(screen->project(), sharing_idle);
-    settle();
-    EXPECT_FALSE(screen->is_open());
-}
-
-// Choosing the responsible user offers the members only and reports the pick to the listener.
-TEST_F(SharingScreenTest, responsible_pick_goes_to_the_listener)
-{
-    screen->open(project_id, 2, SharingScreen::ChooseResponsible, &picks);
-    settle();
-    for (std::int32_t s : { AllUsers, Invitations, Others })
-        EXPECT_TRUE(form().sections()[s].rows.empty()) << s;
-    ASSERT_EQ(form().sections()[Participants].rows.size(), 1u);
-    EXPECT_TRUE(form().row(Participants, 0)->checked);
-    click(row_button(Participants, 0, u"value"));
-    EXPECT_EQ(picks.chosen, (std::vector<std::int32_t> { 2 }));
-    EXPECT_TRUE(host.selected.empty());
-    EXPECT_EQ(screen->project(), sharing_idle);
 }
 
 // Removing the project closes the screen, and later reports about it change nothing.

@@ -49,82 +49,48 @@ TEST(TaskRules, progress_text_shows_the_change_against_the_snapshot)
     EXPECT_EQ(progress_text(0, 2147483647, 1), u"0 + 2147483647 / 1");
 }
 
-// A chat entry's progress shows each delta, with "+" only on positive ones.
-TEST(TaskRules, progress_delta_text_marks_positive_deltas)
+// Keys typed into fields opened on done 3 and plan 10: the first digit in a field (after
+// opening, or after pressing the field again) replaces its text, a shown "0" is replaced,
+// later digits append, backspace shortens (an empty field is 0), a field stops at nine digits,
+// and "save" follows whether a number differs. Keys: d/p press a field, < is backspace.
+TEST(ProgressInput, typing_into_the_fields)
 {
-    EXPECT_EQ(progress_delta_text(2, 0), u"+2 / 0");
-    EXPECT_EQ(progress_delta_text(-1, 3), u"-1 / +3");
-}
-
-// Typing "0" then "7" into a field showing "0" gives "7"; later digits append.
-TEST(ProgressInput, a_zero_is_replaced_and_later_digits_append)
-{
-    ProgressInput input;
-    input.open(3, 10);
-    EXPECT_EQ(input.selected(), ProgressInput::Field::Plan);
-    input.press_digit(u'0');
-    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"0");
-    input.press_digit(u'7');
-    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"7");
-    input.press_digit(u'5');
-    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"75");
-    EXPECT_EQ(input.number(ProgressInput::Field::Plan), 75);
-    EXPECT_EQ(input.text(ProgressInput::Field::Done), u"3");
-}
-
-// The first digit after opening or after pressing a field replaces what the field showed.
-TEST(ProgressInput, first_digit_in_a_field_replaces_its_text)
-{
-    ProgressInput input;
-    input.open(12, 40);
-    input.press_digit(u'4');
-    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"4"); // not "404"
-    input.select(ProgressInput::Field::Done);
-    input.press_digit(u'9');
-    EXPECT_EQ(input.text(ProgressInput::Field::Done), u"9");
-    input.press_digit(u'1');
-    EXPECT_EQ(input.text(ProgressInput::Field::Done), u"91");
-    // Pressing the same field again starts over too.
-    input.select(ProgressInput::Field::Done);
-    input.press_digit(u'2');
-    EXPECT_EQ(input.text(ProgressInput::Field::Done), u"2");
-    input.press_digit(u'x'); // not a digit
-    EXPECT_EQ(input.text(ProgressInput::Field::Done), u"2");
-}
-
-// Backspace removes one character of the selected field; an emptied field counts as 0 and the
-// next digit replaces nothing but is still typed.
-TEST(ProgressInput, backspace_shortens_the_selected_field)
-{
-    ProgressInput input;
-    input.open(3, 25);
-    input.backspace();
-    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"2");
-    input.backspace();
-    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"");
-    EXPECT_EQ(input.number(ProgressInput::Field::Plan), 0);
-    input.backspace(); // nothing left: no harm
-    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"");
-    input.press_digit(u'8');
-    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"8");
-    EXPECT_EQ(input.text(ProgressInput::Field::Done), u"3");
-}
-
-// "save" is offered exactly while a number differs from the baseline.
-TEST(ProgressInput, differs_only_while_a_number_changed)
-{
-    ProgressInput input;
-    input.open(3, 10);
-    EXPECT_FALSE(input.differs());
-    input.press_digit(u'1');
-    EXPECT_TRUE(input.differs()); // plan 1
-    input.press_digit(u'0');
-    EXPECT_FALSE(input.differs()); // plan 10 again
-    input.select(ProgressInput::Field::Done);
-    input.press_digit(u'3');
-    EXPECT_FALSE(input.differs()); // retyping the same number
-    input.backspace();
-    EXPECT_TRUE(input.differs()); // empty done is 0
+    struct Case {
+        std::string keys;
+        std::u16string done, plan;
+        bool differs;
+    };
+    const Case cases[] = {
+        { "075", u"3", u"75", true },
+        { "4", u"3", u"4", true },
+        { "d91", u"91", u"10", true },
+        { "d9d2x", u"2", u"10", true },
+        { "<", u"3", u"1", true },
+        { "<<<8", u"3", u"8", true },
+        { "10", u"3", u"10", false },
+        { "d3", u"3", u"10", false },
+        { "d3<", u"", u"10", true },
+        { "1" + std::string(20, '9'), u"3", u"199999999", true },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keys);
+        ProgressInput input;
+        input.open(3, 10);
+        for (char key : c.keys) {
+            if (key == 'd' || key == 'p')
+                input.select(key == 'd' ? ProgressInput::Field::Done : ProgressInput::Field::Plan);
+            else if (key == '<')
+                input.backspace();
+            else
+                input.press_digit(char16_t(key));
+        }
+        EXPECT_EQ(input.text(ProgressInput::Field::Done), c.done);
+        EXPECT_EQ(input.text(ProgressInput::Field::Plan), c.plan);
+        EXPECT_EQ(input.differs(), c.differs);
+        if (c.done.empty()) {
+            EXPECT_EQ(input.number(ProgressInput::Field::Done), 0);
+        }
+    }
 }
 
 // Opening again after done was changed shows the snapshot's numbers, with "save" offered
@@ -151,18 +117,6 @@ TEST(ProgressInput, opening_again_shows_the_snapshot_and_offers_save)
     // A plain opening of an unedited record offers nothing.
     input.open(3, 10);
     EXPECT_FALSE(input.offers_save());
-}
-
-// Too many digits would overflow the service's numbers: the field stops growing.
-TEST(ProgressInput, a_field_stops_at_nine_digits)
-{
-    ProgressInput input;
-    input.open(0, 0);
-    input.press_digit(u'1');
-    for (int i = 0; i < 20; ++i)
-        input.press_digit(u'9');
-    EXPECT_EQ(input.text(ProgressInput::Field::Plan).size(), ProgressInput::max_digits);
-    EXPECT_EQ(input.number(ProgressInput::Field::Plan), 199999999);
 }
 
 // Each of the eight edited fields and the comment make the record "changed"; bookkeeping fields

@@ -177,32 +177,6 @@ TEST(TreeRules, icon_sheet_cells)
     EXPECT_TRUE(empty[47].bitmap.is_empty());
 }
 
-// The root speaks of sharing, lists and the flat list of assignment; section 3 of a list gets
-// no text.
-TEST(TreeRules, separator_and_description_keys)
-{
-    TreeTarget root { 0, u"", false };
-    TreeTarget list { 12, u"", false };
-    TreeTarget tag { -1, u"Home", false };
-    TreeTarget flat_root { 0, u"", true };
-    EXPECT_EQ(tree_separator_key(1, root), u"AssignedToName");
-    EXPECT_EQ(tree_separator_key(2, root), u"SharedWithName");
-    EXPECT_EQ(tree_separator_key(3, root), u"NotSharedWithName");
-    for (const TreeTarget& other : { list, tag, flat_root }) {
-        EXPECT_EQ(tree_separator_key(1, other), u"AssignedToName");
-        EXPECT_EQ(tree_separator_key(2, other), u"AssignedToOthers");
-        EXPECT_EQ(tree_separator_key(3, other), u"");
-    }
-    EXPECT_EQ(tree_all_description_key(root), u"ListOfTasksInAllProjects");
-    EXPECT_EQ(tree_all_description_key(tag), u"ListOfTasksInGroupName");
-    EXPECT_EQ(tree_all_description_key(list), u"ListOfTasksInName");
-
-    EXPECT_EQ(tree_name_node(1, true), u"name_unread");
-    EXPECT_EQ(tree_name_node(1, false), u"name");
-    EXPECT_EQ(tree_name_node(2, true), u"name_unread_unfiltered");
-    EXPECT_EQ(tree_name_node(3, false), u"name_unfiltered");
-}
-
 // A level holds its list's children, a tag level the projects with its tag, the flat list the
 // listed records of its project (any project at the root or for a tag). The root record itself
 // never has a row.

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
+#include <thread>
 
 using namespace corvane;
 using namespace corvane::test;
@@ -220,10 +221,24 @@ TEST_F(EngineSync, a_kill_during_cache_writing_keeps_the_old_cache)
         for (;;)
             (void)ann.engine->save_cache(path);
     }
-    usleep(100000);
+    // Kill only once a write is under way: its temporary file is there.
+    std::string temp_prefix = "cache.dat.tmp" + std::to_string(child) + ".";
+    auto writing = [&] {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(env.folder(), error)) {
+            if (entry.path().filename().string().starts_with(temp_prefix))
+                return true;
+        }
+        return false;
+    };
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    bool began = false;
+    while (!(began = writing()) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
+    ASSERT_TRUE(began) << "no write began";
 
     Client& restarted = client();
     EXPECT_EQ(restarted.engine->load_cache(path), Engine::CacheLoad::Loaded);

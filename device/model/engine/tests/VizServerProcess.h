@@ -91,14 +91,18 @@ public:
         return true;
     }
 
-    void stop()
+    void stop() { (void)signal_and_wait(SIGTERM); }
+
+    // Sends `signal` and answers the exit status (-1 when the signal ended the service).
+    int signal_and_wait(int signal)
     {
         if (m_pid <= 0)
-            return;
-        kill(m_pid, SIGTERM);
+            return -1;
+        kill(m_pid, signal);
         int status = 0;
         waitpid(m_pid, &status, 0);
         m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     // Runs an admin subcommand on the same database; answers its exit code.

@@ -6,7 +6,9 @@
 
 #include <SDL.h>
 
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 
 // The sanitizer build checks for leaks at exit; the font-matching and desktop-bus libraries keep
@@ -189,15 +191,34 @@ TEST_F(SdlWindowTest, activation_follows_visibility_not_focus)
     }
 }
 
-// A wake-up from another thread ends a wait that has no time limit.
+// A wake-up from another thread ends a wait that has no time limit; a lost wake-up fails the
+// test after ten seconds instead of hanging it.
 TEST_F(SdlWindowTest, wake_from_another_thread_ends_the_wait)
 {
     std::deque<Message> out;
     window->wait_input(0, out); // take what the window system said so far
-    std::thread other([this] { window->wake(); });
+    std::mutex lock;
+    std::condition_variable changed;
+    bool returned = false;
+    bool rescued = false;
+    std::thread other([&] {
+        window->wake();
+        std::unique_lock guard(lock);
+        if (!changed.wait_for(guard, std::chrono::seconds(10), [&] { return returned; })) {
+            rescued = true;
+            SDL_Event rescue {};
+            rescue.type = SDL_RegisterEvents(1);
+            SDL_PushEvent(&rescue);
+        }
+    });
     window->wait_input(std::nullopt, out);
+    {
+        std::lock_guard guard(lock);
+        returned = true;
+    }
+    changed.notify_one();
     other.join();
-    SUCCEED();
+    EXPECT_FALSE(rescued) << "the wait ended only on the rescue event";
 }
 
 // Presenting a frame puts its pixels on the window; the desktop clipboard carries text.

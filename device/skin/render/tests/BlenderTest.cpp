@@ -171,32 +171,6 @@ TEST(Blenders, transparent_source_pixel_keeps_the_destination)
     EXPECT_EQ(dst[0], transparent_pixel);
 }
 
-// Exact values: a shadow pixel adds a quarter, half or three quarters of white; an opaque pixel
-// replaces; opaque-only skips shadow pixels.
-TEST(Blenders, shadow_levels_add_a_fraction_of_the_destination)
-{
-    Pixel src_pixels[2] = { 0x0000, 0x0020 }; // black shadow, black opaque
-    auto source = Surface::allocate(2, 1);
-    source->set_pixel(0, 0, src_pixels[0]);
-    source->set_pixel(1, 0, src_pixels[1]);
-    SourceRow row { source.get(), 0, source->row(0) };
-    struct Expect {
-        int level;
-        Pixel shadow_on_white;
-    };
-    for (Expect e :
-        { Expect { 1, 0x39E7 }, Expect { 2, 0x7BEF }, Expect { 3, Pixel(0x7BEF + 0x39E7) } }) {
-        Pixel dst[2] = { 0xFFFF, 0xFFFF };
-        make_shadow_blender(e.level)->copy(dst, row, 0, 2);
-        EXPECT_EQ(dst[0], e.shadow_on_white) << e.level;
-        EXPECT_EQ(dst[1], 0x0020) << e.level;
-    }
-    Pixel dst[2] = { 0xFFFF, 0xFFFF };
-    make_opaque_only_blender()->copy(dst, row, 0, 2);
-    EXPECT_EQ(dst[0], 0xFFFF);
-    EXPECT_EQ(dst[1], 0x0020);
-}
-
 // Alpha 63 is the colour key, 64 the first shadow level, 255 the third, 256 and beyond
 // opaque-only; the choice is seen through what each does to a shadow and an opaque pixel.
 TEST(Blenders, alpha_value_selects_the_blender)

@@ -3,6 +3,7 @@
 #include "device/core/Log.h"
 #include "device/core/Paths.h"
 #include "device/core/Registry.h"
+#include "device/core/testing/LogFile.h"
 #include "device/core/testing/TestEnvironment.h"
 #include "device/skin/render/RenderSurface.h"
 #include "device/skin/render/Surface.h"
@@ -36,17 +37,7 @@ public:
 
     const std::string& folder() const { return m_env.folder(); }
 
-    std::u16string log_text() const
-    {
-        get_log().flush();
-        std::ifstream in(to_utf8(log_file_path()), std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), {});
-        std::u16string text;
-        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-            text.push_back(char16_t(static_cast<unsigned char>(bytes[i])
-                | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-        return text;
-    }
+    std::u16string log_text() const { return read_log(); }
 
 private:
     TestEnvironment m_env;

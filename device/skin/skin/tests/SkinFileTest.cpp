@@ -55,7 +55,7 @@ class SkinFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        enable_log();
+        env.enable_log();
         write_tile(env.folder());
         std::string errors;
         path = compile_skin(env.folder(), "every", every_kind_source, &errors);

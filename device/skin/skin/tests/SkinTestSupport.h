@@ -3,6 +3,7 @@
 #include "device/core/Log.h"
 #include "device/core/Paths.h"
 #include "device/core/Registry.h"
+#include "device/core/testing/LogFile.h"
 
 #include <gtest/gtest.h>
 
@@ -61,25 +62,6 @@ inline void write_bytes(const std::string& path, const std::vector<std::uint8_t>
 
 // Starts a fresh log file in the current test environment's temporary folder (switching it
 // off first, since a stream left on by an earlier test would keep writing to its old file).
-inline void enable_log()
-{
-    ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 0));
-    get_log();
-    ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1));
-    get_log();
-}
-
-// The debug log written so far (UTF-16 with byte-order mark).
-inline std::u16string read_log()
-{
-    get_log().flush();
-    std::vector<std::uint8_t> bytes = read_bytes(to_utf8(log_file_path()));
-    std::u16string text;
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-        text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
-    return text;
-}
-
 // The log's length in bytes, and what was written after such a length.
 inline std::size_t log_length()
 {
@@ -91,15 +73,7 @@ inline std::size_t log_length()
 
 inline std::u16string read_log_since(std::size_t length)
 {
-    get_log().flush();
-    std::ifstream in(to_utf8(log_file_path()), std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(length));
-    std::vector<std::uint8_t> bytes { std::istreambuf_iterator<char>(in),
-        std::istreambuf_iterator<char>() };
-    std::u16string text;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-        text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
-    return text;
+    return read_log(length);
 }
 
 inline std::uint32_t get_u32(const std::vector<std::uint8_t>& b, std::size_t at)
