@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup-deps.sh
-./scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+./scripts/build.sh build -DCMAKE_BUILD_TYPE=Release -DCORVANE_WERROR=ON
 (cd build/bin && ./scenario_tests --gtest_filter='Screenshots.*')
 mkdir -p docs/screenshots
 for test in build/screens-shots/Screenshots.*; do

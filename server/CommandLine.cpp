@@ -36,10 +36,14 @@ Options:
   --test-clock MS          a frozen clock at MS milliseconds since 1970 (tests)
   --password-cost LEVEL    "standard" (Argon2id, about 130 ms per hash) or "cheap" (tests only)
   --threads N              HTTP worker threads (default 4)
-  --log FILE               append the log to FILE instead of standard error
+  --log FILE               append the log to FILE instead of standard error (reopened on
+                           SIGHUP, for log rotation)
+  --tls-cert FILE          serve HTTPS with this PEM certificate (chain: server first)
+  --tls-key FILE           the certificate's PEM private key (both or neither)
   --quiet                  no per-call log lines (load tests)
   --demo                   create the demo accounts and project when they are missing
   --help                   this text
+  --version                print the version and exit
 
 TIME is a number of seconds or a number with s, m, h or d.
 
@@ -52,6 +56,8 @@ Subcommands (on the database named by --db):
   set-level PROJECT ACCOUNT LEVEL          give ACCOUNT level 2 (participant), 1 (read-only) or
                                            0 (removed) on project id PROJECT
   seed-demo                                create the demo accounts and project
+  backup --db FILE --to FILE               a consistent copy of a database in use (restore:
+                                           start the service on the copy)
 
 Demo accounts: demo@example.com / demo1234 and friend@example.com / friend1234.
 )";
@@ -152,6 +158,10 @@ CommandLine parse_command_line(int argc, const char* const* argv)
                 line.error = option + " needs a time such as 90s, 15m, 24h or 30d";
         } else if (option == "--outbox") {
             value(config.outbox);
+        } else if (option == "--tls-cert") {
+            value(config.tls_cert);
+        } else if (option == "--tls-key") {
+            value(config.tls_key);
         } else if (option == "--no-throttle") {
             config.throttling = false;
         } else if (option == "--throttle") {
@@ -199,6 +209,8 @@ CommandLine parse_command_line(int argc, const char* const* argv)
         if (!line.error.empty())
             break;
     }
+    if (line.error.empty() && config.tls_cert.empty() != config.tls_key.empty())
+        line.error = "--tls-cert and --tls-key go together";
     return line;
 }
 

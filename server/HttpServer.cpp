@@ -21,6 +21,7 @@ struct HttpServer::Exchange {
     std::size_t expected { 0 };
     int refusal { 0 }; // A status decided before the body was read.
     bool is_call { false };
+    std::string get_path; // A GET the handler may answer (refusal 0, not a call).
 };
 
 HttpServer::HttpServer(HttpSettings settings, CallHandler& handler)
@@ -171,7 +172,10 @@ int HttpServer::access(MHD_Connection* connection, const char* url, const char* 
                 || std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0;
             exchange->refusal = is_get ? 200 : 405;
         } else if (path != m_service_path) {
-            exchange->refusal = 404;
+            bool is_get = std::strcmp(method, MHD_HTTP_METHOD_GET) == 0;
+            exchange->refusal = is_get ? 0 : 404;
+            if (is_get)
+                exchange->get_path = path;
         } else if (!is_post) {
             exchange->refusal = 405;
         } else if (!parse_length(MHD_lookup_connection_value(
@@ -214,6 +218,11 @@ int HttpServer::access(MHD_Connection* connection, const char* url, const char* 
     default:
         break;
     }
+    if (!exchange->is_call) {
+        std::optional<HttpReply> answer = m_handler.handle_get(exchange->get_path);
+        return answer ? queue_text(connection, answer->status, answer->body)
+                      : queue_text(connection, 404, "not found");
+    }
     HttpReply reply = m_handler.handle_call(exchange->body, client_address(connection));
     return queue_text(connection, reply.status, reply.body);
 }
@@ -253,14 +262,29 @@ bool HttpServer::start()
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC;
     if (is_ipv6)
         flags |= MHD_USE_IPv6;
+    bool tls = !m_settings.tls_cert.empty() && !m_settings.tls_key.empty();
+    if (tls && MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES) {
+        m_error = "this libmicrohttpd was built without TLS";
+        return false;
+    }
+    MHD_OptionItem tls_options[] = {
+        { MHD_OPTION_HTTPS_MEM_CERT, 0, const_cast<char*>(m_settings.tls_cert.c_str()) },
+        { MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(m_settings.tls_key.c_str()) },
+        { MHD_OPTION_END, 0, nullptr },
+    };
+    if (tls)
+        flags |= MHD_USE_TLS;
     m_daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &HttpCallbacks::access, this,
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address), MHD_OPTION_THREAD_POOL_SIZE,
         m_settings.threads, MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::completed, this,
         MHD_OPTION_CONNECTION_TIMEOUT, 60u, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-        std::size_t(64 * 1024), MHD_OPTION_LISTEN_BACKLOG_SIZE, 256u, MHD_OPTION_END);
+        std::size_t(64 * 1024), MHD_OPTION_LISTEN_BACKLOG_SIZE, 256u, MHD_OPTION_ARRAY,
+        tls ? tls_options : tls_options + 2, MHD_OPTION_END);
     if (!m_daemon) {
         m_error = "cannot listen on " + m_settings.host + ":" + port
-            + " (address in use or not available)";
+            + (tls ? " (address in use or not available, or the TLS certificate and key are not "
+                     "valid PEM or do not match)"
+                   : " (address in use or not available)");
         return false;
     }
     const MHD_DaemonInfo* info = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_BIND_PORT);

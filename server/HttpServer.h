@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,8 @@ class CallHandler {
 public:
     virtual ~CallHandler() = default;
     virtual HttpReply handle_call(std::string_view body, const std::string& client_address) = 0;
+    // A GET outside the call path (health, metrics); nothing for a path it does not serve.
+    virtual std::optional<HttpReply> handle_get(std::string_view) { return std::nullopt; }
 };
 
 struct HttpSettings {
@@ -32,6 +35,9 @@ struct HttpSettings {
     std::string base_path { "/" };
     unsigned threads { 4 };
     std::size_t body_limit { 1u << 20 };
+    // PEM texts; both non-empty: HTTPS with the library's own TLS.
+    std::string tls_cert;
+    std::string tls_key;
 };
 
 // The HTTP/1.1 listener on libmicrohttpd with its internal thread pool. It owns the framing

@@ -32,6 +32,9 @@ struct ServiceConfig {
     PasswordCost password_cost { PasswordCost::standard() };
     unsigned threads { 4 };
     std::string log_file;
+    // Both set: serve HTTPS with this PEM certificate chain and private key.
+    std::string tls_cert;
+    std::string tls_key;
     bool quiet { false };
     bool demo { false };
 };

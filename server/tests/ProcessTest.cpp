@@ -3,11 +3,16 @@
 
 #include "device/core/Text.h"
 
+#include "CorvaneVersion.h"
+
+#include <sqlite3.h>
+
 #include <sys/wait.h>
 
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 using namespace corvane;
@@ -80,6 +85,7 @@ public:
         }
     }
     int port() const { return m_port; }
+    void signal(int number) { ::kill(m_pid, number); }
     // Sends the signal and answers the exit status (-1 when killed by it).
     int signal_and_wait(int signal)
     {
@@ -122,11 +128,15 @@ TEST(Program, help_documents_every_option)
 {
     Outcome help = run_program({ "--help" });
     EXPECT_EQ(help.status, 0);
-    for (const char* word : { "--listen", "--db", "--base-path", "--server-version",
-             "--strong-name", "--session-idle", "--key-lifetime", "--outbox", "--no-throttle",
-             "--test-clock", "--password-cost", "--demo", "create-user", "expire-sessions",
-             "expire-login-keys", "reissue-ticket", "set-level", "seed-demo" })
+    for (const char* word :
+        { "--listen", "--db", "--base-path", "--server-version", "--strong-name", "--session-idle",
+            "--key-lifetime", "--outbox", "--no-throttle", "--test-clock", "--password-cost",
+            "--demo", "create-user", "expire-sessions", "expire-login-keys", "reissue-ticket",
+            "set-level", "seed-demo", "backup", "--version" })
         EXPECT_NE(help.output.find(word), std::string::npos) << word;
+    Outcome version = run_program({ "--version" });
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "vizserver " CORVANE_VERSION "\n");
     EXPECT_EQ(run_program({ "--bogus" }).status, 2);
     EXPECT_EQ(run_program({ "--listen", "nowhere" }).status, 2);
 }
@@ -260,4 +270,147 @@ TEST(Program, restart_after_kill_is_consistent)
     VizTask project = ann.load(project_id).back();
     EXPECT_EQ(std::size_t(project.childCount), ann.children(project_id).size());
     EXPECT_EQ(again.signal_and_wait(SIGTERM), 0);
+}
+
+// A backup taken while the service writes is intact and holds every account acknowledged before
+// it began; the service starts on the copy. A backup that cannot be written leaves nothing.
+TEST(Program, backup_under_writes_restores)
+{
+    std::string db = temp_database("backup-source");
+    std::string copy = temp_database("backup-copy");
+    std::atomic<int> acknowledged { 0 };
+    int acknowledged_before = 0;
+    {
+        ServerProcess server(with_common({ "--db", db }));
+        ASSERT_GT(server.port(), 0);
+        std::atomic<bool> stop { false };
+        std::thread writer([&] {
+            RpcClient client(server.port());
+            for (int i = 0; !stop; ++i) {
+                if (client.sign_up("user" + std::to_string(i)))
+                    acknowledged = i + 1;
+            }
+        });
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (acknowledged < 20 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        if (acknowledged < 20) {
+            stop = true;
+            writer.join();
+            FAIL() << "the writer made no progress";
+        }
+        acknowledged_before = acknowledged;
+        Outcome backup = run_program({ "backup", "--db", db, "--to", copy });
+        int acknowledged_after = acknowledged;
+        stop = true;
+        writer.join();
+        ASSERT_EQ(backup.status, 0);
+        EXPECT_GT(acknowledged_after, acknowledged_before) << "no write overlapped the backup";
+        EXPECT_EQ(server.signal_and_wait(SIGTERM), 0);
+    }
+    sqlite3* check = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(copy.c_str(), &check, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* statement = nullptr;
+    ASSERT_EQ(
+        sqlite3_prepare_v2(check, "PRAGMA integrity_check", -1, &statement, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)), "ok");
+    sqlite3_finalize(statement);
+    sqlite3_close(check);
+    EXPECT_EQ(std::filesystem::status(copy).permissions() & std::filesystem::perms::all,
+        std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+    ServerProcess restored(with_common({ "--db", copy }));
+    ASSERT_GT(restored.port(), 0);
+    for (int i = 0; i < acknowledged_before; ++i) {
+        RpcClient user(restored.port());
+        std::string name = "user" + std::to_string(i);
+        EXPECT_EQ(
+            user.login(from_utf8(name + "@example.org"), u"secret-" + from_utf8(name)).size(), 64u)
+            << name;
+    }
+    EXPECT_EQ(restored.signal_and_wait(SIGTERM), 0);
+
+    // Bad targets and sources: non-zero, nothing created, the source unchanged.
+    auto size_before = std::filesystem::file_size(db);
+    EXPECT_EQ(
+        run_program({ "backup", "--db", db, "--to", "/nonexistent/folder/copy.db" }).status, 1);
+    EXPECT_EQ(run_program({ "backup", "--db", db + ".missing", "--to", copy + "2" }).status, 1);
+    EXPECT_FALSE(std::filesystem::exists(copy + "2"));
+    EXPECT_FALSE(std::filesystem::exists(db + ".missing"));
+    EXPECT_EQ(run_program({ "backup", "--db", db }).status, 2);
+    EXPECT_EQ(std::filesystem::file_size(db), size_before);
+    for (const std::string& file : { db, copy })
+        for (const char* suffix : { "", "-wal", "-shm" })
+            std::filesystem::remove(file + suffix);
+}
+
+namespace {
+
+std::string read_text(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Polls a file until it holds `text` or the time is up.
+bool wait_for_text(const std::filesystem::path& path, const std::string& text)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (read_text(path).find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+} // namespace
+
+// A whole session's log holds no password, login key, session key or invitation ticket, and
+// SIGHUP starts a new file under the same name once rotation has moved the old one away.
+TEST(Program, log_rotates_on_sighup_and_keeps_no_secrets)
+{
+    std::filesystem::path folder
+        = std::filesystem::temp_directory_path() / ("vizserver-log-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "outbox");
+    std::filesystem::path log = folder / "service.log";
+    ServerProcess server({ "--listen", "127.0.0.1:0", "--password-cost", "cheap", "--db",
+        (folder / "service.db").string(), "--log", log.string(), "--outbox",
+        (folder / "outbox").string() });
+    ASSERT_GT(server.port(), 0);
+    RpcClient ann(server.port());
+    ASSERT_TRUE(ann.sign_up("ann"));
+    WString password_key = ann.login(u"ann@example.org", u"secret-ann");
+    EXPECT_EQ(password_key.size(), 64u);
+    EXPECT_EQ(ann.login(u"ann@example.org", u"wrong-password-typed"), u"");
+    VizTask project = ann.create(0, u"Garden");
+    ASSERT_EQ(ann.share(project.id, u"carol@mail.example"), 1);
+
+    std::filesystem::rename(log, folder / "service.log.1");
+    server.signal(SIGHUP);
+    ASSERT_TRUE(wait_for_text(log, "SIGHUP: log reopened"));
+    (void)ann.children(0);
+    EXPECT_EQ(server.signal_and_wait(SIGTERM), 0);
+    std::string rotated = read_text(folder / "service.log.1");
+    std::string fresh = read_text(log);
+    EXPECT_NE(rotated.find("registerUser"), std::string::npos) << rotated;
+    EXPECT_NE(fresh.find("getFilteredChildren"), std::string::npos) << fresh;
+
+    std::vector<std::string> secrets = { "secret-ann", "wrong-password-typed",
+        to_utf8(ann.login_key()), to_utf8(password_key), to_utf8(ann.session) };
+    for (const auto& entry : std::filesystem::directory_iterator(folder / "outbox")) {
+        std::string mail = read_text(entry.path());
+        std::size_t start = mail.find("--START-OF-TICKET--\r\n");
+        ASSERT_NE(start, std::string::npos);
+        start += 21;
+        secrets.push_back(mail.substr(start, mail.find("\r\n--END-OF-TICKET--") - start));
+    }
+    ASSERT_EQ(secrets.size(), 6u);
+    for (const std::string& secret : secrets) {
+        ASSERT_GE(secret.size(), 10u);
+        EXPECT_EQ((rotated + fresh).find(secret), std::string::npos) << secret;
+    }
+    std::filesystem::remove_all(folder);
 }
