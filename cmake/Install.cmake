@@ -48,34 +48,54 @@ else()
     set(install_components corvane vizserver)
 endif()
 
-# Manual pages come from each program's own --help and --version, so they cannot drift.
+# Manual pages come from each program's own --help and --version, so they cannot drift; they
+# are installed compressed, as Debian wants them.
 find_program(HELP2MAN help2man)
-if(HELP2MAN)
+find_program(GZIP gzip)
+set(summary_corvane "shared projects and tasks on a phone-sized screen")
+set(summary_vizserver "the Corvane task service")
+set(summary_skinc "compile Corvane skins and dump compiled ones")
+set(summary_lumbra "start page of a Corvane installation medium")
+if(HELP2MAN AND GZIP)
     set(man_pages)
     foreach(program ${installed_programs})
         set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
-        add_custom_command(OUTPUT ${page}
+        add_custom_command(OUTPUT ${page}.gz
             COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-            COMMAND ${HELP2MAN} --no-info --no-discard-stderr --output=${page}
-                    $<TARGET_FILE:${program}>
+            COMMAND ${HELP2MAN} --no-info --no-discard-stderr --name=${summary_${program}}
+                    --output=${page} $<TARGET_FILE:${program}>
+            COMMAND ${GZIP} -9nf ${page}
             DEPENDS ${program}
             COMMENT "Manual page for ${program}"
             VERBATIM)
-        list(APPEND man_pages ${page})
+        list(APPEND man_pages ${page}.gz)
         set(component ${program})
         if(program STREQUAL "skinc")
             set(component corvane)
         endif()
-        install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
+        install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
     endforeach()
     add_custom_target(man_pages ALL DEPENDS ${man_pages})
 else()
-    message(WARNING "help2man not found: no manual pages")
+    message(WARNING "help2man or gzip not found: no manual pages")
 endif()
 
+# Each package's doc folder: README, copyright, and the changelog Debian expects compressed.
+configure_file(${CMAKE_SOURCE_DIR}/dist/changelog ${CMAKE_BINARY_DIR}/dist/changelog @ONLY)
+if(GZIP)
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/dist/changelog.gz
+        COMMAND ${GZIP} -9nkf ${CMAKE_BINARY_DIR}/dist/changelog
+        DEPENDS ${CMAKE_BINARY_DIR}/dist/changelog
+        VERBATIM)
+    add_custom_target(package_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/dist/changelog.gz)
+endif()
 foreach(component ${install_components})
-    install(FILES ${CMAKE_SOURCE_DIR}/README.md
+    install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/dist/copyright
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${component} COMPONENT ${component})
+    if(GZIP)
+        install(FILES ${CMAKE_BINARY_DIR}/dist/changelog.gz
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${component} COMPONENT ${component})
+    endif()
 endforeach()
 
 # Debian packages, one per component: scripts/package.sh.
@@ -90,6 +110,7 @@ set(CPACK_COMPONENTS_ALL ${install_components})
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_CORVANE_PACKAGE_NAME corvane)
 set(CPACK_DEBIAN_CORVANE_PACKAGE_SECTION x11)

@@ -18,7 +18,7 @@ for deb in "$dir"/*.deb; do dpkg-deb -x "$deb" "$root"; done
 usr=$root/usr
 for program in corvane vizserver skinc; do
     [ -x "$usr/bin/$program" ] || fail "no usr/bin/$program"
-    [ -f "$usr/share/man/man1/$program.1.gz" ] || [ -f "$usr/share/man/man1/$program.1" ] \
+    [ -f "$usr/share/man/man1/$program.1.gz" ] \
         || fail "no manual page for $program"
 done
 desktop-file-validate "$usr"/share/applications/*.desktop || fail "invalid desktop entry"
@@ -54,7 +54,7 @@ mkdir -m 700 "$root/runtime"
 
 if command -v systemd-analyze >/dev/null; then
     unit=$root/vizserver.service
-    sed "s|/usr/bin/vizserver|$usr/bin/vizserver|" "$root/lib/systemd/system/vizserver.service" >"$unit"
+    sed "s|/usr/bin/vizserver|$usr/bin/vizserver|" "$usr/lib/systemd/system/vizserver.service" >"$unit"
     systemd-analyze verify "$unit" || fail "vizserver.service does not verify"
 fi
 echo "check-packages: every package installs and runs"
