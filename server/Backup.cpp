@@ -66,7 +66,10 @@ namespace {
         int result = sqlite3_backup_step(backup, -1);
         sqlite3_backup_finish(backup);
         if (result != SQLITE_DONE) {
-            error = partial + ": " + sqlite3_errstr(result);
+            // The system's reason ("No space left on device") says more than SQLite's.
+            int system_error = sqlite3_system_errno(to.get());
+            error = partial + ": "
+                + (system_error ? std::strerror(system_error) : sqlite3_errstr(result));
             return false;
         }
         // The copy stands alone: no write-ahead log beside it to lose in the rename.

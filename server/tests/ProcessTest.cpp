@@ -339,6 +339,18 @@ TEST(Program, backup_under_writes_restores)
     EXPECT_FALSE(std::filesystem::exists(copy + "2"));
     EXPECT_FALSE(std::filesystem::exists(db + ".missing"));
     EXPECT_EQ(run_program({ "backup", "--db", db }).status, 2);
+    // A full disk, as a file size limit the copy outgrows: the old copy stays as it was.
+    auto copy_size = std::filesystem::file_size(copy);
+    std::string full_disk = "ulimit -f 8; trap '' XFSZ; exec " + executable_folder()
+        + "/vizserver backup --db " + db + " --to " + copy + " 2>" + copy + ".err";
+    int status = std::system(("sh -c \"" + full_disk + "\"").c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    std::ifstream err(copy + ".err");
+    std::string message((std::istreambuf_iterator<char>(err)), {});
+    EXPECT_NE(message.find(copy + ".partial"), std::string::npos) << message;
+    EXPECT_EQ(std::filesystem::file_size(copy), copy_size);
+    EXPECT_FALSE(std::filesystem::exists(copy + ".partial"));
+    std::filesystem::remove(copy + ".err");
     EXPECT_EQ(std::filesystem::file_size(db), size_before);
     for (const std::string& file : { db, copy })
         for (const char* suffix : { "", "-wal", "-shm" })
