@@ -36,7 +36,12 @@ namespace {
 void Metrics::record_call(const std::string& method, const std::string& result, double seconds)
 {
     std::lock_guard lock(m_lock);
-    ++m_calls[{ label_value(method), result }];
+    // Method names come from clients: past a bound, new ones share one series, so that made-up
+    // names cannot grow the table (and every scrape) without limit.
+    std::pair<std::string, std::string> key { label_value(method), result };
+    if (m_calls.size() >= max_series && !m_calls.contains(key))
+        key.first = "other";
+    ++m_calls[key];
     ++m_latency_count;
     m_latency_sum += seconds;
     for (std::size_t i = 0; i < bucket_bounds.size(); ++i) {

@@ -31,6 +31,7 @@ public:
 
     std::string render() const;
 
+    static constexpr std::size_t max_series = 200;
     static constexpr std::array<double, 9> bucket_bounds { 0.0005, 0.001, 0.0025, 0.005, 0.01,
         0.025, 0.1, 0.5, 2.5 };
 

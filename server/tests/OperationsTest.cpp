@@ -1,5 +1,6 @@
 // What an operator relies on: the health check follows the database, and the metrics parse as
 // Prometheus text and move with real calls.
+#include "server/Metrics.h"
 #include "server/tests/TestSupport.h"
 
 #include <sqlite3.h>
@@ -107,6 +108,23 @@ TEST(Operations, health_and_metrics_follow_real_calls)
     EXPECT_EQ(sample(after, "vizserver_call_duration_seconds_bucket{le=\"+Inf\"}"), 6);
     EXPECT_EQ(sample(after, "vizserver_reply_cache_hits_total"), 1);
     EXPECT_EQ(sample(after, "vizserver_live_sessions"), 1);
+
+    // Method names are the client's to choose: hostile ones neither break the format nor grow
+    // the table without bound.
+    for (int i = 0; i < 300; ++i) {
+        std::string name = i == 0 ? "evil\"} 1\\" : "made_up_" + std::to_string(i);
+        (void)http.post("/service",
+            request_text({ "3", "0", "4", "http://x/", "3C9A1E77B0D24F6A8E15C2B9D07F4A63",
+                "com.ulmar.viz.client.rpc.VIZService", name, "1", "2", "3", "4", "0" }));
+    }
+    std::string flooded = get(http, "/metrics");
+    EXPECT_EQ(promtool_problems(folder, flooded), "");
+    std::size_t series = 0;
+    for (std::size_t at = flooded.find("\nvizserver_calls_total{"); at != std::string::npos;
+         at = flooded.find("\nvizserver_calls_total{", at + 1))
+        ++series;
+    EXPECT_LE(series, Metrics::max_series + 1);
+    EXPECT_GT(sample(flooded, "vizserver_calls_total{method=\"other\",result=\"exception\"}"), 0);
 
     // A database that cannot answer the health query makes the service unhealthy.
     sqlite3* db = nullptr;
