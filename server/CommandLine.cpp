@@ -30,7 +30,7 @@ Options:
   --key-lifetime TIME      a login key expires this long after its last use (default 90d)
   --invitation-lifetime TIME  an invitation ticket expires after this (default 30d)
   --outbox DIR             write invitation tickets as DIR/<invitation id>.txt instead of
-                           into the log
+                           on standard output (never into the log)
   --no-throttle            no limit on failed logins (tests)
   --throttle N             failed logins per account or address per 15 minutes (default 10)
   --test-clock MS          a frozen clock at MS milliseconds since 1970 (tests)
@@ -52,7 +52,7 @@ Subcommands (on the database named by --db):
   expire-sessions [ACCOUNT]                end the sessions of one account or of everyone
   expire-login-keys [ACCOUNT]              revoke the login keys of one account or of everyone
   reissue-ticket PROJECT ADDRESS           a new ticket for a pending invitation (to the outbox
-                                           or the log)
+                                           or standard output)
   set-level PROJECT ACCOUNT LEVEL          give ACCOUNT level 2 (participant), 1 (read-only) or
                                            0 (removed) on project id PROJECT
   seed-demo                                create the demo accounts and project

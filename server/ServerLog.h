@@ -6,8 +6,8 @@
 namespace corvane::server {
 
 // The service's log: one line per call and the operator's messages, to standard error or to a
-// file. Never given passwords, keys or tickets, except the ticket block when no outbox folder
-// is configured. Thread safety: any thread; lines never interleave.
+// file. Never given passwords, keys or tickets. Thread safety: any thread; lines never
+// interleave.
 void log_line(std::string_view line);
 // Switches the log to a file (appending); false when it cannot be opened.
 bool set_log_file(const std::string& path);

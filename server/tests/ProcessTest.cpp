@@ -177,6 +177,8 @@ TEST(Program, admin_subcommands)
     Outcome reissued
         = admin({ "reissue-ticket", std::to_string(project.id), "carol@mail.example" });
     EXPECT_EQ(reissued.status, 0);
+    // Without an outbox the ticket is the operator's to hand on: on standard output, not logged.
+    EXPECT_NE(reissued.output.find("--START-OF-TICKET--"), std::string::npos) << reissued.output;
     EXPECT_EQ(admin({ "reissue-ticket", std::to_string(project.id), "nobody@x.org" }).status, 1);
 
     EXPECT_EQ(admin({ "expire-sessions", "ann@example.org" }).status, 0);
