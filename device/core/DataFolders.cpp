@@ -2,7 +2,6 @@
 
 #include "device/core/Paths.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -81,9 +80,9 @@ WString user_folder()
         std::string path = base + "/corvane";
         std::error_code error;
         std::filesystem::create_directories(base, error);
-        // Owner-only from the start: the cache and outbox hold the user's projects.
-        if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
-            path = base;
+        // Owner-only from the start: the cache and outbox hold the user's projects. When it
+        // cannot be made, saving into it fails and says so; nothing is written elsewhere.
+        (void)::mkdir(path.c_str(), 0700);
         folder = from_utf8(path);
     });
     return folder;
