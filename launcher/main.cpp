@@ -4,11 +4,14 @@
 #include "launcher/Launcher.h"
 #include "launcher/linux/LinuxPlatform.h"
 
+#include "CorvaneVersion.h"
+
 #include <gtk/gtk.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -31,6 +34,20 @@ void report(const std::vector<std::string>& problems)
 
 int main(int argc, char** argv)
 {
+    // Answered before GTK starts, so that packaging tools can ask without a display.
+    if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        std::printf("Usage: lumbra\n"
+                    "Lumbra, the start program of a Corvane installation medium: shows the\n"
+                    "medium's pages and starts what their settings name for each click.\n"
+                    "It reads lumbra.ini and its pages from its own folder.\n\n"
+                    "  --help     this text\n"
+                    "  --version  print the version and exit\n");
+        return 0;
+    }
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("lumbra %s\n", CORVANE_VERSION);
+        return 0;
+    }
     // Window properties and the window shape are X11 features; on Wayland, XWayland serves.
     gdk_set_allowed_backends("x11");
     if (!gtk_init_check(&argc, &argv)) {

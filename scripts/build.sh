@@ -13,6 +13,10 @@ if command -v ccache >/dev/null; then
 fi
 if [ ! -f "$dir/build.ninja" ]; then
     cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@"
+elif [ $# -gt 0 ]; then
+    # Options given to an existing tree still apply (a tree made before CORVANE_WERROR existed
+    # would otherwise build without it).
+    cmake "$dir" "$@" >/dev/null
 fi
 if [ -n "${BUILD_TARGET:-}" ]; then
     cmake --build "$dir" -j "$(nproc)" --target "$BUILD_TARGET"

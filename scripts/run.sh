@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup-deps.sh
-./scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+./scripts/build.sh build -DCMAKE_BUILD_TYPE=Release -DCORVANE_WERROR=ON
 
 mkdir -p data/outbox
 service_up() { (exec 3<>/dev/tcp/127.0.0.1/8080) 2>/dev/null; }

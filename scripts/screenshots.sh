@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 ./scripts/setup-deps.sh
-./scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+./scripts/build.sh build -DCMAKE_BUILD_TYPE=Release -DCORVANE_WERROR=ON
 bin=$root/build/bin
 work=$(mktemp -d)
 server_pid=

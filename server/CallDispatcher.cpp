@@ -23,6 +23,11 @@ namespace corvane::server {
 
 namespace {
 
+    double seconds_since(std::chrono::steady_clock::time_point started)
+    {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    }
+
     constexpr WStringView interface_name = u"com.ulmar.viz.client.rpc.VIZService";
     constexpr std::int32_t max_parameters = 32;
 
@@ -222,19 +227,29 @@ HttpReply CallDispatcher::handle_call(
 {
     auto started = std::chrono::steady_clock::now();
     std::string method = "?";
+    std::string result = "ok";
     HttpReply reply;
     try {
         reply = dispatch(body, client_address, headers, method);
+        if (reply.status == 400)
+            result = "malformed";
     } catch (const ServiceException& error) {
         reply = exception_reply(error.key());
+        m_metrics.record_call(method, "exception", seconds_since(started));
         method += " -> " + to_utf8(error.key());
+        result.clear();
     } catch (const StorageError& error) {
         log_line(std::string("storage failure: ") + error.what());
         reply = { 500, "internal failure" };
+        m_metrics.count_database_error();
+        result = "failure";
     } catch (const std::exception& error) {
         log_line(std::string("internal failure: ") + error.what());
         reply = { 500, "internal failure" };
+        result = "failure";
     }
+    if (!result.empty())
+        m_metrics.record_call(method, result, seconds_since(started));
     if (!is_log_quiet()) {
         auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
             std::chrono::steady_clock::now() - started);
@@ -242,6 +257,18 @@ HttpReply CallDispatcher::handle_call(
             + std::to_string(elapsed.count() / 1000.0).substr(0, 6) + " ms");
     }
     return reply;
+}
+
+std::optional<HttpReply> CallDispatcher::handle_get(std::string_view path)
+{
+    if (path == "/healthz") {
+        if (m_metrics.live_sessions())
+            return HttpReply { 200, "ok\n" };
+        return HttpReply { 503, "database does not answer\n" };
+    }
+    if (path == "/metrics")
+        return HttpReply { 200, m_metrics.render() };
+    return std::nullopt;
 }
 
 HttpReply CallDispatcher::dispatch(std::string_view body, const std::string& client_address,
@@ -284,8 +311,10 @@ HttpReply CallDispatcher::dispatch(std::string_view body, const std::string& cli
         state = m_service.read_state(WString(session_reader.load_string()));
         request.assign(body);
         std::int64_t now = m_service.clock().now_ms();
-        if (auto cached = m_cache.find(request, *state, now))
+        if (auto cached = m_cache.find(request, *state, now)) {
+            m_metrics.count_reply_cache_hit();
             return { 200, *cached };
+        }
     }
     ReplyWriter writer;
     if (entry->changes && !headers.idempotency_key.empty()) {
@@ -296,6 +325,7 @@ HttpReply CallDispatcher::dispatch(std::string_view body, const std::string& cli
             (*run)(writer);
         } catch (IdempotentReplay& replay) {
             method_name += " (replayed)";
+            m_metrics.count_idempotent_replay();
             return { 200, std::move(replay.reply) };
         }
     } else {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/HttpServer.h"
+#include "server/Metrics.h"
 #include "server/ReplyCache.h"
 
 #include <string>
@@ -21,6 +22,10 @@ public:
 
     HttpReply handle_call(std::string_view body, const std::string& client_address,
         const CallHeaders& headers = {}) override;
+    // "/healthz": 200 when the database answers a query, else 503. "/metrics": the counters.
+    std::optional<HttpReply> handle_get(std::string_view path) override;
+
+    Metrics& metrics() { return m_metrics; }
 
 private:
     HttpReply dispatch(std::string_view body, const std::string& client_address,
@@ -28,6 +33,7 @@ private:
 
     Service& m_service; // Outlives the dispatcher.
     ReplyCache m_cache;
+    Metrics m_metrics;
 };
 
 } // namespace corvane::server

@@ -32,7 +32,7 @@ Options:
   --key-lifetime TIME      a login key expires this long after its last use (default 90d)
   --invitation-lifetime TIME  an invitation ticket expires after this (default 30d)
   --outbox DIR             write invitation tickets as DIR/<invitation id>.txt instead of
-                           into the log
+                           on standard output (never into the log)
   --no-throttle            no limit on failed logins (tests)
   --throttle N             failed logins per account, and per address, in 15 minutes
                            (default 10); kept in the database, shared by every instance
@@ -51,10 +51,14 @@ Options:
                            old news are removed (default 10m)
   --event-lifetime TIME    news older than this is purged; a client further behind reloads
                            (default 90d)
-  --log FILE               append the log to FILE instead of standard error
+  --log FILE               append the log to FILE instead of standard error (reopened on
+                           SIGHUP, for log rotation)
+  --tls-cert FILE          serve HTTPS with this PEM certificate (chain: server first)
+  --tls-key FILE           the certificate's PEM private key (both or neither)
   --quiet                  no per-call log lines (load tests)
   --demo                   create the demo accounts and project when they are missing
   --help                   this text
+  --version                print the version and exit
 
 TIME is a number of seconds or a number with s, m, h or d.
 
@@ -63,10 +67,12 @@ Subcommands (on the database named by --db):
   expire-sessions [ACCOUNT]                end the sessions of one account or of everyone
   expire-login-keys [ACCOUNT]              revoke the login keys of one account or of everyone
   reissue-ticket PROJECT ADDRESS           a new ticket for a pending invitation (to the outbox
-                                           or the log)
+                                           or standard output)
   set-level PROJECT ACCOUNT LEVEL          give ACCOUNT level 2 (participant), 1 (read-only) or
                                            0 (removed) on project id PROJECT
   seed-demo                                create the demo accounts and project
+  backup --db FILE --to FILE               a consistent copy of a database in use (restore:
+                                           start the service on the copy)
 
 Demo accounts: demo@example.com / demo1234 and friend@example.com / friend1234.
 )";
@@ -179,6 +185,10 @@ CommandLine parse_command_line(int argc, const char* const* argv)
                 line.error = option + " needs a time such as 90s, 15m, 24h or 30d";
         } else if (option == "--outbox") {
             value(config.outbox);
+        } else if (option == "--tls-cert") {
+            value(config.tls_cert);
+        } else if (option == "--tls-key") {
+            value(config.tls_key);
         } else if (option == "--no-throttle") {
             config.throttling = false;
         } else if (option == "--throttle") {
@@ -248,6 +258,8 @@ CommandLine parse_command_line(int argc, const char* const* argv)
         if (!line.error.empty())
             break;
     }
+    if (line.error.empty() && config.tls_cert.empty() != config.tls_key.empty())
+        line.error = "--tls-cert and --tls-key go together";
     return line;
 }
 

@@ -291,6 +291,13 @@ int HttpServer::access(MHD_Connection* connection, const char* url, const char* 
                 || std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0;
             refusal = is_get ? 200 : 405;
         } else if (path != m_service_path) {
+            if (std::strcmp(method, MHD_HTTP_METHOD_GET) == 0) {
+                // Health and metrics: nothing to read, answered at once.
+                set_request_start(connection, std::nullopt);
+                std::optional<HttpReply> answer = m_handler.handle_get(path);
+                return answer ? queue_text(connection, answer->status, answer->body)
+                              : queue_text(connection, 404, "not found");
+            }
             refusal = 404;
         } else if (!is_post) {
             refusal = 405;
@@ -387,6 +394,18 @@ bool HttpServer::start()
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC;
     if (is_ipv6)
         flags |= MHD_USE_IPv6;
+    bool tls = !m_settings.tls_cert.empty() && !m_settings.tls_key.empty();
+    if (tls && MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES) {
+        m_error = "this libmicrohttpd was built without TLS";
+        return false;
+    }
+    MHD_OptionItem tls_options[] = {
+        { MHD_OPTION_HTTPS_MEM_CERT, 0, const_cast<char*>(m_settings.tls_cert.c_str()) },
+        { MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(m_settings.tls_key.c_str()) },
+        { MHD_OPTION_END, 0, nullptr },
+    };
+    if (tls)
+        flags |= MHD_USE_TLS;
     m_daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &HttpCallbacks::access, this,
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address), MHD_OPTION_THREAD_POOL_SIZE,
         m_settings.threads, MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::completed, this,
@@ -395,10 +414,12 @@ bool HttpServer::start()
         std::max(m_settings.connection_limit, m_settings.threads),
         MHD_OPTION_PER_IP_CONNECTION_LIMIT, m_settings.per_address_limit,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, std::size_t(64 * 1024), MHD_OPTION_LISTEN_BACKLOG_SIZE,
-        256u, MHD_OPTION_END);
+        256u, MHD_OPTION_ARRAY, tls ? tls_options : tls_options + 2, MHD_OPTION_END);
     if (!m_daemon) {
         m_error = "cannot listen on " + m_settings.host + ":" + port
-            + " (address in use or not available)";
+            + (tls ? " (address in use or not available, or the TLS certificate and key are not "
+                     "valid PEM or do not match)"
+                   : " (address in use or not available)");
         return false;
     }
     const MHD_DaemonInfo* info = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_BIND_PORT);

@@ -35,6 +35,8 @@ public:
     virtual HttpReply handle_call(
         std::string_view body, const std::string& client_address, const CallHeaders& headers = {})
         = 0;
+    // A GET outside the call path (health, metrics); nothing for a path it does not serve.
+    virtual std::optional<HttpReply> handle_get(std::string_view) { return std::nullopt; }
 };
 
 struct HttpSettings {
@@ -50,6 +52,9 @@ struct HttpSettings {
     std::int64_t request_deadline_ms { 10'000 };
     // Peers whose X-Forwarded-For names the real client (numeric addresses).
     std::set<std::string> trusted_proxies;
+    // PEM texts; both non-empty: HTTPS with the library's own TLS.
+    std::string tls_cert;
+    std::string tls_key;
 };
 
 // The HTTP/1.1 listener on libmicrohttpd with its internal thread pool. It owns the framing

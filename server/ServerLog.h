@@ -7,8 +7,8 @@
 namespace corvane::server {
 
 // The service's log: one line per call and the operator's messages, to standard error or to a
-// file. Never given passwords, keys or tickets, except the ticket block when no outbox folder
-// is configured. Thread safety: any thread; lines never interleave.
+// file. Never given passwords, keys or tickets. Thread safety: any thread; lines never
+// interleave.
 //
 // A line is written with every control character as "\xNN" and cut at max_log_line bytes, so
 // text that came from a client can neither forge a line nor grow the log without bound.

@@ -38,6 +38,9 @@ struct ServiceConfig {
     std::int64_t purge_interval_ms { 10 * minute_ms };
     std::int64_t event_lifetime_ms { 90 * day_ms }; // Older news makes a client start afresh.
     std::string log_file;
+    // Both set: serve HTTPS with this PEM certificate chain and private key.
+    std::string tls_cert;
+    std::string tls_key;
     bool quiet { false };
     bool demo { false };
 };

@@ -54,6 +54,13 @@ std::int64_t SqliteTransaction::current_seq()
     return query->step() ? query->int64(0) : 0;
 }
 
+std::int64_t SqliteTransaction::count_sessions()
+{
+    static constexpr char sql[] = "SELECT count(*) FROM sessions";
+    auto query = db().prepare(sql);
+    return query->step() ? query->int64(0) : 0;
+}
+
 std::int64_t SqliteTransaction::next_seq()
 {
     static constexpr char sql[]

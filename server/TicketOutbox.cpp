@@ -43,10 +43,15 @@ bool TicketOutbox::deliver(
             return true;
         }
         ::unlink(temporary.c_str());
-        log_line("cannot write " + path + "; the ticket follows in the log");
+        log_line("cannot write " + path + "; the ticket goes to standard output");
     }
-    log_block("ticket for invitation " + std::to_string(invitation_id) + " to " + to_utf8(address),
-        block(ticket));
+    // Never into the log: a ticket grants access to a project, and logs are kept, rotated and
+    // read by more people than the operator who hands tickets out.
+    std::printf("ticket for invitation %d to %s\n%s\n", invitation_id, to_utf8(address).c_str(),
+        block(ticket).c_str());
+    std::fflush(stdout);
+    log_line(
+        "ticket for invitation " + std::to_string(invitation_id) + " printed on standard output");
     return m_folder.empty();
 }
 

@@ -8,10 +8,13 @@
 #include "server/Service.h"
 #include "server/ServiceClock.h"
 #include "server/SqliteStorage.h"
+#include "server/SqliteTransaction.h"
 #include "server/TicketOutbox.h"
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <unistd.h>
@@ -63,11 +66,35 @@ bool VizServer::open()
     return true;
 }
 
+bool VizServer::read_pem(const std::string& path, const char* what, std::string& text)
+{
+    std::ifstream in(path, std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), {});
+    if (!in.good() && !in.eof()) {
+        m_error = std::string("cannot read the TLS ") + what + " " + path;
+        return false;
+    }
+    if (text.find("-----BEGIN ") == std::string::npos) {
+        m_error = std::string("the TLS ") + what + " " + path + " is not a PEM file";
+        return false;
+    }
+    return true;
+}
+
 bool VizServer::start()
 {
     if (!m_service && !open())
         return false;
     m_dispatcher = std::make_unique<CallDispatcher>(*m_service);
+    m_dispatcher->metrics().set_session_probe([this]() -> std::optional<std::int64_t> {
+        try {
+            SqliteTransaction transaction(*m_storage, TransactionKind::Read);
+            return transaction.count_sessions();
+        } catch (const StorageError& error) {
+            log_line(std::string("health check: ") + error.what());
+            return std::nullopt;
+        }
+    });
     HttpSettings settings;
     settings.host = m_config.listen_host;
     settings.port = m_config.listen_port;
@@ -77,9 +104,16 @@ bool VizServer::start()
     settings.per_address_limit = m_config.per_address_limit;
     settings.request_deadline_ms = m_config.request_deadline_ms;
     settings.trusted_proxies = m_config.trusted_proxies;
+    if (!m_config.tls_cert.empty() || !m_config.tls_key.empty()) {
+        if (!read_pem(m_config.tls_cert, "certificate", settings.tls_cert)
+            || !read_pem(m_config.tls_key, "private key", settings.tls_key))
+            return false;
+    }
     m_http = std::make_unique<HttpServer>(settings, *m_dispatcher);
     if (!m_http->start()) {
         m_error = m_http->error();
+        if (!settings.tls_cert.empty())
+            m_error += ": " + m_config.tls_cert + " and " + m_config.tls_key;
         m_http.reset();
         return false;
     }

@@ -44,6 +44,9 @@ public:
     const ServiceConfig& config() const { return m_config; }
 
 private:
+    // The PEM text of a TLS file into `text`; false with a message naming the file.
+    bool read_pem(const std::string& path, const char* what, std::string& text);
+
     ServiceConfig m_config;
     std::string m_error;
     std::unique_ptr<ServiceClock> m_clock;

@@ -1,13 +1,17 @@
 #include "server/AdminCommands.h"
+#include "server/Backup.h"
 #include "server/CommandLine.h"
 #include "server/ServerLog.h"
 #include "server/Service.h"
 #include "server/VizServer.h"
 
+#include "CorvaneVersion.h"
+
 #include <csignal>
 #include <cstdio>
 #include <malloc.h>
 #include <pthread.h>
+#include <string_view>
 
 using namespace corvane::server;
 
@@ -19,6 +23,12 @@ int main(int argc, char** argv)
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
 
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("vizserver %s\n", CORVANE_VERSION);
+        return 0;
+    }
+    if (argc >= 2 && std::string_view(argv[1]) == "backup")
+        return run_backup_command(argc, argv);
     CommandLine line = parse_command_line(argc, argv);
     if (line.help) {
         std::fputs(usage_text().c_str(), stdout);
@@ -40,6 +50,7 @@ int main(int argc, char** argv)
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -67,7 +78,16 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     int received = 0;
-    sigwait(&signals, &received);
+    // SIGHUP: logrotate has moved the file away; continue in a new one under the same name.
+    while (sigwait(&signals, &received) == 0 && received == SIGHUP) {
+        if (line.config.log_file.empty())
+            continue;
+        if (set_log_file(line.config.log_file))
+            log_line("SIGHUP: log reopened");
+        else
+            log_line(
+                "SIGHUP: cannot reopen " + line.config.log_file + ", still writing the old file");
+    }
     log_line(received == SIGINT ? "SIGINT: finishing calls in flight"
                                 : "SIGTERM: finishing calls in flight");
     server.stop();

@@ -130,11 +130,17 @@ WString from_utf8(std::string_view text)
 
 WString to_wstring(std::int64_t value)
 {
+    // Negate in unsigned arithmetic so the most negative value does not overflow. The sign is
+    // pushed first and the digits appended, rather than prepending to a temporary: g++ 12 at -O3
+    // reports a false -Wrestrict on the inlined insert that prepending becomes.
+    auto magnitude = static_cast<std::uint64_t>(value);
+    WString out;
     if (value < 0) {
-        // Negate in unsigned arithmetic so the most negative value does not overflow.
-        return u"-" + to_wstring(static_cast<std::uint64_t>(0) - static_cast<std::uint64_t>(value));
+        magnitude = static_cast<std::uint64_t>(0) - magnitude;
+        out.push_back(u'-');
     }
-    return to_wstring(static_cast<std::uint64_t>(value));
+    out += to_wstring(magnitude);
+    return out;
 }
 
 WString to_wstring(std::uint64_t value)

@@ -3,15 +3,16 @@
 #include "device/app/CommandLine.h"
 #include "device/app/PreviewScreen.h"
 #include "device/app/ScriptDriver.h"
+#include "device/shell/AppInfo.h"
+#include "device/shell/Application.h"
+#include "device/core/DataFolders.h"
+#include "device/shell/GameBase.h"
 #include "device/core/Log.h"
 #include "device/core/Paths.h"
 #include "device/platform/Clock.h"
 #include "device/platform/Platform.h"
 #include "device/platform/VirtualClock.h"
 #include "device/platform/WindowBackend.h"
-#include "device/shell/AppInfo.h"
-#include "device/shell/Application.h"
-#include "device/shell/GameBase.h"
 #include "device/shell/RunningInstance.h"
 #include "device/shell/SplashScreen.h"
 #include "device/shell/StartupListener.h"
@@ -28,6 +29,17 @@
 namespace corvane {
 
 namespace {
+
+    // An installed program and a build tree keep their data in different places; say which were
+    // tried so that a broken installation can be told from a missing build step.
+    void report_missing_data()
+    {
+        std::string folders;
+        for (const WString& folder : data_folder_candidates())
+            folders += (folders.empty() ? "" : " and ") + to_utf8(folder);
+        std::fprintf(stderr, "corvane: no skins/bin/splash.skin in %s\n", folders.c_str());
+        get_log() << u"Error: no splash skin in " << from_utf8(folders) << u"\n";
+    }
 
     void log_stage(const char16_t* stage)
     {
@@ -130,7 +142,8 @@ namespace {
         auto splash_properties = std::make_unique<Properties>();
         DisplayInfo display = application->build_display_info();
         if (!splash_properties->load_skin(
-                expand_path(u"%app_path%/skins/bin/splash.skin"), display)) {
+                expand_path(u"%data_path%/skins/bin/splash.skin"), display)) {
+            report_missing_data();
             application->message_box(app_info.name, app_info.message);
         } else {
             StartupListener listener(*application);

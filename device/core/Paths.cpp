@@ -1,5 +1,6 @@
 #include "device/core/Paths.h"
 
+#include "device/core/DataFolders.h"
 #include "device/core/FatalFault.h"
 #include "device/platform/Platform.h"
 
@@ -49,7 +50,7 @@ WString expand_path(WStringView path)
         std::u16string_view text;
         int kind;
     };
-    static constexpr std::array<Macro, 9> macros { {
+    static constexpr std::array<Macro, 11> macros { {
         { u"%app_full_name%", 0 },
         { u"%app_path%", 1 },
         { u"%app_name%", 2 },
@@ -59,6 +60,8 @@ WString expand_path(WStringView path)
         { u"%programs%", 6 },
         { u"%start_menu%", 7 },
         { u"%program_files%", 8 },
+        { u"%data_path%", 9 },
+        { u"%user_path%", 10 },
     } };
     WString out;
     for (const Macro& macro : macros) {
@@ -73,6 +76,12 @@ WString expand_path(WStringView path)
             break;
         case 2:
             out = app_names().name;
+            break;
+        case 9:
+            out = data_folder();
+            break;
+        case 10:
+            out = user_folder();
             break;
         default: {
             static constexpr SpecialFolder folders[] = { SpecialFolder::Documents,

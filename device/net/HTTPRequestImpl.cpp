@@ -2,6 +2,7 @@
 
 #include "device/core/CActiveScheduler.h"
 #include "device/core/Log.h"
+#include "device/core/Paths.h"
 #include "device/core/Registry.h"
 #include "device/net/HTTPHeaderBlock.h"
 #include "device/net/HTTPRequest.h"
@@ -33,6 +34,16 @@ namespace {
         return insecure ? TlsVerification::Relaxed : TlsVerification::Strict;
     }
 
+    // A service with a certificate from a private authority is trusted through that
+    // authority's certificate, named here, rather than by relaxing every check.
+    std::string trusted_authorities()
+    {
+        WString path;
+        if (!reg_read_string(u"HKEY_CURRENT_USER\\Software\\Ulmar\\Corvane", u"CAFile", path))
+            return {};
+        return native_path(path);
+    }
+
 } // namespace
 
 std::unique_ptr<HTTPRequestImpl> HTTPRequestImpl::create(
@@ -43,6 +54,7 @@ std::unique_ptr<HTTPRequestImpl> HTTPRequestImpl::create(
     setup.verb = to_utf8(verb);
     setup.user_agent = to_utf8(user_agent);
     setup.tls = tls_verification();
+    setup.ca_file = trusted_authorities();
     std::unique_ptr<HttpTransfer> transfer = open_http_transfer(setup);
     if (!transfer)
         return nullptr;

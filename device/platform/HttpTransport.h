@@ -37,6 +37,9 @@ struct HttpTransferSetup {
     std::string verb; // "GET", "POST", ...
     std::string user_agent;
     TlsVerification tls { TlsVerification::Strict };
+    // A PEM file of the authorities to trust instead of the system's (a private CA); empty: the
+    // system's store.
+    std::string ca_file;
 };
 
 // One HTTP exchange on one connection. Created and configured on the main thread, performed on

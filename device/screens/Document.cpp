@@ -111,7 +111,7 @@ WString Document::cache_path()
 {
     if (const char* chosen = std::getenv("CORVANE_CACHE"); chosen && *chosen)
         return from_utf8(chosen);
-    return expand_path(u"%app_path%/cache.dat");
+    return expand_path(u"%user_path%/cache.dat");
 }
 
 void Document::start()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CorvaneVersion.h"
+
 namespace corvane {
 
 // The program's constant description.
@@ -15,7 +17,7 @@ struct AppInfo {
 inline constexpr AppInfo app_info {
     u"No languages, please reinstall\n"
     u"Не найдены языковые файлы, нужна переустановка\n",
-    u"1.3",
+    u"" CORVANE_VERSION,
     u"Corvane",
 };
 

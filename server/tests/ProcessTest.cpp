@@ -4,6 +4,9 @@
 #include "common/base/Text.h"
 #include "device/model/engine/tests/VizServerProcess.h"
 
+#include "CorvaneVersion.h"
+
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -74,6 +77,9 @@ TEST(Program, help_documents_every_option)
              "--max-connections", "--max-connections-per-address", "--request-deadline",
              "--purge-interval", "--event-lifetime" })
         EXPECT_NE(help.output.find(word), std::string::npos) << word;
+    Outcome version = run_program({ "--version" });
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "vizserver " CORVANE_VERSION "\n");
     EXPECT_EQ(run_program({ "--bogus" }).status, 2);
     EXPECT_EQ(run_program({ "--listen", "nowhere" }).status, 2);
 }
@@ -215,17 +221,15 @@ TEST(Program, restart_after_kill_is_consistent)
 // missing outbox folder is made, and one that cannot be made stops the start with a reason.
 TEST(Program, files_log_and_outbox)
 {
-    std::string db = temp_database("files");
-    std::string log = db + ".log";
-    std::string outbox = db + ".outbox/tickets";
-    std::filesystem::remove(log);
-    std::filesystem::remove_all(db + ".outbox");
+    ServiceFolder folder;
+    std::string outbox = folder.path + "/more/tickets";
     mode_t old_mask = ::umask(022);
+    // Not quiet: every call is logged. The last --outbox names a folder that is not there yet.
+    VizServerProcess server(folder.path, { "--outbox", outbox });
+    std::string db = server.database();
+    std::string log = server.log_file();
     {
-        // Not quiet: every call is logged.
-        ServerProcess server({ "--listen", "127.0.0.1:0", "--password-cost", "cheap",
-            "--no-throttle", "--db", db, "--log", log, "--outbox", outbox });
-        ASSERT_GT(server.port(), 0);
+        ASSERT_TRUE(server.start());
         RpcClient ann(server.port());
         ASSERT_TRUE(ann.sign_up("ann"));
         ann.create(0, u"P");
@@ -262,12 +266,8 @@ TEST(Program, files_log_and_outbox)
     }
     EXPECT_GT(lines, 5);
 
-    std::filesystem::create_directories(db + ".outbox");
-    std::ofstream(db + ".outbox/file") << "x";
-    Outcome refused = run_program(with_common({ "--db", db, "--outbox", db + ".outbox/file/sub" }));
+    std::ofstream(folder.path + "/file") << "x";
+    Outcome refused = run_program({ "--listen", "127.0.0.1:0", "--password-cost", "cheap",
+        "--no-throttle", "--quiet", "--db", db, "--outbox", folder.path + "/file/sub" });
     EXPECT_EQ(refused.status, 1);
-    std::filesystem::remove(log);
-    std::filesystem::remove_all(db + ".outbox");
-    for (const char* suffix : { "", "-wal", "-shm" })
-        std::filesystem::remove(db + suffix);
 }

@@ -1,6 +1,7 @@
 // skinc: compiles a skin source (JSON) into the device's binary skin file and its 16-bit BMP
 // pictures, and prints compiled skins as text.
 #include "ArtConverter.h"
+#include "CorvaneVersion.h"
 #include "SkinDump.h"
 #include "SkinSource.h"
 #include "SkinWriter.h"
@@ -85,6 +86,10 @@ int main(int argc, char** argv)
     try {
         if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h"))
             return usage(std::cout, 0);
+        if (args.size() == 1 && args[0] == "--version") {
+            std::cout << "skinc " << CORVANE_VERSION << "\n";
+            return 0;
+        }
         if (args.size() == 2 && args[0] == "dump")
             return dump(args[1]);
         if (args.size() == 3 && args[1] == "-o")

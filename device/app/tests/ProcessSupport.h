@@ -70,6 +70,17 @@ public:
         }
         std::filesystem::copy_file(bin / "english.lng", m_root / "app/english.lng");
     }
+    // Lays the data out as an installation does: the program in bin/, its data in
+    // share/corvane/ beside bin/.
+    void move_data_to_share()
+    {
+        std::filesystem::path share = m_root / "share/corvane";
+        std::filesystem::create_directories(share);
+        for (const auto& entry : std::filesystem::directory_iterator(m_root / "app")) {
+            if (entry.path().filename() != "corvane")
+                std::filesystem::rename(entry.path(), share / entry.path().filename());
+        }
+    }
     void install_splash()
     {
         std::string errors;
@@ -95,6 +106,7 @@ public:
             { "TMPDIR", m_temp.string() },
             { "XDG_RUNTIME_DIR", folder.runtime().string() },
             { "CORVANE_REGISTRY", folder.registry() },
+            { "XDG_DATA_HOME", (folder.root() / "data").string() },
             { "LANG", "C" },
             { "LC_ALL", "C" },
         };
@@ -117,11 +129,12 @@ public:
             envp.push_back(entry.data());
         envp.push_back(nullptr);
         std::string errors = (m_temp / "stderr.txt").string();
+        std::string output = (m_temp / "stdout.txt").string();
 
         m_pid = fork();
         if (m_pid == 0) {
             FILE* err = std::freopen(errors.c_str(), "w", stderr);
-            FILE* out = std::freopen("/dev/null", "w", stdout);
+            FILE* out = std::freopen(output.c_str(), "w", stdout);
             (void)err;
             (void)out;
             execve(argv[0], argv.data(), envp.data());
@@ -163,11 +176,8 @@ public:
 
     std::u16string log() const { return read_utf16_file((m_temp / "corvane.txt").string()); }
 
-    std::string errors() const
-    {
-        std::ifstream in(m_temp / "stderr.txt", std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), {});
-    }
+    std::string errors() const { return read_text(m_temp / "stderr.txt"); }
+    std::string output() const { return read_text(m_temp / "stdout.txt"); }
 
     // Polls the log until it holds `text` or the time is up.
     bool wait_for_log(const std::u16string& text, std::chrono::milliseconds limit = 20s)
@@ -183,6 +193,12 @@ public:
     }
 
 private:
+    static std::string read_text(const std::filesystem::path& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    }
+
     std::filesystem::path m_temp;
     pid_t m_pid { -1 };
     std::optional<int> m_exit_code;

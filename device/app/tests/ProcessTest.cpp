@@ -30,7 +30,10 @@ TEST(ProgramStart, missing_splash_skin_shows_app_info_and_exits_0)
     ProgramFolder folder;
     ProgramRun run(folder, "first", { "--headless" });
     EXPECT_EQ(run.wait_exit(), 0);
-    EXPECT_EQ(run.errors(), app_info_message);
+    // Both places data may live are named, so a broken installation can be told apart.
+    EXPECT_EQ(run.errors(),
+        "corvane: no skins/bin/splash.skin in " + (folder.root() / "app").string() + " and "
+            + (folder.root() / "share/corvane").string() + "\n" + app_info_message);
     std::u16string log = run.log();
     EXPECT_TRUE(appear_in_order(log,
         { u" WinMain 0\n", u"Application::show_running_instance_open_bracket cmd_line=\n",
@@ -177,6 +180,34 @@ TEST(ProgramStart, missing_main_skin_shows_the_no_skins_text)
     EXPECT_EQ(run.log().find(u" WinMain splash 2\n"), std::u16string::npos);
 }
 
+// Installed, the program takes its data from ../share/corvane and writes its cache to an
+// owner-only folder under $XDG_DATA_HOME, never beside itself. Data beside the program wins.
+TEST(ProgramStart, installed_layout_reads_share_and_writes_to_data_home)
+{
+    ProgramFolder folder;
+    folder.install_everything();
+    folder.move_data_to_share();
+    ProgramRun run(folder, "installed", { "--headless" });
+    ASSERT_TRUE(run.wait_for_log(u" WinMain splash 4\n")) << to_utf8(run.log()) << run.errors();
+    run.terminate();
+    EXPECT_TRUE(run.wait_exit().has_value());
+    std::filesystem::path user = folder.root() / "data/corvane";
+    ASSERT_TRUE(std::filesystem::is_directory(user));
+    EXPECT_EQ(std::filesystem::status(user).permissions() & std::filesystem::perms::all,
+        std::filesystem::perms::owner_all);
+    EXPECT_FALSE(std::filesystem::exists(folder.root() / "app/cache.dat"));
+
+    // A build tree keeps everything beside the program, even when a share folder exists.
+    ProgramFolder tree;
+    tree.install_everything();
+    std::filesystem::create_directories(tree.root() / "share/corvane");
+    ProgramRun built(tree, "built", { "--headless" });
+    ASSERT_TRUE(built.wait_for_log(u" WinMain splash 4\n")) << built.errors();
+    built.terminate();
+    EXPECT_TRUE(built.wait_exit().has_value());
+    EXPECT_FALSE(std::filesystem::exists(tree.root() / "data/corvane"));
+}
+
 // --help and --version answer without starting; an unknown option is an error with code 2.
 TEST(ProgramStart, help_version_and_bad_options)
 {
@@ -185,6 +216,7 @@ TEST(ProgramStart, help_version_and_bad_options)
     EXPECT_EQ(help.wait_exit(), 0);
     ProgramRun version(folder, "version", { "--version" });
     EXPECT_EQ(version.wait_exit(), 0);
+    EXPECT_EQ(version.output(), "Corvane " + to_utf8(app_info.version) + "\n");
     ProgramRun bad(folder, "bad", { "--headless", "--rotation", "9" });
     EXPECT_EQ(bad.wait_exit(), 2);
     EXPECT_NE(bad.errors().find("--rotation"), std::string::npos);

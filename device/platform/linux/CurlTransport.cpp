@@ -95,6 +95,8 @@ CurlTransfer::CurlTransfer(CURL* easy, const HttpTransferSetup& setup)
     long verify = setup.tls == TlsVerification::Strict ? 1L : 0L;
     curl_easy_setopt(m_easy, CURLOPT_SSL_VERIFYPEER, verify);
     curl_easy_setopt(m_easy, CURLOPT_SSL_VERIFYHOST, verify * 2);
+    if (!setup.ca_file.empty())
+        curl_easy_setopt(m_easy, CURLOPT_CAINFO, setup.ca_file.c_str());
     curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &CurlTransfer::header_callback);
     curl_easy_setopt(m_easy, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &CurlTransfer::body_callback);

@@ -47,16 +47,16 @@ namespace {
         return upper;
     }
 
-    // "%app_path%/" + name + ".lng", or the installed file whose name matches without regard to
+    // "%data_path%/" + name + ".lng", or the installed file whose name matches without regard to
     // case (the device's file system ignores case; ours does not).
     WString language_path(WStringView name)
     {
-        WString exact = u"%app_path%/" + WString(name) + u".lng";
-        for (const WString& path : files_in(u"%app_path%", u"*.lng")) {
+        WString exact = u"%data_path%/" + WString(name) + u".lng";
+        for (const WString& path : files_in(u"%data_path%", u"*.lng")) {
             if (file_of(path) == WString(name) + u".lng")
                 return path;
         }
-        for (const WString& path : files_in(u"%app_path%", u"*.lng")) {
+        for (const WString& path : files_in(u"%data_path%", u"*.lng")) {
             if (ascii_lower(file_stem(path)) == ascii_lower(name))
                 return path;
         }
@@ -79,7 +79,7 @@ bool load_language(Properties& properties, WStringView application_name)
         if (!choice.empty() && load_language_file(properties, language_path(choice)))
             return true;
     }
-    for (const WString& path : files_in(u"%app_path%", u"*.lng")) {
+    for (const WString& path : files_in(u"%data_path%", u"*.lng")) {
         if (load_language_file(properties, path))
             return true;
     }
@@ -100,7 +100,7 @@ DisplayInfo current_display()
 
 bool load_chosen_skin(Properties& properties, WStringView application_name, WStringView base_folder)
 {
-    WString base = base_folder.empty() ? WString(u"%app_path%") : WString(base_folder);
+    WString base = base_folder.empty() ? WString(u"%data_path%") : WString(base_folder);
     WString folder = base + u"/skins/bin/";
     WString stored;
     (void)reg_read_string(choice_settings_key(application_name), u"Skin", stored);
@@ -120,7 +120,7 @@ bool load_chosen_skin(Properties& properties, WStringView application_name, WStr
 
 bool has_several_languages()
 {
-    return files_in(u"%app_path%", u"*.lng").size() >= 2;
+    return files_in(u"%data_path%", u"*.lng").size() >= 2;
 }
 
 bool handle_language_command(Properties& properties, WStringView application_name,
@@ -128,7 +128,7 @@ bool handle_language_command(Properties& properties, WStringView application_nam
 {
     const WStringView prefix = u"Language#";
     if (command == u"Language") {
-        std::vector<WString> paths = files_in(u"%app_path%", u"*.lng");
+        std::vector<WString> paths = files_in(u"%data_path%", u"*.lng");
         std::sort(paths.begin(), paths.end());
         WString current = ascii_upper(file_stem(properties.language_path()));
         for (const WString& path : paths) {
@@ -143,7 +143,7 @@ bool handle_language_command(Properties& properties, WStringView application_nam
         // A name that reaches into another folder is not an installed language.
         if (name.empty() || name.find_first_of(u"/\\") != WString::npos)
             return false;
-        WString path = expand_path(u"%app_path%/" + name + u".lng");
+        WString path = expand_path(u"%data_path%/" + name + u".lng");
         if (path == properties.language_path() || !load_language_file(properties, path))
             return false;
         (void)reg_write_string(choice_settings_key(application_name), u"Language", name);

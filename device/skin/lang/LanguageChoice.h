@@ -20,7 +20,7 @@ WString choice_settings_key(WStringView application_name);
 // language loads at all.
 [[nodiscard]] bool load_language(Properties& properties, WStringView application_name);
 
-// Loads the main skin from `base_folder` + "/skins/bin/" ("%app_path%" when empty): the stored
+// Loads the main skin from `base_folder` + "/skins/bin/" ("%data_path%" when empty): the stored
 // choice ("Skin"), "default", then any other "*.skin" there except "splash" and "today". Each
 // attempt uses a fresh display description from the installed provider. False when none loads.
 [[nodiscard]] bool load_chosen_skin(

@@ -1,0 +1,168 @@
+// The client against the real service over HTTPS, with a certificate chain made for the test:
+// an authority nobody named is refused, the authority named in "CAFile" is trusted, and
+// "InsecureTLS" accepts anything. The service itself refuses unusable certificate files.
+#include "device/net/tests/NetTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+class TempFolder {
+public:
+    TempFolder()
+    {
+        char pattern[] = "/tmp/corvane-tls-XXXXXX";
+        m_path = mkdtemp(pattern);
+    }
+    ~TempFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    std::string file(const std::string& name) const { return (m_path / name).string(); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// A private authority, a server certificate it signed for 127.0.0.1, and an unrelated
+// authority (EC keys: quick to make).
+bool make_chain(const TempFolder& folder)
+{
+    std::ofstream(folder.file("server.ext")) << "subjectAltName=IP:127.0.0.1\n";
+    const std::string key = "-newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes ";
+    const std::string steps[] = {
+        "openssl req -x509 " + key + "-keyout ca.key -out ca.pem -days 2 -subj /CN=Test-CA",
+        "openssl req -x509 " + key + "-keyout other.key -out other.pem -days 2 -subj /CN=Other",
+        "openssl req " + key + "-keyout server.key -out server.csr -subj /CN=127.0.0.1",
+        "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial "
+        "-out server.pem -days 2 -extfile server.ext",
+    };
+    for (const std::string& step : steps) {
+        std::string command = "cd " + folder.file("") + " && " + step + " >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0)
+            return false;
+    }
+    return true;
+}
+
+// A vizserver process; port() is 0 when it did not come up, and errors() says why.
+class ServiceProcess {
+public:
+    ServiceProcess(const TempFolder& folder, const std::string& cert, const std::string& key)
+        : m_errors(folder.file("stderr.txt"))
+    {
+        std::string program
+            = std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/vizserver";
+        std::vector<std::string> arguments = { program, "--listen", "127.0.0.1:0", "--db",
+            ":memory:", "--quiet", "--tls-cert", cert, "--tls-key", key };
+        int ends[2];
+        if (::pipe(ends) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::dup2(ends[1], 1);
+            FILE* err = std::freopen(m_errors.c_str(), "w", stderr);
+            (void)err;
+            ::close(ends[0]);
+            std::vector<char*> argv;
+            for (std::string& argument : arguments)
+                argv.push_back(argument.data());
+            argv.push_back(nullptr);
+            ::execv(program.c_str(), argv.data());
+            ::_exit(127);
+        }
+        ::close(ends[1]);
+        std::string line;
+        char c;
+        while (::read(ends[0], &c, 1) == 1 && c != '\n')
+            line.push_back(c);
+        ::close(ends[0]);
+        if (line.starts_with("vizserver listening on port "))
+            m_port = std::atoi(line.c_str() + line.rfind(' ') + 1);
+    }
+    ~ServiceProcess()
+    {
+        if (m_pid > 0 && m_status < 0)
+            ::kill(m_pid, SIGTERM), wait();
+    }
+    int port() const { return m_port; }
+    int wait()
+    {
+        int status = 0;
+        if (m_status < 0 && ::waitpid(m_pid, &status, 0) == m_pid)
+            m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+        return m_status;
+    }
+    std::string errors() const
+    {
+        std::ifstream in(m_errors);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    std::string m_errors;
+    pid_t m_pid { -1 };
+    int m_port { 0 };
+    int m_status { -1 };
+};
+
+using ServiceTlsTest = HttpFixture;
+
+} // namespace
+
+TEST_F(ServiceTlsTest, untrusted_refused_named_authority_and_relaxed_accepted)
+{
+    TempFolder folder;
+    ASSERT_TRUE(make_chain(folder)) << "openssl could not make the test chain";
+    ServiceProcess service(folder, folder.file("server.pem"), folder.file("server.key"));
+    ASSERT_GT(service.port(), 0) << service.errors();
+    std::u16string url
+        = u"https://127.0.0.1:" + to_wstring(std::int64_t(service.port())) + u"/healthz";
+    auto exchange = [&] {
+        listener = RecordingListener();
+        make_request(url, u"GET");
+        EXPECT_TRUE(send(""));
+        EXPECT_TRUE(run_until_ended());
+        return listener.events.back();
+    };
+
+    EXPECT_EQ(exchange(), "failed");
+    const char16_t* key = u"HKEY_CURRENT_USER\\Software\\Ulmar\\Corvane";
+    // Another authority is no better than none.
+    ASSERT_TRUE(reg_write_string(key, u"CAFile", from_utf8(folder.file("other.pem"))));
+    EXPECT_EQ(exchange(), "failed");
+    ASSERT_TRUE(reg_write_string(key, u"CAFile", from_utf8(folder.file("ca.pem"))));
+    EXPECT_EQ(exchange(), "complete 3");
+    EXPECT_EQ(listener.body, "ok\n");
+    ASSERT_TRUE(reg_write_string(key, u"CAFile", u""));
+    ASSERT_TRUE(reg_write_dword(key, u"InsecureTLS", 1));
+    EXPECT_EQ(exchange(), "complete 3");
+}
+
+// A missing certificate, a key of another certificate: a message naming the file, no service.
+TEST_F(ServiceTlsTest, unusable_certificate_files_stop_the_service)
+{
+    TempFolder folder;
+    ASSERT_TRUE(make_chain(folder));
+    ServiceProcess missing(folder, folder.file("absent.pem"), folder.file("server.key"));
+    EXPECT_EQ(missing.port(), 0);
+    EXPECT_EQ(missing.wait(), 1);
+    EXPECT_NE(missing.errors().find(folder.file("absent.pem")), std::string::npos)
+        << missing.errors();
+    ServiceProcess mismatched(folder, folder.file("server.pem"), folder.file("ca.key"));
+    EXPECT_EQ(mismatched.port(), 0);
+    EXPECT_EQ(mismatched.wait(), 1);
+    EXPECT_NE(mismatched.errors().find(folder.file("ca.key")), std::string::npos)
+        << mismatched.errors();
+}
