@@ -20,18 +20,6 @@ namespace {
         return identity;
     }
 
-    // U+FFFF separates the request's tokens and cannot travel inside a string; a user's text
-    // keeps its meaning with the replacement character instead.
-    WString sendable(WStringView text)
-    {
-        WString out(text);
-        for (char16_t& c : out) {
-            if (c == 0xFFFF)
-                c = 0xFFFD;
-        }
-        return out;
-    }
-
     // The title line of a task's text, which names the task in messages.
     WString first_line(WStringView text)
     {
@@ -42,6 +30,18 @@ namespace {
     }
 
 } // namespace
+
+// U+FFFF separates the request's tokens and cannot travel inside a string; a user's text keeps
+// its meaning with the replacement character instead.
+WString Engine::sendable(WStringView text)
+{
+    WString out(text);
+    for (char16_t& c : out) {
+        if (c == 0xFFFF)
+            c = 0xFFFD;
+    }
+    return out;
+}
 
 Engine::Engine(WStringView base_url, EngineListener& listener)
     : m_calls(identity_for(base_url))

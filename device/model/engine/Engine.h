@@ -116,6 +116,7 @@ public:
     bool is_attached(std::int32_t id) const;
 
 private:
+    static WString sendable(WStringView text);
     friend struct EngineProbe; // the benchmark feeds replies without a network
 
     enum class MergeFlag { MainList, Page };
