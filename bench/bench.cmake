@@ -20,6 +20,7 @@ endif()
 # proxy against a real vizserver that is restarted mid-run; not part of the test suite.
 if(TARGET corvane_engine AND TARGET vizserver)
     add_executable(corvane-chaos ${CMAKE_CURRENT_SOURCE_DIR}/chaos/CorvaneChaos.cpp)
+    target_include_directories(corvane-chaos PRIVATE ${CMAKE_SOURCE_DIR})
     target_link_libraries(corvane-chaos PRIVATE corvane_engine)
     add_dependencies(corvane-chaos vizserver)
 endif()

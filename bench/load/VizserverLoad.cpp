@@ -253,7 +253,6 @@ int main(int argc, char** argv)
             return option == "--help" ? 0 : 2;
         }
     }
-    server::install_service_platform(); // Cheap log switches, as in the service.
     if (!load::ensure_load_data(options.data)) {
         std::fprintf(stderr, "vizserver-load: the load database could not be built\n");
         return 1;
