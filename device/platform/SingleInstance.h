@@ -19,14 +19,19 @@ public:
     virtual void release() = 0;
 };
 
-// The top-level window of a running instance, as found by its class name.
+// A top-level window of a running instance: its main window, found by its class name, or a
+// dialog it shows (class name "Dialog"), such as a message box. Valid only during the visit.
 class InstanceWindow {
 public:
     virtual ~InstanceWindow() = default;
     virtual std::int64_t handle() const = 0;
     virtual const std::u16string& class_name() const = 0;
+    // The caption, cut after `max_characters` UTF-16 units; empty for a window without one.
+    virtual std::u16string title(std::size_t max_characters) const = 0;
     // Hands data to the window (identifier 0: a command line). False when it did not arrive.
     virtual bool send_copy_data(std::uint32_t identifier, const std::u16string& data) = 0;
+    // Raises the window and gives it the input focus. False when the window system refused.
+    virtual bool bring_to_front() = 0;
 };
 
 // Makes this instance's window findable by its class name for as long as it lives. The data
@@ -40,7 +45,8 @@ using CopyDataHandler = std::function<void(std::uint32_t identifier, std::u16str
 
 // Creates or opens the mutex of that name; nothing when the platform cannot provide it.
 std::unique_ptr<StartupMutex> create_startup_mutex(const std::u16string& name);
-// Calls `visit` with every running instance window of that class until it answers false.
+// Calls `visit` with the running instance's windows until it answers false: first its dialogs,
+// topmost first, as a dialog stands above its owner, then its main window.
 void enumerate_instance_windows(
     const std::u16string& class_name, const std::function<bool(InstanceWindow&)>& visit);
 // Nothing when the window cannot be made findable (it then works alone).

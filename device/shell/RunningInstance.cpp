@@ -5,6 +5,12 @@
 
 namespace corvane {
 
+namespace {
+
+    constexpr std::size_t max_title_characters = 260;
+
+} // namespace
+
 SingleInstanceState& single_instance_state()
 {
     static SingleInstanceState state;
@@ -41,8 +47,16 @@ bool show_running_instance(WStringView command_line, WStringView name)
 bool EnumProc(InstanceWindow& window)
 {
     SingleInstanceState& state = single_instance_state();
-    if (window.class_name() != state.class_name)
-        return true;
+    if (window.class_name() != state.class_name) {
+        // An instance showing a message box handles nothing else until the box is answered, so
+        // the box is what comes forward, and no command line is handed over.
+        if (window.class_name() != u"Dialog" || window.title(max_title_characters) != state.name)
+            return true;
+        get_log() << u"Application::EnumProc window found 2\n";
+        state.found = true;
+        (void)window.bring_to_front();
+        return false;
+    }
     get_log() << u"Application::EnumProc window found hwnd=" << window.handle() << u" 1\n";
     state.found = true;
     (void)window.send_copy_data(

@@ -7,10 +7,12 @@
 
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
+#include <poll.h>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -97,8 +99,9 @@ private:
 // One run of the device program with its own temporary folder (and so its own log file).
 class ProgramRun {
 public:
-    ProgramRun(
-        const ProgramFolder& folder, const std::string& name, std::vector<std::string> arguments)
+    // `extra` adds to the environment or replaces what it names.
+    ProgramRun(const ProgramFolder& folder, const std::string& name,
+        std::vector<std::string> arguments, std::map<std::string, std::string> extra = {})
         : m_temp(folder.root() / ("tmp-" + name))
     {
         std::filesystem::create_directories(m_temp);
@@ -110,6 +113,8 @@ public:
             { "LANG", "C" },
             { "LC_ALL", "C" },
         };
+        for (auto& [key, value] : extra)
+            overrides[key] = std::move(value);
         std::vector<std::string> environment;
         for (char** entry = environ; *entry; ++entry) {
             std::string text = *entry;
@@ -202,6 +207,68 @@ private:
     std::filesystem::path m_temp;
     pid_t m_pid { -1 };
     std::optional<int> m_exit_code;
+};
+
+// A private X server for one test, so that no other test's window can take the focus.
+class PrivateXServer {
+public:
+    PrivateXServer() = default;
+    PrivateXServer(const PrivateXServer&) = delete;
+    PrivateXServer& operator=(const PrivateXServer&) = delete;
+    ~PrivateXServer()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+
+    // False when Xvfb cannot be started here.
+    bool start()
+    {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0)
+            return false;
+        // -displayfd picks a free display number and writes it on that descriptor, which must
+        // survive the exec.
+        int child_end = fcntl(fds[1], F_DUPFD, 10);
+        std::string child_fd = std::to_string(child_end);
+        m_pid = fork();
+        if (m_pid == 0) {
+            int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(null, 2);
+            execlp("Xvfb", "Xvfb", "-displayfd", child_fd.c_str(), "-screen", "0", "800x600x24",
+                "-nolisten", "tcp", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(child_end);
+        close(fds[1]);
+        std::string number;
+        auto deadline = std::chrono::steady_clock::now() + 15s;
+        while (m_pid > 0 && number.find('\n') == std::string::npos
+            && std::chrono::steady_clock::now() < deadline) {
+            pollfd ready { fds[0], POLLIN, 0 };
+            if (poll(&ready, 1, 100) <= 0)
+                continue;
+            char buffer[32];
+            ssize_t n = read(fds[0], buffer, sizeof buffer);
+            if (n <= 0)
+                break; // Xvfb ended without a display
+            number.append(buffer, static_cast<std::size_t>(n));
+        }
+        close(fds[0]);
+        if (number.find('\n') == std::string::npos)
+            return false;
+        m_name = ":" + number.substr(0, number.find('\n'));
+        return true;
+    }
+
+    const std::string& name() const { return m_name; }
+
+private:
+    pid_t m_pid { -1 };
+    std::string m_name;
 };
 
 // Whether the lines appear in the text in this order.

@@ -2,6 +2,7 @@
 
 #include "common/base/Text.h"
 #include "device/platform/SingleInstance.h"
+#include "device/platform/linux/X11InstanceDialogs.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -149,6 +150,7 @@ namespace {
         }
         std::int64_t handle() const override { return m_handle; }
         const std::u16string& class_name() const override { return m_class_name; }
+        std::u16string title(std::size_t) const override { return {}; }
         bool send_copy_data(std::uint32_t identifier, const std::u16string& data) override
         {
             std::vector<std::uint8_t> record;
@@ -170,6 +172,8 @@ namespace {
             return write_all(m_fd.get(), record.data(), record.size())
                 && read_all(m_fd.get(), &answer, 1) && answer == record_received;
         }
+        // The instance comes forward itself when it receives a command line.
+        bool bring_to_front() override { return false; }
 
     private:
         FileDescriptor m_fd;
@@ -317,6 +321,10 @@ void enumerate_instance_windows(
     if (!peer_credentials(fd.get(), credentials) || credentials.uid != ::getuid())
         return;
     set_timeouts(fd.get(), 5);
+    // The connection stays open meanwhile; when a dialog ends the visit, closing it without a
+    // record is what the listener drops as an empty client.
+    if (!visit_instance_dialogs(credentials.pid, visit))
+        return;
     SocketInstanceWindow window(fd.release(), credentials.pid, class_name);
     (void)visit(window);
 }
