@@ -1,9 +1,9 @@
 #include "device/model/engine/Outbox.h"
 
+#include "common/wire/ReplyWriter.h"
 #include "device/core/File.h"
 #include "device/core/Log.h"
 #include "device/rpc/ReplyReader.h"
-#include "common/wire/ReplyWriter.h"
 
 #include <array>
 #include <cstring>

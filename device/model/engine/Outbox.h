@@ -1,8 +1,8 @@
 #pragma once
 
-#include "device/core/SharedBuffer.h"
 #include "common/base/Text.h"
 #include "common/records/Task.h"
+#include "device/core/SharedBuffer.h"
 
 #include <cstdint>
 #include <deque>

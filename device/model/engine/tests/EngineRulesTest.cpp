@@ -1,17 +1,17 @@
 // The engine's rules, with crafted replies handed straight to it: which call goes next, and how
 // replies merge into the model. No service runs: a call goes to a closed port, and the test
 // answers it before that failure is ever delivered (the scheduler is never run).
+#include "common/records/FilteredNews.h"
+#include "common/records/VizList.h"
+#include "common/records/WireValues.h"
+#include "common/wire/ReplyWriter.h"
 #include "device/core/CActiveScheduler.h"
 #include "device/core/testing/FakeClock.h"
 #include "device/core/testing/ManualSchedulerHost.h"
 #include "device/core/testing/TestEnvironment.h"
 #include "device/model/EngineCache.h"
-#include "common/records/FilteredNews.h"
-#include "common/records/VizList.h"
-#include "common/records/WireValues.h"
 #include "device/model/engine/Engine.h"
 #include "device/model/engine/EngineListener.h"
-#include "common/wire/ReplyWriter.h"
 #include "device/rpc/ServiceReplies.h"
 
 #include <gtest/gtest.h>
