@@ -91,6 +91,9 @@ static const char* const s_migrations[] = {
     "CREATE INDEX idempotency_keys_expires ON idempotency_keys (expires);",
 };
 
+// One step per version: a step added without raising the version would never run.
+static_assert(std::size(s_migrations) == SqliteStorage::schema_version);
+
 std::unique_ptr<SqliteStorage> SqliteStorage::open(const std::string& path)
 {
     std::unique_ptr<SqliteStorage> storage(new SqliteStorage(path));

@@ -23,7 +23,7 @@ public:
 
     std::unique_ptr<StorageTransaction> begin(TransactionKind kind) override;
 
-    static constexpr int schema_version = 2;
+    static constexpr int schema_version = 3;
     int opened_schema_version() const { return m_found_version; }
 
     // Leases: a transaction takes a connection and gives it back when it ends.

@@ -124,7 +124,11 @@ TEST(Operations, health_and_metrics_follow_real_calls)
          at = flooded.find("\nvizserver_calls_total{", at + 1))
         ++series;
     EXPECT_LE(series, Metrics::max_series + 1);
-    EXPECT_GT(sample(flooded, "vizserver_calls_total{method=\"other\",result=\"exception\"}"), 0);
+    EXPECT_EQ(flooded.find("made_up_"), std::string::npos);
+    EXPECT_EQ(flooded.find("evil"), std::string::npos);
+    EXPECT_GE(
+        sample(flooded, "vizserver_calls_total{method=\"unknown_method\",result=\"exception\"}"),
+        300);
 
     // A database that cannot answer the health query makes the service unhealthy.
     sqlite3* db = nullptr;

@@ -247,12 +247,12 @@ TEST(Storage, migration_counts_unread_changes_as_the_writes_do)
     }
     // Back to the schema before the counters, as an older server left it.
     for (const char* sql :
-        { "DROP TABLE unread", "DROP TABLE login_failures", "DROP TABLE seq_marks",
-            "DELETE FROM counters WHERE name = 'events_horizon'", "DROP INDEX sessions_last_use",
-            "DROP INDEX login_keys_last_use", "DROP INDEX invitations_expires",
-            "DROP INDEX invitations_inviter", "DROP INDEX tasks_list",
-            "ALTER TABLE tasks DROP COLUMN list_date", "ALTER TABLE tasks DROP COLUMN list_undated",
-            "UPDATE schema_version SET version = 1" })
+        { "DROP TABLE idempotency_keys", "DROP TABLE unread", "DROP TABLE login_failures",
+            "DROP TABLE seq_marks", "DELETE FROM counters WHERE name = 'events_horizon'",
+            "DROP INDEX sessions_last_use", "DROP INDEX login_keys_last_use",
+            "DROP INDEX invitations_expires", "DROP INDEX invitations_inviter",
+            "DROP INDEX tasks_list", "ALTER TABLE tasks DROP COLUMN list_date",
+            "ALTER TABLE tasks DROP COLUMN list_undated", "UPDATE schema_version SET version = 1" })
         EXPECT_EQ(execute(file.path(), sql), SQLITE_OK) << sql;
     auto storage = SqliteStorage::open(file.path());
     EXPECT_EQ(storage->opened_schema_version(), 1);

@@ -184,10 +184,11 @@ TEST_F(EngineRules, next_step_takes_the_work_in_its_priority_order)
         const char16_t* key;
         std::function<void(ReplyWriter&)> reply;
     };
+    // The user's changes come first, in the order they were made, whatever their kind.
     const Step steps[] = {
-        { u"updateTask", [&](ReplyWriter& w) { incoming(11, 10, 10, 0).save(w); } },
-        { u"deleteTask", [](ReplyWriter& w) { write_flag(w, true); } },
         { u"changePermission", [](ReplyWriter& w) { write_flag(w, true); } },
+        { u"deleteTask", [](ReplyWriter& w) { write_flag(w, true); } },
+        { u"updateTask", [&](ReplyWriter& w) { incoming(11, 10, 10, 0).save(w); } },
         { u"getUsers",
             [](ReplyWriter& w) {
                 save_vector(w, std::vector { User { u"b", 99, u"B" } });
