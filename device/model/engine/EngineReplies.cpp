@@ -176,7 +176,12 @@ Engine::ReplyStep Engine::on_permission_changed(WStringView)
     const OutboxEntry* entry = sending_entry();
     std::int32_t project = entry ? entry->id : -1;
     WString address = entry ? entry->text : WString();
-    refused_or_refresh(ok, project);
+    if (ok)
+        m_news_requested = true;
+    // A refusal leaves the outbox too, but the sharing screen says it with the address the
+    // user typed, so the general "change refused" message would only say it twice.
+    change_done(false);
+    m_listener.on_task_changed(project);
     if (!ok)
         m_listener.on_permission_refused(project, address);
     return ReplyStep::Next;
