@@ -126,7 +126,15 @@ public:
     const std::string& name() const { return m_name; }
     std::vector<std::string> environment(const std::vector<std::string>& extra = {}) const
     {
-        std::vector<std::string> env = environment_without_display();
+        // getenv() takes the first of two entries with one name: an inherited value (CTest
+        // sets CORVANE_REGISTRY for every test) must not shadow the one given here.
+        std::vector<std::string> env;
+        for (const std::string& entry : environment_without_display()) {
+            std::string name = entry.substr(0, entry.find('=') + 1);
+            if (std::none_of(extra.begin(), extra.end(),
+                    [&](const std::string& given) { return given.starts_with(name); }))
+                env.push_back(entry);
+        }
         env.push_back("DISPLAY=" + m_name);
         env.insert(env.end(), extra.begin(), extra.end());
         return env;
