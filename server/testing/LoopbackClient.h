@@ -55,11 +55,12 @@ public:
         for (int attempt = 0; attempt < 2; ++attempt) {
             if (m_socket < 0 && !connect_socket())
                 return std::nullopt;
-            if (send_all(request)) {
-                std::optional<Response> response = read_response();
-                if (response)
-                    return response;
-            }
+            // A service may answer before the whole body is sent (a refusal of a declared size)
+            // and close; its answer is then already waiting, so it is read either way.
+            (void)send_all(request);
+            std::optional<Response> response = read_response();
+            if (response)
+                return response;
             disconnect();
         }
         return std::nullopt;

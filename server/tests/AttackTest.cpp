@@ -174,11 +174,16 @@ TEST(Attack, http_edges_are_answered_at_once)
 namespace {
 
 // An authenticate call sent through a proxy that names the client in X-Forwarded-For.
-std::string login_through_proxy(
-    LoopbackClient& http, RpcClient& calls, const std::string& client, WStringView account)
+// A log-in with a wrong password, as the request text; made on the test's own thread, since the
+// client's call writer is not shared between threads.
+std::string wrong_login(RpcClient& calls, WStringView account)
 {
     std::optional<RemoteCall> call = calls.calls().authenticate(account, u"wrong-password");
-    std::string body(reinterpret_cast<const char*>(call->body.data()), call->body.size());
+    return std::string(reinterpret_cast<const char*>(call->body.data()), call->body.size());
+}
+
+std::string login_through_proxy(LoopbackClient& http, const std::string& client, std::string body)
+{
     auto reply = http.exchange("POST /service HTTP/1.1\r\nHost: x\r\nContent-Type: "
                                "text/x-gwt-rpc\r\nX-Forwarded-For: 203.0.113.9, "
         + client + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
@@ -214,23 +219,31 @@ TEST(Attack, login_throttle_is_per_account_and_address_and_shared)
     LoopbackClient http_first(first.port()), http_second(second.port());
     RpcClient calls(first.port());
     // Three failures for one account from two clients, across both instances.
-    EXPECT_EQ(login_through_proxy(http_first, calls, "10.0.0.1", u"ann@example.org"), "refused");
-    EXPECT_EQ(login_through_proxy(http_second, calls, "10.0.0.2", u"ann@example.org"), "refused");
-    EXPECT_EQ(login_through_proxy(http_first, calls, "10.0.0.2", u"ann@example.org"), "refused");
-    EXPECT_EQ(login_through_proxy(http_second, calls, "10.0.0.3", u"ann@example.org"), "blocked");
+    EXPECT_EQ(login_through_proxy(http_first, "10.0.0.1", wrong_login(calls, u"ann@example.org")),
+        "refused");
+    EXPECT_EQ(login_through_proxy(http_second, "10.0.0.2", wrong_login(calls, u"ann@example.org")),
+        "refused");
+    EXPECT_EQ(login_through_proxy(http_first, "10.0.0.2", wrong_login(calls, u"ann@example.org")),
+        "refused");
+    EXPECT_EQ(login_through_proxy(http_second, "10.0.0.3", wrong_login(calls, u"ann@example.org")),
+        "blocked");
     // Everyone else behind the same proxy still logs in.
-    EXPECT_EQ(login_through_proxy(http_first, calls, "10.0.0.3", u"bob@example.org"), "refused");
+    EXPECT_EQ(login_through_proxy(http_first, "10.0.0.3", wrong_login(calls, u"bob@example.org")),
+        "refused");
     // One address guessing at several accounts is stopped too.
-    EXPECT_EQ(login_through_proxy(http_second, calls, "10.0.0.2", u"carl@example.org"), "refused");
-    EXPECT_EQ(login_through_proxy(http_first, calls, "10.0.0.2", u"dora@example.org"), "blocked");
-    EXPECT_EQ(login_through_proxy(http_second, calls, "10.0.0.4", u"dora@example.org"), "refused");
+    EXPECT_EQ(login_through_proxy(http_second, "10.0.0.2", wrong_login(calls, u"carl@example.org")),
+        "refused");
+    EXPECT_EQ(login_through_proxy(http_first, "10.0.0.2", wrong_login(calls, u"dora@example.org")),
+        "blocked");
+    EXPECT_EQ(login_through_proxy(http_second, "10.0.0.4", wrong_login(calls, u"dora@example.org")),
+        "refused");
     // Parallel guesses are counted before they are checked: never more than the limit.
+    std::string guess = wrong_login(calls, u"eve@example.org");
     std::vector<std::future<std::string>> guesses;
     for (int i = 0; i < 8; ++i)
         guesses.push_back(std::async(std::launch::async, [&, i] {
             LoopbackClient http(i % 2 ? first.port() : second.port());
-            return login_through_proxy(
-                http, calls, "10.0.1." + std::to_string(i), u"eve@example.org");
+            return login_through_proxy(http, "10.0.1." + std::to_string(i), guess);
         }));
     int refused = 0;
     for (auto& guess : guesses)
