@@ -8,7 +8,6 @@ namespace skinc {
 
 namespace {
 
-    constexpr std::uint32_t header_size = 92;
     constexpr std::uint32_t no_offset = 0xFFFFFFFF;
     constexpr std::uint32_t record_size[] = { 8, 8, 8, 4, 20, 8 };
 
