@@ -1,5 +1,6 @@
 // What an operator relies on: the health check follows the database, and the metrics parse as
 // Prometheus text and move with real calls.
+#include "device/core/testing/TempFolder.h"
 #include "server/Metrics.h"
 #include "server/tests/TestSupport.h"
 
@@ -14,25 +15,9 @@ using namespace corvane::server;
 using namespace corvane::server::test;
 using corvane::server::testing::LoopbackClient;
 
+using corvane::test::TempFolder;
+
 namespace {
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        char pattern[] = "/tmp/vizserver-ops-XXXXXX";
-        m_path = mkdtemp(pattern);
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    std::string file(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
 
 std::string get(LoopbackClient& http, const std::string& path, int* status = nullptr)
 {
@@ -78,7 +63,7 @@ TEST(Operations, health_and_metrics_follow_real_calls)
 {
     if (std::system("command -v promtool >/dev/null") != 0)
         GTEST_SKIP() << "promtool (Debian package prometheus) is not installed";
-    TempFolder folder;
+    TempFolder folder("vizserver-ops");
     std::string database = folder.file("service.db");
     RunningServer server(test_config(database));
     LoopbackClient http { server.port() };

@@ -1,6 +1,7 @@
 // The client against the real service over HTTPS, with a certificate chain made for the test:
 // an authority nobody named is refused, the authority named in "CAFile" is trusted, and
 // "InsecureTLS" accepts anything. The service itself refuses unusable certificate files.
+#include "device/core/testing/TempFolder.h"
 #include "device/net/tests/NetTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,24 +17,6 @@ using namespace corvane;
 using namespace corvane::test;
 
 namespace {
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        char pattern[] = "/tmp/corvane-tls-XXXXXX";
-        m_path = mkdtemp(pattern);
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    std::string file(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
 
 // A private authority, a server certificate it signed for 127.0.0.1, and an unrelated
 // authority (EC keys: quick to make).
@@ -123,7 +106,7 @@ using ServiceTlsTest = HttpFixture;
 
 TEST_F(ServiceTlsTest, untrusted_refused_named_authority_and_relaxed_accepted)
 {
-    TempFolder folder;
+    TempFolder folder("corvane-tls");
     ASSERT_TRUE(make_chain(folder)) << "openssl could not make the test chain";
     ServiceProcess service(folder, folder.file("server.pem"), folder.file("server.key"));
     ASSERT_GT(service.port(), 0) << service.errors();
@@ -153,7 +136,7 @@ TEST_F(ServiceTlsTest, untrusted_refused_named_authority_and_relaxed_accepted)
 // A missing certificate, a key of another certificate: a message naming the file, no service.
 TEST_F(ServiceTlsTest, unusable_certificate_files_stop_the_service)
 {
-    TempFolder folder;
+    TempFolder folder("corvane-tls");
     ASSERT_TRUE(make_chain(folder));
     ServiceProcess missing(folder, folder.file("absent.pem"), folder.file("server.key"));
     EXPECT_EQ(missing.port(), 0);
