@@ -218,25 +218,30 @@ TEST(Attack, login_throttle_is_per_account_and_address_and_shared)
     RunningServer second(config);
     LoopbackClient http_first(first.port()), http_second(second.port());
     RpcClient calls(first.port());
-    // Three failures for one account from two clients, across both instances.
-    EXPECT_EQ(login_through_proxy(http_first, "10.0.0.1", wrong_login(calls, u"ann@example.org")),
-        "refused");
-    EXPECT_EQ(login_through_proxy(http_second, "10.0.0.2", wrong_login(calls, u"ann@example.org")),
-        "refused");
-    EXPECT_EQ(login_through_proxy(http_first, "10.0.0.2", wrong_login(calls, u"ann@example.org")),
-        "refused");
-    EXPECT_EQ(login_through_proxy(http_second, "10.0.0.3", wrong_login(calls, u"ann@example.org")),
-        "blocked");
-    // Everyone else behind the same proxy still logs in.
-    EXPECT_EQ(login_through_proxy(http_first, "10.0.0.3", wrong_login(calls, u"bob@example.org")),
-        "refused");
-    // One address guessing at several accounts is stopped too.
-    EXPECT_EQ(login_through_proxy(http_second, "10.0.0.2", wrong_login(calls, u"carl@example.org")),
-        "refused");
-    EXPECT_EQ(login_through_proxy(http_first, "10.0.0.2", wrong_login(calls, u"dora@example.org")),
-        "blocked");
-    EXPECT_EQ(login_through_proxy(http_second, "10.0.0.4", wrong_login(calls, u"dora@example.org")),
-        "refused");
+    LoopbackClient* instance[] = { &http_first, &http_second };
+    const struct {
+        int instance;
+        const char* client;
+        const char16_t* account;
+        const char* outcome;
+    } attempts[] = {
+        // Three failures for one account from two clients, across both instances.
+        { 0, "10.0.0.1", u"ann@example.org", "refused" },
+        { 1, "10.0.0.2", u"ann@example.org", "refused" },
+        { 0, "10.0.0.2", u"ann@example.org", "refused" },
+        { 1, "10.0.0.3", u"ann@example.org", "blocked" },
+        // Everyone else behind the same proxy still logs in.
+        { 0, "10.0.0.3", u"bob@example.org", "refused" },
+        // One address guessing at several accounts is stopped too.
+        { 1, "10.0.0.2", u"carl@example.org", "refused" },
+        { 0, "10.0.0.2", u"dora@example.org", "blocked" },
+        { 1, "10.0.0.4", u"dora@example.org", "refused" },
+    };
+    for (const auto& a : attempts)
+        EXPECT_EQ(
+            login_through_proxy(*instance[a.instance], a.client, wrong_login(calls, a.account)),
+            a.outcome)
+            << a.client << " " << to_utf8(a.account);
     // Parallel guesses are counted before they are checked: never more than the limit.
     std::string guess = wrong_login(calls, u"eve@example.org");
     std::vector<std::future<std::string>> guesses;
