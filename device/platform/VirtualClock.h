@@ -3,6 +3,9 @@
 #include "device/platform/Clock.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 namespace corvane {
 
@@ -26,15 +29,46 @@ public:
     // Work that runs in real time outside the main loop (a network exchange on a worker
     // thread). While any is under way, the headless loop waits for it in real time and moves
     // the virtual clock by the time that passed, so a reply is not outrun by its own time-out.
-    static void outside_work_started() { outside_work().fetch_add(1); }
-    static void outside_work_ended() { outside_work().fetch_sub(1); }
-    static bool has_outside_work() { return outside_work().load() > 0; }
+    static void outside_work_started()
+    {
+        OutsideWork& work = outside_work();
+        std::lock_guard lock(work.mutex);
+        ++work.count;
+    }
+    static void outside_work_ended()
+    {
+        OutsideWork& work = outside_work();
+        std::lock_guard lock(work.mutex);
+        --work.count;
+        work.changed.notify_all();
+    }
+    static bool has_outside_work()
+    {
+        OutsideWork& work = outside_work();
+        std::lock_guard lock(work.mutex);
+        return work.count > 0;
+    }
+    // Whoever is about to pull away what a worker may still touch (the settings a test
+    // installed) waits here; false when work is still under way after `milliseconds`.
+    static bool wait_for_outside_work(std::uint32_t milliseconds)
+    {
+        OutsideWork& work = outside_work();
+        std::unique_lock lock(work.mutex);
+        return work.changed.wait_for(
+            lock, std::chrono::milliseconds(milliseconds), [&] { return work.count == 0; });
+    }
 
 private:
-    static std::atomic<int>& outside_work()
+    struct OutsideWork {
+        std::mutex mutex;
+        std::condition_variable changed;
+        int count { 0 };
+    };
+    static OutsideWork& outside_work()
     {
-        static std::atomic<int> count { 0 };
-        return count;
+        // Never destroyed: workers may end while static destructors run.
+        static OutsideWork* work = new OutsideWork;
+        return *work;
     }
 
     const Clock& m_real; // Outlives us.

@@ -20,6 +20,8 @@ void PageTransition::start(std::shared_ptr<const RenderSurface> snapshot, std::i
     if (image->recreate(size.width, size.height) || image->has_surface()) {
         // Parts of the screen that draw nothing let the snapshot show through.
         image->fill_color({ 0, 0 }, size, { 255, 0, 255, 255 });
+        // Laid out before its picture is taken: lists fill their rows when advanced.
+        target.tick(0);
         target.paint(*image, { 0, 0 });
     }
     m_target = &target;

@@ -70,6 +70,10 @@ void Application::take_snapshot(Screen& screen)
     if (!snapshot.has_surface())
         return;
     snapshot.fill_color({ 0, 0 }, snapshot.size(), m_background);
+    // A page covered in the frame it was shown has never been advanced, and lists lay out
+    // their rows when advanced: without this the dialog over it shows an empty page.
+    size_to_client_area(screen);
+    screen.tick(0);
     screen.paint(snapshot, { 0, 0 });
 }
 

@@ -3,7 +3,7 @@ and the shadow-blended washes that grey out disabled rows and buttons."""
 import math
 import os
 
-from raster import Canvas, TRANSPARENT, hex_rgb, wash_pixel, write_bmp565
+from raster import Canvas, TRANSPARENT, hex_rgb, rgb565, wash_pixel, write_bmp565
 
 # The palette; the skin's colour properties use the same values.
 PAGE = "#EEF1F5"
@@ -266,9 +266,6 @@ def draw_ui(path):
     button_shape(s, "pill_page", "#D5DEEC", PAGE, None, 8)
     button_shape(s, "key_n", WHITE, PAGE, None, 6)
     button_shape(s, "key_p", PRESS, PAGE, None, 6)
-    button_shape(s, "card", WHITE, WHITE, None, 10)  # colour-keyed corners: shown over any colour
-    x, y = s.cell("sheet", 25, 13, WHITE, (12, 12, 12, 0))
-    s.canvas.rrect(x, y, 25, 13, 12, WHITE, (1, 1, 0, 0))
     for name, bg, draw in (
         ("chev_r", WHITE, chevron_right(HINT)), ("chev_r_p", PRESS, chevron_right(ACCENT)),
         ("chev_r_page", PAGE, chevron_right(HINT)),
@@ -308,10 +305,25 @@ def draw_ui(path):
     return s.cells
 
 
+def edge_pixels(canvas, color):
+    """The pixels of a shape drawn over a colour nobody knows in advance (a dimmed page): the
+    inside opaque, the edge an even mix with what is below, the rest transparent, so the edge
+    steps in halves instead of whole pixels."""
+    solid = rgb565(hex_rgb(color)) | 0x0020
+    half = wash_pixel(color)
+    rows = []
+    for line in canvas.px:
+        rows.append([solid if a >= 0.75 else half if a >= 0.25 else TRANSPARENT
+                     for (_, _, _, a) in line])
+    return rows
+
+
 def draw_wash(path):
     """Shadow-blended pieces: each pixel mixes its colour half and half with what is below.
-    The four grouped-row shapes first (20x15 each), then a 4x4 plain wash."""
-    width, height = 4 * 21 + 4, 15
+    The four grouped-row shapes first (20x15 each), then a 4x4 plain wash, then the dialog card
+    (21x21) and the menu's sheet (25x13), whose rounded edges are shown over any colour."""
+    card_x, sheet_x = 4 * 21 + 5, 4 * 21 + 5 + 22
+    width, height = sheet_x + 25, 21
     rows = [[TRANSPARENT] * width for _ in range(height)]
     white = wash_pixel(WHITE)
     line = wash_pixel(LINE)
@@ -328,9 +340,18 @@ def draw_wash(path):
     for y in range(4):
         for x in range(4):
             rows[y][84 + x] = white
+    card = Canvas(21, 21)
+    card.rrect(0, 0, 21, 21, 10, WHITE)
+    sheet = Canvas(25, 13)
+    sheet.rrect(0, 0, 25, 13, 12, WHITE, (1, 1, 0, 0))
+    for x0, shape in ((card_x, card), (sheet_x, sheet)):
+        for y, pixels in enumerate(edge_pixels(shape, WHITE)):
+            rows[y][x0:x0 + len(pixels)] = pixels
     write_bmp565(path, rows)
     cells = {"wash_row%d" % i: (i * 21, 0, 20, 15, (12, 7, 7, 7), None) for i in range(4)}
     cells["wash"] = (84, 0, 4, 4, None, None)
+    cells["card"] = (card_x, 0, 21, 21, (10, 10, 10, 10), None)
+    cells["sheet"] = (sheet_x, 0, 25, 13, (12, 12, 12, 0), None)
     return cells
 
 

@@ -417,7 +417,7 @@ def message_card(caption_key=None, text_key=None, buttons=(), extra=(), root_id=
         column.append(button(id, key, look=look, where="card", border_min=[0, 0 if i == 0 else 8]))
     body.append(n("vtable", border_min=[16, 12], border_max=[16, 16], children=column))
     card = n(anchor_y="CENTER", border_min=[16, 8], border_max=[16, 8], children=[
-        image("card"), n("vtable", children=body)])
+        image("card", alpha=128), n("vtable", children=body)])
     node = {"visibility_animation": "pop", "children": [card]}
     if root_id:
         node["id"] = root_id
@@ -680,7 +680,7 @@ def tag_form():
 
 def menu():
     panel = n(id="panel", anchor_y="MAX_SIDE", visibility_animation="bottom", children=[
-        image("sheet"),
+        image("sheet", alpha=128),
         n("vtable", children=[
             n(design_size=[0, 40], children=[
                 text(id="caption", font=F_BODY_B, color_=A.TEXT2, ellipsis=1, halign="LEFT",
@@ -736,7 +736,7 @@ def problem():
 
 def skin_reload():
     card = n(anchor_x="CENTER", anchor_y="CENTER", design_size=[200, 64], children=[
-        image("card"),
+        image("card", alpha=128),
         n("htable", border_min=[16, 0], border_max=[16, 0], children=[
             n(design_size=[28, 0], children=[spinner()]),
             text("ApplyingLanguage", font=F_BODY, table_ratio=1, wrap=1, halign="LEFT",

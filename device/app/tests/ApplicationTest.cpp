@@ -39,7 +39,9 @@ public:
     }
     void draw(RenderSurface& surface, Point origin) override
     {
-        surface.fill_color(origin, size(), m_color);
+        // Like a list, which lays out its rows only when advanced.
+        if (!lays_out_when_advanced || !ticks.empty())
+            surface.fill_color(origin, size(), m_color);
     }
     void tick(double seconds) override
     {
@@ -55,6 +57,7 @@ public:
     std::vector<ScreenState> states;
     std::vector<double> ticks;
     std::vector<KeyEvent> keys;
+    bool lays_out_when_advanced { false };
 
 private:
     Color m_color;
@@ -230,12 +233,39 @@ TEST_F(ApplicationTest, transitions_reverse)
     for (int i = 0; i < 10 && application->transition(); ++i)
         application->advance(0.04);
     EXPECT_EQ(application->transition(), nullptr);
-    EXPECT_TRUE(page.ticks.empty());
+    EXPECT_EQ(page.ticks, (std::vector<double> { 0 })); // laid out for its picture
     application->advance(0.04);
-    EXPECT_EQ(page.ticks, (std::vector<double> { 0.04 }));
+    EXPECT_EQ(page.ticks, (std::vector<double> { 0, 0.04 }));
     EXPECT_EQ(page.width(), 480); // advanced at the client's size
     EXPECT_EQ(page.height(), 640);
     EXPECT_EQ(draw(), 0xFFFF);
+}
+
+// A page covered in the frame it was shown, and a page sliding in, are pictured laid out; before,
+// a dialog shown at once over a fresh list showed an empty page under it.
+TEST_F(ApplicationTest, pages_are_laid_out_before_they_are_pictured)
+{
+    TestScreen home({ 0, 0, 255, 255 });
+    TestScreen list({ 0, 255, 0, 255 });
+    list.lays_out_when_advanced = true;
+    Screen dialog;
+    application->show_screen(home, false, false);
+    application->show_screen(list, false, false);
+    application->show_screen(dialog, true, false);
+    for (int i = 0; i < 8; ++i)
+        draw();
+    EXPECT_EQ(draw(), 0x03E0); // the list's green at half brightness
+    ASSERT_TRUE(application->close_screen(dialog, false));
+    ASSERT_TRUE(application->close_screen(list, false));
+    for (int i = 0; i < 8; ++i)
+        draw(); // back to full brightness
+
+    TestScreen sliding({ 255, 0, 0, 255 }, true);
+    sliding.lays_out_when_advanced = true;
+    application->show_screen(sliding, false, true);
+    ASSERT_NE(application->transition(), nullptr);
+    application->advance(0.1);
+    EXPECT_EQ(draw_at(470, 320), 0xF800);
 }
 
 // Without animation, or for a screen without a visibility animation, no transition runs; a

@@ -2,6 +2,7 @@
 
 #include "device/core/Log.h"
 #include "device/platform/Platform.h"
+#include "device/platform/VirtualClock.h"
 #include "device/platform/linux/FileSettingsStore.h"
 
 #include <cstdlib>
@@ -34,6 +35,9 @@ public:
     }
     ~TestEnvironment()
     {
+        // A request killed with its engine may still be unwinding on its worker, logging as it
+        // goes, and the log reads these settings.
+        (void)VirtualClock::wait_for_outside_work(5000);
         // The log keeps its stream until a call sees the switch change: drop one that writes
         // into this folder, or the next test to switch the log on would write to a lost file.
         (void)m_settings->write(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", std::uint32_t(0));
