@@ -80,13 +80,6 @@ TEST(Time, decompose_keeps_fractions_and_compose_gives_them_back)
     EXPECT_EQ(with_time_of_day(t, 0, 0, 0), compose({ 2024, 3, 31, 0, 0, 0 }));
 }
 
-TEST(Time, clamp)
-{
-    EXPECT_EQ(clamp64(-5, 0, 10), 0);
-    EXPECT_EQ(clamp64(15, 0, 10), 10);
-    EXPECT_EQ(clamp64(7, 0, 10), 7);
-}
-
 // The own pattern follows the order of the parts in the locale's short date.
 TEST(TimeFormat, day_month_pattern_follows_the_sample)
 {

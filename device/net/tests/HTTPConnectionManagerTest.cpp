@@ -1,6 +1,6 @@
 #include "device/net/HTTPRequestImpl.h"
 #include "device/net/tests/NetTestSupport.h"
-#include "device/net/tests/TestHttpServer.h"
+#include "device/net/tests/RawSocketServer.h"
 
 #include <gtest/gtest.h>
 
@@ -79,11 +79,7 @@ TEST_F(HTTPConnectionTest, sends_once_the_connection_is_up)
         ConnectionManager::Status::Connecting, ConnectionManager::Status::Connected };
     use(script);
     env.enable_log();
-    TestHttpServer server([](const ReceivedRequest&) {
-        ServerReply reply;
-        reply.body = "up";
-        return reply;
-    });
+    RawSocketServer server(http_reply(200, "up"), RawSocketServer::After::Close);
     make_request(server.wide_url("/service"));
     ASSERT_TRUE(send("x"));
     ASSERT_TRUE(run_until_ended());
@@ -115,7 +111,7 @@ TEST_F(HTTPConnectionTest, failed_connections_fail_before_sending)
         script->statuses = c.statuses;
         use(script);
         env.enable_log();
-        TestHttpServer server([](const ReceivedRequest&) { return ServerReply(); });
+        RawSocketServer server(http_reply(200, ""), RawSocketServer::After::Close);
         make_request(server.wide_url("/service"));
         ASSERT_TRUE(send("x"));
         ASSERT_TRUE(run_until_ended());
@@ -136,7 +132,7 @@ TEST_F(HTTPConnectionTest, connection_that_never_comes_up_trips_the_watchdog)
     script->statuses = { ConnectionManager::Status::Connecting };
     use(script);
     HTTPRequest::set_watchdog_period(0.3);
-    TestHttpServer server([](const ReceivedRequest&) { return ServerReply(); });
+    RawSocketServer server(http_reply(200, ""), RawSocketServer::After::Close);
     make_request(server.wide_url("/service"));
     ASSERT_TRUE(send("x"));
     ASSERT_TRUE(run_until_ended());

@@ -113,18 +113,6 @@ TEST_F(HTTPFailureTest, refused_connection_fails)
     EXPECT_EQ(listener.events, failed_at_once);
 }
 
-// "HTTP/1.1 200" without a reason phrase does not count as 2xx.
-TEST_F(HTTPFailureTest, status_line_without_reason_phrase_fails)
-{
-    RawSocketServer server(
-        "HTTP/1.1 200\r\nContent-Length: 2\r\n\r\nok", RawSocketServer::After::Close);
-    make_request(server.wide_url("/service"));
-    ASSERT_TRUE(send("x"));
-    ASSERT_TRUE(run_until_ended());
-    EXPECT_THAT(listener.events,
-        ElementsAre("status 0.0000 ServerBusy", "length 2", "status 1.0000 ServerBusy", "failed"));
-}
-
 // A server that takes the request and never answers: the watchdog ends the exchange.
 TEST_F(HTTPFailureTest, silent_server_trips_the_watchdog)
 {

@@ -187,18 +187,6 @@ TEST_F(SkinFile, every_truncation_is_refused)
     EXPECT_FALSE(properties.is_loaded());
 }
 
-// The loader writes the record-size diagnostics at every load and the load stages.
-TEST_F(SkinFile, load_writes_its_diagnostics)
-{
-    ASSERT_TRUE(properties.load_skin(wpath(), base_density));
-    std::u16string log = read_log();
-    for (const char16_t* line : { u"sizeof(Node*4)=8\n", u"sizeof(Node)=2\n",
-             u"PictureNode::Size=20\n", u"StringNode::Size=4\n", u"Properties::load_skin 1\n",
-             u"Properties::load_skin 3\n", u"PropertiesImpl::PropertiesImpl picture load time=" })
-        EXPECT_NE(log.find(line), std::u16string::npos) << to_utf8(line);
-    EXPECT_NE(log.find(u"PropertiesImpl::PropertiesImpl fonts create time="), std::u16string::npos);
-}
-
 // A missing picture fails the whole skin with the loader's line.
 TEST_F(SkinFile, missing_picture_fails_the_load)
 {

@@ -23,8 +23,21 @@ inline std::string skinc_path()
     return (std::filesystem::current_path() / "skinc").string();
 }
 
-// Writes `json` as <folder>/<name>.json and compiles it to <folder>/bin/<name>.skin with the
-// real compiler. Answers the skin's path, or empty with the compiler's messages in `errors`.
+// Runs the real skin compiler with `arguments` (already quoted); answers its exit status, with
+// what it printed in `output`.
+inline int run_skinc(const std::string& arguments, std::string& output)
+{
+    FILE* pipe = popen(("'" + skinc_path() + "' " + arguments + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return -1;
+    char buffer[512];
+    while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
+        output.append(buffer, n);
+    return pclose(pipe);
+}
+
+// Writes `json` as <folder>/<name>.json and compiles it to <folder>/bin/<name>.skin. Answers the
+// skin's path, or empty with the compiler's messages in `errors`.
 inline std::string compile_skin(const std::string& folder, const std::string& name,
     const std::string& json, std::string* errors = nullptr)
 {
@@ -32,19 +45,11 @@ inline std::string compile_skin(const std::string& folder, const std::string& na
     std::string source = folder + "/" + name + ".json";
     std::ofstream(source, std::ios::binary) << json;
     std::string output = folder + "/bin/" + name + ".skin";
-    std::string command = "'" + skinc_path() + "' '" + source + "' -o '" + output + "' 2>&1";
     std::string messages;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
-            messages.append(buffer, n);
-        int status = pclose(pipe);
-        if (errors)
-            *errors = messages;
-        if (status == 0)
-            return output;
-    }
-    return {};
+    int status = run_skinc("'" + source + "' -o '" + output + "'", messages);
+    if (errors)
+        *errors = messages;
+    return status == 0 ? output : std::string();
 }
 
 inline std::vector<std::uint8_t> read_bytes(const std::string& path)

@@ -110,17 +110,6 @@ TEST_F(Spinners, ResistanceAtTheEndOfANonWrappingDrum)
     EXPECT_EQ(spinner.position(), 0);
 }
 
-// The value texts: month 11 then one more shows "Jan"; hour 7 shows "07".
-TEST(DateTimeTexts, ValueTexts)
-{
-    EXPECT_EQ(DateTimePicker::value_text(DateTimePicker::Month, 11), u"Dec");
-    EXPECT_EQ(DateTimePicker::value_text(DateTimePicker::Month, 12), u"Jan");
-    EXPECT_EQ(DateTimePicker::value_text(DateTimePicker::Hour, 7), u"07");
-    EXPECT_EQ(DateTimePicker::value_text(DateTimePicker::Minute, 59), u"59");
-    EXPECT_EQ(DateTimePicker::value_text(DateTimePicker::Day, 0), u"1");
-    EXPECT_EQ(DateTimePicker::value_text(DateTimePicker::Year, 2024), u"2024");
-}
-
 // Binding sets the drums to the date; the picked time is the date with whole hours and minutes.
 TEST_F(Spinners, PickerShowsAndGivesBackTheTime)
 {
