@@ -167,8 +167,8 @@ TEST(BmpFile, hostile_headers_are_refused)
 // Loading from disk logs why a file is refused and answers the empty picture.
 TEST(BmpFile, load_logs_the_reason)
 {
-    test::LoggedEnvironment env;
-    ASSERT_TRUE(env.is_enabled());
+    test::TestEnvironment env;
+    env.enable_log();
     std::vector<Pixel> stored(4, 0x07E0);
     auto write = [&](const std::string& name, const std::vector<std::uint8_t>& bytes) {
         std::string path = env.folder() + "/" + name;
@@ -190,7 +190,7 @@ TEST(BmpFile, load_logs_the_reason)
     EXPECT_TRUE(load_565(eight).is_empty());
     EXPECT_TRUE(load_565(cut).is_empty());
     EXPECT_TRUE(load_565(good + u".missing").is_empty());
-    std::u16string log = env.log_text();
+    std::u16string log = test::read_log();
     EXPECT_NE(log.find(u"load_565 " + eight + u" is not 16bit bitmap\n"), std::u16string::npos)
         << to_utf8(log);
     EXPECT_NE(log.find(u"load_565 " + cut + u" is damaged"), std::u16string::npos);

@@ -65,20 +65,13 @@ inline void write_bytes(const std::string& path, const std::vector<std::uint8_t>
             static_cast<std::streamsize>(bytes.size()));
 }
 
-// Starts a fresh log file in the current test environment's temporary folder (switching it
-// off first, since a stream left on by an earlier test would keep writing to its old file).
-// The log's length in bytes, and what was written after such a length.
+// The log's length in bytes, to read what a step adds with read_log(length).
 inline std::size_t log_length()
 {
     get_log().flush();
     std::error_code ignored;
     auto size = std::filesystem::file_size(to_utf8(log_file_path()), ignored);
     return ignored ? 0 : static_cast<std::size_t>(size);
-}
-
-inline std::u16string read_log_since(std::size_t length)
-{
-    return read_log(length);
 }
 
 inline std::uint32_t get_u32(const std::vector<std::uint8_t>& b, std::size_t at)
