@@ -63,9 +63,6 @@ protected:
             ++found;
         return found;
     }
-
-    const std::vector<std::string> failed_at_once
-        = { "status 0.0000 ServerBusy", "status 1.0000 ServerSendFailed", "failed" };
 };
 
 } // namespace

@@ -28,6 +28,10 @@ inline std::string narrow(WStringView text)
     return std::string(text.begin(), text.end());
 }
 
+// What the listener hears from a request that fails before anything was exchanged.
+inline const std::vector<std::string> failed_at_once
+    = { "status 0.0000 ServerBusy", "status 1.0000 ServerSendFailed", "failed" };
+
 // Writes down every notification in order. When it holds the request, it deletes it on the
 // end, the way the service client does.
 class RecordingListener final : public HTTPRequestListener {
