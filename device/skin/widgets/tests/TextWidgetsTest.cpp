@@ -78,7 +78,7 @@ TEST_F(TextWidgets, WrapAndEllipsisShowTheLinesThatFit)
 }
 
 // A growing text asks for the height of all its lines at its width, and its text change
-// reaches the layout.
+// reaches the layout; a text assigned by id reaches the element with that id only.
 TEST_F(TextWidgets, GrowingTextMeasuresItsLines)
 {
     build(u"TextWrap", 60, 300);
@@ -86,18 +86,10 @@ TEST_F(TextWidgets, GrowingTextMeasuresItsLines)
     std::int32_t line_height = text.single_line_extent().height;
     EXPECT_EQ(text.height(), line_height * static_cast<std::int32_t>(text.lines().size()));
     EXPECT_GT(text.lines().size(), 1u);
-    text.set_text(u"x");
+    root->assign_text(u"grown", u"x");
+    EXPECT_NE(find<TextElement>(u"wrapped").text(), u"x");
     layout();
     EXPECT_EQ(text.height(), line_height);
-}
-
-// Assigning a text by id reaches the element with that id only.
-TEST_F(TextWidgets, AssignTextById)
-{
-    build(u"TextWrap");
-    root->assign_text(u"grown", u"new");
-    EXPECT_EQ(find<TextElement>(u"grown").text(), u"new");
-    EXPECT_NE(find<TextElement>(u"wrapped").text(), u"new");
 }
 
 // The rich text flows its words within the width, keeps each run's colour and grows to its
