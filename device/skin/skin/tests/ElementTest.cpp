@@ -19,15 +19,6 @@ using namespace corvane::test;
 
 namespace {
 
-// The kinds the skin engine itself provides, registered for one test.
-struct CoreKinds {
-    ScopedElementKind node { u"node", element_factory<Element>() };
-    ScopedElementKind color { u"color", element_factory<ColorElement>() };
-    ScopedElementKind htable { u"htable", element_factory<HTableElement>() };
-    ScopedElementKind vtable { u"vtable", element_factory<VTableElement>() };
-    ScopedElementKind clip { u"clip", element_factory<ClipElement>() };
-};
-
 class Elements : public ::testing::Test {
 protected:
     void load(const std::string& nodes)

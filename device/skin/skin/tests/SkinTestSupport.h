@@ -4,6 +4,9 @@
 #include "device/core/Paths.h"
 #include "device/core/Registry.h"
 #include "device/core/testing/LogFile.h"
+#include "device/skin/layout/TableElement.h"
+#include "device/skin/skin/ColorElement.h"
+#include "device/skin/skin/ElementRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +19,15 @@
 #include <vector>
 
 namespace corvane::test {
+
+// The kinds the skin engine itself provides, registered for one test.
+struct CoreKinds {
+    ScopedElementKind node { u"node", element_factory<Element>() };
+    ScopedElementKind color { u"color", element_factory<ColorElement>() };
+    ScopedElementKind htable { u"htable", element_factory<HTableElement>() };
+    ScopedElementKind vtable { u"vtable", element_factory<VTableElement>() };
+    ScopedElementKind clip { u"clip", element_factory<ClipElement>() };
+};
 
 // Tests run in <build>/bin, beside the skin compiler.
 inline std::string skinc_path()
