@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace corvane;
 
 namespace {
@@ -197,32 +199,29 @@ TEST(ServiceReplies, reads_the_service_examples)
     EXPECT_FALSE(exception.load(reader));
 }
 
+// A login key, a flag and nothing come back as written; a login key reference outside the table
+// is a reply that does not read.
 TEST(ServiceReplies, plain_results_round_trip)
 {
-    ReplyWriter writer;
     ReplyReader reader;
-    std::string bytes;
-
-    write_login_key(writer, u"");
-    writer.finish_utf8(bytes);
-    ASSERT_TRUE(reader.parse(bytes));
+    auto reply = [&](const std::function<void(ReplyWriter&)>& write) {
+        ReplyWriter writer;
+        write(writer);
+        std::string bytes;
+        writer.finish_utf8(bytes);
+        EXPECT_TRUE(reader.parse(bytes));
+        return bytes;
+    };
     WString key = u"old";
+    reply([](ReplyWriter& writer) { write_login_key(writer, u""); });
     ASSERT_TRUE(read_login_key(reader, key));
     EXPECT_EQ(key, u"");
-
-    write_flag(writer, true);
-    writer.finish_utf8(bytes);
-    ASSERT_TRUE(reader.parse(bytes));
     bool flag = false;
+    reply([](ReplyWriter& writer) { write_flag(writer, true); });
     ASSERT_TRUE(read_flag(reader, flag));
     EXPECT_TRUE(flag);
+    EXPECT_EQ(reply([](ReplyWriter& writer) { write_nothing(writer); }), "//OK[0,[],0,3]");
 
-    write_nothing(writer);
-    writer.finish_utf8(bytes);
-    EXPECT_EQ(bytes, "//OK[0,[],0,3]");
-    ASSERT_TRUE(reader.parse(bytes));
-
-    // A login key reference outside the table is a reply that does not read.
     ASSERT_TRUE(reader.parse(std::string_view("//OK[3,[\"k\"],0,3]")));
     EXPECT_FALSE(read_login_key(reader, key));
     EXPECT_EQ(key, u"");
