@@ -24,7 +24,8 @@ constexpr Pixel ground = 0x0000;
 } // namespace
 
 // At speed 1 a show lasts 0.2 s, pop 0.4 s; the finishing tick reports it, pins the progress
-// and releases both images; idle ticks do nothing.
+// and releases both images; idle ticks do nothing. Words are matched whole and case-sensitively;
+// a clone (each element gets one) is idle, of the same kind, with the same blender.
 TEST(VisibilityAnimation, timing_and_release)
 {
     auto scale = VisibilityAnimation::create(u"scale");
@@ -42,8 +43,20 @@ TEST(VisibilityAnimation, timing_and_release)
     EXPECT_EQ(after.use_count(), 1);
     EXPECT_FALSE(scale->tick(1.0));
 
+    EXPECT_EQ(VisibilityAnimation::create(u"Scale"), nullptr);
+    EXPECT_EQ(VisibilityAnimation::create(u"fade"), nullptr);
     auto pop = VisibilityAnimation::create(u"pop");
+    pop->set_blender(make_shadow_blender(2));
     pop->start(nullptr, after, -1);
+    auto copy = pop->clone();
+    EXPECT_EQ(copy->kind(), VisibilityAnimation::Kind::Pop);
+    EXPECT_FALSE(copy->is_running());
+    EXPECT_EQ(copy->after(), nullptr);
+    Pixel shadow = 0x0000, under = 0xFFFF;
+    auto one = Surface::allocate(1, 1);
+    one->set_pixel(0, 0, shadow);
+    copy->blender().copy(&under, { one.get(), 0, one->row(0) }, 0, 1);
+    EXPECT_EQ(under, 0x7BEF); // level 2 adds half the destination
     EXPECT_EQ(pop->progress(), 1.0);
     EXPECT_FALSE(pop->tick(0.3));
     EXPECT_DOUBLE_EQ(pop->progress(), 0.25);

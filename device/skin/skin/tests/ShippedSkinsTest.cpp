@@ -44,6 +44,26 @@ TEST(ShippedSkins, splash_builds_and_draws_at_both_densities)
     }
 }
 
+// The default skin holds every form and row the screens build; a missing one would stop the
+// program at start.
+TEST(ShippedSkins, default_skin_loads)
+{
+    test::TestEnvironment env;
+    Properties properties;
+    ASSERT_TRUE(properties.load_skin(
+        u"%app_path%/skins/bin/default.skin", DisplayInfo::make(480, 640, 0, 192)));
+    for (const char16_t* node :
+        { u"Login", u"Register", u"Connecting", u"FormMessage", u"Version", u"Ticket", u"Problem",
+            u"Tree", u"TreeElement", u"TreeTagElement", u"TreeSeparatorElement", u"TreeAllElement",
+            u"TreeMoreElement", u"ListMoreElement", u"VizFolderIcons", u"Task",
+            u"TaskPropertiesElement", u"TaskChatElement", u"TaskMoreElement", u"Title", u"Comment",
+            u"Progress", u"Deadline", u"SpinnerElementDate", u"Colors", u"ColorSeparator",
+            u"ColorElement", u"Tag", u"ComboSeparator", u"ComboElement", u"FormMessageOkCancel",
+            u"Sharing", u"SharingElementPress", u"SharingElementNoPress", u"Menu", u"MenuElement",
+            u"MenuElementDisabled", u"About", u"AboutElementTop", u"SkinReload" })
+        EXPECT_TRUE(properties.find_node(node)) << to_utf8(node);
+}
+
 // Both languages carry the start-up message; Russian is UTF-16 with its mark. In each, the
 // descriptions of a group's list and a record's list read differently.
 TEST(ShippedSkins, languages_have_the_start_up_texts)

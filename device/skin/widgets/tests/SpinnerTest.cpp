@@ -122,6 +122,12 @@ TEST_F(Spinners, PickerShowsAndGivesBackTheTime)
     EXPECT_EQ(picker.drum(DateTimePicker::Hour).position(), 13);
     EXPECT_EQ(picker.drum(DateTimePicker::Minute).position(), 45);
     EXPECT_EQ(picker.picked_time(), at(2024, 3, 15, 13, 45));
+    // Drum values read as the user sees them: months wrap, hours keep two digits, days count
+    // from 1.
+    for (auto [drum, value, text] :
+        { std::tuple { DateTimePicker::Month, 12, u"Jan" }, { DateTimePicker::Hour, 7, u"07" },
+            { DateTimePicker::Day, 0, u"1" }, { DateTimePicker::Year, 2024, u"2024" } })
+        EXPECT_EQ(DateTimePicker::value_text(drum, value), text);
     RenderSurface surface;
     ASSERT_TRUE(surface.recreate(240, 320));
     root->paint(surface, {});

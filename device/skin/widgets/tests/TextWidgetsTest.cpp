@@ -49,6 +49,16 @@ TEST(TextWrap, BreaksBetweenWords)
         EXPECT_EQ(wrap(text, width), lines) << to_utf8(text) << " in " << width;
 }
 
+// Alignment words are matched whole and case-sensitively; anything else centres.
+TEST(TextAlignment, Words)
+{
+    EXPECT_EQ(parse_horizontal_alignment(u"RIGHT"), HorizontalAlignment::Right);
+    EXPECT_EQ(parse_horizontal_alignment(u"right"), HorizontalAlignment::Center);
+    EXPECT_EQ(parse_horizontal_alignment(u"JUSTIFY"), HorizontalAlignment::Justify);
+    EXPECT_EQ(parse_vertical_alignment(u"BOTTOM "), VerticalAlignment::VCenter);
+    EXPECT_EQ(parse_vertical_alignment(u"TOP"), VerticalAlignment::Top);
+}
+
 using TextWidgets = WidgetTest;
 
 // Five lines of words in a box two lines high show two lines and then the ellipsis; without
