@@ -77,8 +77,7 @@ TEST_F(HTTPConnectionTest, sends_once_the_connection_is_up)
     use(script);
     env.enable_log();
     RawSocketServer server(http_reply(200, "up"), RawSocketServer::After::Close);
-    make_request(server.wide_url("/service"));
-    ASSERT_TRUE(send("x"));
+    ASSERT_TRUE(send_to(server.wide_url("/service")));
     ASSERT_TRUE(run_until_ended());
     EXPECT_EQ(listener.events.back(), "complete 2");
     EXPECT_EQ(script->polls.load(), 3);
@@ -109,8 +108,7 @@ TEST_F(HTTPConnectionTest, failed_connections_fail_before_sending)
         use(script);
         env.enable_log();
         RawSocketServer server(http_reply(200, ""), RawSocketServer::After::Close);
-        make_request(server.wide_url("/service"));
-        ASSERT_TRUE(send("x"));
+        ASSERT_TRUE(send_to(server.wide_url("/service")));
         ASSERT_TRUE(run_until_ended());
         EXPECT_EQ(listener.events, failed_at_once);
         EXPECT_TRUE(server.received().empty());
@@ -130,8 +128,7 @@ TEST_F(HTTPConnectionTest, connection_that_never_comes_up_trips_the_watchdog)
     use(script);
     HTTPRequest::set_watchdog_period(0.3);
     RawSocketServer server(http_reply(200, ""), RawSocketServer::After::Close);
-    make_request(server.wide_url("/service"));
-    ASSERT_TRUE(send("x"));
+    ASSERT_TRUE(send_to(server.wide_url("/service")));
     ASSERT_TRUE(run_until_ended());
     EXPECT_EQ(listener.events, failed_at_once);
     EXPECT_TRUE(HTTPRequest::wait_for_workers(5000));

@@ -104,8 +104,7 @@ TEST_F(HTTPFailureTest, second_send_and_send_after_kill_fail)
 TEST_F(HTTPFailureTest, refused_connection_fails)
 {
     ClosedPort port;
-    make_request(port.url());
-    ASSERT_TRUE(send("x"));
+    ASSERT_TRUE(send_to(port.url()));
     ASSERT_TRUE(run_until_ended());
     EXPECT_EQ(listener.events, failed_at_once);
 }
@@ -116,8 +115,7 @@ TEST_F(HTTPFailureTest, silent_server_trips_the_watchdog)
     HTTPRequest::set_watchdog_period(0.3);
     env.enable_log();
     RawSocketServer server("", RawSocketServer::After::StaySilent);
-    make_request(server.wide_url("/service"));
-    ASSERT_TRUE(send("x"));
+    ASSERT_TRUE(send_to(server.wide_url("/service")));
     ASSERT_TRUE(run_until_ended());
     EXPECT_EQ(listener.events, failed_at_once);
     EXPECT_EQ(listener.request, nullptr);
@@ -134,8 +132,7 @@ TEST_F(HTTPFailureTest, stalled_body_trips_the_watchdog)
 {
     HTTPRequest::set_watchdog_period(0.3);
     RawSocketServer server(stalled_reply, RawSocketServer::After::StaySilent);
-    make_request(server.wide_url("/service"));
-    ASSERT_TRUE(send("x"));
+    ASSERT_TRUE(send_to(server.wide_url("/service")));
     ASSERT_TRUE(run_until_ended());
     EXPECT_THAT(listener.events,
         ElementsAre("status 0.0000 ServerBusy", "length 100", "data 0", "status 0.0000 ServerBusy",
@@ -146,8 +143,7 @@ TEST_F(HTTPFailureTest, stalled_body_trips_the_watchdog)
 TEST_F(HTTPFailureTest, kill_twice_reports_once)
 {
     RawSocketServer server("", RawSocketServer::After::StaySilent);
-    std::unique_ptr<HTTPRequest> request = make_kept_request(server.wide_url("/service"));
-    ASSERT_TRUE(request->send_request(SharedBuffer("x", 1)));
+    std::unique_ptr<HTTPRequest> request = send_kept(server.wide_url("/service"));
     ASSERT_TRUE(server.wait_for_requests(1, 5000));
     request->kill_request();
     EXPECT_EQ(listener.events, failed_at_once);
@@ -168,8 +164,7 @@ TEST_F(HTTPFailureTest, kill_with_a_message_waiting_drops_the_message)
         SCOPED_TRACE(delete_first);
         listener = RecordingListener();
         RawSocketServer server(complete_reply, RawSocketServer::After::StaySilent);
-        std::unique_ptr<HTTPRequest> request = make_kept_request(server.wide_url("/service"));
-        ASSERT_TRUE(request->send_request(SharedBuffer("x", 1)));
+        std::unique_ptr<HTTPRequest> request = send_kept(server.wide_url("/service"));
         ASSERT_TRUE(loop.wait_for_run_message());
         request->kill_request();
         if (delete_first) {
@@ -187,8 +182,7 @@ TEST_F(HTTPFailureTest, kill_with_a_message_waiting_drops_the_message)
 TEST_F(HTTPFailureTest, deleting_a_live_request_stops_the_worker)
 {
     RawSocketServer server(stalled_reply, RawSocketServer::After::StaySilent);
-    make_request(server.wide_url("/service"));
-    ASSERT_TRUE(send("x"));
+    ASSERT_TRUE(send_to(server.wide_url("/service")));
     ASSERT_TRUE(loop.run_until(scheduler, [&] { return listener.chunk_sizes.size() == 2; }));
     listener.request.reset(); // blocks until the worker is gone
     EXPECT_TRUE(HTTPRequest::wait_for_workers(0));
@@ -202,8 +196,7 @@ TEST_F(HTTPFailureTest, deleting_a_refused_request_releases_the_worker)
 {
     RawSocketServer server(
         "HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n", RawSocketServer::After::StaySilent);
-    std::unique_ptr<HTTPRequest> kept = make_kept_request(server.wide_url("/service"));
-    ASSERT_TRUE(kept->send_request(SharedBuffer("x", 1)));
+    std::unique_ptr<HTTPRequest> kept = send_kept(server.wide_url("/service"));
     ASSERT_TRUE(run_until_ended());
     EXPECT_FALSE(HTTPRequest::wait_for_workers(100)); // still waiting to be resumed
     kept->kill_request(); // over already: nothing more
@@ -222,8 +215,7 @@ TEST_F(HTTPFailureTest, kill_from_inside_on_data)
         if (!chunk.is_empty())
             request.kill_request();
     };
-    std::unique_ptr<HTTPRequest> kept = make_kept_request(server.wide_url("/service"));
-    ASSERT_TRUE(kept->send_request(SharedBuffer("x", 1)));
+    std::unique_ptr<HTTPRequest> kept = send_kept(server.wide_url("/service"));
     ASSERT_TRUE(run_until_ended());
     loop.run_for(scheduler, std::chrono::milliseconds(200));
     EXPECT_EQ(listener.ends, 1);
@@ -240,8 +232,7 @@ TEST_F(HTTPFailureTest, content_length_that_is_not_a_number_is_an_ordinary_heade
 {
     RawSocketServer server(
         "HTTP/1.1 200 OK\r\nContent-Length:  2\r\n\r\nok", RawSocketServer::After::Close);
-    make_request(server.wide_url("/service"));
-    ASSERT_TRUE(send("x"));
+    ASSERT_TRUE(send_to(server.wide_url("/service")));
     ASSERT_TRUE(run_until_ended());
     EXPECT_THAT(listener.events,
         ElementsAre("status 0.0000 ServerBusy", "data 0", "data 2", "status 1.0000 ServerSuccess",
@@ -257,8 +248,7 @@ TEST_F(HTTPFailureTest, unusable_content_length_fails)
     RawSocketServer server(
         "HTTP/1.1 200 OK\r\nContent-Length: abc\r\nConnection: close\r\n\r\nhello",
         RawSocketServer::After::Close);
-    make_request(server.wide_url("/service"));
-    ASSERT_TRUE(send("x"));
+    ASSERT_TRUE(send_to(server.wide_url("/service")));
     ASSERT_TRUE(run_until_ended());
     EXPECT_EQ(listener.events, failed_at_once);
 }

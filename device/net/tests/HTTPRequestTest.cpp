@@ -36,8 +36,7 @@ protected:
     void exchange(const std::string& reply)
     {
         RawSocketServer server(reply, RawSocketServer::After::Close);
-        make_request(server.wide_url("/service"));
-        ASSERT_TRUE(send("x"));
+        ASSERT_TRUE(send_to(server.wide_url("/service")));
         ASSERT_TRUE(run_until_ended());
     }
 };

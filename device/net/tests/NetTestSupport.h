@@ -134,6 +134,21 @@ protected:
         return std::make_unique<HTTPRequest>(url, u"POST", listener, u"Corvane Client");
     }
 
+    // A request to `url` that the listener deletes at its end, sent with the body "x".
+    bool send_to(const std::u16string& url)
+    {
+        make_request(url);
+        return send("x");
+    }
+
+    // The same, kept by the test.
+    std::unique_ptr<HTTPRequest> send_kept(const std::u16string& url)
+    {
+        std::unique_ptr<HTTPRequest> request = make_kept_request(url);
+        EXPECT_TRUE(request->send_request(SharedBuffer("x", 1)));
+        return request;
+    }
+
     bool send(const std::string& body)
     {
         return listener.request->send_request(
