@@ -5,6 +5,7 @@
 #include "device/skin/widgets/DateTimePicker.h"
 
 #include <cmath>
+#include <tuple>
 
 using namespace corvane;
 using namespace corvane::test;
@@ -166,8 +167,7 @@ TEST_F(Spinners, DayDrumAtAMonthEndInALeapYear)
     run(day, 3);
     EXPECT_EQ(day.position(), 0);
     DateTimeRecord r = decompose(picker.picked_time());
-    EXPECT_EQ(r.month, 3);
-    EXPECT_EQ(r.day, 1);
+    EXPECT_EQ(std::tuple(r.month, r.day), std::tuple(3, 1));
     EXPECT_EQ(picker.drum(DateTimePicker::Month).position(), 2);
 }
 
@@ -180,8 +180,7 @@ TEST_F(Spinners, MonthAndYearClampTheDay)
     picker.drum(DateTimePicker::Month).set_position(1);
     picker.position_dragged(picker.drum(DateTimePicker::Month), { 0, 1 });
     DateTimeRecord r = decompose(picker.picked_time());
-    EXPECT_EQ(r.month, 2);
-    EXPECT_EQ(r.day, 28);
+    EXPECT_EQ(std::tuple(r.month, r.day), std::tuple(2, 28));
     EXPECT_EQ(picker.drum(DateTimePicker::Day).position(), 27);
 
     picker.set_time(at(2023, 2, 28));
@@ -192,8 +191,7 @@ TEST_F(Spinners, MonthAndYearClampTheDay)
     picker.drum(DateTimePicker::Year).set_position(2023);
     picker.position_dragged(picker.drum(DateTimePicker::Year), { 0, 2023 });
     r = decompose(picker.picked_time());
-    EXPECT_EQ(r.year, 2023);
-    EXPECT_EQ(r.day, 28);
+    EXPECT_EQ(std::tuple(r.year, r.day), std::tuple(2023, 28));
 }
 
 // Turning the hour drum from 23 past midnight moves the date to the next day, and on the last
@@ -205,10 +203,7 @@ TEST_F(Spinners, HourCarriesIntoTheNextDayAndYear)
     SpinnerElement& hour = picker.drum(DateTimePicker::Hour);
     hour.set_position(24.0);
     DateTimeRecord r = decompose(picker.picked_time());
-    EXPECT_EQ(r.year, 2024);
-    EXPECT_EQ(r.month, 1);
-    EXPECT_EQ(r.day, 1);
-    EXPECT_EQ(r.hour, 0);
+    EXPECT_EQ(std::tuple(r.year, r.month, r.day, r.hour), std::tuple(2024, 1, 1, 0));
     EXPECT_EQ(picker.drum(DateTimePicker::Year).position(), 2024);
 }
 
