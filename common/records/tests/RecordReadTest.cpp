@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <functional>
 
 using namespace corvane;
@@ -274,13 +276,11 @@ TEST(RecordRead, task_reads_string_list_and_magnitudes)
     });
     VizTask task;
     ASSERT_TRUE(task.load(reader));
-    EXPECT_EQ(task.done, 7);
-    EXPECT_EQ(task.plan, 2147483647);
-    EXPECT_EQ(task.id, 5);
+    EXPECT_EQ(
+        std::tuple(task.done, task.plan, task.id, task.status), std::tuple(7, 2147483647, 5, 2));
     EXPECT_EQ(task.stringList, (std::vector<WString> { u"one", u"two" }));
     EXPECT_EQ(task.title, u"title");
     EXPECT_TRUE(task.permissions.empty());
-    EXPECT_EQ(task.status, 2);
     EXPECT_EQ(reader.remaining(), 0u);
 }
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 // The sanitizer build checks for leaks at exit; the font-matching and desktop-bus libraries keep
 // allocations of their own until then, which are not ours to free.
@@ -132,9 +133,7 @@ TEST_F(SdlWindowTest, ctrl_r_rotates_the_display)
     EXPECT_EQ(heard[1].kind, MessageKind::KeyDown);
     EXPECT_EQ(heard[1].wparam, 82u);
     DisplayState display = window->display();
-    EXPECT_EQ(display.width, 320);
-    EXPECT_EQ(display.height, 240);
-    EXPECT_EQ(display.rotation, 1);
+    EXPECT_EQ(std::tuple(display.width, display.height, display.rotation), std::tuple(320, 240, 1));
 }
 
 // Losing the focus while the stylus holds the capture reports the lost capture once.
