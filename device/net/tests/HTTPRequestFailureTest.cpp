@@ -1,11 +1,6 @@
 #include "device/net/tests/NetTestSupport.h"
 #include "device/net/tests/RawSocketServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 using namespace corvane;
@@ -15,32 +10,6 @@ using ::testing::ElementsAre;
 namespace {
 
 using HTTPFailureTest = HttpFixture;
-
-// A loopback port on which nobody listens, held for the fixture's life.
-class ClosedPort {
-public:
-    ClosedPort()
-    {
-        m_socket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-    }
-    ~ClosedPort() { close(m_socket); }
-    std::u16string url() const
-    {
-        std::string text = "http://127.0.0.1:" + std::to_string(m_port) + "/service";
-        return std::u16string(text.begin(), text.end());
-    }
-
-private:
-    int m_socket;
-    std::uint16_t m_port { 0 };
-};
 
 const char* const complete_reply = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
 const char* const stalled_reply = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n0123456789";
@@ -103,8 +72,8 @@ TEST_F(HTTPFailureTest, second_send_and_send_after_kill_fail)
 // Nobody listening: the connection fails after send_request returned, with the failure key.
 TEST_F(HTTPFailureTest, refused_connection_fails)
 {
-    ClosedPort port;
-    ASSERT_TRUE(send_to(port.url()));
+    RawSocketServer port("", RawSocketServer::After::NeverListen);
+    ASSERT_TRUE(send_to(port.wide_url("/service")));
     ASSERT_TRUE(run_until_ended());
     EXPECT_EQ(listener.events, failed_at_once);
 }

@@ -21,8 +21,9 @@ RawSocketServer::RawSocketServer(std::string reply, After after)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
+    bool listens = after != After::NeverListen;
     if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-        || listen(listener, 8) != 0
+        || (listens && listen(listener, 8) != 0)
         || getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         if (listener >= 0)
             close(listener);
@@ -30,7 +31,8 @@ RawSocketServer::RawSocketServer(std::string reply, After after)
     }
     m_listener = listener;
     m_port = ntohs(address.sin_port);
-    m_thread = std::thread([this] { serve(); });
+    if (listens)
+        m_thread = std::thread([this] { serve(); });
 }
 
 RawSocketServer::~RawSocketServer()

@@ -13,9 +13,10 @@ namespace corvane::test {
 // so a test controls the framing down to the byte (replies no HTTP library would send among
 // them). For each connection it reads the request head and its Content-Length body, writes
 // `reply`, and then closes the connection or keeps it open and silent until the server stops.
+// With NeverListen it only holds its port, so connections to it are refused.
 class RawSocketServer {
 public:
-    enum class After { Close, StaySilent };
+    enum class After { Close, StaySilent, NeverListen };
 
     RawSocketServer(std::string reply, After after);
     ~RawSocketServer();
