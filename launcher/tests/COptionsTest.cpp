@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 
 using namespace lumbra;
 using lumbra::test::crlf;
@@ -17,6 +18,14 @@ namespace {
 MacroValues medium_macros(const TempFolder& folder)
 {
     return { from_utf8(folder.path()), u"/opt", u"/usr/share" };
+}
+
+// The options of the medium in `folder`, read for a system in `language`.
+std::unique_ptr<COptions> load(const TempFolder& folder, const char* language = "English")
+{
+    auto options = std::make_unique<COptions>(medium_macros(folder), language);
+    options->LoadIni(folder.file("Lumbra.ini"));
+    return options;
 }
 
 } // namespace
@@ -44,21 +53,19 @@ TEST(COptions, language_file_overrides_main_file)
     folder.write("Lumbra.Russian.ini",
         utf16le_with_mark(crlf("[forms]\nFRMSTART=Установка\nbtnInstall=\n")));
 
-    COptions options(medium_macros(folder), "Russian");
-    options.LoadIni(folder.file("Lumbra.ini"));
-    EXPECT_TRUE(options.problems().empty());
-    EXPECT_EQ(options.GetValue(u"Forms", u"frmStart"), u"Установка");
-    EXPECT_EQ(options.GetValue(u"Forms", u"btnInstall"), u"Install");
-    EXPECT_EQ(options.GetValue(u"Forms", u"btnClose"), u"Close");
+    auto options = load(folder, "Russian");
+    EXPECT_TRUE(options->problems().empty());
+    EXPECT_EQ(options->GetValue(u"Forms", u"frmStart"), u"Установка");
+    EXPECT_EQ(options->GetValue(u"Forms", u"btnInstall"), u"Install");
+    EXPECT_EQ(options->GetValue(u"Forms", u"btnClose"), u"Close");
     EXPECT_EQ(
-        options.GetValue(u"ui_index", u"default"), from_utf8(folder.path() + "/html/index.html"));
-    EXPECT_EQ(options.GetValue(u"Forms", u"missing"), u"");
+        options->GetValue(u"ui_index", u"default"), from_utf8(folder.path() + "/html/index.html"));
+    EXPECT_EQ(options->GetValue(u"Forms", u"missing"), u"");
 
     // A different system language finds no companion; a missing companion is no problem.
-    COptions english(medium_macros(folder), "English");
-    english.LoadIni(folder.file("Lumbra.ini"));
-    EXPECT_EQ(english.GetValue(u"Forms", u"frmStart"), u"Setup");
-    EXPECT_TRUE(english.problems().empty());
+    auto english = load(folder);
+    EXPECT_EQ(english->GetValue(u"Forms", u"frmStart"), u"Setup");
+    EXPECT_TRUE(english->problems().empty());
 }
 
 // The same settings in UTF-16 with its mark and in the ANSI (UTF-8) form read the same.
@@ -71,21 +78,18 @@ TEST(COptions, utf16_and_ansi_files_give_the_same_values)
     TempFolder ansi_folder;
     ansi_folder.write("Lumbra.ini", content);
 
-    COptions from_utf16(medium_macros(utf16_folder), "English");
-    from_utf16.LoadIni(utf16_folder.file("Lumbra.ini"));
-    COptions from_ansi(medium_macros(ansi_folder), "English");
-    from_ansi.LoadIni(ansi_folder.file("Lumbra.ini"));
+    auto from_utf16 = load(utf16_folder);
+    auto from_ansi = load(ansi_folder);
     for (auto [section, key] :
         { std::pair { u"forms", u"FRMSTART" }, { u"Forms", u"btn" }, { u"layout", u"width" } }) {
-        EXPECT_FALSE(from_utf16.GetValue(section, key).empty());
-        EXPECT_EQ(from_utf16.GetValue(section, key), from_ansi.GetValue(section, key));
+        EXPECT_FALSE(from_utf16->GetValue(section, key).empty());
+        EXPECT_EQ(from_utf16->GetValue(section, key), from_ansi->GetValue(section, key));
     }
     // Single bytes of the old Western code page survive in an ANSI file.
     TempFolder cp1252;
     cp1252.write("Lumbra.ini", crlf("[s]\nk=Caf\xE9 \x93quoted\x94"));
-    COptions legacy(medium_macros(cp1252), "English");
-    legacy.LoadIni(cp1252.file("Lumbra.ini"));
-    EXPECT_EQ(legacy.GetValue(u"s", u"k"), u"Café \u201Cquoted\u201D");
+    auto legacy = load(cp1252);
+    EXPECT_EQ(legacy->GetValue(u"s", u"k"), u"Café \u201Cquoted\u201D");
 }
 
 // A UTF-16 file has (size / 2 - 1) characters: an odd last byte is dropped, and a file that
@@ -106,11 +110,10 @@ TEST(COptions, utf16_sizes)
 TEST(COptions, missing_main_file)
 {
     TempFolder folder;
-    COptions options(medium_macros(folder), "English");
-    options.LoadIni(folder.file("Lumbra.ini"));
-    EXPECT_EQ(options.GetValue(u"layout", u"width"), u"");
-    ASSERT_EQ(options.problems().size(), 1u);
-    EXPECT_NE(options.problems()[0].find("cannot be opened"), std::string::npos);
+    auto options = load(folder);
+    EXPECT_EQ(options->GetValue(u"layout", u"width"), u"");
+    ASSERT_EQ(options->problems().size(), 1u);
+    EXPECT_NE(options->problems()[0].find("cannot be opened"), std::string::npos);
 }
 
 // A settings text over 32,767 characters (CR LF framing included) cannot be searched; that
@@ -123,28 +126,25 @@ TEST(COptions, settings_text_length_limit)
 
     TempFolder at_limit;
     at_limit.write("Lumbra.ini", file_of_length(32763));
-    COptions fits(medium_macros(at_limit), "English");
-    fits.LoadIni(at_limit.file("Lumbra.ini"));
-    EXPECT_TRUE(fits.problems().empty());
-    EXPECT_EQ(fits.GetValue(u"s", u"k").size(), 32763 - head.size());
+    auto fits = load(at_limit);
+    EXPECT_TRUE(fits->problems().empty());
+    EXPECT_EQ(fits->GetValue(u"s", u"k").size(), 32763 - head.size());
 
     TempFolder over;
     over.write("Lumbra.ini", file_of_length(32764));
     over.write("Lumbra.English.ini", utf16le_with_mark(crlf("[s]\nother=from language")));
-    COptions too_long(medium_macros(over), "English");
-    too_long.LoadIni(over.file("Lumbra.ini"));
-    EXPECT_EQ(too_long.GetValue(u"s", u"k"), u"");
-    EXPECT_EQ(too_long.GetValue(u"s", u"other"), u"from language");
-    ASSERT_EQ(too_long.problems().size(), 1u);
-    EXPECT_NE(too_long.problems()[0].find("32763"), std::string::npos);
+    auto too_long = load(over);
+    EXPECT_EQ(too_long->GetValue(u"s", u"k"), u"");
+    EXPECT_EQ(too_long->GetValue(u"s", u"other"), u"from language");
+    ASSERT_EQ(too_long->problems().size(), 1u);
+    EXPECT_NE(too_long->problems()[0].find("32763"), std::string::npos);
 
     // UTF-16 counts characters, not bytes: the same length limit holds.
     TempFolder wide;
     wide.write("Lumbra.ini", utf16le_with_mark(file_of_length(32763)));
-    COptions wide_fits(medium_macros(wide), "English");
-    wide_fits.LoadIni(wide.file("Lumbra.ini"));
-    EXPECT_TRUE(wide_fits.problems().empty());
-    EXPECT_FALSE(wide_fits.GetValue(u"s", u"k").empty());
+    auto wide_fits = load(wide);
+    EXPECT_TRUE(wide_fits->problems().empty());
+    EXPECT_FALSE(wide_fits->GetValue(u"s", u"k").empty());
 }
 
 // Files written with bare LF line ends are read as one line; the user is told.
@@ -152,11 +152,10 @@ TEST(COptions, bare_line_feeds_are_reported)
 {
     TempFolder folder;
     folder.write("Lumbra.ini", "[layout]\nwidth=640\n");
-    COptions options(medium_macros(folder), "English");
-    options.LoadIni(folder.file("Lumbra.ini"));
-    EXPECT_EQ(options.GetValue(u"layout", u"width"), u"");
-    ASSERT_EQ(options.problems().size(), 1u);
-    EXPECT_NE(options.problems()[0].find("LF"), std::string::npos);
+    auto options = load(folder);
+    EXPECT_EQ(options->GetValue(u"layout", u"width"), u"");
+    ASSERT_EQ(options->problems().size(), 1u);
+    EXPECT_NE(options->problems()[0].find("LF"), std::string::npos);
 }
 
 // LoadIni replaces both texts, so a companion that has gone takes its values with it.
@@ -165,12 +164,11 @@ TEST(COptions, reloading_replaces_both_texts)
     TempFolder folder;
     folder.write("Lumbra.ini", crlf("[s]\nk=main\n"));
     folder.write("Lumbra.German.ini", crlf("[s]\nk=sprache\n"));
-    COptions options(medium_macros(folder), "German");
-    options.LoadIni(folder.file("Lumbra.ini"));
-    EXPECT_EQ(options.GetValue(u"s", u"k"), u"sprache");
+    auto options = load(folder, "German");
+    EXPECT_EQ(options->GetValue(u"s", u"k"), u"sprache");
 
     std::filesystem::remove(folder.file("Lumbra.German.ini"));
     folder.write("Lumbra.ini", crlf("[s]\nk=second main\n"));
-    options.LoadIni(folder.file("Lumbra.ini"));
-    EXPECT_EQ(options.GetValue(u"s", u"k"), u"second main");
+    options->LoadIni(folder.file("Lumbra.ini"));
+    EXPECT_EQ(options->GetValue(u"s", u"k"), u"second main");
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "launcher/Platform.h"
+#include "launcher/Text.h"
 
 #include <map>
 #include <string>
@@ -21,12 +22,28 @@ public:
     }
 
     void set_click_handler(ClickHandler handler) override { click_handler = std::move(handler); }
-    void set_caption(const std::u16string& caption) override;
-    void set_view_tooltip(const std::u16string& text) override;
+    void set_caption(const std::u16string& caption) override
+    {
+        m_log.push_back("caption " + to_utf8(caption));
+    }
+    void set_view_tooltip(const std::u16string& text) override
+    {
+        m_log.push_back("tooltip " + to_utf8(text));
+    }
     void remove_frame_and_move_to_origin() override { m_log.push_back("frameless at origin"); }
-    void set_size(int width, int height) override;
-    void set_shape(const WindowShape& s) override;
-    void set_instance_property(const std::string& name) override;
+    void set_size(int width, int height) override
+    {
+        m_log.push_back("size " + std::to_string(width) + "x" + std::to_string(height));
+    }
+    void set_shape(const WindowShape& s) override
+    {
+        shape = s;
+        m_log.push_back("shape");
+    }
+    void set_instance_property(const std::string& name) override
+    {
+        m_log.push_back("property " + name);
+    }
     void load(const std::string& uri) override { m_log.push_back("load " + uri); }
     void show() override { m_log.push_back("show"); }
     void minimise() override { m_log.push_back("minimise"); }
@@ -41,18 +58,47 @@ private:
 
 class FakePlatform final : public Platform {
 public:
+    // Keys and names match whatever their case, as the system's registry does.
     void set_registry(
-        RegistryRoot root, std::u16string key, std::u16string name, std::u16string value);
-
+        RegistryRoot root, std::u16string key, std::u16string name, std::u16string value)
+    {
+        m_registry[{ root, registry_id(key, name) }] = std::move(value);
+    }
     std::u16string read_registry_string(
-        RegistryRoot root, std::u16string_view key, std::u16string_view name) const override;
+        RegistryRoot root, std::u16string_view key, std::u16string_view name) const override
+    {
+        auto found = m_registry.find({ root, registry_id(key, name) });
+        return found == m_registry.end() ? std::u16string() : found->second;
+    }
     std::string default_language_name() const override { return language_name; }
-    bool set_current_folder(const std::string& folder) override;
-    bool open(const OpenRequest& request) override;
-    std::optional<TopLevelWindow> find_window_with_property(const std::string& name) override;
-    bool is_window_visible(TopLevelWindow window) override;
-    void bring_to_front(TopLevelWindow window) override;
-    std::unique_ptr<StartWindowView> create_start_window() override;
+    bool set_current_folder(const std::string& folder) override
+    {
+        log.push_back("cd " + folder);
+        return true;
+    }
+    bool open(const OpenRequest& request) override
+    {
+        log.push_back("open " + request.verb + "|" + request.target + "|" + request.parameters + "|"
+            + request.working_folder);
+        return open_succeeds;
+    }
+    std::optional<TopLevelWindow> find_window_with_property(const std::string& name) override
+    {
+        log.push_back("find " + name);
+        return name == running_property ? running_window : std::nullopt;
+    }
+    bool is_window_visible(TopLevelWindow) override { return running_visible; }
+    void bring_to_front(TopLevelWindow window) override
+    {
+        log.push_back("raise " + std::to_string(window));
+    }
+    std::unique_ptr<StartWindowView> create_start_window() override
+    {
+        log.push_back("create window");
+        auto created = std::make_unique<FakeStartWindow>(log);
+        window = created.get();
+        return created;
+    }
 
     EventLog log;
     std::string language_name { "English" };
@@ -64,6 +110,14 @@ public:
     FakeStartWindow* window { nullptr }; // The last window created; owned by the launcher.
 
 private:
+    static std::u16string registry_id(std::u16string_view key, std::u16string_view name)
+    {
+        std::u16string id = std::u16string(key) + u'|' + std::u16string(name);
+        for (char16_t& c : id)
+            c = fold_case(c);
+        return id;
+    }
+
     std::map<std::pair<RegistryRoot, std::u16string>, std::u16string> m_registry;
 };
 

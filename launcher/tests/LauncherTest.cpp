@@ -16,35 +16,31 @@ constexpr std::u16string_view version_key = u"Software\\Microsoft\\Windows\\Curr
 
 } // namespace
 
-// A visible launcher carrying the property is raised, and no second window opens.
-TEST(Launcher, visible_running_launcher_is_raised)
-{
-    TempFolder medium;
-    medium.write("Lumbra.ini", crlf("[settings]\nWindowProperty=LumbraRunning\n"));
-    FakePlatform platform;
-    platform.running_property = "LumbraRunning";
-    platform.running_window = 77;
-    Launcher launcher(platform, medium.path() + "/");
-    EXPECT_EQ(launcher.start(), Launcher::Start::RaisedRunningLauncher);
-    EXPECT_THAT(platform.log, ElementsAre("cd " + medium.path(), "find LumbraRunning", "raise 77"));
-}
-
-// A hidden launcher does not count: a second one opens and marks its own window before
-// showing it.
-TEST(Launcher, hidden_running_launcher_opens_a_second_one)
+// A visible launcher carrying the property is raised, and no second window opens; a hidden
+// one does not count: a second launcher opens and marks its own window before showing it.
+TEST(Launcher, running_launcher_is_raised_only_when_visible)
 {
     TempFolder medium;
     medium.write("Lumbra.ini",
         crlf("[settings]\nWindowProperty=LumbraRunning\n[layout]\nwidth=10\nheight=10\n"));
-    FakePlatform platform;
-    platform.running_property = "LumbraRunning";
-    platform.running_window = 77;
-    platform.running_visible = false;
-    Launcher launcher(platform, medium.path());
-    EXPECT_EQ(launcher.start(), Launcher::Start::WindowOpened);
-    EXPECT_THAT(platform.log,
-        ElementsAre("cd " + medium.path(), "find LumbraRunning", "create window",
-            "property LumbraRunning", "frameless at origin", "size 10x10", "shape", "show"));
+    for (bool visible : { true, false }) {
+        FakePlatform platform;
+        platform.running_property = "LumbraRunning";
+        platform.running_window = 77;
+        platform.running_visible = visible;
+        Launcher launcher(platform, medium.path() + "/");
+        if (visible) {
+            EXPECT_EQ(launcher.start(), Launcher::Start::RaisedRunningLauncher);
+            EXPECT_THAT(
+                platform.log, ElementsAre("cd " + medium.path(), "find LumbraRunning", "raise 77"));
+        } else {
+            EXPECT_EQ(launcher.start(), Launcher::Start::WindowOpened);
+            EXPECT_THAT(platform.log,
+                ElementsAre("cd " + medium.path(), "find LumbraRunning", "create window",
+                    "property LumbraRunning", "frameless at origin", "size 10x10", "shape",
+                    "show"));
+        }
+    }
 }
 
 // Without "WindowProperty" there is no single-instance check and no marker.

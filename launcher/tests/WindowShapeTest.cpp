@@ -2,33 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace lumbra;
 
-// The outline keeps a two-pixel margin, rounds three corners and squares the top right one.
+// The outline keeps a two-pixel margin (the rounded rectangle covers x 2..397 and y 2..297),
+// rounds three corners and squares the top right one, which reaches (396, 2) and stops at half
+// the height. A 40-pixel ellipse meets the top row 16 pixels in, measured at the pixel centres.
 TEST(WindowShape, launcher_outline)
 {
     WindowShape shape = WindowShape::launcher_shape(400, 300, 40);
-    EXPECT_TRUE(shape.contains(200, 150));
-    // Margins: the rounded rectangle covers x 2..397 and y 2..297.
-    EXPECT_FALSE(shape.contains(1, 150));
-    EXPECT_TRUE(shape.contains(2, 150));
-    EXPECT_TRUE(shape.contains(397, 150));
-    EXPECT_FALSE(shape.contains(398, 150));
-    EXPECT_FALSE(shape.contains(200, 1));
-    EXPECT_TRUE(shape.contains(200, 297));
-    EXPECT_FALSE(shape.contains(200, 298));
-    // Rounded corners: top left, bottom left, bottom right.
-    EXPECT_FALSE(shape.contains(3, 3));
-    EXPECT_FALSE(shape.contains(3, 296));
-    EXPECT_FALSE(shape.contains(396, 296));
-    // A 40-pixel ellipse meets the top row 16 pixels in, measured at the pixel centres.
-    EXPECT_FALSE(shape.contains(17, 2));
-    EXPECT_TRUE(shape.contains(18, 2));
-    EXPECT_TRUE(shape.contains(2, 22));
-    // Square top right: the plain rectangle reaches (396, 2) and stops at half the height.
-    EXPECT_TRUE(shape.contains(396, 2));
-    EXPECT_FALSE(shape.contains(397, 2));
-    EXPECT_TRUE(shape.contains(396, 149));
+    const std::tuple<int, int, bool> points[] = { { 200, 150, true }, { 1, 150, false },
+        { 2, 150, true }, { 397, 150, true }, { 398, 150, false }, { 200, 1, false },
+        { 200, 297, true }, { 200, 298, false }, { 3, 3, false }, { 3, 296, false },
+        { 396, 296, false }, { 17, 2, false }, { 18, 2, true }, { 2, 22, true }, { 396, 2, true },
+        { 397, 2, false }, { 396, 149, true } };
+    for (auto [x, y, inside] : points)
+        EXPECT_EQ(shape.contains(x, y), inside) << x << "," << y;
 }
 
 // Each rounded corner is symmetric with the others.

@@ -25,7 +25,7 @@ TEST(Paths, macros_expand_only_at_the_start)
     EXPECT_EQ(expand_path(u"%app_full_name%"), folder + u"/" + expand_path(u"%app_name%"));
 }
 
-TEST(Paths, name_parts_accept_both_separators)
+TEST(Paths, name_parts_and_comparisons_accept_both_separators)
 {
     EXPECT_EQ(dir_of(u"a\\b/c.txt"), u"a\\b/");
     EXPECT_EQ(dir_of(u"c.txt"), u"");
@@ -39,10 +39,7 @@ TEST(Paths, name_parts_accept_both_separators)
     EXPECT_EQ(strip_trailing_separator(u"a/b//"), u"a/b/");
     EXPECT_EQ(join_path(u"", u"n"), u"n");
     EXPECT_EQ(join_path(u"a\\", u"n"), u"a/n");
-}
-
-TEST(Paths, comparisons_ignore_case_and_a_trailing_separator)
-{
+    // Comparisons ignore case and a trailing separator.
     EXPECT_TRUE(same_path(u"/Tmp/Skins/", u"/tmp/skins"));
     EXPECT_TRUE(same_path(u"\\tmp\\a", u"/tmp/a"));
     EXPECT_FALSE(same_path(u"/tmp/a", u"/tmp/ab"));

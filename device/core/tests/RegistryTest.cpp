@@ -49,19 +49,13 @@ TEST(Registry, failed_reads_leave_the_output_alone)
     EXPECT_TRUE(reg_read_string(ulmar, u"Empty", text));
     EXPECT_EQ(text, u"");
 
-    // No known root: every operation fails.
+    // Roots are matched by prefix, with either separator; no known root: every operation fails.
+    ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_CONFIG\\Display", u"Rotation", 2));
+    EXPECT_TRUE(reg_read_dword(u"HKEY_CURRENT_CONFIG/Display", u"Rotation", number));
+    EXPECT_EQ(number, 2u);
+    EXPECT_FALSE(reg_read_dword(u"HKEY_CURRENT_USER\\Display", u"Rotation", number));
     EXPECT_FALSE(reg_write_dword(u"HKEY_NOWHERE\\x", u"v", 1));
     EXPECT_FALSE(reg_read_dword(u"Software\\Ulmar", u"Log", number));
-}
-
-TEST(Registry, roots_are_matched_by_prefix)
-{
-    test::TestEnvironment env;
-    ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_CONFIG\\Display", u"Rotation", 2));
-    std::uint32_t value = 0;
-    EXPECT_TRUE(reg_read_dword(u"HKEY_CURRENT_CONFIG/Display", u"Rotation", value));
-    EXPECT_EQ(value, 2u);
-    EXPECT_FALSE(reg_read_dword(u"HKEY_CURRENT_USER\\Display", u"Rotation", value));
 }
 
 // Another process (or a person) editing the file is seen by the next read; broken lines are

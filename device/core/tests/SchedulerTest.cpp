@@ -60,6 +60,14 @@ public:
 };
 
 struct SchedulerFixture : ::testing::Test {
+    // Lets `ms` pass and runs what fell due, as the window's timer message would.
+    void pass(std::uint32_t ms)
+    {
+        clock.advance(ms);
+        scheduler.rescan_timers();
+        scheduler.process_actives();
+    }
+
     FakeClock clock;
     ManualSchedulerHost host;
     CActiveScheduler scheduler { host, clock };
@@ -187,145 +195,107 @@ TEST_F(Scheduler, a_zero_delay_timer_is_due_at_once)
     EXPECT_EQ(listener.fired, 1);
 }
 
+// The nearest timer sets the window timer; each fires when due, also when the tick count wraps
+// around (after 49 days) between the start and the deadline.
 TEST_F(Scheduler, timers_fire_when_due_and_the_nearest_sets_the_window_timer)
 {
-    CountingListener first, second;
-    ActiveTimer a(first, scheduler), b(second, scheduler);
-    a.start(0.5);
-    b.start(0.2);
-    ASSERT_TRUE(host.timer());
-    EXPECT_EQ(*host.timer(), 200u);
-    clock.advance(199);
-    scheduler.rescan_timers();
-    EXPECT_EQ(*host.timer(), 1u);
-    clock.advance(1);
-    scheduler.rescan_timers();
-    scheduler.process_actives();
-    EXPECT_EQ(second.fired, 1);
-    EXPECT_EQ(first.fired, 0);
-    EXPECT_EQ(*host.timer(), 300u);
-    clock.advance(400);
-    scheduler.rescan_timers();
-    scheduler.process_actives();
-    EXPECT_EQ(first.fired, 1);
-    EXPECT_FALSE(host.timer());
+    for (std::uint32_t start : { 0u, 0xFFFFFF00u }) {
+        SCOPED_TRACE(start);
+        clock.set_ticks(start);
+        CountingListener first, second;
+        ActiveTimer a(first, scheduler), b(second, scheduler);
+        a.start(0.5);
+        b.start(0.2);
+        ASSERT_TRUE(host.timer());
+        EXPECT_EQ(*host.timer(), 200u);
+        clock.advance(199);
+        scheduler.rescan_timers();
+        EXPECT_EQ(*host.timer(), 1u);
+        pass(1);
+        EXPECT_EQ(second.fired, 1);
+        EXPECT_EQ(first.fired, 0);
+        EXPECT_EQ(*host.timer(), 300u);
+        pass(299);
+        EXPECT_EQ(first.fired, 0);
+        pass(1);
+        EXPECT_EQ(first.fired, 1);
+        EXPECT_FALSE(host.timer());
+    }
 }
 
-// Restarting an active timer cancels the earlier start: the listener is called once.
-TEST_F(Scheduler, restarting_a_timer_fires_once)
+// Restarting an active timer cancels the earlier start, so the listener is called once; a timer
+// that is due but not yet run is taken off the ready list by cancel.
+TEST_F(Scheduler, restarting_a_timer_fires_once_and_cancel_drops_a_due_one)
 {
     CountingListener listener;
     ActiveTimer timer(listener, scheduler);
     timer.start(0.1);
     timer.start(0.3);
-    clock.advance(100);
-    scheduler.rescan_timers();
-    scheduler.process_actives();
+    pass(100);
     EXPECT_EQ(listener.fired, 0);
-    clock.advance(200);
-    scheduler.rescan_timers();
-    scheduler.process_actives();
+    pass(200);
     EXPECT_EQ(listener.fired, 1);
-}
 
-// A timer that is due but not yet run is taken off the ready list by cancel.
-TEST_F(Scheduler, cancelling_a_due_timer_drops_it)
-{
-    CountingListener listener;
-    ActiveTimer timer(listener, scheduler);
     timer.start(0.05);
     clock.advance(60);
     scheduler.rescan_timers();
     EXPECT_TRUE(timer.is_active());
     timer.cancel();
     scheduler.process_actives();
-    EXPECT_EQ(listener.fired, 0);
-    EXPECT_FALSE(timer.is_active());
-}
-
-// Tick counts wrap around after 49 days; a timer across the wrap still waits its time.
-TEST_F(Scheduler, timers_survive_the_tick_wrap)
-{
-    CountingListener listener;
-    clock.set_ticks(0xFFFFFF00u);
-    ActiveTimer timer(listener, scheduler);
-    timer.start(1.0);
-    EXPECT_EQ(*host.timer(), 1000u);
-    clock.advance(999);
-    scheduler.rescan_timers();
-    scheduler.process_actives();
-    EXPECT_EQ(listener.fired, 0);
-    clock.advance(1);
-    scheduler.rescan_timers();
-    scheduler.process_actives();
     EXPECT_EQ(listener.fired, 1);
+    EXPECT_FALSE(timer.is_active());
 }
 
 // Misuse ends the process with the fault line as the last line of the log.
 TEST(SchedulerFaults, misuse_is_fatal_with_the_right_line)
 {
     test::TestEnvironment env;
+    using SchedulerPtr = std::unique_ptr<CActiveScheduler>;
+    using ActivePtr = std::unique_ptr<Recorder>;
     struct Case {
         const char* name;
-        std::function<void(CActiveScheduler&, CActive&)> misuse;
-        std::u16string expected_prefix;
+        std::function<void(SchedulerPtr&, ActivePtr&)> misuse;
+        std::u16string ending;
     };
-    std::vector<Case> cases {
+    const Case cases[] = {
         { "set_active twice",
-            [](CActiveScheduler&, CActive& a) {
-                a.set_active();
-                a.set_active();
+            [](SchedulerPtr&, ActivePtr& a) {
+                a->set_active();
+                a->set_active();
             },
             u" is already active @ CActiveScheduler::set_active()\n" },
-        { "notify inactive", [](CActiveScheduler&, CActive& a) { a.notify(); },
+        { "notify inactive", [](SchedulerPtr&, ActivePtr& a) { a->notify(); },
             u" is not active @ CActiveScheduler::notify()\n" },
+        { "active object deleted",
+            [](SchedulerPtr&, ActivePtr& a) {
+                a->set_active();
+                a.reset();
+            },
+            u" is already active @ CActive::~CActive()\n" },
+        { "scheduler deleted under an active object",
+            [](SchedulerPtr& s, ActivePtr& a) {
+                a->set_active();
+                s.reset();
+            },
+            u"Gluck: Some active objects still live while scheduler is terminating "
+            u"active_counter=1 @ \n" },
     };
-    for (const auto& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EXIT(
             {
                 (void)reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1);
                 FakeClock clock;
                 ManualSchedulerHost host;
-                CActiveScheduler scheduler(host, clock);
+                auto scheduler = std::make_unique<CActiveScheduler>(host, clock);
                 std::vector<int> order;
-                Recorder a(scheduler, order, 1);
+                auto a = std::make_unique<Recorder>(*scheduler, order, 1);
                 c.misuse(scheduler, a);
             },
             ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
         std::u16string log = written_log();
         EXPECT_EQ(log.rfind(u"Gluck: "), 0u) << to_utf8(log);
-        EXPECT_TRUE(log.ends_with(c.expected_prefix)) << to_utf8(log);
+        EXPECT_TRUE(log.ends_with(c.ending)) << to_utf8(log);
     }
-
-    EXPECT_EXIT(
-        {
-            (void)reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1);
-            FakeClock clock;
-            ManualSchedulerHost host;
-            CActiveScheduler scheduler(host, clock);
-            std::vector<int> order;
-            auto a = std::make_unique<Recorder>(scheduler, order, 1);
-            a->set_active();
-            a.reset();
-        },
-        ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
-    EXPECT_TRUE(written_log().ends_with(u" is already active @ CActive::~CActive()\n"));
-
-    EXPECT_EXIT(
-        {
-            (void)reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1);
-            FakeClock clock;
-            ManualSchedulerHost host;
-            auto scheduler = std::make_unique<CActiveScheduler>(host, clock);
-            std::vector<int> order;
-            auto a = std::make_unique<Recorder>(*scheduler, order, 1);
-            a->set_active();
-            scheduler.reset();
-        },
-        ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
-    EXPECT_EQ(written_log(),
-        u"Gluck: Some active objects still live while scheduler is terminating active_counter=1 @ "
-        u"\n");
     (void)reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 0);
 }

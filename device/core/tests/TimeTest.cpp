@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <tuple>
 
 using namespace corvane;
 
@@ -22,14 +23,10 @@ TEST(Time, system_records_round_trip_across_calendar_edges)
 {
     SystemTime leap { 2000, 2, 0, 29, 23, 59, 59, 999 };
     TimeValue t = time_from_system(leap);
-    SystemTime back = time_to_system(t);
-    EXPECT_EQ(back.year, 2000);
-    EXPECT_EQ(back.month, 2);
-    EXPECT_EQ(back.day, 29);
-    EXPECT_EQ(back.hour, 23);
-    EXPECT_EQ(back.second, 59);
-    EXPECT_EQ(back.milliseconds, 999);
-    EXPECT_EQ(back.day_of_week, 2); // a Tuesday
+    SystemTime b = time_to_system(t);
+    EXPECT_EQ(std::tuple(b.year, b.month, b.day, b.day_of_week, b.hour, b.minute, b.second,
+                  b.milliseconds),
+        std::tuple(2000, 2, 29, 2, 23, 59, 59, 999)); // a Tuesday
     EXPECT_EQ(time_to_system(t + 10'000).day, 1); // one millisecond later is 1 March
     EXPECT_EQ(time_to_system(time_from_millis(0)).year, 1970);
     EXPECT_EQ(time_to_system(0).day_of_week, 1); // 1 January 1601 was a Monday
@@ -70,21 +67,11 @@ TEST(Time, decompose_keeps_fractions_and_compose_gives_them_back)
 {
     TimeValue t = compose({ 2024, 3, 31, 13, 45, 0 }) + 12 * intervals_per_second + 3'456'789;
     DateTimeRecord r = decompose(t);
-    EXPECT_EQ(r.year, 2024);
-    EXPECT_EQ(r.month, 3);
-    EXPECT_EQ(r.day, 31);
-    EXPECT_EQ(r.hour, 13);
-    EXPECT_EQ(r.minute, 45);
+    EXPECT_EQ(
+        std::tuple(r.year, r.month, r.day, r.hour, r.minute), std::tuple(2024, 3, 31, 13, 45));
     EXPECT_NEAR(r.seconds, 12.3456789, 1e-9);
     EXPECT_LE(std::llabs(compose(r) - t), 1);
     EXPECT_EQ(with_time_of_day(t, 0, 0, 0), compose({ 2024, 3, 31, 0, 0, 0 }));
-}
-
-TEST(Time, clamp)
-{
-    EXPECT_EQ(clamp64(-5, 0, 10), 0);
-    EXPECT_EQ(clamp64(15, 0, 10), 10);
-    EXPECT_EQ(clamp64(7, 0, 10), 7);
 }
 
 // The own pattern follows the order of the parts in the locale's short date.

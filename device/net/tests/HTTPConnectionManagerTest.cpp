@@ -1,6 +1,6 @@
 #include "device/net/HTTPRequestImpl.h"
 #include "device/net/tests/NetTestSupport.h"
-#include "device/net/tests/TestHttpServer.h"
+#include "device/net/tests/RawSocketServer.h"
 
 #include <gtest/gtest.h>
 
@@ -63,9 +63,6 @@ protected:
             ++found;
         return found;
     }
-
-    const std::vector<std::string> failed_at_once
-        = { "status 0.0000 ServerBusy", "status 1.0000 ServerSendFailed", "failed" };
 };
 
 } // namespace
@@ -79,13 +76,8 @@ TEST_F(HTTPConnectionTest, sends_once_the_connection_is_up)
         ConnectionManager::Status::Connecting, ConnectionManager::Status::Connected };
     use(script);
     env.enable_log();
-    TestHttpServer server([](const ReceivedRequest&) {
-        ServerReply reply;
-        reply.body = "up";
-        return reply;
-    });
-    make_request(server.wide_url("/service"));
-    ASSERT_TRUE(send("x"));
+    RawSocketServer server(http_reply(200, "up"), RawSocketServer::After::Close);
+    ASSERT_TRUE(send_to(server.wide_url("/service")));
     ASSERT_TRUE(run_until_ended());
     EXPECT_EQ(listener.events.back(), "complete 2");
     EXPECT_EQ(script->polls.load(), 3);
@@ -115,9 +107,8 @@ TEST_F(HTTPConnectionTest, failed_connections_fail_before_sending)
         script->statuses = c.statuses;
         use(script);
         env.enable_log();
-        TestHttpServer server([](const ReceivedRequest&) { return ServerReply(); });
-        make_request(server.wide_url("/service"));
-        ASSERT_TRUE(send("x"));
+        RawSocketServer server(http_reply(200, ""), RawSocketServer::After::Close);
+        ASSERT_TRUE(send_to(server.wide_url("/service")));
         ASSERT_TRUE(run_until_ended());
         EXPECT_EQ(listener.events, failed_at_once);
         EXPECT_TRUE(server.received().empty());
@@ -136,9 +127,8 @@ TEST_F(HTTPConnectionTest, connection_that_never_comes_up_trips_the_watchdog)
     script->statuses = { ConnectionManager::Status::Connecting };
     use(script);
     HTTPRequest::set_watchdog_period(0.3);
-    TestHttpServer server([](const ReceivedRequest&) { return ServerReply(); });
-    make_request(server.wide_url("/service"));
-    ASSERT_TRUE(send("x"));
+    RawSocketServer server(http_reply(200, ""), RawSocketServer::After::Close);
+    ASSERT_TRUE(send_to(server.wide_url("/service")));
     ASSERT_TRUE(run_until_ended());
     EXPECT_EQ(listener.events, failed_at_once);
     EXPECT_TRUE(HTTPRequest::wait_for_workers(5000));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace corvane;
 
 namespace {
@@ -80,9 +82,7 @@ TEST(HTTPHeaderBlock, content_range_needs_bytes_and_three_numbers)
 {
     std::optional<ContentRange> range = parse_content_range(u"bytes 100-199/1000");
     ASSERT_TRUE(range);
-    EXPECT_EQ(range->first, 100u);
-    EXPECT_EQ(range->last, 199u);
-    EXPECT_EQ(range->length, 1000u);
+    EXPECT_EQ(std::tuple(range->first, range->last, range->length), std::tuple(100u, 199u, 1000u));
     EXPECT_TRUE(parse_content_range(u"bytes 0-0/1"));
     EXPECT_FALSE(parse_content_range(u"bytes */1000"));
     EXPECT_FALSE(parse_content_range(u"bytes 5-4/10")); // would give a negative range length

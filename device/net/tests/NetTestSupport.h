@@ -28,6 +28,10 @@ inline std::string narrow(WStringView text)
     return std::string(text.begin(), text.end());
 }
 
+// What the listener hears from a request that fails before anything was exchanged.
+inline const std::vector<std::string> failed_at_once
+    = { "status 0.0000 ServerBusy", "status 1.0000 ServerSendFailed", "failed" };
+
 // Writes down every notification in order. When it holds the request, it deletes it on the
 // end, the way the service client does.
 class RecordingListener final : public HTTPRequestListener {
@@ -128,6 +132,21 @@ protected:
     std::unique_ptr<HTTPRequest> make_kept_request(const std::u16string& url)
     {
         return std::make_unique<HTTPRequest>(url, u"POST", listener, u"Corvane Client");
+    }
+
+    // A request to `url` that the listener deletes at its end, sent with the body "x".
+    bool send_to(const std::u16string& url)
+    {
+        make_request(url);
+        return send("x");
+    }
+
+    // The same, kept by the test.
+    std::unique_ptr<HTTPRequest> send_kept(const std::u16string& url)
+    {
+        std::unique_ptr<HTTPRequest> request = make_kept_request(url);
+        EXPECT_TRUE(request->send_request(SharedBuffer("x", 1)));
+        return request;
     }
 
     bool send(const std::string& body)

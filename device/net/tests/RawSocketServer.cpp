@@ -21,8 +21,9 @@ RawSocketServer::RawSocketServer(std::string reply, After after)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
+    bool listens = after != After::NeverListen;
     if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-        || listen(listener, 8) != 0
+        || (listens && listen(listener, 8) != 0)
         || getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         if (listener >= 0)
             close(listener);
@@ -30,7 +31,8 @@ RawSocketServer::RawSocketServer(std::string reply, After after)
     }
     m_listener = listener;
     m_port = ntohs(address.sin_port);
-    m_thread = std::thread([this] { serve(); });
+    if (listens)
+        m_thread = std::thread([this] { serve(); });
 }
 
 RawSocketServer::~RawSocketServer()
@@ -59,8 +61,23 @@ std::u16string RawSocketServer::wide_url(const std::string& path) const
 bool RawSocketServer::wait_for_requests(int count, int milliseconds)
 {
     std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(
-        lock, std::chrono::milliseconds(milliseconds), [&] { return m_requests >= count; });
+    return m_changed.wait_for(lock, std::chrono::milliseconds(milliseconds),
+        [&] { return m_received.size() >= std::size_t(count); });
+}
+
+std::vector<std::string> RawSocketServer::received() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_received;
+}
+
+std::string http_reply(unsigned status, const std::string& body, const std::string& headers)
+{
+    bool framed = headers.find("Transfer-Encoding:") != std::string::npos
+        || headers.find("Content-Length:") != std::string::npos;
+    std::string framing = !framed ? "Content-Length: " + std::to_string(body.size()) + "\r\n" : "";
+    // Any reason phrase will do; the status line needs one to count as a success.
+    return "HTTP/1.1 " + std::to_string(status) + " Reason\r\n" + framing + headers + "\r\n" + body;
 }
 
 void RawSocketServer::serve()
@@ -74,13 +91,14 @@ void RawSocketServer::serve()
         int connection = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (connection < 0)
             continue;
-        if (!read_request(connection)) {
+        std::string request;
+        if (!read_request(connection, request)) {
             close(connection);
             continue;
         }
         {
             std::lock_guard lock(m_mutex);
-            ++m_requests;
+            m_received.push_back(std::move(request));
             m_changed.notify_all();
         }
         // One write, so that the whole reply reaches the client's socket at once.
@@ -93,9 +111,8 @@ void RawSocketServer::serve()
     }
 }
 
-bool RawSocketServer::read_request(int connection)
+bool RawSocketServer::read_request(int connection, std::string& data)
 {
-    std::string data;
     std::size_t needed = std::string::npos;
     for (;;) {
         std::size_t head_end = data.find("\r\n\r\n");

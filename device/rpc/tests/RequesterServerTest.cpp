@@ -55,31 +55,22 @@ TEST(RequesterServer, writes_the_authenticate_request_byte_for_byte)
     EXPECT_EQ(body_text(call->body), expected);
 }
 
-TEST(RequesterServer, saves_a_repeated_string_once)
+// A repeated string is saved once; 64-bit values go out as bare lower-case hexadecimal text.
+TEST(RequesterServer, saves_strings_once_and_64_bit_values_as_hexadecimal)
 {
     RequesterServer writer;
     writer.save_string(u"same");
     writer.save_string(u"other");
     writer.save_string(u"same");
     writer.save_string(u"");
-    std::string body;
-    ASSERT_TRUE(writer.finish(body));
-    EXPECT_EQ(body, joined({ "3", "0", "3", "same", "other", "", "1", "2", "1", "3" }));
-}
-
-TEST(RequesterServer, writes_64_bit_values_as_bare_lowercase_hexadecimal)
-{
-    RequesterServer writer;
-    writer.save_int64(255);
-    writer.save_int64(-1);
-    writer.save_int64(0);
-    writer.save_int64(INT64_MIN);
+    for (std::int64_t value : { std::int64_t(255), std::int64_t(-1), std::int64_t(0), INT64_MIN })
+        writer.save_int64(value);
     writer.save_int(-2147483647 - 1);
     std::string body;
     ASSERT_TRUE(writer.finish(body));
     EXPECT_EQ(body,
-        joined(
-            { "3", "0", "0", "ff", "ffffffffffffffff", "0", "8000000000000000", "-2147483648" }));
+        joined({ "3", "0", "3", "same", "other", "", "1", "2", "1", "3", "ff", "ffffffffffffffff",
+            "0", "8000000000000000", "-2147483648" }));
 }
 
 // U+FFFF inside a string would split it on the other side: the call is refused with a log

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace corvane;
 
 namespace {
@@ -194,17 +196,11 @@ TEST(Table, htable_places_cells_and_collapses_without_room)
     b.set_anchors(AnchorMode::Center, AnchorMode::BothSide);
     lay_out(root, 110, 40);
     EXPECT_EQ(table.measured_range_x(), (MeasuredRange { 55, 45 }));
-    EXPECT_EQ(a.x(), 12);
-    EXPECT_EQ(a.width(), 20);
-    EXPECT_EQ(b.x(), 35);
-    EXPECT_EQ(b.width(), 30);
+    auto placed = [&] { return std::tuple(a.x(), a.width(), b.x(), b.width()); };
+    EXPECT_EQ(placed(), std::tuple(12, 20, 35, 30));
     EXPECT_EQ(b.height(), 40); // along y the table stacks like the base element
-
     lay_out(root, 14, 40);
-    EXPECT_EQ(a.x(), 10);
-    EXPECT_EQ(a.width(), 0);
-    EXPECT_EQ(b.x(), 10);
-    EXPECT_EQ(b.width(), 0);
+    EXPECT_EQ(placed(), std::tuple(10, 0, 10, 0));
 }
 
 // Hiding a vtable child makes the others close up on the next layout, and the hidden one keeps

@@ -23,28 +23,9 @@ constexpr Pixel ground = 0x0000;
 
 } // namespace
 
-// The skin's words name the kinds; anything else gives no animation. Pop runs at half speed.
-TEST(VisibilityAnimation, words_name_the_kinds)
-{
-    using Kind = VisibilityAnimation::Kind;
-    EXPECT_EQ(VisibilityAnimation::create(u"scale")->kind(), Kind::Scale);
-    EXPECT_EQ(VisibilityAnimation::create(u"pop")->kind(), Kind::Pop);
-    EXPECT_EQ(VisibilityAnimation::create(u"pop")->speed(), 0.5);
-    EXPECT_EQ(VisibilityAnimation::create(u"scale")->speed(), 1.0);
-    EXPECT_EQ(VisibilityAnimation::create(u"flip")->kind(), Kind::Flip);
-    const char16_t* slides[] = { u"right", u"bottom", u"left", u"top" };
-    for (int i = 0; i < 4; ++i) {
-        auto a = VisibilityAnimation::create(slides[i]);
-        EXPECT_EQ(a->kind(), Kind::Slide);
-        EXPECT_EQ(a->slide_direction(), i);
-    }
-    EXPECT_EQ(VisibilityAnimation::create(u""), nullptr);
-    EXPECT_EQ(VisibilityAnimation::create(u"Scale"), nullptr);
-    EXPECT_EQ(VisibilityAnimation::create(u"fade"), nullptr);
-}
-
 // At speed 1 a show lasts 0.2 s, pop 0.4 s; the finishing tick reports it, pins the progress
-// and releases both images; idle ticks do nothing.
+// and releases both images; idle ticks do nothing. Words are matched whole and case-sensitively;
+// a clone (each element gets one) is idle, of the same kind, with the same blender.
 TEST(VisibilityAnimation, timing_and_release)
 {
     auto scale = VisibilityAnimation::create(u"scale");
@@ -62,8 +43,20 @@ TEST(VisibilityAnimation, timing_and_release)
     EXPECT_EQ(after.use_count(), 1);
     EXPECT_FALSE(scale->tick(1.0));
 
+    EXPECT_EQ(VisibilityAnimation::create(u"Scale"), nullptr);
+    EXPECT_EQ(VisibilityAnimation::create(u"fade"), nullptr);
     auto pop = VisibilityAnimation::create(u"pop");
+    pop->set_blender(make_shadow_blender(2));
     pop->start(nullptr, after, -1);
+    auto copy = pop->clone();
+    EXPECT_EQ(copy->kind(), VisibilityAnimation::Kind::Pop);
+    EXPECT_FALSE(copy->is_running());
+    EXPECT_EQ(copy->after(), nullptr);
+    Pixel shadow = 0x0000, under = 0xFFFF;
+    auto one = Surface::allocate(1, 1);
+    one->set_pixel(0, 0, shadow);
+    copy->blender().copy(&under, { one.get(), 0, one->row(0) }, 0, 1);
+    EXPECT_EQ(under, 0x7BEF); // level 2 adds half the destination
     EXPECT_EQ(pop->progress(), 1.0);
     EXPECT_FALSE(pop->tick(0.3));
     EXPECT_DOUBLE_EQ(pop->progress(), 0.25);
@@ -83,25 +76,6 @@ TEST(VisibilityAnimation, reverse_continues_from_the_current_progress)
     EXPECT_FALSE(a->tick(0.04));
     EXPECT_DOUBLE_EQ(a->progress(), 0.95);
     EXPECT_TRUE(a->tick(0.01 + 1e-9));
-}
-
-// A copy for a page transition keeps kind, speed and blender but none of the running state.
-TEST(VisibilityAnimation, clone_is_idle_with_the_same_blender)
-{
-    auto a = VisibilityAnimation::create(u"pop");
-    a->set_blender(make_shadow_blender(2));
-    a->start(nullptr, image(2, 2, after_colour), 1);
-    auto copy = a->clone();
-    EXPECT_EQ(copy->kind(), VisibilityAnimation::Kind::Pop);
-    EXPECT_EQ(copy->speed(), 0.5);
-    EXPECT_FALSE(copy->is_running());
-    EXPECT_EQ(copy->after(), nullptr);
-    auto shadow = Surface::allocate(1, 1);
-    shadow->set_pixel(0, 0, 0x0000);
-    SourceRow row { shadow.get(), 0, shadow->row(0) };
-    Pixel d = 0xFFFF;
-    copy->blender().copy(&d, row, 0, 1);
-    EXPECT_EQ(d, 0x7BEF); // level 2 adds half the destination
 }
 
 // Scale: the before image is drawn whole, the after image at progress^2 of its size, centred,

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace corvane;
 
 namespace {
@@ -35,9 +37,7 @@ int row_of(Pixel p)
 TEST(ImageRef, axis_split_shares_short_lengths)
 {
     auto check = [](AxisSplit s, int start, int middle, int end) {
-        EXPECT_EQ(s.start, start);
-        EXPECT_EQ(s.middle, middle);
-        EXPECT_EQ(s.end, end);
+        EXPECT_EQ(std::tuple(s.start, s.middle, s.end), std::tuple(start, middle, end));
     };
     check(split_axis(12, 0, 10, 20, 26), 6, 1, 5);
     check(split_axis(30, 0, 10, 20, 26), 10, 14, 6);

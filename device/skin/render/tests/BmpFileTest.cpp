@@ -77,23 +77,15 @@ TEST(BmpFile, saves_the_documented_header_and_round_trips)
     ASSERT_TRUE(save_bmp_565(*surface, sink));
     const auto& b = sink.bytes();
     ASSERT_EQ(b.size(), 70u + 12u * 3u);
-    EXPECT_EQ(b[0], 0x42);
-    EXPECT_EQ(b[1], 0x4D);
-    EXPECT_EQ(u32_at(b, 2), 70u + 36u);
-    EXPECT_EQ(u32_at(b, 10), 70u);
-    EXPECT_EQ(u32_at(b, 14), 40u);
-    EXPECT_EQ(u32_at(b, 18), 5u);
-    EXPECT_EQ(u32_at(b, 22), 3u);
-    EXPECT_EQ(b[26] | (b[27] << 8), 1);
-    EXPECT_EQ(b[28] | (b[29] << 8), 16);
-    EXPECT_EQ(u32_at(b, 30), 3u);
-    EXPECT_EQ(u32_at(b, 34), 36u);
-    EXPECT_EQ(u32_at(b, 38), 2834u);
-    EXPECT_EQ(u32_at(b, 42), 2834u);
-    EXPECT_EQ(u32_at(b, 54), 0xF800u);
-    EXPECT_EQ(u32_at(b, 58), 0x07E0u);
-    EXPECT_EQ(u32_at(b, 62), 0x001Fu);
-    EXPECT_EQ(u32_at(b, 66), 0u);
+    EXPECT_EQ(b[0] | (b[1] << 8), 0x4D42); // "BM"
+    EXPECT_EQ(b[26] | (b[27] << 8), 1); // planes
+    EXPECT_EQ(b[28] | (b[29] << 8), 16); // bits
+    // Offset and value of each 32-bit field: sizes, dimensions, bit fields, resolution, masks.
+    const std::pair<std::size_t, std::uint32_t> fields[] = { { 2, 106 }, { 10, 70 }, { 14, 40 },
+        { 18, 5 }, { 22, 3 }, { 30, 3 }, { 34, 36 }, { 38, 2834 }, { 42, 2834 }, { 54, 0xF800 },
+        { 58, 0x07E0 }, { 62, 0x001F }, { 66, 0 } };
+    for (auto [at, value] : fields)
+        EXPECT_EQ(u32_at(b, at), value) << "at " << at;
     // First stored row is the bottom one; the two padding bytes are zero.
     EXPECT_EQ(b[70] | (b[71] << 8), surface->pixel(0, 2));
     EXPECT_EQ(b[80], 0);
@@ -175,8 +167,8 @@ TEST(BmpFile, hostile_headers_are_refused)
 // Loading from disk logs why a file is refused and answers the empty picture.
 TEST(BmpFile, load_logs_the_reason)
 {
-    test::LoggedEnvironment env;
-    ASSERT_TRUE(env.is_enabled());
+    test::TestEnvironment env;
+    env.enable_log();
     std::vector<Pixel> stored(4, 0x07E0);
     auto write = [&](const std::string& name, const std::vector<std::uint8_t>& bytes) {
         std::string path = env.folder() + "/" + name;
@@ -198,7 +190,7 @@ TEST(BmpFile, load_logs_the_reason)
     EXPECT_TRUE(load_565(eight).is_empty());
     EXPECT_TRUE(load_565(cut).is_empty());
     EXPECT_TRUE(load_565(good + u".missing").is_empty());
-    std::u16string log = env.log_text();
+    std::u16string log = test::read_log();
     EXPECT_NE(log.find(u"load_565 " + eight + u" is not 16bit bitmap\n"), std::u16string::npos)
         << to_utf8(log);
     EXPECT_NE(log.find(u"load_565 " + cut + u" is damaged"), std::u16string::npos);

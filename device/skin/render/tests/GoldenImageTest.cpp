@@ -53,34 +53,27 @@ void compare_with_golden(const Surface& actual, const std::string& name)
     std::string path = std::string(CORVANE_RENDER_GOLDEN_DIR) + "/" + name + ".bmp";
     VectorByteSink sink;
     ASSERT_TRUE(save_bmp_565(actual, sink));
-    const char* update = std::getenv("CORVANE_UPDATE_GOLDEN");
-    if (update && std::string(update) == "1") {
-        std::ofstream(path, std::ios::binary)
+    auto save = [&](const std::string& to) {
+        std::ofstream(to, std::ios::binary)
             .write(reinterpret_cast<const char*>(sink.bytes().data()),
                 std::streamsize(sink.bytes().size()));
-        return;
-    }
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-    std::unique_ptr<Surface> expected = decode_bmp_565(bytes.data(), bytes.size());
-    ASSERT_TRUE(expected) << "missing or damaged " << path;
-    ASSERT_EQ(expected->size(), actual.size());
+    };
+    const char* update = std::getenv("CORVANE_UPDATE_GOLDEN");
+    if (update && std::string(update) == "1")
+        return save(path);
+    Bitmap expected = load_565(from_utf8(path));
+    ASSERT_FALSE(expected.is_empty()) << "missing or damaged " << path;
+    ASSERT_EQ(expected.size(), actual.size());
     int differing = 0;
     Point first { -1, -1 };
     for (int y = 0; y < actual.height(); ++y)
         for (int x = 0; x < actual.width(); ++x)
-            if (expected->pixel(x, y) != actual.pixel(x, y)) {
-                if (differing++ == 0)
-                    first = { x, y };
-            }
+            if (expected.surface()->pixel(x, y) != actual.pixel(x, y) && differing++ == 0)
+                first = { x, y };
     if (differing) {
-        // Left beside the test binary for a look.
-        std::string out = name + ".actual.bmp";
-        std::ofstream(out, std::ios::binary)
-            .write(reinterpret_cast<const char*>(sink.bytes().data()),
-                std::streamsize(sink.bytes().size()));
+        save(name + ".actual.bmp"); // beside the test binary, for a look
         ADD_FAILURE() << name << ": " << differing << " pixels differ, first at " << first.x << ","
-                      << first.y << "; see " << out;
+                      << first.y << "; see " << name << ".actual.bmp";
     }
 }
 

@@ -1,48 +1,15 @@
 #pragma once
 
-#include "device/core/Log.h"
-#include "device/core/Paths.h"
-#include "device/core/Registry.h"
 #include "device/core/testing/LogFile.h"
 #include "device/core/testing/TestEnvironment.h"
 #include "device/skin/render/RenderSurface.h"
 #include "device/skin/render/Surface.h"
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
 
 namespace corvane::test {
-
-// A private environment with the debug log switched on, whose text the test can read back.
-class LoggedEnvironment {
-public:
-    // The log notices a switch only when asked, so it is asked after each one: switching off
-    // first makes the next switch on start a new file in this environment's folder.
-    LoggedEnvironment()
-    {
-        m_enabled = reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 0);
-        get_log();
-        m_enabled = m_enabled && reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1);
-        get_log();
-    }
-    ~LoggedEnvironment()
-    {
-        (void)reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 0);
-        get_log();
-    }
-    bool is_enabled() const { return m_enabled; }
-
-    const std::string& folder() const { return m_env.folder(); }
-
-    std::u16string log_text() const { return read_log(); }
-
-private:
-    TestEnvironment m_env;
-    bool m_enabled { false };
-};
 
 inline std::unique_ptr<Surface> make_surface(std::int32_t width, std::int32_t height, Pixel value)
 {

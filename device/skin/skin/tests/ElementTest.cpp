@@ -19,15 +19,6 @@ using namespace corvane::test;
 
 namespace {
 
-// The kinds the skin engine itself provides, registered for one test.
-struct CoreKinds {
-    ScopedElementKind node { u"node", element_factory<Element>() };
-    ScopedElementKind color { u"color", element_factory<ColorElement>() };
-    ScopedElementKind htable { u"htable", element_factory<HTableElement>() };
-    ScopedElementKind vtable { u"vtable", element_factory<VTableElement>() };
-    ScopedElementKind clip { u"clip", element_factory<ClipElement>() };
-};
-
 class Elements : public ::testing::Test {
 protected:
     void load(const std::string& nodes)
@@ -94,7 +85,8 @@ TEST(ElementRegistry, names_are_unique_and_unknown_kinds_raise)
 }
 
 // Building reads the base properties and the children in order; a node without points keeps
-// the borders the element had; a missing top-level node answers false.
+// the borders the element had; a missing top-level node answers false, a child without a
+// type asks for the empty kind.
 TEST_F(Elements, build_reads_base_properties_and_children)
 {
     load(
@@ -102,7 +94,7 @@ TEST_F(Elements, build_reads_base_properties_and_children)
                       "visibility_animation": "pop",
                       "children": [{"type": "color", "id": "a", "border_min": [1, 2], "table_ratio": 3},
                                    {"type": "node", "id": "b"}]},
-            "Bare": {"id": "bare"})");
+            "Untyped": {"children": [{"id": "untyped"}]})");
     Element form;
     form.set_borders(5, 6, 7, 8);
     ASSERT_TRUE(build_from_node(form, properties, u"Form"));
@@ -126,15 +118,9 @@ TEST_F(Elements, build_reads_base_properties_and_children)
     EXPECT_EQ(form.child_count(), 2u);
     EXPECT_FALSE(build_from_node(form, properties, u"Missing"));
     EXPECT_THROW(build_from_node_or_throw(form, properties, u"Missing"), NodeNotFoundInSkin);
-}
-
-// A child without "type" asks for the empty kind name.
-TEST_F(Elements, child_without_type_raises_not_registered_with_empty_name)
-{
-    load(R"("Form": {"children": [{"id": "untyped"}]})");
-    Element form;
+    // A child without "type" asks for the empty kind name.
     try {
-        (void)build_from_node(form, properties, u"Form");
+        (void)build_from_node(form, properties, u"Untyped");
         FAIL() << "no exception";
     } catch (const NodeNotRegistered& error) {
         EXPECT_EQ(error.kind(), u"");
@@ -142,11 +128,12 @@ TEST_F(Elements, child_without_type_raises_not_registered_with_empty_name)
 }
 
 // A direct child wins over a deeper element with the same id that comes first depth-first.
-TEST_F(Elements, find_prefers_direct_children)
+TEST_F(Elements, find_prefers_direct_children_and_bind_checks_the_kind)
 {
     load(
         R"("Form": {"children": [{"type": "node", "id": "outer", "children": [{"type": "node", "id": "x", "design_size": [1, 1]}]},
-                                  {"type": "node", "id": "x", "design_size": [2, 2]}]})");
+                                  {"type": "node", "id": "x", "design_size": [2, 2]},
+                                  {"type": "color", "id": "swatch"}]})");
     Element form;
     ASSERT_TRUE(build_from_node(form, properties, u"Form"));
     Element* x = find_descendant(form, u"x");
@@ -160,22 +147,14 @@ TEST_F(Elements, find_prefers_direct_children)
     } catch (const NodeNotFound& error) {
         EXPECT_EQ(error.sought_id(), u"nothing");
     }
-}
-
-// bind stores the element and installs the observer only for a match of the right kind.
-TEST_F(Elements, bind_checks_the_kind)
-{
-    load(
-        R"("Form": {"children": [{"type": "color", "id": "swatch"}, {"type": "node", "id": "plain"}]})");
-    Element form;
-    ASSERT_TRUE(build_from_node(form, properties, u"Form"));
+    // bind stores the element and installs the observer only for a match of the right kind.
     Observer observer;
     ColorElement* slot = nullptr;
-    EXPECT_FALSE(bind(slot, form, u"plain", observer));
+    EXPECT_FALSE(bind(slot, form, u"outer", observer));
     EXPECT_EQ(slot, nullptr);
-    EXPECT_EQ(find_descendant(form, u"plain")->geometry_observer(), nullptr);
+    EXPECT_EQ(form.child(0).geometry_observer(), nullptr);
     ASSERT_TRUE(bind(slot, form, u"swatch", observer));
-    EXPECT_EQ(slot, &form.child(0));
+    EXPECT_EQ(slot, &form.child(2));
     EXPECT_EQ(slot->geometry_observer(), &observer);
 }
 

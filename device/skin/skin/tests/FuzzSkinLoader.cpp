@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the skin checks and, when they pass, reads every node, property and
-// child in place, as building elements would. Nothing may read outside the image.
-#include "FuzzSkinSample.h"
+// child in place, as building elements would. Nothing may read outside the image. The seed
+// (tests/fuzz-seeds/fuzz_skin_loader) is a compiled skin with every property kind, nested and
+// shared names, so mutations reach deep into the checks.
 #include "device/skin/skin/Properties.h"
 #include "device/skin/skin/SkinContent.h"
 #include "device/skin/skin/SkinFormat.h"
@@ -75,23 +76,8 @@ void check(const std::uint8_t* bytes, std::size_t size)
 
 } // namespace
 
-// Inputs starting with 'P' patch the compiled sample: each following (u16 offset, u8 value)
-// triple overwrites one byte, and a final odd byte count cuts the sample short. Any other
-// input is taken as a whole skin file.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
 {
-    if (size && bytes[0] == 'P') {
-        std::vector<std::uint8_t> sample(std::begin(fuzz_skin_sample), std::end(fuzz_skin_sample));
-        std::size_t at = 1;
-        for (; at + 3 <= size; at += 3) {
-            std::size_t offset = (bytes[at] | (bytes[at + 1] << 8)) % sample.size();
-            sample[offset] = bytes[at + 2];
-        }
-        if (size - at == 2)
-            sample.resize(sample.size() - bytes[at] % 64);
-        check(sample.data(), sample.size());
-        return 0;
-    }
     check(bytes, size);
     return 0;
 }

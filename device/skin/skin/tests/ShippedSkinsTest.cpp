@@ -7,6 +7,7 @@
 #include "device/skin/skin/ElementLookup.h"
 #include "device/skin/skin/ElementRegistry.h"
 #include "device/skin/skin/Properties.h"
+#include "device/skin/skin/tests/SkinTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -21,11 +22,7 @@ using namespace corvane;
 TEST(ShippedSkins, splash_builds_and_draws_at_both_densities)
 {
     test::TestEnvironment env;
-    ScopedElementKind node(u"node", element_factory<Element>());
-    ScopedElementKind color(u"color", element_factory<ColorElement>());
-    ScopedElementKind htable(u"htable", element_factory<HTableElement>());
-    ScopedElementKind vtable(u"vtable", element_factory<VTableElement>());
-    ScopedElementKind clip(u"clip", element_factory<ClipElement>());
+    test::CoreKinds kinds;
     std::string folder = std::filesystem::current_path().string();
     for (const DisplayInfo& display :
         { DisplayInfo::make(240, 320, 0, 96), DisplayInfo::make(480, 640, 0, 192) }) {
@@ -47,13 +44,14 @@ TEST(ShippedSkins, splash_builds_and_draws_at_both_densities)
     }
 }
 
+// The default skin holds every form and row the screens build; a missing one would stop the
+// program at start.
 TEST(ShippedSkins, default_skin_loads)
 {
     test::TestEnvironment env;
     Properties properties;
     ASSERT_TRUE(properties.load_skin(
         u"%app_path%/skins/bin/default.skin", DisplayInfo::make(480, 640, 0, 192)));
-    // Every form and row the screens build; a missing one would stop the program at start.
     for (const char16_t* node :
         { u"Login", u"Register", u"Connecting", u"FormMessage", u"Version", u"Ticket", u"Problem",
             u"Tree", u"TreeElement", u"TreeTagElement", u"TreeSeparatorElement", u"TreeAllElement",

@@ -12,12 +12,7 @@ namespace {
 std::string run(const std::string& arguments)
 {
     std::string output;
-    if (FILE* pipe = popen(("'" + skinc_path() + "' " + arguments + " 2>&1").c_str(), "r")) {
-        char buffer[512];
-        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
-            output.append(buffer, n);
-        pclose(pipe);
-    }
+    (void)run_skinc(arguments, output);
     return output;
 }
 

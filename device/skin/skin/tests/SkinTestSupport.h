@@ -4,6 +4,9 @@
 #include "device/core/Paths.h"
 #include "device/core/Registry.h"
 #include "device/core/testing/LogFile.h"
+#include "device/skin/layout/TableElement.h"
+#include "device/skin/skin/ColorElement.h"
+#include "device/skin/skin/ElementRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -17,14 +20,36 @@
 
 namespace corvane::test {
 
+// The kinds the skin engine itself provides, registered for one test.
+struct CoreKinds {
+    ScopedElementKind node { u"node", element_factory<Element>() };
+    ScopedElementKind color { u"color", element_factory<ColorElement>() };
+    ScopedElementKind htable { u"htable", element_factory<HTableElement>() };
+    ScopedElementKind vtable { u"vtable", element_factory<VTableElement>() };
+    ScopedElementKind clip { u"clip", element_factory<ClipElement>() };
+};
+
 // Tests run in <build>/bin, beside the skin compiler.
 inline std::string skinc_path()
 {
     return (std::filesystem::current_path() / "skinc").string();
 }
 
-// Writes `json` as <folder>/<name>.json and compiles it to <folder>/bin/<name>.skin with the
-// real compiler. Answers the skin's path, or empty with the compiler's messages in `errors`.
+// Runs the real skin compiler with `arguments` (already quoted); answers its exit status, with
+// what it printed in `output`.
+inline int run_skinc(const std::string& arguments, std::string& output)
+{
+    FILE* pipe = popen(("'" + skinc_path() + "' " + arguments + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return -1;
+    char buffer[512];
+    while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
+        output.append(buffer, n);
+    return pclose(pipe);
+}
+
+// Writes `json` as <folder>/<name>.json and compiles it to <folder>/bin/<name>.skin. Answers the
+// skin's path, or empty with the compiler's messages in `errors`.
 inline std::string compile_skin(const std::string& folder, const std::string& name,
     const std::string& json, std::string* errors = nullptr)
 {
@@ -32,19 +57,11 @@ inline std::string compile_skin(const std::string& folder, const std::string& na
     std::string source = folder + "/" + name + ".json";
     std::ofstream(source, std::ios::binary) << json;
     std::string output = folder + "/bin/" + name + ".skin";
-    std::string command = "'" + skinc_path() + "' '" + source + "' -o '" + output + "' 2>&1";
     std::string messages;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
-            messages.append(buffer, n);
-        int status = pclose(pipe);
-        if (errors)
-            *errors = messages;
-        if (status == 0)
-            return output;
-    }
-    return {};
+    int status = run_skinc("'" + source + "' -o '" + output + "'", messages);
+    if (errors)
+        *errors = messages;
+    return status == 0 ? output : std::string();
 }
 
 inline std::vector<std::uint8_t> read_bytes(const std::string& path)
@@ -60,20 +77,13 @@ inline void write_bytes(const std::string& path, const std::vector<std::uint8_t>
             static_cast<std::streamsize>(bytes.size()));
 }
 
-// Starts a fresh log file in the current test environment's temporary folder (switching it
-// off first, since a stream left on by an earlier test would keep writing to its old file).
-// The log's length in bytes, and what was written after such a length.
+// The log's length in bytes, to read what a step adds with read_log(length).
 inline std::size_t log_length()
 {
     get_log().flush();
     std::error_code ignored;
     auto size = std::filesystem::file_size(to_utf8(log_file_path()), ignored);
     return ignored ? 0 : static_cast<std::size_t>(size);
-}
-
-inline std::u16string read_log_since(std::size_t length)
-{
-    return read_log(length);
 }
 
 inline std::uint32_t get_u32(const std::vector<std::uint8_t>& b, std::size_t at)

@@ -3,6 +3,8 @@
 #include "device/core/KeyCode.h"
 #include "device/skin/render/RenderSurface.h"
 
+#include <tuple>
+
 using namespace corvane;
 using namespace corvane::test;
 
@@ -151,9 +153,7 @@ TEST_F(Progress, BarFollowsTheFraction)
     bar.set_fraction(0.5);
     layout();
     Element& line = find<Element>(u"#line");
-    EXPECT_EQ(line.width(), 50);
-    EXPECT_EQ(line.height(), 16);
-    EXPECT_EQ(line.x(), bar.x());
+    EXPECT_EQ(std::tuple(line.width(), line.height(), line.x()), std::tuple(50, 16, bar.x()));
     bar.set_fraction(0.001);
     layout();
     EXPECT_EQ(line.width(), 0);

@@ -110,6 +110,12 @@ TEST_F(Menus, OpensWithItsItems)
     // Activating the disabled item does nothing.
     popup.activated(popup.list(), 1);
     EXPECT_EQ(model.asked.size(), 1u);
+    // Keys go to the list, but Backspace cancels (the model hears it) and closes.
+    EXPECT_TRUE(popup.key_event({ static_cast<std::int32_t>(KeyCode::Down), true, true }));
+    EXPECT_EQ(popup.list().cursor(), 0);
+    EXPECT_TRUE(popup.key_event({ static_cast<std::int32_t>(KeyCode::Backspace), true, true }));
+    EXPECT_EQ(model.cancels, 1);
+    EXPECT_EQ(host.closes, 1);
 }
 
 // Activating a submenu shows its items with the literal text, and showing it again with the
@@ -130,17 +136,6 @@ TEST_F(Menus, SubmenuAndLeafClosing)
     popup.activated(popup.list(), 0);
     EXPECT_EQ(host.closes, 1);
     EXPECT_EQ(model.asked.back(), u"SubLeaf");
-}
-
-// Backspace cancels (the model hears it) and closes; other keys go to the list.
-TEST_F(Menus, BackspaceCancels)
-{
-    PopupMenu& popup = open();
-    EXPECT_TRUE(popup.key_event({ static_cast<std::int32_t>(KeyCode::Down), true, true }));
-    EXPECT_EQ(popup.list().cursor(), 0);
-    EXPECT_TRUE(popup.key_event({ static_cast<std::int32_t>(KeyCode::Backspace), true, true }));
-    EXPECT_EQ(model.cancels, 1);
-    EXPECT_EQ(host.closes, 1);
 }
 
 // The four special buttons report to the model; an item lacking some of them is noted.

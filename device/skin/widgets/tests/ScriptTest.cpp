@@ -112,44 +112,39 @@ shot second.png
     EXPECT_TRUE(is_png("second.png"));
 }
 
-// A failed expectation ends the run with status 3 and names the script line.
-TEST_F(Scripts, FailedExpectationNamesTheLine)
+// A failed expectation ends the run with status 3 and names the script line, as does a tap on
+// a missing id or on a hidden element (the tap would land on whatever lies at its place);
+// Backspace on the open menu cancels it. A line that cannot be parsed stops the script with
+// status 2 before anything runs; a skin node that cannot be shown ends the preview with 1.
+TEST_F(Scripts, FailuresNameTheLine)
 {
-    ScriptRun run = play("wait 0.1\nexpect_text status something else\nquit\n");
-    EXPECT_EQ(run.code, 3);
-    EXPECT_NE(run.output.find("script.txt:2: expect_text"), std::string::npos) << run.output;
-}
-
-// A tap on a missing id names it; Backspace on the open menu cancels it.
-TEST_F(Scripts, MissingIdAndMenuCancel)
-{
-    ScriptRun run = play("tap menu_button\nwait_for vlist visible\npress Backspace\n"
-                         "wait_for vlist hidden\nexpect_text status Menu cancelled\ntap nowhere\n");
-    EXPECT_EQ(run.code, 3);
-    EXPECT_NE(run.output.find(":6: tap: no element \"nowhere\""), std::string::npos) << run.output;
-}
-
-// A hidden element cannot be tapped: the tap would land on whatever lies at its place. The
-// field's clear button shows only once the field holds text.
-TEST_F(Scripts, TapOnAHiddenElementFails)
-{
-    ScriptRun run = play("wait 0.1\ntap clear\n");
-    EXPECT_EQ(run.code, 3);
-    EXPECT_NE(run.output.find(":2: tap: \"clear\" is not shown"), std::string::npos) << run.output;
+    const struct {
+        const char* script;
+        const char* node;
+        int code;
+        const char* message;
+    } cases[] = {
+        { "wait 0.1\nexpect_text status something else\nquit\n", "Widgets", 3,
+            "script.txt:2: expect_text" },
+        { "tap menu_button\nwait_for vlist visible\npress Backspace\nwait_for vlist hidden\n"
+          "expect_text status Menu cancelled\ntap nowhere\n",
+            "Widgets", 3, ":6: tap: no element \"nowhere\"" },
+        { "wait 0.1\ntap clear\n", "Widgets", 3, ":2: tap: \"clear\" is not shown" },
+        { "wait 1\nwait soon\n", "Widgets", 2, "script.txt:2:" },
+        { "fling list\n", "Widgets", 2, "script.txt:1:" },
+        { "press NoSuchKey\n", "Widgets", 2, "script.txt:1:" },
+        { "teleport here\n", "Widgets", 2, "script.txt:1:" },
+        { "quit\n", "NoSuchNode", 1, "NoSuchNode" },
+    };
+    for (const auto& c : cases) {
+        ScriptRun run = play(c.script, c.node);
+        EXPECT_EQ(run.code, c.code) << c.script << run.output;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << c.script << run.output;
+    }
+    // The field's clear button shows, and can be tapped, once the field holds text.
     EXPECT_EQ(
         play("tap name/#edit\ntype abc\nwait_for clear\ntap clear\nexpect_text name/#edit \n").code,
         0);
-}
-
-// A line that cannot be parsed stops the script before anything runs, with its number.
-TEST_F(Scripts, UnreadableLineStopsTheScript)
-{
-    ScriptRun run = play("wait 1\nwait soon\n");
-    EXPECT_EQ(run.code, 2);
-    EXPECT_NE(run.output.find("script.txt:2:"), std::string::npos) << run.output;
-    EXPECT_EQ(play("fling list\n").code, 2);
-    EXPECT_EQ(play("press NoSuchKey\n").code, 2);
-    EXPECT_EQ(play("teleport here\n").code, 2);
 }
 
 // The parser keeps the spaces of texts and skips comments and blank lines.
@@ -168,12 +163,4 @@ TEST(ScriptParser, TextsAndComments)
     EXPECT_EQ(commands[2].words[1], "hidden");
     EXPECT_FALSE(ScriptDriver::parse("wait_for id sometimes\n", commands, error));
     EXPECT_EQ(error.rfind("1:", 0), 0u);
-}
-
-// A skin node that cannot be shown ends the preview with status 1.
-TEST_F(Scripts, PreviewOfAMissingNodeFails)
-{
-    ScriptRun run = play("quit\n", "NoSuchNode");
-    EXPECT_EQ(run.code, 1);
-    EXPECT_NE(run.output.find("NoSuchNode"), std::string::npos) << run.output;
 }

@@ -30,23 +30,33 @@ using Lines = std::vector<WString>;
 
 } // namespace
 
-// Words move to the next line whole; the space at the break is dropped.
+// Words move to the next line whole and the space at the break is dropped; a word wider than
+// the line is cut where it overflows; a line feed always breaks, and a text that ends in one
+// ends in an empty line; the zero-width space is a break too.
 TEST(TextWrap, BreaksBetweenWords)
 {
-    EXPECT_EQ(wrap(u"aa bb cc", 50), (Lines { u"aa bb", u"cc" }));
-    EXPECT_EQ(wrap(u"aa bb cc", 40), (Lines { u"aa", u"bb", u"cc" }));
-    EXPECT_EQ(wrap(u"aa bb cc", 80), (Lines { u"aa bb cc" }));
+    const std::tuple<WStringView, std::int32_t, Lines> cases[] = {
+        { u"aa bb cc", 50, { u"aa bb", u"cc" } },
+        { u"aa bb cc", 40, { u"aa", u"bb", u"cc" } },
+        { u"aa bb cc", 80, { u"aa bb cc" } },
+        { u"abcdefgh", 30, { u"abc", u"def", u"gh" } },
+        { u"ab\ncd", 1000, { u"ab", u"cd" } },
+        { u"ab\n", 1000, { u"ab", u"" } },
+        { u"abc\u200Bdef", 40, { u"abc", u"def" } },
+        { u"", 40, { u"" } },
+    };
+    for (const auto& [text, width, lines] : cases)
+        EXPECT_EQ(wrap(text, width), lines) << to_utf8(text) << " in " << width;
 }
 
-// A word wider than the line is cut where it overflows; a line feed always breaks; a text that
-// ends in a line feed ends in an empty line; the zero-width space is a break too.
-TEST(TextWrap, LongWordsLineFeedsAndZeroWidthSpace)
+// Alignment words are matched whole and case-sensitively; anything else centres.
+TEST(TextAlignment, Words)
 {
-    EXPECT_EQ(wrap(u"abcdefgh", 30), (Lines { u"abc", u"def", u"gh" }));
-    EXPECT_EQ(wrap(u"ab\ncd", 1000), (Lines { u"ab", u"cd" }));
-    EXPECT_EQ(wrap(u"ab\n", 1000), (Lines { u"ab", u"" }));
-    EXPECT_EQ(wrap(u"abc\u200Bdef", 40), (Lines { u"abc", u"def" }));
-    EXPECT_EQ(wrap(u"", 40), (Lines { u"" }));
+    EXPECT_EQ(parse_horizontal_alignment(u"RIGHT"), HorizontalAlignment::Right);
+    EXPECT_EQ(parse_horizontal_alignment(u"right"), HorizontalAlignment::Center);
+    EXPECT_EQ(parse_horizontal_alignment(u"JUSTIFY"), HorizontalAlignment::Justify);
+    EXPECT_EQ(parse_vertical_alignment(u"BOTTOM "), VerticalAlignment::VCenter);
+    EXPECT_EQ(parse_vertical_alignment(u"TOP"), VerticalAlignment::Top);
 }
 
 using TextWidgets = WidgetTest;
@@ -78,7 +88,7 @@ TEST_F(TextWidgets, WrapAndEllipsisShowTheLinesThatFit)
 }
 
 // A growing text asks for the height of all its lines at its width, and its text change
-// reaches the layout.
+// reaches the layout; a text assigned by id reaches the element with that id only.
 TEST_F(TextWidgets, GrowingTextMeasuresItsLines)
 {
     build(u"TextWrap", 60, 300);
@@ -86,28 +96,10 @@ TEST_F(TextWidgets, GrowingTextMeasuresItsLines)
     std::int32_t line_height = text.single_line_extent().height;
     EXPECT_EQ(text.height(), line_height * static_cast<std::int32_t>(text.lines().size()));
     EXPECT_GT(text.lines().size(), 1u);
-    text.set_text(u"x");
+    root->assign_text(u"grown", u"x");
+    EXPECT_NE(find<TextElement>(u"wrapped").text(), u"x");
     layout();
     EXPECT_EQ(text.height(), line_height);
-}
-
-// Assigning a text by id reaches the element with that id only.
-TEST_F(TextWidgets, AssignTextById)
-{
-    build(u"TextWrap");
-    root->assign_text(u"grown", u"new");
-    EXPECT_EQ(find<TextElement>(u"grown").text(), u"new");
-    EXPECT_NE(find<TextElement>(u"wrapped").text(), u"new");
-}
-
-// Alignment words are matched whole and case-sensitively.
-TEST(TextAlignment, Words)
-{
-    EXPECT_EQ(parse_horizontal_alignment(u"RIGHT"), HorizontalAlignment::Right);
-    EXPECT_EQ(parse_horizontal_alignment(u"right"), HorizontalAlignment::Center);
-    EXPECT_EQ(parse_horizontal_alignment(u"JUSTIFY"), HorizontalAlignment::Justify);
-    EXPECT_EQ(parse_vertical_alignment(u"BOTTOM "), VerticalAlignment::VCenter);
-    EXPECT_EQ(parse_vertical_alignment(u"TOP"), VerticalAlignment::Top);
 }
 
 // The rich text flows its words within the width, keeps each run's colour and grows to its

@@ -56,15 +56,7 @@ inline std::string compile_widget_test_skin(const std::string& folder, std::stri
         + "/device/skin/widgets/tests/skin/skin.json";
     std::filesystem::create_directories(folder + "/bin");
     std::string output = folder + "/bin/widgets.skin";
-    std::string command = "'" + skinc_path() + "' '" + source + "' -o '" + output + "' 2>&1";
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
-            errors.append(buffer, n);
-        if (pclose(pipe) == 0)
-            return output;
-    }
-    return {};
+    return run_skinc("'" + source + "' -o '" + output + "'", errors) == 0 ? output : std::string();
 }
 
 // A loaded test skin and a root built from one of its nodes, laid out at 240 x 320.
