@@ -23,6 +23,8 @@ struct EngineRecorder final : EngineListener {
     std::vector<bool> tickets;
     std::vector<WString> refused; // names of changes the service refused for good
     int list_changes { 0 };
+    int tags_changed { 0 };
+    int users_changed { 0 };
 
     void on_state(bool busy, WStringView error_key) override
     {
@@ -38,6 +40,9 @@ struct EngineRecorder final : EngineListener {
     void on_task_saved(std::int32_t id) override { saved.push_back(id); }
     void on_task_created(std::int32_t id) override { created.push_back(id); }
     void on_change_refused(std::int32_t, WStringView name) override { refused.emplace_back(name); }
+    void on_tags_changed() override { ++tags_changed; }
+    void on_users_changed() override { ++users_changed; }
+    void clear() { *this = EngineRecorder {}; }
 };
 
 // One client: an engine on the real scheduler, driven by a test loop, talking HTTP.

@@ -12,6 +12,7 @@
 #include "device/model/EngineCache.h"
 #include "device/model/engine/Engine.h"
 #include "device/model/engine/EngineListener.h"
+#include "device/model/engine/tests/EngineHarness.h"
 #include "device/rpc/ServiceReplies.h"
 
 #include <gtest/gtest.h>
@@ -38,22 +39,6 @@ using namespace corvane;
 
 namespace {
 
-struct Recorder final : EngineListener {
-    std::vector<std::int32_t> changed, removed;
-    int tags_changed { 0 };
-    int users_changed { 0 };
-    void on_task_changed(std::int32_t id) override { changed.push_back(id); }
-    void on_task_removed(std::int32_t id) override { removed.push_back(id); }
-    void on_tags_changed() override { ++tags_changed; }
-    void on_users_changed() override { ++users_changed; }
-    void clear()
-    {
-        changed.clear();
-        removed.clear();
-        tags_changed = users_changed = 0;
-    }
-};
-
 Task make_task(std::int32_t id, std::int32_t parent, std::int32_t project, std::int64_t date = 0)
 {
     Task t;
@@ -78,7 +63,7 @@ struct EngineRules : ::testing::Test {
     test::FakeClock clock;
     test::ManualSchedulerHost host;
     CActiveScheduler scheduler { host, clock };
-    Recorder listener;
+    test::EngineRecorder listener;
     Engine engine { u"http://127.0.0.1:1/", listener };
 
     // A logged-in user 7 (known) with project 10 under the root, holding `tasks`; the list shows
