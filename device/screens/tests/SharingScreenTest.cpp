@@ -1,19 +1,11 @@
 #include "device/screens/sharing/SharingScreen.h"
-#include "common/wire/ReplyWriter.h"
-#include "device/app/tests/AppTestSupport.h"
 #include "device/core/CActiveScheduler.h"
-#include "device/model/EngineCache.h"
 #include "device/model/engine/Engine.h"
 #include "device/model/engine/EngineListener.h"
-#include "device/platform/VirtualClock.h"
-#include "device/platform/linux/HeadlessWindow.h"
-#include "device/platform/linux/LinuxClock.h"
+#include "device/model/engine/tests/EngineHarness.h"
 #include "device/screens/sharing/SharingForm.h"
 #include "device/screens/sharing/SharingHost.h"
 #include "device/screens/tests/ScreenTestSupport.h"
-#include "device/shell/Application.h"
-#include "device/skin/lang/LanguageFile.h"
-#include "device/skin/skin/Properties.h"
 #include "device/skin/widgets/EditElement.h"
 
 #include <gtest/gtest.h>
@@ -85,28 +77,14 @@ struct Picks final : SharingListener {
 // The screen on a real headless application with the real default skin and English texts, and
 // the real engine loaded from a cache. Nobody is logged in, so the engine keeps a permission
 // change pending instead of sending it, which is what the screen shows as "wait".
-class SharingScreenTest : public ::testing::Test {
+class SharingScreenTest : public ::testing::Test, protected HeadlessScreens {
 protected:
     static constexpr std::int32_t project_id = 40;
 
     void SetUp() override
     {
-        WindowOptions options;
-        options.headless = true;
-        options.dpi = 96;
-        options.width = 320;
-        options.height = 800;
-        options.virtual_clock = &clock;
-        application = std::make_unique<Application>(
-            u"Corvane", std::make_unique<HeadlessWindow>(options), clock);
+        ASSERT_NO_FATAL_FAILURE(start(320, 800));
         ASSERT_TRUE(frame.recreate(320, 800));
-        properties = std::make_unique<Properties>();
-        ASSERT_TRUE(
-            properties->load_skin(from_utf8(screens_bin_folder() + "/skins/bin/default.skin"),
-                application->build_display_info()))
-            << "build the skin_data target";
-        ASSERT_TRUE(
-            load_language_file(*properties, from_utf8(screens_bin_folder() + "/english.lng")));
 
         engine = std::make_unique<Engine>(u"http://127.0.0.1:9/", reports);
         load_model({ make_user(1, u"ann@x.org", u"Ann"), make_user(2, u"bob@x.org", u"Bob"),
@@ -114,7 +92,7 @@ protected:
         ASSERT_NE(engine->find_task(project_id), nullptr);
 
         host.model = engine.get();
-        host.skin = properties.get();
+        host.skin = &properties;
         screen = std::make_unique<SharingScreen>(host);
         reports.screen = screen.get();
     }
@@ -140,13 +118,7 @@ protected:
         project.permissions = { invited, bob, late };
         cache.tasks.push_back(project);
         cache.users = std::move(users);
-        ReplyWriter writer;
-        cache.save(writer);
-        std::string bytes;
-        writer.finish_utf8(bytes);
-        ASSERT_EQ(engine->load_cache_bytes(
-                      SharedBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size()))),
-            Engine::CacheLoad::Loaded);
+        ASSERT_EQ(load_cache(*engine, cache), Engine::CacheLoad::Loaded);
     }
 
     void TearDown() override
@@ -154,8 +126,6 @@ protected:
         reports.screen = nullptr;
         screen.reset();
         engine.reset();
-        properties.reset();
-        application.reset();
     }
 
     // Lets deferred presses run, then lays out and paints, so the list holds live rows.
@@ -194,12 +164,7 @@ protected:
         settle();
     }
 
-    AppTestEnvironment environment;
-    LinuxClock real_clock;
-    VirtualClock clock { real_clock };
-    std::unique_ptr<Application> application;
     RenderSurface frame;
-    std::unique_ptr<Properties> properties;
     Reports reports;
     std::unique_ptr<Engine> engine;
     Host host;
@@ -315,7 +280,7 @@ TEST_F(SharingScreenTest, reload_keeps_what_the_form_shows)
 {
     screen->open(project_id, -1, SharingScreen::Share, nullptr);
     settle();
-    properties->send_reload_skin();
+    properties.send_reload_skin();
     settle();
     EXPECT_TRUE(form().email_edit().is_visible());
     EXPECT_EQ(element_text(&form().invite_to()), u"Invite to Garden by e-mail:");

@@ -7,16 +7,6 @@
 using namespace corvane;
 using namespace corvane::test;
 
-namespace {
-
-std::int32_t count_calls(const VizServerProcess& server, const std::string& method)
-{
-    auto methods = server.methods();
-    return static_cast<std::int32_t>(std::count(methods.begin(), methods.end(), method));
-}
-
-} // namespace
-
 // Root -> project -> folder -> task and back: rows, titles, the path bar of each level, the
 // task opened from its row, the row we came from marked, and "back" on the only level opening
 // the main menu while the level stays.
@@ -307,10 +297,10 @@ TEST_F(TreeScreenTest, all_tasks_pages_with_more)
     EXPECT_FALSE(find_descendant(flat, u"path")->is_visible());
 
     // Shown again while it holds a page: no further page is asked for.
-    int pages = count_calls(*server, "getFilteredList");
+    int pages = server->calls_of("getFilteredList");
     host->all->close(false);
     act([&] { host->all->show(0, u""); });
-    EXPECT_EQ(count_calls(*server, "getFilteredList"), pages);
+    EXPECT_EQ(server->calls_of("getFilteredList"), pages);
     EXPECT_EQ(flat.listed_rows(), 25);
 
     for (int page = 2; page <= 3; ++page)

@@ -3,10 +3,13 @@
 #include "device/core/CActiveScheduler.h"
 #include "device/core/testing/TestEnvironment.h"
 #include "device/core/testing/ThreadedLoop.h"
+#include "device/model/EngineCache.h"
 #include "device/model/engine/Engine.h"
 #include "device/model/engine/EngineListener.h"
 #include "device/model/engine/tests/VizServerProcess.h"
 #include "device/platform/Platform.h"
+
+#include "common/wire/ReplyWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +47,17 @@ struct EngineRecorder final : EngineListener {
     void on_users_changed() override { ++users_changed; }
     void clear() { *this = EngineRecorder {}; }
 };
+
+// Gives the engine `cache` as if it had read it from its file.
+inline Engine::CacheLoad load_cache(Engine& engine, const EngineCache& cache)
+{
+    ReplyWriter writer;
+    cache.save(writer);
+    std::string bytes;
+    writer.finish_utf8(bytes);
+    return engine.load_cache_bytes(
+        SharedBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size())));
+}
 
 // One client: an engine on the real scheduler, driven by a test loop, talking HTTP.
 struct Client {

@@ -90,13 +90,7 @@ struct EngineRules : ::testing::Test {
         cache.users = { User { u"ann@x", 7, u"Ann" } };
         cache.listProject = 10;
         cache.morePages = more_pages;
-        ReplyWriter writer;
-        cache.save(writer);
-        std::string bytes;
-        writer.finish_utf8(bytes);
-        ASSERT_EQ(engine.load_cache_bytes(
-                      SharedBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size()))),
-            Engine::CacheLoad::Loaded);
+        ASSERT_EQ(test::load_cache(engine, cache), Engine::CacheLoad::Loaded);
         ASSERT_FALSE(engine.is_busy());
         listener.clear();
     }
@@ -212,13 +206,7 @@ TEST_F(EngineRules, logged_out_the_login_key_is_the_only_step)
 {
     EngineCache cache;
     cache.loginKey = u"key";
-    ReplyWriter writer;
-    cache.save(writer);
-    std::string bytes;
-    writer.finish_utf8(bytes);
-    ASSERT_EQ(engine.load_cache_bytes(
-                  SharedBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size()))),
-        Engine::CacheLoad::Loaded);
+    ASSERT_EQ(test::load_cache(engine, cache), Engine::CacheLoad::Loaded);
     engine.load_task(5); // work for a logged-in user waits
     EXPECT_EQ(engine.pending_key(), u"authenticate");
     EXPECT_TRUE(engine.is_busy());

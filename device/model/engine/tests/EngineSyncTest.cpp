@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
-#include <thread>
 
 using namespace corvane;
 using namespace corvane::test;
@@ -174,38 +173,6 @@ TEST_F(EngineSync, changes_come_in_pages_of_ten)
         EXPECT_GT(t->loadedChanges[i - 1].changeId, t->loadedChanges[i].changeId);
 }
 
-// With two queued children requests and a pending save, the save goes first.
-TEST_F(EngineSync, a_pending_save_goes_before_queued_children)
-{
-    Client& ann = user(u"ann@example.org");
-    std::int32_t a = ann.create(0, u"A");
-    std::int32_t b = ann.create(0, u"B");
-    // Children the reader has not loaded yet, so opening either folder queues a request.
-    ann.create(a, u"A child");
-    ann.create(b, u"B child");
-    Client& reader = client();
-    EXPECT_EQ(reader.login(u"ann@example.org", u"secret-ann@example.org"), u"");
-    Task edit = edited_copy(*reader.engine, a);
-    edit.title = u"A2";
-
-    std::size_t before = server->methods().size();
-    int idle_before = reader.recorder.idle_reports;
-    // Queue while a call is in flight, so all three wait for the next step together.
-    reader.engine->open_task(a);
-    ASSERT_TRUE(reader.engine->is_busy());
-    reader.engine->open_folder(a);
-    reader.engine->open_folder(b);
-    reader.engine->save_task(edit, u"");
-    ASSERT_TRUE(
-        loop.run_until(scheduler, [&] { return reader.recorder.idle_reports > idle_before; }));
-    std::vector<std::string> calls = server->methods();
-    calls.erase(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(before));
-    ASSERT_GE(calls.size(), 4u) << ::testing::PrintToString(calls);
-    EXPECT_EQ(calls[1], "updateTask");
-    EXPECT_EQ(calls[2], "getFilteredChildren");
-    EXPECT_EQ(calls[3], "getFilteredChildren");
-}
-
 // A process killed while it writes the cache leaves the previous cache readable.
 TEST_F(EngineSync, a_kill_during_cache_writing_keeps_the_old_cache)
 {
@@ -231,10 +198,7 @@ TEST_F(EngineSync, a_kill_during_cache_writing_keeps_the_old_cache)
         }
         return false;
     };
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    bool began = false;
-    while (!(began = writing()) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
+    bool began = wait_until(writing, std::chrono::seconds(10));
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
