@@ -163,8 +163,6 @@ protected:
         return {};
     }
 
-    long calls_of(const std::string& method) const { return server->calls_of(method); }
-
     std::vector<Permission> permissions(Client& reader, std::int32_t project)
     {
         reader.act([&](Engine& e) { e.load_task(project); });
@@ -217,7 +215,7 @@ TEST_F(RealInput, a_person_at_the_window)
     key("Tab");
     type("secret-bob@example.com");
     key("Return");
-    ASSERT_TRUE(wait_until([&] { return calls_of("activateTicket") >= 1; }))
+    ASSERT_TRUE(wait_until([&] { return server->calls_of("activateTicket") >= 1; }))
         << "the program did not log in and look at the clipboard";
     settle();
     EXPECT_EQ(clipboard(), garden_mail) << "a member's ticket must stay for forwarding";
@@ -229,7 +227,7 @@ TEST_F(RealInput, a_person_at_the_window)
     type("Fence primed");
     click(300, 18); // the editor's "save"
     click(300, 18); // the task's "save", which returns to the projects
-    ASSERT_TRUE(wait_until([&] { return calls_of("updateTask") >= 1; }));
+    ASSERT_TRUE(wait_until([&] { return server->calls_of("updateTask") >= 1; }));
     ann.act([&](Engine& e) { e.open_task(garden); });
     const Task* seen = ann.engine->find_task(garden);
     ASSERT_NE(seen, nullptr);

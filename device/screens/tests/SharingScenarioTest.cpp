@@ -1,9 +1,5 @@
 #include "device/screens/tests/ScenarioTest.h"
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 using namespace corvane;
 using namespace corvane::test;
 
@@ -48,27 +44,6 @@ protected:
         ann->act([&](Engine& e) { e.load_task(garden); });
         const Task* task = ann->engine->find_task(garden);
         return task ? task->permissions : std::vector<Permission> {};
-    }
-
-    // The ticket text the service wrote for the only invitation so far.
-    std::string only_ticket()
-    {
-        std::vector<std::filesystem::path> files;
-        for (const auto& entry : std::filesystem::directory_iterator(server->outbox()))
-            if (entry.path().extension() == ".txt")
-                files.push_back(entry.path());
-        EXPECT_EQ(files.size(), 1u);
-        if (files.empty())
-            return {};
-        std::ifstream file(files[0]);
-        std::stringstream content;
-        content << file.rdbuf();
-        std::string mail = content.str();
-        std::size_t start = mail.find("--START-OF-TICKET--\r\n");
-        std::size_t end = mail.find("\r\n--END-OF-TICKET--");
-        if (start == std::string::npos || end == std::string::npos || end < start)
-            return {};
-        return mail.substr(start + 21, end - start - 21);
     }
 
     // Tall enough for the whole task header, "share" included.
@@ -139,42 +114,6 @@ TEST_F(SharingScenario, InvitesAnAddressAndWithdrawsTheInvitation)
         tall);
     for (const Permission& permission : garden_permissions())
         EXPECT_NE(permission.email, u"carol@example.com");
-}
-
-// Carol gets a ticket for "Garden" by mail, copies it, and logs in: the device redeems it,
-// says so, and "Garden" appears among her projects.
-TEST_F(SharingScenario, RedeemsATicketFromTheClipboard)
-{
-    seed();
-    EXPECT_EQ(
-        ann->act([&](Engine& e) { e.change_permission(garden, u"carol@mail.example", 2); }), u"");
-    std::string ticket = only_ticket();
-    ASSERT_FALSE(ticket.empty());
-    Client& carol = user(u"carol@example.com", u"Carol");
-    play("redeem",
-        "wait_for login\n"
-        "clipboard --START-OF-TICKET--"
-            + ticket
-            + "--END-OF-TICKET--\n"
-              "tap email\n"
-              "type carol@example.com\n"
-              "tap password\n"
-              "type secret-carol@example.com\n"
-              "tap login\n"
-              // The ticket's outcome shows over the tree as soon as the first sync is done.
-              "wait_for btnOk\n"
-              "expect_screen Ticket\n"
-              "expect_text text Invitation accepted.\n"
-              "shot ticket.png\n"
-              "tap btnOk\n"
-              "wait 2\n"
-              "shot carol-root.png\n",
-        tall);
-    carol.act([&](Engine& e) { e.open_folder(0); });
-    const Task* root = carol.engine->find_task(0);
-    ASSERT_NE(root, nullptr);
-    EXPECT_NE(
-        std::find(root->childIds.begin(), root->childIds.end(), garden), root->childIds.end());
 }
 
 // Ann picks Bob as the user whose tasks the tree shows: the picker closes, the tree names Bob

@@ -49,11 +49,6 @@ protected:
         }
         return -1;
     }
-    long calls_of(const std::string& method) const
-    {
-        std::vector<std::string> called = server->methods();
-        return std::count(called.begin(), called.end(), method);
-    }
     // A copy that changes nothing when saved (progress travels as differences).
     static Task unchanged_copy(const Task& record)
     {
@@ -280,7 +275,7 @@ TEST_F(TaskScenario, AbandonedNewTaskSendsNothing)
               "tap back\n"
               "wait 1\n"
               "expect_screen Tree\n");
-    EXPECT_EQ(calls_of("createTask"), 1) << "only the seeded project was created";
+    EXPECT_EQ(server->calls_of("createTask"), 1) << "only the seeded project was created";
 }
 
 // Removing asks first; "Cancel" keeps the task, "OK" deletes it and the screen closes.
@@ -311,46 +306,6 @@ TEST_F(TaskScenario, RemovesATaskAfterTheQuestion)
     ASSERT_EQ(reader.act([&](Engine& e) { e.open_folder(project); }), u"");
     EXPECT_EQ(child_titled(*reader.engine, project, u"Old chores"), -1);
     EXPECT_GT(task, 0);
-}
-
-// A long history comes in pages of ten through the "more" row.
-TEST_F(TaskScenario, MoreRowPagesTheChatByTen)
-{
-    Client& ann = user(u"ann@example.com", u"Ann");
-    std::int32_t project = ann.create(0, u"Home");
-    std::int32_t task = ann.create(project, u"Chatty");
-    for (int i = 1; i <= 14; ++i) {
-        Task t = *ann.engine->find_task(task);
-        t.done = 0;
-        t.plan = 0;
-        t.changes.clear();
-        t.permissions.clear();
-        EXPECT_EQ(ann.act([&](Engine& e) {
-            e.save_task(t, u"note " + to_wstring(static_cast<std::int32_t>(i)));
-        }),
-            u"");
-    }
-    // 15 entries: the creation and 14 notes. The newest ten come first, the more row last.
-    play("more",
-        login_lines("ann@example.com") + open_first_task()
-            + "wait_for list/@1/description\n"
-              "expect_text list/@1/description note 14\n"
-              "fling list -2000\n"
-              "wait 3\n"
-              "wait_for list/@11/more\n"
-              "expect_text list/@11/more Show 10 earlier\n"
-              "expect_text list/@10/description note 5\n"
-              "shot more.png\n"
-              "tap list/@11/more\n"
-              "wait 2\n"
-              "fling list -2000\n"
-              "wait 3\n"
-              "wait_for list/@16\n"
-              "expect_text list/@14/description note 1\n"
-              "wait_for list/@16/more hidden\n"
-              "shot all.png\n",
-        tall());
-    EXPECT_EQ(calls_of("getChanges"), 2);
 }
 
 // Bob edits a task that Ann has open with unsaved edits. A change that touches only the history
