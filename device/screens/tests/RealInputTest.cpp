@@ -163,13 +163,6 @@ protected:
         return {};
     }
 
-    std::vector<Permission> permissions(Client& reader, std::int32_t project)
-    {
-        reader.act([&](Engine& e) { e.load_task(project); });
-        const Task* task = reader.engine->find_task(project);
-        return task ? task->permissions : std::vector<Permission> {};
-    }
-
     XServer x;
     std::unique_ptr<ChildProcess> device;
     Window window { 0 };
@@ -219,7 +212,7 @@ TEST_F(RealInput, a_person_at_the_window)
         << "the program did not log in and look at the clipboard";
     settle();
     EXPECT_EQ(clipboard(), garden_mail) << "a member's ticket must stay for forwarding";
-    EXPECT_TRUE(holds(permissions(ann, garden), u"erin@example.org"));
+    EXPECT_TRUE(holds(permissions_of(ann, garden), u"erin@example.org"));
 
     // A comment on Garden, through its task screen and the comment editor.
     click(300, 168); // Garden's "info"
@@ -247,11 +240,11 @@ TEST_F(RealInput, a_person_at_the_window)
     // Meanwhile a ticket for Shed arrives; the next sync redeems it.
     set_clipboard(shed_mail);
     click(258, 455); // "plus"
-    ASSERT_TRUE(wait_until([&] { return holds(permissions(ann, garden), u"dora@example.org"); }))
+    ASSERT_TRUE(wait_until([&] { return holds(permissions_of(ann, garden), u"dora@example.org"); }))
         << "the invitation did not reach the service";
-    EXPECT_FALSE(holds(permissions(ann, garden), u"leakdora@example.org"));
+    EXPECT_FALSE(holds(permissions_of(ann, garden), u"leakdora@example.org"));
     std::int32_t bob_id = bob.engine->auth().userId;
-    EXPECT_TRUE(wait_until([&] { return holds(permissions(ann, shed), u"", bob_id); }))
+    EXPECT_TRUE(wait_until([&] { return holds(permissions_of(ann, shed), u"", bob_id); }))
         << "the ticket on the clipboard was not redeemed";
     EXPECT_EQ(clipboard().find("--START-OF-TICKET--"), std::string::npos)
         << "a redeemed ticket is taken off the clipboard";

@@ -70,22 +70,21 @@ protected:
         FileSettingsStore store(device_registry(), std::chrono::milliseconds(0));
         ASSERT_TRUE(store.write(corvane_key, WString(name), WString(value)));
     }
-    std::optional<WString> device_setting(WStringView name)
+    // A text (WString) or number (std::uint32_t) the device program keeps in its settings.
+    template<typename Value = WString> std::optional<Value> device_setting(WStringView name)
     {
         FileSettingsStore store(device_registry(), std::chrono::milliseconds(0));
         auto value = store.read(corvane_key, WString(name));
-        if (!value || !std::holds_alternative<WString>(*value))
+        if (!value || !std::holds_alternative<Value>(*value))
             return std::nullopt;
-        return std::get<WString>(*value);
+        return std::get<Value>(*value);
     }
-
-    std::optional<std::uint32_t> device_dword(WStringView name)
+    // A project's members and invitations as `reader` finds them on the service.
+    static std::vector<Permission> permissions_of(Client& reader, std::int32_t project)
     {
-        FileSettingsStore store(device_registry(), std::chrono::milliseconds(0));
-        auto value = store.read(corvane_key, WString(name));
-        if (!value || !std::holds_alternative<std::uint32_t>(*value))
-            return std::nullopt;
-        return std::get<std::uint32_t>(*value);
+        reader.act([&](Engine& e) { e.load_task(project); });
+        const Task* task = reader.engine->find_task(project);
+        return task ? task->permissions : std::vector<Permission> {};
     }
     // The device program's cache as it left it, read into an engine of the test's own.
     Engine& cached()

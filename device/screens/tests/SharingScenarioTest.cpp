@@ -38,14 +38,6 @@ protected:
               "expect_text title Sharing: Garden\n";
     }
 
-    // The permissions of "Garden" as its owner's engine sees them after a fresh sync.
-    std::vector<Permission> garden_permissions()
-    {
-        ann->act([&](Engine& e) { e.load_task(garden); });
-        const Task* task = ann->engine->find_task(garden);
-        return task ? task->permissions : std::vector<Permission> {};
-    }
-
     // Tall enough for the whole task header, "share" included.
     DeviceOptions tall { "240x560", 96 };
     Client* ann { nullptr };
@@ -71,7 +63,7 @@ TEST_F(SharingScenario, SharesAProjectWithAKnownUser)
               "expect_text list/@2/value Bob\n",
         tall);
     bool bob_shares = false;
-    for (const Permission& permission : garden_permissions())
+    for (const Permission& permission : permissions_of(*ann, garden))
         bob_shares = bob_shares || permission.userId == bob->engine->auth().userId;
     EXPECT_TRUE(bob_shares);
 }
@@ -112,7 +104,7 @@ TEST_F(SharingScenario, InvitesAnAddressAndWithdrawsTheInvitation)
               "wait_for btnOk hidden\n"
               "expect_text email carol@\n",
         tall);
-    for (const Permission& permission : garden_permissions())
+    for (const Permission& permission : permissions_of(*ann, garden))
         EXPECT_NE(permission.email, u"carol@example.com");
 }
 
@@ -158,7 +150,7 @@ TEST_F(SharingScenario, ChoosesTheFilterUser)
     // The choice outlives the program: after a restart the tree still names Bob, and picking
     // "All users" clears the filter the tree names, in the settings and in the cache alike.
     std::int32_t bob_id = bob->engine->auth().userId;
-    EXPECT_EQ(device_dword(u"selected_user"), static_cast<std::uint32_t>(bob_id));
+    EXPECT_EQ(device_setting<std::uint32_t>(u"selected_user"), static_cast<std::uint32_t>(bob_id));
     std::optional<WString> sid = device_setting(u"sid");
     ASSERT_TRUE(sid);
     EXPECT_EQ(*sid, cached().login_key());
@@ -174,7 +166,7 @@ TEST_F(SharingScenario, ChoosesTheFilterUser)
         "wait_for select_user\n"
         "expect_text select_user All users\n",
         tall);
-    EXPECT_EQ(device_dword(u"selected_user"), static_cast<std::uint32_t>(-1));
+    EXPECT_EQ(device_setting<std::uint32_t>(u"selected_user"), static_cast<std::uint32_t>(-1));
     EXPECT_EQ(cached().filter().responsible, -1);
 }
 

