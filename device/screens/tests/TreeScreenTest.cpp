@@ -273,13 +273,14 @@ TEST_F(TreeScreenTest, record_row_drawing)
 
 // The flat list of all tasks pages through 60 tasks with "more", 25 at a time, and hides
 // "more" after the last page; shown again over a list that already holds 25 rows or more, it
-// asks for no page.
+// asks for no page. A listed task inside a folder attaches through its ancestors.
 TEST_F(TreeScreenTest, all_tasks_pages_with_more)
 {
     Client& ann = seeder(u"ann@example.com", u"Ann");
     std::int32_t project = ann.create(0, u"Big");
-    for (int n = 1; n <= 60; ++n)
-        ann.create(project, u"Task " + to_wstring(n));
+    std::int32_t folder = ann.create(project, u"Folder");
+    for (int n = 1; n <= 59; ++n)
+        ann.create(n % 2 ? folder : project, u"Task " + to_wstring(n));
     log_in(u"ann@example.com");
 
     SectionedList& rows = top().list();
@@ -307,6 +308,7 @@ TEST_F(TreeScreenTest, all_tasks_pages_with_more)
         act([&] { press_more(flat); });
     EXPECT_EQ(flat.listed_rows(), 60);
     EXPECT_FALSE(host->engine().more_pages());
+    EXPECT_TRUE(host->engine().is_attached(folder));
     EXPECT_FALSE(flat.list().sections()[MoreSection].visible);
 
     // Rows open the task, whatever their kind.

@@ -108,40 +108,6 @@ TEST_F(EngineSync, an_invitation_ticket_from_the_clipboard)
     EXPECT_EQ(cat.recorder.tickets, (std::vector<bool> { true, false }));
 }
 
-// 60 tasks of a project come in pages of 25, 25 and 10 with the cursor and the more-pages flag.
-TEST_F(EngineSync, the_filtered_list_pages_with_its_cursor)
-{
-    Client& ann = user(u"ann@example.org");
-    std::int32_t project = ann.create(0, u"Big");
-    std::int32_t folder = ann.create(project, u"Folder");
-    for (int i = 0; i < 59; ++i)
-        ASSERT_GT(ann.create(i % 2 ? folder : project, u"Task " + to_wstring(std::int32_t(i))), 0);
-
-    Client& reader = client();
-    EXPECT_EQ(reader.login(u"ann@example.org", u"secret-ann@example.org"), u"");
-    auto listed = [&] {
-        return std::count_if(reader.engine->tasks().begin(), reader.engine->tasks().end(),
-            [](const auto& t) { return t->listed; });
-    };
-    EXPECT_EQ(reader.act([&](Engine& e) { e.set_list(project, u"", true); }), u"");
-    EXPECT_EQ(listed(), 25);
-    EXPECT_TRUE(reader.engine->more_pages());
-    EXPECT_EQ(reader.act([](Engine& e) { e.refresh_list(); }), u"");
-    EXPECT_EQ(listed(), 50);
-    EXPECT_TRUE(reader.engine->more_pages());
-    EXPECT_EQ(reader.act([](Engine& e) { e.refresh_list(); }), u"");
-    EXPECT_EQ(listed(), 60);
-    EXPECT_FALSE(reader.engine->more_pages());
-    // The page of a folder's task attaches through the main list of ancestors.
-    EXPECT_TRUE(reader.engine->is_attached(folder));
-    // The cursor is the last task in list order.
-    for (const auto& t : reader.engine->tasks()) {
-        if (t->listed) {
-            EXPECT_LE(compare_tasks(*t, reader.engine->list_cursor()), 0);
-        }
-    }
-}
-
 // A task's history is read in pages of 10; a short page ends it.
 TEST_F(EngineSync, changes_come_in_pages_of_ten)
 {
