@@ -49,16 +49,6 @@ protected:
         }
         return -1;
     }
-    // A copy that changes nothing when saved (progress travels as differences).
-    static Task unchanged_copy(const Task& record)
-    {
-        Task copy = record;
-        copy.done = 0;
-        copy.plan = 0;
-        copy.changes.clear();
-        copy.permissions.clear();
-        return copy;
-    }
     DeviceOptions tall() const
     {
         DeviceOptions options;
@@ -322,8 +312,8 @@ TEST_F(TaskScenario, RemoteEditsReachAnOpenTask)
     ASSERT_GT(task, 0);
     for (int i = 1; i <= 25; ++i)
         ASSERT_EQ(ann.act([&](Engine& e) {
-            e.save_task(unchanged_copy(*e.find_task(task)),
-                u"note " + to_wstring(static_cast<std::int32_t>(i)));
+            e.save_task(
+                edit_of(*e.find_task(task)), u"note " + to_wstring(static_cast<std::int32_t>(i)));
         }),
             u"");
     ASSERT_EQ(bob.act([&](Engine& e) { e.open_folder(0); }), u"");
@@ -389,12 +379,11 @@ TEST_F(TaskScenario, RemoteEditsReachAnOpenTask)
     ASSERT_TRUE(wait_for_file(shots() + "/before.png"));
     // Only the history changes: a comment.
     EXPECT_EQ(
-        bob.act([&](Engine& e) { e.save_task(unchanged_copy(*e.find_task(task)), u"From Bob"); }),
-        u"");
+        bob.act([&](Engine& e) { e.save_task(edit_of(*e.find_task(task)), u"From Bob"); }), u"");
     std::ofstream(shots() + "/comment-done") << "\n";
     ASSERT_TRUE(wait_for_file(shots() + "/kept.png"));
     // A property changes: the title.
-    Task renamed = unchanged_copy(*bob.engine->find_task(task));
+    Task renamed = edit_of(*bob.engine->find_task(task));
     renamed.title = u"Bob's list";
     EXPECT_EQ(bob.act([&](Engine& e) { e.save_task(renamed, u""); }), u"");
     std::ofstream(shots() + "/title-done") << "\n";

@@ -48,6 +48,19 @@ struct EngineRecorder final : EngineListener {
     void clear() { *this = EngineRecorder {}; }
 };
 
+// A record as the screens save it: progress as differences (done by `done_delta`), and none of
+// the lists the service keeps itself.
+inline Task edit_of(const Task& task, std::int32_t done_delta = 0)
+{
+    Task edit = task;
+    edit.done = done_delta;
+    edit.plan = 0;
+    edit.changes.clear();
+    edit.loadedChanges.clear();
+    edit.permissions.clear();
+    return edit;
+}
+
 // Gives the engine `cache` as if it had read it from its file.
 inline Engine::CacheLoad load_cache(Engine& engine, const EngineCache& cache)
 {

@@ -13,16 +13,6 @@ using namespace corvane::test;
 
 namespace {
 
-// The task as the screens send it: done and plan as differences.
-Task edit_of(const Task& task, std::int32_t done_delta = 0)
-{
-    Task edit = task;
-    edit.done = done_delta;
-    edit.plan = 0;
-    edit.loadedChanges.clear();
-    return edit;
-}
-
 class EngineOutbox : public EngineServiceTest {
 protected:
     void SetUp() override

@@ -12,20 +12,6 @@ using namespace corvane::test;
 
 using EngineSync = EngineServiceTest;
 
-namespace {
-
-Task edited_copy(const Engine& engine, std::int32_t id)
-{
-    Task t = *engine.find_task(id);
-    t.done = 0; // differences, not totals
-    t.plan = 0;
-    t.changes.clear();
-    t.permissions.clear();
-    return t;
-}
-
-} // namespace
-
 // Two clients share a project; each sees the other's edit through news.
 TEST_F(EngineSync, shared_project_edits_arrive_through_news)
 {
@@ -45,7 +31,7 @@ TEST_F(EngineSync, shared_project_edits_arrive_through_news)
     // Bob knows Ann by name once the participants are loaded.
     EXPECT_EQ(bob.engine->user_name(ann.engine->auth().userId), u"Ann");
 
-    Task change = edited_copy(*bob.engine, task);
+    Task change = edit_of(*bob.engine->find_task(task));
     change.done = 3;
     change.title = u"Paint the fence white";
     EXPECT_EQ(bob.act([&](Engine& e) { e.save_task(change, u"half done"); }), u"");
@@ -114,7 +100,7 @@ TEST_F(EngineSync, changes_come_in_pages_of_ten)
     Client& ann = user(u"ann@example.org");
     std::int32_t project = ann.create(0, u"Chatty");
     for (int i = 0; i < 14; ++i) {
-        Task t = edited_copy(*ann.engine, project);
+        Task t = edit_of(*ann.engine->find_task(project));
         EXPECT_EQ(
             ann.act([&](Engine& e) { e.save_task(t, u"comment " + to_wstring(std::int32_t(i))); }),
             u"");
