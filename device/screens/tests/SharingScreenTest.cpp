@@ -138,6 +138,12 @@ protected:
         }
     }
 
+    // The sharing manager of "Garden", laid out and painted.
+    void open_sharing()
+    {
+        screen->open(project_id, -1, SharingScreen::Share, nullptr);
+        settle();
+    }
     SharingForm& form() { return screen->form(); }
     VListElement& list() { return *form().list().list(); }
 
@@ -178,8 +184,7 @@ protected:
 // the e-mail invitation is offered with the project's name.
 TEST_F(SharingScreenTest, share_mode_shows_the_buttons_each_row_allows)
 {
-    screen->open(project_id, -1, SharingScreen::Share, nullptr);
-    settle();
+    open_sharing();
     ASSERT_TRUE(screen->is_open());
     EXPECT_EQ(form().row_node(), u"SharingElementNoPress");
     EXPECT_TRUE(form().email_edit().is_visible());
@@ -208,8 +213,7 @@ TEST_F(SharingScreenTest, share_mode_shows_the_buttons_each_row_allows)
 // confirming withdraws that invitation and the list waits for the change.
 TEST_F(SharingScreenTest, only_the_last_removal_awaits_confirmation)
 {
-    screen->open(project_id, -1, SharingScreen::Share, nullptr);
-    settle();
+    open_sharing();
     click(row_button(Invitations, 0, u"remove"));
     ASSERT_TRUE(screen->pending_removal());
     EXPECT_EQ(screen->pending_removal()->row, 0);
@@ -235,8 +239,7 @@ TEST_F(SharingScreenTest, only_the_last_removal_awaits_confirmation)
 // "plus" with an empty address still sends the change, and the edit is cleared after a send.
 TEST_F(SharingScreenTest, invite_with_empty_address_still_sends)
 {
-    screen->open(project_id, -1, SharingScreen::Share, nullptr);
-    settle();
+    open_sharing();
     ASSERT_EQ(form().email(), u"");
     click(&form().plus());
     EXPECT_TRUE(engine->task_pending(project_id));
@@ -252,8 +255,7 @@ TEST_F(SharingScreenTest, invite_with_empty_address_still_sends)
 // Removing the project closes the screen, and later reports about it change nothing.
 TEST_F(SharingScreenTest, removed_project_closes_the_screen)
 {
-    screen->open(project_id, -1, SharingScreen::Share, nullptr);
-    settle();
+    open_sharing();
     screen->on_task_removed(project_id + 1);
     EXPECT_EQ(screen->project(), project_id);
     screen->on_task_removed(project_id);
@@ -269,8 +271,7 @@ TEST_F(SharingScreenTest, removed_project_closes_the_screen)
 // were, and the new buttons work.
 TEST_F(SharingScreenTest, reload_keeps_what_the_form_shows)
 {
-    screen->open(project_id, -1, SharingScreen::Share, nullptr);
-    settle();
+    open_sharing();
     properties.send_reload_skin();
     settle();
     EXPECT_TRUE(form().email_edit().is_visible());
@@ -284,8 +285,7 @@ TEST_F(SharingScreenTest, reload_keeps_what_the_form_shows)
 // the press must act after the event, not inside it (the sanitizer build checks this).
 TEST_F(SharingScreenTest, tapping_add_through_the_list_is_safe)
 {
-    screen->open(project_id, -1, SharingScreen::Share, nullptr);
-    settle();
+    open_sharing();
     ButtonElement* add = row_button(Others, 1, u"add");
     ASSERT_NE(add, nullptr);
     Point at { add->x() + add->width() / 2, add->y() + add->height() / 2 };
@@ -301,8 +301,7 @@ TEST_F(SharingScreenTest, tapping_add_through_the_list_is_safe)
 // titles of the project the sharing manager showed before.
 TEST_F(SharingScreenTest, empty_sections_show_no_stale_header)
 {
-    screen->open(project_id, -1, SharingScreen::Share, nullptr);
-    settle();
+    open_sharing();
     EXPECT_TRUE(form().list().sections()[Invitations].visible);
     screen->close(false);
     screen->open(sharing_no_project, -1, SharingScreen::SelectFilter, nullptr);
@@ -327,8 +326,7 @@ TEST_F(SharingScreenTest, empty_sections_show_no_stale_header)
 // and is dropped when that row is gone, rather than acting on whatever row took its place.
 TEST_F(SharingScreenTest, press_follows_its_row_across_a_rebuild)
 {
-    screen->open(project_id, -1, SharingScreen::Share, nullptr);
-    settle();
+    open_sharing();
     ASSERT_EQ(form().row(Others, 0)->text, u"Ann");
     ButtonElement* add_ann = row_button(Others, 0, u"add");
     ASSERT_NE(add_ann, nullptr);
