@@ -1,50 +1,43 @@
 #pragma once
 
-#include <chrono>
-#include <ctime>
-#include <optional>
+#include "testing/ChildProcess.h"
+
 #include <string>
-#include <sys/types.h>
 
 namespace lumbra::test {
 
+using corvane::test::wait_until;
+
 // The real lumbra program started in a medium folder, in its own process group so that it
 // and WebKit's helper processes are all ended when the object goes.
-class LumbraProcess {
+class LumbraProcess : public corvane::test::ChildProcess {
 public:
     // `registry` is the settings file given as LUMBRA_REGISTRY; output goes to `log_file`.
     LumbraProcess(
-        const std::string& medium_folder, const std::string& registry, const std::string& log_file);
-    ~LumbraProcess();
-    LumbraProcess(const LumbraProcess&) = delete;
-    LumbraProcess& operator=(const LumbraProcess&) = delete;
+        const std::string& medium_folder, const std::string& registry, const std::string& log_file)
+        : ChildProcess(launch(medium_folder, registry, log_file))
+    {
+    }
 
-    pid_t pid() const { return m_pid; }
-    bool started() const { return m_pid > 0; }
-
-    // The exit status once the program has ended within `timeout`, else nothing.
-    std::optional<int> wait_for_exit(std::chrono::milliseconds timeout);
-    bool is_running();
+    // The waitpid() status once the program has ended within `timeout`, else nothing.
+    std::optional<int> wait_for_exit(std::chrono::milliseconds timeout)
+    {
+        return wait_status(timeout);
+    }
 
 private:
-    pid_t m_pid { -1 };
-    std::optional<int> m_status;
-};
-
-// Polls `condition` every 50 ms until it holds or `timeout` has passed.
-template<typename Condition> bool wait_until(Condition condition, std::chrono::milliseconds timeout)
-{
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (true) {
-        if (condition())
-            return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        struct timespec pause {
-            0, 50'000'000
-        };
-        nanosleep(&pause, nullptr);
+    static corvane::test::Launch launch(
+        const std::string& medium_folder, const std::string& registry, const std::string& log_file)
+    {
+        corvane::test::Launch launch;
+        launch.arguments = { LUMBRA_EXECUTABLE };
+        launch.environment = { { "LUMBRA_REGISTRY", registry }, { "LC_ALL", "C.UTF-8" } };
+        launch.directory = medium_folder;
+        launch.output_file = log_file;
+        launch.error_file = log_file;
+        launch.own_group = true;
+        return launch;
     }
-}
+};
 
 } // namespace lumbra::test

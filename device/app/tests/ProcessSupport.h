@@ -5,25 +5,15 @@
 #include "device/platform/linux/FileSettingsStore.h"
 #include "device/skin/skin/tests/SkinTestSupport.h"
 
-#include <chrono>
-#include <csignal>
-#include <fcntl.h>
+#include "testing/ChildProcess.h"
+
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <optional>
-#include <poll.h>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace corvane::test {
-
-using namespace std::chrono_literals;
 
 // A program folder of its own ("%app_path%" of a copy of the device program), with whatever
 // skins and language files a test puts there, plus the settings file and the runtime folder
@@ -97,107 +87,49 @@ private:
 };
 
 // One run of the device program with its own temporary folder (and so its own log file).
-class ProgramRun {
+class ProgramRun : public ChildProcess {
 public:
     // `extra` adds to the environment or replaces what it names.
     ProgramRun(const ProgramFolder& folder, const std::string& name,
         std::vector<std::string> arguments, std::map<std::string, std::string> extra = {})
-        : m_temp(folder.root() / ("tmp-" + name))
+        : ChildProcess(launch(folder, folder.root() / ("tmp-" + name), arguments, extra))
+        , m_temp(folder.root() / ("tmp-" + name))
     {
-        std::filesystem::create_directories(m_temp);
-        std::map<std::string, std::string> overrides = {
-            { "TMPDIR", m_temp.string() },
-            { "XDG_RUNTIME_DIR", folder.runtime().string() },
-            { "CORVANE_REGISTRY", folder.registry() },
-            { "XDG_DATA_HOME", (folder.root() / "data").string() },
-            { "LANG", "C" },
-            { "LC_ALL", "C" },
-        };
-        for (auto& [key, value] : extra)
-            overrides[key] = std::move(value);
-        std::vector<std::string> environment;
-        for (char** entry = environ; *entry; ++entry) {
-            std::string text = *entry;
-            if (!overrides.contains(text.substr(0, text.find('='))))
-                environment.push_back(text);
-        }
-        for (const auto& [key, value] : overrides)
-            environment.push_back(key + "=" + value);
-        arguments.insert(arguments.begin(), folder.program());
-
-        std::vector<char*> argv;
-        for (std::string& argument : arguments)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (std::string& entry : environment)
-            envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        std::string errors = (m_temp / "stderr.txt").string();
-        std::string output = (m_temp / "stdout.txt").string();
-
-        m_pid = fork();
-        if (m_pid == 0) {
-            FILE* err = std::freopen(errors.c_str(), "w", stderr);
-            FILE* out = std::freopen(output.c_str(), "w", stdout);
-            (void)err;
-            (void)out;
-            execve(argv[0], argv.data(), envp.data());
-            _exit(127);
-        }
     }
 
-    ~ProgramRun()
-    {
-        if (m_pid > 0 && !m_exit_code) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-
-    pid_t pid() const { return m_pid; }
-
-    // The exit code once the process ends within `limit`; nothing if it still runs then.
-    std::optional<int> wait_exit(std::chrono::milliseconds limit = 20s)
-    {
-        auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!m_exit_code) {
-            int status = 0;
-            pid_t done = waitpid(m_pid, &status, WNOHANG);
-            if (done == m_pid) {
-                m_exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                break;
-            }
-            if (std::chrono::steady_clock::now() > deadline)
-                return std::nullopt;
-            std::this_thread::sleep_for(10ms);
-        }
-        return m_exit_code;
-    }
-
-    bool is_running() { return !wait_exit(0ms).has_value(); }
-
-    void terminate() { kill(m_pid, SIGTERM); }
+    void terminate() { signal(SIGTERM); }
 
     std::u16string log() const { return read_utf16_file((m_temp / "corvane.txt").string()); }
-
     std::string errors() const { return read_text(m_temp / "stderr.txt"); }
     std::string output() const { return read_text(m_temp / "stdout.txt"); }
 
-    // Polls the log until it holds `text` or the time is up.
+    // Waits until the log holds `text`, the program ends or the time is up.
     bool wait_for_log(const std::u16string& text, std::chrono::milliseconds limit = 20s)
     {
-        auto deadline = std::chrono::steady_clock::now() + limit;
-        for (;;) {
-            if (log().find(text) != std::u16string::npos)
-                return true;
-            if (std::chrono::steady_clock::now() > deadline || !is_running())
-                return log().find(text) != std::u16string::npos;
-            std::this_thread::sleep_for(10ms);
-        }
+        auto found = [&] { return log().find(text) != std::u16string::npos; };
+        wait_until([&] { return found() || !is_running(); }, limit);
+        return found();
     }
 
 private:
+    static Launch launch(const ProgramFolder& folder, const std::filesystem::path& temp,
+        std::vector<std::string> arguments, std::map<std::string, std::string> extra)
+    {
+        std::filesystem::create_directories(temp);
+        Launch launch;
+        launch.arguments = std::move(arguments);
+        launch.arguments.insert(launch.arguments.begin(), folder.program());
+        launch.environment
+            = { { "TMPDIR", temp.string() }, { "XDG_RUNTIME_DIR", folder.runtime().string() },
+                  { "CORVANE_REGISTRY", folder.registry() },
+                  { "XDG_DATA_HOME", (folder.root() / "data").string() }, { "LANG", "C" },
+                  { "LC_ALL", "C" } };
+        for (auto& [key, value] : extra)
+            launch.environment[key] = std::move(value);
+        launch.output_file = (temp / "stdout.txt").string();
+        launch.error_file = (temp / "stderr.txt").string();
+        return launch;
+    }
     static std::string read_text(const std::filesystem::path& path)
     {
         std::ifstream in(path, std::ios::binary);
@@ -205,70 +137,6 @@ private:
     }
 
     std::filesystem::path m_temp;
-    pid_t m_pid { -1 };
-    std::optional<int> m_exit_code;
-};
-
-// A private X server for one test, so that no other test's window can take the focus.
-class PrivateXServer {
-public:
-    PrivateXServer() = default;
-    PrivateXServer(const PrivateXServer&) = delete;
-    PrivateXServer& operator=(const PrivateXServer&) = delete;
-    ~PrivateXServer()
-    {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-
-    // False when Xvfb cannot be started here.
-    bool start()
-    {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0)
-            return false;
-        // -displayfd picks a free display number and writes it on that descriptor, which must
-        // survive the exec.
-        int child_end = fcntl(fds[1], F_DUPFD, 10);
-        std::string child_fd = std::to_string(child_end);
-        m_pid = fork();
-        if (m_pid == 0) {
-            int null = open("/dev/null", O_WRONLY);
-            dup2(null, 1);
-            dup2(null, 2);
-            execlp("Xvfb", "Xvfb", "-displayfd", child_fd.c_str(), "-screen", "0", "800x600x24",
-                "-nolisten", "tcp", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(child_end);
-        close(fds[1]);
-        std::string number;
-        auto deadline = std::chrono::steady_clock::now() + 15s;
-        while (m_pid > 0 && number.find('\n') == std::string::npos
-            && std::chrono::steady_clock::now() < deadline) {
-            pollfd ready { fds[0], POLLIN, 0 };
-            if (poll(&ready, 1, 100) <= 0)
-                continue;
-            char buffer[32];
-            ssize_t n = read(fds[0], buffer, sizeof buffer);
-            if (n <= 0)
-                break; // Xvfb ended without a display
-            number.append(buffer, static_cast<std::size_t>(n));
-        }
-        close(fds[0]);
-        if (number.find('\n') == std::string::npos)
-            return false;
-        m_name = ":" + number.substr(0, number.find('\n'));
-        return true;
-    }
-
-    const std::string& name() const { return m_name; }
-
-private:
-    pid_t m_pid { -1 };
-    std::string m_name;
 };
 
 // Whether the lines appear in the text in this order.

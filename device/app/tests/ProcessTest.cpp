@@ -1,5 +1,6 @@
 #include "device/app/tests/ProcessSupport.h"
 #include "device/shell/AppInfo.h"
+#include "testing/PrivateDisplay.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -203,9 +204,7 @@ TEST(ProgramStart, simultaneous_starts_end_with_one_instance)
     folder.install_everything();
     ProgramRun a(folder, "a", { "--headless", "from-a" });
     ProgramRun b(folder, "b", { "--headless", "from-b" });
-    auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (a.is_running() && b.is_running() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(10ms);
+    wait_until([&] { return !a.is_running() || !b.is_running(); });
     bool a_left = !a.is_running();
     ASSERT_NE(a_left, !b.is_running()) << "exactly one instance must remain";
     ProgramRun& survivor = a_left ? b : a;
@@ -242,7 +241,7 @@ TEST(ProgramStart, missing_language_quits_after_the_splash)
 // answered. Only a real X server shows the box.
 TEST(ProgramStart, second_instance_brings_the_message_box_forward)
 {
-    PrivateXServer x;
+    PrivateDisplay x;
     if (!x.start())
         GTEST_SKIP() << "Xvfb could not be started: the message box needs a real X server";
     std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(x.name().c_str()));
@@ -254,12 +253,10 @@ TEST(ProgramStart, second_instance_brings_the_message_box_forward)
 
     ProgramRun first(folder, "first", {}, on_x);
     MessageBoxWindows box;
-    auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (
-        box.dialog == None && first.is_running() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(20ms);
+    wait_until([&] {
         box = find_message_box(display.get(), first.pid());
-    }
+        return box.dialog != None || !first.is_running();
+    });
     ASSERT_NE(box.dialog, None) << to_utf8(first.log()) << first.errors();
     // The main window has the focus, so only the second start can move it to the box.
     ASSERT_EQ(input_focus(display.get()), box.owner);

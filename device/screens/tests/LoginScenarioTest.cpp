@@ -11,20 +11,13 @@ using namespace corvane::test;
 
 namespace {
 
-class LoginScenario : public ScenarioTest {
-protected:
-    int calls_of(const std::string& method) const
-    {
-        int count = 0;
-        for (const std::string& called : server->methods())
-            count += called == method;
-        return count;
-    }
-};
+using LoginScenario = ScenarioTest;
 
-// A registered user logs in from the Login screen and reaches the root of the tree; the address
-// is remembered for the next start.
-TEST_F(LoginScenario, LogsInAndRemembersTheAddress)
+// A registered user logs in from the Login screen and reaches the root of the tree. The next
+// start goes through "Connecting" straight to the tree on the cached session, without a new
+// log-in; "Logout" from the main menu returns to the Login screen with the address remembered,
+// and logging in again brings the tree back.
+TEST_F(LoginScenario, LogsInRestartsOnTheSessionLogsOutAndBackIn)
 {
     user(u"ann@example.com", u"Ann");
     play("login",
@@ -35,6 +28,26 @@ TEST_F(LoginScenario, LogsInAndRemembersTheAddress)
               "wait 1\n"
               "shot root.png\n");
     EXPECT_EQ(device_setting(u"email"), WString(u"ann@example.com"));
+    ASSERT_TRUE(std::filesystem::exists(device_cache()));
+    long before = server->calls_of("authenticate");
+    play("restart",
+        "wait_for list\n"
+        "expect_screen Tree\n"
+        "expect_text title All projects\n"
+        "shot restarted.png\n"
+        "tap back\n"
+        "wait_for vlist\n"
+        "expect_screen Menu\n"
+        "shot menu.png\n"
+        "expect_text vlist/@2/#text Log out\n"
+        "tap vlist/@2\n"
+        "wait_for login\n"
+        "expect_screen Login\n"
+        "expect_text email ann@example.com\n"
+        "expect_text password \n"
+            + login_lines("ann@example.com", false));
+    // Only the new log-in authenticates: with the password and then with the key it got.
+    EXPECT_EQ(server->calls_of("authenticate"), before + 2);
 }
 
 // A wrong password comes back as the error form with the language's text, over the Login
@@ -104,33 +117,10 @@ TEST_F(LoginScenario, RegistersANewAccount)
         "wait_for login\n"
         "wait_for name hidden\n"
         "expect_visible regstart\n");
-    EXPECT_EQ(calls_of("registerUser"), 1);
+    EXPECT_EQ(server->calls_of("registerUser"), 1);
     // The new account works for the engine too.
     Client& carol = client();
     EXPECT_EQ(carol.login(u"carol@example.com", u"secret-carol@example.com"), u"");
-}
-
-// "Logout" from the main menu returns to the Login screen with the address kept; logging in
-// again brings the tree back.
-TEST_F(LoginScenario, LogsOutFromTheMenuAndBackIn)
-{
-    user(u"dan@example.com", u"Dan");
-    int before = calls_of("authenticate");
-    play("logout",
-        login_lines("dan@example.com")
-            + "tap back\n"
-              "wait_for vlist\n"
-              "expect_screen Menu\n"
-              "shot menu.png\n"
-              "expect_text vlist/@2/#text Log out\n"
-              "tap vlist/@2\n"
-              "wait_for login\n"
-              "expect_screen Login\n"
-              "expect_text email dan@example.com\n"
-              "expect_text password \n"
-            + login_lines("dan@example.com", false));
-    // Each log-in authenticates with the password and then with the key it got.
-    EXPECT_EQ(calls_of("authenticate"), before + 4);
 }
 
 // Choosing Russian in the menu's language submenu rebuilds every screen with Russian texts,
@@ -159,22 +149,6 @@ TEST_F(LoginScenario, SwitchesTheLanguageFromTheMenu)
               "expect_text login Войти\n"
               "shot login-russian.png\n");
     EXPECT_EQ(device_setting(u"Language"), WString(u"russian"));
-}
-
-// A start with a session in the cache goes through "Connecting" straight to the tree, without
-// the Login screen and without a new log-in.
-TEST_F(LoginScenario, RestartsWithTheCachedSession)
-{
-    user(u"fay@example.com", u"Fay");
-    play("first-start", login_lines("fay@example.com"));
-    ASSERT_TRUE(std::filesystem::exists(device_cache()));
-    int logins = calls_of("authenticate");
-    play("second-start",
-        "wait_for list\n"
-        "expect_screen Tree\n"
-        "expect_text title All projects\n"
-        "shot restarted.png\n");
-    EXPECT_EQ(calls_of("authenticate"), logins);
 }
 
 // With the service gone, a start from the cache shows the Problem screen over the tree;

@@ -5,6 +5,7 @@
 
 #include "device/model/engine/tests/EngineHarness.h"
 #include "device/platform/linux/FileSettingsStore.h"
+#include "testing/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -12,15 +13,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <poll.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace corvane::test {
 
@@ -68,13 +62,7 @@ protected:
             .string();
     }
 
-    static std::string bin_folder()
-    {
-        char path[4096];
-        ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-        std::string self(path, n > 0 ? static_cast<std::size_t>(n) : 0);
-        return self.substr(0, self.find_last_of('/'));
-    }
+    static std::string bin_folder() { return program_folder(); }
 
     // A value in the device program's settings, e.g. the language choice "Language".
     void set_device_setting(WStringView name, WStringView value)
@@ -82,22 +70,21 @@ protected:
         FileSettingsStore store(device_registry(), std::chrono::milliseconds(0));
         ASSERT_TRUE(store.write(corvane_key, WString(name), WString(value)));
     }
-    std::optional<WString> device_setting(WStringView name)
+    // A text (WString) or number (std::uint32_t) the device program keeps in its settings.
+    template<typename Value = WString> std::optional<Value> device_setting(WStringView name)
     {
         FileSettingsStore store(device_registry(), std::chrono::milliseconds(0));
         auto value = store.read(corvane_key, WString(name));
-        if (!value || !std::holds_alternative<WString>(*value))
+        if (!value || !std::holds_alternative<Value>(*value))
             return std::nullopt;
-        return std::get<WString>(*value);
+        return std::get<Value>(*value);
     }
-
-    std::optional<std::uint32_t> device_dword(WStringView name)
+    // A project's members and invitations as `reader` finds them on the service.
+    static std::vector<Permission> permissions_of(Client& reader, std::int32_t project)
     {
-        FileSettingsStore store(device_registry(), std::chrono::milliseconds(0));
-        auto value = store.read(corvane_key, WString(name));
-        if (!value || !std::holds_alternative<std::uint32_t>(*value))
-            return std::nullopt;
-        return std::get<std::uint32_t>(*value);
+        reader.act([&](Engine& e) { e.load_task(project); });
+        const Task* task = reader.engine->find_task(project);
+        return task ? task->permissions : std::vector<Permission> {};
     }
     // The device program's cache as it left it, read into an engine of the test's own.
     Engine& cached()
@@ -120,60 +107,33 @@ protected:
         }
         if (service.empty())
             service = "http://127.0.0.1:" + std::to_string(server->port()) + "/";
-        std::vector<std::string> args { bin_folder() + "/corvane", "--headless", "--display",
-            options.display, "--dpi", std::to_string(options.dpi), "--service", service, "--script",
-            script_path };
-        std::vector<std::string> environment;
-        for (char** e = environ; *e; ++e) {
-            std::string entry = *e;
-            for (const char* replaced : { "CORVANE_REGISTRY=", "CORVANE_CACHE=", "LANG=", "LC_ALL=",
-                     "LC_MESSAGES=", "TMPDIR=", "XDG_RUNTIME_DIR=" })
-                if (entry.rfind(replaced, 0) == 0)
-                    entry.clear();
-            if (!entry.empty())
-                environment.push_back(entry);
-        }
-        environment.push_back("CORVANE_REGISTRY=" + device_registry());
-        environment.push_back("CORVANE_CACHE=" + device_cache());
-        environment.push_back("LANG=en_GB.UTF-8");
-        environment.push_back("TMPDIR=" + profile());
-        environment.push_back("XDG_RUNTIME_DIR=" + profile());
-
-        int err[2];
-        if (pipe(err) != 0)
-            return {};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-        posix_spawn_file_actions_addclose(&actions, err[0]);
-        posix_spawn_file_actions_addchdir_np(&actions, shots().c_str());
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (auto& e : environment)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        pid_t pid = -1;
-        int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        close(err[1]);
+        std::string errors = profile() + "/" + name + ".errors";
+        std::filesystem::remove(errors);
+        Launch launch;
+        launch.arguments = { bin_folder() + "/corvane", "--headless", "--display", options.display,
+            "--dpi", std::to_string(options.dpi), "--service", service, "--script", script_path };
+        launch.environment = device_environment();
+        launch.unset = { "LC_ALL", "LC_MESSAGES" };
+        launch.directory = shots();
+        launch.error_file = errors;
+        ChildProcess program(std::move(launch));
         ScriptRun run;
-        if (spawned != 0) {
-            close(err[0]);
-            ADD_FAILURE() << "cannot start " << argv[0];
+        if (!program.started()) {
+            ADD_FAILURE() << "cannot start the device program";
             return run;
         }
-        char buffer[4096];
-        ssize_t n;
-        while ((n = read(err[0], buffer, sizeof buffer)) > 0)
-            run.errors.append(buffer, static_cast<std::size_t>(n));
-        close(err[0]);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::optional<int> status = program.wait_status(std::chrono::minutes(4));
+        run.code = status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+        std::ifstream in(errors);
+        run.errors.assign(std::istreambuf_iterator<char>(in), {});
         return run;
+    }
+
+    // The device program's own settings file, cache and temporary folder, in English.
+    std::map<std::string, std::string> device_environment() const
+    {
+        return { { "CORVANE_REGISTRY", device_registry() }, { "CORVANE_CACHE", device_cache() },
+            { "LANG", "en_GB.UTF-8" }, { "TMPDIR", profile() }, { "XDG_RUNTIME_DIR", profile() } };
     }
 
     // Runs a script that must succeed.
@@ -187,13 +147,7 @@ protected:
     // marks how far it got).
     static bool wait_for_file(const std::string& path)
     {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (std::filesystem::exists(path))
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return false;
+        return wait_until([&] { return std::filesystem::exists(path); }, 60s);
     }
 
     // Script lines that log in from the Login screen and wait for the root of the tree. The

@@ -11,23 +11,14 @@
 #include "device/shell/Application.h"
 #include "device/skin/lang/LanguageFile.h"
 #include "device/skin/skin/Properties.h"
+#include "testing/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 namespace corvane::test {
-
-// The folder of the test program, where the build puts the skins and language files.
-inline std::string screens_bin_folder()
-{
-    char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    std::string self(path, n > 0 ? static_cast<std::size_t>(n) : 0);
-    return self.substr(0, self.find_last_of('/'));
-}
 
 struct HeadlessScreens {
     // Makes the application with a display of that size at 96 dpi and loads the skin and the
@@ -43,7 +34,7 @@ struct HeadlessScreens {
         options.virtual_clock = &clock;
         application = std::make_unique<Application>(
             u"Corvane", std::make_unique<HeadlessWindow>(options), clock);
-        std::string bin = screens_bin_folder();
+        std::string bin = program_folder();
         ASSERT_TRUE(properties.load_skin(
             from_utf8(bin + "/skins/bin/default.skin"), application->build_display_info()))
             << "build the skin_data target";

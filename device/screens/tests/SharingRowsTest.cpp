@@ -195,48 +195,47 @@ TEST(SharingRows, repeated_participant_is_listed_once)
 }
 
 // Presses in sharing mode send the user's account (never the display name) or the invitation's
-// address, with level 2 to share and 0 to withdraw.
-TEST(SharingRows, share_presses_name_accounts_and_levels)
+// address, with level 2 to share and 0 to withdraw; the pickers hand over the row's id, "all
+// users" included. A user who vanished from the known users between building and pressing
+// gets nothing sent.
+TEST(SharingRows, presses_name_accounts_levels_and_ids)
 {
+    using Kind = SharingAction::Kind;
     SharedProject data;
-    auto sections = sharing_rows(data.source(Share));
-
-    SharingAction add = sharing_press(Share, Others, sections[Others].rows[0], data.users);
-    EXPECT_EQ(add.kind, SharingAction::Kind::ChangePermission);
-    EXPECT_EQ(add.address, u"ann@x.org");
-    EXPECT_EQ(add.level, 2);
-
-    SharingAction withdraw
-        = sharing_press(Share, Invitations, sections[Invitations].rows[0], data.users);
-    EXPECT_EQ(withdraw.kind, SharingAction::Kind::ChangePermission);
-    EXPECT_EQ(withdraw.address, u"new@x.org");
-    EXPECT_EQ(withdraw.level, 0);
-
-    SharingAction remove
-        = sharing_press(Share, Participants, sections[Participants].rows[0], data.users);
-    EXPECT_EQ(remove.address, u"dan@x.org");
-    EXPECT_EQ(remove.level, 0);
-
-    // A user who vanished from the known users between building and pressing: nothing is sent.
     ListRow gone;
     gone.text = u"Gone";
     gone.id = 77;
-    EXPECT_EQ(sharing_press(Share, Others, gone, data.users).kind, SharingAction::Kind::None);
-    EXPECT_EQ(sharing_press(Share, Participants, gone, data.users).kind, SharingAction::Kind::None);
-}
-
-// The pickers hand over the row's id, "all users" included.
-TEST(SharingRows, picker_presses_hand_over_the_id)
-{
-    SharedProject data;
-    auto sections = sharing_rows(data.source(SelectFilter));
-    SharingAction all = sharing_press(SelectFilter, AllUsers, sections[AllUsers].rows[0], {});
-    EXPECT_EQ(all.kind, SharingAction::Kind::SelectFilter);
-    EXPECT_EQ(all.user_id, -1);
-    SharingAction pick = sharing_press(ChooseResponsible, Participants,
-        sharing_rows(data.source(ChooseResponsible)).at(Participants).rows.at(1), data.users);
-    EXPECT_EQ(pick.kind, SharingAction::Kind::ChooseResponsible);
-    EXPECT_EQ(pick.user_id, 2);
+    struct Case {
+        SharingMode mode;
+        std::int32_t section;
+        std::int32_t row; // -1: the vanished user
+        Kind kind;
+        WString address;
+        std::int32_t level;
+        std::int32_t user_id;
+    };
+    for (const Case& c : std::vector<Case> {
+             { Share, Others, 0, Kind::ChangePermission, u"ann@x.org", 2, 0 },
+             { Share, Invitations, 0, Kind::ChangePermission, u"new@x.org", 0, 0 },
+             { Share, Participants, 0, Kind::ChangePermission, u"dan@x.org", 0, 0 },
+             { Share, Others, -1, Kind::None, u"", 0, 0 },
+             { Share, Participants, -1, Kind::None, u"", 0, 0 },
+             { SelectFilter, AllUsers, 0, Kind::SelectFilter, u"", 0, -1 },
+             { ChooseResponsible, Participants, 1, Kind::ChooseResponsible, u"", 0, 2 },
+         }) {
+        auto sections = sharing_rows(data.source(c.mode));
+        const ListRow& row = c.row < 0 ? gone : sections.at(c.section).rows.at(c.row);
+        SharingAction action = sharing_press(c.mode, c.section, row, data.users);
+        std::string where = "mode " + std::to_string(c.mode) + " section "
+            + std::to_string(c.section) + " row " + std::to_string(c.row);
+        EXPECT_EQ(action.kind, c.kind) << where;
+        if (c.kind == Kind::ChangePermission) {
+            EXPECT_EQ(action.address, c.address) << where;
+            EXPECT_EQ(action.level, c.level) << where;
+        } else if (c.kind != Kind::None) {
+            EXPECT_EQ(action.user_id, c.user_id) << where;
+        }
+    }
 }
 
 // Titles carry the project's first line; each mode sets only its own texts and keeps the rest.

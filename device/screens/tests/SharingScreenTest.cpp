@@ -1,19 +1,11 @@
 #include "device/screens/sharing/SharingScreen.h"
-#include "common/wire/ReplyWriter.h"
-#include "device/app/tests/AppTestSupport.h"
 #include "device/core/CActiveScheduler.h"
-#include "device/model/EngineCache.h"
 #include "device/model/engine/Engine.h"
 #include "device/model/engine/EngineListener.h"
-#include "device/platform/VirtualClock.h"
-#include "device/platform/linux/HeadlessWindow.h"
-#include "device/platform/linux/LinuxClock.h"
+#include "device/model/engine/tests/EngineHarness.h"
 #include "device/screens/sharing/SharingForm.h"
 #include "device/screens/sharing/SharingHost.h"
 #include "device/screens/tests/ScreenTestSupport.h"
-#include "device/shell/Application.h"
-#include "device/skin/lang/LanguageFile.h"
-#include "device/skin/skin/Properties.h"
 #include "device/skin/widgets/EditElement.h"
 
 #include <gtest/gtest.h>
@@ -85,28 +77,14 @@ struct Picks final : SharingListener {
 // The screen on a real headless application with the real default skin and English texts, and
 // the real engine loaded from a cache. Nobody is logged in, so the engine keeps a permission
 // change pending instead of sending it, which is what the screen shows as "wait".
-class SharingScreenTest : public ::testing::Test {
+class SharingScreenTest : public ::testing::Test, protected HeadlessScreens {
 protected:
     static constexpr std::int32_t project_id = 40;
 
     void SetUp() override
     {
-        WindowOptions options;
-        options.headless = true;
-        options.dpi = 96;
-        options.width = 320;
-        options.height = 800;
-        options.virtual_clock = &clock;
-        application = std::make_unique<Application>(
-            u"Corvane", std::make_unique<HeadlessWindow>(options), clock);
+        ASSERT_NO_FATAL_FAILURE(start(320, 800));
         ASSERT_TRUE(frame.recreate(320, 800));
-        properties = std::make_unique<Properties>();
-        ASSERT_TRUE(
-            properties->load_skin(from_utf8(screens_bin_folder() + "/skins/bin/default.skin"),
-                application->build_display_info()))
-            << "build the skin_data target";
-        ASSERT_TRUE(
-            load_language_file(*properties, from_utf8(screens_bin_folder() + "/english.lng")));
 
         engine = std::make_unique<Engine>(u"http://127.0.0.1:9/", reports);
         load_model({ make_user(1, u"ann@x.org", u"Ann"), make_user(2, u"bob@x.org", u"Bob"),
@@ -114,7 +92,7 @@ protected:
         ASSERT_NE(engine->find_task(project_id), nullptr);
 
         host.model = engine.get();
-        host.skin = properties.get();
+        host.skin = &properties;
         screen = std::make_unique<SharingScreen>(host);
         reports.screen = screen.get();
     }
@@ -140,13 +118,7 @@ protected:
         project.permissions = { invited, bob, late };
         cache.tasks.push_back(project);
         cache.users = std::move(users);
-        ReplyWriter writer;
-        cache.save(writer);
-        std::string bytes;
-        writer.finish_utf8(bytes);
-        ASSERT_EQ(engine->load_cache_bytes(
-                      SharedBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size()))),
-            Engine::CacheLoad::Loaded);
+        ASSERT_EQ(load_cache(*engine, cache), Engine::CacheLoad::Loaded);
     }
 
     void TearDown() override
@@ -154,8 +126,6 @@ protected:
         reports.screen = nullptr;
         screen.reset();
         engine.reset();
-        properties.reset();
-        application.reset();
     }
 
     // Lets deferred presses run, then lays out and paints, so the list holds live rows.
@@ -168,6 +138,12 @@ protected:
         }
     }
 
+    // The sharing manager of "Garden", laid out and painted.
+    void open_sharing()
+    {
+        screen->open(project_id, -1, SharingScreen::Share, nullptr);
+        settle();
+    }
     SharingForm& form() { return screen->form(); }
     VListElement& list() { return *form().list().list(); }
 
@@ -194,12 +170,7 @@ protected:
         settle();
     }
 
-    AppTestEnvironment environment;
-    LinuxClock real_clock;
-    VirtualClock clock { real_clock };
-    std::unique_ptr<Application> application;
     RenderSurface frame;
-    std::unique_ptr<Properties> properties;
     Reports reports;
     std::unique_ptr<Engine> engine;
     Host host;
@@ -209,36 +180,26 @@ protected:
 
 } // namespace
 
-// Sharing: the invitations can be withdrawn and not added, the member can be neither, the other
-// users can be added; the e-mail invitation is offered with the project's name.
+// Sharing: each row's buttons follow its look (which rows get which is a rule of their own);
+// the e-mail invitation is offered with the project's name.
 TEST_F(SharingScreenTest, share_mode_shows_the_buttons_each_row_allows)
 {
-    screen->open(project_id, -1, SharingScreen::Share, nullptr);
-    settle();
+    open_sharing();
     ASSERT_TRUE(screen->is_open());
     EXPECT_EQ(form().row_node(), u"SharingElementNoPress");
     EXPECT_TRUE(form().email_edit().is_visible());
     EXPECT_TRUE(form().plus().is_visible());
-    EXPECT_TRUE(form().invite_to().is_visible());
     EXPECT_EQ(element_text(&form().invite_to()), u"Invite to Garden by e-mail:");
     EXPECT_FALSE(form().wait_node().is_visible());
     EXPECT_TRUE(list().is_enabled());
-
-    for (std::int32_t row : { 0, 1 }) {
-        EXPECT_TRUE(shown(Invitations, row, u"remove")) << row;
-        EXPECT_FALSE(shown(Invitations, row, u"add")) << row;
-        EXPECT_FALSE(shown(Invitations, row, u"confirm_remove")) << row;
-    }
-    EXPECT_EQ(form().row(Invitations, 1)->text, u"late@x.org");
+    EXPECT_TRUE(shown(Invitations, 1, u"remove"));
+    EXPECT_FALSE(shown(Invitations, 1, u"add"));
+    EXPECT_FALSE(shown(Invitations, 1, u"confirm_remove"));
     ASSERT_NE(row_button(Participants, 0, u"value"), nullptr);
     EXPECT_FALSE(row_button(Participants, 0, u"value")->is_enabled());
     EXPECT_FALSE(shown(Participants, 0, u"remove"));
-    EXPECT_FALSE(shown(Participants, 0, u"add"));
-    EXPECT_TRUE(shown(Others, 0, u"add"));
     EXPECT_TRUE(shown(Others, 1, u"add"));
-    EXPECT_FALSE(shown(Others, 0, u"remove"));
-    EXPECT_EQ(form().row(Others, 0)->text, u"Ann");
-    EXPECT_EQ(form().row(Others, 1)->text, u"Cid");
+    EXPECT_FALSE(shown(Others, 1, u"remove"));
     // A name beside a button ends before the button (and its margin) instead of under it.
     for (auto [section, id] : { std::pair { Invitations, u"remove" }, { Others, u"add" } }) {
         Element* name = find_descendant(*row_button(section, 0, u"value"), u"#text");
@@ -252,8 +213,7 @@ TEST_F(SharingScreenTest, share_mode_shows_the_buttons_each_row_allows)
 // confirming withdraws that invitation and the list waits for the change.
 TEST_F(SharingScreenTest, only_the_last_removal_awaits_confirmation)
 {
-    screen->open(project_id, -1, SharingScreen::Share, nullptr);
-    settle();
+    open_sharing();
     click(row_button(Invitations, 0, u"remove"));
     ASSERT_TRUE(screen->pending_removal());
     EXPECT_EQ(screen->pending_removal()->row, 0);
@@ -279,8 +239,7 @@ TEST_F(SharingScreenTest, only_the_last_removal_awaits_confirmation)
 // "plus" with an empty address still sends the change, and the edit is cleared after a send.
 TEST_F(SharingScreenTest, invite_with_empty_address_still_sends)
 {
-    screen->open(project_id, -1, SharingScreen::Share, nullptr);
-    settle();
+    open_sharing();
     ASSERT_EQ(form().email(), u"");
     click(&form().plus());
     EXPECT_TRUE(engine->task_pending(project_id));
@@ -296,8 +255,7 @@ TEST_F(SharingScreenTest, invite_with_empty_address_still_sends)
 // Removing the project closes the screen, and later reports about it change nothing.
 TEST_F(SharingScreenTest, removed_project_closes_the_screen)
 {
-    screen->open(project_id, -1, SharingScreen::Share, nullptr);
-    settle();
+    open_sharing();
     screen->on_task_removed(project_id + 1);
     EXPECT_EQ(screen->project(), project_id);
     screen->on_task_removed(project_id);
@@ -313,9 +271,8 @@ TEST_F(SharingScreenTest, removed_project_closes_the_screen)
 // were, and the new buttons work.
 TEST_F(SharingScreenTest, reload_keeps_what_the_form_shows)
 {
-    screen->open(project_id, -1, SharingScreen::Share, nullptr);
-    settle();
-    properties->send_reload_skin();
+    open_sharing();
+    properties.send_reload_skin();
     settle();
     EXPECT_TRUE(form().email_edit().is_visible());
     EXPECT_EQ(element_text(&form().invite_to()), u"Invite to Garden by e-mail:");
@@ -328,8 +285,7 @@ TEST_F(SharingScreenTest, reload_keeps_what_the_form_shows)
 // the press must act after the event, not inside it (the sanitizer build checks this).
 TEST_F(SharingScreenTest, tapping_add_through_the_list_is_safe)
 {
-    screen->open(project_id, -1, SharingScreen::Share, nullptr);
-    settle();
+    open_sharing();
     ButtonElement* add = row_button(Others, 1, u"add");
     ASSERT_NE(add, nullptr);
     Point at { add->x() + add->width() / 2, add->y() + add->height() / 2 };
@@ -345,8 +301,7 @@ TEST_F(SharingScreenTest, tapping_add_through_the_list_is_safe)
 // titles of the project the sharing manager showed before.
 TEST_F(SharingScreenTest, empty_sections_show_no_stale_header)
 {
-    screen->open(project_id, -1, SharingScreen::Share, nullptr);
-    settle();
+    open_sharing();
     EXPECT_TRUE(form().list().sections()[Invitations].visible);
     screen->close(false);
     screen->open(sharing_no_project, -1, SharingScreen::SelectFilter, nullptr);
@@ -371,8 +326,7 @@ TEST_F(SharingScreenTest, empty_sections_show_no_stale_header)
 // and is dropped when that row is gone, rather than acting on whatever row took its place.
 TEST_F(SharingScreenTest, press_follows_its_row_across_a_rebuild)
 {
-    screen->open(project_id, -1, SharingScreen::Share, nullptr);
-    settle();
+    open_sharing();
     ASSERT_EQ(form().row(Others, 0)->text, u"Ann");
     ButtonElement* add_ann = row_button(Others, 0, u"add");
     ASSERT_NE(add_ann, nullptr);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace corvane;
 
 namespace {
@@ -190,8 +192,9 @@ TEST(TaskRules, merge_keeps_the_users_fields_and_takes_the_others)
     EXPECT_TRUE(same_edited_fields(merge_edits(snapshot, snapshot, incoming).edited, incoming));
 }
 
-// A history entry that changes neither status (-2) nor completion (-1) shows neither row.
-TEST(TaskRules, chat_row_hides_unchanged_status_and_completion)
+// A history entry shows the rows of what it changes: neither status (-2) nor completion (-1)
+// when they stay, share and unshare only with a user and the matching kind.
+TEST(TaskRules, chat_row_shows_what_the_entry_changes)
 {
     Change change; // every field at its "unchanged" value
     ChatRowShape shape = chat_row_shape(change);
@@ -223,12 +226,8 @@ TEST(TaskRules, chat_row_hides_unchanged_status_and_completion)
 
     change.status = 9; // out of range from the wire: the check image stays in range
     EXPECT_EQ(chat_row_shape(change).status_state, 5);
-}
 
-// Share and unshare rows need both a user and the matching kind.
-TEST(TaskRules, chat_row_shows_share_by_kind)
-{
-    Change change;
+    change = Change {};
     change.kind = Change::kind_shared;
     EXPECT_FALSE(chat_row_shape(change).share); // no user named
     change.userId = 42;
@@ -241,53 +240,49 @@ TEST(TaskRules, chat_row_shows_share_by_kind)
     EXPECT_FALSE(chat_row_shape(change).share || chat_row_shape(change).unshare);
 }
 
-// An empty screen history takes the engine's whole history once.
-TEST(TaskRules, merge_into_nothing_takes_everything)
+// The screen's history takes the engine's: all of it when it holds none; else new entries go
+// above the first held entry in the engine's order and older pages below the last, nothing held
+// or repeated in the engine's run is added twice, and an engine history without a common entry
+// adds nothing rather than guessing a place. A held entry stays as held.
+TEST(TaskRules, history_merges_into_the_screens)
 {
-    std::vector<Change> held;
-    ChangeMerge merge = merge_changes(held, { entry(9), entry(8), entry(8), entry(7) });
-    EXPECT_TRUE(merge.replaced);
-    EXPECT_EQ(ids(held), (std::vector<std::int32_t> { 9, 8, 7 }));
-    std::vector<Change> none;
-    EXPECT_FALSE(merge_changes(none, {}).replaced);
-}
-
-// New entries go above the first held entry in the engine's order, older pages below the last,
-// and nothing held is added twice.
-TEST(TaskRules, merge_adds_new_above_and_older_below_without_duplicates)
-{
-    std::vector<Change> held = { entry(20), entry(19), entry(18) };
-    held[1].text = u"kept as held";
-    std::vector<Change> engine = { entry(23), entry(22), entry(21), entry(20), entry(19), entry(18),
-        entry(17), entry(16) };
-    engine[4].text = u"engine copy";
-    ChangeMerge merge = merge_changes(held, engine);
-    EXPECT_FALSE(merge.replaced);
-    EXPECT_EQ(merge.inserted_top, 3);
-    EXPECT_EQ(merge.appended, 2);
-    EXPECT_EQ(ids(held), (std::vector<std::int32_t> { 23, 22, 21, 20, 19, 18, 17, 16 }));
-    EXPECT_EQ(held[4].text, u"kept as held");
-
-    // Merging the same history again changes nothing.
-    merge = merge_changes(held, engine);
-    EXPECT_EQ(merge.inserted_top, 0);
-    EXPECT_EQ(merge.appended, 0);
-    EXPECT_EQ(held.size(), 8u);
-}
-
-// An engine history that lacks the held entries adds nothing rather than guessing a place.
-TEST(TaskRules, merge_without_a_common_entry_keeps_the_held_history)
-{
-    std::vector<Change> held = { entry(5), entry(4) };
-    ChangeMerge merge = merge_changes(held, { entry(9), entry(8) });
-    EXPECT_EQ(merge.inserted_top, 0);
-    EXPECT_EQ(merge.appended, 0);
-    EXPECT_EQ(ids(held), (std::vector<std::int32_t> { 5, 4 }));
-    // A repeated id inside the engine's new run is taken once.
-    merge = merge_changes(held, { entry(7), entry(7), entry(5), entry(4), entry(4), entry(3) });
-    EXPECT_EQ(ids(held), (std::vector<std::int32_t> { 7, 5, 4, 3 }));
-    EXPECT_EQ(merge.inserted_top, 1);
-    EXPECT_EQ(merge.appended, 1);
+    using Ids = std::vector<std::int32_t>;
+    struct Case {
+        Ids held, engine, after;
+        bool replaced;
+        int inserted_top, appended;
+    };
+    const Ids eight { 23, 22, 21, 20, 19, 18, 17, 16 };
+    for (const Case& c : std::vector<Case> {
+             { {}, { 9, 8, 8, 7 }, { 9, 8, 7 }, true, 0, 0 },
+             { {}, {}, {}, false, 0, 0 },
+             { { 20, 19, 18 }, eight, eight, false, 3, 2 },
+             { eight, eight, eight, false, 0, 0 },
+             { { 5, 4 }, { 9, 8 }, { 5, 4 }, false, 0, 0 },
+             { { 5, 4 }, { 7, 7, 5, 4, 4, 3 }, { 7, 5, 4, 3 }, false, 1, 1 },
+         }) {
+        std::vector<Change> held, engine;
+        for (std::int32_t id : c.held)
+            held.push_back(entry(id));
+        for (std::int32_t id : c.engine) {
+            engine.push_back(entry(id));
+            engine.back().text = u"engine copy";
+        }
+        ChangeMerge merge = merge_changes(held, engine);
+        std::string name
+            = ::testing::PrintToString(c.held) + " + " + ::testing::PrintToString(c.engine);
+        EXPECT_EQ(ids(held), c.after) << name;
+        EXPECT_EQ(merge.replaced, c.replaced) << name;
+        if (c.replaced)
+            continue;
+        EXPECT_EQ(merge.inserted_top, c.inserted_top) << name;
+        EXPECT_EQ(merge.appended, c.appended) << name;
+        for (const Change& change : held) {
+            if (std::count(c.held.begin(), c.held.end(), change.changeId)) {
+                EXPECT_EQ(change.text, u"") << name << ": held entry " << change.changeId;
+            }
+        }
+    }
 }
 
 // Nine known entries ask for older ones; ten, or a history known to be complete, do not.

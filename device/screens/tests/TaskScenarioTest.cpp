@@ -49,21 +49,6 @@ protected:
         }
         return -1;
     }
-    long calls_of(const std::string& method) const
-    {
-        std::vector<std::string> called = server->methods();
-        return std::count(called.begin(), called.end(), method);
-    }
-    // A copy that changes nothing when saved (progress travels as differences).
-    static Task unchanged_copy(const Task& record)
-    {
-        Task copy = record;
-        copy.done = 0;
-        copy.plan = 0;
-        copy.changes.clear();
-        copy.permissions.clear();
-        return copy;
-    }
     DeviceOptions tall() const
     {
         DeviceOptions options;
@@ -280,7 +265,7 @@ TEST_F(TaskScenario, AbandonedNewTaskSendsNothing)
               "tap back\n"
               "wait 1\n"
               "expect_screen Tree\n");
-    EXPECT_EQ(calls_of("createTask"), 1) << "only the seeded project was created";
+    EXPECT_EQ(server->calls_of("createTask"), 1) << "only the seeded project was created";
 }
 
 // Removing asks first; "Cancel" keeps the task, "OK" deletes it and the screen closes.
@@ -313,46 +298,6 @@ TEST_F(TaskScenario, RemovesATaskAfterTheQuestion)
     EXPECT_GT(task, 0);
 }
 
-// A long history comes in pages of ten through the "more" row.
-TEST_F(TaskScenario, MoreRowPagesTheChatByTen)
-{
-    Client& ann = user(u"ann@example.com", u"Ann");
-    std::int32_t project = ann.create(0, u"Home");
-    std::int32_t task = ann.create(project, u"Chatty");
-    for (int i = 1; i <= 14; ++i) {
-        Task t = *ann.engine->find_task(task);
-        t.done = 0;
-        t.plan = 0;
-        t.changes.clear();
-        t.permissions.clear();
-        EXPECT_EQ(ann.act([&](Engine& e) {
-            e.save_task(t, u"note " + to_wstring(static_cast<std::int32_t>(i)));
-        }),
-            u"");
-    }
-    // 15 entries: the creation and 14 notes. The newest ten come first, the more row last.
-    play("more",
-        login_lines("ann@example.com") + open_first_task()
-            + "wait_for list/@1/description\n"
-              "expect_text list/@1/description note 14\n"
-              "fling list -2000\n"
-              "wait 3\n"
-              "wait_for list/@11/more\n"
-              "expect_text list/@11/more Show 10 earlier\n"
-              "expect_text list/@10/description note 5\n"
-              "shot more.png\n"
-              "tap list/@11/more\n"
-              "wait 2\n"
-              "fling list -2000\n"
-              "wait 3\n"
-              "wait_for list/@16\n"
-              "expect_text list/@14/description note 1\n"
-              "wait_for list/@16/more hidden\n"
-              "shot all.png\n",
-        tall());
-    EXPECT_EQ(calls_of("getChanges"), 2);
-}
-
 // Bob edits a task that Ann has open with unsaved edits. A change that touches only the history
 // leaves Ann's edits in place with Bob's entry on top of the chat; a change of a property she did
 // not edit reaches her screen and keeps her own edits (her colour and her comment stay).
@@ -367,8 +312,8 @@ TEST_F(TaskScenario, RemoteEditsReachAnOpenTask)
     ASSERT_GT(task, 0);
     for (int i = 1; i <= 25; ++i)
         ASSERT_EQ(ann.act([&](Engine& e) {
-            e.save_task(unchanged_copy(*e.find_task(task)),
-                u"note " + to_wstring(static_cast<std::int32_t>(i)));
+            e.save_task(
+                edit_of(*e.find_task(task)), u"note " + to_wstring(static_cast<std::int32_t>(i)));
         }),
             u"");
     ASSERT_EQ(bob.act([&](Engine& e) { e.open_folder(0); }), u"");
@@ -434,12 +379,11 @@ TEST_F(TaskScenario, RemoteEditsReachAnOpenTask)
     ASSERT_TRUE(wait_for_file(shots() + "/before.png"));
     // Only the history changes: a comment.
     EXPECT_EQ(
-        bob.act([&](Engine& e) { e.save_task(unchanged_copy(*e.find_task(task)), u"From Bob"); }),
-        u"");
+        bob.act([&](Engine& e) { e.save_task(edit_of(*e.find_task(task)), u"From Bob"); }), u"");
     std::ofstream(shots() + "/comment-done") << "\n";
     ASSERT_TRUE(wait_for_file(shots() + "/kept.png"));
     // A property changes: the title.
-    Task renamed = unchanged_copy(*bob.engine->find_task(task));
+    Task renamed = edit_of(*bob.engine->find_task(task));
     renamed.title = u"Bob's list";
     EXPECT_EQ(bob.act([&](Engine& e) { e.save_task(renamed, u""); }), u"");
     std::ofstream(shots() + "/title-done") << "\n";

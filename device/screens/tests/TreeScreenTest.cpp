@@ -7,16 +7,6 @@
 using namespace corvane;
 using namespace corvane::test;
 
-namespace {
-
-std::int32_t count_calls(const VizServerProcess& server, const std::string& method)
-{
-    auto methods = server.methods();
-    return static_cast<std::int32_t>(std::count(methods.begin(), methods.end(), method));
-}
-
-} // namespace
-
 // Root -> project -> folder -> task and back: rows, titles, the path bar of each level, the
 // task opened from its row, the row we came from marked, and "back" on the only level opening
 // the main menu while the level stays.
@@ -283,13 +273,14 @@ TEST_F(TreeScreenTest, record_row_drawing)
 
 // The flat list of all tasks pages through 60 tasks with "more", 25 at a time, and hides
 // "more" after the last page; shown again over a list that already holds 25 rows or more, it
-// asks for no page.
+// asks for no page. A listed task inside a folder attaches through its ancestors.
 TEST_F(TreeScreenTest, all_tasks_pages_with_more)
 {
     Client& ann = seeder(u"ann@example.com", u"Ann");
     std::int32_t project = ann.create(0, u"Big");
-    for (int n = 1; n <= 60; ++n)
-        ann.create(project, u"Task " + to_wstring(n));
+    std::int32_t folder = ann.create(project, u"Folder");
+    for (int n = 1; n <= 59; ++n)
+        ann.create(n % 2 ? folder : project, u"Task " + to_wstring(n));
     log_in(u"ann@example.com");
 
     SectionedList& rows = top().list();
@@ -307,16 +298,17 @@ TEST_F(TreeScreenTest, all_tasks_pages_with_more)
     EXPECT_FALSE(find_descendant(flat, u"path")->is_visible());
 
     // Shown again while it holds a page: no further page is asked for.
-    int pages = count_calls(*server, "getFilteredList");
+    int pages = server->calls_of("getFilteredList");
     host->all->close(false);
     act([&] { host->all->show(0, u""); });
-    EXPECT_EQ(count_calls(*server, "getFilteredList"), pages);
+    EXPECT_EQ(server->calls_of("getFilteredList"), pages);
     EXPECT_EQ(flat.listed_rows(), 25);
 
     for (int page = 2; page <= 3; ++page)
         act([&] { press_more(flat); });
     EXPECT_EQ(flat.listed_rows(), 60);
     EXPECT_FALSE(host->engine().more_pages());
+    EXPECT_TRUE(host->engine().is_attached(folder));
     EXPECT_FALSE(flat.list().sections()[MoreSection].visible);
 
     // Rows open the task, whatever their kind.

@@ -4,23 +4,14 @@
 // texts, and a real engine talking to the real service on loopback. The host stands where the
 // document stands in the program and records where the tree sends the user.
 
-#include "device/app/tests/AppTestSupport.h"
 #include "device/model/engine/tests/EngineHarness.h"
-#include "device/platform/VirtualClock.h"
-#include "device/platform/WindowBackend.h"
-#include "device/platform/linux/HeadlessWindow.h"
-#include "device/platform/linux/LinuxClock.h"
 #include "device/screens/forms/RelativeDate.h"
 #include "device/screens/tests/ScreenTestSupport.h"
 #include "device/screens/tree/AllTasksList.h"
 #include "device/screens/tree/TreeHost.h"
 #include "device/screens/tree/TreeLevel.h"
 #include "device/screens/tree/TreeStack.h"
-#include "device/shell/Application.h"
-#include "device/skin/lang/LanguageFile.h"
-#include "device/skin/skin/DisplayInfo.h"
 #include "device/skin/skin/ElementLookup.h"
-#include "device/skin/skin/Properties.h"
 
 #include <gtest/gtest.h>
 
@@ -116,22 +107,13 @@ private:
     std::unique_ptr<Engine> m_engine;
 };
 
-class TreeScreenTest : public ::testing::Test {
+class TreeScreenTest : public ::testing::Test, protected HeadlessScreens {
 protected:
     void SetUp() override
     {
-        install_default_platform();
-        WindowOptions options;
-        options.headless = true;
-        options.virtual_clock = &clock;
-        application = std::make_unique<Application>(
-            u"Corvane", std::make_unique<HeadlessWindow>(options), clock);
+        ASSERT_NO_FATAL_FAILURE(start());
         // Made after the application's, so the engine's calls complete on the test's loop.
         scheduler = std::make_unique<CActiveScheduler>(loop, platform_clock());
-        std::string bin = screens_bin_folder();
-        ASSERT_TRUE(properties.load_skin(
-            from_utf8(bin + "/skins/bin/default.skin"), DisplayInfo::make(240, 320, 0, 96)));
-        ASSERT_TRUE(load_language_file(properties, from_utf8(bin + "/english.lng")));
         server = std::make_unique<VizServerProcess>(env.folder());
         ASSERT_TRUE(server->start());
         host = std::make_unique<TreeTestHost>(properties, server->base_url());
@@ -254,13 +236,8 @@ protected:
         return element_text(find_descendant(root, id));
     }
 
-    AppTestEnvironment env;
-    LinuxClock real_clock;
-    VirtualClock clock { real_clock };
-    std::unique_ptr<Application> application;
     ThreadedLoop loop;
     std::unique_ptr<CActiveScheduler> scheduler;
-    Properties properties;
     std::unique_ptr<VizServerProcess> server;
     std::vector<std::unique_ptr<Client>> seeders;
     std::unique_ptr<TreeTestHost> host;

@@ -7,6 +7,7 @@
 #include "device/core/testing/TestEnvironment.h"
 #include "device/model/engine/Engine.h"
 #include "device/model/engine/EngineListener.h"
+#include "device/model/engine/tests/EngineHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -17,15 +18,7 @@ using namespace corvane;
 
 namespace {
 
-struct Recorder final : EngineListener {
-    std::vector<std::int32_t> changed, removed;
-    int tags_changed { 0 };
-    int users_changed { 0 };
-    void on_task_changed(std::int32_t id) override { changed.push_back(id); }
-    void on_task_removed(std::int32_t id) override { removed.push_back(id); }
-    void on_tags_changed() override { ++tags_changed; }
-    void on_users_changed() override { ++users_changed; }
-};
+using Recorder = test::EngineRecorder;
 
 Task make_task(std::int32_t id, std::int32_t parent, WString title)
 {
@@ -145,31 +138,8 @@ TEST(EngineCache, round_trip_through_the_file)
     EXPECT_EQ(*third.tasks().back(), *engine.tasks().back());
 }
 
-// A cache of an older layout (cpp.Engine version 3) resets the session instead of loading.
-TEST(EngineCache, an_older_layout_resets_the_session)
-{
-    test::TestEnvironment env;
-    SchedulerScope scope;
-    std::string path = env.folder() + "/cache.dat";
-    ReplyWriter writer;
-    sample_cache().save(writer);
-    std::string bytes;
-    writer.finish_utf8(bytes);
-    std::string old_signature = "com.ulmar.viz.client.cpp.Engine/4";
-    std::size_t at = bytes.find(old_signature);
-    ASSERT_NE(at, std::string::npos);
-    bytes.replace(at, old_signature.size(), "com.ulmar.viz.client.cpp.Engine/3");
-    std::ofstream(path, std::ios::binary) << bytes;
-
-    Recorder listener;
-    Engine engine(u"http://127.0.0.1:1/", listener);
-    EXPECT_EQ(engine.load_cache(from_utf8(path)), Engine::CacheLoad::Reset);
-    EXPECT_FALSE(engine.is_logged_in());
-    EXPECT_TRUE(engine.tasks().empty());
-    EXPECT_EQ(engine.filter(), Filter {});
-}
-
-// Missing, empty, truncated and garbage files never crash and leave an empty model.
+// Missing, empty, truncated and garbage files never crash and leave an empty model; a cache of
+// an older layout (cpp.Engine version 3) resets the session instead of loading.
 TEST(EngineCache, damaged_files_leave_an_empty_model)
 {
     test::TestEnvironment env;
@@ -178,6 +148,10 @@ TEST(EngineCache, damaged_files_leave_an_empty_model)
     sample_cache().save(writer);
     std::string good;
     writer.finish_utf8(good);
+    std::string older = good;
+    std::string signature = "com.ulmar.viz.client.cpp.Engine/4";
+    ASSERT_NE(older.find(signature), std::string::npos);
+    older.replace(older.find(signature), signature.size(), "com.ulmar.viz.client.cpp.Engine/3");
 
     struct Case {
         const char* name;
@@ -186,6 +160,7 @@ TEST(EngineCache, damaged_files_leave_an_empty_model)
     };
     std::vector<Case> cases {
         { "empty", "", Engine::CacheLoad::Missing },
+        { "an older layout", older, Engine::CacheLoad::Reset },
         { "truncated", good.substr(0, good.size() / 2), Engine::CacheLoad::Unparsable },
         { "not UTF-8", "\xff\xfe//OK[1,[],0,3]", Engine::CacheLoad::Unparsable },
         { "an exception, not an engine",
@@ -207,6 +182,7 @@ TEST(EngineCache, damaged_files_leave_an_empty_model)
         EXPECT_EQ(engine.load_cache(from_utf8(path)), c.expected);
         EXPECT_FALSE(engine.is_logged_in());
         EXPECT_TRUE(engine.tasks().empty());
+        EXPECT_EQ(engine.filter(), Filter {});
     }
     Recorder listener;
     Engine engine(u"http://127.0.0.1:1/", listener);

@@ -3,10 +3,13 @@
 #include "device/core/CActiveScheduler.h"
 #include "device/core/testing/TestEnvironment.h"
 #include "device/core/testing/ThreadedLoop.h"
+#include "device/model/EngineCache.h"
 #include "device/model/engine/Engine.h"
 #include "device/model/engine/EngineListener.h"
 #include "device/model/engine/tests/VizServerProcess.h"
 #include "device/platform/Platform.h"
+
+#include "common/wire/ReplyWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +26,8 @@ struct EngineRecorder final : EngineListener {
     std::vector<bool> tickets;
     std::vector<WString> refused; // names of changes the service refused for good
     int list_changes { 0 };
+    int tags_changed { 0 };
+    int users_changed { 0 };
 
     void on_state(bool busy, WStringView error_key) override
     {
@@ -38,7 +43,34 @@ struct EngineRecorder final : EngineListener {
     void on_task_saved(std::int32_t id) override { saved.push_back(id); }
     void on_task_created(std::int32_t id) override { created.push_back(id); }
     void on_change_refused(std::int32_t, WStringView name) override { refused.emplace_back(name); }
+    void on_tags_changed() override { ++tags_changed; }
+    void on_users_changed() override { ++users_changed; }
+    void clear() { *this = EngineRecorder {}; }
 };
+
+// A record as the screens save it: progress as differences (done by `done_delta`), and none of
+// the lists the service keeps itself.
+inline Task edit_of(const Task& task, std::int32_t done_delta = 0)
+{
+    Task edit = task;
+    edit.done = done_delta;
+    edit.plan = 0;
+    edit.changes.clear();
+    edit.loadedChanges.clear();
+    edit.permissions.clear();
+    return edit;
+}
+
+// Gives the engine `cache` as if it had read it from its file.
+inline Engine::CacheLoad load_cache(Engine& engine, const EngineCache& cache)
+{
+    ReplyWriter writer;
+    cache.save(writer);
+    std::string bytes;
+    writer.finish_utf8(bytes);
+    return engine.load_cache_bytes(
+        SharedBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size())));
+}
 
 // One client: an engine on the real scheduler, driven by a test loop, talking HTTP.
 struct Client {

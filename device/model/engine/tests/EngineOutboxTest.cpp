@@ -5,28 +5,13 @@
 #include "device/net/HTTPRequest.h"
 
 #include <algorithm>
-#include <csignal>
 #include <map>
 #include <set>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 using namespace corvane;
 using namespace corvane::test;
 
 namespace {
-
-// The task as the screens send it: done and plan as differences.
-Task edit_of(const Task& task, std::int32_t done_delta = 0)
-{
-    Task edit = task;
-    edit.done = done_delta;
-    edit.plan = 0;
-    edit.loadedChanges.clear();
-    return edit;
-}
 
 class EngineOutbox : public EngineServiceTest {
 protected:
@@ -271,54 +256,28 @@ namespace {
 std::vector<std::string> run_and_kill(
     const std::vector<std::string>& arguments, int wait_for, int delay_us)
 {
-    std::vector<std::string> args = arguments;
-    args.insert(args.begin(),
-        VizServerProcess::binary().replace(
-            VizServerProcess::binary().rfind("vizserver"), 9, "outbox_writer"));
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0)
-        return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
+    Launch launch;
+    launch.arguments = arguments;
+    launch.arguments.insert(launch.arguments.begin(), program_folder() + "/outbox_writer");
+    launch.capture_output = true;
+    ChildProcess writer(std::move(launch));
     std::vector<std::string> accepted;
-    std::string pending;
-    bool killed = spawned != 0;
-    auto take_lines = [&] {
-        std::size_t end;
-        while ((end = pending.find('\n')) != std::string::npos) {
-            std::string line = pending.substr(0, end);
-            pending.erase(0, end + 1);
-            if (line.rfind("accepted ", 0) == 0)
-                accepted.push_back(line.substr(9));
+    auto count_accepted = [&](const std::string& output) {
+        accepted.clear();
+        for (std::size_t at = 0, end; (end = output.find('\n', at)) != std::string::npos;
+             at = end + 1) {
+            if (output.compare(at, 9, "accepted ") == 0)
+                accepted.push_back(output.substr(at + 9, end - at - 9));
         }
+        return static_cast<int>(accepted.size()) >= wait_for;
     };
-    char buffer[512];
-    for (;;) {
-        ssize_t n = read(out[0], buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        pending.append(buffer, static_cast<std::size_t>(n));
-        take_lines();
-        if (!killed && static_cast<int>(accepted.size()) >= wait_for) {
-            usleep(static_cast<useconds_t>(delay_us));
-            kill(pid, SIGKILL);
-            killed = true;
-        }
+    if (writer.read_output(count_accepted, 60s)) {
+        usleep(static_cast<useconds_t>(delay_us));
+        writer.signal(SIGKILL);
     }
-    close(out[0]);
-    if (spawned == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-    }
+    // Everything it reported before it ended.
+    writer.read_output([](const std::string&) { return false; }, 60s);
+    count_accepted(writer.output());
     return accepted;
 }
 

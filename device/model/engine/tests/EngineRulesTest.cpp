@@ -12,6 +12,7 @@
 #include "device/model/EngineCache.h"
 #include "device/model/engine/Engine.h"
 #include "device/model/engine/EngineListener.h"
+#include "device/model/engine/tests/EngineHarness.h"
 #include "device/rpc/ServiceReplies.h"
 
 #include <gtest/gtest.h>
@@ -38,22 +39,6 @@ using namespace corvane;
 
 namespace {
 
-struct Recorder final : EngineListener {
-    std::vector<std::int32_t> changed, removed;
-    int tags_changed { 0 };
-    int users_changed { 0 };
-    void on_task_changed(std::int32_t id) override { changed.push_back(id); }
-    void on_task_removed(std::int32_t id) override { removed.push_back(id); }
-    void on_tags_changed() override { ++tags_changed; }
-    void on_users_changed() override { ++users_changed; }
-    void clear()
-    {
-        changed.clear();
-        removed.clear();
-        tags_changed = users_changed = 0;
-    }
-};
-
 Task make_task(std::int32_t id, std::int32_t parent, std::int32_t project, std::int64_t date = 0)
 {
     Task t;
@@ -78,7 +63,7 @@ struct EngineRules : ::testing::Test {
     test::FakeClock clock;
     test::ManualSchedulerHost host;
     CActiveScheduler scheduler { host, clock };
-    Recorder listener;
+    test::EngineRecorder listener;
     Engine engine { u"http://127.0.0.1:1/", listener };
 
     // A logged-in user 7 (known) with project 10 under the root, holding `tasks`; the list shows
@@ -105,13 +90,7 @@ struct EngineRules : ::testing::Test {
         cache.users = { User { u"ann@x", 7, u"Ann" } };
         cache.listProject = 10;
         cache.morePages = more_pages;
-        ReplyWriter writer;
-        cache.save(writer);
-        std::string bytes;
-        writer.finish_utf8(bytes);
-        ASSERT_EQ(engine.load_cache_bytes(
-                      SharedBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size()))),
-            Engine::CacheLoad::Loaded);
+        ASSERT_EQ(test::load_cache(engine, cache), Engine::CacheLoad::Loaded);
         ASSERT_FALSE(engine.is_busy());
         listener.clear();
     }
@@ -227,13 +206,7 @@ TEST_F(EngineRules, logged_out_the_login_key_is_the_only_step)
 {
     EngineCache cache;
     cache.loginKey = u"key";
-    ReplyWriter writer;
-    cache.save(writer);
-    std::string bytes;
-    writer.finish_utf8(bytes);
-    ASSERT_EQ(engine.load_cache_bytes(
-                  SharedBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size()))),
-        Engine::CacheLoad::Loaded);
+    ASSERT_EQ(test::load_cache(engine, cache), Engine::CacheLoad::Loaded);
     engine.load_task(5); // work for a logged-in user waits
     EXPECT_EQ(engine.pending_key(), u"authenticate");
     EXPECT_TRUE(engine.is_busy());

@@ -74,40 +74,6 @@ TEST_F(EngineSession, an_expired_login_key_ends_at_the_login_screen)
     EXPECT_FALSE(c.engine->is_logged_in());
 }
 
-// The service stops mid-session: the call fails with ERROR_NETWORK, the pending save stays,
-// and once the service is back the retry sends it and nothing is lost.
-TEST_F(EngineSession, a_stopped_service_keeps_the_work_for_retry)
-{
-    Client& c = user(u"eve@example.org");
-    std::int32_t project = c.create(0, u"Plans");
-    ASSERT_GT(project, 0);
-    server->stop();
-
-    Task edited = *c.engine->find_task(project);
-    edited.title = u"Plans, revised";
-    edited.done = 0;
-    edited.plan = 0;
-    EXPECT_EQ(c.act([&](Engine& e) { e.save_task(edited, u"offline edit"); }), u"ERROR_NETWORK");
-    EXPECT_TRUE(c.engine->has_pending_save());
-    EXPECT_TRUE(c.engine->task_pending(project));
-    EXPECT_EQ(c.act([](Engine& e) { e.retry(); }), u"ERROR_NETWORK");
-    EXPECT_TRUE(c.engine->has_pending_save());
-
-    ASSERT_TRUE(server->start());
-    EXPECT_EQ(c.settle(), u"");
-    EXPECT_FALSE(c.engine->has_pending_save());
-    EXPECT_EQ(c.recorder.saved, std::vector<std::int32_t> { project });
-    EXPECT_EQ(c.engine->find_task(project)->title, u"Plans, revised");
-    // The edit reached the service once, with its comment, as a fresh client sees it.
-    Client& fresh = client();
-    EXPECT_EQ(fresh.login(u"eve@example.org", u"secret-eve@example.org"), u"");
-    EXPECT_EQ(fresh.act([&](Engine& e) { e.more_changes(project); }), u"");
-    const Task* seen = fresh.engine->find_task(project);
-    ASSERT_NE(seen, nullptr);
-    ASSERT_EQ(seen->loadedChanges.size(), 2u);
-    EXPECT_EQ(seen->loadedChanges[0].text, u"offline edit");
-}
-
 class EngineOldService : public EngineServiceTest {
     std::vector<std::string> server_options() const override { return { "--server-version", "5" }; }
 };
@@ -119,41 +85,4 @@ TEST_F(EngineOldService, another_server_version_is_refused)
     EXPECT_EQ(c.register_user(u"fay@example.org", u"secret-fay", u"Fay"), u"ERROR_VERSION");
     EXPECT_FALSE(c.engine->is_logged_in());
     EXPECT_TRUE(c.engine->login_key().empty());
-}
-
-// A save made while another is still on its way waits for it instead of being dropped: both
-// reach the service, in order.
-TEST_F(EngineSession, a_second_save_waits_for_the_first)
-{
-    Client& c = user(u"gil@example.org");
-    std::int32_t project = c.create(0, u"Kitchen");
-    std::int32_t task = c.create(project, u"Paint");
-    ASSERT_GT(task, 0);
-
-    Task first = *c.engine->find_task(task);
-    first.title = u"Paint the walls";
-    first.done = 0;
-    first.plan = 0;
-    Task second = *c.engine->find_task(project);
-    second.title = u"Kitchen, revised";
-    second.done = 0;
-    second.plan = 0;
-    EXPECT_EQ(c.act([&](Engine& e) {
-        e.save_task(first, u"first");
-        e.save_task(second, u"second");
-        EXPECT_TRUE(e.task_pending(task));
-        EXPECT_TRUE(e.task_pending(project));
-    }),
-        u"");
-    EXPECT_FALSE(c.engine->has_pending_save());
-    EXPECT_EQ(c.recorder.saved, (std::vector<std::int32_t> { task, project }));
-
-    Client& fresh = client();
-    EXPECT_EQ(fresh.login(u"gil@example.org", u"secret-gil@example.org"), u"");
-    EXPECT_EQ(fresh.act([](Engine& e) { e.open_folder(0); }), u"");
-    ASSERT_NE(fresh.engine->find_task(project), nullptr);
-    EXPECT_EQ(fresh.engine->find_task(project)->title, u"Kitchen, revised");
-    EXPECT_EQ(fresh.act([&](Engine& e) { e.open_folder(project); }), u"");
-    ASSERT_NE(fresh.engine->find_task(task), nullptr);
-    EXPECT_EQ(fresh.engine->find_task(task)->title, u"Paint the walls");
 }

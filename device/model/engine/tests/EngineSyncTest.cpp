@@ -6,26 +6,11 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
-#include <thread>
 
 using namespace corvane;
 using namespace corvane::test;
 
 using EngineSync = EngineServiceTest;
-
-namespace {
-
-Task edited_copy(const Engine& engine, std::int32_t id)
-{
-    Task t = *engine.find_task(id);
-    t.done = 0; // differences, not totals
-    t.plan = 0;
-    t.changes.clear();
-    t.permissions.clear();
-    return t;
-}
-
-} // namespace
 
 // Two clients share a project; each sees the other's edit through news.
 TEST_F(EngineSync, shared_project_edits_arrive_through_news)
@@ -46,7 +31,7 @@ TEST_F(EngineSync, shared_project_edits_arrive_through_news)
     // Bob knows Ann by name once the participants are loaded.
     EXPECT_EQ(bob.engine->user_name(ann.engine->auth().userId), u"Ann");
 
-    Task change = edited_copy(*bob.engine, task);
+    Task change = edit_of(*bob.engine->find_task(task));
     change.done = 3;
     change.title = u"Paint the fence white";
     EXPECT_EQ(bob.act([&](Engine& e) { e.save_task(change, u"half done"); }), u"");
@@ -109,47 +94,13 @@ TEST_F(EngineSync, an_invitation_ticket_from_the_clipboard)
     EXPECT_EQ(cat.recorder.tickets, (std::vector<bool> { true, false }));
 }
 
-// 60 tasks of a project come in pages of 25, 25 and 10 with the cursor and the more-pages flag.
-TEST_F(EngineSync, the_filtered_list_pages_with_its_cursor)
-{
-    Client& ann = user(u"ann@example.org");
-    std::int32_t project = ann.create(0, u"Big");
-    std::int32_t folder = ann.create(project, u"Folder");
-    for (int i = 0; i < 59; ++i)
-        ASSERT_GT(ann.create(i % 2 ? folder : project, u"Task " + to_wstring(std::int32_t(i))), 0);
-
-    Client& reader = client();
-    EXPECT_EQ(reader.login(u"ann@example.org", u"secret-ann@example.org"), u"");
-    auto listed = [&] {
-        return std::count_if(reader.engine->tasks().begin(), reader.engine->tasks().end(),
-            [](const auto& t) { return t->listed; });
-    };
-    EXPECT_EQ(reader.act([&](Engine& e) { e.set_list(project, u"", true); }), u"");
-    EXPECT_EQ(listed(), 25);
-    EXPECT_TRUE(reader.engine->more_pages());
-    EXPECT_EQ(reader.act([](Engine& e) { e.refresh_list(); }), u"");
-    EXPECT_EQ(listed(), 50);
-    EXPECT_TRUE(reader.engine->more_pages());
-    EXPECT_EQ(reader.act([](Engine& e) { e.refresh_list(); }), u"");
-    EXPECT_EQ(listed(), 60);
-    EXPECT_FALSE(reader.engine->more_pages());
-    // The page of a folder's task attaches through the main list of ancestors.
-    EXPECT_TRUE(reader.engine->is_attached(folder));
-    // The cursor is the last task in list order.
-    for (const auto& t : reader.engine->tasks()) {
-        if (t->listed) {
-            EXPECT_LE(compare_tasks(*t, reader.engine->list_cursor()), 0);
-        }
-    }
-}
-
 // A task's history is read in pages of 10; a short page ends it.
 TEST_F(EngineSync, changes_come_in_pages_of_ten)
 {
     Client& ann = user(u"ann@example.org");
     std::int32_t project = ann.create(0, u"Chatty");
     for (int i = 0; i < 14; ++i) {
-        Task t = edited_copy(*ann.engine, project);
+        Task t = edit_of(*ann.engine->find_task(project));
         EXPECT_EQ(
             ann.act([&](Engine& e) { e.save_task(t, u"comment " + to_wstring(std::int32_t(i))); }),
             u"");
@@ -172,38 +123,6 @@ TEST_F(EngineSync, changes_come_in_pages_of_ten)
     EXPECT_FALSE(t->moreChanges);
     for (std::size_t i = 1; i < t->loadedChanges.size(); ++i)
         EXPECT_GT(t->loadedChanges[i - 1].changeId, t->loadedChanges[i].changeId);
-}
-
-// With two queued children requests and a pending save, the save goes first.
-TEST_F(EngineSync, a_pending_save_goes_before_queued_children)
-{
-    Client& ann = user(u"ann@example.org");
-    std::int32_t a = ann.create(0, u"A");
-    std::int32_t b = ann.create(0, u"B");
-    // Children the reader has not loaded yet, so opening either folder queues a request.
-    ann.create(a, u"A child");
-    ann.create(b, u"B child");
-    Client& reader = client();
-    EXPECT_EQ(reader.login(u"ann@example.org", u"secret-ann@example.org"), u"");
-    Task edit = edited_copy(*reader.engine, a);
-    edit.title = u"A2";
-
-    std::size_t before = server->methods().size();
-    int idle_before = reader.recorder.idle_reports;
-    // Queue while a call is in flight, so all three wait for the next step together.
-    reader.engine->open_task(a);
-    ASSERT_TRUE(reader.engine->is_busy());
-    reader.engine->open_folder(a);
-    reader.engine->open_folder(b);
-    reader.engine->save_task(edit, u"");
-    ASSERT_TRUE(
-        loop.run_until(scheduler, [&] { return reader.recorder.idle_reports > idle_before; }));
-    std::vector<std::string> calls = server->methods();
-    calls.erase(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(before));
-    ASSERT_GE(calls.size(), 4u) << ::testing::PrintToString(calls);
-    EXPECT_EQ(calls[1], "updateTask");
-    EXPECT_EQ(calls[2], "getFilteredChildren");
-    EXPECT_EQ(calls[3], "getFilteredChildren");
 }
 
 // A process killed while it writes the cache leaves the previous cache readable.
@@ -231,10 +150,7 @@ TEST_F(EngineSync, a_kill_during_cache_writing_keeps_the_old_cache)
         }
         return false;
     };
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    bool began = false;
-    while (!(began = writing()) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
+    bool began = wait_until(writing, std::chrono::seconds(10));
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
