@@ -19,8 +19,8 @@ namespace corvane::test {
 // An HTTP proxy on loopback between the program and the service that breaks exchanges the
 // way mobile links do. Each request takes the next queued fault (or, once the queue is empty,
 // a random one at the configured rates); requests pass untouched otherwise. Only POSTs that
-// carry an Idempotency-Key (the changes) take faults.
-// Thread safety: configure before traffic or under its own lock.
+// carry an Idempotency-Key (the changes) take faults when `changes_only` is set.
+// Thread safety: configure before traffic or under its own lock; counters are atomic.
 class FaultProxy {
 public:
     enum class Fault {
@@ -69,9 +69,10 @@ public:
     }
     void set_upstream(int port) { m_upstream = port; }
 
-    void queue(std::vector<Fault> faults)
+    void queue(std::vector<Fault> faults, bool changes_only = true)
     {
         std::lock_guard lock(m_lock);
+        m_changes_only = changes_only;
         m_faults.insert(m_faults.end(), faults.begin(), faults.end());
     }
     // Random faults once the queue is empty, each a fraction of the matching requests.
@@ -82,6 +83,11 @@ public:
         m_reset_rate = reset;
         m_random.seed(seed);
     }
+    // Forwards requests without their Idempotency-Key, as to a service that ignores it.
+    void set_strip_keys(bool strip) { m_strip_keys = strip; }
+
+    std::atomic<int> requests { 0 }; // requests read from clients
+    std::atomic<int> faults_done { 0 };
     // The Idempotency-Key of every change request, in arrival order.
     std::vector<std::string> keys()
     {
@@ -177,13 +183,26 @@ private:
         return value;
     }
 
+    static std::string without_key(const std::string& request)
+    {
+        std::size_t head_end = request.find("\r\n\r\n");
+        std::string lower = request.substr(0, head_end);
+        for (auto& c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        std::size_t at = lower.find("\r\nidempotency-key:");
+        if (at == std::string::npos)
+            return request;
+        std::size_t end = request.find("\r\n", at + 2);
+        return request.substr(0, at) + request.substr(end);
+    }
+
     Fault choose(const std::string& request)
     {
         std::string key = header_value(request, "idempotency-key");
         std::lock_guard lock(m_lock);
         if (!key.empty())
             m_keys.push_back(key);
-        if (key.empty())
+        if (m_changes_only && key.empty())
             return Fault::Pass;
         if (!m_faults.empty()) {
             Fault fault = m_faults.front();
@@ -221,7 +240,13 @@ private:
     {
         std::string buffer, request;
         while (read_message(client, buffer, request)) {
-            switch (choose(request)) {
+            ++requests;
+            Fault fault = choose(request);
+            if (fault != Fault::Pass)
+                ++faults_done;
+            if (m_strip_keys)
+                request = without_key(request);
+            switch (fault) {
             case Fault::Pass: {
                 std::string reply = forward(request, request.size());
                 if (reply.empty() || !send_all(client, reply.data(), reply.size()))
@@ -270,6 +295,8 @@ private:
     std::mutex m_lock;
     std::vector<std::thread> m_workers;
     std::deque<Fault> m_faults;
+    bool m_changes_only { true };
+    std::atomic<bool> m_strip_keys { false };
     double m_drop_rate { 0 };
     double m_reset_rate { 0 };
     std::mt19937 m_random { 1 };
