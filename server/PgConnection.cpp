@@ -1,0 +1,240 @@
+#include "server/PgConnection.h"
+
+#include "server/Storage.h"
+
+#include "common/wire/WireUtf8.h"
+
+#include <libpq-fe.h>
+
+#include <endian.h>
+
+#include <cstring>
+#include <optional>
+
+namespace corvane::server {
+
+// Type identifiers of the built-in types the store uses (pg_type.oid, fixed since 7.x).
+namespace {
+    constexpr Oid bool_oid = 16;
+    constexpr Oid bytea_oid = 17;
+    constexpr Oid int8_oid = 20;
+    constexpr Oid int2_oid = 21;
+    constexpr Oid int4_oid = 23;
+
+    std::string trimmed(const char* message)
+    {
+        std::string text = message ? message : "";
+        while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+            text.pop_back();
+        return text;
+    }
+} // namespace
+
+PgParams& PgParams::add(std::int64_t value)
+{
+    std::uint64_t network = htobe64(static_cast<std::uint64_t>(value));
+    m_values.emplace_back(reinterpret_cast<const char*>(&network), sizeof network);
+    m_types.push_back(int8_oid);
+    return *this;
+}
+
+PgParams& PgParams::add(const Text& text)
+{
+    m_values.push_back(encode_wire_utf8(text));
+    m_types.push_back(bytea_oid);
+    return *this;
+}
+
+PgParams& PgParams::add_bytes(const std::string& bytes)
+{
+    m_values.push_back(bytes);
+    m_types.push_back(bytea_oid);
+    return *this;
+}
+
+std::vector<const char*> PgParams::pointers() const
+{
+    std::vector<const char*> pointers;
+    for (const std::string& value : m_values)
+        pointers.push_back(value.data());
+    return pointers;
+}
+
+std::vector<int> PgParams::lengths() const
+{
+    std::vector<int> lengths;
+    for (const std::string& value : m_values)
+        lengths.push_back(int(value.size()));
+    return lengths;
+}
+
+PgResult::PgResult(pg_result* result)
+    : m_result(result)
+{
+}
+
+PgResult::~PgResult()
+{
+    PQclear(m_result);
+}
+
+PgResult::PgResult(PgResult&& other) noexcept
+    : m_result(other.m_result)
+{
+    other.m_result = nullptr;
+}
+
+int PgResult::rows() const
+{
+    return PQntuples(m_result);
+}
+
+const char* PgResult::cell(int row, int column, int& length) const
+{
+    if (row < 0 || row >= PQntuples(m_result) || column < 0 || column >= PQnfields(m_result))
+        throw StorageError("result read out of range");
+    length = PQgetlength(m_result, row, column);
+    return PQgetvalue(m_result, row, column);
+}
+
+bool PgResult::is_null(int row, int column) const
+{
+    int length = 0;
+    cell(row, column, length);
+    return PQgetisnull(m_result, row, column);
+}
+
+std::int64_t PgResult::int64(int row, int column) const
+{
+    int length = 0;
+    const char* data = cell(row, column, length);
+    if (PQgetisnull(m_result, row, column))
+        return 0; // As SQLite reads a NULL (an aggregate over no rows).
+    Oid type = PQftype(m_result, column);
+    if (type == int8_oid && length == 8) {
+        std::uint64_t value;
+        std::memcpy(&value, data, 8);
+        return static_cast<std::int64_t>(be64toh(value));
+    }
+    if (type == int4_oid && length == 4) {
+        std::uint32_t value;
+        std::memcpy(&value, data, 4);
+        return static_cast<std::int32_t>(be32toh(value));
+    }
+    if (type == int2_oid && length == 2) {
+        std::uint16_t value;
+        std::memcpy(&value, data, 2);
+        return static_cast<std::int16_t>(be16toh(value));
+    }
+    if (type == bool_oid && length == 1)
+        return data[0] != 0;
+    throw StorageError("column " + std::to_string(column) + " is not a whole number");
+}
+
+std::string PgResult::bytes(int row, int column) const
+{
+    int length = 0;
+    const char* data = cell(row, column, length);
+    if (PQftype(m_result, column) != bytea_oid)
+        throw StorageError("column " + std::to_string(column) + " is not bytes");
+    return std::string(data, std::size_t(length));
+}
+
+Text PgResult::text(int row, int column) const
+{
+    std::string stored = bytes(row, column);
+    if (std::optional<Text> units = decode_strict_wire_utf8(stored))
+        return std::move(*units);
+    return decode_wire_utf8(stored);
+}
+
+int PgResult::affected() const
+{
+    const char* count = PQcmdTuples(m_result);
+    return count && *count ? std::atoi(count) : 0;
+}
+
+std::unique_ptr<PgConnection> PgConnection::open(const std::string& uri)
+{
+    // The URI's own settings win over these defaults: libpq applies later keywords last,
+    // and expands "dbname" in place.
+    const char* const keywords[]
+        = { "connect_timeout", "fallback_application_name", "dbname", nullptr };
+    const char* const values[] = { "5", "vizserver", uri.c_str(), nullptr };
+    pg_conn* connection = PQconnectdbParams(keywords, values, 1);
+    if (!connection)
+        throw StorageError("out of memory opening a database connection");
+    if (PQstatus(connection) != CONNECTION_OK) {
+        std::string reason = trimmed(PQerrorMessage(connection));
+        PQfinish(connection);
+        throw StorageError("cannot connect to PostgreSQL: " + reason);
+    }
+    // Notices (an existing table in CREATE ... IF NOT EXISTS) are not the operator's concern.
+    PQsetNoticeProcessor(
+        connection, [](void*, const char*) {}, nullptr);
+    return std::unique_ptr<PgConnection>(new PgConnection(connection));
+}
+
+PgConnection::PgConnection(pg_conn* connection)
+    : m_connection(connection)
+{
+}
+
+PgConnection::~PgConnection()
+{
+    PQfinish(m_connection);
+}
+
+bool PgConnection::is_broken() const
+{
+    return PQstatus(m_connection) != CONNECTION_OK;
+}
+
+bool PgConnection::is_idle() const
+{
+    return PQstatus(m_connection) == CONNECTION_OK
+        && PQtransactionStatus(m_connection) == PQTRANS_IDLE;
+}
+
+void PgConnection::fail(const char* what, pg_result* result)
+{
+    std::string reason = trimmed(result ? PQresultErrorMessage(result) : nullptr);
+    if (reason.empty())
+        reason = trimmed(PQerrorMessage(m_connection));
+    PQclear(result);
+    throw StorageError(std::string(what) + ": " + reason);
+}
+
+void PgConnection::execute(const char* sql)
+{
+    pg_result* result = PQexec(m_connection, sql);
+    ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        fail("exec", result);
+    PQclear(result);
+}
+
+PgResult PgConnection::run(const char* sql, const PgParams& params)
+{
+    auto found = m_prepared.find(sql);
+    if (found == m_prepared.end()) {
+        std::string name = "s" + std::to_string(m_prepared.size());
+        pg_result* prepared = PQprepare(m_connection, name.c_str(), sql, params.count(),
+            params.types().empty() ? nullptr : params.types().data());
+        if (PQresultStatus(prepared) != PGRES_COMMAND_OK)
+            fail("prepare", prepared);
+        PQclear(prepared);
+        found = m_prepared.emplace(sql, std::move(name)).first;
+    }
+    std::vector<const char*> values = params.pointers();
+    std::vector<int> lengths = params.lengths();
+    std::vector<int> formats(values.size(), 1);
+    pg_result* result = PQexecPrepared(m_connection, found->second.c_str(), params.count(),
+        values.data(), lengths.data(), formats.data(), 1);
+    ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        fail("query", result);
+    return PgResult(result);
+}
+
+} // namespace corvane::server
