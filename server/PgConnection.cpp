@@ -187,13 +187,13 @@ PgConnection::~PgConnection()
 
 bool PgConnection::is_broken() const
 {
-    return PQstatus(m_connection) != CONNECTION_OK;
+    return m_unusable || PQstatus(m_connection) != CONNECTION_OK;
 }
 
 bool PgConnection::is_idle() const
 {
-    return PQstatus(m_connection) == CONNECTION_OK
-        && PQtransactionStatus(m_connection) == PQTRANS_IDLE;
+    return !is_broken() && m_queued.empty()
+        && (m_unwaited || PQtransactionStatus(m_connection) == PQTRANS_IDLE);
 }
 
 void PgConnection::fail(const char* what, pg_result* result)
@@ -201,12 +201,43 @@ void PgConnection::fail(const char* what, pg_result* result)
     std::string reason = trimmed(result ? PQresultErrorMessage(result) : nullptr);
     if (reason.empty())
         reason = trimmed(PQerrorMessage(m_connection));
+    if (reason.empty())
+        reason = "the connection is in an unknown state";
     PQclear(result);
     throw StorageError(std::string(what) + ": " + reason);
 }
 
+void PgConnection::send_without_waiting(const char* sql)
+{
+    settle();
+    if (is_broken())
+        return;
+    if (PQsendQuery(m_connection, sql) == 1)
+        m_unwaited = true;
+    else
+        m_unusable = true;
+}
+
+void PgConnection::settle()
+{
+    if (!m_unwaited)
+        return;
+    m_unwaited = false;
+    bool failed = false;
+    while (pg_result* result = PQgetResult(m_connection)) {
+        ExecStatusType status = PQresultStatus(result);
+        failed = failed || (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK);
+        PQclear(result);
+    }
+    if (failed || PQtransactionStatus(m_connection) != PQTRANS_IDLE)
+        m_unusable = true;
+}
+
 void PgConnection::execute(const char* sql)
 {
+    settle();
+    if (is_broken())
+        fail("exec", nullptr);
     pg_result* result = PQexec(m_connection, sql);
     ExecStatusType status = PQresultStatus(result);
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
@@ -216,15 +247,17 @@ void PgConnection::execute(const char* sql)
 
 PgResult PgConnection::run(const char* sql, const PgParams& params)
 {
+    settle();
+    if (is_broken())
+        fail("query", nullptr);
     auto found = m_prepared.find(sql);
-    if (found == m_prepared.end()) {
-        std::string name = "s" + std::to_string(m_prepared.size());
-        pg_result* prepared = PQprepare(m_connection, name.c_str(), sql, params.count(),
-            params.types().empty() ? nullptr : params.types().data());
-        if (PQresultStatus(prepared) != PGRES_COMMAND_OK)
-            fail("prepare", prepared);
-        PQclear(prepared);
-        found = m_prepared.emplace(sql, std::move(name)).first;
+    if (found == m_prepared.end() || !m_queued.empty()) {
+        std::string name
+            = found == m_prepared.end() ? "s" + std::to_string(m_names++) : std::string();
+        PgResult result = run_in_pipeline(sql, params, name.empty() ? nullptr : &name);
+        if (!name.empty())
+            m_prepared.emplace(sql, std::move(name));
+        return result;
     }
     std::vector<const char*> values = params.pointers();
     std::vector<int> lengths = params.lengths();
@@ -235,6 +268,73 @@ PgResult PgConnection::run(const char* sql, const PgParams& params)
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
         fail("query", result);
     return PgResult(result);
+}
+
+// The queued statements, the statement's preparation when it is new, and the statement itself
+// go in one exchange. An error in one aborts the rest, and the first error is the answer.
+PgResult PgConnection::run_in_pipeline(
+    const char* sql, const PgParams& params, const std::string* prepare)
+{
+    std::vector<const char*> queued = std::move(m_queued);
+    m_queued.clear();
+    const std::string& name = prepare ? *prepare : m_prepared.at(sql);
+    std::vector<const char*> values = params.pointers();
+    std::vector<int> lengths = params.lengths();
+    std::vector<int> formats(values.size(), 1);
+    bool sent = PQenterPipelineMode(m_connection) == 1;
+    for (const char* statement : queued)
+        sent = sent
+            && PQsendQueryParams(m_connection, statement, 0, nullptr, nullptr, nullptr, nullptr, 1)
+                == 1;
+    if (prepare)
+        sent = sent
+            && PQsendPrepare(m_connection, name.c_str(), sql, params.count(),
+                   params.types().empty() ? nullptr : params.types().data())
+                == 1;
+    sent = sent
+        && PQsendQueryPrepared(m_connection, name.c_str(), params.count(), values.data(),
+               lengths.data(), formats.data(), 1)
+            == 1;
+    sent = sent && PQpipelineSync(m_connection) == 1;
+    if (!sent) {
+        m_unusable = true;
+        fail("send", nullptr);
+    }
+    std::size_t commands = queued.size() + (prepare ? 2 : 1);
+    pg_result* answer = nullptr;
+    pg_result* error = nullptr;
+    for (std::size_t command = 0; command < commands && !m_unusable; ++command) {
+        pg_result* result = PQgetResult(m_connection);
+        if (!result) {
+            m_unusable = true; // The connection went away mid-exchange.
+            break;
+        }
+        ExecStatusType status = PQresultStatus(result);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+            if (!error && status != PGRES_PIPELINE_ABORTED)
+                error = result;
+            else
+                PQclear(result);
+        } else if (command + 1 == commands) {
+            answer = result;
+        } else {
+            PQclear(result);
+        }
+        while (pg_result* rest = PQgetResult(m_connection)) // Up to the command's end mark.
+            PQclear(rest);
+    }
+    if (!m_unusable) {
+        pg_result* sync = PQgetResult(m_connection);
+        bool synced = sync && PQresultStatus(sync) == PGRES_PIPELINE_SYNC;
+        PQclear(sync);
+        if (!synced || PQexitPipelineMode(m_connection) != 1)
+            m_unusable = true;
+    }
+    if (error || m_unusable || !answer) {
+        PQclear(answer);
+        fail("query", error);
+    }
+    return PgResult(answer);
 }
 
 } // namespace corvane::server

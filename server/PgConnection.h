@@ -79,15 +79,33 @@ public:
     // `sql` must be a constant.
     PgResult run(const char* sql, const PgParams& params);
     PgResult run(const char* sql) { return run(sql, PgParams()); }
+
+    // Round trips are most of a short transaction's cost, so its BEGIN waits here and goes in
+    // one exchange with the first statement (`sql`: a single fixed statement without values).
+    void queue(const char* sql) { m_queued.push_back(sql); }
+    bool has_queued() const { return !m_queued.empty(); }
+    void drop_queued() { m_queued.clear(); }
+    // Sends a fixed statement and reads its answer only at the next use: for the end of a
+    // read-only transaction, whose outcome cannot lose anything.
+    void send_without_waiting(const char* sql);
+    // Reads what send_without_waiting() left; afterwards is_idle() says whether to reuse it.
+    void settle();
+
     bool is_broken() const;
-    bool is_idle() const; // Open and outside any transaction.
+    // Open, with nothing queued, and outside any transaction (or ending one unwaited).
+    bool is_idle() const;
 
 private:
     explicit PgConnection(pg_conn* connection);
     [[noreturn]] void fail(const char* what, pg_result* result);
+    PgResult run_in_pipeline(const char* sql, const PgParams& params, const std::string* prepare);
 
     pg_conn* m_connection;
     std::map<const char*, std::string> m_prepared; // Text address to statement name.
+    int m_names { 0 }; // Statement names are never reused, not even after a failed prepare.
+    std::vector<const char*> m_queued;
+    bool m_unwaited { false }; // A statement's answer is still to be read.
+    bool m_unusable { false }; // The protocol state is unknown after a failed exchange.
 };
 
 } // namespace corvane::server

@@ -11,7 +11,7 @@ std::vector<UnreadTotal> PgTransaction::project_unread_totals(int user_id)
         = "SELECT project_id, SUM(count)::bigint, SUM(CASE WHEN task_id = project_id THEN count"
           " ELSE 0 END)::bigint FROM unread WHERE user_id = $1 GROUP BY project_id"
           " HAVING SUM(count) > 0";
-    PgResult result = db().run(sql, PgParams().add(user_id));
+    PgResult result = run(sql, PgParams().add(user_id));
     std::vector<UnreadTotal> rows;
     for (int row = 0; row < result.rows(); ++row)
         rows.push_back({ result.int32(row, 0), result.int32(row, 1), result.int32(row, 2) });
@@ -29,7 +29,7 @@ std::vector<PermissionRow> PgTransaction::visible_project_permissions(int user_i
         = "SELECT p.project_id, p.user_id, p.level, p.joined_seq, u.account FROM permissions p"
           " JOIN users u ON u.id = p.user_id WHERE p.project_id IN " VISIBLE_PROJECTS
           " ORDER BY p.project_id, p.joined_seq, p.user_id";
-    PgResult result = db().run(sql, PgParams().add(user_id));
+    PgResult result = run(sql, PgParams().add(user_id));
     std::vector<PermissionRow> rows;
     for (int row = 0; row < result.rows(); ++row)
         rows.push_back({ result.int32(row, 0), result.int32(row, 1), result.int32(row, 2),
@@ -42,7 +42,7 @@ std::vector<InvitationRow> PgTransaction::visible_project_invitations(int user_i
     static constexpr char sql[]
         = "SELECT id, project_id, address, level, inviter_id, expires FROM invitations"
           " WHERE project_id IN " VISIBLE_PROJECTS " AND expires > $2 ORDER BY project_id, id";
-    PgResult result = db().run(sql, PgParams().add(user_id).add(now));
+    PgResult result = run(sql, PgParams().add(user_id).add(now));
     std::vector<InvitationRow> rows;
     for (int row = 0; row < result.rows(); ++row)
         rows.push_back({ result.int32(row, 0), result.int32(row, 1), result.text(row, 2),
@@ -55,7 +55,7 @@ std::vector<std::pair<int, int>> PgTransaction::child_unread_counts(int user_id,
     static constexpr char sql[]
         = "SELECT u.task_id, u.count FROM tasks t JOIN unread u ON u.task_id = t.id"
           " AND u.user_id = $1 WHERE t.parent_id = $2 AND u.count > 0";
-    PgResult result = db().run(sql, PgParams().add(user_id).add(parent_id));
+    PgResult result = run(sql, PgParams().add(user_id).add(parent_id));
     std::vector<std::pair<int, int>> rows;
     for (int row = 0; row < result.rows(); ++row)
         rows.emplace_back(result.int32(row, 0), result.int32(row, 1));
@@ -66,14 +66,14 @@ int PgTransaction::delete_invitations_issued_by(int project_id, int inviter_id)
 {
     static constexpr char sql[]
         = "DELETE FROM invitations WHERE project_id = $1 AND inviter_id = $2";
-    return db().run(sql, PgParams().add(project_id).add(inviter_id)).affected();
+    return run(sql, PgParams().add(project_id).add(inviter_id)).affected();
 }
 
 int PgTransaction::count_login_failures(const Hash& key, std::int64_t since)
 {
     static constexpr char sql[]
         = "SELECT COUNT(*) FROM login_failures WHERE key = $1 AND time > $2";
-    PgResult result = db().run(sql, PgParams().add_bytes(key).add(since));
+    PgResult result = run(sql, PgParams().add_bytes(key).add(since));
     return result.rows() > 0 ? result.int32(0, 0) : 0;
 }
 
@@ -81,7 +81,7 @@ std::int64_t PgTransaction::insert_login_failure(const Hash& key, std::int64_t n
 {
     static constexpr char sql[]
         = "INSERT INTO login_failures (key, time) VALUES ($1, $2) RETURNING id";
-    PgResult result = db().run(sql, PgParams().add_bytes(key).add(now));
+    PgResult result = run(sql, PgParams().add_bytes(key).add(now));
     if (result.rows() == 0)
         throw StorageError("login failure insert returned nothing");
     return result.int64(0, 0);
@@ -90,20 +90,14 @@ std::int64_t PgTransaction::insert_login_failure(const Hash& key, std::int64_t n
 void PgTransaction::delete_login_failure(std::int64_t id)
 {
     static constexpr char sql[] = "DELETE FROM login_failures WHERE id = $1";
-    db().run(sql, PgParams().add(id));
-}
-
-// Runs a purge statement whose parameters are a bound and a batch size.
-static int purge(PgConnection& db, const char* sql, std::int64_t bound, int batch)
-{
-    return db.run(sql, PgParams().add(bound).add(batch)).affected();
+    run(sql, PgParams().add(id));
 }
 
 int PgTransaction::purge_sessions(std::int64_t used_before, int batch)
 {
     static constexpr char sql[] = "DELETE FROM sessions WHERE hash IN (SELECT hash FROM sessions"
                                   " WHERE last_use <= $1 ORDER BY last_use LIMIT $2)";
-    return purge(db(), sql, used_before, batch);
+    return run(sql, PgParams().add(used_before).add(batch)).affected();
 }
 
 int PgTransaction::purge_login_keys(std::int64_t used_before, int batch)
@@ -111,14 +105,14 @@ int PgTransaction::purge_login_keys(std::int64_t used_before, int batch)
     static constexpr char sql[]
         = "DELETE FROM login_keys WHERE hash IN (SELECT hash FROM login_keys"
           " WHERE last_use <= $1 ORDER BY last_use LIMIT $2)";
-    return purge(db(), sql, used_before, batch);
+    return run(sql, PgParams().add(used_before).add(batch)).affected();
 }
 
 int PgTransaction::purge_invitations(std::int64_t expired_by, int batch)
 {
     static constexpr char sql[] = "DELETE FROM invitations WHERE id IN (SELECT id FROM invitations"
                                   " WHERE expires <= $1 ORDER BY expires LIMIT $2)";
-    return purge(db(), sql, expired_by, batch);
+    return run(sql, PgParams().add(expired_by).add(batch)).affected();
 }
 
 int PgTransaction::purge_login_failures(std::int64_t before, int batch)
@@ -127,20 +121,20 @@ int PgTransaction::purge_login_failures(std::int64_t before, int batch)
     static constexpr char sql[]
         = "DELETE FROM login_failures WHERE id IN (SELECT id FROM login_failures"
           " WHERE time <= $1 ORDER BY id LIMIT $2)";
-    return purge(db(), sql, before, batch);
+    return run(sql, PgParams().add(before).add(batch)).affected();
 }
 
 int PgTransaction::purge_events(std::int64_t seq, int batch)
 {
     static constexpr char sql[] = "DELETE FROM events WHERE seq IN (SELECT seq FROM events"
                                   " WHERE seq <= $1 ORDER BY seq LIMIT $2)";
-    return purge(db(), sql, seq, batch);
+    return run(sql, PgParams().add(seq).add(batch)).affected();
 }
 
 std::int64_t PgTransaction::events_horizon()
 {
     static constexpr char sql[] = "SELECT value FROM counters WHERE name = 'events_horizon'";
-    PgResult result = db().run(sql);
+    PgResult result = run(sql);
     return result.rows() > 0 ? result.int64(0, 0) : 0;
 }
 
@@ -148,7 +142,7 @@ void PgTransaction::set_events_horizon(std::int64_t seq)
 {
     static constexpr char sql[] = "UPDATE counters SET value = GREATEST(value, $1)"
                                   " WHERE name = 'events_horizon'";
-    db().run(sql, PgParams().add(seq));
+    run(sql, PgParams().add(seq));
 }
 
 std::int64_t PgTransaction::mark_seq(std::int64_t now, std::int64_t seq, std::int64_t before)
@@ -156,12 +150,12 @@ std::int64_t PgTransaction::mark_seq(std::int64_t now, std::int64_t seq, std::in
     static constexpr char insert_sql[] = "INSERT INTO seq_marks (time, seq) VALUES ($1, $2)";
     static constexpr char find_sql[] = "SELECT MAX(seq), MAX(time) FROM seq_marks WHERE time <= $1";
     static constexpr char forget_sql[] = "DELETE FROM seq_marks WHERE time < $1";
-    db().run(insert_sql, PgParams().add(now).add(seq));
+    run(insert_sql, PgParams().add(now).add(seq));
     // The newest mark at or before the limit stays: it is the one the next run needs.
-    PgResult found = db().run(find_sql, PgParams().add(before));
+    PgResult found = run(find_sql, PgParams().add(before));
     std::int64_t value = found.rows() > 0 ? found.int64(0, 0) : 0;
     std::int64_t keep = found.rows() > 0 ? found.int64(0, 1) : 0;
-    db().run(forget_sql, PgParams().add(keep));
+    run(forget_sql, PgParams().add(keep));
     return value;
 }
 
@@ -170,7 +164,7 @@ std::optional<IdempotencyRecord> PgTransaction::find_idempotency(
 {
     static constexpr char sql[] = "SELECT digest, reply FROM idempotency_keys"
                                   " WHERE user_id = $1 AND key = $2";
-    PgResult result = db().run(sql, PgParams().add(user_id).add_bytes(key));
+    PgResult result = run(sql, PgParams().add(user_id).add_bytes(key));
     if (result.rows() == 0)
         return std::nullopt;
     return IdempotencyRecord { result.bytes(0, 0), result.bytes(0, 1) };
@@ -182,7 +176,7 @@ void PgTransaction::insert_idempotency(int user_id, const std::string& key,
     static constexpr char sql[]
         = "INSERT INTO idempotency_keys (user_id, key, digest, reply, expires)"
           " VALUES ($1, $2, $3, $4, $5)";
-    db().run(sql,
+    run(sql,
         PgParams().add(user_id).add_bytes(key).add_bytes(digest).add_bytes(reply).add(expires));
 }
 
@@ -191,7 +185,7 @@ int PgTransaction::purge_idempotency(std::int64_t now, int batch)
     static constexpr char sql[]
         = "DELETE FROM idempotency_keys WHERE (user_id, key) IN"
           " (SELECT user_id, key FROM idempotency_keys WHERE expires <= $1 LIMIT $2)";
-    return db().run(sql, PgParams().add(now).add(batch)).affected();
+    return run(sql, PgParams().add(now).add(batch)).affected();
 }
 
 } // namespace corvane::server

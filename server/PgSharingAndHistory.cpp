@@ -18,7 +18,7 @@ std::vector<PermissionRow> PgTransaction::user_permissions(int user_id)
 {
     static constexpr char sql[]
         = "SELECT project_id, user_id, level, joined_seq FROM permissions WHERE user_id = $1";
-    return read_permissions(db().run(sql, PgParams().add(user_id)), false);
+    return read_permissions(run(sql, PgParams().add(user_id)), false);
 }
 
 std::vector<PermissionRow> PgTransaction::project_permissions(int project_id)
@@ -27,7 +27,7 @@ std::vector<PermissionRow> PgTransaction::project_permissions(int project_id)
         = "SELECT p.project_id, p.user_id, p.level, p.joined_seq, u.account FROM permissions p"
           " JOIN users u ON u.id = p.user_id WHERE p.project_id = $1"
           " ORDER BY p.joined_seq, p.user_id";
-    return read_permissions(db().run(sql, PgParams().add(project_id)), true);
+    return read_permissions(run(sql, PgParams().add(project_id)), true);
 }
 
 std::optional<PermissionRow> PgTransaction::find_permission(int project_id, int user_id)
@@ -35,7 +35,7 @@ std::optional<PermissionRow> PgTransaction::find_permission(int project_id, int 
     static constexpr char sql[] = "SELECT project_id, user_id, level, joined_seq FROM permissions"
                                   " WHERE project_id = $1 AND user_id = $2";
     std::vector<PermissionRow> rows
-        = read_permissions(db().run(sql, PgParams().add(project_id).add(user_id)), false);
+        = read_permissions(run(sql, PgParams().add(project_id).add(user_id)), false);
     if (rows.empty())
         return std::nullopt;
     return rows.front();
@@ -45,7 +45,7 @@ void PgTransaction::insert_permission(const PermissionRow& permission)
 {
     static constexpr char sql[] = "INSERT INTO permissions (project_id, user_id, level, joined_seq)"
                                   " VALUES ($1, $2, $3, $4)";
-    db().run(sql,
+    run(sql,
         PgParams().add_all(
             permission.project_id, permission.user_id, permission.level, permission.joined_seq));
 }
@@ -54,7 +54,7 @@ void PgTransaction::set_permission_level(int project_id, int user_id, int level)
 {
     static constexpr char sql[]
         = "UPDATE permissions SET level = $1 WHERE project_id = $2 AND user_id = $3";
-    db().run(sql, PgParams().add_all(level, project_id, user_id));
+    run(sql, PgParams().add_all(level, project_id, user_id));
 }
 
 void PgTransaction::delete_permission(int project_id, int user_id)
@@ -65,27 +65,27 @@ void PgTransaction::delete_permission(int project_id, int user_id)
         = "DELETE FROM unread WHERE user_id = $2 AND project_id = $1";
     PgParams params;
     params.add(project_id).add(user_id);
-    db().run(sql, params);
-    db().run(unread_sql, params);
+    run(sql, params);
+    run(unread_sql, params);
 }
 
 void PgTransaction::delete_project_permissions(int project_id)
 {
     static constexpr char sql[] = "DELETE FROM permissions WHERE project_id = $1";
-    db().run(sql, PgParams().add(project_id));
+    run(sql, PgParams().add(project_id));
 }
 
 void PgTransaction::add_member_ever(int project_id, int user_id)
 {
     static constexpr char sql[] = "INSERT INTO members_ever (project_id, user_id) VALUES ($1, $2)"
                                   " ON CONFLICT DO NOTHING";
-    db().run(sql, PgParams().add(project_id).add(user_id));
+    run(sql, PgParams().add(project_id).add(user_id));
 }
 
 std::vector<int> PgTransaction::member_ever_projects(int user_id)
 {
     static constexpr char sql[] = "SELECT project_id FROM members_ever WHERE user_id = $1";
-    PgResult result = db().run(sql, PgParams().add(user_id));
+    PgResult result = run(sql, PgParams().add(user_id));
     std::vector<int> ids;
     for (int row = 0; row < result.rows(); ++row)
         ids.push_back(result.int32(row, 0));
@@ -115,7 +115,7 @@ std::vector<InvitationRow> PgTransaction::project_invitations(int project_id, st
 {
     static constexpr char sql[] = "SELECT " INVITATION_COLUMNS " FROM invitations"
                                   " WHERE project_id = $1 AND expires > $2 ORDER BY id";
-    return read_invitations(db().run(sql, PgParams().add(project_id).add(now)));
+    return read_invitations(run(sql, PgParams().add(project_id).add(now)));
 }
 
 std::optional<InvitationRow> PgTransaction::find_invitation(int project_id, const Text& address)
@@ -123,7 +123,7 @@ std::optional<InvitationRow> PgTransaction::find_invitation(int project_id, cons
     static constexpr char sql[]
         = "SELECT " INVITATION_COLUMNS " FROM invitations"
           " WHERE project_id = $1 AND address = $2 ORDER BY id DESC LIMIT 1";
-    return first_invitation(db().run(sql, PgParams().add(project_id).add(address)));
+    return first_invitation(run(sql, PgParams().add(project_id).add(address)));
 }
 
 std::optional<InvitationRow> PgTransaction::find_invitation_by_ticket(
@@ -131,7 +131,7 @@ std::optional<InvitationRow> PgTransaction::find_invitation_by_ticket(
 {
     static constexpr char sql[] = "SELECT " INVITATION_COLUMNS " FROM invitations"
                                   " WHERE ticket_hash = $1 AND expires > $2";
-    return first_invitation(db().run(sql, PgParams().add_bytes(hash).add(now)));
+    return first_invitation(run(sql, PgParams().add_bytes(hash).add(now)));
 }
 
 int PgTransaction::insert_invitation(const InvitationRow& invitation, const Hash& ticket_hash)
@@ -146,7 +146,7 @@ int PgTransaction::insert_invitation(const InvitationRow& invitation, const Hash
         .add(invitation.inviter_id)
         .add_bytes(ticket_hash)
         .add(invitation.expires);
-    PgResult result = db().run(sql, params);
+    PgResult result = run(sql, params);
     if (result.rows() == 0)
         throw StorageError("invitation insert returned nothing");
     return result.int32(0, 0);
@@ -157,19 +157,19 @@ void PgTransaction::set_invitation_ticket(
 {
     static constexpr char sql[]
         = "UPDATE invitations SET ticket_hash = $1, expires = $2 WHERE id = $3";
-    db().run(sql, PgParams().add_bytes(ticket_hash).add(expires).add(invitation_id));
+    run(sql, PgParams().add_bytes(ticket_hash).add(expires).add(invitation_id));
 }
 
 void PgTransaction::delete_invitation(int invitation_id)
 {
     static constexpr char sql[] = "DELETE FROM invitations WHERE id = $1";
-    db().run(sql, PgParams().add(invitation_id));
+    run(sql, PgParams().add(invitation_id));
 }
 
 void PgTransaction::delete_project_invitations(int project_id)
 {
     static constexpr char sql[] = "DELETE FROM invitations WHERE project_id = $1";
-    db().run(sql, PgParams().add(project_id));
+    run(sql, PgParams().add(project_id));
 }
 
 void PgTransaction::insert_change(const ChangeRow& change)
@@ -178,7 +178,7 @@ void PgTransaction::insert_change(const ChangeRow& change)
         = "INSERT INTO changes (change_id, task_id, project_id, kind, text, complete, deadline,"
           " done_delta, plan_delta, title, responsible_id, status, time, user_id, author_id)"
           " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15)";
-    db().run(sql,
+    run(sql,
         PgParams().add_all(change.change_id, change.task_id, change.project_id, change.kind,
             change.text, change.complete, change.deadline, change.done_delta, change.plan_delta,
             change.title, change.responsible_id, change.status, change.time, change.user_id,
@@ -190,7 +190,7 @@ void PgTransaction::insert_change(const ChangeRow& change)
           " SELECT m.user_id, $1, $2, 1 FROM (SELECT owner_id AS user_id FROM tasks WHERE id = $1"
           " UNION SELECT user_id FROM permissions WHERE project_id = $1) m WHERE m.user_id <> $3"
           " ON CONFLICT (user_id, project_id, task_id) DO UPDATE SET count = unread.count + 1";
-    db().run(unread_sql, PgParams().add_all(change.project_id, change.task_id, change.author_id));
+    run(unread_sql, PgParams().add_all(change.project_id, change.task_id, change.author_id));
 }
 
 #define CHANGE_COLUMNS                                                                             \
@@ -226,14 +226,14 @@ std::vector<ChangeRow> PgTransaction::task_changes_below(int task_id, std::int64
 {
     static constexpr char sql[] = "SELECT " CHANGE_COLUMNS " FROM changes WHERE task_id = $1"
                                   " AND change_id <= $2 ORDER BY change_id DESC LIMIT $3";
-    return read_changes(db().run(sql, PgParams().add(task_id).add(below).add(limit)));
+    return read_changes(run(sql, PgParams().add(task_id).add(below).add(limit)));
 }
 
 std::vector<ChangeRow> PgTransaction::task_changes_after(int task_id, std::int64_t after)
 {
     static constexpr char sql[] = "SELECT " CHANGE_COLUMNS " FROM changes WHERE task_id = $1"
                                   " AND change_id > $2 ORDER BY change_id DESC";
-    return read_changes(db().run(sql, PgParams().add(task_id).add(after)));
+    return read_changes(run(sql, PgParams().add(task_id).add(after)));
 }
 
 static std::vector<std::pair<int, int>> read_pairs(const PgResult& result)
@@ -249,13 +249,13 @@ std::vector<std::pair<int, int>> PgTransaction::unread_counts(
 {
     static constexpr char sql[] = "SELECT task_id, count FROM unread WHERE user_id = $1"
                                   " AND project_id = $2 AND count > 0";
-    return read_pairs(db().run(sql, PgParams().add(user_id).add(project_id)));
+    return read_pairs(run(sql, PgParams().add(user_id).add(project_id)));
 }
 
 int PgTransaction::task_unread_count(int user_id, int task_id, std::int64_t)
 {
     static constexpr char sql[] = "SELECT count FROM unread WHERE task_id = $1 AND user_id = $2";
-    PgResult result = db().run(sql, PgParams().add(task_id).add(user_id));
+    PgResult result = run(sql, PgParams().add(task_id).add(user_id));
     return result.rows() > 0 ? result.int32(0, 0) : 0;
 }
 
@@ -264,7 +264,7 @@ void PgTransaction::insert_event(const EventRow& event)
     static constexpr char sql[]
         = "INSERT INTO events (seq, kind, task_id, parent_id, project_id, audience)"
           " VALUES ($1, $2, $3, $4, $5, $6)";
-    db().run(sql,
+    run(sql,
         PgParams().add_all(event.seq, int(event.kind), event.task_id, event.parent_id,
             event.project_id, event.audience));
 }
@@ -277,7 +277,7 @@ std::vector<EventRow> PgTransaction::events_after(std::int64_t after, int user_i
           " WHERE seq > $1 AND (audience = $2 OR (audience = 0 AND project_id IN"
           " (SELECT project_id FROM permissions WHERE user_id = $2 UNION"
           " SELECT id FROM tasks WHERE owner_id = $2 AND parent_id = 0))) ORDER BY seq LIMIT $3";
-    PgResult result = db().run(sql, PgParams().add(after).add(user_id).add(limit));
+    PgResult result = run(sql, PgParams().add(after).add(user_id).add(limit));
     std::vector<EventRow> rows;
     for (int row = 0; row < result.rows(); ++row)
         rows.push_back(
@@ -292,15 +292,15 @@ void PgTransaction::set_viewed(int user_id, int task_id, std::int64_t seq, int s
         = "INSERT INTO viewed (user_id, task_id, viewed_seq, stamp) VALUES ($1, $2, $3, $4)"
           " ON CONFLICT (user_id, task_id) DO UPDATE SET viewed_seq = $3, stamp = $4";
     static constexpr char unread_sql[] = "DELETE FROM unread WHERE user_id = $1 AND task_id = $2";
-    db().run(sql, PgParams().add_all(user_id, task_id, seq, stamp));
-    db().run(unread_sql, PgParams().add(user_id).add(task_id));
+    run(sql, PgParams().add_all(user_id, task_id, seq, stamp));
+    run(unread_sql, PgParams().add(user_id).add(task_id));
 }
 
 std::vector<ViewedRow> PgTransaction::viewed_after_stamp(int user_id, int stamp)
 {
     static constexpr char sql[]
         = "SELECT task_id, viewed_seq, stamp FROM viewed WHERE user_id = $1 AND stamp > $2";
-    PgResult result = db().run(sql, PgParams().add(user_id).add(stamp));
+    PgResult result = run(sql, PgParams().add(user_id).add(stamp));
     std::vector<ViewedRow> rows;
     for (int row = 0; row < result.rows(); ++row)
         rows.push_back({ result.int32(row, 0), result.int64(row, 1), result.int32(row, 2) });

@@ -165,19 +165,26 @@ void PgStorage::migrate(PgConnection& connection)
 
 std::unique_ptr<PgConnection> PgStorage::take_connection()
 {
-    {
-        std::lock_guard lock(m_pool_lock);
-        if (!m_idle.empty()) {
-            auto connection = std::move(m_idle.back());
+    for (;;) {
+        std::unique_ptr<PgConnection> connection;
+        {
+            std::lock_guard lock(m_pool_lock);
+            if (m_idle.empty())
+                break;
+            connection = std::move(m_idle.back());
             m_idle.pop_back();
-            return connection;
         }
+        connection->settle(); // The end of its last read-only transaction.
+        if (connection->is_idle())
+            return connection;
     }
     return PgConnection::open(m_uri);
 }
 
 void PgStorage::give_back(std::unique_ptr<PgConnection> connection)
 {
+    if (!connection)
+        return;
     std::lock_guard lock(m_pool_lock);
     if (connection->is_broken()) {
         m_idle.clear(); // Closed here; the next transactions open fresh ones.

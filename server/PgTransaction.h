@@ -7,6 +7,8 @@
 namespace corvane::server {
 
 class PgConnection;
+class PgParams;
+class PgResult;
 class PgStorage;
 
 // A transaction on a connection leased from the pool. A writer first takes one lock shared by
@@ -117,9 +119,12 @@ public:
     int purge_idempotency(std::int64_t now, int batch) override;
 
 private:
-    PgConnection& db() { return *m_connection; }
+    void queue_begin();
+    PgResult run(const char* sql, const PgParams& params);
+    PgResult run(const char* sql);
 
     PgStorage& m_storage;
+    TransactionKind m_kind;
     std::unique_ptr<PgConnection> m_connection; // Given back (or dropped if lost) at the end.
     bool m_open { false };
 };
