@@ -166,7 +166,8 @@ TEST(Postgres, database_going_away_fails_calls_and_the_service_heals)
 }
 
 // A wrong address, a wrong password and a schema from a newer server stop the program at
-// start with the reason; migrate creates the schema once and then finds it current.
+// start with the reason; migrate creates the schema, finds it current, and upgrades an older
+// one.
 TEST(Postgres, start_refuses_a_bad_database_and_migrate_is_repeatable)
 {
     REQUIRE_POSTGRESQL();
@@ -177,6 +178,13 @@ TEST(Postgres, start_refuses_a_bad_database_and_migrate_is_repeatable)
     Outcome again = run_vizserver({ "migrate", "--db", uri });
     EXPECT_EQ(again.status, 0);
     EXPECT_NE(again.output.find("already at version 3"), std::string::npos) << again.output;
+    // A database a step behind (here: before idempotency keys) gets that step and no other.
+    PgConnection::open(uri)->execute(
+        "DROP TABLE idempotency_keys; UPDATE schema_version SET version = 2");
+    Outcome upgraded = run_vizserver({ "migrate", "--db", uri });
+    EXPECT_EQ(upgraded.status, 0);
+    EXPECT_NE(upgraded.output.find("from version 2 to 3"), std::string::npos) << upgraded.output;
+    EXPECT_NO_THROW(PgConnection::open(uri)->execute("SELECT COUNT(*) FROM idempotency_keys"));
     PgConnection::open(uri)->execute("UPDATE schema_version SET version = 99");
 
     const struct {
