@@ -4,6 +4,8 @@
 #include "server/PgTransaction.h"
 #include "server/SqliteStorage.h"
 
+#include <algorithm>
+
 namespace corvane::server {
 
 // Each step takes the schema from the version before it to the next one, as the SQLite
@@ -101,6 +103,29 @@ static_assert(PgStorage::schema_version == SqliteStorage::schema_version);
 bool is_postgresql_uri(const std::string& database)
 {
     return database.starts_with("postgresql://") || database.starts_with("postgres://");
+}
+
+std::string database_for_log(const std::string& database)
+{
+    if (!is_postgresql_uri(database))
+        return database;
+    std::string shown = database;
+    std::size_t authority = shown.find("://") + 3;
+    std::size_t end = std::min(shown.find_first_of("/?", authority), shown.size());
+    std::size_t at = shown.rfind('@', end);
+    if (at != std::string::npos && at >= authority) {
+        std::size_t colon = shown.find(':', authority);
+        if (colon < at)
+            shown.replace(colon + 1, at - colon - 1, "***");
+    }
+    for (std::size_t at = shown.find_first_of("?&"); at != std::string::npos;
+         at = shown.find('&', at + 1)) {
+        if (shown.compare(at + 1, 9, "password=") != 0)
+            continue;
+        std::size_t value = at + 10;
+        shown.replace(value, std::min(shown.find('&', value), shown.size()) - value, "***");
+    }
+    return shown;
 }
 
 std::unique_ptr<Storage> open_storage(const std::string& database)

@@ -50,6 +50,10 @@ private:
 // True when `database` names a PostgreSQL database (a libpq URI) rather than a SQLite file.
 bool is_postgresql_uri(const std::string& database);
 
+// `database` fit for a log line: a password in a URI (user:password@, or password=) shows
+// as "***".
+std::string database_for_log(const std::string& database);
+
 // Opens the store `database` names: a PostgreSQL URI or a SQLite file (":memory:" included).
 // Throws StorageError with a reason fit for the operator.
 std::unique_ptr<Storage> open_storage(const std::string& database);

@@ -2,6 +2,7 @@
 #include "server/Backup.h"
 #include "server/CommandLine.h"
 #include "server/DatabaseCopy.h"
+#include "server/PgStorage.h"
 #include "server/ServerLog.h"
 #include "server/Service.h"
 #include "server/VizServer.h"
@@ -78,7 +79,7 @@ int main(int argc, char** argv)
         return 1;
     }
     log_line("listening on " + line.config.listen_host + ":" + std::to_string(server.port())
-        + " with database " + line.config.database);
+        + " with database " + database_for_log(line.config.database));
     std::printf("vizserver listening on port %d\n", server.port());
     std::fflush(stdout);
 

@@ -59,6 +59,26 @@ int control_cluster(const char* action)
 
 } // namespace
 
+// A password given in the database URI never reaches the log.
+TEST(Postgres, log_lines_hide_a_database_password)
+{
+    const struct {
+        const char* uri;
+        const char* shown;
+    } cases[] = {
+        { "postgresql://viz:s3cret@db:5432/corvane", "postgresql://viz:***@db:5432/corvane" },
+        { "postgres://viz:p@ss@db?sslmode=require", "postgres://viz:***@db?sslmode=require" },
+        { "postgresql://db/c?sslmode=require&password=s3cret&user=viz",
+            "postgresql://db/c?sslmode=require&password=***&user=viz" },
+        { "postgresql://?password=s3cret", "postgresql://?password=***" },
+        { "postgresql://viz@db/corvane?options=-c%20a%3Db",
+            "postgresql://viz@db/corvane?options=-c%20a%3Db" },
+        { "team:1@file.db", "team:1@file.db" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(database_for_log(c.uri), c.shown);
+}
+
 // Two stores (two pools, as two service processes have) write at once while a reader follows
 // the news cursor: every change reaches the reader exactly once and in order. A number taken
 // from a database sequence can commit after a higher one, and the reader, past the higher
