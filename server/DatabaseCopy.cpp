@@ -101,8 +101,9 @@ namespace {
         std::string kinds = table.kinds;
         auto rows = source.prepare(table.read_sql);
         std::int64_t copied = 0;
+        std::vector<PgParams> batch;
         while (rows->step()) {
-            PgParams params;
+            PgParams& params = batch.emplace_back();
             for (std::size_t column = 0; column < kinds.size(); ++column) {
                 int index = int(column);
                 if (kinds[column] == 't')
@@ -112,9 +113,13 @@ namespace {
                 else
                     params.add(rows->int64(index));
             }
-            target.run(table.write_sql, params);
             ++copied;
+            if (batch.size() == 500) {
+                target.run_batch(table.write_sql, batch);
+                batch.clear();
+            }
         }
+        target.run_batch(table.write_sql, batch);
         return copied;
     }
 

@@ -270,6 +270,51 @@ PgResult PgConnection::run(const char* sql, const PgParams& params)
     return PgResult(result);
 }
 
+void PgConnection::run_batch(const char* sql, const std::vector<PgParams>& rows)
+{
+    if (rows.empty())
+        return;
+    run(sql, rows.front()); // Prepares the statement, and sends what is queued.
+    const std::string& name = m_prepared.at(sql);
+    bool sent = PQenterPipelineMode(m_connection) == 1;
+    for (std::size_t row = 1; row < rows.size() && sent; ++row) {
+        std::vector<const char*> values = rows[row].pointers();
+        std::vector<int> lengths = rows[row].lengths();
+        std::vector<int> formats(values.size(), 1);
+        sent = PQsendQueryPrepared(m_connection, name.c_str(), rows[row].count(), values.data(),
+                   lengths.data(), formats.data(), 1)
+            == 1;
+    }
+    if (!sent || PQpipelineSync(m_connection) != 1) {
+        m_unusable = true;
+        fail("send", nullptr);
+    }
+    pg_result* error = nullptr;
+    for (std::size_t row = 1; row < rows.size(); ++row) {
+        pg_result* result = PQgetResult(m_connection);
+        if (!result) {
+            m_unusable = true;
+            break;
+        }
+        ExecStatusType status = PQresultStatus(result);
+        if (!error && status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+            error = result;
+        else
+            PQclear(result);
+        while (pg_result* rest = PQgetResult(m_connection))
+            PQclear(rest);
+    }
+    if (!m_unusable) {
+        pg_result* sync = PQgetResult(m_connection);
+        bool synced = sync && PQresultStatus(sync) == PGRES_PIPELINE_SYNC;
+        PQclear(sync);
+        if (!synced || PQexitPipelineMode(m_connection) != 1)
+            m_unusable = true;
+    }
+    if (error || m_unusable)
+        fail("query", error);
+}
+
 // The queued statements, the statement's preparation when it is new, and the statement itself
 // go in one exchange. An error in one aborts the rest, and the first error is the answer.
 PgResult PgConnection::run_in_pipeline(

@@ -79,6 +79,9 @@ public:
     // `sql` must be a constant.
     PgResult run(const char* sql, const PgParams& params);
     PgResult run(const char* sql) { return run(sql, PgParams()); }
+    // Runs `sql` once for each of `rows` in one exchange (a bulk load); throws on the first
+    // failure. Keep batches to a few hundred rows: answers wait in the socket until all is sent.
+    void run_batch(const char* sql, const std::vector<PgParams>& rows);
 
     // Round trips are most of a short transaction's cost, so its BEGIN waits here and goes in
     // one exchange with the first statement (`sql`: a single fixed statement without values).
