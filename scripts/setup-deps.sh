@@ -15,6 +15,9 @@ packages=(
     nlohmann-json3-dev
     # reference service
     libmicrohttpd-dev libsqlite3-dev libsodium-dev sqlite3
+    # PostgreSQL storage: the client library, and a server the tests start a throw-away
+    # cluster of (pg_virtualenv)
+    libpq-dev postgresql-15 postgresql-common
     # benchmarks (wrk: the HTTP yardstick beside vizserver-load)
     libpixman-1-dev wrk
     # launcher and windowed tests

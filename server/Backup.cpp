@@ -133,6 +133,11 @@ int run_backup_command(int argc, const char* const* argv)
         std::fprintf(stderr, "vizserver: backup needs --db FILE and --to FILE\n");
         return 2;
     }
+    if (source.starts_with("postgresql://") || source.starts_with("postgres://")) {
+        std::fprintf(stderr,
+            "vizserver: backup copies SQLite files; back up a PostgreSQL database with pg_dump\n");
+        return 2;
+    }
     std::string error;
     if (!backup_database(source, target, error)) {
         std::fprintf(stderr, "vizserver: backup failed: %s\n", error.c_str());

@@ -13,7 +13,7 @@ static const char* const s_subcommands[] = { "create-user", "expire-sessions", "
 
 std::string usage_text()
 {
-    return R"(vizserver: the Corvane task service (GWT-RPC over HTTP, SQLite storage)
+    return R"(vizserver: the Corvane task service (GWT-RPC over HTTP, SQLite or PostgreSQL storage)
 
 Usage:
   vizserver [options]                      serve until SIGINT or SIGTERM
@@ -24,6 +24,10 @@ Options:
                            port 0 picks a free one and prints it)
   --db FILE                database file, created and migrated as needed (default vizserver.db);
                            ":memory:" keeps everything in memory until exit
+  --db URI                 a PostgreSQL database, as a libpq URI (postgresql://USER@HOST:PORT/DB;
+                           a bare postgresql:// takes everything from the PG* variables); the
+                           schema is created or migrated at start; any number of instances may
+                           share it
   --base-path PATH         the service answers POST <PATH>service (default "/")
   --server-version TEXT    version sent at login (default "6"; the client accepts only "6")
   --strong-name NAME       accepted client build; repeat for several (default
@@ -73,6 +77,9 @@ Subcommands (on the database named by --db):
   seed-demo                                create the demo accounts and project
   backup --db FILE --to FILE               a consistent copy of a database in use (restore:
                                            start the service on the copy)
+  migrate --db URI|FILE                    create or upgrade the schema, then exit
+  copy --from FILE --to URI                copy a SQLite database into an empty PostgreSQL one
+                                           and check the row count of every table
 
 Demo accounts: demo@example.com / demo1234 and friend@example.com / friend1234.
 )";

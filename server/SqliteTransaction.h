@@ -20,8 +20,7 @@ public:
     void commit() override;
 
     std::int64_t current_seq() override;
-    // Sessions not yet ended, for the operator's health check and metrics.
-    std::int64_t count_sessions();
+    std::int64_t count_sessions() override;
     std::int64_t next_seq() override;
 
     std::optional<UserRow> find_user(int id) override;

@@ -57,6 +57,8 @@ public:
     // The global sequence: every change, creation, removal and access event takes the next value.
     virtual std::int64_t current_seq() = 0;
     virtual std::int64_t next_seq() = 0;
+    // Sessions not yet ended, for the operator's health check and metrics.
+    virtual std::int64_t count_sessions() = 0;
 
     virtual std::optional<UserRow> find_user(int id) = 0;
     virtual std::optional<UserRow> find_user_by_account(const Text& account) = 0;

@@ -3,12 +3,11 @@
 #include "server/CallDispatcher.h"
 #include "server/HttpServer.h"
 #include "server/PasswordHasher.h"
+#include "server/PgStorage.h"
 #include "server/Secrets.h"
 #include "server/ServerLog.h"
 #include "server/Service.h"
 #include "server/ServiceClock.h"
-#include "server/SqliteStorage.h"
-#include "server/SqliteTransaction.h"
 #include "server/TicketOutbox.h"
 
 #include <chrono>
@@ -55,7 +54,7 @@ bool VizServer::open()
         }
     }
     try {
-        m_storage = SqliteStorage::open(m_config.database);
+        m_storage = open_storage(m_config.database);
     } catch (const StorageError& error) {
         m_error = error.what();
         return false;
@@ -88,8 +87,7 @@ bool VizServer::start()
     m_dispatcher = std::make_unique<CallDispatcher>(*m_service);
     m_dispatcher->metrics().set_session_probe([this]() -> std::optional<std::int64_t> {
         try {
-            SqliteTransaction transaction(*m_storage, TransactionKind::Read);
-            return transaction.count_sessions();
+            return m_storage->begin(TransactionKind::Read)->count_sessions();
         } catch (const StorageError& error) {
             log_line(std::string("health check: ") + error.what());
             return std::nullopt;

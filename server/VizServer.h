@@ -15,7 +15,7 @@ class HttpServer;
 class PasswordHasher;
 class Service;
 class ServiceClock;
-class SqliteStorage;
+class Storage;
 class TicketOutbox;
 
 // The whole service in one object: store, clock, password hashing, ticket outbox, methods
@@ -50,7 +50,7 @@ private:
     ServiceConfig m_config;
     std::string m_error;
     std::unique_ptr<ServiceClock> m_clock;
-    std::unique_ptr<SqliteStorage> m_storage;
+    std::unique_ptr<Storage> m_storage;
     std::unique_ptr<PasswordHasher> m_hasher;
     std::unique_ptr<TicketOutbox> m_outbox;
     std::unique_ptr<Service> m_service;

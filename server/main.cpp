@@ -1,6 +1,8 @@
 #include "server/AdminCommands.h"
 #include "server/Backup.h"
 #include "server/CommandLine.h"
+#include "server/DatabaseCopy.h"
+#include "server/PgStorage.h"
 #include "server/ServerLog.h"
 #include "server/Service.h"
 #include "server/VizServer.h"
@@ -29,6 +31,10 @@ int main(int argc, char** argv)
     }
     if (argc >= 2 && std::string_view(argv[1]) == "backup")
         return run_backup_command(argc, argv);
+    if (argc >= 2 && std::string_view(argv[1]) == "migrate")
+        return run_migrate_command(argc, argv);
+    if (argc >= 2 && std::string_view(argv[1]) == "copy")
+        return run_copy_command(argc, argv);
     CommandLine line = parse_command_line(argc, argv);
     if (line.help) {
         std::fputs(usage_text().c_str(), stdout);
@@ -73,7 +79,7 @@ int main(int argc, char** argv)
         return 1;
     }
     log_line("listening on " + line.config.listen_host + ":" + std::to_string(server.port())
-        + " with database " + line.config.database);
+        + " with database " + database_for_log(line.config.database));
     std::printf("vizserver listening on port %d\n", server.port());
     std::fflush(stdout);
 

@@ -116,10 +116,14 @@ TEST(Operations, health_and_metrics_follow_real_calls)
         300);
 
     // A database that cannot answer the health query makes the service unhealthy.
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(database.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, "DROP TABLE sessions", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
+    if (postgresql_under_test()) {
+        PgConnection::open(test_database(database))->execute("DROP TABLE sessions");
+    } else {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(database.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, "DROP TABLE sessions", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
     EXPECT_EQ(get(http, "/healthz", &status), "database does not answer\n");
     EXPECT_EQ(status, 503);
     EXPECT_EQ(get(http, "/nothing", &status), "not found");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/PgConnection.h"
 #include "server/Service.h"
 #include "server/ServiceClock.h"
 #include "server/VizServer.h"
@@ -18,7 +19,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,8 +31,39 @@
 
 namespace corvane::server::test {
 
+// The suite runs on SQLite, and once more on PostgreSQL when CORVANE_TEST_POSTGRESQL names a
+// database (a libpq URI; "postgresql://" takes the PG* variables). There every database a
+// test names becomes its own schema, new for ":memory:", the same again for the same file.
+inline const char* postgresql_under_test()
+{
+    const char* uri = std::getenv("CORVANE_TEST_POSTGRESQL");
+    return uri && *uri ? uri : nullptr;
+}
+
+inline std::string test_database(const std::string& database)
+{
+    const char* base = postgresql_under_test();
+    if (!base)
+        return database;
+    static std::map<std::string, std::string> s_schemas;
+    static int s_next = 0;
+    bool fresh = database == ":memory:" || database.empty();
+    auto found = s_schemas.find(database);
+    if (!fresh && found != s_schemas.end())
+        return found->second;
+    std::string schema = "t" + std::to_string(::getpid()) + "_" + std::to_string(++s_next);
+    PgConnection::open(base)->execute(("CREATE SCHEMA " + schema).c_str());
+    std::string uri = std::string(base)
+        + (std::string(base).find('?') == std::string::npos ? "?" : "&")
+        + "options=-c%20search_path%3D" + schema;
+    if (!fresh)
+        s_schemas[database] = uri;
+    return uri;
+}
+
 inline ServiceConfig test_config(std::string database = ":memory:")
 {
+    database = test_database(database);
     ServiceConfig config;
     config.listen_host = "127.0.0.1";
     config.listen_port = 0;

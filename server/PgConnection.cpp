@@ -1,0 +1,387 @@
+#include "server/PgConnection.h"
+
+#include "server/Storage.h"
+
+#include "common/wire/WireUtf8.h"
+
+#include <libpq-fe.h>
+
+#include <endian.h>
+
+#include <cstring>
+#include <optional>
+
+namespace corvane::server {
+
+// Type identifiers of the built-in types the store uses (pg_type.oid, fixed since 7.x).
+namespace {
+    constexpr Oid bool_oid = 16;
+    constexpr Oid bytea_oid = 17;
+    constexpr Oid int8_oid = 20;
+    constexpr Oid int2_oid = 21;
+    constexpr Oid int4_oid = 23;
+
+    std::string trimmed(const char* message)
+    {
+        std::string text = message ? message : "";
+        while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+            text.pop_back();
+        return text;
+    }
+} // namespace
+
+PgParams& PgParams::add(std::int64_t value)
+{
+    std::uint64_t network = htobe64(static_cast<std::uint64_t>(value));
+    m_values.emplace_back(reinterpret_cast<const char*>(&network), sizeof network);
+    m_types.push_back(int8_oid);
+    return *this;
+}
+
+PgParams& PgParams::add(const Text& text)
+{
+    m_values.push_back(encode_wire_utf8(text));
+    m_types.push_back(bytea_oid);
+    return *this;
+}
+
+PgParams& PgParams::add_bytes(const std::string& bytes)
+{
+    m_values.push_back(bytes);
+    m_types.push_back(bytea_oid);
+    return *this;
+}
+
+std::vector<const char*> PgParams::pointers() const
+{
+    std::vector<const char*> pointers;
+    for (const std::string& value : m_values)
+        pointers.push_back(value.data());
+    return pointers;
+}
+
+std::vector<int> PgParams::lengths() const
+{
+    std::vector<int> lengths;
+    for (const std::string& value : m_values)
+        lengths.push_back(int(value.size()));
+    return lengths;
+}
+
+PgResult::PgResult(pg_result* result)
+    : m_result(result)
+{
+}
+
+PgResult::~PgResult()
+{
+    PQclear(m_result);
+}
+
+PgResult::PgResult(PgResult&& other) noexcept
+    : m_result(other.m_result)
+{
+    other.m_result = nullptr;
+}
+
+int PgResult::rows() const
+{
+    return PQntuples(m_result);
+}
+
+const char* PgResult::cell(int row, int column, int& length) const
+{
+    if (row < 0 || row >= PQntuples(m_result) || column < 0 || column >= PQnfields(m_result))
+        throw StorageError("result read out of range");
+    length = PQgetlength(m_result, row, column);
+    return PQgetvalue(m_result, row, column);
+}
+
+bool PgResult::is_null(int row, int column) const
+{
+    int length = 0;
+    cell(row, column, length);
+    return PQgetisnull(m_result, row, column);
+}
+
+std::int64_t PgResult::int64(int row, int column) const
+{
+    int length = 0;
+    const char* data = cell(row, column, length);
+    if (PQgetisnull(m_result, row, column))
+        return 0; // As SQLite reads a NULL (an aggregate over no rows).
+    Oid type = PQftype(m_result, column);
+    if (type == int8_oid && length == 8) {
+        std::uint64_t value;
+        std::memcpy(&value, data, 8);
+        return static_cast<std::int64_t>(be64toh(value));
+    }
+    if (type == int4_oid && length == 4) {
+        std::uint32_t value;
+        std::memcpy(&value, data, 4);
+        return static_cast<std::int32_t>(be32toh(value));
+    }
+    if (type == int2_oid && length == 2) {
+        std::uint16_t value;
+        std::memcpy(&value, data, 2);
+        return static_cast<std::int16_t>(be16toh(value));
+    }
+    if (type == bool_oid && length == 1)
+        return data[0] != 0;
+    throw StorageError("column " + std::to_string(column) + " is not a whole number");
+}
+
+std::string PgResult::bytes(int row, int column) const
+{
+    int length = 0;
+    const char* data = cell(row, column, length);
+    if (PQftype(m_result, column) != bytea_oid)
+        throw StorageError("column " + std::to_string(column) + " is not bytes");
+    return std::string(data, std::size_t(length));
+}
+
+Text PgResult::text(int row, int column) const
+{
+    std::string stored = bytes(row, column);
+    if (std::optional<Text> units = decode_strict_wire_utf8(stored))
+        return std::move(*units);
+    return decode_wire_utf8(stored);
+}
+
+int PgResult::affected() const
+{
+    const char* count = PQcmdTuples(m_result);
+    return count && *count ? std::atoi(count) : 0;
+}
+
+std::unique_ptr<PgConnection> PgConnection::open(const std::string& uri)
+{
+    // The URI's own settings win over these defaults: libpq applies later keywords last,
+    // and expands "dbname" in place. A server that vanishes without closing the connection
+    // (a cable, a crashed host) fails a call after 10 s of unanswered sending rather than the
+    // system's quarter of an hour.
+    const char* const keywords[] = { "connect_timeout", "tcp_user_timeout", "keepalives_idle",
+        "fallback_application_name", "dbname", nullptr };
+    const char* const values[] = { "5", "10000", "30", "vizserver", uri.c_str(), nullptr };
+    pg_conn* connection = PQconnectdbParams(keywords, values, 1);
+    if (!connection)
+        throw StorageError("out of memory opening a database connection");
+    if (PQstatus(connection) != CONNECTION_OK) {
+        std::string reason = trimmed(PQerrorMessage(connection));
+        PQfinish(connection);
+        throw StorageError("cannot connect to PostgreSQL: " + reason);
+    }
+    // Notices (an existing table in CREATE ... IF NOT EXISTS) are not the operator's concern.
+    PQsetNoticeProcessor(
+        connection, [](void*, const char*) {}, nullptr);
+    return std::unique_ptr<PgConnection>(new PgConnection(connection));
+}
+
+PgConnection::PgConnection(pg_conn* connection)
+    : m_connection(connection)
+{
+}
+
+PgConnection::~PgConnection()
+{
+    PQfinish(m_connection);
+}
+
+bool PgConnection::is_broken() const
+{
+    return m_unusable || PQstatus(m_connection) != CONNECTION_OK;
+}
+
+bool PgConnection::is_idle() const
+{
+    return !is_broken() && m_queued.empty()
+        && (m_unwaited || PQtransactionStatus(m_connection) == PQTRANS_IDLE);
+}
+
+void PgConnection::fail(const char* what, pg_result* result)
+{
+    std::string reason = trimmed(result ? PQresultErrorMessage(result) : nullptr);
+    if (reason.empty())
+        reason = trimmed(PQerrorMessage(m_connection));
+    if (reason.empty())
+        reason = "the connection is in an unknown state";
+    PQclear(result);
+    throw StorageError(std::string(what) + ": " + reason);
+}
+
+void PgConnection::send_without_waiting(const char* sql)
+{
+    settle();
+    if (is_broken())
+        return;
+    if (PQsendQuery(m_connection, sql) == 1)
+        m_unwaited = true;
+    else
+        m_unusable = true;
+}
+
+void PgConnection::settle()
+{
+    if (!m_unwaited)
+        return;
+    m_unwaited = false;
+    bool failed = false;
+    while (pg_result* result = PQgetResult(m_connection)) {
+        ExecStatusType status = PQresultStatus(result);
+        failed = failed || (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK);
+        PQclear(result);
+    }
+    if (failed || PQtransactionStatus(m_connection) != PQTRANS_IDLE)
+        m_unusable = true;
+}
+
+void PgConnection::execute(const char* sql)
+{
+    settle();
+    if (is_broken())
+        fail("exec", nullptr);
+    pg_result* result = PQexec(m_connection, sql);
+    ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        fail("exec", result);
+    PQclear(result);
+}
+
+PgResult PgConnection::run(const char* sql, const PgParams& params)
+{
+    settle();
+    if (is_broken())
+        fail("query", nullptr);
+    auto found = m_prepared.find(sql);
+    if (found == m_prepared.end() || !m_queued.empty()) {
+        std::string name
+            = found == m_prepared.end() ? "s" + std::to_string(m_names++) : std::string();
+        PgResult result = run_in_pipeline(sql, params, name.empty() ? nullptr : &name);
+        if (!name.empty())
+            m_prepared.emplace(sql, std::move(name));
+        return result;
+    }
+    std::vector<const char*> values = params.pointers();
+    std::vector<int> lengths = params.lengths();
+    std::vector<int> formats(values.size(), 1);
+    pg_result* result = PQexecPrepared(m_connection, found->second.c_str(), params.count(),
+        values.data(), lengths.data(), formats.data(), 1);
+    ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        fail("query", result);
+    return PgResult(result);
+}
+
+void PgConnection::run_batch(const char* sql, const std::vector<PgParams>& rows)
+{
+    if (rows.empty())
+        return;
+    run(sql, rows.front()); // Prepares the statement, and sends what is queued.
+    const std::string& name = m_prepared.at(sql);
+    bool sent = PQenterPipelineMode(m_connection) == 1;
+    for (std::size_t row = 1; row < rows.size() && sent; ++row) {
+        std::vector<const char*> values = rows[row].pointers();
+        std::vector<int> lengths = rows[row].lengths();
+        std::vector<int> formats(values.size(), 1);
+        sent = PQsendQueryPrepared(m_connection, name.c_str(), rows[row].count(), values.data(),
+                   lengths.data(), formats.data(), 1)
+            == 1;
+    }
+    if (!sent || PQpipelineSync(m_connection) != 1) {
+        m_unusable = true;
+        fail("send", nullptr);
+    }
+    pg_result* error = nullptr;
+    for (std::size_t row = 1; row < rows.size(); ++row) {
+        pg_result* result = PQgetResult(m_connection);
+        if (!result) {
+            m_unusable = true;
+            break;
+        }
+        ExecStatusType status = PQresultStatus(result);
+        if (!error && status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+            error = result;
+        else
+            PQclear(result);
+        while (pg_result* rest = PQgetResult(m_connection))
+            PQclear(rest);
+    }
+    if (!m_unusable) {
+        pg_result* sync = PQgetResult(m_connection);
+        bool synced = sync && PQresultStatus(sync) == PGRES_PIPELINE_SYNC;
+        PQclear(sync);
+        if (!synced || PQexitPipelineMode(m_connection) != 1)
+            m_unusable = true;
+    }
+    if (error || m_unusable)
+        fail("query", error);
+}
+
+// The queued statements, the statement's preparation when it is new, and the statement itself
+// go in one exchange. An error in one aborts the rest, and the first error is the answer.
+PgResult PgConnection::run_in_pipeline(
+    const char* sql, const PgParams& params, const std::string* prepare)
+{
+    std::vector<const char*> queued = std::move(m_queued);
+    m_queued.clear();
+    const std::string& name = prepare ? *prepare : m_prepared.at(sql);
+    std::vector<const char*> values = params.pointers();
+    std::vector<int> lengths = params.lengths();
+    std::vector<int> formats(values.size(), 1);
+    bool sent = PQenterPipelineMode(m_connection) == 1;
+    for (const char* statement : queued)
+        sent = sent
+            && PQsendQueryParams(m_connection, statement, 0, nullptr, nullptr, nullptr, nullptr, 1)
+                == 1;
+    if (prepare)
+        sent = sent
+            && PQsendPrepare(m_connection, name.c_str(), sql, params.count(),
+                   params.types().empty() ? nullptr : params.types().data())
+                == 1;
+    sent = sent
+        && PQsendQueryPrepared(m_connection, name.c_str(), params.count(), values.data(),
+               lengths.data(), formats.data(), 1)
+            == 1;
+    sent = sent && PQpipelineSync(m_connection) == 1;
+    if (!sent) {
+        m_unusable = true;
+        fail("send", nullptr);
+    }
+    std::size_t commands = queued.size() + (prepare ? 2 : 1);
+    pg_result* answer = nullptr;
+    pg_result* error = nullptr;
+    for (std::size_t command = 0; command < commands && !m_unusable; ++command) {
+        pg_result* result = PQgetResult(m_connection);
+        if (!result) {
+            m_unusable = true; // The connection went away mid-exchange.
+            break;
+        }
+        ExecStatusType status = PQresultStatus(result);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+            if (!error && status != PGRES_PIPELINE_ABORTED)
+                error = result;
+            else
+                PQclear(result);
+        } else if (command + 1 == commands) {
+            answer = result;
+        } else {
+            PQclear(result);
+        }
+        while (pg_result* rest = PQgetResult(m_connection)) // Up to the command's end mark.
+            PQclear(rest);
+    }
+    if (!m_unusable) {
+        pg_result* sync = PQgetResult(m_connection);
+        bool synced = sync && PQresultStatus(sync) == PGRES_PIPELINE_SYNC;
+        PQclear(sync);
+        if (!synced || PQexitPipelineMode(m_connection) != 1)
+            m_unusable = true;
+    }
+    if (error || m_unusable || !answer) {
+        PQclear(answer);
+        fail("query", error);
+    }
+    return PgResult(answer);
+}
+
+} // namespace corvane::server

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "server/Storage.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace corvane::server {
+
+class PgConnection;
+
+// The advisory lock every writer takes first, as SQL text ("Corvane1" as a number).
+#define PG_WRITER_LOCK "4859228375722386737"
+
+// The store on PostgreSQL, for several service processes on one database. Each process keeps
+// a small pool of connections; a transaction leases one and gives it back when it ends. A
+// connection found lost (the server restarted, the network dropped) is dropped, and the next
+// transaction opens a new one, so the store recovers by itself once the server is back.
+// Thread safety: begin() from any thread.
+class PgStorage final : public Storage {
+public:
+    // Creates or upgrades the schema. Throws StorageError when no connection can be made or the
+    // schema cannot be migrated (among them: a schema written by a newer server).
+    static std::unique_ptr<PgStorage> open(const std::string& uri);
+    ~PgStorage() override;
+
+    std::unique_ptr<StorageTransaction> begin(TransactionKind kind) override;
+
+    static constexpr int schema_version = 3;
+    int opened_schema_version() const { return m_found_version; }
+
+    std::unique_ptr<PgConnection> take_connection();
+    // A connection that is lost, or still inside a transaction, is closed instead of kept;
+    // a lost one also closes the idle ones, which lost their server with it.
+    void give_back(std::unique_ptr<PgConnection> connection);
+
+private:
+    explicit PgStorage(std::string uri);
+    void migrate(PgConnection& connection);
+
+    static constexpr std::size_t max_idle = 8;
+    std::string m_uri;
+    int m_found_version { 0 };
+    std::mutex m_pool_lock;
+    std::vector<std::unique_ptr<PgConnection>> m_idle;
+};
+
+// True when `database` names a PostgreSQL database (a libpq URI) rather than a SQLite file.
+bool is_postgresql_uri(const std::string& database);
+
+// `database` fit for a log line: a password in a URI (user:password@, or password=) shows
+// as "***".
+std::string database_for_log(const std::string& database);
+
+// Opens the store `database` names: a PostgreSQL URI or a SQLite file (":memory:" included).
+// Throws StorageError with a reason fit for the operator.
+std::unique_ptr<Storage> open_storage(const std::string& database);
+
+} // namespace corvane::server

@@ -1,0 +1,407 @@
+#include "server/PgTransaction.h"
+
+#include "server/PgConnection.h"
+#include "server/PgStorage.h"
+
+namespace corvane::server {
+
+static std::int64_t first_number(const PgResult& result)
+{
+    return result.rows() > 0 ? result.int64(0, 0) : 0;
+}
+
+PgTransaction::PgTransaction(PgStorage& storage, TransactionKind kind)
+    : m_storage(storage)
+    , m_kind(kind)
+    , m_connection(storage.take_connection())
+{
+    queue_begin();
+    m_open = true;
+}
+
+void PgTransaction::queue_begin()
+{
+    if (m_kind == TransactionKind::Write) {
+        m_connection->queue("BEGIN");
+        m_connection->queue("SELECT pg_advisory_xact_lock(" PG_WRITER_LOCK ")");
+    } else {
+        m_connection->queue("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    }
+}
+
+PgTransaction::~PgTransaction()
+{
+    if (m_open && m_connection && !m_connection->is_broken()) {
+        if (m_connection->has_queued()) {
+            m_connection->drop_queued(); // Nothing was sent: there is nothing to undo.
+        } else if (m_kind == TransactionKind::Read) {
+            m_connection->send_without_waiting("ROLLBACK");
+        } else {
+            try {
+                m_connection->execute("ROLLBACK");
+            } catch (const StorageError&) {
+                // The connection is given back below, which drops it unless it is idle again.
+            }
+        }
+    }
+    m_storage.give_back(std::move(m_connection));
+}
+
+PgResult PgTransaction::run(const char* sql, const PgParams& params)
+{
+    if (!m_connection)
+        throw StorageError("no database connection");
+    bool first = m_connection->has_queued();
+    try {
+        return m_connection->run(sql, params);
+    } catch (const StorageError&) {
+        if (!first || !m_connection->is_broken())
+            throw;
+    }
+    // A pooled connection may have lost its server since it was last used; nothing of this
+    // transaction has happened yet, so it starts again once on a fresh connection.
+    m_storage.give_back(std::move(m_connection));
+    m_connection = m_storage.take_connection();
+    queue_begin();
+    return m_connection->run(sql, params);
+}
+
+PgResult PgTransaction::run(const char* sql)
+{
+    return run(sql, PgParams());
+}
+
+void PgTransaction::commit()
+{
+    if (!m_connection)
+        throw StorageError("no database connection");
+    if (m_connection->has_queued())
+        m_connection->drop_queued(); // Nothing ran, so nothing is to be kept.
+    else if (m_kind == TransactionKind::Read)
+        m_connection->send_without_waiting("COMMIT"); // A snapshot's end cannot fail a reader.
+    else
+        m_connection->execute("COMMIT");
+    m_open = false;
+}
+
+std::int64_t PgTransaction::current_seq()
+{
+    static constexpr char sql[] = "SELECT value FROM counters WHERE name = 'seq'";
+    return first_number(run(sql));
+}
+
+std::int64_t PgTransaction::count_sessions()
+{
+    static constexpr char sql[] = "SELECT count(*) FROM sessions";
+    return first_number(run(sql));
+}
+
+std::int64_t PgTransaction::next_seq()
+{
+    // Writers hold the writers' lock to their commit, so numbers commit in their order.
+    static constexpr char sql[]
+        = "UPDATE counters SET value = value + 1 WHERE name = 'seq' RETURNING value";
+    PgResult result = run(sql);
+    if (result.rows() == 0)
+        throw StorageError("sequence counter missing");
+    return result.int64(0, 0);
+}
+
+static UserRow read_user(const PgResult& row)
+{
+    UserRow user;
+    user.id = row.int32(0, 0);
+    user.account = row.text(0, 1);
+    user.name = row.text(0, 2);
+    user.password_hash = row.bytes(0, 3);
+    user.stamp = row.int32(0, 4);
+    return user;
+}
+
+std::optional<UserRow> PgTransaction::find_user(int id)
+{
+    static constexpr char sql[]
+        = "SELECT id, account, name, password_hash, stamp FROM users WHERE id = $1";
+    PgResult result = run(sql, PgParams().add(id));
+    if (result.rows() == 0)
+        return std::nullopt;
+    return read_user(result);
+}
+
+std::optional<UserRow> PgTransaction::find_user_by_account(const Text& account)
+{
+    static constexpr char sql[]
+        = "SELECT id, account, name, password_hash, stamp FROM users WHERE account = $1";
+    PgResult result = run(sql, PgParams().add(account));
+    if (result.rows() == 0)
+        return std::nullopt;
+    return read_user(result);
+}
+
+int PgTransaction::insert_user(const Text& account, const Text& name, const std::string& hash)
+{
+    static constexpr char sql[]
+        = "INSERT INTO users (account, name, password_hash) VALUES ($1, $2, $3) RETURNING id";
+    PgResult result = run(sql, PgParams().add(account).add(name).add_bytes(hash));
+    if (result.rows() == 0)
+        throw StorageError("user insert returned nothing");
+    return result.int32(0, 0);
+}
+
+int PgTransaction::bump_user_stamp(int user_id)
+{
+    static constexpr char sql[]
+        = "UPDATE users SET stamp = stamp + 1 WHERE id = $1 RETURNING stamp";
+    return int(first_number(run(sql, PgParams().add(user_id))));
+}
+
+std::vector<int> PgTransaction::all_user_ids()
+{
+    static constexpr char sql[] = "SELECT id FROM users ORDER BY id";
+    PgResult result = run(sql);
+    std::vector<int> ids;
+    for (int row = 0; row < result.rows(); ++row)
+        ids.push_back(result.int32(row, 0));
+    return ids;
+}
+
+void PgTransaction::insert_login_key(const Hash& hash, int user_id, std::int64_t now)
+{
+    static constexpr char sql[]
+        = "INSERT INTO login_keys (hash, user_id, last_use) VALUES ($1, $2, $3)";
+    run(sql, PgParams().add_bytes(hash).add(user_id).add(now));
+}
+
+void PgTransaction::prune_login_keys(int user_id, int keep)
+{
+    static constexpr char sql[]
+        = "DELETE FROM login_keys WHERE user_id = $1 AND hash NOT IN (SELECT hash FROM login_keys"
+          " WHERE user_id = $1 ORDER BY last_use DESC, n DESC LIMIT $2)";
+    run(sql, PgParams().add(user_id).add(keep));
+}
+
+std::optional<KeyRecord> PgTransaction::find_login_key(const Hash& hash)
+{
+    static constexpr char sql[] = "SELECT user_id, last_use FROM login_keys WHERE hash = $1";
+    PgResult result = run(sql, PgParams().add_bytes(hash));
+    if (result.rows() == 0)
+        return std::nullopt;
+    return KeyRecord { result.int32(0, 0), result.int64(0, 1) };
+}
+
+void PgTransaction::touch_login_key(const Hash& hash, std::int64_t now)
+{
+    static constexpr char sql[] = "UPDATE login_keys SET last_use = $1 WHERE hash = $2";
+    run(sql, PgParams().add(now).add_bytes(hash));
+}
+
+int PgTransaction::delete_login_keys(std::optional<int> user_id)
+{
+    static constexpr char one[] = "DELETE FROM login_keys WHERE user_id = $1";
+    static constexpr char all[] = "DELETE FROM login_keys";
+    return user_id ? run(one, PgParams().add(*user_id)).affected() : run(all).affected();
+}
+
+void PgTransaction::insert_session(const Hash& hash, int user_id, std::int64_t now)
+{
+    static constexpr char sql[]
+        = "INSERT INTO sessions (hash, user_id, last_use) VALUES ($1, $2, $3)";
+    run(sql, PgParams().add_bytes(hash).add(user_id).add(now));
+}
+
+std::optional<KeyRecord> PgTransaction::find_session(const Hash& hash)
+{
+    static constexpr char sql[] = "SELECT user_id, last_use FROM sessions WHERE hash = $1";
+    PgResult result = run(sql, PgParams().add_bytes(hash));
+    if (result.rows() == 0)
+        return std::nullopt;
+    return KeyRecord { result.int32(0, 0), result.int64(0, 1) };
+}
+
+void PgTransaction::touch_session(const Hash& hash, std::int64_t now)
+{
+    static constexpr char sql[] = "UPDATE sessions SET last_use = $1 WHERE hash = $2";
+    run(sql, PgParams().add(now).add_bytes(hash));
+}
+
+void PgTransaction::delete_session(const Hash& hash)
+{
+    static constexpr char sql[] = "DELETE FROM sessions WHERE hash = $1";
+    run(sql, PgParams().add_bytes(hash));
+}
+
+int PgTransaction::delete_sessions(std::optional<int> user_id)
+{
+    static constexpr char one[] = "DELETE FROM sessions WHERE user_id = $1";
+    static constexpr char all[] = "DELETE FROM sessions";
+    return user_id ? run(one, PgParams().add(*user_id)).affected() : run(all).affected();
+}
+
+#define TASK_COLUMNS                                                                               \
+    "id, parent_id, project_id, owner_id, responsible_id, title, tag, status, complete, done, "    \
+    "plan, deadline, date, child_count, created_seq"
+
+static TaskRow read_task(const PgResult& result, int row)
+{
+    TaskRow task;
+    task.id = result.int32(row, 0);
+    task.parent_id = result.int32(row, 1);
+    task.project_id = result.int32(row, 2);
+    task.owner_id = result.int32(row, 3);
+    task.responsible_id = result.int32(row, 4);
+    task.title = result.text(row, 5);
+    task.tag = result.text(row, 6);
+    task.status = result.int32(row, 7);
+    task.complete = result.int64(row, 8) != 0;
+    task.done = result.int32(row, 9);
+    task.plan = result.int32(row, 10);
+    task.deadline = result.int64(row, 11);
+    task.date = result.int64(row, 12);
+    task.child_count = result.int32(row, 13);
+    task.created_seq = result.int64(row, 14);
+    return task;
+}
+
+static std::vector<TaskRow> read_tasks(const PgResult& result)
+{
+    std::vector<TaskRow> tasks;
+    tasks.reserve(std::size_t(result.rows()));
+    for (int row = 0; row < result.rows(); ++row)
+        tasks.push_back(read_task(result, row));
+    return tasks;
+}
+
+std::optional<TaskRow> PgTransaction::find_task(int id)
+{
+    static constexpr char sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE id = $1";
+    PgResult result = run(sql, PgParams().add(id));
+    if (result.rows() == 0)
+        return std::nullopt;
+    return read_task(result, 0);
+}
+
+std::vector<TaskRow> PgTransaction::project_tasks(int project_id)
+{
+    static constexpr char sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE project_id = $1";
+    return read_tasks(run(sql, PgParams().add(project_id)));
+}
+
+std::vector<TaskRow> PgTransaction::child_tasks(int parent_id)
+{
+    static constexpr char sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE parent_id = $1";
+    return read_tasks(run(sql, PgParams().add(parent_id)));
+}
+
+std::vector<TaskRow> PgTransaction::list_page(int project_id, const TaskRow* after, int limit)
+{
+    // list_date and list_undated are indexed generated columns that turn the mixed directions
+    // of the order into one ascending row value, so a page is one index range. Titles are
+    // bytea, whose byte order is the order of the UTF-16 units.
+    static constexpr char first_sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE project_id = $1"
+                                        " AND parent_id <> 0 ORDER BY complete, list_date,"
+                                        " list_undated, deadline, title, id LIMIT $2";
+    static constexpr char after_sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE project_id = $1"
+                                        " AND parent_id <> 0 AND (complete, list_date,"
+                                        " list_undated, deadline, title, id) > ($3, $4, $5, $6,"
+                                        " $7, $8) ORDER BY complete, list_date, list_undated,"
+                                        " deadline, title, id LIMIT $2";
+    PgParams params;
+    params.add(project_id).add(limit);
+    if (!after)
+        return read_tasks(run(first_sql, params));
+    params.add(after->complete ? 1 : 0)
+        .add(-after->date)
+        .add(after->deadline == 0 ? 1 : 0)
+        .add(after->deadline)
+        .add(after->title)
+        .add(after->id);
+    return read_tasks(run(after_sql, params));
+}
+
+std::vector<VisibleProject> PgTransaction::user_projects(int user_id)
+{
+    static constexpr char sql[]
+        = "SELECT " TASK_COLUMNS ", 3::bigint, created_seq FROM tasks WHERE owner_id = $1"
+          " AND parent_id = 0 UNION ALL SELECT " TASK_COLUMNS ", level, joined_seq FROM tasks"
+          " JOIN (SELECT project_id AS granted, level, joined_seq FROM permissions"
+          " WHERE user_id = $1) g ON tasks.id = g.granted";
+    PgResult result = run(sql, PgParams().add(user_id));
+    std::vector<VisibleProject> rows;
+    for (int row = 0; row < result.rows(); ++row)
+        rows.push_back({ read_task(result, row), result.int32(row, 15), result.int64(row, 16) });
+    return rows;
+}
+
+int PgTransaction::insert_task(const TaskRow& task)
+{
+    static constexpr char sql[]
+        = "INSERT INTO tasks (parent_id, project_id, owner_id, responsible_id, title, tag, status,"
+          " complete, done, plan, deadline, date, child_count, created_seq)"
+          " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14) RETURNING id";
+    PgResult result = run(sql,
+        PgParams().add_all(task.parent_id, task.project_id, task.owner_id, task.responsible_id,
+            task.title, task.tag, task.status, task.complete ? 1 : 0, task.done, task.plan,
+            task.deadline, task.date, task.child_count, task.created_seq));
+    if (result.rows() == 0)
+        throw StorageError("task insert returned nothing");
+    return result.int32(0, 0);
+}
+
+void PgTransaction::update_task(const TaskRow& task)
+{
+    static constexpr char sql[]
+        = "UPDATE tasks SET parent_id = $1, owner_id = $2, responsible_id = $3, title = $4,"
+          " tag = $5, status = $6, complete = $7, done = $8, plan = $9, deadline = $10,"
+          " child_count = $11, project_id = $12 WHERE id = $13";
+    run(sql,
+        PgParams().add_all(task.parent_id, task.owner_id, task.responsible_id, task.title, task.tag,
+            task.status, task.complete ? 1 : 0, task.done, task.plan, task.deadline,
+            task.child_count, task.project_id, task.id));
+}
+
+void PgTransaction::adjust_child_count(int task_id, int delta)
+{
+    static constexpr char sql[]
+        = "UPDATE tasks SET child_count = GREATEST(0, child_count + $1) WHERE id = $2";
+    run(sql, PgParams().add(delta).add(task_id));
+}
+
+void PgTransaction::delete_tasks(const std::vector<int>& ids)
+{
+    static constexpr char task_sql[] = "DELETE FROM tasks WHERE id = $1";
+    static constexpr char changes_sql[] = "DELETE FROM changes WHERE task_id = $1";
+    static constexpr char viewed_sql[] = "DELETE FROM viewed WHERE task_id = $1";
+    static constexpr char unread_sql[] = "DELETE FROM unread WHERE task_id = $1";
+    for (int id : ids) {
+        PgParams params;
+        params.add(id);
+        for (const char* sql : { task_sql, changes_sql, viewed_sql, unread_sql })
+            run(sql, params);
+    }
+}
+
+int PgTransaction::count_children(int parent_id)
+{
+    static constexpr char sql[] = "SELECT COUNT(*) FROM tasks WHERE parent_id = $1";
+    return int(first_number(run(sql, PgParams().add(parent_id))));
+}
+
+int PgTransaction::count_owned_projects(int user_id)
+{
+    static constexpr char sql[]
+        = "SELECT COUNT(*) FROM tasks WHERE owner_id = $1 AND parent_id = 0";
+    return int(first_number(run(sql, PgParams().add(user_id))));
+}
+
+std::vector<std::pair<int, std::int64_t>> PgTransaction::owned_projects(int user_id)
+{
+    static constexpr char sql[]
+        = "SELECT id, created_seq FROM tasks WHERE owner_id = $1 AND parent_id = 0";
+    PgResult result = run(sql, PgParams().add(user_id));
+    std::vector<std::pair<int, std::int64_t>> rows;
+    for (int row = 0; row < result.rows(); ++row)
+        rows.emplace_back(result.int32(row, 0), result.int64(row, 1));
+    return rows;
+}
+
+} // namespace corvane::server
