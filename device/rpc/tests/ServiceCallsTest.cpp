@@ -46,7 +46,7 @@ Filter sample_filter()
 // Each key names one catalogue entry; the two authenticate forms differ by key and types.
 TEST(ServiceCatalogue, lists_every_call_once_by_key)
 {
-    EXPECT_EQ(service_catalogue().size(), 15u);
+    EXPECT_EQ(service_catalogue().size(), 16u);
     for (const CallSpec& call : service_catalogue())
         EXPECT_EQ(find_call_by_key(call.key), &call);
     const CallSpec* two = find_call_by_key(u"authenticate2");
