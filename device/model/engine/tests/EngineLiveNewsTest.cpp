@@ -1,0 +1,79 @@
+#include "device/model/engine/NewsWaiter.h"
+#include "device/model/engine/tests/EngineHarness.h"
+#include "device/net/tests/TestHttpServer.h"
+
+using namespace corvane;
+using namespace corvane::test;
+
+using EngineLiveNews = EngineServiceTest;
+
+// With a wait open beside the queue, another account's save reaches an engine that asks for
+// nothing itself; the queue goes on meanwhile (a wait in its place would hold it for 25 s).
+TEST_F(EngineLiveNews, another_accounts_save_arrives_without_asking)
+{
+    Client& ann = user(u"ann@example.org", u"Ann");
+    Client& bob = user(u"bob@example.org", u"Bob");
+    std::int32_t project = ann.create(0, u"Shared");
+    std::int32_t task = ann.create(project, u"Paint the fence");
+    ASSERT_GT(task, 0);
+    EXPECT_EQ(
+        ann.act([&](Engine& e) { e.change_permission(project, u"bob@example.org", 2); }), u"");
+    bob.engine->listen_for_news(true);
+    EXPECT_EQ(bob.act([](Engine& e) { e.open_folder(0); }), u"");
+    EXPECT_EQ(bob.act([&](Engine& e) { e.open_folder(project); }), u"");
+    ASSERT_NE(bob.engine->find_task(task), nullptr);
+    EXPECT_TRUE(bob.engine->hears_news_live());
+
+    for (const WString title : { u"Paint the fence white", u"Paint the gate too" }) {
+        Task change = *ann.engine->find_task(task);
+        change.done = 0;
+        change.plan = 0;
+        change.title = title;
+        EXPECT_EQ(ann.act([&](Engine& e) { e.save_task(change, u""); }), u"");
+        EXPECT_TRUE(loop.run_until(
+            scheduler, [&] { return bob.engine->find_task(task)->title == title; },
+            std::chrono::seconds(15)))
+            << "the save did not reach the other account";
+    }
+    EXPECT_TRUE(bob.engine->hears_news_live());
+    bob.engine->logout();
+    EXPECT_FALSE(bob.engine->hears_news_live());
+}
+
+// A service that fails the wait is asked again after a delay; one that does not know the call
+// is not asked again, and the owner's poll takes over.
+TEST(NewsWaiter, backs_off_after_a_failure_and_gives_up_on_an_unknown_call)
+{
+    TestEnvironment env;
+    install_default_platform();
+    ThreadedLoop loop;
+    CActiveScheduler scheduler { loop, platform_clock() };
+    int calls = 0;
+    TestHttpServer service([&](const ReceivedRequest& request) {
+        ServerReply reply;
+        if (request.body.find("waitNews") == std::string::npos) {
+            reply.status = 400;
+        } else if (++calls == 1) {
+            reply.status = 503;
+        } else {
+            reply.body = "//EX[2,1,[\"com.ulmar.viz.client.VIZException/1576971601\","
+                         "\"ERROR_NOT_SUPPORTED\"],0,3]";
+        }
+        return reply;
+    });
+    ASSERT_TRUE(service.is_running());
+    int news = 0;
+    int refused = 0;
+    NewsWaiter waiter(ServiceIdentity { service.wide_url("/") },
+        { [&](std::int32_t) { ++news; }, [&](WStringView) { ++refused; } });
+    waiter.start(u"0123456789abcdef0123456789abcdef", 7);
+    EXPECT_TRUE(loop.run_until(
+        scheduler, [&] { return service.received().size() == 1 && !waiter.is_live(); },
+        std::chrono::seconds(15)));
+    EXPECT_TRUE(waiter.is_supported());
+    EXPECT_TRUE(loop.run_until(
+        scheduler, [&] { return !waiter.is_supported(); }, std::chrono::seconds(15)));
+    EXPECT_EQ(service.received().size(), 2u);
+    EXPECT_FALSE(waiter.is_live());
+    EXPECT_EQ(news + refused, 0);
+}
