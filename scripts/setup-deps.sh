@@ -15,6 +15,7 @@ packages=(
     nlohmann-json3-dev
     # reference service
     libmicrohttpd-dev libsqlite3-dev libsodium-dev sqlite3
+    haproxy # several instances on one database, in tests and the load program
     # benchmarks (wrk: the HTTP yardstick beside vizserver-load)
     libpixman-1-dev wrk
     # launcher and windowed tests

@@ -1,18 +1,20 @@
 #include "device/model/engine/NewsWaiter.h"
 #include "device/model/engine/tests/EngineHarness.h"
 #include "device/net/tests/TestHttpServer.h"
+#include "server/testing/ServiceCluster.h"
 
 using namespace corvane;
 using namespace corvane::test;
 
 using EngineLiveNews = EngineServiceTest;
 
+namespace {
+
 // With a wait open beside the queue, another account's save reaches an engine that asks for
 // nothing itself; the queue goes on meanwhile (a wait in its place would hold it for 25 s).
-TEST_F(EngineLiveNews, another_accounts_save_arrives_without_asking)
+void expect_saves_arrive_without_asking(
+    ThreadedLoop& loop, CActiveScheduler& scheduler, Client& ann, Client& bob)
 {
-    Client& ann = user(u"ann@example.org", u"Ann");
-    Client& bob = user(u"bob@example.org", u"Bob");
     std::int32_t project = ann.create(0, u"Shared");
     std::int32_t task = ann.create(project, u"Paint the fence");
     ASSERT_GT(task, 0);
@@ -38,6 +40,32 @@ TEST_F(EngineLiveNews, another_accounts_save_arrives_without_asking)
     EXPECT_TRUE(bob.engine->hears_news_live());
     bob.engine->logout();
     EXPECT_FALSE(bob.engine->hears_news_live());
+}
+
+} // namespace
+
+TEST_F(EngineLiveNews, another_accounts_save_arrives_without_asking)
+{
+    Client& ann = user(u"ann@example.org", u"Ann");
+    Client& bob = user(u"bob@example.org", u"Bob");
+    expect_saves_arrive_without_asking(loop, scheduler, ann, bob);
+}
+
+// The same through two instances behind a load balancer: the save lands on one, the wait on
+// either, and the instance holding the wait hears of the other's commit through the database.
+TEST_F(EngineLiveNews, another_accounts_save_arrives_through_two_instances)
+{
+    server::testing::ServiceCluster cluster({ VizServerProcess::binary(), env.folder(), {}, 2,
+        { "--password-cost", "cheap", "--no-throttle" } });
+    ASSERT_TRUE(cluster.start()) << cluster.error();
+    std::string url = "http://127.0.0.1:" + std::to_string(cluster.port()) + "/";
+    Client ann(loop, scheduler, WString(url.begin(), url.end()));
+    Client bob(loop, scheduler, WString(url.begin(), url.end()));
+    EXPECT_EQ(ann.register_user(u"ann@example.org", u"secret-ann", u"Ann"), u"");
+    EXPECT_EQ(bob.register_user(u"bob@example.org", u"secret-bob", u"Bob"), u"");
+    expect_saves_arrive_without_asking(loop, scheduler, ann, bob);
+    EXPECT_GT(cluster.calls_logged(0), 0);
+    EXPECT_GT(cluster.calls_logged(1), 0);
 }
 
 // A service that fails the wait is asked again after a delay; one that does not know the call
