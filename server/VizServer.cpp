@@ -90,6 +90,7 @@ bool VizServer::start()
         = std::make_unique<NewsWatcher>(*m_storage, m_config.news_wait_ms, m_config.news_poll_ms);
     m_watcher->start();
     m_dispatcher = std::make_unique<CallDispatcher>(*m_service, m_watcher.get());
+    m_dispatcher->metrics().set_waiter_probe([this] { return m_watcher->waiting(); });
     m_dispatcher->metrics().set_session_probe([this]() -> std::optional<std::int64_t> {
         try {
             SqliteTransaction transaction(*m_storage, TransactionKind::Read);

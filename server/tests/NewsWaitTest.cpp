@@ -115,6 +115,10 @@ TEST(NewsWait, a_shared_change_wakes_every_parked_waiter)
     for (int i = 0; i < 300; ++i)
         waiters.push_back(std::make_unique<Waiter>(server.port(), team.b.session, cursor));
     ASSERT_TRUE(eventually([&] { return server.server().news_waiters() == 300; }));
+    testing::LoopbackClient operator_view(server.port());
+    auto metrics = operator_view.exchange("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    ASSERT_TRUE(metrics);
+    EXPECT_NE(metrics->body.find("\nvizserver_news_waiters 300\n"), std::string::npos);
     EXPECT_EQ(team.a.update(team.task, u"wake up", 2).id, team.task.id);
     for (auto& waiter : waiters)
         EXPECT_GT(waiter->answer(), cursor);
