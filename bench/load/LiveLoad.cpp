@@ -1,0 +1,444 @@
+#include "bench/load/LiveLoad.h"
+
+#include "server/testing/LoopbackClient.h"
+#include "server/testing/ServiceCluster.h"
+
+#include "common/base/Text.h"
+#include "common/records/AuthInfo.h"
+#include "common/records/FilteredNews.h"
+#include "common/records/VizTask.h"
+#include "device/rpc/ReplyReader.h"
+#include "device/rpc/ServiceCalls.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+namespace corvane::load {
+
+namespace {
+
+    using server::testing::LoopbackClient;
+    using server::testing::ServiceCluster;
+    using Clock = std::chrono::steady_clock;
+
+    double ms_since(Clock::time_point start)
+    {
+        return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    }
+
+    std::string body_of(const std::optional<RemoteCall>& call)
+    {
+        return call
+            ? std::string(reinterpret_cast<const char*>(call->body.data()), call->body.size())
+            : std::string();
+    }
+
+    // One account's calls over one kept-alive connection.
+    struct Account {
+        explicit Account(int port, AuthInfo auth = {})
+            : http(port)
+            , auth(std::move(auth))
+        {
+        }
+        bool call(const std::optional<RemoteCall>& remote)
+        {
+            auto response = http.post("/service", body_of(remote));
+            return response && response->status == 200
+                && reader.parse(std::string_view(response->body)) && !reader.is_exception();
+        }
+        bool sign_up(const std::string& name)
+        {
+            if (!call(calls.registerUser(
+                    from_utf8(name + "@live.example"), u"live-password", from_utf8(name))))
+                return false;
+            WString key(reader.load_string());
+            return call(calls.authenticate(key)) && auth.load(reader);
+        }
+        VizTask create(int parent, WStringView title)
+        {
+            VizTask task;
+            task.id = -1;
+            task.parentId = parent;
+            task.title = WString(title);
+            task.responsibleId = auth.userId;
+            VizTask made;
+            if (!call(calls.createTask(auth.session, task, u"")) || !made.load(reader))
+                made.id = -1;
+            return made;
+        }
+        bool retitle(VizTask task, WStringView title)
+        {
+            task.done = 0;
+            task.plan = 0;
+            task.title = WString(title);
+            return call(calls.updateTask(auth.session, task, u""));
+        }
+        bool news(FilteredNews& out)
+        {
+            out = {};
+            if (!call(
+                    calls.getFilteredNews(auth.session, Filter {}, auth.newsCursor, auth.newsStamp))
+                || !out.load(reader))
+                return false;
+            auth.newsCursor = out.cursor;
+            auth.newsStamp = out.stamp;
+            return true;
+        }
+        std::string wait_request()
+        {
+            return LoopbackClient::call_request(
+                body_of(calls.waitNews(auth.session, auth.newsCursor)));
+        }
+
+        ServiceCalls calls { ServiceIdentity { u"http://127.0.0.1/" } };
+        LoopbackClient http;
+        ReplyReader reader;
+        AuthInfo auth;
+    };
+
+    // Processor time a process has used, user and system.
+    double cpu_seconds(pid_t pid)
+    {
+        std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(file)), {});
+        std::size_t end = text.rfind(')');
+        if (end == std::string::npos)
+            return 0;
+        std::istringstream fields(text.substr(end + 2));
+        std::string field;
+        double ticks = 0;
+        for (int i = 0; i < 13 && fields >> field; ++i)
+            if (i >= 11)
+                ticks += std::atof(field.c_str()); // utime, stime
+        return ticks / double(::sysconf(_SC_CLK_TCK));
+    }
+
+    double own_cpu_seconds()
+    {
+        rusage usage {};
+        ::getrusage(RUSAGE_SELF, &usage);
+        return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+            + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    }
+
+    long rss_kb(pid_t pid)
+    {
+        std::ifstream file("/proc/" + std::to_string(pid) + "/status");
+        std::string line;
+        while (std::getline(file, line))
+            if (line.rfind("VmRSS:", 0) == 0)
+                return std::atol(line.c_str() + 6);
+        return 0;
+    }
+
+    // A gauge from the instance's /metrics, or -1.
+    long gauge(int port, const std::string& name)
+    {
+        LoopbackClient http(port);
+        auto response = http.exchange("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        std::size_t at = response ? response->body.find("\n" + name + " ") : std::string::npos;
+        return at == std::string::npos ? -1
+                                       : std::atol(response->body.c_str() + at + name.size() + 2);
+    }
+
+    // Waits (polling, with a deadline) until the instances hold `count` parked calls in all.
+    bool parked(const std::vector<int>& ports, long count, int seconds)
+    {
+        auto deadline = Clock::now() + std::chrono::seconds(seconds);
+        while (Clock::now() < deadline) {
+            long total = 0;
+            for (int port : ports)
+                total += std::max(0L, gauge(port, "vizserver_news_waiters"));
+            if (total == count)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+
+    // `waiters` waitNews calls of one account parked on one instance, then one commit by
+    // another account that concerns them all.
+    int parked_waiters(const LiveLoadOptions& options, ServiceCluster& one, Account& writer,
+        const VizTask& task, Account& reader)
+    {
+        std::printf("%d waitNews calls parked on one instance\n", options.waiters);
+        rlimit files {};
+        ::getrlimit(RLIMIT_NOFILE, &files);
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+        long before = rss_kb(one.instance_pid(0));
+        std::string request = reader.wait_request();
+        std::vector<pollfd> sockets;
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(std::uint16_t(one.instance_port(0)));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        for (int i = 0; i < options.waiters; ++i) {
+            int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            if (s < 0 || ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+                || ::send(s, request.data(), request.size(), MSG_NOSIGNAL)
+                    != ssize_t(request.size())) {
+                std::printf("  only %d connections could be opened\n", i);
+                if (s >= 0)
+                    ::close(s);
+                break;
+            }
+            ::fcntl(s, F_SETFL, O_NONBLOCK);
+            sockets.push_back({ s, POLLIN, 0 });
+        }
+        int failures = 0;
+        if (!parked({ one.instance_port(0) }, long(sockets.size()), 120)) {
+            std::printf("  the calls were not all parked\n");
+            ++failures;
+        }
+        long after = rss_kb(one.instance_pid(0));
+        Clock::time_point start = Clock::now();
+        if (!writer.retitle(task, u"Everyone look"))
+            ++failures;
+        double committed = ms_since(start);
+        std::vector<std::string> replies(sockets.size());
+        std::size_t open = sockets.size();
+        double first = 0, last = 0;
+        while (open > 0 && ms_since(start) < 60'000) {
+            if (::poll(sockets.data(), sockets.size(), 1000) <= 0)
+                continue;
+            for (std::size_t i = 0; i < sockets.size(); ++i) {
+                if (sockets[i].fd < 0 || !(sockets[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                    continue;
+                char chunk[4096];
+                ssize_t n = ::recv(sockets[i].fd, chunk, sizeof chunk, 0);
+                if (n > 0)
+                    replies[i].append(chunk, std::size_t(n));
+                bool whole
+                    = replies[i].find("//OK[") != std::string::npos && replies[i].back() == ']';
+                if (n > 0 && !whole)
+                    continue;
+                failures += !whole;
+                ::close(sockets[i].fd);
+                sockets[i].fd = -1;
+                --open;
+                last = ms_since(start);
+                if (first == 0)
+                    first = last;
+            }
+        }
+        failures += int(open);
+        for (pollfd& socket : sockets)
+            if (socket.fd >= 0)
+                ::close(socket.fd);
+        std::printf("  vizserver memory %.1f MB idle, %.1f MB with the calls parked: %.2f KB per "
+                    "waiting client\n",
+            double(before) / 1024, double(after) / 1024,
+            double(after - before) / double(std::max<std::size_t>(1, sockets.size())));
+        std::printf("  the commit answered after %.1f ms; first waiter answered %.1f ms, last %.1f "
+                    "ms after the change was sent (%d failed)\n",
+            committed, first, last, failures);
+        return failures;
+    }
+
+    // From one account's commit to another account's news holding it, the reader's waitNews
+    // parked beforehand: the path of a change to an open screen, less the drawing.
+    int commit_to_news(const char* name, int writer_port, int reader_port,
+        const std::vector<int>& instances, const AuthInfo& writer_auth, const AuthInfo& reader_auth,
+        const VizTask& task)
+    {
+        Account writer(writer_port, writer_auth), reader(reader_port, reader_auth);
+        FilteredNews news;
+        int failures = reader.news(news) ? 0 : 1;
+        std::vector<double> times;
+        for (int round = 0; round < 20 && failures == 0; ++round) {
+            LoopbackClient wait(reader_port);
+            if (!wait.send_request(reader.wait_request()) || !parked(instances, 1, 10)) {
+                ++failures;
+                break;
+            }
+            Clock::time_point start = Clock::now();
+            bool seen = writer.retitle(task, u"Round " + to_wstring(round));
+            auto woken = wait.read_reply();
+            seen = seen && woken && woken->status == 200 && reader.news(news);
+            seen = seen
+                && std::any_of(news.tasks.begin(), news.tasks.end(),
+                    [&](const VizTask& one) { return one.id == task.id; });
+            times.push_back(ms_since(start));
+            failures += !seen;
+        }
+        std::sort(times.begin(), times.end());
+        std::printf("  %-52s p50 %7.1f ms  max %7.1f ms  (%d failed)\n", name,
+            times.empty() ? 0 : times[times.size() / 2], times.empty() ? 0 : times.back(),
+            failures);
+        return failures;
+    }
+
+    struct Tier {
+        const char* name;
+        std::vector<pid_t> pids;
+    };
+
+    struct Rate {
+        double per_second { 0 };
+        long requests { 0 };
+        long failures { 0 };
+    };
+
+    // Sends `make(connection, n)` on every connection for the given time, and prints the rate
+    // with the processor time per call of every tier.
+    Rate hammer(const char* name, const LiveLoadOptions& options, int port,
+        const std::vector<Tier>& tiers, const std::function<std::string(int, long)>& make)
+    {
+        std::vector<long> done(std::size_t(options.connections)),
+            failed(std::size_t(options.connections));
+        std::vector<double> cpu_before;
+        for (const Tier& tier : tiers) {
+            double total = 0;
+            for (pid_t pid : tier.pids)
+                total += cpu_seconds(pid);
+            cpu_before.push_back(total);
+        }
+        double own_before = own_cpu_seconds();
+        Clock::time_point start = Clock::now();
+        Clock::time_point end = start + std::chrono::seconds(options.seconds);
+        std::vector<std::thread> threads;
+        for (int c = 0; c < options.connections; ++c)
+            threads.emplace_back([&, c] {
+                LoopbackClient http(port);
+                for (long n = 0; Clock::now() < end; ++n) {
+                    auto response = http.exchange(make(c, n));
+                    ++done[std::size_t(c)];
+                    if (!response || response->status != 200
+                        || response->body.rfind("//OK[", 0) != 0)
+                        ++failed[std::size_t(c)];
+                }
+            });
+        for (std::thread& thread : threads)
+            thread.join();
+        Rate rate;
+        for (int c = 0; c < options.connections; ++c) {
+            rate.requests += done[std::size_t(c)];
+            rate.failures += failed[std::size_t(c)];
+        }
+        rate.per_second = double(rate.requests) / (ms_since(start) / 1000);
+        double calls = double(std::max(1L, rate.requests));
+        std::printf("  %-44s %8.0f req/s  us/call:", name, rate.per_second);
+        for (std::size_t i = 0; i < tiers.size(); ++i) {
+            double total = 0;
+            for (pid_t pid : tiers[i].pids)
+                total += cpu_seconds(pid);
+            std::printf(" %s %.0f", tiers[i].name, (total - cpu_before[i]) * 1e6 / calls);
+        }
+        std::printf(" client %.0f  (%ld failed)\n", (own_cpu_seconds() - own_before) * 1e6 / calls,
+            rate.failures);
+        std::fflush(stdout);
+        return rate;
+    }
+
+} // namespace
+
+int run_live_rows(const LiveLoadOptions& options)
+{
+    char pattern[] = "/tmp/vizserver-live-XXXXXX";
+    std::string folder = ::mkdtemp(pattern);
+    std::string database = folder + "/live.db";
+    std::vector<std::string> extra { "--quiet", "--no-throttle", "--password-cost", "cheap",
+        "--news-wait", "60s", "--max-connections", std::to_string(options.waiters + 1000) };
+    std::filesystem::create_directories(folder + "/one");
+    std::filesystem::create_directories(folder + "/two");
+    ServiceCluster one({ options.vizserver, folder + "/one", database, 1, extra });
+    ServiceCluster two({ options.vizserver, folder + "/two", database, 2, extra });
+    auto finish = [&](int status) {
+        one.stop();
+        two.stop();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+        return status;
+    };
+    if (!one.start() || !two.start()) {
+        std::fprintf(stderr, "vizserver-load: %s%s\n", one.error().c_str(), two.error().c_str());
+        return finish(1);
+    }
+    int direct = one.instance_port(0);
+    Account ann(direct), bob(direct);
+    if (!ann.sign_up("ann") || !bob.sign_up("bob")) {
+        std::fprintf(stderr, "vizserver-load: the accounts could not be made\n");
+        return finish(1);
+    }
+    VizTask project = ann.create(0, u"Live");
+    VizTask writes = ann.create(project.id, u"Writes");
+    VizTask reads = ann.create(project.id, u"Reads");
+    int made = 0;
+    for (int i = 0; i < 200; ++i)
+        made += ann.create(reads.id, u"Task " + to_wstring(i)).id > 0;
+    if (made != 200 || writes.id <= 0
+        || !ann.call(
+            ann.calls.changePermission(ann.auth.session, project.id, u"bob@live.example", 2))) {
+        std::fprintf(stderr, "vizserver-load: the project could not be made\n");
+        return finish(1);
+    }
+    VizTask task = ann.create(project.id, u"Watched");
+    FilteredNews news;
+    bob.news(news);
+
+    int failures = parked_waiters(options, one, ann, task, bob);
+    bob.news(news);
+
+    std::printf("commit by one account to news on another's waiting client, 20 rounds\n");
+    std::vector<int> all { direct, two.instance_port(0), two.instance_port(1) };
+    failures += commit_to_news("one instance", direct, direct, all, ann.auth, bob.auth, task);
+    failures += commit_to_news("two instances, writer on one, reader on the other",
+        two.instance_port(0), two.instance_port(1), all, ann.auth, bob.auth, task);
+    failures += commit_to_news(
+        "two instances behind haproxy", two.port(), two.port(), all, ann.auth, bob.auth, task);
+
+    std::printf("one instance against two on the same database (%d connections, %d s each)\n",
+        options.connections, options.seconds);
+    std::vector<std::unique_ptr<ServiceCalls>> calls;
+    for (int c = 0; c < options.connections; ++c)
+        calls.push_back(std::make_unique<ServiceCalls>(ServiceIdentity { u"http://127.0.0.1/" }));
+    // A Filter of its own for every request, so the reply cache never answers.
+    auto read = [&](int c, long n) {
+        Filter filter;
+        filter.responsible = -2 - int(n * options.connections + c);
+        return LoopbackClient::call_request(body_of(
+            calls[std::size_t(c)]->getFilteredChildren(ann.auth.session, filter, reads.id)));
+    };
+    auto write = [&](int c, long) {
+        VizTask created;
+        created.id = -1;
+        created.parentId = writes.id;
+        created.title = u"Written under load";
+        created.responsibleId = ann.auth.userId;
+        return LoopbackClient::call_request(
+            body_of(calls[std::size_t(c)]->createTask(ann.auth.session, created, u"")));
+    };
+    Tier single { "vizserver", { one.instance_pid(0) } };
+    Tier pair { "vizservers", { two.instance_pid(0), two.instance_pid(1) } };
+    Tier front1 { "haproxy", { one.proxy_pid() } };
+    Tier front2 { "haproxy", { two.proxy_pid() } };
+    for (auto [name, make] : { std::pair<const char*, std::function<std::string(int, long)>> {
+                                   "getFilteredChildren, 200 tasks, uncached", read },
+             { "createTask", write } }) {
+        std::printf(" %s\n", name);
+        Rate alone = hammer("one instance, direct", options, direct, { single }, make);
+        Rate proxied
+            = hammer("one instance behind haproxy", options, one.port(), { front1, single }, make);
+        Rate both
+            = hammer("two instances behind haproxy", options, two.port(), { front2, pair }, make);
+        failures += int(alone.failures + proxied.failures + both.failures);
+        std::printf("  %-44s %8.2f (against one behind haproxy: %.2f)\n", "ratio two / one direct",
+            both.per_second / std::max(1.0, alone.per_second),
+            both.per_second / std::max(1.0, proxied.per_second));
+    }
+    std::printf("(SQLite runs inside vizserver: the database's processor time is in its column)\n");
+    return finish(failures == 0 ? 0 : 1);
+}
+
+} // namespace corvane::load
