@@ -83,17 +83,19 @@ void NewsWaiter::on_reply(const SharedBuffer& body)
     }
     if (m_reader.is_exception()) {
         VIZException exception;
-        if (!exception.load(m_reader) || m_reader.has_error()) {
-            failed();
-            return;
-        }
-        m_active = false;
-        if (exception.key == u"ERROR_NOT_SUPPORTED") {
+        // An exception that is not the service's own comes from a service that predates the
+        // call (a framework's "incompatible call"), like ERROR_NOT_SUPPORTED from ours.
+        bool ours = exception.load(m_reader) && !m_reader.has_error();
+        if (!ours || exception.key == u"ERROR_NOT_SUPPORTED") {
             get_log() << u"NewsWaiter: the service does not wait for news; polling instead\n";
+            m_active = false;
             m_supported = false;
             return;
         }
+        // The owner's queue deals with it (a lost session, ...); the next wait comes after the
+        // usual delay, so a service that keeps refusing is not asked in a tight loop.
         m_reports.refused(exception.key);
+        failed();
         return;
     }
     std::int32_t cursor = m_reader.load_int();

@@ -17,14 +17,15 @@ class HTTPRequest;
 // Keeps one waitNews call open on a request of its own, beside the engine's one call at a
 // time: it never holds the queue, the outbox or their order. When the service answers that
 // others' changes are past the cursor, the owner hears it and asks for the news itself.
-// A service without the call (an exception answer) ends the waiting for good, and the owner's
-// slow poll stays in charge; a network failure tries again after a delay that doubles up to a
-// minute. Main thread only; needs a running CActiveScheduler.
+// A service without the call (ERROR_NOT_SUPPORTED, or an exception that is not the service's
+// own) ends the waiting for good, and the owner's slow poll stays in charge; a network failure
+// or a refusal tries again after a delay that doubles up to a minute. Main thread only; needs a
+// running CActiveScheduler.
 class NewsWaiter final : private HTTPRequestListener, private ActiveTimerListener {
 public:
     // `news_past` gets the service's cursor when news is waiting past the one sent;
-    // `refused` gets the key of any other exception (NOT_LOGGED, ...), after which the waiter
-    // rests until started again.
+    // `refused` gets the key of any other exception (NOT_LOGGED, ...); the waiter tries again
+    // after its retry delay, with the session and cursor start() gave it last.
     struct Reports {
         std::function<void(std::int32_t cursor)> news_past;
         std::function<void(WStringView key)> refused;
