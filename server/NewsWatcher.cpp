@@ -2,6 +2,7 @@
 
 #include "server/ServerLog.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 #include <vector>
@@ -116,12 +117,28 @@ void NewsWatcher::check(std::vector<Ready>& ready)
     try {
         std::unique_ptr<StorageTransaction> transaction = m_storage.begin(TransactionKind::Read);
         seq = transaction->current_seq();
+        std::int64_t oldest = seq;
+        {
+            std::lock_guard lock(m_lock);
+            for (const Waiter& waiter : m_waiters)
+                oldest = std::min(oldest, waiter.checked_seq);
+        }
+        // Only the users the new events concern are looked at one by one, so a change costs
+        // queries for its project's members, not for every waiting client.
+        std::vector<int> concerned
+            = oldest < seq ? transaction->users_seeing_events(oldest, seq) : std::vector<int> {};
         {
             // Only this thread erases waiters, so the iterators stay valid after the lock.
             std::lock_guard lock(m_lock);
             for (auto it = m_waiters.begin(); it != m_waiters.end(); ++it) {
-                if (it->checked_seq < seq)
+                if (it->checked_seq >= seq)
+                    continue;
+                // A waiter that came since `oldest` was taken may have looked earlier still.
+                if (it->checked_seq < oldest
+                    || std::binary_search(concerned.begin(), concerned.end(), it->user_id))
                     candidates.push_back({ it, it->user_id, it->cursor });
+                else
+                    it->checked_seq = seq;
             }
         }
         // Several devices of one account usually wait at the same cursor: one query for them.

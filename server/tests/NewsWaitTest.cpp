@@ -1,6 +1,9 @@
+#include "server/SqliteStorage.h"
 #include "server/tests/TestSupport.h"
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -148,6 +151,58 @@ TEST(NewsWait, unseen_changes_and_shutdown_answer_the_same_cursor)
     stopping.server().stop();
     EXPECT_EQ(first.answer(), other_cursor);
     EXPECT_EQ(second.answer(), other.a.auth.newsCursor);
+}
+
+// The watcher wakes only the users the new events concern: for every range of the sequence,
+// they must be exactly those the news call would show one of the range's events.
+TEST(NewsWait, the_users_a_range_of_events_concerns_are_those_its_news_would_reach)
+{
+    std::string file = (std::filesystem::temp_directory_path()
+        / ("vizserver-watch-" + std::to_string(::getpid()) + ".db"))
+                           .string();
+    {
+        ServiceConfig config = wait_config(1000);
+        config.database = file;
+        RunningServer server(config);
+        RpcClient ann(server.port()), bob(server.port()), cid(server.port()), dan(server.port());
+        ASSERT_TRUE(ann.sign_up("ann") && bob.sign_up("bob") && cid.sign_up("cid"));
+        ASSERT_TRUE(dan.sign_up("dan"));
+        VizTask shared = ann.create(0, u"Shared");
+        VizTask task = ann.create(shared.id, u"Task");
+        ASSERT_EQ(ann.share(shared.id, u"bob@example.org"), 1);
+        ann.update(task, u"for bob", 1);
+        VizTask own = cid.create(0, u"Cid's own");
+        cid.create(own.id, u"Private");
+        ASSERT_EQ(ann.share(shared.id, u"cid@example.org", 1), 1);
+        ASSERT_EQ(ann.share(shared.id, u"bob@example.org", 0), 1); // bob loses access
+        ann.update(task, u"after bob", 1);
+        ann.create(task.id, u"Child");
+    }
+    auto storage = SqliteStorage::open(file);
+    auto transaction = storage->begin(TransactionKind::Read);
+    std::int64_t last = transaction->current_seq();
+    std::vector<int> users = transaction->all_user_ids();
+    ASSERT_EQ(users.size(), 4u);
+    int checked = 0;
+    for (std::int64_t after = 0; after < last; ++after) {
+        for (std::int64_t upto = after + 1; upto <= last; ++upto) {
+            std::vector<int> expected;
+            for (int user : users) {
+                std::vector<EventRow> events = transaction->events_after(after, user, 1);
+                if (!events.empty() && events[0].seq <= upto)
+                    expected.push_back(user);
+            }
+            std::sort(expected.begin(), expected.end());
+            EXPECT_EQ(transaction->users_seeing_events(after, upto), expected)
+                << "events " << after << " to " << upto;
+            checked += !expected.empty();
+        }
+    }
+    EXPECT_GT(checked, 10);
+    transaction.reset();
+    storage.reset();
+    for (const char* suffix : { "", "-wal", "-shm" })
+        std::filesystem::remove(file + suffix);
 }
 
 } // namespace corvane::server::test
