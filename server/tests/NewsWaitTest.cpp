@@ -131,10 +131,13 @@ TEST(NewsWait, a_shared_change_wakes_every_parked_waiter)
 }
 
 // A change the waiter cannot see does not wake it: it is answered its own cursor when its wait
-// is over. Stopping the service answers the waiters still parked.
+// is over, even when that is longer than the idle time after which a connection is closed.
+// Stopping the service answers the waiters still parked.
 TEST(NewsWait, unseen_changes_and_shutdown_answer_the_same_cursor)
 {
-    RunningServer server(wait_config(400));
+    ServiceConfig config = wait_config(2500);
+    config.request_deadline_ms = 1000;
+    RunningServer server(config);
     Team team(server.port());
     int cursor = team.b.auth.newsCursor;
     Waiter waiter(server.port(), team.b.session, cursor);
