@@ -107,6 +107,19 @@ TEST(Cluster, calls_on_different_instances_act_as_one_service)
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(bob.news().tasks.empty()) << "a change came twice";
 
+    // A read one instance has cached is not served again once another instance changed it.
+    RpcClient bob_on_first(three.cluster.instance_port(0)),
+        ann_on_second(three.cluster.instance_port(1));
+    bob_on_first.session = bob.session;
+    ann_on_second.session = ann.session;
+    ASSERT_EQ(bob_on_first.children(project.id).size(), 1u);
+    ASSERT_EQ(bob_on_first.children(project.id).size(), 1u);
+    changed.title = u"List, renamed";
+    ann_on_second.update(changed);
+    std::vector<VizTask> seen = bob_on_first.children(project.id);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].title, u"List, renamed");
+
     // Three failures, each instance seeing one, use up the account's attempts on all of them.
     RpcClient guesser(port);
     for (int i = 0; i < 3; ++i) {
