@@ -24,3 +24,12 @@ if(TARGET corvane_engine AND TARGET vizserver)
     target_link_libraries(corvane-chaos PRIVATE corvane_engine)
     add_dependencies(corvane-chaos vizserver)
 endif()
+
+# corvane-live: from one account's save to another account's open program, on one instance and
+# on two behind haproxy; not part of the test suite.
+if(TARGET corvane_engine AND TARGET vizserver)
+    add_executable(corvane-live ${CMAKE_CURRENT_SOURCE_DIR}/live/CorvaneLive.cpp)
+    target_include_directories(corvane-live PRIVATE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(corvane-live PRIVATE corvane_engine)
+    add_dependencies(corvane-live vizserver)
+endif()
