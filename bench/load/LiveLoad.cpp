@@ -7,6 +7,7 @@
 #include "common/records/AuthInfo.h"
 #include "common/records/FilteredNews.h"
 #include "common/records/VizTask.h"
+#include "common/records/WireValues.h"
 #include "device/rpc/ReplyReader.h"
 #include "device/rpc/ServiceCalls.h"
 
@@ -20,6 +21,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -60,6 +63,14 @@ namespace {
         {
             if (!call(calls.registerUser(
                     from_utf8(name + "@live.example"), u"live-password", from_utf8(name))))
+                return false;
+            WString key(reader.load_string());
+            return call(calls.authenticate(key)) && auth.load(reader);
+        }
+        // A new session, whose news cursor is the present.
+        bool log_in(const std::string& name)
+        {
+            if (!call(calls.authenticate(from_utf8(name + "@live.example"), u"live-password")))
                 return false;
             WString key(reader.load_string());
             return call(calls.authenticate(key)) && auth.load(reader);
@@ -279,6 +290,89 @@ namespace {
         return failures;
     }
 
+    // A reader behind the balancer that waits for news and takes it while a load of creations
+    // runs: every task made in `folders` meanwhile must reach it exactly once.
+    class NewsCheck {
+    public:
+        NewsCheck(int port, const std::string& account, std::vector<int> folders)
+            : m_reader(port)
+            , m_port(port)
+            , m_folders(folders.begin(), folders.end())
+        {
+            m_failed = !m_reader.log_in(account);
+            m_thread = std::thread([this] { run(); });
+        }
+
+        // `last_write` makes one more task, which also ends the reader's last wait; then the
+        // service's lists of the folders are compared with what the news brought.
+        int finish(Account& writer, const std::function<bool()>& last_write)
+        {
+            m_stop = true;
+            bool written = last_write();
+            m_thread.join();
+            FilteredNews news;
+            while (m_reader.news(news) && take(news) > 0) { }
+            std::vector<VizTask> listed;
+            for (int folder : m_folders) {
+                std::vector<VizTask> children;
+                if (!written
+                    || !writer.call(
+                        writer.calls.getFilteredChildren(writer.auth.session, Filter {}, folder))
+                    || !load_vector(writer.reader, children)) {
+                    std::printf("  the news check could not read the folders back\n");
+                    return 1;
+                }
+                listed.insert(listed.end(), children.begin(), children.end());
+            }
+            long missing = 0, doubled = 0, unknown = 0;
+            for (const VizTask& task : listed) {
+                auto found = m_delivered.find(task.id);
+                missing += found == m_delivered.end();
+                doubled += found != m_delivered.end() && found->second > 1;
+            }
+            std::set<int> ids;
+            for (const VizTask& task : listed)
+                ids.insert(task.id);
+            for (const auto& [id, count] : m_delivered)
+                unknown += !ids.contains(id);
+            std::printf("  news through haproxy while two instances took the load: %zu tasks made, "
+                        "%ld missing, %ld twice, %ld unknown%s\n",
+                listed.size(), missing, doubled, unknown,
+                m_failed ? " (the reader's calls failed)" : "");
+            return int(missing + doubled + unknown + (m_failed ? 1 : 0));
+        }
+
+    private:
+        void run()
+        {
+            FilteredNews news;
+            while (!m_stop) {
+                LoopbackClient wait(m_port);
+                auto woken = wait.exchange(m_reader.wait_request());
+                if (!woken || woken->status != 200 || !m_reader.news(news)) {
+                    m_failed = true;
+                    return;
+                }
+                take(news);
+            }
+        }
+        std::size_t take(const FilteredNews& news)
+        {
+            for (const VizTask& task : news.tasks)
+                if (m_folders.contains(task.parentId))
+                    ++m_delivered[task.id];
+            return news.tasks.size();
+        }
+
+        Account m_reader;
+        int m_port;
+        std::set<int> m_folders;
+        std::map<int, int> m_delivered;
+        std::atomic<bool> m_stop { false };
+        std::atomic<bool> m_failed { false };
+        std::thread m_thread;
+    };
+
     struct Tier {
         const char* name;
         std::vector<pid_t> pids;
@@ -418,10 +512,19 @@ int run_live_rows(const LiveLoadOptions& options)
         return LoopbackClient::call_request(body_of(
             calls[std::size_t(c)]->getFilteredChildren(ann.auth.session, filter, reads.id)));
     };
+    // A folder takes 1,000 tasks at most: the writes go round folders with room to spare.
+    auto make_folders = [&](int parent, int count) {
+        std::vector<int> folders;
+        for (int i = 0; i < count; ++i)
+            folders.push_back(ann.create(parent, u"Folder " + to_wstring(i)).id);
+        return folders;
+    };
+    std::vector<int> write_folders = make_folders(writes.id, 400);
+    std::atomic<long> written { 0 };
     auto write = [&](int c, long) {
         VizTask created;
         created.id = -1;
-        created.parentId = writes.id;
+        created.parentId = write_folders[std::size_t(written++ / 900) % write_folders.size()];
         created.title = u"Written under load";
         created.responsibleId = ann.auth.userId;
         return LoopbackClient::call_request(
@@ -464,6 +567,17 @@ int run_live_rows(const LiveLoadOptions& options)
             both.per_second / std::max(1.0, proxied.per_second));
     }
     std::printf("(SQLite runs inside vizserver: the database's processor time is in its column)\n");
+
+    // Writes through two instances while a reader takes the news through the balancer. Two
+    // writers only: a reader more than 1,000 tasks behind is sent back to reload everything,
+    // which would end the check, not show a skipped change.
+    write_folders = make_folders(ann.create(writes.id, u"Checked").id, 100);
+    written = 0;
+    LiveLoadOptions two_writers = options;
+    two_writers.connections = 2;
+    NewsCheck check(two.port(), "bob", write_folders);
+    hammer(two_writers, two.port(), {}, write);
+    failures += check.finish(ann, [&] { return ann.create(write_folders[0], u"Last").id > 0; });
     return finish(failures == 0 ? 0 : 1);
 }
 
