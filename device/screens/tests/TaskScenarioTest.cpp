@@ -375,8 +375,9 @@ TEST_F(TaskScenario, RemoteEditsReachAnOpenTask)
     ASSERT_EQ(bob.act([&](Engine& e) { e.open_folder(project); }), u"");
     ASSERT_NE(bob.engine->find_task(task), nullptr);
 
-    // A rejected ticket on the clipboard makes the idle engine ask for news: the device's
-    // only way to hear of Bob without leaving the screen.
+    // Bob's changes arrive by themselves, each a new row on top of the history (the "more" row
+    // moves down one, which the script waits for). A rejected ticket on the clipboard still
+    // shows its dialog over the task and must leave the screen's edits alone.
     const std::string poke = "clipboard --START-OF-TICKET--no-such-ticket--END-OF-TICKET--\n";
     auto run = std::async(std::launch::async, [&] {
         return run_script("remote",
@@ -396,8 +397,8 @@ TEST_F(TaskScenario, RemoteEditsReachAnOpenTask)
                 + poke
                 + "fling list -3000\n"
                   "wait 3\n"
-                  "wait_for list/@11/more\n"
-                  "tap list/@11/more\n"
+                  "wait_for list/@12/more\n"
+                  "tap list/@12/more\n"
                   "wait_for btnOk\n"
                   "expect_screen Ticket\n"
                   "tap btnOk\n"
@@ -414,8 +415,8 @@ TEST_F(TaskScenario, RemoteEditsReachAnOpenTask)
                 + poke
                 + "fling list -6000\n"
                   "wait 3\n"
-                  "wait_for list/@22/more\n"
-                  "tap list/@22/more\n"
+                  "wait_for list/@23/more\n"
+                  "tap list/@23/more\n"
                   "wait_for btnOk\n"
                   "tap btnOk\n"
                   "wait 1\n"
