@@ -447,3 +447,48 @@ TEST_F(TaskScenario, RemoteEditsReachAnOpenTask)
     ScriptRun result = run.get();
     EXPECT_EQ(result.code, 0) << result.errors;
 }
+
+// With the task open and nothing asked of the program, another account's comment shows on the
+// screen by itself: the program keeps a news wait open beside its other calls.
+TEST_F(TaskScenario, AnotherAccountsCommentShowsWithoutAsking)
+{
+    Client& bob = user(u"bob@example.com", u"Bob");
+    Client& ann = user(u"ann@example.com", u"Ann");
+    std::int32_t project = ann.create(0, u"Home");
+    ASSERT_EQ(
+        ann.act([&](Engine& e) { e.change_permission(project, u"bob@example.com", 2); }), u"");
+    std::int32_t task = ann.create(project, u"Shared list");
+    ASSERT_GT(task, 0);
+    for (int i = 1; i <= 10; ++i)
+        ASSERT_EQ(ann.act([&](Engine& e) {
+            e.save_task(unchanged_copy(*e.find_task(task)),
+                u"note " + to_wstring(static_cast<std::int32_t>(i)));
+        }),
+            u"");
+    ASSERT_EQ(bob.act([&](Engine& e) { e.open_folder(0); }), u"");
+    ASSERT_EQ(bob.act([&](Engine& e) { e.open_folder(project); }), u"");
+    auto run = std::async(std::launch::async, [&] {
+        return run_script("live",
+            login_lines("ann@example.com") + open_first_task()
+                + "wait_for list/@1/description\n"
+                  "expect_text list/@1/description note 10\n"
+                  "shot before.png\n"
+                  "wait_file comment-done\n"
+                  // The more row below the newest ten moves down when Bob's row arrives.
+                  "fling list -3000\n"
+                  "wait 3\n"
+                  "wait_for list/@12/more\n"
+                  "fling list 6000\n"
+                  "wait 3\n"
+                  "wait_for list/@1/description\n"
+                  "expect_text list/@1/description From Bob\n",
+            tall());
+    });
+    ASSERT_TRUE(wait_for_file(shots() + "/before.png"));
+    EXPECT_EQ(
+        bob.act([&](Engine& e) { e.save_task(unchanged_copy(*e.find_task(task)), u"From Bob"); }),
+        u"");
+    std::ofstream(shots() + "/comment-done") << "\n";
+    ScriptRun result = run.get();
+    EXPECT_EQ(result.code, 0) << result.errors;
+}
