@@ -42,8 +42,10 @@ public:
     // Ends the call in flight and any retry (logout, a new session).
     void stop();
 
-    // Others' changes reach us within seconds: started, and the last call did not fail.
-    bool is_live() const { return m_active && m_supported && m_failures == 0; }
+    // Others' changes reach us within seconds: a wait is open and the last one did not fail.
+    // Between an answer and the news call it asks for, nothing is open, so the owner's poll
+    // is not held off by a news call that failed.
+    bool is_live() const { return m_request && m_supported && m_failures == 0; }
     bool is_supported() const { return m_supported; }
 
     // How long the service may hold the call (it answers after 25 seconds) before the
