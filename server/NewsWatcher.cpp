@@ -111,6 +111,7 @@ void NewsWatcher::check(std::vector<Ready>& ready)
         std::list<Waiter>::iterator waiter;
         int user_id;
         std::int64_t cursor;
+        bool sure; // news is past the cursor without asking the store again
     };
     std::vector<Candidate> candidates;
     std::int64_t seq = 0;
@@ -123,8 +124,8 @@ void NewsWatcher::check(std::vector<Ready>& ready)
             for (const Waiter& waiter : m_waiters)
                 oldest = std::min(oldest, waiter.checked_seq);
         }
-        // Only the users the new events concern are looked at one by one, so a change costs
-        // queries for its project's members, not for every waiting client.
+        // One query names the users the new events concern, so a change costs its project's
+        // members, not every waiting client.
         std::vector<int> concerned
             = oldest < seq ? transaction->users_seeing_events(oldest, seq) : std::vector<int> {};
         {
@@ -133,10 +134,15 @@ void NewsWatcher::check(std::vector<Ready>& ready)
             for (auto it = m_waiters.begin(); it != m_waiters.end(); ++it) {
                 if (it->checked_seq >= seq)
                     continue;
-                // A waiter that came since `oldest` was taken may have looked earlier still.
-                if (it->checked_seq < oldest
-                    || std::binary_search(concerned.begin(), concerned.end(), it->user_id))
-                    candidates.push_back({ it, it->user_id, it->cursor });
+                bool named = std::binary_search(concerned.begin(), concerned.end(), it->user_id);
+                // A waiter's cursor is at or below the value it was checked at, so an event it
+                // may see after that value is news to it. For a waiter checked later than
+                // `oldest` (or one that came meanwhile and looked earlier) the names may include
+                // events it has had: it is asked about on its own.
+                if (named && it->checked_seq == oldest)
+                    candidates.push_back({ it, it->user_id, it->cursor, true });
+                else if (named || it->checked_seq < oldest)
+                    candidates.push_back({ it, it->user_id, it->cursor, false });
                 else
                     it->checked_seq = seq;
             }
@@ -145,7 +151,9 @@ void NewsWatcher::check(std::vector<Ready>& ready)
         std::map<std::pair<int, std::int64_t>, bool> found;
         for (const Candidate& candidate : candidates) {
             auto key = std::make_pair(candidate.user_id, candidate.cursor);
-            if (!found.contains(key))
+            if (candidate.sure)
+                found[key] = true;
+            else if (!found.contains(key))
                 found[key]
                     = !transaction->events_after(candidate.cursor, candidate.user_id, 1).empty();
         }

@@ -180,15 +180,18 @@ namespace {
     // `waiters` waitNews calls of one account parked on one instance, then one commit by
     // another account that concerns them all.
     int parked_waiters(const LiveLoadOptions& options, ServiceCluster& one, Account& writer,
-        const VizTask& task, Account& reader)
+        const VizTask& task, const std::vector<Account*>& readers)
     {
-        std::printf("%d waitNews calls parked on one instance\n", options.waiters);
+        std::printf("%d waitNews calls of %zu account(s) parked on one instance\n", options.waiters,
+            readers.size());
         rlimit files {};
         ::getrlimit(RLIMIT_NOFILE, &files);
         files.rlim_cur = files.rlim_max;
         ::setrlimit(RLIMIT_NOFILE, &files);
         long before = rss_kb(one.instance_pid(0));
-        std::string request = reader.wait_request();
+        std::vector<std::string> requests;
+        for (Account* reader : readers)
+            requests.push_back(reader->wait_request());
         std::vector<pollfd> sockets;
         sockaddr_in address {};
         address.sin_family = AF_INET;
@@ -196,6 +199,7 @@ namespace {
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         for (int i = 0; i < options.waiters; ++i) {
             int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            const std::string& request = requests[std::size_t(i) % requests.size()];
             if (s < 0 || ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
                 || ::send(s, request.data(), request.size(), MSG_NOSIGNAL)
                     != ssize_t(request.size())) {
@@ -214,7 +218,9 @@ namespace {
         }
         long after = rss_kb(one.instance_pid(0));
         Clock::time_point start = Clock::now();
-        if (!writer.retitle(task, u"Everyone look"))
+        // A title of its own each time: saving the same title again changes nothing.
+        static int edits = 0;
+        if (!writer.retitle(task, u"Everyone look " + to_wstring(++edits)))
             ++failures;
         double committed = ms_since(start);
         std::vector<std::string> replies(sockets.size());
@@ -234,7 +240,12 @@ namespace {
                     = replies[i].find("//OK[") != std::string::npos && replies[i].back() == ']';
                 if (n > 0 && !whole)
                     continue;
-                failures += !whole;
+                // Woken by the change: a cursor past the one the call was sent with.
+                std::size_t at = replies[i].find("//OK[");
+                bool woken = whole
+                    && std::atol(replies[i].c_str() + at + 5)
+                        > readers[i % readers.size()]->auth.newsCursor;
+                failures += !woken;
                 ::close(sockets[i].fd);
                 sockets[i].fd = -1;
                 --open;
@@ -489,8 +500,28 @@ int run_live_rows(const LiveLoadOptions& options)
     FilteredNews news;
     bob.news(news);
 
-    int failures = parked_waiters(options, one, ann, task, bob);
+    int failures = parked_waiters(options, one, ann, task, { &bob });
     bob.news(news);
+    // The same number of waiting clients, spread over 1,000 accounts that share the project:
+    // the change concerns all of them, and each account is checked on its own.
+    std::vector<std::unique_ptr<Account>> members;
+    std::vector<Account*> member_list;
+    for (int i = 0; i < 1000; ++i) {
+        members.push_back(std::make_unique<Account>(direct));
+        std::string name = "member" + std::to_string(i);
+        if (!members.back()->sign_up(name)
+            || !ann.call(ann.calls.changePermission(
+                ann.auth.session, project.id, from_utf8(name + "@live.example"), 2))) {
+            std::fprintf(stderr, "vizserver-load: the members could not be made\n");
+            return finish(1);
+        }
+    }
+    for (auto& member : members) {
+        member->news(news); // past the access each gained
+        member_list.push_back(member.get());
+    }
+    failures += parked_waiters(options, one, ann, task, member_list);
+    members.clear();
 
     std::printf("commit by one account to news on another's waiting client, 20 rounds\n");
     std::vector<int> all { direct, two.instance_port(0), two.instance_port(1) };
