@@ -7,7 +7,7 @@ target_link_libraries(corvane-bench PRIVATE PkgConfig::PIXMAN)
 # vizserver on loopback and prints requests per second with p50/p99 latency.
 if(TARGET corvane_server)
     add_executable(vizserver-load ${CMAKE_CURRENT_SOURCE_DIR}/load/VizserverLoad.cpp
-        ${CMAKE_CURRENT_SOURCE_DIR}/load/LoadData.cpp)
+        ${CMAKE_CURRENT_SOURCE_DIR}/load/LoadData.cpp ${CMAKE_CURRENT_SOURCE_DIR}/load/LiveLoad.cpp)
     target_include_directories(vizserver-load PRIVATE ${CMAKE_SOURCE_DIR})
     target_link_libraries(vizserver-load PRIVATE corvane_server corvane_rpc)
     add_dependencies(vizserver-load vizserver)
@@ -23,4 +23,13 @@ if(TARGET corvane_engine AND TARGET vizserver)
     target_include_directories(corvane-chaos PRIVATE ${CMAKE_SOURCE_DIR})
     target_link_libraries(corvane-chaos PRIVATE corvane_engine)
     add_dependencies(corvane-chaos vizserver)
+endif()
+
+# corvane-live: from one account's save to another account's open program, on one instance and
+# on two behind haproxy; not part of the test suite.
+if(TARGET corvane_engine AND TARGET vizserver)
+    add_executable(corvane-live ${CMAKE_CURRENT_SOURCE_DIR}/live/CorvaneLive.cpp)
+    target_include_directories(corvane-live PRIVATE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(corvane-live PRIVATE corvane_engine)
+    add_dependencies(corvane-live vizserver)
 endif()

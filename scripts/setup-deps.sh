@@ -18,6 +18,7 @@ packages=(
     # PostgreSQL storage: the client library, and a server the tests start a throw-away
     # cluster of (pg_virtualenv)
     libpq-dev postgresql-15 postgresql-common
+    haproxy # several instances on one database, in tests and the load program
     # benchmarks (wrk: the HTTP yardstick beside vizserver-load)
     libpixman-1-dev wrk
     # launcher and windowed tests

@@ -1,6 +1,7 @@
 #include "server/CallDispatcher.h"
 
 #include "server/IdempotencyScope.h"
+#include "server/NewsWatcher.h"
 #include "server/ServerLog.h"
 #include "server/Service.h"
 #include "server/WireParameters.h"
@@ -40,6 +41,7 @@ namespace {
     enum class Caching {
         None,
         Reply, // A heavy read whose reply may be served again while nothing changed.
+        Wait, // waitNews: its reply may come much later, and is never cached.
     };
 
     struct Entry {
@@ -171,6 +173,7 @@ namespace {
             Caching::Reply },
         { u"getFilteredNews", { S, F, I, I },
             plain<&Service::get_filtered_news, WString, Filter, Int, Int> },
+        { u"waitNews", { S, I }, nullptr, Caching::Wait },
         { u"getChanges", { S, I, I, I }, plain<&Service::get_changes, WString, Int, Int, Int> },
         { u"updateTask", { S, T, S }, plain<&Service::update_task, WString, TaskEdit, WString>,
             Caching::None, true },
@@ -206,6 +209,15 @@ namespace {
             "malformed request: " + (reason.empty() ? std::string(fallback) : to_utf8(reason)) };
     }
 
+    std::string int_reply(std::int32_t value)
+    {
+        ReplyWriter writer;
+        writer.save_int(value);
+        std::string body;
+        writer.finish_utf8(body);
+        return body;
+    }
+
     HttpReply exception_reply(WStringView key)
     {
         ReplyWriter writer;
@@ -217,8 +229,9 @@ namespace {
 
 } // namespace
 
-CallDispatcher::CallDispatcher(Service& service)
+CallDispatcher::CallDispatcher(Service& service, NewsWatcher* watcher)
     : m_service(service)
+    , m_watcher(watcher)
 {
 }
 
@@ -301,6 +314,8 @@ HttpReply CallDispatcher::dispatch(std::string_view body, const std::string& cli
     const Entry* entry = interface == interface_name ? find_entry(method, types) : nullptr;
     if (!entry)
         throw ServiceException(u"ERROR_NOT_SUPPORTED");
+    if (entry->caching == Caching::Wait)
+        return wait_news(reader);
     RequestReader session_reader = reader; // Every cached read has the session first.
     std::optional<Run> run = entry->parse(m_service, reader, client_address);
     if (!run || !reader.is_complete())
@@ -333,8 +348,29 @@ HttpReply CallDispatcher::dispatch(std::string_view body, const std::string& cli
     }
     HttpReply reply;
     writer.finish_utf8(reply.body);
+    if (entry->changes && m_watcher)
+        m_watcher->notify_commit(); // Waiting clients hear of it now, not at the next poll.
     if (state)
         m_cache.store(request, *state, m_service.clock().now_ms(), reply.body);
+    return reply;
+}
+
+HttpReply CallDispatcher::wait_news(RequestReader& reader)
+{
+    WString session(reader.load_string());
+    std::int32_t cursor = reader.load_int();
+    if (!reader.is_complete())
+        return malformed(reader, reader.remaining() ? "values left over" : "parameter values");
+    Service::NewsWait wait = m_service.look_for_news(session, cursor);
+    if (wait.ready || !m_watcher)
+        return { 200, int_reply(wait.ready ? std::int32_t(wait.seq) : cursor) };
+    HttpReply reply;
+    NewsWatcher* watcher = m_watcher;
+    reply.later = [watcher, wait, cursor](ReplySender send) {
+        watcher->add(wait.user_id, cursor, wait.seq, [send = std::move(send)](std::int64_t seq) {
+            send({ 200, int_reply(std::int32_t(seq)) });
+        });
+    };
     return reply;
 }
 

@@ -4,11 +4,14 @@
 #include "server/Metrics.h"
 #include "server/ReplyCache.h"
 
+#include "common/wire/RequestReader.h"
+
 #include <string>
 #include <string_view>
 
 namespace corvane::server {
 
+class NewsWatcher;
 class Service;
 
 // Turns a request body into a call of the service and its result into a reply body: reads the
@@ -18,7 +21,8 @@ class Service;
 // Thread safety: any number of threads at once.
 class CallDispatcher final : public CallHandler {
 public:
-    explicit CallDispatcher(Service& service);
+    // Without a watcher, waitNews answers at once.
+    explicit CallDispatcher(Service& service, NewsWatcher* watcher = nullptr);
 
     HttpReply handle_call(std::string_view body, const std::string& client_address,
         const CallHeaders& headers = {}) override;
@@ -30,8 +34,11 @@ public:
 private:
     HttpReply dispatch(std::string_view body, const std::string& client_address,
         const CallHeaders& headers, std::string& method_name);
+    // waitNews: answered at once when there is news (or the cursor is bad), else parked.
+    HttpReply wait_news(RequestReader& reader);
 
     Service& m_service; // Outlives the dispatcher.
+    NewsWatcher* m_watcher; // Not owned; outlives the dispatcher when set.
     ReplyCache m_cache;
     Metrics m_metrics;
 };

@@ -53,6 +53,10 @@ Options:
                            the log; repeat for several
   --purge-interval TIME    how often expired sessions, keys, invitations, login failures and
                            old news are removed (default 10m)
+  --news-wait TIME         how long waitNews waits for a change before answering nothing
+                           (default 25s)
+  --news-poll TIME         how often changes by other instances on the database are looked
+                           for (default 150ms)
   --event-lifetime TIME    news older than this is purged; a client further behind reloads
                            (default 90d)
   --log FILE               append the log to FILE instead of standard error (reopened on
@@ -94,6 +98,8 @@ bool parse_duration(const std::string& text, std::int64_t& milliseconds)
     switch (text.back()) {
     case 's':
         number.pop_back();
+        if (number.ends_with('m')) // "ms"
+            unit = 1, number.pop_back();
         break;
     case 'm':
         unit = minute_ms, number.pop_back();
@@ -230,9 +236,11 @@ CommandLine parse_command_line(int argc, const char* const* argv)
             else
                 (total ? config.connection_limit : config.per_address_limit) = unsigned(number);
         } else if (option == "--request-deadline" || option == "--purge-interval"
-            || option == "--event-lifetime") {
+            || option == "--event-lifetime" || option == "--news-wait" || option == "--news-poll") {
             std::int64_t& target = option == "--request-deadline" ? config.request_deadline_ms
                 : option == "--purge-interval"                    ? config.purge_interval_ms
+                : option == "--news-wait"                         ? config.news_wait_ms
+                : option == "--news-poll"                         ? config.news_poll_ms
                                                                   : config.event_lifetime_ms;
             if (value(text) && !parse_duration(text, target))
                 line.error = option + " needs a time such as 10s, 15m or 30d";

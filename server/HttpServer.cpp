@@ -22,6 +22,8 @@ struct HttpServer::Exchange {
     std::size_t expected { 0 };
     std::string client;
     bool is_call { false };
+    bool parked { false };
+    std::optional<HttpReply> answer; // a parked call's reply, once it came
 };
 
 static std::int64_t steady_ms()
@@ -271,6 +273,12 @@ int HttpServer::in_flight()
     return m_in_flight;
 }
 
+int HttpServer::parked()
+{
+    std::lock_guard lock(m_lock);
+    return m_parked;
+}
+
 int HttpServer::access(MHD_Connection* connection, const char* url, const char* method,
     const char* upload, std::size_t* upload_size, void** state)
 {
@@ -350,8 +358,45 @@ int HttpServer::access(MHD_Connection* connection, const char* url, const char* 
             MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Idempotency-Key"),
             headers.idempotency_key))
         return queue_text(connection, 400, "Idempotency-Key must be 1 to 255 printable characters");
+    if (exchange->parked) {
+        // Resumed: the reply has come.
+        std::optional<HttpReply> answer;
+        {
+            std::lock_guard lock(m_lock);
+            answer.swap(exchange->answer);
+        }
+        if (!answer)
+            return MHD_NO;
+        return queue_text(connection, answer->status, answer->body);
+    }
     HttpReply reply = m_handler.handle_call(exchange->body, exchange->client, headers);
+    if (reply.later) {
+        park(connection, *exchange, std::move(reply));
+        return MHD_YES;
+    }
     return queue_text(connection, reply.status, reply.body);
+}
+
+// The connection leaves the library's polling until the sender resumes it, so a waiting call
+// costs its socket and its few buffers, and no thread. The exchange stays alive meanwhile: the
+// library does not complete a suspended connection.
+void HttpServer::park(MHD_Connection* connection, Exchange& exchange, HttpReply reply)
+{
+    exchange.parked = true;
+    {
+        std::lock_guard lock(m_lock);
+        ++m_parked;
+    }
+    MHD_suspend_connection(connection);
+    Exchange* parked = &exchange;
+    reply.later([this, connection, parked](HttpReply answer) {
+        {
+            std::lock_guard lock(m_lock);
+            parked->answer = std::move(answer);
+            --m_parked;
+        }
+        MHD_resume_connection(connection);
+    });
 }
 
 void HttpServer::completed(MHD_Connection* connection, void** state)
@@ -391,7 +436,8 @@ bool HttpServer::start()
     // after the request deadline too.
     unsigned idle_seconds = unsigned(
         std::clamp<std::int64_t>((m_settings.request_deadline_ms + 999) / 1000, 1, 3600));
-    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC;
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC
+        | MHD_ALLOW_SUSPEND_RESUME;
     if (is_ipv6)
         flags |= MHD_USE_IPv6;
     bool tls = !m_settings.tls_cert.empty() && !m_settings.tls_key.empty();

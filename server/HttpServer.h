@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -17,9 +18,23 @@ struct MHD_Connection;
 
 namespace corvane::server {
 
+struct HttpReply;
+// Sends a reply that came later; from any thread, exactly once.
+using ReplySender = std::function<void(HttpReply)>;
+
 struct HttpReply {
+    HttpReply() = default;
+    HttpReply(int status_code, std::string text)
+        : status(status_code)
+        , body(std::move(text))
+    {
+    }
+
     int status { 200 };
     std::string body;
+    // Set instead of a body: the transport parks the connection, holding no thread, and hands
+    // this the sender that answers it. A reply is owed until the sender has run.
+    std::function<void(ReplySender)> later;
 };
 
 // The request headers a call's handling depends on.
@@ -70,13 +85,16 @@ public:
 
     // Binds and starts serving; false with a reason in error() when the address is unusable.
     [[nodiscard]] bool start();
-    // Stops accepting, lets the calls in flight finish (at most `grace_ms`), then closes.
+    // Stops accepting, lets the calls in flight finish (at most `grace_ms`), then closes. Every
+    // parked call must have been answered by then: the owner of the senders answers them first.
     void stop(int grace_ms = 10000);
 
     int port() const { return m_port; }
     const std::string& error() const { return m_error; }
     // Requests begun and not yet answered completely.
     int in_flight();
+    // Calls parked for a later reply.
+    int parked();
 
 private:
     struct Exchange;
@@ -84,6 +102,7 @@ private:
     int access(MHD_Connection* connection, const char* url, const char* method, const char* upload,
         std::size_t* upload_size, void** state);
     void completed(MHD_Connection* connection, void** state);
+    void park(MHD_Connection* connection, Exchange& exchange, HttpReply reply);
     void connection_opened(MHD_Connection* connection);
     void connection_closed(MHD_Connection* connection);
     // From now on the connection's next request must arrive within the deadline; never when
@@ -106,6 +125,7 @@ private:
     std::mutex m_lock;
     std::condition_variable m_idle;
     int m_in_flight { 0 };
+    int m_parked { 0 };
     std::atomic<bool> m_stopping { false };
 
     std::mutex m_watch_lock; // Held while a watched descriptor is shut down, so it stays open.

@@ -80,6 +80,8 @@ std::string Metrics::render() const
     out += "vizserver_call_duration_seconds_count " + std::to_string(m_latency_count) + "\n";
     header(out, "vizserver_live_sessions", "gauge", "Sessions in the database.");
     out += "vizserver_live_sessions " + (sessions ? std::to_string(*sessions) : "NaN") + "\n";
+    header(out, "vizserver_news_waiters", "gauge", "waitNews calls parked until news or timeout.");
+    out += "vizserver_news_waiters " + std::to_string(m_waiter_probe ? m_waiter_probe() : 0) + "\n";
     header(out, "vizserver_database_errors_total", "counter", "Calls failed by the database.");
     out += "vizserver_database_errors_total " + std::to_string(m_database_errors.load()) + "\n";
     header(out, "vizserver_idempotent_replays_total", "counter",

@@ -28,6 +28,8 @@ public:
     using SessionProbe = std::function<std::optional<std::int64_t>()>;
     void set_session_probe(SessionProbe probe) { m_session_probe = std::move(probe); }
     std::optional<std::int64_t> live_sessions() const;
+    // The waitNews calls parked now; set once before the listener starts.
+    void set_waiter_probe(std::function<std::size_t()> probe) { m_waiter_probe = std::move(probe); }
 
     std::string render() const;
 
@@ -45,6 +47,7 @@ private:
     std::atomic<std::uint64_t> m_reply_cache_hits { 0 };
     std::atomic<std::uint64_t> m_idempotent_replays { 0 };
     SessionProbe m_session_probe;
+    std::function<std::size_t()> m_waiter_probe;
 };
 
 } // namespace corvane::server

@@ -286,6 +286,23 @@ std::vector<EventRow> PgTransaction::events_after(std::int64_t after, int user_i
     return rows;
 }
 
+std::vector<int> PgTransaction::users_seeing_events(std::int64_t after, std::int64_t upto)
+{
+    // The same rule as events_after, from the events' side.
+    static constexpr char sql[]
+        = "WITH recent AS (SELECT project_id, audience FROM events WHERE seq > $1 AND seq <= $2)"
+          " SELECT audience FROM recent WHERE audience <> 0"
+          " UNION SELECT p.user_id FROM recent r JOIN permissions p ON p.project_id = r.project_id"
+          " WHERE r.audience = 0"
+          " UNION SELECT t.owner_id FROM recent r JOIN tasks t ON t.id = r.project_id"
+          " WHERE r.audience = 0 AND t.parent_id = 0 ORDER BY 1";
+    PgResult result = run(sql, PgParams().add(after).add(upto));
+    std::vector<int> users;
+    for (int row = 0; row < result.rows(); ++row)
+        users.push_back(result.int32(row, 0));
+    return users;
+}
+
 void PgTransaction::set_viewed(int user_id, int task_id, std::int64_t seq, int stamp)
 {
     static constexpr char sql[]

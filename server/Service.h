@@ -97,6 +97,16 @@ public:
     FilteredNews get_filtered_news(const std::u16string& session, const Filter& filter,
         std::int32_t cursor, std::int32_t stamp);
 
+    // What a waitNews call finds on arrival: its caller, the current sequence value, and whether
+    // it can be answered at once (a change the caller may see lies past the cursor, or the
+    // cursor is one the news call must reset). Throws NOT_LOGGED like any call.
+    struct NewsWait {
+        int user_id { 0 };
+        std::int64_t seq { 0 };
+        bool ready { false };
+    };
+    NewsWait look_for_news(const std::u16string& session, std::int32_t cursor);
+
     // The state a read of this session would see (ends the session's idle time like any call).
     ReadState read_state(const std::u16string& session);
 

@@ -37,6 +37,10 @@ struct ServiceConfig {
     std::set<std::string> trusted_proxies; // Numeric addresses whose X-Forwarded-For counts.
     std::int64_t purge_interval_ms { 10 * minute_ms };
     std::int64_t event_lifetime_ms { 90 * day_ms }; // Older news makes a client start afresh.
+    // waitNews answers with nothing after this; changes made by other instances on the same
+    // database are noticed within the poll period.
+    std::int64_t news_wait_ms { 25'000 };
+    std::int64_t news_poll_ms { 150 };
     std::string log_file;
     // Both set: serve HTTPS with this PEM certificate chain and private key.
     std::string tls_cert;

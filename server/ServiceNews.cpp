@@ -245,4 +245,18 @@ FilteredNews Service::get_filtered_news(
     throw ServiceException(u"NOT_LOGGED");
 }
 
+Service::NewsWait Service::look_for_news(const std::u16string& session, std::int32_t cursor)
+{
+    Call call = open_call(session, TransactionKind::Read);
+    StorageTransaction& transaction = *call.transaction;
+    NewsWait wait;
+    wait.user_id = call.user_id;
+    wait.seq = transaction.current_seq();
+    // A cursor the news call would reset is answered at once, so the client hears of it now.
+    wait.ready = cursor < 0 || cursor > wait.seq || cursor < transaction.events_horizon()
+        || !transaction.events_after(cursor, call.user_id, 1).empty();
+    transaction.commit();
+    return wait;
+}
+
 } // namespace corvane::server

@@ -318,6 +318,24 @@ std::vector<EventRow> SqliteTransaction::events_after(std::int64_t after, int us
     return rows;
 }
 
+std::vector<int> SqliteTransaction::users_seeing_events(std::int64_t after, std::int64_t upto)
+{
+    // The same rule as events_after, from the events' side.
+    static constexpr char sql[]
+        = "WITH recent AS (SELECT project_id, audience FROM events WHERE seq > ?1 AND seq <= ?2)"
+          " SELECT audience FROM recent WHERE audience <> 0"
+          " UNION SELECT p.user_id FROM recent r JOIN permissions p ON p.project_id = r.project_id"
+          " WHERE r.audience = 0"
+          " UNION SELECT t.owner_id FROM recent r JOIN tasks t ON t.id = r.project_id"
+          " WHERE r.audience = 0 AND t.parent_id = 0 ORDER BY 1";
+    auto query = db().prepare(sql);
+    query->bind(1, after).bind(2, upto);
+    std::vector<int> users;
+    while (query->step())
+        users.push_back(query->int32(0));
+    return users;
+}
+
 void SqliteTransaction::set_viewed(int user_id, int task_id, std::int64_t seq, int stamp)
 {
     static constexpr char sql[]

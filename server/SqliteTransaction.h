@@ -84,6 +84,7 @@ public:
 
     void insert_event(const EventRow& event) override;
     std::vector<EventRow> events_after(std::int64_t after, int user_id, int limit) override;
+    std::vector<int> users_seeing_events(std::int64_t after, std::int64_t upto) override;
 
     void set_viewed(int user_id, int task_id, std::int64_t seq, int stamp) override;
     std::vector<ViewedRow> viewed_after_stamp(int user_id, int stamp) override;

@@ -137,6 +137,9 @@ public:
     // Events with seq > after that concern the user (meant for them, or in a project they see
     // now), ascending, at most limit.
     virtual std::vector<EventRow> events_after(std::int64_t after, int user_id, int limit) = 0;
+    // Every user that events_after would show one of the events with after < seq <= upto,
+    // ascending: who may need waking when the sequence moves from `after` to `upto`.
+    virtual std::vector<int> users_seeing_events(std::int64_t after, std::int64_t upto) = 0;
 
     // Views the task up to `seq`, which must be the current sequence value: its unread
     // changes for the user drop to none.

@@ -2,6 +2,7 @@
 
 #include "server/CallDispatcher.h"
 #include "server/HttpServer.h"
+#include "server/NewsWatcher.h"
 #include "server/PasswordHasher.h"
 #include "server/PgStorage.h"
 #include "server/Secrets.h"
@@ -84,7 +85,11 @@ bool VizServer::start()
 {
     if (!m_service && !open())
         return false;
-    m_dispatcher = std::make_unique<CallDispatcher>(*m_service);
+    m_watcher
+        = std::make_unique<NewsWatcher>(*m_storage, m_config.news_wait_ms, m_config.news_poll_ms);
+    m_watcher->start();
+    m_dispatcher = std::make_unique<CallDispatcher>(*m_service, m_watcher.get());
+    m_dispatcher->metrics().set_waiter_probe([this] { return m_watcher->waiting(); });
     m_dispatcher->metrics().set_session_probe([this]() -> std::optional<std::int64_t> {
         try {
             return m_storage->begin(TransactionKind::Read)->count_sessions();
@@ -113,6 +118,7 @@ bool VizServer::start()
         if (!settings.tls_cert.empty())
             m_error += ": " + m_config.tls_cert + " and " + m_config.tls_key;
         m_http.reset();
+        m_watcher.reset();
         return false;
     }
     m_purge_stop = false;
@@ -149,6 +155,9 @@ void VizServer::stop()
     m_purge_wakeup.notify_all();
     if (m_purger.joinable())
         m_purger.join();
+    // Parked calls are answered (nothing new) before the listener may close their connections.
+    if (m_watcher)
+        m_watcher->stop();
     if (m_http) {
         m_http->stop();
         m_http.reset();
@@ -163,6 +172,11 @@ int VizServer::port() const
 int VizServer::calls_in_flight() const
 {
     return m_http ? m_http->in_flight() : 0;
+}
+
+int VizServer::news_waiters() const
+{
+    return m_watcher ? int(m_watcher->waiting()) : 0;
 }
 
 } // namespace corvane::server

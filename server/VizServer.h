@@ -12,6 +12,7 @@ namespace corvane::server {
 
 class CallDispatcher;
 class HttpServer;
+class NewsWatcher;
 class PasswordHasher;
 class Service;
 class ServiceClock;
@@ -38,6 +39,8 @@ public:
 
     int port() const;
     int calls_in_flight() const;
+    // Calls of waitNews parked until news or their time is up.
+    int news_waiters() const;
     const std::string& error() const { return m_error; }
     Service& service() { return *m_service; }
     ServiceClock& clock() { return *m_clock; }
@@ -54,6 +57,7 @@ private:
     std::unique_ptr<PasswordHasher> m_hasher;
     std::unique_ptr<TicketOutbox> m_outbox;
     std::unique_ptr<Service> m_service;
+    std::unique_ptr<NewsWatcher> m_watcher;
     std::unique_ptr<CallDispatcher> m_dispatcher;
     std::unique_ptr<HttpServer> m_http;
 

@@ -9,11 +9,13 @@
 
 #include "CorvaneVersion.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <malloc.h>
 #include <pthread.h>
 #include <string_view>
+#include <sys/resource.h>
 
 using namespace corvane::server;
 
@@ -59,6 +61,20 @@ int main(int argc, char** argv)
     sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+
+    // Every parked waitNews call holds a descriptor: the usual soft limit of 1024 would refuse
+    // clients long before --max-connections does.
+    rlimit files {};
+    rlim_t wanted = rlim_t(line.config.connection_limit) + 64;
+    if (line.subcommand.empty() && getrlimit(RLIMIT_NOFILE, &files) == 0
+        && files.rlim_cur < wanted) {
+        files.rlim_cur
+            = files.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, files.rlim_max);
+        if (setrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur < wanted)
+            std::fprintf(stderr,
+                "vizserver: only %lu open files allowed; --max-connections %u may not be reached\n",
+                static_cast<unsigned long>(files.rlim_cur), line.config.connection_limit);
+    }
 
     VizServer server(line.config);
     if (!server.open()) {

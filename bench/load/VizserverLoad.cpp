@@ -4,6 +4,7 @@
 // call of interest for a fixed time over several kept-alive connections: requests per second,
 // the 50th and 99th percentile latency, and the rate as a share of GET /health on the same
 // server, the ceiling of the HTTP layer.
+#include "bench/load/LiveLoad.h"
 #include "bench/load/LoadData.h"
 #include "server/PgConnection.h"
 #include "server/PgStorage.h"
@@ -337,6 +338,8 @@ int main(int argc, char** argv)
     options.server = (folder / "vizserver").string();
     options.data = (folder / "vizserver-load-data.db").string();
     std::string postgresql;
+    bool live = false;
+    int waiters = load::LiveLoadOptions {}.waiters;
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
         std::string value = i + 1 < argc ? argv[i + 1] : "";
@@ -352,12 +355,22 @@ int main(int argc, char** argv)
             options.only = value, ++i;
         else if (option == "--postgresql" && server::is_postgresql_uri(value))
             postgresql = value, ++i;
+        else if (option == "--live")
+            live = true;
+        else if (option == "--waiters")
+            waiters = std::max(1, std::atoi(value.c_str())), ++i;
         else {
             std::printf("usage: vizserver-load [--seconds N] [--connections N] [--server PATH] "
-                        "[--data FILE] [--only TEXT] [--postgresql URI]\n");
+                        "[--data FILE] [--only TEXT] [--postgresql URI]\n"
+                        "       vizserver-load --live [--waiters N] [--seconds N] "
+                        "[--connections N] [--server PATH]\n");
             return option == "--help" ? 0 : 2;
         }
     }
+    // Live updates and several instances: a small database of their own, no load data.
+    if (live)
+        return load::run_live_rows(
+            { options.server, options.seconds, options.connections, waiters });
     if (!load::ensure_load_data(options.data)) {
         std::fprintf(stderr, "vizserver-load: the load database could not be built\n");
         return 1;

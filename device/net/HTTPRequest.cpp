@@ -29,6 +29,12 @@ bool HTTPRequest::add_header(WStringView line)
     return true;
 }
 
+void HTTPRequest::set_patience(double seconds)
+{
+    if (m_impl)
+        m_impl->set_patience(seconds);
+}
+
 bool HTTPRequest::send_request(const SharedBuffer& body)
 {
     get_log() << u"HTTPRequest::send_request 1\n";

@@ -30,6 +30,9 @@ public:
 
     // One complete header line, "Name: value". A refused line makes send_request fail.
     bool add_header(WStringView line);
+    // How long this exchange may go without news before it fails, instead of the watchdog
+    // period: for a call the service holds on purpose. Call before send_request.
+    void set_patience(double seconds);
     // Starts the exchange; false when it failed at once (the listener has heard of it already).
     bool send_request(const SharedBuffer& body);
     // Ends an exchange under way: the listener hears "ServerSendFailed" and on_failed, at once.

@@ -125,7 +125,7 @@ void HTTPRequestImpl::begin(const SharedBuffer& body)
     if (!m_started)
         note_worker_ended(); // the watchdog will report the failure
     if (!m_exchange->is_killed())
-        m_timer.start(s_watchdog_period);
+        m_timer.start(m_patience ? m_patience : s_watchdog_period);
 }
 
 bool HTTPRequestImpl::kill()
@@ -295,7 +295,7 @@ void HTTPRequestImpl::resume_worker()
     set_active();
     m_exchange->resume.set();
     if (!m_exchange->is_killed())
-        m_timer.start(s_watchdog_period);
+        m_timer.start(m_patience ? m_patience : s_watchdog_period);
 }
 
 } // namespace corvane

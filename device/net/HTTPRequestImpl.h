@@ -41,6 +41,9 @@ public:
     // The period after which an exchange without news fails: 10 seconds. Tests shorten it.
     static void set_watchdog_period(double seconds);
     static double watchdog_period();
+    // This exchange's own period, for a call the service answers late on purpose; 0 = the
+    // common one. Set before begin().
+    void set_patience(double seconds) { m_patience = seconds; }
     // Where workers get the data-connection manager; the platform's unless tests replace it.
     static void set_connection_manager_loader(ConnectionManagerLoader loader);
 
@@ -64,6 +67,7 @@ private:
     std::uint32_t m_received { 0 };
     bool m_range_seen { false };
     bool m_sent { false };
+    double m_patience { 0 };
     bool m_started { false }; // the worker thread was created
     bool m_finished { false }; // the listener heard the end from a worker message
 };

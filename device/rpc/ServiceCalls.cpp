@@ -125,6 +125,11 @@ std::optional<RemoteCall> ServiceCalls::getFilteredNews(
     return send(u"getFilteredNews", session, filter, news_cursor, news_stamp);
 }
 
+std::optional<RemoteCall> ServiceCalls::waitNews(WStringView session, std::int32_t news_cursor)
+{
+    return send(u"waitNews", session, news_cursor);
+}
+
 std::optional<RemoteCall> ServiceCalls::getChanges(
     WStringView session, std::int32_t task_id, std::int32_t count, std::int32_t position)
 {

@@ -40,6 +40,8 @@ public:
         WStringView session, const Filter& filter, std::int32_t task_id);
     std::optional<RemoteCall> getFilteredNews(WStringView session, const Filter& filter,
         std::int32_t news_cursor, std::int32_t news_stamp);
+    // Answers once there is news past the cursor (the new cursor), or after a while (the same).
+    std::optional<RemoteCall> waitNews(WStringView session, std::int32_t news_cursor);
     // Up to `count` changes at or below `position`, newest first.
     std::optional<RemoteCall> getChanges(
         WStringView session, std::int32_t task_id, std::int32_t count, std::int32_t position);

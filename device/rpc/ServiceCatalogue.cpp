@@ -26,9 +26,10 @@ namespace {
     constexpr std::array<WStringView, 2> id_types { S, I };
     constexpr std::array<WStringView, 2> users_types { S, V };
     constexpr std::array<WStringView, 2> ticket_types { S, S };
+    constexpr std::array<WStringView, 2> wait_types { S, I };
     constexpr std::array<WStringView, 12> list_types { S, F, I, Z, Z, Z, L, L, S, I, I, S };
 
-    const std::array<CallSpec, 15> catalogue { {
+    const std::array<CallSpec, 16> catalogue { {
         { u"authenticate", u"authenticate2", authenticate2_types, ReplyKind::LoginKey },
         { u"authenticate", u"authenticate", authenticate_types, ReplyKind::AuthInfo },
         { u"registerUser", u"registerUser", register_types, ReplyKind::LoginKey },
@@ -44,6 +45,9 @@ namespace {
         { u"activateTicket", u"activateTicket", ticket_types, ReplyKind::Flag },
         { u"setViewed", u"setViewed", id_types, ReplyKind::Nothing },
         { u"getFilteredList", u"getFilteredList", list_types, ReplyKind::TaskList },
+        // Beside the queue, on its own request: answers the news cursor once others' changes
+        // are past the one sent, or the same cursor after a while.
+        { u"waitNews", u"waitNews", wait_types, ReplyKind::Flag },
     } };
 
 } // namespace

@@ -46,6 +46,7 @@ Document::Document(Application& application, Properties& properties, WStringView
             properties, u"Menu", static_cast<MenuModel&>(*this), m_menu_host);
         m_engine = std::make_unique<Engine>(service_url, *this);
         m_engine->set_translator([this](WStringView key) { return text(key); });
+        m_engine->listen_for_news(true);
         m_tree = std::make_unique<TreeStack>(*this);
         m_login = std::make_unique<LoginScreen>(*this);
         m_problem = std::make_unique<ProblemScreen>(*this);
@@ -208,6 +209,7 @@ void Document::save()
 
 void Document::kill_request()
 {
+    m_engine->listen_for_news(false);
     m_engine->kill_request();
 }
 
@@ -264,7 +266,9 @@ void Document::open_url(WStringView url)
 
 void Document::timer_fired(ActiveTimer&, int)
 {
-    if (!m_started || !m_engine->is_logged_in() || m_engine->is_busy())
+    // While the service tells us of news as it happens, polling would only add traffic.
+    if (!m_started || !m_engine->is_logged_in() || m_engine->is_busy()
+        || m_engine->hears_news_live())
         return;
     m_engine->request_news();
     m_engine->retry();

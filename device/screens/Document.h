@@ -80,7 +80,8 @@ public:
     void kill_request();
     // Where the cache lives: "%app_path%/cache.dat", or $CORVANE_CACHE when set.
     static WString cache_path();
-    // How long the program waits, idle, before it asks for news on its own.
+    // How long the program waits, idle, before it asks for news on its own, when the service
+    // cannot tell it of news as it happens.
     static constexpr double news_poll_seconds = 60;
 
     // EngineListener

@@ -66,6 +66,21 @@ public:
         return std::nullopt;
     }
 
+    // The two halves of exchange(), to keep many requests outstanding on many clients.
+    bool send_request(const std::string& request)
+    {
+        return (m_socket >= 0 || connect_socket()) && send_all(request);
+    }
+    std::optional<Response> read_reply() { return read_response(); }
+
+    // A POST of the GWT-RPC body as the service expects it.
+    static std::string call_request(const std::string& body)
+    {
+        return "POST /service HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
+               "text/x-gwt-rpc; charset=utf-8\r\nContent-Length: "
+            + std::to_string(body.size()) + "\r\n\r\n" + body;
+    }
+
     void disconnect()
     {
         if (m_socket >= 0)

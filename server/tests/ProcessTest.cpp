@@ -75,7 +75,7 @@ TEST(Program, help_documents_every_option)
              "--test-clock", "--password-cost", "--demo", "create-user", "expire-sessions",
              "expire-login-keys", "reissue-ticket", "set-level", "seed-demo", "--trusted-proxy",
              "--max-connections", "--max-connections-per-address", "--request-deadline",
-             "--purge-interval", "--event-lifetime" })
+             "--purge-interval", "--event-lifetime", "--news-wait", "--news-poll" })
         EXPECT_NE(help.output.find(word), std::string::npos) << word;
     Outcome version = run_program({ "--version" });
     EXPECT_EQ(version.status, 0);

@@ -6,6 +6,7 @@
 #include "device/core/Log.h"
 #include "device/model/engine/EngineListener.h"
 #include "device/model/engine/InvitationTicket.h"
+#include "device/model/engine/NewsWaiter.h"
 #include "device/net/HTTPRequest.h"
 #include "device/rpc/ServiceCatalogue.h"
 
@@ -53,7 +54,48 @@ Engine::Engine(WStringView base_url, EngineListener& listener)
 
 Engine::~Engine()
 {
+    m_news_waiter.reset();
     kill_request();
+}
+
+void Engine::listen_for_news(bool on)
+{
+    if (!on) {
+        m_news_waiter.reset();
+        return;
+    }
+    if (m_news_waiter)
+        return;
+    NewsWaiter::Reports reports;
+    reports.news_past = [this](std::int32_t cursor) { on_news_past(cursor); };
+    // NOT_LOGGED and the like are the queue's to handle: a news call meets them too.
+    reports.refused = [this](WStringView) {
+        m_news_requested = true;
+        queue_and_step();
+    };
+    m_news_waiter = std::make_unique<NewsWaiter>(m_calls.identity(), std::move(reports));
+    resume_news_wait();
+}
+
+bool Engine::hears_news_live() const
+{
+    return m_news_waiter && m_news_waiter->is_live();
+}
+
+void Engine::resume_news_wait()
+{
+    if (m_news_waiter && is_logged_in() && !m_auth.session.empty())
+        m_news_waiter->start(m_auth.session, m_auth.newsCursor);
+}
+
+void Engine::on_news_past(std::int32_t cursor)
+{
+    if (cursor <= m_auth.newsCursor) {
+        resume_news_wait(); // News applied meanwhile already covers it.
+        return;
+    }
+    m_news_requested = true;
+    queue_and_step();
 }
 
 void Engine::kill_request()

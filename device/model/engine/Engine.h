@@ -25,6 +25,7 @@ namespace corvane {
 class EngineListener;
 struct FilteredNews;
 class HTTPRequest;
+class NewsWaiter;
 struct VizList;
 
 // The client's model of the task service: the session, every known task and user, the queues
@@ -64,6 +65,11 @@ public:
     void retry() { next_step(); }
     // Asks for the news of everything shown with the next call (start-up, "retry").
     void request_news() { m_news_requested = true; }
+    // Keeps a waitNews call open beside the queue while logged in, so others' changes arrive
+    // within seconds rather than at the owner's next poll. Off until switched on.
+    void listen_for_news(bool on);
+    // Others' changes arrive by themselves: the owner's poll is not needed.
+    bool hears_news_live() const;
     bool task_pending(std::int32_t id) const;
     // Whether a page of the task's history is asked for or on its way.
     bool changes_pending(std::int32_t id) const { return m_changes_queue.contains(id); }
@@ -187,6 +193,9 @@ private:
     void store_user(const User& user);
     void reset_session();
     void restart_list(bool refresh);
+    // Starts (or moves on) the open waitNews call from the current session and cursor.
+    void resume_news_wait();
+    void on_news_past(std::int32_t cursor);
 
     ServiceCalls m_calls;
     ReplyReader m_reader;
@@ -223,6 +232,7 @@ private:
     std::unique_ptr<HTTPRequest> m_request;
     std::unique_ptr<ActiveTimer> m_user_timer; // made when first needed
     std::unique_ptr<ActiveTimer> m_retry_timer; // made when first needed
+    std::unique_ptr<NewsWaiter> m_news_waiter; // while listening for news
 };
 
 } // namespace corvane

@@ -2,6 +2,7 @@
 
 #include "common/records/FilteredNews.h"
 #include "device/model/engine/EngineListener.h"
+#include "device/model/engine/NewsWaiter.h"
 
 #include <algorithm>
 
@@ -288,6 +289,8 @@ void Engine::reset_session()
     if (m_auth.userId != 0)
         m_account = m_auth.userId;
     m_auth = AuthInfo {};
+    if (m_news_waiter)
+        m_news_waiter->stop(); // Its session is over; the next news starts it again.
     m_sending_key.clear();
     m_missing_users.clear();
     m_children_queue.clear();

@@ -339,6 +339,7 @@ Engine::ReplyStep Engine::on_news(WStringView)
     if (!news.load(m_reader) || m_reader.has_error())
         return ReplyStep::Malformed;
     apply_news(news);
+    resume_news_wait();
     return ReplyStep::Next;
 }
 

@@ -1,0 +1,183 @@
+// Several vizserver processes on one database behind haproxy: whatever instance a call lands
+// on, the client sees one service. $CORVANE_CLUSTER_DB runs the same cases on another database.
+#include "server/tests/TestSupport.h"
+
+#include "server/testing/ServiceCluster.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <thread>
+
+using namespace corvane;
+using namespace corvane::server;
+using namespace corvane::server::test;
+using corvane::server::testing::ServiceCluster;
+
+namespace {
+
+// A running cluster in a private folder, removed with it.
+struct Cluster {
+    explicit Cluster(int instances, std::vector<std::string> extra = {})
+        : folder(make_folder())
+        , cluster({ executable_folder() + "/vizserver", folder,
+              test_database(folder + "/service.db"), instances, options(extra) })
+    {
+        started = cluster.start();
+        EXPECT_TRUE(started) << cluster.error();
+    }
+    ~Cluster()
+    {
+        cluster.stop();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+    static std::string make_folder()
+    {
+        char pattern[] = "/tmp/vizserver-cluster-XXXXXX";
+        return ::mkdtemp(pattern);
+    }
+    static std::vector<std::string> options(std::vector<std::string> extra)
+    {
+        for (const char* option : { "--password-cost", "cheap", "--news-wait", "2s" })
+            extra.push_back(option);
+        return extra;
+    }
+    // The ticket mailed to `address` by whichever instance took the call, or "".
+    std::string ticket_for(const std::string& address)
+    {
+        for (int i = 0; i < cluster.instances(); ++i) {
+            for (const auto& entry : std::filesystem::directory_iterator(cluster.outbox(i))) {
+                std::ifstream file(entry.path());
+                std::string mail((std::istreambuf_iterator<char>(file)), {});
+                std::size_t start = mail.find("--START-OF-TICKET--\r\n");
+                if (mail.find("To: " + address + "\r\n") != std::string::npos
+                    && start != std::string::npos)
+                    return mail.substr(start + 21, 40);
+            }
+        }
+        return {};
+    }
+
+    std::string folder;
+    ServiceCluster cluster;
+    bool started { false };
+};
+
+} // namespace
+
+// One client's calls go round the instances: its session, its idempotency keys, an invitation
+// and its news cursor hold as on one instance, and failed logins count against one limit.
+TEST(Cluster, calls_on_different_instances_act_as_one_service)
+{
+    Cluster three(3, { "--throttle", "3" });
+    ASSERT_TRUE(three.started);
+    int port = three.cluster.port();
+    RpcClient ann(port), bob(port);
+    ASSERT_TRUE(ann.sign_up("ann") && bob.sign_up("bob"));
+    VizTask project = ann.create(0, u"Shared");
+    ASSERT_GT(project.id, 0);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_GT(three.cluster.calls_logged(i), 0) << "instance " << i << " took no call";
+
+    // Two sends of one key land on two instances and make one task.
+    ann.idempotency_key = "create-the-list";
+    VizTask first = ann.create(project.id, u"List");
+    VizTask again = ann.create(project.id, u"List");
+    ann.idempotency_key.clear();
+    EXPECT_EQ(again.id, first.id);
+    EXPECT_EQ(ann.children(project.id).size(), 1u);
+
+    // Mailed by one instance, redeemed on another, used up for all.
+    ASSERT_EQ(ann.share(project.id, u"carol@mail.example"), 1);
+    std::string ticket = three.ticket_for("carol@mail.example");
+    ASSERT_EQ(ticket.size(), 40u);
+    EXPECT_EQ(bob.activate(from_utf8(ticket)), 1);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(bob.activate(from_utf8(ticket)), 0) << "a ticket is good for one use";
+    ASSERT_EQ(bob.children(0).size(), 1u);
+
+    // Each change arrives once, whichever instance answers the news.
+    bob.news();
+    VizTask changed = ann.update(first, u"note", 1);
+    FilteredNews news = bob.news();
+    ASSERT_EQ(news.tasks.size(), 1u);
+    EXPECT_EQ(news.tasks[0].id, changed.id);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(bob.news().tasks.empty()) << "a change came twice";
+
+    // A read one instance has cached is not served again once another instance changed it.
+    RpcClient bob_on_first(three.cluster.instance_port(0)),
+        ann_on_second(three.cluster.instance_port(1));
+    bob_on_first.session = bob.session;
+    ann_on_second.session = ann.session;
+    ASSERT_EQ(bob_on_first.children(project.id).size(), 1u);
+    ASSERT_EQ(bob_on_first.children(project.id).size(), 1u);
+    changed.title = u"List, renamed";
+    ann_on_second.update(changed);
+    std::vector<VizTask> seen = bob_on_first.children(project.id);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].title, u"List, renamed");
+
+    // Three failures, each instance seeing one, use up the account's attempts on all of them.
+    RpcClient guesser(port);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(guesser.login(u"ann@example.org", u"wrong guess").empty());
+        EXPECT_EQ(guesser.error, u"");
+    }
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(guesser.login(u"ann@example.org", u"secret-ann").empty());
+        EXPECT_EQ(guesser.error, u"ERROR_TOO_MANY_ATTEMPTS");
+    }
+}
+
+// Writers on two instances and a reader waiting for news on a third: the reader's waits end
+// with the others' changes, and the news delivers every one of them exactly once.
+TEST(Cluster, a_reader_on_a_third_instance_gets_every_change_once)
+{
+    Cluster three(3, { "--no-throttle" });
+    ASSERT_TRUE(three.started);
+    RpcClient ann(three.cluster.instance_port(0)), bob(three.cluster.instance_port(1)),
+        cid(three.cluster.instance_port(2));
+    ASSERT_TRUE(ann.sign_up("ann") && bob.sign_up("bob") && cid.sign_up("cid"));
+    VizTask project = ann.create(0, u"Shared");
+    ASSERT_EQ(ann.share(project.id, u"bob@example.org"), 1);
+    ASSERT_EQ(ann.share(project.id, u"cid@example.org", 1), 1);
+    cid.news();
+
+    constexpr int per_writer = 60;
+    std::vector<int> created[2];
+    std::atomic<int> writing { 2 };
+    auto write = [&](RpcClient& writer, std::vector<int>& ids) {
+        for (int i = 0; i < per_writer; ++i)
+            ids.push_back(writer.create(project.id, u"Task " + to_wstring(i)).id);
+        --writing;
+    };
+    std::thread first(write, std::ref(ann), std::ref(created[0]));
+    std::thread second(write, std::ref(bob), std::ref(created[1]));
+
+    std::map<int, int> delivered;
+    int woken = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (delivered.size() < 2 * per_writer && std::chrono::steady_clock::now() < deadline) {
+        int cursor = cid.auth.newsCursor;
+        if (!cid.send(cid.calls().waitNews(cid.session, cursor)))
+            break;
+        woken += cid.reader().load_int() > cursor;
+        for (const VizTask& task : cid.news().tasks)
+            if (task.id != project.id)
+                ++delivered[task.id];
+    }
+    first.join();
+    second.join();
+    EXPECT_EQ(writing, 0);
+    EXPECT_GT(woken, 0);
+    for (const std::vector<int>& ids : created) {
+        ASSERT_EQ(ids.size(), std::size_t(per_writer));
+        for (int id : ids)
+            EXPECT_EQ(delivered[id], 1) << "task " << id;
+    }
+    EXPECT_EQ(delivered.size(), 2u * per_writer) << "news of tasks nobody made";
+}
