@@ -106,14 +106,21 @@ TEST(COptions, utf16_sizes)
         std::u16string(u"\u00FE\u00FF\0A", 4));
 }
 
-// Without "Lumbra.ini" every lookup is empty and the user is told why.
-TEST(COptions, missing_main_file)
+// Without "Lumbra.ini", or with one whose bare LF line ends make it one line, every lookup is
+// empty and the user is told why.
+TEST(COptions, unusable_main_file_is_reported)
 {
-    TempFolder folder;
-    auto options = load(folder);
-    EXPECT_EQ(options->GetValue(u"layout", u"width"), u"");
-    ASSERT_EQ(options->problems().size(), 1u);
-    EXPECT_NE(options->problems()[0].find("cannot be opened"), std::string::npos);
+    for (auto [content, problem] :
+        { std::pair<const char*, const char*> { nullptr, "cannot be opened" },
+            { "[layout]\nwidth=640\n", "LF" } }) {
+        TempFolder folder;
+        if (content)
+            folder.write("Lumbra.ini", content);
+        auto options = load(folder);
+        EXPECT_EQ(options->GetValue(u"layout", u"width"), u"");
+        ASSERT_EQ(options->problems().size(), 1u);
+        EXPECT_NE(options->problems()[0].find(problem), std::string::npos) << problem;
+    }
 }
 
 // A settings text over 32,767 characters (CR LF framing included) cannot be searched; that
@@ -145,17 +152,6 @@ TEST(COptions, settings_text_length_limit)
     auto wide_fits = load(wide);
     EXPECT_TRUE(wide_fits->problems().empty());
     EXPECT_FALSE(wide_fits->GetValue(u"s", u"k").empty());
-}
-
-// Files written with bare LF line ends are read as one line; the user is told.
-TEST(COptions, bare_line_feeds_are_reported)
-{
-    TempFolder folder;
-    folder.write("Lumbra.ini", "[layout]\nwidth=640\n");
-    auto options = load(folder);
-    EXPECT_EQ(options->GetValue(u"layout", u"width"), u"");
-    ASSERT_EQ(options->problems().size(), 1u);
-    EXPECT_NE(options->problems()[0].find("LF"), std::string::npos);
 }
 
 // LoadIni replaces both texts, so a companion that has gone takes its values with it.

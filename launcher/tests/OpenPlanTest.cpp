@@ -1,7 +1,7 @@
 #include "launcher/OpenPlan.h"
 #include "launcher/linux/ProcessStarter.h"
-#include "launcher/tests/LumbraProcess.h"
 #include "launcher/tests/TempFolder.h"
+#include "testing/ChildProcess.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -107,7 +107,7 @@ TEST_F(OpenTest, started_program_runs_in_its_folder)
     std::string error;
     ASSERT_TRUE(start_process(plan, error)) << error;
     // The script renames its output into place, so the file is whole once it exists.
-    ASSERT_TRUE(lumbra::test::wait_until(
+    ASSERT_TRUE(corvane::test::wait_until(
         [&] { return std::filesystem::exists(output); }, std::chrono::seconds(5)));
     EXPECT_EQ(read_file(output), medium.file("work") + "|two words|x|");
     errno = 0;
