@@ -101,37 +101,6 @@ TEST(GoldenImage, nine_part_pictures)
     compare_with_golden(*target.surface(), "nine_part");
 }
 
-// Every blender over the same background, one band each, then the overlay dimming.
-TEST(GoldenImage, blender_bands)
-{
-    RenderSurface target;
-    ASSERT_TRUE(target.recreate(64, 72));
-    gradient(*target.surface());
-    auto source = Surface::allocate(64, 6);
-    for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 64; ++x)
-            source->set_pixel(x, y,
-                (x % 8 == 0) ? transparent_pixel
-                             : Pixel((x * 1024 + y * 37) ^ (x & 1 ? opaque_bit : 0)));
-    auto mask = Surface::allocate(64, 6);
-    for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 64; ++x)
-            mask->set_pixel(x, y, Pixel(x / 2));
-    std::unique_ptr<Blender> blenders[] = { make_plain_copy_blender(), make_color_key_blender(),
-        make_shadow_blender(1), make_shadow_blender(2), make_shadow_blender(3),
-        make_opaque_only_blender(), make_tint_blender(256, 128, 64),
-        make_tint_merge_blender(64, 64, 64), make_text_merge_blender(),
-        make_mask_blender(std::shared_ptr<const Surface>(std::move(mask))) };
-    int y = 0;
-    for (const auto& b : blenders) {
-        target.blit({ 0, y }, { 64, 6 }, *source, { 0, 0 }, *b);
-        y += 6;
-    }
-    target.fill({ 0, y }, { 32, 12 }, *make_dim_blender(128));
-    target.fill({ 32, y }, { 32, 12 }, *make_dim_blender(200));
-    compare_with_golden(*target.surface(), "blender_bands");
-}
-
 // One frame of each visibility animation, side by side.
 TEST(GoldenImage, animation_frames)
 {

@@ -239,8 +239,7 @@ TEST_F(TextWidgets, EditKeysChangeTheTextAtTheCaret)
     EXPECT_FALSE(edit.char_event(u"z"));
 }
 
-// A skin whose label_edit lacks "#text", and one that names an unknown kind, fail to build with
-// the errors that name what is missing.
+// A skin whose label_edit lacks "#text" fails to build with the error that names what is missing.
 TEST_F(TextWidgets, MissingPartsRaiseTheirErrors)
 {
     try {
@@ -249,12 +248,6 @@ TEST_F(TextWidgets, MissingPartsRaiseTheirErrors)
     } catch (const NodeNotFound& failure) {
         EXPECT_EQ(failure.parent_id(), u"le");
         EXPECT_EQ(failure.sought_id(), u"#text");
-    }
-    try {
-        build(u"UnknownKind");
-        FAIL() << "built an unknown kind";
-    } catch (const NodeNotRegistered& failure) {
-        EXPECT_EQ(failure.kind(), u"bogus");
     }
 }
 
