@@ -1,6 +1,5 @@
 #include "device/core/Log.h"
 #include "common/base/DebugTrace.h"
-#include "device/core/FatalFault.h"
 #include "device/core/Paths.h"
 #include "device/core/Registry.h"
 #include "device/core/testing/LogFile.h"
@@ -129,20 +128,5 @@ TEST(Log, unwritable_folder_is_harmless)
     get_log().flush();
     EXPECT_TRUE(is_log_enabled());
     setenv("TMPDIR", env.folder().c_str(), 1);
-    set_log(0);
-}
-
-TEST(FatalFault, logs_the_gluck_line_and_exits_with_zero)
-{
-    test::TestEnvironment env;
-    start_off();
-    std::string path = to_utf8(log_file_path());
-    EXPECT_EXIT(
-        {
-            set_log(1);
-            fatal_fault(u"Somewhere::function()", u"broken invariant");
-        },
-        ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
-    EXPECT_EQ(read_utf16_file(path), u"Gluck: broken invariant @ Somewhere::function()\n");
     set_log(0);
 }

@@ -39,13 +39,9 @@ TEST(Time, system_records_round_trip_across_calendar_edges)
 
 TEST(Time, month_lengths_and_leap_years)
 {
-    EXPECT_EQ(days_in_month(1900, 2), 28);
-    EXPECT_EQ(days_in_month(2000, 2), 29);
-    EXPECT_EQ(days_in_month(2008, 2), 29);
-    EXPECT_EQ(days_in_month(2023, 2), 28);
-    EXPECT_EQ(days_in_month(2023, 4), 30);
-    EXPECT_EQ(days_in_month(2023, 12), 31);
-    EXPECT_EQ(days_in_month(2023, 0), 0);
+    for (auto [year, month, days] : { std::tuple { 1900, 2, 28 }, { 2000, 2, 29 }, { 2008, 2, 29 },
+             { 2023, 2, 28 }, { 2023, 4, 30 }, { 2023, 12, 31 }, { 2023, 0, 0 } })
+        EXPECT_EQ(days_in_month(year, month), days) << year << "-" << month;
 }
 
 // Two instants 23 hours apart on consecutive days are 0 days apart; their day starts are 1.
