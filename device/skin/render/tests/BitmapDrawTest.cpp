@@ -86,6 +86,21 @@ TEST(ImageRef, nine_part_draw_tiles_the_middle)
     EXPECT_EQ(row_of(target.surface()->pixel(0, 0)), 0);
     EXPECT_EQ(row_of(target.surface()->pixel(0, 1)), 2);
     EXPECT_EQ(row_of(target.surface()->pixel(0, 2)), 6);
+
+    // At scale shift 1, with the coordinates doubled, the same drawing at twice the size shows
+    // each pixel as a 2 x 2 block: fixed parts, the tiled middle and its phase all scale.
+    RenderSurface once, dense;
+    ASSERT_TRUE(once.recreate(12, 7));
+    ASSERT_TRUE(dense.recreate(24, 14));
+    ref.draw(once, { 0, 0 }, { 12, 7 }, plain_copy_blender());
+    ImageRef doubled = ref;
+    doubled.scale_shift = 1;
+    doubled.coords = { 0, 0, 4, 4, 10, 10, 14, 14 };
+    doubled.draw(dense, { 0, 0 }, { 24, 14 }, plain_copy_blender());
+    for (int y = 0; y < 14; ++y)
+        for (int x = 0; x < 24; ++x)
+            ASSERT_EQ(dense.surface()->pixel(x, y), once.surface()->pixel(x / 2, y / 2))
+                << x << "," << y;
 }
 
 // Pixels cut by the clip at the start come from the start part, then the middle, whose tile

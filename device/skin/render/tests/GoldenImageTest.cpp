@@ -79,28 +79,6 @@ void compare_with_golden(const Surface& actual, const std::string& name)
 
 } // namespace
 
-// Nine-part pictures at several sizes, both densities, through the colour key and shadow.
-TEST(GoldenImage, nine_part_pictures)
-{
-    RenderSurface target;
-    ASSERT_TRUE(target.recreate(96, 80));
-    gradient(*target.surface());
-    ImageRef ref;
-    ref.bitmap = frame_picture();
-    ref.coords = { 0, 0, 4, 4, 8, 7, 12, 12 };
-    ref.draw(target, { 2, 2 }, { 40, 20 }, color_key_blender());
-    ref.draw(target, { 2, 26 }, { 7, 7 }, color_key_blender()); // smaller than its fixed parts
-    ref.draw(target, { 12, 26 }, { 30, 14 }, *make_alpha_blender(128));
-    ImageRef dense = ref;
-    dense.scale_shift = 1;
-    dense.coords = { 0, 0, 8, 8, 16, 14, 24, 24 };
-    dense.draw(target, { 46, 2 }, { 48, 40 }, color_key_blender());
-    Rect saved = target.push_clip({ 50, 46 }, { 30, 20 });
-    dense.draw(target, { 40, 44 }, { 50, 30 }, *make_alpha_blender(255));
-    target.pop_clip(saved);
-    compare_with_golden(*target.surface(), "nine_part");
-}
-
 // One frame of each visibility animation, side by side.
 TEST(GoldenImage, animation_frames)
 {
