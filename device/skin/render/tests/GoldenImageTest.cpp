@@ -53,11 +53,7 @@ void compare_with_golden(const Surface& actual, const std::string& name)
     std::string path = std::string(CORVANE_RENDER_GOLDEN_DIR) + "/" + name + ".bmp";
     VectorByteSink sink;
     ASSERT_TRUE(save_bmp_565(actual, sink));
-    auto save = [&](const std::string& to) {
-        std::ofstream(to, std::ios::binary)
-            .write(reinterpret_cast<const char*>(sink.bytes().data()),
-                std::streamsize(sink.bytes().size()));
-    };
+    auto save = [&](const std::string& to) { test::write_bytes(to, sink.bytes()); };
     const char* update = std::getenv("CORVANE_UPDATE_GOLDEN");
     if (update && std::string(update) == "1")
         return save(path);
