@@ -36,20 +36,13 @@ TEST(WireUtf8, decodes_four_to_six_byte_forms_to_their_low_bits)
 // inside the eight-byte fast path.
 TEST(WireUtf8, stops_at_the_first_malformed_sequence)
 {
-    EXPECT_EQ(decode_wire_utf8("ab\x80"
-                               "cd"),
-        u"ab");
-    EXPECT_EQ(decode_wire_utf8("ab\xc3"), u"ab");
-    EXPECT_EQ(decode_wire_utf8("ab\xe4\xb8"), u"ab");
-    EXPECT_EQ(decode_wire_utf8("ab\xc3\x41"), u"ab");
-    EXPECT_EQ(decode_wire_utf8("ab\xfe"
-                               "cd"),
-        u"ab");
-    EXPECT_EQ(decode_wire_utf8("ab\xff"), u"ab");
-    EXPECT_EQ(decode_wire_utf8("0123456789abcdef\xc3\xa9"
-                               "0123456789\x80tail"),
-        u"0123456789abcdef\u00e9"
-        u"0123456789");
+    // Octal escapes, so that no letter that follows is read as part of the escape.
+    const std::pair<std::string_view, std::u16string_view> cases[] = { { "ab\200cd", u"ab" },
+        { "ab\303", u"ab" }, { "ab\344\270", u"ab" }, { "ab\303A", u"ab" }, { "ab\376cd", u"ab" },
+        { "ab\377", u"ab" },
+        { "0123456789abcdef\303\2510123456789\200tail", u"0123456789abcdef\u00e90123456789" } };
+    for (auto [bytes, text] : cases)
+        EXPECT_EQ(decode_wire_utf8(bytes), text) << bytes.size();
     EXPECT_EQ(decode_wire_utf8(""), u"");
 }
 
