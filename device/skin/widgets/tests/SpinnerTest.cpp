@@ -1,7 +1,6 @@
 #include "WidgetTestSupport.h"
 
 #include "device/skin/render/RenderSurface.h"
-#include "device/skin/skin/SkinErrors.h"
 #include "device/skin/widgets/DateTimePicker.h"
 
 #include <cmath>
@@ -205,18 +204,6 @@ TEST_F(Spinners, HourCarriesIntoTheNextDayAndYear)
     DateTimeRecord r = decompose(picker.picked_time());
     EXPECT_EQ(std::tuple(r.year, r.month, r.day, r.hour), std::tuple(2024, 1, 1, 0));
     EXPECT_EQ(picker.drum(DateTimePicker::Year).position(), 2024);
-}
-
-// A screen without one of the drums fails to bind with the missing name.
-TEST_F(Spinners, MissingDrumRaises)
-{
-    build(u"ButtonTest");
-    try {
-        picker.bind(*root, properties, u"SpinnerElementDate", at(2024, 1, 1));
-        FAIL();
-    } catch (const NodeNotFound& failure) {
-        EXPECT_EQ(failure.sought_id(), u"year");
-    }
 }
 
 // A hard flick near the end of the year drum stops at the end and rests on the last year.

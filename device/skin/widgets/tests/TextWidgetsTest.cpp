@@ -2,7 +2,6 @@
 
 #include "device/core/KeyCode.h"
 #include "device/skin/render/RenderSurface.h"
-#include "device/skin/skin/SkinErrors.h"
 
 using namespace corvane;
 using namespace corvane::test;
@@ -237,18 +236,6 @@ TEST_F(TextWidgets, EditKeysChangeTheTextAtTheCaret)
     find<LabelEditElement>(u"name").set_visible(false);
     EXPECT_FALSE(edit.is_current());
     EXPECT_FALSE(edit.char_event(u"z"));
-}
-
-// A skin whose label_edit lacks "#text" fails to build with the error that names what is missing.
-TEST_F(TextWidgets, MissingPartsRaiseTheirErrors)
-{
-    try {
-        build(u"LabelEditNoText");
-        FAIL() << "built without #text";
-    } catch (const NodeNotFound& failure) {
-        EXPECT_EQ(failure.parent_id(), u"le");
-        EXPECT_EQ(failure.sought_id(), u"#text");
-    }
 }
 
 // Editing never splits a surrogate pair, and a single-line field turns pasted line breaks into
