@@ -27,17 +27,14 @@ struct CoreKinds {
     ScopedElementKind clip { u"clip", element_factory<ClipElement>() };
 };
 
-// Tests run in <build>/bin, beside the skin compiler.
-inline std::string skinc_path()
-{
-    return (std::filesystem::current_path() / "skinc").string();
-}
-
-// Runs the real skin compiler with `arguments` (already quoted); answers its exit status, with
-// what it printed in `output`.
+// Runs the real skin compiler (tests run in <build>/bin, beside it) with `arguments` (already
+// quoted); answers its exit status, with what it printed in `output`.
 inline int run_skinc(const std::string& arguments, std::string& output)
 {
-    FILE* pipe = popen(("'" + skinc_path() + "' " + arguments + " 2>&1").c_str(), "r");
+    FILE* pipe = popen(
+        ("'" + (std::filesystem::current_path() / "skinc").string() + "' " + arguments + " 2>&1")
+            .c_str(),
+        "r");
     if (!pipe)
         return -1;
     char buffer[512];

@@ -59,18 +59,12 @@ struct Host : MenuFormHost {
     }
     void show_form(Element& form) override
     {
-        shown = &form;
         form.set_x(0, 240);
         form.set_y(0, 320);
         ++shows;
     }
     void bring_forward(Element&) override { ++forwards; }
-    void close_form(Element&) override
-    {
-        shown = nullptr;
-        ++closes;
-    }
-    Element* shown = nullptr;
+    void close_form(Element&) override { ++closes; }
     int shows = 0;
     int forwards = 0;
     int closes = 0;
