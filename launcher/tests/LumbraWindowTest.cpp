@@ -107,18 +107,13 @@ protected:
         return found;
     }
 
-    std::vector<std::string> marks() const
-    {
-        std::istringstream lines(read_file(medium.file("marks.txt")));
-        std::vector<std::string> result;
-        for (std::string line; std::getline(lines, line);)
-            result.push_back(line);
-        return result;
-    }
     bool has_mark(const std::string& mark) const
     {
-        auto all = marks();
-        return std::find(all.begin(), all.end(), mark) != all.end();
+        std::istringstream lines(read_file(medium.file("marks.txt")));
+        for (std::string line; std::getline(lines, line);)
+            if (line == mark)
+                return true;
+        return false;
     }
 
     // Clicks the middle of frame `frame` until `mark` appears: the first clicks may come

@@ -50,12 +50,11 @@ public:
     bool pointer_event(const PointerEvent& event) override
     {
         events.push_back(event.pressed);
-        return take_pointer;
+        return true;
     }
     std::vector<bool> changes;
     std::vector<std::pair<ChildChange, std::int32_t>> child_changes;
     std::vector<bool> events;
-    bool take_pointer { true };
 };
 
 struct Observer : GeometryObserver {
