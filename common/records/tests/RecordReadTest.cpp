@@ -127,8 +127,8 @@ TEST(RecordRead, null_objects_keep_the_record)
     EXPECT_EQ(users, (std::vector<User> { User {}, User { u"u", 5, u"" } }));
 }
 
-// Any other signature fails the record, wherever it sits.
-TEST(RecordRead, wrong_signatures_fail)
+// Any other signature fails the record, wherever it sits, and so does a record cut short.
+TEST(RecordRead, wrong_signatures_and_short_records_fail)
 {
     ReplyReader reader;
     make_reply(reader, [](ReplyWriter& writer) { User { u"u", 1, u"" }.save(writer); });
@@ -146,6 +146,19 @@ TEST(RecordRead, wrong_signatures_fail)
     });
     Change change;
     EXPECT_FALSE(change.load(reader));
+
+    // A record cut short reads past the end: its next string reference is out of range, so it
+    // fails rather than passing with made-up fields.
+    make_reply(reader, [](ReplyWriter& writer) {
+        writer.save_string(User::signature);
+        writer.save_string(u"account");
+    });
+    User user;
+    EXPECT_FALSE(user.load(reader));
+
+    ASSERT_TRUE(reader.parse(
+        std::string_view("//OK[3,2,1,[\"com.ulmar.viz.client.User/1322923742\",\"a\"],0,3]")));
+    EXPECT_FALSE(user.load(reader)); // name refers to a third string that is not there
 }
 
 // The client's filter array keeps its size: extra elements are consumed and dropped, so the
@@ -226,23 +239,6 @@ TEST(RecordRead, impossible_counts_fail)
     });
     std::vector<WString> strings;
     EXPECT_FALSE(load_string_array(reader, strings));
-}
-
-// A record cut short reads past the end: its next string reference is out of range, so it
-// fails rather than passing with made-up fields.
-TEST(RecordRead, records_cut_short_fail)
-{
-    ReplyReader reader;
-    make_reply(reader, [](ReplyWriter& writer) {
-        writer.save_string(User::signature);
-        writer.save_string(u"account");
-    });
-    User user;
-    EXPECT_FALSE(user.load(reader));
-
-    ASSERT_TRUE(reader.parse(
-        std::string_view("//OK[3,2,1,[\"com.ulmar.viz.client.User/1322923742\",\"a\"],0,3]")));
-    EXPECT_FALSE(user.load(reader)); // name refers to a third string that is not there
 }
 
 // A string array is read when the service sends one; done and plan are read as magnitudes.
