@@ -90,12 +90,9 @@ TEST(COptions, utf16_and_ansi_files_give_the_same_values)
     cp1252.write("Lumbra.ini", crlf("[s]\nk=Caf\xE9 \x93quoted\x94"));
     auto legacy = load(cp1252);
     EXPECT_EQ(legacy->GetValue(u"s", u"k"), u"Café \u201Cquoted\u201D");
-}
 
-// A UTF-16 file has (size / 2 - 1) characters: an odd last byte is dropped, and a file that
-// is only the mark is empty.
-TEST(COptions, utf16_sizes)
-{
+    // A UTF-16 file has (size / 2 - 1) characters: an odd last byte is dropped, and a file that
+    // is only the mark is empty.
     EXPECT_EQ(decode_settings_bytes(std::string("\xFF\xFE"
                                                 "A\0B\0C",
                   7)),

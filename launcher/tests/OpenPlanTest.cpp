@@ -52,7 +52,7 @@ TEST(CommandLine, splitting)
 
 // Program paths run directly with their parameters; relative ones come from the current
 // folder, and "\" separators are read as "/".
-TEST_F(OpenTest, programs_start_directly)
+TEST_F(OpenTest, programs_start_directly_and_the_rest_through_xdg_open)
 {
     OpenPlan plan = plan_open(
         { "open", "setup.sh", "\"Corvane.ini\" -q", "work" }, medium.path(), search_path);
@@ -64,11 +64,8 @@ TEST_F(OpenTest, programs_start_directly)
     EXPECT_THAT(plan.argv, ElementsAre(medium.path() + "/./setup.sh"));
     plan = plan_open({ "OPEN", "corvane-tool", "x", "" }, medium.path(), search_path);
     EXPECT_THAT(plan.argv, ElementsAre(tools.file("bin/corvane-tool"), "x"));
-}
 
-// Documents, folders and URLs go to xdg-open; parameters do not apply to them.
-TEST_F(OpenTest, documents_and_urls_go_to_xdg_open)
-{
+    // Documents, folders and URLs go to xdg-open; parameters do not apply to them.
     EXPECT_THAT(plan_open({ "open", "readme.txt", "-x", "" }, medium.path(), search_path).argv,
         ElementsAre(m_opener, medium.path() + "/readme.txt"));
     EXPECT_THAT(plan_open({ "explore", medium.path(), "", "" }, "/", search_path).argv,
