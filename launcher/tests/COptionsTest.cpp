@@ -66,6 +66,15 @@ TEST(COptions, language_file_overrides_main_file)
     auto english = load(folder);
     EXPECT_EQ(english->GetValue(u"Forms", u"frmStart"), u"Setup");
     EXPECT_TRUE(english->problems().empty());
+
+    // LoadIni replaces both texts, so a companion that has gone takes its values with it.
+    folder.write("Lumbra.German.ini", crlf("[s]\nk=sprache\n"));
+    auto german = load(folder, "German");
+    EXPECT_EQ(german->GetValue(u"s", u"k"), u"sprache");
+    std::filesystem::remove(folder.file("Lumbra.German.ini"));
+    folder.write("Lumbra.ini", crlf("[s]\nk=second main\n"));
+    german->LoadIni(folder.file("Lumbra.ini"));
+    EXPECT_EQ(german->GetValue(u"s", u"k"), u"second main");
 }
 
 // The same settings in UTF-16 with its mark and in the ANSI (UTF-8) form read the same.
@@ -149,19 +158,4 @@ TEST(COptions, settings_text_length_limit)
     auto wide_fits = load(wide);
     EXPECT_TRUE(wide_fits->problems().empty());
     EXPECT_FALSE(wide_fits->GetValue(u"s", u"k").empty());
-}
-
-// LoadIni replaces both texts, so a companion that has gone takes its values with it.
-TEST(COptions, reloading_replaces_both_texts)
-{
-    TempFolder folder;
-    folder.write("Lumbra.ini", crlf("[s]\nk=main\n"));
-    folder.write("Lumbra.German.ini", crlf("[s]\nk=sprache\n"));
-    auto options = load(folder, "German");
-    EXPECT_EQ(options->GetValue(u"s", u"k"), u"sprache");
-
-    std::filesystem::remove(folder.file("Lumbra.German.ini"));
-    folder.write("Lumbra.ini", crlf("[s]\nk=second main\n"));
-    options->LoadIni(folder.file("Lumbra.ini"));
-    EXPECT_EQ(options->GetValue(u"s", u"k"), u"second main");
 }
