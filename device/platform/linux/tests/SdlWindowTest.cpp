@@ -136,18 +136,9 @@ TEST_F(SdlWindowTest, ctrl_r_rotates_the_display)
     EXPECT_EQ(std::tuple(display.width, display.height, display.rotation), std::tuple(320, 240, 1));
 }
 
-// Losing the focus while the stylus holds the capture reports the lost capture once.
-TEST_F(SdlWindowTest, focus_loss_while_captured_reports_lost_capture)
-{
-    window->capture_pointer();
-    push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
-    push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
-    EXPECT_EQ(drain({ MessageKind::CaptureChanged }).size(), 1u);
-    EXPECT_FALSE(window->release_pointer());
-}
-
-// Only a window out of sight stops being active: losing the focus leaves it drawing news.
-TEST_F(SdlWindowTest, activation_follows_visibility_not_focus)
+// Only a window out of sight stops being active: losing the focus leaves it drawing news, but
+// takes the stylus capture.
+TEST_F(SdlWindowTest, focus_and_visibility_changes)
 {
     drain({ MessageKind::Activate }); // whatever the window system said at creation
     const struct {
@@ -167,6 +158,13 @@ TEST_F(SdlWindowTest, activation_follows_visibility_not_focus)
             activations.push_back(message.wparam);
         EXPECT_EQ(activations, c.activations) << int(c.event);
     }
+
+    // Losing the focus while the stylus holds the capture reports the lost capture once.
+    window->capture_pointer();
+    push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
+    push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
+    EXPECT_EQ(drain({ MessageKind::CaptureChanged }).size(), 1u);
+    EXPECT_FALSE(window->release_pointer());
 }
 
 // A wake-up from another thread ends a wait that has no time limit; a lost wake-up fails the
