@@ -66,6 +66,15 @@ TEST(COptions, language_file_overrides_main_file)
     auto english = load(folder);
     EXPECT_EQ(english->GetValue(u"Forms", u"frmStart"), u"Setup");
     EXPECT_TRUE(english->problems().empty());
+
+    // LoadIni replaces both texts, so a companion that has gone takes its values with it.
+    folder.write("Lumbra.German.ini", crlf("[s]\nk=sprache\n"));
+    auto german = load(folder, "German");
+    EXPECT_EQ(german->GetValue(u"s", u"k"), u"sprache");
+    std::filesystem::remove(folder.file("Lumbra.German.ini"));
+    folder.write("Lumbra.ini", crlf("[s]\nk=second main\n"));
+    german->LoadIni(folder.file("Lumbra.ini"));
+    EXPECT_EQ(german->GetValue(u"s", u"k"), u"second main");
 }
 
 // The same settings in UTF-16 with its mark and in the ANSI (UTF-8) form read the same.
@@ -90,12 +99,9 @@ TEST(COptions, utf16_and_ansi_files_give_the_same_values)
     cp1252.write("Lumbra.ini", crlf("[s]\nk=Caf\xE9 \x93quoted\x94"));
     auto legacy = load(cp1252);
     EXPECT_EQ(legacy->GetValue(u"s", u"k"), u"Café \u201Cquoted\u201D");
-}
 
-// A UTF-16 file has (size / 2 - 1) characters: an odd last byte is dropped, and a file that
-// is only the mark is empty.
-TEST(COptions, utf16_sizes)
-{
+    // A UTF-16 file has (size / 2 - 1) characters: an odd last byte is dropped, and a file that
+    // is only the mark is empty.
     EXPECT_EQ(decode_settings_bytes(std::string("\xFF\xFE"
                                                 "A\0B\0C",
                   7)),
@@ -106,14 +112,21 @@ TEST(COptions, utf16_sizes)
         std::u16string(u"\u00FE\u00FF\0A", 4));
 }
 
-// Without "Lumbra.ini" every lookup is empty and the user is told why.
-TEST(COptions, missing_main_file)
+// Without "Lumbra.ini", or with one whose bare LF line ends make it one line, every lookup is
+// empty and the user is told why.
+TEST(COptions, unusable_main_file_is_reported)
 {
-    TempFolder folder;
-    auto options = load(folder);
-    EXPECT_EQ(options->GetValue(u"layout", u"width"), u"");
-    ASSERT_EQ(options->problems().size(), 1u);
-    EXPECT_NE(options->problems()[0].find("cannot be opened"), std::string::npos);
+    for (auto [content, problem] :
+        { std::pair<const char*, const char*> { nullptr, "cannot be opened" },
+            { "[layout]\nwidth=640\n", "LF" } }) {
+        TempFolder folder;
+        if (content)
+            folder.write("Lumbra.ini", content);
+        auto options = load(folder);
+        EXPECT_EQ(options->GetValue(u"layout", u"width"), u"");
+        ASSERT_EQ(options->problems().size(), 1u);
+        EXPECT_NE(options->problems()[0].find(problem), std::string::npos) << problem;
+    }
 }
 
 // A settings text over 32,767 characters (CR LF framing included) cannot be searched; that
@@ -145,30 +158,4 @@ TEST(COptions, settings_text_length_limit)
     auto wide_fits = load(wide);
     EXPECT_TRUE(wide_fits->problems().empty());
     EXPECT_FALSE(wide_fits->GetValue(u"s", u"k").empty());
-}
-
-// Files written with bare LF line ends are read as one line; the user is told.
-TEST(COptions, bare_line_feeds_are_reported)
-{
-    TempFolder folder;
-    folder.write("Lumbra.ini", "[layout]\nwidth=640\n");
-    auto options = load(folder);
-    EXPECT_EQ(options->GetValue(u"layout", u"width"), u"");
-    ASSERT_EQ(options->problems().size(), 1u);
-    EXPECT_NE(options->problems()[0].find("LF"), std::string::npos);
-}
-
-// LoadIni replaces both texts, so a companion that has gone takes its values with it.
-TEST(COptions, reloading_replaces_both_texts)
-{
-    TempFolder folder;
-    folder.write("Lumbra.ini", crlf("[s]\nk=main\n"));
-    folder.write("Lumbra.German.ini", crlf("[s]\nk=sprache\n"));
-    auto options = load(folder, "German");
-    EXPECT_EQ(options->GetValue(u"s", u"k"), u"sprache");
-
-    std::filesystem::remove(folder.file("Lumbra.German.ini"));
-    folder.write("Lumbra.ini", crlf("[s]\nk=second main\n"));
-    options->LoadIni(folder.file("Lumbra.ini"));
-    EXPECT_EQ(options->GetValue(u"s", u"k"), u"second main");
 }

@@ -41,12 +41,8 @@ TEST(Launcher, running_launcher_is_raised_only_when_visible)
                     "show"));
         }
     }
-}
 
-// Without "WindowProperty" there is no single-instance check and no marker.
-TEST(Launcher, no_property_no_check)
-{
-    TempFolder medium;
+    // Without "WindowProperty" there is no single-instance check and no marker.
     medium.write("Lumbra.ini", crlf("[ui_index]\ndefault=index.html\n"));
     FakePlatform platform;
     Launcher launcher(platform, medium.path());

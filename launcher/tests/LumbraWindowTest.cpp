@@ -1,9 +1,9 @@
 // The real lumbra program under X: its window, its pages in WebKitGTK and the clicks that a
 // user makes, sent through XTest. Each test skips when there is no display.
 
-#include "launcher/tests/LumbraProcess.h"
 #include "launcher/tests/TempFolder.h"
 #include "launcher/tests/XSession.h"
+#include "testing/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +11,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace lumbra::test;
+using corvane::test::ChildProcess;
+using corvane::test::wait_until;
 using namespace std::chrono_literals;
 
 namespace {
@@ -75,16 +76,23 @@ protected:
         medium.write("Lumbra.ini", crlf(ini));
     }
 
-    std::unique_ptr<LumbraProcess> start()
+    // The real program in the medium folder, in its own group so that WebKit's helpers go too.
+    std::unique_ptr<ChildProcess> start()
     {
-        auto process = std::make_unique<LumbraProcess>(
-            medium.path(), medium.file("registry.reg"), medium.file("lumbra.log"));
+        corvane::test::Launch launch;
+        launch.arguments = { LUMBRA_EXECUTABLE };
+        launch.environment
+            = { { "LUMBRA_REGISTRY", medium.file("registry.reg") }, { "LC_ALL", "C.UTF-8" } };
+        launch.directory = medium.path();
+        launch.output_file = launch.error_file = medium.file("lumbra.log");
+        launch.own_group = true;
+        auto process = std::make_unique<ChildProcess>(launch);
         EXPECT_TRUE(process->started());
         return process;
     }
 
     // The launcher window of `process`, once it is on the screen.
-    std::optional<XWindow> window_of(LumbraProcess& process)
+    std::optional<XWindow> window_of(ChildProcess& process)
     {
         std::optional<XWindow> found;
         wait_until(
@@ -99,18 +107,13 @@ protected:
         return found;
     }
 
-    std::vector<std::string> marks() const
-    {
-        std::istringstream lines(read_file(medium.file("marks.txt")));
-        std::vector<std::string> result;
-        for (std::string line; std::getline(lines, line);)
-            result.push_back(line);
-        return result;
-    }
     bool has_mark(const std::string& mark) const
     {
-        auto all = marks();
-        return std::find(all.begin(), all.end(), mark) != all.end();
+        std::istringstream lines(read_file(medium.file("marks.txt")));
+        for (std::string line; std::getline(lines, line);)
+            if (line == mark)
+                return true;
+        return false;
     }
 
     // Clicks the middle of frame `frame` until `mark` appears: the first clicks may come
@@ -147,13 +150,18 @@ protected:
 
 } // namespace
 
-// One launcher window with a frameset of eight frames: it sits at the origin without
-// decorations, in the shape that "layout" gives; the first six frames react to clicks and
-// the last two do not; a right click in a hooked frame opens no context menu, while in an
-// unhooked one WebKit's menu does open, which shows the check would see one.
+// A page without frames has no hooked body: its element's settings never run, while its own
+// link still works and leads to the frameset. That is one launcher window with eight frames: it
+// sits at the origin without decorations, in the shape that "layout" gives; the first six
+// frames react to clicks and the last two do not; a right click in a hooked frame opens no
+// context menu, while in an unhooked one WebKit's menu does open, which shows the check would
+// see one.
 TEST_F(LumbraWindowTest, frameset_window)
 {
-    write_settings("frames.html");
+    medium.write("single.html",
+        "<!DOCTYPE html><html><body style=\"margin:0\"><a id=\"single\" href=\"frames.html\" "
+        "style=\"position:absolute;inset:0\">to the frames</a></body></html>");
+    write_settings("single.html", "[single]\nshellexecute=$app.path$/mark.sh\ncmd_line=single\n");
     auto lumbra = start();
     std::optional<XWindow> window = window_of(*lumbra);
     ASSERT_TRUE(window) << log();
@@ -180,6 +188,7 @@ TEST_F(LumbraWindowTest, frameset_window)
     ASSERT_TRUE(wait_until([&] { return !mark_script_running(); }, 10s));
     EXPECT_FALSE(has_mark("f6"));
     EXPECT_FALSE(has_mark("f7"));
+    EXPECT_FALSE(has_mark("single"));
 
     int popups = x->mapped_popup_count();
     x->click(1 * frame_width + 50, 100, 3);
@@ -188,20 +197,6 @@ TEST_F(LumbraWindowTest, frameset_window)
     EXPECT_TRUE(wait_until([&] { return x->mapped_popup_count() > popups; }, 10s));
     x->press_key("Escape");
     EXPECT_TRUE(lumbra->is_running());
-}
-
-// A page without frames has no hooked body: its element's settings never run, while the
-// page's own link still works and leads to the frameset, whose frames do react.
-TEST_F(LumbraWindowTest, page_without_frames_reacts_to_no_clicks)
-{
-    medium.write("single.html",
-        "<!DOCTYPE html><html><body style=\"margin:0\"><a id=\"single\" href=\"frames.html\" "
-        "style=\"position:absolute;inset:0\">to the frames</a></body></html>");
-    write_settings("single.html", "[single]\nshellexecute=$app.path$/mark.sh\ncmd_line=single\n");
-    auto lumbra = start();
-    ASSERT_TRUE(window_of(*lumbra)) << log();
-    ASSERT_TRUE(click_frame_until_marked(0, "f0")) << log();
-    EXPECT_FALSE(has_mark("single"));
 }
 
 // The application manager is started from its registered path with the quoted argument in
@@ -238,28 +233,11 @@ TEST_F(LumbraWindowTest, install_and_fail_page)
     EXPECT_NE(log().find("no such program"), std::string::npos) << log();
 }
 
-// An element with "close" ends the program.
-TEST_F(LumbraWindowTest, close_ends_the_program)
+// A second start while the first launcher is visible raises the first and ends; while the
+// first's window is hidden it opens a second launcher, and an element with "close" ends that.
+TEST_F(LumbraWindowTest, second_start_and_close)
 {
     write_settings("frames.html", "[f4]\nclose=1\n");
-    auto lumbra = start();
-    ASSERT_TRUE(window_of(*lumbra)) << log();
-    std::optional<int> status;
-    wait_until(
-        [&] {
-            x->click(4 * frame_width + 50, 100);
-            status = lumbra->wait_for_exit(400ms);
-            return status.has_value();
-        },
-        20s);
-    ASSERT_TRUE(status) << log();
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << log();
-}
-
-// A second start while the first launcher is visible raises the first and ends.
-TEST_F(LumbraWindowTest, second_start_raises_visible_launcher)
-{
-    write_settings("frames.html");
     auto first = start();
     std::optional<XWindow> window = window_of(*first);
     ASSERT_TRUE(window) << log();
@@ -269,29 +247,24 @@ TEST_F(LumbraWindowTest, second_start_raises_visible_launcher)
         return std::find(order.begin(), order.end(), w) - order.begin();
     };
     ASSERT_LT(position(*window), position(cover));
-
-    auto second = start();
-    std::optional<int> status = second->wait_for_exit(20s);
-    ASSERT_TRUE(status) << log();
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    EXPECT_EQ(start()->wait_exit(20s), 0) << log();
     EXPECT_GT(position(*window), position(cover));
     EXPECT_EQ(x->windows_with_property(property).size(), 1u);
-    EXPECT_TRUE(first->is_running());
     x->destroy(cover);
-}
 
-// A second start while the first launcher's window is hidden opens a second launcher.
-TEST_F(LumbraWindowTest, second_start_opens_when_first_is_hidden)
-{
-    write_settings("frames.html");
-    auto first = start();
-    std::optional<XWindow> window = window_of(*first);
-    ASSERT_TRUE(window) << log();
     x->unmap(*window);
     ASSERT_TRUE(wait_until([&] { return !x->is_viewable(*window); }, 5s));
-
     auto second = start();
-    EXPECT_TRUE(window_of(*second)) << log();
-    EXPECT_TRUE(second->is_running());
+    ASSERT_TRUE(window_of(*second)) << log();
     EXPECT_EQ(x->windows_with_property(property).size(), 2u);
+    std::optional<int> code;
+    wait_until(
+        [&] {
+            x->click(4 * frame_width + 50, 100);
+            code = second->wait_exit(400ms);
+            return code.has_value();
+        },
+        20s);
+    EXPECT_EQ(code, 0) << log();
+    EXPECT_TRUE(first->is_running());
 }

@@ -1,7 +1,7 @@
 #include "launcher/OpenPlan.h"
 #include "launcher/linux/ProcessStarter.h"
-#include "launcher/tests/LumbraProcess.h"
 #include "launcher/tests/TempFolder.h"
+#include "testing/ChildProcess.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -52,7 +52,7 @@ TEST(CommandLine, splitting)
 
 // Program paths run directly with their parameters; relative ones come from the current
 // folder, and "\" separators are read as "/".
-TEST_F(OpenTest, programs_start_directly)
+TEST_F(OpenTest, programs_start_directly_and_the_rest_through_xdg_open)
 {
     OpenPlan plan = plan_open(
         { "open", "setup.sh", "\"Corvane.ini\" -q", "work" }, medium.path(), search_path);
@@ -64,11 +64,8 @@ TEST_F(OpenTest, programs_start_directly)
     EXPECT_THAT(plan.argv, ElementsAre(medium.path() + "/./setup.sh"));
     plan = plan_open({ "OPEN", "corvane-tool", "x", "" }, medium.path(), search_path);
     EXPECT_THAT(plan.argv, ElementsAre(tools.file("bin/corvane-tool"), "x"));
-}
 
-// Documents, folders and URLs go to xdg-open; parameters do not apply to them.
-TEST_F(OpenTest, documents_and_urls_go_to_xdg_open)
-{
+    // Documents, folders and URLs go to xdg-open; parameters do not apply to them.
     EXPECT_THAT(plan_open({ "open", "readme.txt", "-x", "" }, medium.path(), search_path).argv,
         ElementsAre(m_opener, medium.path() + "/readme.txt"));
     EXPECT_THAT(plan_open({ "explore", medium.path(), "", "" }, "/", search_path).argv,
@@ -107,7 +104,7 @@ TEST_F(OpenTest, started_program_runs_in_its_folder)
     std::string error;
     ASSERT_TRUE(start_process(plan, error)) << error;
     // The script renames its output into place, so the file is whole once it exists.
-    ASSERT_TRUE(lumbra::test::wait_until(
+    ASSERT_TRUE(corvane::test::wait_until(
         [&] { return std::filesystem::exists(output); }, std::chrono::seconds(5)));
     EXPECT_EQ(read_file(output), medium.file("work") + "|two words|x|");
     errno = 0;

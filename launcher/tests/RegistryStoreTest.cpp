@@ -28,26 +28,19 @@ TEST(RegistryStore, reads_strings_and_numbers)
     std::vector<std::string> problems;
     RegistryStore store = RegistryStore::parse(s_sample, "sample", problems);
     EXPECT_TRUE(problems.empty());
+    const std::u16string version
+        = u"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion";
     EXPECT_EQ(store.read_string(u"hkey_local_machine\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
                   u"programfilesdir"),
         u"/srv/programs");
-    EXPECT_EQ(store.read_string(
-                  u"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion", u"Quoted"),
-        u"say \"hi\" to C:\\temp");
-    EXPECT_EQ(store.read_string(
-                  u"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\"
-                  u"CEAPPMGR.EXE",
-                  u""),
-        u"/usr/local/bin/ceappmgr");
+    EXPECT_EQ(store.read_string(version, u"Quoted"), u"say \"hi\" to C:\\temp");
+    EXPECT_EQ(
+        store.read_string(version + u"\\App Paths\\CEAPPMGR.EXE", u""), u"/usr/local/bin/ceappmgr");
     EXPECT_EQ(store.read_string(u"HKEY_CURRENT_USER\\Control Panel\\International\\", u"sLanguage"),
         u"RUS");
-    EXPECT_EQ(store.read_dword(
-                  u"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion", u"Count"),
-        0x1Fu);
+    EXPECT_EQ(store.read_dword(version, u"Count"), 0x1Fu);
     // A number is not a string and the other way round.
-    EXPECT_EQ(store.read_string(
-                  u"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion", u"Count"),
-        std::nullopt);
+    EXPECT_EQ(store.read_string(version, u"Count"), std::nullopt);
     EXPECT_EQ(store.read_dword(u"HKEY_CURRENT_USER\\Control Panel\\International", u"sLanguage"),
         std::nullopt);
     EXPECT_EQ(store.read_string(u"HKEY_CURRENT_USER\\Control Panel", u"sLanguage"), std::nullopt);

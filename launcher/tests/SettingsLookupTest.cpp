@@ -1,6 +1,10 @@
 #include "launcher/SettingsLookup.h"
 
+#include "launcher/Text.h"
+
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 using namespace lumbra;
 
@@ -16,46 +20,40 @@ std::optional<std::u16string> look_up(
 
 } // namespace
 
-// Section names and keys differ only in case: still the same section and key.
-TEST(SettingsLookup, section_and_key_ignore_case)
+// Section names and keys ignore case; nothing is trimmed (a key written "key =" is not "key",
+// and a header must start its line); a section ends at the next line starting with "[", even
+// when that is a later section of the same name; values run to the line end or the end of the
+// text, and a key is matched up to its "=".
+TEST(SettingsLookup, finds_raw_values)
 {
-    std::u16string body = u"[Layout]\r\nWidth=640\r\n[Кнопки]\r\nЗакрыть=да";
-    EXPECT_EQ(look_up(body, u"LAYOUT", u"width"), u"640");
-    EXPECT_EQ(look_up(body, u"layout", u"WIDTH"), u"640");
-    EXPECT_EQ(look_up(body, u"кнопки", u"ЗАКРЫТЬ"), u"да");
-}
-
-// Blanks belong to the key or the value; a key written "key =" is not "key".
-TEST(SettingsLookup, nothing_is_trimmed)
-{
-    std::u16string body = u"[s]\r\nkey =spaced key\r\nother= padded \r\n";
-    EXPECT_EQ(look_up(body, u"s", u"key"), std::nullopt);
-    EXPECT_EQ(look_up(body, u"s", u"key "), u"spaced key");
-    EXPECT_EQ(look_up(body, u"s", u"other"), u" padded ");
-    EXPECT_EQ(look_up(u" [s]\r\nkey=1", u"s", u"key"), std::nullopt); // Header not at line start.
-}
-
-// A key that stands only after the next section header is not part of the section, even
-// when that header is a later section of the same name.
-TEST(SettingsLookup, section_ends_at_next_bracket_line)
-{
-    std::u16string body = u"[a]\r\nx=1\r\n[b]\r\ny=2\r\n[a]\r\ny=3";
-    EXPECT_EQ(look_up(body, u"a", u"x"), u"1");
-    EXPECT_EQ(look_up(body, u"a", u"y"), std::nullopt);
-    EXPECT_EQ(look_up(body, u"b", u"y"), u"2");
-    // Any line starting with "[" ends a section, header or not.
-    EXPECT_EQ(look_up(u"[a]\r\n[not a header\r\nz=1", u"a", u"z"), std::nullopt);
-}
-
-// Values run to the line end or to the end of the text; a key is matched up to its "=".
-TEST(SettingsLookup, value_extent)
-{
-    std::u16string text = u"\r\n[s]\r\nlast=tail without line end";
-    EXPECT_EQ(find_raw_value(text, u"s", u"last"), u"tail without line end");
-    EXPECT_EQ(look_up(u"[s]\r\nempty=\r\nk=v=w", u"s", u"empty"), u"");
-    EXPECT_EQ(look_up(u"[s]\r\nk=v=w", u"s", u"k"), u"v=w");
-    EXPECT_EQ(look_up(u"[s]\r\nkeyx=1", u"s", u"key"), std::nullopt);
-    EXPECT_EQ(look_up(u"[s]\r\nx=1", u"missing", u"x"), std::nullopt);
+    const std::u16string cases = u"[Layout]\r\nWidth=640\r\n[Кнопки]\r\nЗакрыть=да";
+    const std::u16string blanks = u"[s]\r\nkey =spaced key\r\nother= padded \r\n";
+    const std::u16string repeated = u"[a]\r\nx=1\r\n[b]\r\ny=2\r\n[a]\r\ny=3";
+    const std::tuple<std::u16string_view, const char16_t*, const char16_t*,
+        std::optional<std::u16string>>
+        lookups[] = {
+            { cases, u"LAYOUT", u"width", u"640" },
+            { cases, u"layout", u"WIDTH", u"640" },
+            { cases, u"кнопки", u"ЗАКРЫТЬ", u"да" },
+            { blanks, u"s", u"key", std::nullopt },
+            { blanks, u"s", u"key ", u"spaced key" },
+            { blanks, u"s", u"other", u" padded " },
+            { u" [s]\r\nkey=1", u"s", u"key", std::nullopt },
+            { repeated, u"a", u"x", u"1" },
+            { repeated, u"a", u"y", std::nullopt },
+            { repeated, u"b", u"y", u"2" },
+            { u"[a]\r\n[not a header\r\nz=1", u"a", u"z", std::nullopt },
+            { u"[s]\r\nempty=\r\nk=v=w", u"s", u"empty", u"" },
+            { u"[s]\r\nk=v=w", u"s", u"k", u"v=w" },
+            { u"[s]\r\nkeyx=1", u"s", u"key", std::nullopt },
+            { u"[s]\r\nx=1", u"missing", u"x", std::nullopt },
+        };
+    for (const auto& [body, section, key, expected] : lookups)
+        EXPECT_EQ(look_up(body, section, key), expected)
+            << to_utf8(std::u16string(body)) << " [" << to_utf8(section) << "] " << to_utf8(key);
+    // Without the CR LF after it, the last value runs to the end of the text.
+    EXPECT_EQ(find_raw_value(u"\r\n[s]\r\nlast=tail without line end", u"s", u"last"),
+        u"tail without line end");
     EXPECT_EQ(find_raw_value(u"", u"s", u"x"), std::nullopt);
 }
 

@@ -127,8 +127,8 @@ TEST(RecordRead, null_objects_keep_the_record)
     EXPECT_EQ(users, (std::vector<User> { User {}, User { u"u", 5, u"" } }));
 }
 
-// Any other signature fails the record, wherever it sits.
-TEST(RecordRead, wrong_signatures_fail)
+// Any other signature fails the record, wherever it sits, and so does a record cut short.
+TEST(RecordRead, wrong_signatures_and_short_records_fail)
 {
     ReplyReader reader;
     make_reply(reader, [](ReplyWriter& writer) { User { u"u", 1, u"" }.save(writer); });
@@ -146,6 +146,19 @@ TEST(RecordRead, wrong_signatures_fail)
     });
     Change change;
     EXPECT_FALSE(change.load(reader));
+
+    // A record cut short reads past the end: its next string reference is out of range, so it
+    // fails rather than passing with made-up fields.
+    make_reply(reader, [](ReplyWriter& writer) {
+        writer.save_string(User::signature);
+        writer.save_string(u"account");
+    });
+    User user;
+    EXPECT_FALSE(user.load(reader));
+
+    ASSERT_TRUE(reader.parse(
+        std::string_view("//OK[3,2,1,[\"com.ulmar.viz.client.User/1322923742\",\"a\"],0,3]")));
+    EXPECT_FALSE(user.load(reader)); // name refers to a third string that is not there
 }
 
 // The client's filter array keeps its size: extra elements are consumed and dropped, so the
@@ -228,23 +241,6 @@ TEST(RecordRead, impossible_counts_fail)
     EXPECT_FALSE(load_string_array(reader, strings));
 }
 
-// A record cut short reads past the end: its next string reference is out of range, so it
-// fails rather than passing with made-up fields.
-TEST(RecordRead, records_cut_short_fail)
-{
-    ReplyReader reader;
-    make_reply(reader, [](ReplyWriter& writer) {
-        writer.save_string(User::signature);
-        writer.save_string(u"account");
-    });
-    User user;
-    EXPECT_FALSE(user.load(reader));
-
-    ASSERT_TRUE(reader.parse(
-        std::string_view("//OK[3,2,1,[\"com.ulmar.viz.client.User/1322923742\",\"a\"],0,3]")));
-    EXPECT_FALSE(user.load(reader)); // name refers to a third string that is not there
-}
-
 // A string array is read when the service sends one; done and plan are read as magnitudes.
 TEST(RecordRead, task_reads_string_list_and_magnitudes)
 {
@@ -284,7 +280,7 @@ TEST(RecordRead, task_reads_string_list_and_magnitudes)
     EXPECT_EQ(reader.remaining(), 0u);
 }
 
-TEST(RecordRoundTrip, small_records)
+TEST(RecordRoundTrip, every_record_comes_back)
 {
     AuthInfo auth { 120, u"3f2a", 7, u"6", -4 };
     EXPECT_EQ(round_trip(auth), auth);
@@ -300,6 +296,26 @@ TEST(RecordRoundTrip, small_records)
     filter.statuses[0] = filter.statuses[5] = filter.option = false;
     filter.responsible = 42;
     EXPECT_EQ(round_trip(filter), filter);
+
+    // News and lists carry whole tasks, changes included.
+    FilteredNews news;
+    news.tasks = { sample_task(1), sample_task(2) };
+    news.tasks[1].changes = { sample_change(9), sample_change(8) };
+    news.cursor = 9000;
+    news.taskStates = { 1, 0, 1, 1, 2, 5, 0, 0 };
+    news.removed = { 3, 4 };
+    news.users = { User { u"a@x", 1, u"A" }, User { u"b@x", 2, u"" } };
+    news.seen = { 1 };
+    news.cleared = { 2 };
+    news.stamp = 17;
+    EXPECT_EQ(round_trip(news, false), news);
+    EXPECT_FALSE(news.is_idle());
+    EXPECT_TRUE(FilteredNews {}.is_idle());
+
+    VizList list;
+    list.mainList = { sample_task(10) };
+    list.secondList = { sample_task(11), sample_task(12), sample_task(13) };
+    EXPECT_EQ(round_trip(list, false), list);
 }
 
 // The client never writes a task's changes or string list, nor caches a task's loaded history;
@@ -327,28 +343,6 @@ TEST(RecordRoundTrip, task_keeps_everything_the_client_writes)
     cached.loadedChanges.clear();
     cached.moreChanges = true;
     EXPECT_EQ(back, cached);
-}
-
-TEST(RecordRoundTrip, news_and_list_with_changes)
-{
-    FilteredNews news;
-    news.tasks = { sample_task(1), sample_task(2) };
-    news.tasks[1].changes = { sample_change(9), sample_change(8) };
-    news.cursor = 9000;
-    news.taskStates = { 1, 0, 1, 1, 2, 5, 0, 0 };
-    news.removed = { 3, 4 };
-    news.users = { User { u"a@x", 1, u"A" }, User { u"b@x", 2, u"" } };
-    news.seen = { 1 };
-    news.cleared = { 2 };
-    news.stamp = 17;
-    EXPECT_EQ(round_trip(news, false), news);
-    EXPECT_FALSE(news.is_idle());
-    EXPECT_TRUE(FilteredNews {}.is_idle());
-
-    VizList list;
-    list.mainList = { sample_task(10) };
-    list.secondList = { sample_task(11), sample_task(12), sample_task(13) };
-    EXPECT_EQ(round_trip(list, false), list);
 }
 
 // Each key decides only when the keys before it are equal; titles compare by UTF-16 units, so a

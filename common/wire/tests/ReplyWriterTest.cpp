@@ -34,6 +34,13 @@ TEST(ReplyWriter, writes_the_reply_form)
     writer.save_int(-1);
     writer.finish(text, ReplyOutcome::Exception);
     EXPECT_EQ(text, u"//EX[-1,[],0,3]");
+
+    // 64-bit values are hexadecimal texts in the string table, referenced like any other.
+    writer.save_int64(255);
+    writer.save_int64(-1);
+    writer.save_int64(255);
+    writer.finish(text);
+    EXPECT_EQ(text, u"//OK[1,2,1,[\"ff\",\"ffffffffffffffff\"],0,3]");
 }
 
 // A comma is escaped only where the closing quote would make it a separator; ordinary text
@@ -139,17 +146,6 @@ TEST(ReplyWriter, random_texts_split_exactly_as_the_reply_form_says)
             ASSERT_EQ(*read, texts) << to_utf8(reply);
         }
     }
-}
-
-TEST(ReplyWriter, writes_64_bit_values_as_referenced_hexadecimal_text)
-{
-    ReplyWriter writer;
-    writer.save_int64(255);
-    writer.save_int64(-1);
-    writer.save_int64(255);
-    WString text;
-    writer.finish(text);
-    EXPECT_EQ(text, u"//OK[1,2,1,[\"ff\",\"ffffffffffffffff\"],0,3]");
 }
 
 // Texts that look like the reply form's own separators, escapes or trailer come back unchanged

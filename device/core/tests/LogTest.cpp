@@ -1,6 +1,5 @@
 #include "device/core/Log.h"
 #include "common/base/DebugTrace.h"
-#include "device/core/FatalFault.h"
 #include "device/core/Paths.h"
 #include "device/core/Registry.h"
 #include "device/core/testing/LogFile.h"
@@ -70,6 +69,17 @@ TEST(Log, switches_with_the_setting_while_running)
     }
     EXPECT_EQ(open_on_log, 1);
     set_log(0);
+
+    // The code shared with the service has no log of its own: in the device program its trace
+    // lands in the debug log, and only while the log is on.
+    set_log(1);
+    ASSERT_TRUE(has_debug_trace_sink());
+    debug_trace(u"shared 1\n");
+    get_log().flush();
+    EXPECT_EQ(read_utf16_file(path), u"shared 1\n");
+    set_log(0);
+    debug_trace(u"shared 2\n");
+    EXPECT_EQ(read_utf16_file(path), u"shared 1\n");
 }
 
 // Threads keep writing while another switches the log: no crash, no torn appends.
@@ -102,22 +112,6 @@ TEST(Log, concurrent_writers_survive_switching)
     set_log(0);
 }
 
-// The code shared with the service (the reply writer's trace) has no log of its own: in the device
-// program its trace lands in the debug log, and only while the log is on.
-TEST(Log, receives_the_shared_code_trace)
-{
-    test::TestEnvironment env;
-    std::string path = to_utf8(log_file_path());
-    set_log(1);
-    ASSERT_TRUE(has_debug_trace_sink());
-    debug_trace(u"shared 1\n");
-    get_log().flush();
-    EXPECT_EQ(read_utf16_file(path), u"shared 1\n");
-    set_log(0);
-    debug_trace(u"shared 2\n");
-    EXPECT_EQ(read_utf16_file(path), u"shared 1\n");
-}
-
 // An unwritable log folder gives a stream whose writes do nothing, not a crash.
 TEST(Log, unwritable_folder_is_harmless)
 {
@@ -129,20 +123,5 @@ TEST(Log, unwritable_folder_is_harmless)
     get_log().flush();
     EXPECT_TRUE(is_log_enabled());
     setenv("TMPDIR", env.folder().c_str(), 1);
-    set_log(0);
-}
-
-TEST(FatalFault, logs_the_gluck_line_and_exits_with_zero)
-{
-    test::TestEnvironment env;
-    start_off();
-    std::string path = to_utf8(log_file_path());
-    EXPECT_EXIT(
-        {
-            set_log(1);
-            fatal_fault(u"Somewhere::function()", u"broken invariant");
-        },
-        ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
-    EXPECT_EQ(read_utf16_file(path), u"Gluck: broken invariant @ Somewhere::function()\n");
     set_log(0);
 }

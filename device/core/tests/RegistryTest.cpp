@@ -12,9 +12,17 @@ namespace {
 const char16_t* const ulmar = u"HKEY_CURRENT_USER\\Software\\Ulmar";
 }
 
+// Reading creates the key, so a missing settings file appears after the first read; values
+// written survive into a new store on the same file.
 TEST(Registry, values_survive_a_new_store_on_the_same_file)
 {
     test::TestEnvironment env;
+    std::uint32_t value = 0;
+    EXPECT_FALSE(reg_read_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar\\Corvane", u"x", value));
+    std::ifstream in(env.settings().path());
+    std::string content((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(content.find("[HKEY_CURRENT_USER\\Software\\Ulmar\\Corvane]"), std::string::npos);
+
     ASSERT_TRUE(reg_write_string(ulmar, u"Skin", u"default \"quoted\" \\ Задача\nline"));
     ASSERT_TRUE(reg_write_dword(ulmar, u"Log", 0xFFFFFFFFu));
 
@@ -77,15 +85,4 @@ TEST(Registry, external_edits_and_corrupt_lines)
     EXPECT_EQ(skin, u"blue");
     EXPECT_FALSE(reg_read_dword(ulmar, u"Broken", value));
     EXPECT_FALSE(reg_read_string(ulmar, u"Half", skin));
-}
-
-// Reading creates the key, so a missing settings file appears after the first read.
-TEST(Registry, reading_creates_the_key)
-{
-    test::TestEnvironment env;
-    std::uint32_t value = 0;
-    EXPECT_FALSE(reg_read_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar\\Corvane", u"x", value));
-    std::ifstream in(env.settings().path());
-    std::string content((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_NE(content.find("[HKEY_CURRENT_USER\\Software\\Ulmar\\Corvane]"), std::string::npos);
 }

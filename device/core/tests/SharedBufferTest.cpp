@@ -7,8 +7,9 @@
 
 using corvane::SharedBuffer;
 
-// Copies and slices share one store and keep it alive after the original is gone.
-TEST(SharedBuffer, views_share_the_store_until_the_last_release)
+// Copies and slices share one store and keep it alive after the original is gone, until one is
+// written.
+TEST(SharedBuffer, views_share_the_store_until_written)
 {
     auto original = std::make_unique<SharedBuffer>("abcdef", 6);
     SharedBuffer copy(*original);
@@ -19,6 +20,15 @@ TEST(SharedBuffer, views_share_the_store_until_the_last_release)
     ASSERT_EQ(middle.size(), 3u);
     EXPECT_EQ(std::memcmp(middle.data(), "cde", 3), 0);
     EXPECT_EQ(middle.offset(), 2u);
+
+    // Writing through a shared view copies it first; the other views keep their bytes.
+    SharedBuffer a("hello", 5);
+    SharedBuffer b = a.slice(1, 3); // "ell"
+    b.writable_bytes()[0] = 'E';
+    EXPECT_EQ(std::memcmp(a.data(), "hello", 5), 0);
+    EXPECT_EQ(std::memcmp(b.data(), "Ell", 3), 0);
+    EXPECT_EQ(b.use_count(), 1u);
+    EXPECT_EQ(b.offset(), 0u);
 }
 
 // A slice past the end must be clamped, never reach outside the view.
@@ -30,18 +40,6 @@ TEST(SharedBuffer, slices_are_clamped_to_the_view)
     EXPECT_EQ(past.size(), 2u);
     EXPECT_EQ(std::memcmp(past.data(), "67", 2), 0);
     EXPECT_EQ(inner.slice(9, 1).size(), 0u);
-}
-
-// Writing through a shared view copies it first; the other views keep their bytes.
-TEST(SharedBuffer, writing_copies_a_shared_store)
-{
-    SharedBuffer a("hello", 5);
-    SharedBuffer b = a.slice(1, 3); // "ell"
-    b.writable_bytes()[0] = 'E';
-    EXPECT_EQ(std::memcmp(a.data(), "hello", 5), 0);
-    EXPECT_EQ(std::memcmp(b.data(), "Ell", 3), 0);
-    EXPECT_EQ(b.use_count(), 1u);
-    EXPECT_EQ(b.offset(), 0u);
 }
 
 TEST(SharedBuffer, write_at_copies_only_what_fits)

@@ -39,13 +39,9 @@ TEST(Time, system_records_round_trip_across_calendar_edges)
 
 TEST(Time, month_lengths_and_leap_years)
 {
-    EXPECT_EQ(days_in_month(1900, 2), 28);
-    EXPECT_EQ(days_in_month(2000, 2), 29);
-    EXPECT_EQ(days_in_month(2008, 2), 29);
-    EXPECT_EQ(days_in_month(2023, 2), 28);
-    EXPECT_EQ(days_in_month(2023, 4), 30);
-    EXPECT_EQ(days_in_month(2023, 12), 31);
-    EXPECT_EQ(days_in_month(2023, 0), 0);
+    for (auto [year, month, days] : { std::tuple { 1900, 2, 28 }, { 2000, 2, 29 }, { 2008, 2, 29 },
+             { 2023, 2, 28 }, { 2023, 4, 30 }, { 2023, 12, 31 }, { 2023, 0, 0 } })
+        EXPECT_EQ(days_in_month(year, month), days) << year << "-" << month;
 }
 
 // Two instants 23 hours apart on consecutive days are 0 days apart; their day starts are 1.
@@ -74,16 +70,6 @@ TEST(Time, decompose_keeps_fractions_and_compose_gives_them_back)
     EXPECT_EQ(with_time_of_day(t, 0, 0, 0), compose({ 2024, 3, 31, 0, 0, 0 }));
 }
 
-// The own pattern follows the order of the parts in the locale's short date.
-TEST(TimeFormat, day_month_pattern_follows_the_sample)
-{
-    EXPECT_EQ(day_month_pattern_from_sample(u"11/22/00", true), u"MMMM dd");
-    EXPECT_EQ(day_month_pattern_from_sample(u"11/22/00", false), u"MM.dd");
-    EXPECT_EQ(day_month_pattern_from_sample(u"22.11.2000", true), u"dd MMMM");
-    EXPECT_EQ(day_month_pattern_from_sample(u"2000-11-22", false), u"MM.dd");
-    EXPECT_EQ(day_month_pattern_from_sample(u"22/11/2000", false), u"dd.MM");
-}
-
 TEST(TimeFormat, c_locale_texts)
 {
     std::setlocale(LC_TIME, "C");
@@ -97,6 +83,13 @@ TEST(TimeFormat, c_locale_texts)
     EXPECT_EQ(format_date(t, false, true, true), u"03/07/26");
     EXPECT_EQ(format_date(t, true, true, true), u"March 7, 2026");
     EXPECT_EQ(format_date_pattern(t, u"d 'of' MMMM yyyy"), u"7 of March 2026");
+
+    // The own pattern follows the order of the parts in the locale's short date.
+    EXPECT_EQ(day_month_pattern_from_sample(u"11/22/00", true), u"MMMM dd");
+    EXPECT_EQ(day_month_pattern_from_sample(u"11/22/00", false), u"MM.dd");
+    EXPECT_EQ(day_month_pattern_from_sample(u"22.11.2000", true), u"dd MMMM");
+    EXPECT_EQ(day_month_pattern_from_sample(u"2000-11-22", false), u"MM.dd");
+    EXPECT_EQ(day_month_pattern_from_sample(u"22/11/2000", false), u"dd.MM");
 }
 
 TEST(Time, now_comes_from_the_platform_clock)

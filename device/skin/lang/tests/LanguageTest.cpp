@@ -121,23 +121,15 @@ Properties::LanguageTable parse(const std::string& bytes)
 
 // The line rules: "=" ends the key, white space after a key starts the text at the next
 // character, a later key wins, nothing is trimmed, escaped or quoted.
-TEST(LanguageParser, lines_keys_and_texts)
+TEST(LanguageParser, lines_keys_texts_and_encodings)
 {
-    auto table = parse("A=one\r\nB = two\nC word  \rD\n\n   E=\tx=y \r\nA=again\n=orphan\nF");
-    EXPECT_EQ(table[u"A"], u"again");
-    EXPECT_EQ(table[u"B"], u"= two");
-    EXPECT_EQ(table[u"C"], u"word  ");
-    EXPECT_EQ(table[u"D"], u"");
-    EXPECT_EQ(table[u"E"], u"\tx=y ");
-    EXPECT_EQ(table[u"F"], u"");
-    EXPECT_EQ(table.size(), 6u);
+    EXPECT_EQ(parse("A=one\r\nB = two\nC word  \rD\n\n   E=\tx=y \r\nA=again\n=orphan\nF"),
+        (Properties::LanguageTable { { u"A", u"again" }, { u"B", u"= two" }, { u"C", u"word  " },
+            { u"D", u"" }, { u"E", u"\tx=y " }, { u"F", u"" } }));
     EXPECT_TRUE(parse("").empty());
     EXPECT_TRUE(parse(" \r\n\t").empty());
-}
 
-// FF FE on an even-sized file means UTF-16LE; anything else is read a byte per character.
-TEST(LanguageParser, encodings)
-{
+    // FF FE on an even-sized file means UTF-16LE; anything else is read a byte per character.
     auto utf16 = parse(utf16_file(u"Да=Нет\r\n"));
     EXPECT_EQ(utf16[u"Да"], u"Нет");
     // Without the mark every UTF-16 unit becomes two characters.

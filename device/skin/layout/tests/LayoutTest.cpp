@@ -184,8 +184,9 @@ TEST(TableShare, shares_room_as_the_rules_say)
 }
 
 // An htable places its visible children side by side with their margins; a table narrower
-// than the margins sets every visible child to width 0 at its own x.
-TEST(Table, htable_places_cells_and_collapses_without_room)
+// than the margins sets every visible child to width 0 at its own x; hidden children leave
+// their place to the others.
+TEST(Table, tables_place_their_visible_children)
 {
     Element root;
     auto& table = static_cast<TableElement&>(root.add_child(std::make_unique<HTableElement>()));
@@ -201,26 +202,21 @@ TEST(Table, htable_places_cells_and_collapses_without_room)
     EXPECT_EQ(b.height(), 40); // along y the table stacks like the base element
     lay_out(root, 14, 40);
     EXPECT_EQ(placed(), std::tuple(10, 0, 10, 0));
-}
 
-// Hiding a vtable child makes the others close up on the next layout, and the hidden one keeps
-// its last geometry.
-TEST(Table, hidden_child_of_vtable_closes_up)
-{
-    Element root;
-    Element& table = root.add_child(std::make_unique<VTableElement>());
-    Box& a = add_box(table, {}, { 10, 10 });
-    Box& b = add_box(table, {}, { 10, 10 });
-    Box& c = add_box(table, {}, { 10, 10 });
-    lay_out(root, 50, 100);
-    EXPECT_EQ(c.y(), 20);
-    b.set_visible(false);
-    lay_out(root, 50, 100);
-    EXPECT_EQ(a.y(), 0);
-    EXPECT_EQ(c.y(), 10);
-    EXPECT_EQ(b.y(), 10);
-    EXPECT_EQ(table.measured_range_y().preferred, 20);
-    b.set_visible(true);
-    lay_out(root, 50, 100);
-    EXPECT_EQ(c.y(), 20);
+    // Hiding a vtable child makes the others close up on the next layout, and the hidden one
+    // keeps its last geometry.
+    Element column;
+    Element& stack = column.add_child(std::make_unique<VTableElement>());
+    Box& top = add_box(stack, {}, { 10, 10 });
+    Box& middle = add_box(stack, {}, { 10, 10 });
+    Box& bottom = add_box(stack, {}, { 10, 10 });
+    lay_out(column, 50, 100);
+    EXPECT_EQ(bottom.y(), 20);
+    middle.set_visible(false);
+    lay_out(column, 50, 100);
+    EXPECT_EQ(std::tuple(top.y(), middle.y(), bottom.y()), std::tuple(0, 10, 10));
+    EXPECT_EQ(stack.measured_range_y().preferred, 20);
+    middle.set_visible(true);
+    lay_out(column, 50, 100);
+    EXPECT_EQ(bottom.y(), 20);
 }

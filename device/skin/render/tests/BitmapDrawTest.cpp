@@ -86,6 +86,29 @@ TEST(ImageRef, nine_part_draw_tiles_the_middle)
     EXPECT_EQ(row_of(target.surface()->pixel(0, 0)), 0);
     EXPECT_EQ(row_of(target.surface()->pixel(0, 1)), 2);
     EXPECT_EQ(row_of(target.surface()->pixel(0, 2)), 6);
+
+    // At scale shift 1, with the coordinates doubled, the same drawing at twice the size shows
+    // each pixel as a 2 x 2 block: fixed parts, the tiled middle and its phase all scale.
+    RenderSurface once, dense;
+    ASSERT_TRUE(once.recreate(12, 7));
+    ASSERT_TRUE(dense.recreate(24, 14));
+    ref.draw(once, { 0, 0 }, { 12, 7 }, plain_copy_blender());
+    ImageRef doubled = ref;
+    doubled.scale_shift = 1;
+    doubled.coords = { 0, 0, 4, 4, 10, 10, 14, 14 };
+    doubled.draw(dense, { 0, 0 }, { 24, 14 }, plain_copy_blender());
+    for (int y = 0; y < 14; ++y)
+        for (int x = 0; x < 24; ++x)
+            ASSERT_EQ(dense.surface()->pixel(x, y), once.surface()->pixel(x / 2, y / 2))
+                << x << "," << y;
+
+    // The whole-bitmap reference draws the bitmap 1:1 at its size and tiles it beyond.
+    RenderSurface tiled;
+    ASSERT_TRUE(tiled.recreate(7, 3));
+    ImageRef::whole(numbered(3, 2)).draw(tiled, { 0, 0 }, { 7, 3 }, plain_copy_blender());
+    EXPECT_EQ(tiled.surface()->pixel(0, 0), 0x001);
+    EXPECT_EQ(tiled.surface()->pixel(4, 1), 0x102);
+    EXPECT_EQ(tiled.surface()->pixel(6, 2), 0x001);
 }
 
 // Pixels cut by the clip at the start come from the start part, then the middle, whose tile
@@ -146,17 +169,4 @@ TEST(ImageRef, coordinates_outside_the_bitmap_are_clamped)
     target.surface()->clear(0);
     empty.draw(target, { 0, 0 }, { 16, 16 }, plain_copy_blender());
     EXPECT_EQ(test::count_not(*target.surface(), 0), 0);
-}
-
-// The whole-bitmap reference draws the bitmap 1:1 at its size and tiles it beyond.
-TEST(ImageRef, whole_reference_tiles_the_bitmap)
-{
-    Bitmap bitmap = numbered(3, 2);
-    ImageRef ref = ImageRef::whole(bitmap);
-    RenderSurface target;
-    ASSERT_TRUE(target.recreate(7, 3));
-    ref.draw(target, { 0, 0 }, { 7, 3 }, plain_copy_blender());
-    EXPECT_EQ(target.surface()->pixel(0, 0), 0x001);
-    EXPECT_EQ(target.surface()->pixel(4, 1), 0x102);
-    EXPECT_EQ(target.surface()->pixel(6, 2), 0x001);
 }

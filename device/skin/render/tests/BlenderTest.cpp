@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 #include <vector>
 
 using namespace corvane;
@@ -163,14 +164,11 @@ TEST(Blenders, alpha_value_selects_the_blender)
         make_alpha_blender(alpha)->copy(dst, row, 0, 2);
         return std::pair<Pixel, Pixel>(dst[0], dst[1]);
     };
-    EXPECT_EQ(result(63).first, 0x0000); // colour key draws the shadow pixel as it is
-    EXPECT_EQ(result(-1).first, 0x0000);
-    EXPECT_EQ(result(64).first, 0x39E7);
-    EXPECT_EQ(result(127).first, 0x39E7);
-    EXPECT_EQ(result(128).first, 0x7BEF);
-    EXPECT_EQ(result(255).first, Pixel(0x7BEF + 0x39E7));
-    EXPECT_EQ(result(256).first, 0xFFFF); // opaque-only skips it
-    EXPECT_EQ(result(100000).first, 0xFFFF);
+    const std::pair<std::int64_t, Pixel> shadow_results[]
+        = { { 63, 0x0000 }, { -1, 0x0000 }, { 64, 0x39E7 }, { 127, 0x39E7 }, { 128, 0x7BEF },
+              { 255, Pixel(0x7BEF + 0x39E7) }, { 256, 0xFFFF }, { 100000, 0xFFFF } };
+    for (auto [alpha, shadowed] : shadow_results)
+        EXPECT_EQ(result(alpha).first, shadowed) << alpha;
     EXPECT_EQ(result(256).second, 0x0020);
 }
 
@@ -184,16 +182,14 @@ TEST(Blenders, dim_value_scales_every_channel)
         EXPECT_EQ(px[0], px[2]);
         return px[1];
     };
-    EXPECT_EQ(dim_of(256, 0xFFFF), 0xFFFF);
-    EXPECT_EQ(dim_of(128, 0xFFFF), Pixel((15 << 11) | (31 << 5) | 15));
-    EXPECT_EQ(dim_of(128, 0xF800), Pixel(15 << 11));
-    EXPECT_EQ(dim_of(128, 0x07E0), Pixel(31 << 5));
-    EXPECT_EQ(dim_of(128, 0x001F), Pixel(15));
-    EXPECT_EQ(dim_of(0, 0xFFFF), 0x0000);
-    EXPECT_EQ(dim_of(7, 0xFFFF), 0x0000); // (7 + 8) / 16 = 0
-    EXPECT_EQ(dim_of(8, 0xFFFF), dim_ref(0xFFFF, 1));
-    EXPECT_EQ(dim_of(1000, 0x1234), 0x1234); // clamps to 16
-    EXPECT_EQ(dim_of(-50, 0x1234), 0x0000);
+    const std::tuple<int, Pixel, Pixel> dims[] = { { 256, 0xFFFF, 0xFFFF },
+        { 128, 0xFFFF, Pixel((15 << 11) | (31 << 5) | 15) }, { 128, 0xF800, Pixel(15 << 11) },
+        { 128, 0x07E0, Pixel(31 << 5) }, { 128, 0x001F, Pixel(15) }, { 0, 0xFFFF, 0x0000 },
+        { 7, 0xFFFF, 0x0000 }, // (7 + 8) / 16 = 0
+        { 8, 0xFFFF, dim_ref(0xFFFF, 1) }, { 1000, 0x1234, 0x1234 }, // clamps to 16
+        { -50, 0x1234, 0x0000 } };
+    for (auto [value, pixel, dimmed] : dims)
+        EXPECT_EQ(dim_of(value, pixel), dimmed) << value << " " << pixel;
 }
 
 // The mask's blue channel mixes source into destination: 0 keeps, 31 replaces, 16 is half way

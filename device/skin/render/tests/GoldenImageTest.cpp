@@ -53,11 +53,7 @@ void compare_with_golden(const Surface& actual, const std::string& name)
     std::string path = std::string(CORVANE_RENDER_GOLDEN_DIR) + "/" + name + ".bmp";
     VectorByteSink sink;
     ASSERT_TRUE(save_bmp_565(actual, sink));
-    auto save = [&](const std::string& to) {
-        std::ofstream(to, std::ios::binary)
-            .write(reinterpret_cast<const char*>(sink.bytes().data()),
-                std::streamsize(sink.bytes().size()));
-    };
+    auto save = [&](const std::string& to) { test::write_bytes(to, sink.bytes()); };
     const char* update = std::getenv("CORVANE_UPDATE_GOLDEN");
     if (update && std::string(update) == "1")
         return save(path);
@@ -78,59 +74,6 @@ void compare_with_golden(const Surface& actual, const std::string& name)
 }
 
 } // namespace
-
-// Nine-part pictures at several sizes, both densities, through the colour key and shadow.
-TEST(GoldenImage, nine_part_pictures)
-{
-    RenderSurface target;
-    ASSERT_TRUE(target.recreate(96, 80));
-    gradient(*target.surface());
-    ImageRef ref;
-    ref.bitmap = frame_picture();
-    ref.coords = { 0, 0, 4, 4, 8, 7, 12, 12 };
-    ref.draw(target, { 2, 2 }, { 40, 20 }, color_key_blender());
-    ref.draw(target, { 2, 26 }, { 7, 7 }, color_key_blender()); // smaller than its fixed parts
-    ref.draw(target, { 12, 26 }, { 30, 14 }, *make_alpha_blender(128));
-    ImageRef dense = ref;
-    dense.scale_shift = 1;
-    dense.coords = { 0, 0, 8, 8, 16, 14, 24, 24 };
-    dense.draw(target, { 46, 2 }, { 48, 40 }, color_key_blender());
-    Rect saved = target.push_clip({ 50, 46 }, { 30, 20 });
-    dense.draw(target, { 40, 44 }, { 50, 30 }, *make_alpha_blender(255));
-    target.pop_clip(saved);
-    compare_with_golden(*target.surface(), "nine_part");
-}
-
-// Every blender over the same background, one band each, then the overlay dimming.
-TEST(GoldenImage, blender_bands)
-{
-    RenderSurface target;
-    ASSERT_TRUE(target.recreate(64, 72));
-    gradient(*target.surface());
-    auto source = Surface::allocate(64, 6);
-    for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 64; ++x)
-            source->set_pixel(x, y,
-                (x % 8 == 0) ? transparent_pixel
-                             : Pixel((x * 1024 + y * 37) ^ (x & 1 ? opaque_bit : 0)));
-    auto mask = Surface::allocate(64, 6);
-    for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 64; ++x)
-            mask->set_pixel(x, y, Pixel(x / 2));
-    std::unique_ptr<Blender> blenders[] = { make_plain_copy_blender(), make_color_key_blender(),
-        make_shadow_blender(1), make_shadow_blender(2), make_shadow_blender(3),
-        make_opaque_only_blender(), make_tint_blender(256, 128, 64),
-        make_tint_merge_blender(64, 64, 64), make_text_merge_blender(),
-        make_mask_blender(std::shared_ptr<const Surface>(std::move(mask))) };
-    int y = 0;
-    for (const auto& b : blenders) {
-        target.blit({ 0, y }, { 64, 6 }, *source, { 0, 0 }, *b);
-        y += 6;
-    }
-    target.fill({ 0, y }, { 32, 12 }, *make_dim_blender(128));
-    target.fill({ 32, y }, { 32, 12 }, *make_dim_blender(200));
-    compare_with_golden(*target.surface(), "blender_bands");
-}
 
 // One frame of each visibility animation, side by side.
 TEST(GoldenImage, animation_frames)

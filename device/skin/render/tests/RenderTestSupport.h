@@ -5,9 +5,13 @@
 #include "device/skin/render/RenderSurface.h"
 #include "device/skin/render/Surface.h"
 
+#include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace corvane::test {
 
@@ -58,6 +62,42 @@ inline Rect changed_bounds(const Surface& surface, Pixel value)
         }
     }
     return r.is_empty() ? Rect {} : r;
+}
+
+// Whole files as bytes, and little-endian fields inside them.
+inline std::vector<std::uint8_t> read_bytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+}
+
+inline void write_bytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::uint32_t get_u32(const std::vector<std::uint8_t>& b, std::size_t at)
+{
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t(b[at + 3]) << 24);
+}
+
+inline void put_u32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+inline void put_u16(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t v)
+{
+    b[at] = static_cast<std::uint8_t>(v);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+inline std::uint16_t get_u16(const std::vector<std::uint8_t>& b, std::size_t at)
+{
+    return b[at] | (b[at + 1] << 8);
 }
 
 } // namespace corvane::test

@@ -50,19 +50,16 @@ public:
     bool pointer_event(const PointerEvent& event) override
     {
         events.push_back(event.pressed);
-        return take_pointer;
+        return true;
     }
     std::vector<bool> changes;
     std::vector<std::pair<ChildChange, std::int32_t>> child_changes;
     std::vector<bool> events;
-    bool take_pointer { true };
 };
 
-class Observer : public GeometryObserver {
-public:
-    void geometry_changed_x(Element&, std::int32_t width) override { widths.push_back(width); }
-    void geometry_changed_y(Element&, std::int32_t height) override { heights.push_back(height); }
-    std::vector<std::int32_t> widths, heights;
+struct Observer : GeometryObserver {
+    void geometry_changed_x(Element&, std::int32_t) override { }
+    void geometry_changed_y(Element&, std::int32_t) override { }
 };
 
 } // namespace

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace corvane;
 using namespace corvane::test;
 
@@ -162,6 +164,13 @@ TEST_F(SkinFile, failed_load_keeps_the_previous_skin)
     EXPECT_NE(log.find(u"Error: skin [" + dir_of(get_app_path()) + u"missing.skin] failed"),
         std::u16string::npos);
     EXPECT_EQ(log.find(u"[%app_path%"), std::u16string::npos);
+
+    // A missing picture fails the whole skin with the loader's line.
+    std::filesystem::remove(env.folder() + "/bin/tile.bmp");
+    EXPECT_FALSE(properties.load_skin(wpath(), double_density));
+    EXPECT_EQ(properties.scale_shift(), 0);
+    EXPECT_NE(read_log().find(u"PropertiesImpl::PropertiesImpl picture failed to load {tile}\n"),
+        std::u16string::npos);
 }
 
 // Cutting the file anywhere makes it unloadable; from the header on, a line says why.
@@ -185,15 +194,6 @@ TEST_F(SkinFile, every_truncation_is_refused)
             EXPECT_EQ(added.find(u"Error"), std::u16string::npos) << length;
     }
     EXPECT_FALSE(properties.is_loaded());
-}
-
-// A missing picture fails the whole skin with the loader's line.
-TEST_F(SkinFile, missing_picture_fails_the_load)
-{
-    std::filesystem::remove(env.folder() + "/bin/tile.bmp");
-    EXPECT_FALSE(properties.load_skin(wpath(), base_density));
-    EXPECT_NE(read_log().find(u"PropertiesImpl::PropertiesImpl picture failed to load {tile}\n"),
-        std::u16string::npos);
 }
 
 namespace {
@@ -409,19 +409,16 @@ TEST_F(SkinFile, shared_children_are_bounded)
 // Font descriptions: what is given is taken, the rest keeps the defaults.
 TEST(FontDescriptionParser, takes_what_is_given_and_defaults_the_rest)
 {
-    EXPECT_EQ(parse_font_description(u"", 1),
-        (FontDescription { 12, 1, false, false, false, u"Tahoma" }));
-    EXPECT_EQ(parse_font_description(u"14", 2),
-        (FontDescription { 14, 2, false, false, false, u"Tahoma" }));
-    EXPECT_EQ(parse_font_description(u"14 1 0 0", 1),
-        (FontDescription { 14, 1, true, false, false, u"" }));
-    EXPECT_EQ(parse_font_description(u"10 1 0 0 Tahoma", 1),
-        (FontDescription { 10, 1, true, false, false, u"Tahoma" }));
-    EXPECT_EQ(parse_font_description(u" +9\t0 7 1   DejaVu Sans ", 1),
-        (FontDescription { 9, 1, false, true, true, u"DejaVu Sans " }));
-    EXPECT_EQ(parse_font_description(u"11 x 1 1 Face", 1),
-        (FontDescription { 11, 1, false, false, false, u"Tahoma" }));
-    EXPECT_EQ(parse_font_description(u"- 5", 1),
-        (FontDescription { 12, 1, false, false, false, u"Tahoma" }));
+    const std::tuple<const char16_t*, std::int32_t, FontDescription> cases[] = {
+        { u"", 1, { 12, 1, false, false, false, u"Tahoma" } },
+        { u"14", 2, { 14, 2, false, false, false, u"Tahoma" } },
+        { u"14 1 0 0", 1, { 14, 1, true, false, false, u"" } },
+        { u"10 1 0 0 Tahoma", 1, { 10, 1, true, false, false, u"Tahoma" } },
+        { u" +9\t0 7 1   DejaVu Sans ", 1, { 9, 1, false, true, true, u"DejaVu Sans " } },
+        { u"11 x 1 1 Face", 1, { 11, 1, false, false, false, u"Tahoma" } },
+        { u"- 5", 1, { 12, 1, false, false, false, u"Tahoma" } },
+    };
+    for (const auto& [text, scale, expected] : cases)
+        EXPECT_EQ(parse_font_description(text, scale), expected) << to_utf8(text);
     EXPECT_EQ(parse_font_description(u"99999999999 1", 1).size, 2147483647);
 }

@@ -5,18 +5,16 @@
 #include "device/core/Registry.h"
 #include "device/core/testing/LogFile.h"
 #include "device/skin/layout/TableElement.h"
+#include "device/skin/render/tests/RenderTestSupport.h"
 #include "device/skin/skin/ColorElement.h"
 #include "device/skin/skin/ElementRegistry.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
 namespace corvane::test {
 
@@ -29,17 +27,14 @@ struct CoreKinds {
     ScopedElementKind clip { u"clip", element_factory<ClipElement>() };
 };
 
-// Tests run in <build>/bin, beside the skin compiler.
-inline std::string skinc_path()
-{
-    return (std::filesystem::current_path() / "skinc").string();
-}
-
-// Runs the real skin compiler with `arguments` (already quoted); answers its exit status, with
-// what it printed in `output`.
+// Runs the real skin compiler (tests run in <build>/bin, beside it) with `arguments` (already
+// quoted); answers its exit status, with what it printed in `output`.
 inline int run_skinc(const std::string& arguments, std::string& output)
 {
-    FILE* pipe = popen(("'" + skinc_path() + "' " + arguments + " 2>&1").c_str(), "r");
+    FILE* pipe = popen(
+        ("'" + (std::filesystem::current_path() / "skinc").string() + "' " + arguments + " 2>&1")
+            .c_str(),
+        "r");
     if (!pipe)
         return -1;
     char buffer[512];
@@ -64,19 +59,6 @@ inline std::string compile_skin(const std::string& folder, const std::string& na
     return status == 0 ? output : std::string();
 }
 
-inline std::vector<std::uint8_t> read_bytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-}
-
-inline void write_bytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-}
-
 // The log's length in bytes, to read what a step adds with read_log(length).
 inline std::size_t log_length()
 {
@@ -84,28 +66,6 @@ inline std::size_t log_length()
     std::error_code ignored;
     auto size = std::filesystem::file_size(to_utf8(log_file_path()), ignored);
     return ignored ? 0 : static_cast<std::size_t>(size);
-}
-
-inline std::uint32_t get_u32(const std::vector<std::uint8_t>& b, std::size_t at)
-{
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t(b[at + 3]) << 24);
-}
-
-inline void put_u32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-inline void put_u16(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t v)
-{
-    b[at] = static_cast<std::uint8_t>(v);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-inline std::uint16_t get_u16(const std::vector<std::uint8_t>& b, std::size_t at)
-{
-    return b[at] | (b[at + 1] << 8);
 }
 
 } // namespace corvane::test

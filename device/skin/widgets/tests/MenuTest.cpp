@@ -2,7 +2,11 @@
 
 #include "device/core/KeyCode.h"
 #include "device/skin/skin/SkinErrors.h"
+#include "device/skin/widgets/DateTimePicker.h"
 #include "device/skin/widgets/PopupMenu.h"
+
+#include <functional>
+#include <tuple>
 
 using namespace corvane;
 using namespace corvane::test;
@@ -55,18 +59,12 @@ struct Host : MenuFormHost {
     }
     void show_form(Element& form) override
     {
-        shown = &form;
         form.set_x(0, 240);
         form.set_y(0, 320);
         ++shows;
     }
     void bring_forward(Element&) override { ++forwards; }
-    void close_form(Element&) override
-    {
-        shown = nullptr;
-        ++closes;
-    }
-    Element* shown = nullptr;
+    void close_form(Element&) override { ++closes; }
     int shows = 0;
     int forwards = 0;
     int closes = 0;
@@ -155,14 +153,30 @@ TEST_F(Menus, MagicButtons)
     EXPECT_EQ(popup.missing_special_buttons(), 1);
 }
 
-// A form without "panel" is refused with the missing id; a missing form node too.
+// A widget whose skin node lacks a part it needs fails to build with the missing id: a menu
+// form without "panel", a label_edit without "#text", a date picker without its year drum.
 TEST_F(Menus, MissingPartsRaise)
 {
-    try {
-        PopupMenu broken(properties, u"MenuNoPanel", model, host);
-        FAIL();
-    } catch (const NodeNotFound& failure) {
-        EXPECT_EQ(failure.sought_id(), u"panel");
+    // The lambda that builds, the missing id, and the element it is missing from when known.
+    const std::tuple<std::function<void()>, const char16_t*, const char16_t*> cases[] = {
+        { [&] { PopupMenu broken(properties, u"MenuNoPanel", model, host); }, u"panel", nullptr },
+        { [&] { build(u"LabelEditNoText"); }, u"#text", u"le" },
+        { [&] {
+             build(u"ButtonTest");
+             DateTimePicker().bind(*root, properties, u"SpinnerElementDate", 0);
+         },
+            u"year", nullptr },
+    };
+    for (const auto& [make, part, parent] : cases) {
+        try {
+            make();
+            ADD_FAILURE() << "built without " << to_utf8(part);
+        } catch (const NodeNotFound& failure) {
+            EXPECT_EQ(failure.sought_id(), part);
+            if (parent) {
+                EXPECT_EQ(failure.parent_id(), parent);
+            }
+        }
     }
     EXPECT_THROW(PopupMenu(properties, u"NoSuchMenu", model, host), NodeNotFoundInSkin);
 }

@@ -141,10 +141,6 @@ TEST_F(Scripts, FailuresNameTheLine)
         EXPECT_EQ(run.code, c.code) << c.script << run.output;
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.script << run.output;
     }
-    // The field's clear button shows, and can be tapped, once the field holds text.
-    EXPECT_EQ(
-        play("tap name/#edit\ntype abc\nwait_for clear\ntap clear\nexpect_text name/#edit \n").code,
-        0);
 }
 
 // The parser keeps the spaces of texts and skips comments and blank lines.

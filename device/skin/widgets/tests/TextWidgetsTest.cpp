@@ -2,7 +2,6 @@
 
 #include "device/core/KeyCode.h"
 #include "device/skin/render/RenderSurface.h"
-#include "device/skin/skin/SkinErrors.h"
 
 using namespace corvane;
 using namespace corvane::test;
@@ -237,25 +236,6 @@ TEST_F(TextWidgets, EditKeysChangeTheTextAtTheCaret)
     find<LabelEditElement>(u"name").set_visible(false);
     EXPECT_FALSE(edit.is_current());
     EXPECT_FALSE(edit.char_event(u"z"));
-}
-
-// A skin whose label_edit lacks "#text", and one that names an unknown kind, fail to build with
-// the errors that name what is missing.
-TEST_F(TextWidgets, MissingPartsRaiseTheirErrors)
-{
-    try {
-        build(u"LabelEditNoText");
-        FAIL() << "built without #text";
-    } catch (const NodeNotFound& failure) {
-        EXPECT_EQ(failure.parent_id(), u"le");
-        EXPECT_EQ(failure.sought_id(), u"#text");
-    }
-    try {
-        build(u"UnknownKind");
-        FAIL() << "built an unknown kind";
-    } catch (const NodeNotRegistered& failure) {
-        EXPECT_EQ(failure.kind(), u"bogus");
-    }
 }
 
 // Editing never splits a surrogate pair, and a single-line field turns pasted line breaks into
