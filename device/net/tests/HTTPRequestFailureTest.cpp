@@ -16,31 +16,48 @@ const char* const stalled_reply = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\
 
 } // namespace
 
-// A URL that cannot be requested fails inside send_request, which answers false; the listener
-// may delete the request on the way without harm.
-TEST_F(HTTPFailureTest, unusable_url_fails_inside_send_request)
+// What cannot be requested fails inside send_request, which answers false: a URL that cannot be
+// requested, or a header line that cannot be sent (the listener may delete the request on the
+// way without harm). Nobody listening, or a framing header the transport cannot use, fails after
+// send_request returned, with the same key, rather than being read to an unknown end.
+TEST_F(HTTPFailureTest, unusable_requests_and_replies_fail_at_once)
 {
-    for (const char16_t* url : { u"not a url", u"ftp://127.0.0.1/service", u"http://", u"" }) {
-        SCOPED_TRACE(narrow(url));
+    using After = RawSocketServer::After;
+    struct Case {
+        const char16_t* url; // null: the server's
+        const char16_t* header;
+        const char* reply;
+        After after;
+    };
+    const char* unusable_length
+        = "HTTP/1.1 200 OK\r\nContent-Length: abc\r\nConnection: close\r\n\r\nhello";
+    const Case cases[] = {
+        { u"not a url", nullptr, complete_reply, After::Close },
+        { u"ftp://127.0.0.1/service", nullptr, complete_reply, After::Close },
+        { u"http://", nullptr, complete_reply, After::Close },
+        { u"", nullptr, complete_reply, After::Close },
+        { nullptr, u"no colon", complete_reply, After::Close },
+        { nullptr, u": no name", complete_reply, After::Close },
+        { nullptr, u"Two\r\nLines: x", complete_reply, After::Close },
+        { nullptr, nullptr, "", After::NeverListen },
+        { nullptr, nullptr, unusable_length, After::Close },
+    };
+    for (const Case& c : cases) {
+        RawSocketServer server(c.reply, c.after);
+        std::u16string url = c.url ? c.url : server.wide_url("/service");
+        SCOPED_TRACE(narrow(c.header ? c.header : url));
         listener = RecordingListener();
-        make_request(url);
-        EXPECT_FALSE(send("x"));
+        HTTPRequest& request = make_request(url);
+        bool usable = !c.url && !c.header;
+        if (c.header) {
+            EXPECT_FALSE(request.add_header(c.header));
+        }
+        EXPECT_EQ(send("x"), usable);
+        if (usable) {
+            ASSERT_TRUE(run_until_ended());
+        }
         EXPECT_EQ(listener.events, failed_at_once);
         EXPECT_EQ(listener.request, nullptr);
-    }
-}
-
-// A header line that cannot be sent spoils the request: it fails when sent.
-TEST_F(HTTPFailureTest, refused_header_fails_inside_send_request)
-{
-    RawSocketServer server(complete_reply, RawSocketServer::After::Close);
-    for (const char16_t* line : { u"no colon", u": no name", u"Two\r\nLines: x" }) {
-        SCOPED_TRACE(narrow(line));
-        listener = RecordingListener();
-        HTTPRequest& request = make_request(server.wide_url("/service"));
-        EXPECT_FALSE(request.add_header(line));
-        EXPECT_FALSE(send("x"));
-        EXPECT_EQ(listener.events, failed_at_once);
     }
 }
 
@@ -69,22 +86,15 @@ TEST_F(HTTPFailureTest, second_send_and_send_after_kill_fail)
     EXPECT_EQ(listener.events, failed_at_once);
 }
 
-// Nobody listening: the connection fails after send_request returned, with the failure key.
-TEST_F(HTTPFailureTest, refused_connection_fails)
-{
-    RawSocketServer port("", RawSocketServer::After::NeverListen);
-    ASSERT_TRUE(send_to(port.wide_url("/service")));
-    ASSERT_TRUE(run_until_ended());
-    EXPECT_EQ(listener.events, failed_at_once);
-}
-
-// A server that takes the request and never answers: the watchdog ends the exchange.
-TEST_F(HTTPFailureTest, silent_server_trips_the_watchdog)
+// A server that takes the request and never answers, or a reply that stalls half-way (the
+// watchdog is re-armed after every chunk): the watchdog ends the exchange after the data that
+// did come.
+TEST_F(HTTPFailureTest, silent_or_stalled_server_trips_the_watchdog)
 {
     HTTPRequest::set_watchdog_period(0.3);
     env.enable_log();
-    RawSocketServer server("", RawSocketServer::After::StaySilent);
-    ASSERT_TRUE(send_to(server.wide_url("/service")));
+    RawSocketServer silent("", RawSocketServer::After::StaySilent);
+    ASSERT_TRUE(send_to(silent.wide_url("/service")));
     ASSERT_TRUE(run_until_ended());
     EXPECT_EQ(listener.events, failed_at_once);
     EXPECT_EQ(listener.request, nullptr);
@@ -93,15 +103,10 @@ TEST_F(HTTPFailureTest, silent_server_trips_the_watchdog)
     std::size_t fired = log.find(u"timeout_timer fired at ");
     EXPECT_NE(fired, std::u16string::npos);
     EXPECT_NE(log.find(u"timeout_timer finished at ", fired), std::u16string::npos);
-}
 
-// The watchdog is re-armed after every chunk, so a reply that stalls half-way fails too, after
-// the data that did come.
-TEST_F(HTTPFailureTest, stalled_body_trips_the_watchdog)
-{
-    HTTPRequest::set_watchdog_period(0.3);
-    RawSocketServer server(stalled_reply, RawSocketServer::After::StaySilent);
-    ASSERT_TRUE(send_to(server.wide_url("/service")));
+    listener = RecordingListener();
+    RawSocketServer stalled(stalled_reply, RawSocketServer::After::StaySilent);
+    ASSERT_TRUE(send_to(stalled.wide_url("/service")));
     ASSERT_TRUE(run_until_ended());
     EXPECT_THAT(listener.events,
         ElementsAre("status 0.0000 ServerBusy", "length 100", "data 0", "status 0.0000 ServerBusy",
@@ -208,18 +213,6 @@ TEST_F(HTTPFailureTest, content_length_that_is_not_a_number_is_an_ordinary_heade
             "complete 2"));
     EXPECT_THAT(
         listener.headers, ElementsAre(std::pair<std::string, std::string>("content-length", " 2")));
-}
-
-// A framing header the transport cannot use makes the reply unreadable: it fails rather than
-// being read to an unknown end.
-TEST_F(HTTPFailureTest, unusable_content_length_fails)
-{
-    RawSocketServer server(
-        "HTTP/1.1 200 OK\r\nContent-Length: abc\r\nConnection: close\r\n\r\nhello",
-        RawSocketServer::After::Close);
-    ASSERT_TRUE(send_to(server.wide_url("/service")));
-    ASSERT_TRUE(run_until_ended());
-    EXPECT_EQ(listener.events, failed_at_once);
 }
 
 // At shutdown the program kills its request and exits at once; the killed worker, still on its
