@@ -94,28 +94,60 @@ Window input_focus(Display* display)
 
 } // namespace
 
-// Without the splash skin the program shows the two-line message (on standard error when
-// headless), exits with 0, and with "Log" set the log holds the start-up lines.
-TEST(ProgramStart, missing_splash_skin_shows_app_info_and_exits_0)
+// Missing data ends the start with a message (on standard error when headless) and status 0,
+// after as much of the start as the data allows, and with "Log" set the log holds the start-up
+// lines. Without the splash skin the message names both places data may live, so a broken
+// installation can be told apart; without a language the splash shows first (and its frame can
+// be written out); with a language but no main skin the message is its "NoSkins" text.
+TEST(ProgramStart, missing_data_ends_with_a_message_and_status_0)
 {
-    ProgramFolder folder;
-    ProgramRun run(folder, "first", { "--headless" });
-    EXPECT_EQ(run.wait_exit(), 0);
-    // Both places data may live are named, so a broken installation can be told apart.
-    EXPECT_EQ(run.errors(),
-        "corvane: no skins/bin/splash.skin in " + (folder.root() / "app").string() + " and "
-            + (folder.root() / "share/corvane").string() + "\n" + app_info_message);
-    std::u16string log = run.log();
-    EXPECT_TRUE(appear_in_order(log,
-        { u" WinMain 0\n", u"Application::show_running_instance_open_bracket cmd_line=\n",
-            u" WinMain 1\n", u" GameBase 0\n", u" GameBase 1\n", u" GameBase 2\n", u" GameBase 3\n",
-            u" GameBase 4\n", u" GameBase 5\n", u"Application::Application() this=",
-            u"Properties::load_skin 1\n", u"Application::~Application()\n" }))
-        << to_utf8(log);
-    EXPECT_EQ(log.find(u" WinMain 2\n"), std::u16string::npos);
-    // The log starts with the two tick counts of the first line.
-    ASSERT_FALSE(log.empty());
-    EXPECT_TRUE(log[0] >= u'0' && log[0] <= u'9');
+    struct Case {
+        int installed; // 0 nothing, 1 the splash, 2 the splash and a language
+        std::vector<const char16_t*> logged; // in this order
+        const char16_t* not_logged;
+    };
+    const Case cases[] = {
+        { 0,
+            { u" WinMain 0\n", u"Application::show_running_instance_open_bracket cmd_line=\n",
+                u" WinMain 1\n", u" GameBase 0\n", u" GameBase 1\n", u" GameBase 2\n",
+                u" GameBase 3\n", u" GameBase 4\n", u" GameBase 5\n",
+                u"Application::Application() this=", u"Properties::load_skin 1\n",
+                u"Application::~Application()\n" },
+            u" WinMain 2\n" },
+        { 1, { u" WinMain 5\n", u" WinMain splash 0\n", u"Application::~Application()\n" },
+            u" WinMain splash 1\n" },
+        { 2, { u" WinMain splash 0\n", u" WinMain splash 1\n" }, u" WinMain splash 2\n" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.installed);
+        ProgramFolder folder;
+        if (c.installed > 0)
+            folder.install_splash();
+        if (c.installed > 1)
+            folder.write_language("english", "NoSkins=No skins, please reinstall\n");
+        std::string frame = (folder.root() / "frame.bmp").string();
+        std::vector<std::string> arguments = { "--headless" };
+        if (c.installed == 1)
+            arguments.insert(arguments.end(), { "--dump-frame", frame });
+        ProgramRun run(folder, "first", arguments);
+        EXPECT_EQ(run.wait_exit(), 0);
+        const std::string messages[]
+            = { "corvane: no skins/bin/splash.skin in " + (folder.root() / "app").string() + " and "
+                      + (folder.root() / "share/corvane").string() + "\n" + app_info_message,
+                  app_info_message, "No skins, please reinstall\n" };
+        EXPECT_EQ(run.errors(), messages[c.installed]);
+        std::u16string log = run.log();
+        EXPECT_TRUE(appear_in_order(log, c.logged)) << to_utf8(log);
+        EXPECT_EQ(log.find(c.not_logged), std::u16string::npos);
+        // The log starts with the two tick counts of the first line.
+        EXPECT_TRUE(!log.empty() && log[0] >= u'0' && log[0] <= u'9');
+        if (c.installed == 1) {
+            std::ifstream in(frame, std::ios::binary);
+            std::string bytes((std::istreambuf_iterator<char>(in)), {});
+            ASSERT_EQ(bytes.size(), 70u + 480u * 640u * 2u);
+            EXPECT_EQ(bytes.substr(0, 2), "BM");
+        }
+    }
 }
 
 // With skins and a language the splash shows, loads after eight frames, and closes; a second
@@ -216,26 +248,6 @@ TEST(ProgramStart, simultaneous_starts_end_with_one_instance)
     EXPECT_EQ(survivor.wait_exit(), 0);
 }
 
-// With the splash skin but no language file the splash shows, then the two-line message, and
-// the program quits with 0; the frame can be written out.
-TEST(ProgramStart, missing_language_quits_after_the_splash)
-{
-    ProgramFolder folder;
-    folder.install_splash();
-    std::string frame = (folder.root() / "frame.bmp").string();
-    ProgramRun run(folder, "first", { "--headless", "--dump-frame", frame });
-    EXPECT_EQ(run.wait_exit(), 0);
-    EXPECT_EQ(run.errors(), app_info_message);
-    std::u16string log = run.log();
-    EXPECT_TRUE(appear_in_order(
-        log, { u" WinMain 5\n", u" WinMain splash 0\n", u"Application::~Application()\n" }));
-    EXPECT_EQ(log.find(u" WinMain splash 1\n"), std::u16string::npos);
-    std::ifstream in(frame, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), {});
-    ASSERT_EQ(bytes.size(), 70u + 480u * 640u * 2u);
-    EXPECT_EQ(bytes.substr(0, 2), "BM");
-}
-
 // A second start while the running instance shows a message box brings the box forward and
 // exits, handing nothing over: the instance could not read a command line until the box is
 // answered. Only a real X server shows the box.
@@ -270,19 +282,6 @@ TEST(ProgramStart, second_instance_brings_the_message_box_forward)
     EXPECT_EQ(log.find(u" WinMain 1\n"), std::u16string::npos);
     EXPECT_EQ(input_focus(display.get()), box.dialog);
     EXPECT_TRUE(first.is_running());
-}
-
-// With a language but no main skin the message is the language's "NoSkins" text.
-TEST(ProgramStart, missing_main_skin_shows_the_no_skins_text)
-{
-    ProgramFolder folder;
-    folder.install_splash();
-    folder.write_language("english", "NoSkins=No skins, please reinstall\n");
-    ProgramRun run(folder, "first", { "--headless" });
-    EXPECT_EQ(run.wait_exit(), 0);
-    EXPECT_EQ(run.errors(), "No skins, please reinstall\n");
-    EXPECT_TRUE(appear_in_order(run.log(), { u" WinMain splash 0\n", u" WinMain splash 1\n" }));
-    EXPECT_EQ(run.log().find(u" WinMain splash 2\n"), std::u16string::npos);
 }
 
 // Installed, the program takes its data from ../share/corvane and writes its cache to an
