@@ -50,30 +50,6 @@ TEST_F(LoginScenario, LogsInRestartsOnTheSessionLogsOutAndBackIn)
     EXPECT_EQ(server->calls_of("authenticate"), before + 2);
 }
 
-// A wrong password comes back as the error form with the language's text, over the Login
-// screen, which keeps the e-mail and forgets the password.
-TEST_F(LoginScenario, WrongPasswordShowsTheMessageForm)
-{
-    user(u"bob@example.com", u"Bob");
-    play("wrong-password",
-        "wait_for email\n"
-        "tap email\n"
-        "type bob@example.com\n"
-        "tap password\n"
-        "type not-the-password\n"
-        "tap login\n"
-        "wait_for btnOk\n"
-        "expect_screen FormMessage\n"
-        "expect_text caption Error\n"
-        "expect_text text Wrong e-mail or password.\n"
-        "shot wrong-password.png\n"
-        "tap btnOk\n"
-        "wait_for login\n"
-        "expect_screen Login\n"
-        "expect_text email bob@example.com\n"
-        "expect_text password \n");
-}
-
 // Registration happens on the Login screen: switching modes keeps what was typed, a missing name
 // is asked for before anything is sent, the confirmation names the address and sends the
 // request, and a log-out afterwards returns to log-in mode.
@@ -116,39 +92,26 @@ TEST_F(LoginScenario, RegistersANewAccount)
         "tap vlist/@2\n"
         "wait_for login\n"
         "wait_for name hidden\n"
-        "expect_visible regstart\n");
+        "expect_visible regstart\n"
+        // A wrong password comes back as the error form with the language's text, over the
+        // Login screen, which keeps the e-mail and forgets the password.
+        "tap password\n"
+        "type not-the-password\n"
+        "tap login\n"
+        "wait_for btnOk\n"
+        "expect_screen FormMessage\n"
+        "expect_text caption Error\n"
+        "expect_text text Wrong e-mail or password.\n"
+        "shot wrong-password.png\n"
+        "tap btnOk\n"
+        "wait_for login\n"
+        "expect_screen Login\n"
+        "expect_text email carol@example.com\n"
+        "expect_text password \n");
     EXPECT_EQ(server->calls_of("registerUser"), 1);
     // The new account works for the engine too.
     Client& carol = client();
     EXPECT_EQ(carol.login(u"carol@example.com", u"secret-carol@example.com"), u"");
-}
-
-// Choosing Russian in the menu's language submenu rebuilds every screen with Russian texts,
-// and the choice holds for the next start.
-TEST_F(LoginScenario, SwitchesTheLanguageFromTheMenu)
-{
-    user(u"eve@example.com", u"Eve");
-    play("language",
-        login_lines("eve@example.com")
-            + "tap back\n"
-              "wait_for vlist\n"
-              "tap vlist/@1\n"
-              "wait 1\n"
-              "expect_text vlist/@1/#text russian\n"
-              "tap vlist/@1\n"
-              "wait 2\n"
-              "wait_for list\n"
-              "expect_screen Tree\n"
-              "expect_text title Все проекты\n"
-              "shot root-russian.png\n"
-              "tap back\n"
-              "wait_for vlist\n"
-              "expect_text vlist/@0/#text О программе\n"
-              "tap vlist/@2\n"
-              "wait_for login\n"
-              "expect_text login Войти\n"
-              "shot login-russian.png\n");
-    EXPECT_EQ(device_setting(u"Language"), WString(u"russian"));
 }
 
 // With the service gone, a start from the cache shows the Problem screen over the tree;
@@ -181,15 +144,17 @@ TEST_F(LoginScenario, ShowsTheProblemScreenUntilTheServiceIsBack)
     EXPECT_EQ(result.code, 0) << result.errors;
 }
 
-// "About" in the main menu shows the program's name and version; "Project page" without a
-// browser says so; "back" returns to the tree.
-TEST_F(LoginScenario, ShowsTheAboutScreenFromTheMenu)
+// "About" in the main menu shows the program's name and version, "Project page" without a
+// browser says so, and "back" returns to the tree. Choosing Russian in the menu's language
+// submenu then rebuilds every screen with Russian texts, and the choice holds for the next
+// start.
+TEST_F(LoginScenario, ShowsAboutAndSwitchesTheLanguageFromTheMenu)
 {
     user(u"hal@example.com", u"Hal");
     // No program on the search path: "Project page" cannot start a browser and must say so.
     std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
     ASSERT_EQ(setenv("PATH", profile().c_str(), 1), 0);
-    play("about",
+    play("menu",
         login_lines("hal@example.com")
             + "tap back\n"
               "wait_for vlist\n"
@@ -208,8 +173,27 @@ TEST_F(LoginScenario, ShowsTheAboutScreenFromTheMenu)
               "expect_screen About\n"
               "tap back\n"
               "wait_for list\n"
-              "expect_screen Tree\n");
+              "expect_screen Tree\n"
+              "tap back\n"
+              "wait_for vlist\n"
+              "tap vlist/@1\n"
+              "wait 1\n"
+              "expect_text vlist/@1/#text russian\n"
+              "tap vlist/@1\n"
+              "wait 2\n"
+              "wait_for list\n"
+              "expect_screen Tree\n"
+              "expect_text title Все проекты\n"
+              "shot root-russian.png\n"
+              "tap back\n"
+              "wait_for vlist\n"
+              "expect_text vlist/@0/#text О программе\n"
+              "tap vlist/@2\n"
+              "wait_for login\n"
+              "expect_text login Войти\n"
+              "shot login-russian.png\n");
     setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(device_setting(u"Language"), WString(u"russian"));
 }
 
 class OutdatedClient : public ScenarioTest {
