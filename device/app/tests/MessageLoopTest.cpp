@@ -118,8 +118,9 @@ TEST_F(MessageLoopTest, scheduler_timers_run_through_the_loop)
     EXPECT_FALSE(loop.has_timer(scheduler_timer_id));
 }
 
-// A worker's notify wakes a main thread that waits for messages without any timer.
-TEST_F(MessageLoopTest, notify_from_a_worker_wakes_the_blocked_loop)
+// Another thread wakes a main thread that waits for messages without any timer: a worker's
+// notify brings the scheduler's run message, a quit ends the loop.
+TEST_F(MessageLoopTest, other_threads_wake_the_blocked_loop)
 {
     CActiveScheduler scheduler(loop, clock);
     WorkerDone done(scheduler);
@@ -130,6 +131,12 @@ TEST_F(MessageLoopTest, notify_from_a_worker_wakes_the_blocked_loop)
     EXPECT_EQ(message.kind, MessageKind::SchedulerRun);
     scheduler.process_actives();
     EXPECT_EQ(done.runs, 1);
+
+    std::thread other([this] { loop.post_quit(3); });
+    message = loop.get_message();
+    other.join();
+    EXPECT_EQ(message.kind, MessageKind::Quit);
+    EXPECT_EQ(message.wparam, 3u);
 }
 
 // A termination signal asks the window to close rather than killing the program.
@@ -137,14 +144,4 @@ TEST_F(MessageLoopTest, termination_signal_becomes_a_close_request)
 {
     std::raise(SIGTERM);
     EXPECT_EQ(loop.get_message().kind, MessageKind::Close);
-}
-
-// A quit posted from another thread ends a loop that waits forever.
-TEST_F(MessageLoopTest, quit_from_another_thread)
-{
-    std::thread other([this] { loop.post_quit(3); });
-    Message message = loop.get_message();
-    other.join();
-    EXPECT_EQ(message.kind, MessageKind::Quit);
-    EXPECT_EQ(message.wparam, 3u);
 }

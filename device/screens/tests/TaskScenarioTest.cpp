@@ -5,6 +5,7 @@
 #include <chrono>
 #include <future>
 #include <thread>
+#include <tuple>
 
 using namespace corvane;
 using namespace corvane::test;
@@ -164,14 +165,11 @@ TEST_F(TaskScenario, EditsEveryPropertyAndSeesTheChange)
     ASSERT_EQ(reader.login(u"ann@example.com", u"secret-ann@example.com"), u"");
     const Task* saved = fetch(reader, project, task);
     ASSERT_NE(saved, nullptr);
-    EXPECT_EQ(saved->title, u"Buy bread\nThree loaves");
-    EXPECT_EQ(saved->done, 2);
-    EXPECT_EQ(saved->plan, 7);
-    EXPECT_EQ(saved->status, 4);
+    EXPECT_EQ(std::tuple(saved->title, saved->done, saved->plan, saved->status),
+        std::tuple(WString(u"Buy bread\nThree loaves"), 2, 7, 4));
     DateTimeRecord deadline = decompose(time_from_millis(saved->deadline));
-    EXPECT_EQ(deadline.day, 1);
-    EXPECT_EQ(deadline.month, today.month % 12 + 1);
-    EXPECT_EQ(deadline.year, today.year + (today.month == 12 ? 1 : 0));
+    EXPECT_EQ(std::tuple(deadline.year, deadline.month, deadline.day),
+        std::tuple(today.year + (today.month == 12 ? 1 : 0), today.month % 12 + 1, 1));
     EXPECT_EQ(saved->deadline % 86'400'000, 0) << "a deadline is a day: midnight UTC";
 }
 
