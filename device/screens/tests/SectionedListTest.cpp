@@ -110,34 +110,26 @@ TEST_F(Sectioned, HiddenSectionsCollectRowsUntilShown)
     EXPECT_EQ(at(2), Pos(2, 0));
 }
 
-// With every section hidden the total is 0 and the list shows nothing.
-TEST_F(Sectioned, AllHiddenIsEmpty)
+// With every section hidden the total is 0 and the list shows nothing; out-of-range sections
+// and rows change nothing; binding to a missing list raises; highlighting marks the item of
+// (section, row) and section -1 clears it.
+TEST_F(Sectioned, EdgesAndHighlight)
 {
-    SectionedList& s = make({ { false, true, 4 }, { false, false, 2 } });
-    EXPECT_EQ(s.total(), 0);
+    SectionedList& hidden = make({ { false, true, 4 }, { false, false, 2 } });
+    EXPECT_EQ(hidden.total(), 0);
     list->tick(0.01);
     EXPECT_TRUE(list->live_items().empty());
     EXPECT_EQ(at(0), Pos(-1, -1));
-}
 
-// Out-of-range sections and rows change nothing; binding to a missing list raises.
-TEST_F(Sectioned, BadArgumentsAndMissingList)
-{
-    SectionedList& s = make({ { true, true, 1 } });
+    SectionedList& s = make({ { true, true, 2 } });
     s.insert_row(5, 0);
     s.remove_row(0, 3);
     s.insert_row(0, 7);
-    EXPECT_EQ(s.total(), 2);
-    SectionedList other(owner, {});
-    EXPECT_THROW(other.bind(root, u"nothing"), NodeNotFound);
-}
-
-// Highlighting marks the item of (section, row); section -1 clears it.
-TEST_F(Sectioned, Highlight)
-{
-    SectionedList& s = make({ { true, true, 2 } });
+    EXPECT_EQ(s.total(), 3);
     s.highlight(0, 1);
     EXPECT_EQ(list->selected_index(), 2);
     s.highlight(-1, 0);
     EXPECT_EQ(list->selected_index(), -1);
+    SectionedList other(owner, {});
+    EXPECT_THROW(other.bind(root, u"nothing"), NodeNotFound);
 }

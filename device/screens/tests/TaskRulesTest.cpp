@@ -279,21 +279,6 @@ TEST(TaskRules, history_merges_into_the_screens)
     }
 }
 
-// Nine known entries ask for older ones; ten, or a history known to be complete, do not.
-TEST(TaskRules, older_history_is_asked_below_a_page)
-{
-    Task task = sample_task();
-    task.moreChanges = true;
-    for (std::int32_t i = 0; i < 9; ++i)
-        task.loadedChanges.push_back(entry(100 - i));
-    EXPECT_TRUE(wants_older_changes(task));
-    task.loadedChanges.push_back(entry(50));
-    EXPECT_FALSE(wants_older_changes(task));
-    task.loadedChanges.pop_back();
-    task.moreChanges = false;
-    EXPECT_FALSE(wants_older_changes(task));
-}
-
 // A save sends progress as deltas against the snapshot and never the history or participants.
 TEST(TaskRules, sendable_copy_sends_deltas_and_no_lists)
 {
@@ -312,8 +297,9 @@ TEST(TaskRules, sendable_copy_sends_deltas_and_no_lists)
     EXPECT_EQ(sent.id, 12);
 }
 
-// A new record takes its parent's responsible user and project.
-TEST(TaskRules, new_record_inherits_from_its_parent)
+// A new record takes its parent's responsible user and project, and asks for no history. Nine
+// known entries ask for older ones; ten, or a history known to be complete, do not.
+TEST(TaskRules, new_record_inherits_and_older_history_is_asked_below_a_page)
 {
     Task parent = sample_task();
     parent.projectId = 4;
@@ -326,6 +312,17 @@ TEST(TaskRules, new_record_inherits_from_its_parent)
     Task orphan = new_record_under(0, nullptr);
     EXPECT_EQ(orphan.parentId, 0);
     EXPECT_EQ(orphan.title, u"");
+
+    Task task = sample_task();
+    task.moreChanges = true;
+    for (std::int32_t i = 0; i < 9; ++i)
+        task.loadedChanges.push_back(entry(100 - i));
+    EXPECT_TRUE(wants_older_changes(task));
+    task.loadedChanges.push_back(entry(50));
+    EXPECT_FALSE(wants_older_changes(task));
+    task.loadedChanges.pop_back();
+    task.moreChanges = false;
+    EXPECT_FALSE(wants_older_changes(task));
 }
 
 // The deadline round trip: the day of a deadline, picked unchanged, gives the same
