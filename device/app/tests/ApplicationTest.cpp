@@ -106,9 +106,15 @@ struct ApplicationFixture : ::testing::Test {
 using ApplicationTest = ApplicationFixture;
 
 // The built-in kinds are registered for the application's life and the emergency numbers are
-// read from the platform, empty entries dropped.
+// read from the platform, empty entries dropped. With no screen every routing answers true and
+// a frame is the background colour.
 TEST_F(ApplicationTest, construction_registers_kinds_and_reads_emergency_numbers)
 {
+    EXPECT_TRUE(application->on_key(press(KeyCode::Enter)));
+    EXPECT_TRUE(application->on_char(u"x"));
+    EXPECT_TRUE(application->on_pointer_button(PointerEvent {}));
+    application->set_background_color({ 255, 0, 0, 255 });
+    EXPECT_EQ(draw(), 0xF800);
     EXPECT_TRUE(is_element_kind_registered(u"node"));
     EXPECT_TRUE(is_element_kind_registered(u"color"));
     EXPECT_TRUE(is_element_kind_registered(u"clip"));
@@ -352,17 +358,6 @@ TEST_F(ApplicationTest, covered_or_closed_edit_takes_no_input)
     application->on_key(press(KeyCode::Backspace));
     EXPECT_EQ(email.value(), u"bob!");
     EXPECT_EQ(next.keys.size(), 1u);
-}
-
-// With no screen every routing answers true and a frame is the background colour.
-TEST_F(ApplicationTest, empty_stack_routes_nothing_and_draws_background)
-{
-    EXPECT_TRUE(application->on_key(press(KeyCode::Enter)));
-    EXPECT_TRUE(application->on_char(u"x"));
-    EXPECT_TRUE(application->on_pointer_button(PointerEvent {}));
-    application->set_background_color({ 255, 0, 0, 255 });
-    EXPECT_EQ(draw(), 0xF800);
-    EXPECT_EQ(application->screen_count(), 0u);
 }
 
 // While the debug log is on, the corner of every frame is darkened for the diagnostic line;

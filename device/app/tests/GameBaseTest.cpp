@@ -90,7 +90,8 @@ struct GameBaseFixture : ::testing::Test {
 using GameBaseTest = GameBaseFixture;
 
 // The window is created at the display's size and starts in timer mode (the program's start-up
-// test checks the stages it logs).
+// test checks the stages it logs). The smartphone question is asked of the platform once and
+// logged once.
 TEST_F(GameBaseTest, construction_creates_the_window_in_timer_mode)
 {
     EXPECT_TRUE(window->has_window());
@@ -104,6 +105,13 @@ TEST_F(GameBaseTest, construction_creates_the_window_in_timer_mode)
     DisplayInfo display = game->display_info();
     EXPECT_EQ(display.scale_shift, 1);
     EXPECT_EQ(display.dpi, 192);
+
+    EXPECT_FALSE(game->is_smartphone());
+    EXPECT_FALSE(game->is_smartphone());
+    std::u16string log = read_log();
+    std::size_t first = log.find(u"static_capability_is_smartphone=PocketPC\n");
+    ASSERT_NE(first, std::u16string::npos);
+    EXPECT_EQ(log.find(u"static_capability_is_smartphone=", first + 1), std::u16string::npos);
 }
 
 // Time steps are the elapsed ticks in seconds, clamped to 0.001 .. 0.1, also across a wrap.
@@ -319,17 +327,6 @@ TEST_F(GameBaseTest, close_asks_the_listener)
     EXPECT_EQ(game->run(), 0);
     EXPECT_FALSE(window->has_window());
     EXPECT_EQ(listener.close_requests, 2);
-}
-
-// The smartphone question is asked of the platform once and logged once.
-TEST_F(GameBaseTest, smartphone_test_is_cached)
-{
-    EXPECT_FALSE(game->is_smartphone());
-    EXPECT_FALSE(game->is_smartphone());
-    std::u16string log = read_log();
-    std::size_t first = log.find(u"static_capability_is_smartphone=PocketPC\n");
-    ASSERT_NE(first, std::u16string::npos);
-    EXPECT_EQ(log.find(u"static_capability_is_smartphone=", first + 1), std::u16string::npos);
 }
 
 // A second window object in one process is a broken invariant.
