@@ -57,7 +57,8 @@ private:
 using MessageLoopTest = LoopFixture;
 
 // Posted messages come before input, input before a repaint, and a due timer comes last.
-// Repaints merge, and a late timer gives one message, not one per missed period.
+// Repaints merge, and a late timer gives one message, not one per missed period. A termination
+// signal asks the window to close rather than killing the program.
 TEST_F(MessageLoopTest, messages_come_in_order_of_preference_and_merge)
 {
     loop.set_timer(frame_timer_id, 40);
@@ -79,6 +80,9 @@ TEST_F(MessageLoopTest, messages_come_in_order_of_preference_and_merge)
     EXPECT_EQ(loop.get_message().kind, MessageKind::Paint);
     EXPECT_EQ(loop.get_message().kind, MessageKind::Timer);
     EXPECT_FALSE(loop.peek_message());
+
+    std::raise(SIGTERM);
+    EXPECT_EQ(loop.get_message().kind, MessageKind::Close);
 }
 
 // With nothing to do, a wait on the virtual clock jumps straight to the next timer.
@@ -137,11 +141,4 @@ TEST_F(MessageLoopTest, other_threads_wake_the_blocked_loop)
     other.join();
     EXPECT_EQ(message.kind, MessageKind::Quit);
     EXPECT_EQ(message.wparam, 3u);
-}
-
-// A termination signal asks the window to close rather than killing the program.
-TEST_F(MessageLoopTest, termination_signal_becomes_a_close_request)
-{
-    std::raise(SIGTERM);
-    EXPECT_EQ(loop.get_message().kind, MessageKind::Close);
 }

@@ -159,7 +159,9 @@ TEST(ReplyReader, reads_64_bit_values_as_hexadecimal_text)
 }
 
 // Non-ASCII text arrives as UTF-8; a body cut inside a sequence, or holding a malformed byte,
-// loses its trailer and is rejected.
+// loses its trailer and is rejected: a malformed byte cuts the text, and what comes before it
+// must itself be a whole reply. A multi-byte form of an ASCII character decodes to that
+// character, framing included, so such a reply is read from its decoded text.
 TEST(ReplyReader, decodes_utf8_and_rejects_cut_bodies)
 {
     ReplyReader reader;
@@ -174,29 +176,16 @@ TEST(ReplyReader, decodes_utf8_and_rejects_cut_bodies)
     EXPECT_FALSE(reader.parse(broken));
     EXPECT_TRUE(reader.parse(SharedBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size()))));
     EXPECT_FALSE(reader.parse(SharedBuffer()));
-}
-
-// A multi-byte form of an ASCII character decodes to that character, framing included, so
-// such a reply is read from its decoded text.
-TEST(ReplyReader, long_forms_of_ascii_count_as_the_characters)
-{
-    ReplyReader reader;
-    // The closing quote and an "a" inside the string in overlong two-byte form, and a "b" as
-    // a four-byte form whose low 16 bits are "b".
-    ASSERT_TRUE(
-        reader.parse(std::string_view("//OK[1,[\"x\xc1\xa1\xf0\x90\x81\xa2\xc0\xa2],0,3]")));
-    EXPECT_EQ(reader.load_string(), u"xab");
-    // An overlong comma splits the values.
-    ASSERT_TRUE(reader.parse(std::string_view("//OK[1\xc0\xac"
-                                              "2,[],0,3]")));
-    EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { 1, 2 }));
-}
-
-// A malformed byte cuts the text: what comes before it must itself be a whole reply.
-TEST(ReplyReader, text_ends_at_the_first_malformed_byte)
-{
-    ReplyReader reader;
     ASSERT_TRUE(reader.parse(std::string_view("//OK[7,[],0,3]\xffgarbage")));
     EXPECT_EQ(reader.load_int(), 7);
     EXPECT_FALSE(reader.parse(std::string_view("//OK[7,[],0,3\xff]")));
+
+    // The closing quote and an "a" inside the string in overlong two-byte form, and a "b" as
+    // a four-byte form whose low 16 bits are "b"; an overlong comma splits the values.
+    ASSERT_TRUE(
+        reader.parse(std::string_view("//OK[1,[\"x\xc1\xa1\xf0\x90\x81\xa2\xc0\xa2],0,3]")));
+    EXPECT_EQ(reader.load_string(), u"xab");
+    ASSERT_TRUE(reader.parse(std::string_view("//OK[1\xc0\xac"
+                                              "2,[],0,3]")));
+    EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { 1, 2 }));
 }

@@ -256,21 +256,6 @@ TEST_F(SharingScreenTest, invite_with_empty_address_still_sends)
     EXPECT_TRUE(engine->task_pending(project_id));
 }
 
-// Removing the project closes the screen, and later reports about it change nothing.
-TEST_F(SharingScreenTest, removed_project_closes_the_screen)
-{
-    open_sharing();
-    screen->on_task_removed(project_id + 1);
-    EXPECT_EQ(screen->project(), project_id);
-    screen->on_task_removed(project_id);
-    EXPECT_EQ(screen->project(), sharing_idle);
-    settle();
-    EXPECT_FALSE(screen->is_open());
-    std::size_t rows = form().sections()[Others].rows.size();
-    screen->on_users_changed();
-    EXPECT_EQ(form().sections()[Others].rows.size(), rows);
-}
-
 // A skin reload rebuilds the form: the invitation field and the row buttons come back as they
 // were, and the new buttons work. A real tap on "add" goes through the list and the row while
 // the change rebuilds every row; the press must act after the event, not inside it (the
@@ -294,13 +279,23 @@ TEST_F(SharingScreenTest, reload_keeps_the_form_and_a_real_tap_adds)
     EXPECT_TRUE(form().wait_node().is_visible());
 }
 
-// Sections without rows show no header, so the filter picker without a project never shows the
-// titles of the project the sharing manager showed before.
-TEST_F(SharingScreenTest, empty_sections_show_no_stale_header)
+// Removing the project closes the screen, and later reports about it change nothing. Sections
+// without rows show no header, so the filter picker without a project never shows the titles of
+// the project the sharing manager showed before.
+TEST_F(SharingScreenTest, removed_project_closes_and_no_stale_header_stays)
 {
     open_sharing();
     EXPECT_TRUE(form().list().sections()[Invitations].visible);
-    screen->close(false);
+    screen->on_task_removed(project_id + 1);
+    EXPECT_EQ(screen->project(), project_id);
+    screen->on_task_removed(project_id);
+    EXPECT_EQ(screen->project(), sharing_idle);
+    settle();
+    EXPECT_FALSE(screen->is_open());
+    std::size_t rows = form().sections()[Others].rows.size();
+    screen->on_users_changed();
+    EXPECT_EQ(form().sections()[Others].rows.size(), rows);
+
     screen->open(sharing_no_project, -1, SharingScreen::SelectFilter, nullptr);
     settle();
     const auto& shape = form().list().sections();
