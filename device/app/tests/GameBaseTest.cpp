@@ -256,6 +256,7 @@ TEST_F(GameBaseTest, rotation_goes_through_the_resolution_change)
 
 // set_rotation switches to direct mode (frames drawn by the loop only when needed), keeping
 // what is on the display as the background; set_windowed switches back to timer mode.
+// Editing forces timer mode and ending it returns to direct mode and stores the SIP preference.
 TEST_F(GameBaseTest, direct_mode_draws_only_needed_frames)
 {
     input(MessageKind::Paint);
@@ -291,11 +292,7 @@ TEST_F(GameBaseTest, direct_mode_draws_only_needed_frames)
     game->set_windowed(true);
     EXPECT_FALSE(game->is_direct());
     EXPECT_TRUE(game->message_loop().has_timer(frame_timer_id));
-}
 
-// Editing forces timer mode and ending it returns to direct mode and stores the SIP preference.
-TEST_F(GameBaseTest, editing_holds_timer_mode)
-{
     game->set_rotation(0);
     ASSERT_TRUE(game->is_direct());
     Element edited;

@@ -152,8 +152,9 @@ TEST_F(HTTPFailureTest, kill_with_a_message_waiting_drops_the_message)
     }
 }
 
-// Deleting a request in the middle of a reply stops its worker promptly and quietly.
-TEST_F(HTTPFailureTest, deleting_a_live_request_stops_the_worker)
+// Deleting a request in the middle of a reply stops its worker promptly and quietly; deleting
+// one whose reply was refused (non-2xx) releases the worker left waiting.
+TEST_F(HTTPFailureTest, deleting_a_request_releases_its_worker)
 {
     RawSocketServer server(stalled_reply, RawSocketServer::After::StaySilent);
     ASSERT_TRUE(send_to(server.wide_url("/service")));
@@ -163,14 +164,11 @@ TEST_F(HTTPFailureTest, deleting_a_live_request_stops_the_worker)
     loop.run_for(scheduler, std::chrono::milliseconds(100));
     EXPECT_EQ(listener.events.back(), "status 0.1000 ServerBusy");
     EXPECT_EQ(listener.ends, 0);
-}
 
-// Deleting a request whose reply was refused (non-2xx) releases the worker left waiting.
-TEST_F(HTTPFailureTest, deleting_a_refused_request_releases_the_worker)
-{
-    RawSocketServer server(
+    listener = RecordingListener();
+    RawSocketServer refused(
         "HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n", RawSocketServer::After::StaySilent);
-    std::unique_ptr<HTTPRequest> kept = send_kept(server.wide_url("/service"));
+    std::unique_ptr<HTTPRequest> kept = send_kept(refused.wide_url("/service"));
     ASSERT_TRUE(run_until_ended());
     EXPECT_FALSE(HTTPRequest::wait_for_workers(100)); // still waiting to be resumed
     kept->kill_request(); // over already: nothing more

@@ -139,8 +139,10 @@ TEST_F(HTTPExchangeTest, the_status_decides_success)
         ElementsAre("status 0.0000 ServerBusy", "length 2", "status 1.0000 ServerBusy", "failed"));
 }
 
-// A range reply: the listener chooses whether progress runs over the range or the whole file.
-TEST_F(HTTPExchangeTest, content_range_sets_the_expected_length)
+// What the listener decides: whether progress runs over a range reply's range or the whole file,
+// and which chunks it takes itself, which are then not kept for on_complete. Other headers reach
+// on_http_header with lower-case names.
+TEST_F(HTTPExchangeTest, the_listener_chooses_range_and_chunks)
 {
     std::string part = pattern(100);
     std::string reply = http_reply(206, part, "Content-Range: bytes 100-199/1000\r\n");
@@ -155,12 +157,8 @@ TEST_F(HTTPExchangeTest, content_range_sets_the_expected_length)
     // Counting starts at the range's first byte and runs to the full length.
     EXPECT_THAT(listener.events, ::testing::Contains("status 0.2000 ServerBusy"));
     EXPECT_EQ(listener.body, part);
-}
 
-// Chunks the listener takes itself are not kept for on_complete; other headers reach
-// on_http_header with lower-case names.
-TEST_F(HTTPExchangeTest, consumed_chunks_and_other_headers)
-{
+    listener = RecordingListener();
     listener.consume_data = true;
     exchange(http_reply(200, "streamed", "X-Session-State: Fresh\r\n"));
     EXPECT_THAT(listener.chunk_sizes, ElementsAre(0u, 8u));

@@ -111,7 +111,10 @@ TEST(ReplyReader, value_tokens_need_only_leading_digits)
     EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { max, min, max, min, 1234567890 }));
 }
 
-TEST(ReplyReader, unescapes_strings)
+// Strings are unescaped in one pass and 64-bit values are read from hexadecimal text. A reference
+// outside the table (or past the end of the values) is not a crash and not a valid empty string:
+// the reader records the error.
+TEST(ReplyReader, reads_strings_by_reference)
 {
     ReplyReader reader;
     ASSERT_TRUE(parse(reader, u"//OK[1,[\"a\\x20b\\\"c\\\\d\\r\\n\"],0,3]"));
@@ -122,13 +125,17 @@ TEST(ReplyReader, unescapes_strings)
     EXPECT_EQ(reader.load_string(), u"\\x20");
     EXPECT_EQ(reader.load_string(), u"\\n");
     EXPECT_EQ(reader.load_string(), u"\\t,,\\x2\\");
-}
 
-// A reference outside the table (or past the end of the values) is not a crash and not a
-// valid empty string: the reader records the error.
-TEST(ReplyReader, bad_references_set_the_error_flag)
-{
-    ReplyReader reader;
+    ASSERT_TRUE(parse(reader,
+        u"//"
+        u"OK[0,4,3,2,1,[\"FF\",\"ffffffffffffffff\",\"18c6a7b3e00\",\"1ffffffffffffffff\"],0,3]"));
+    EXPECT_EQ(reader.load_int64(), 255);
+    EXPECT_EQ(reader.load_int64(), -1);
+    EXPECT_EQ(reader.load_int64(), 0x18c6a7b3e00);
+    EXPECT_EQ(reader.load_int64(), -1); // saturated
+    EXPECT_EQ(reader.load_int64(), 0); // reference 0: the empty string
+    EXPECT_FALSE(reader.has_error());
+
     ASSERT_TRUE(parse(reader, u"//OK[-2,2,1,[\"x\"],0,3]"));
     EXPECT_EQ(reader.load_string(), u"x");
     EXPECT_FALSE(reader.has_error());
@@ -142,20 +149,6 @@ TEST(ReplyReader, bad_references_set_the_error_flag)
     EXPECT_EQ(reader.load_string(), u"x");
     EXPECT_EQ(reader.load_string(), u""); // past the end
     EXPECT_TRUE(reader.has_error());
-}
-
-TEST(ReplyReader, reads_64_bit_values_as_hexadecimal_text)
-{
-    ReplyReader reader;
-    ASSERT_TRUE(parse(reader,
-        u"//"
-        u"OK[0,4,3,2,1,[\"FF\",\"ffffffffffffffff\",\"18c6a7b3e00\",\"1ffffffffffffffff\"],0,3]"));
-    EXPECT_EQ(reader.load_int64(), 255);
-    EXPECT_EQ(reader.load_int64(), -1);
-    EXPECT_EQ(reader.load_int64(), 0x18c6a7b3e00);
-    EXPECT_EQ(reader.load_int64(), -1); // saturated
-    EXPECT_EQ(reader.load_int64(), 0); // reference 0: the empty string
-    EXPECT_FALSE(reader.has_error());
 }
 
 // Non-ASCII text arrives as UTF-8; a body cut inside a sequence, or holding a malformed byte,
