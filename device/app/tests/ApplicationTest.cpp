@@ -124,6 +124,17 @@ TEST_F(ApplicationTest, construction_registers_kinds_and_reads_emergency_numbers
                       reinterpret_cast<std::uintptr_t>(application.get())))
                   + u"\n"),
         std::u16string::npos);
+    // A second application object in one process is a broken invariant.
+    EXPECT_EXIT(
+        {
+            WindowOptions options;
+            options.headless = true;
+            Application second(u"Corvane", std::make_unique<HeadlessWindow>(options), clock);
+        },
+        ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
+    EXPECT_NE(
+        read_log().find(u"Gluck: Singleton is already instantiated @ Singleton::Singleton()\n"),
+        std::u16string::npos);
     application.reset();
     EXPECT_FALSE(is_element_kind_registered(u"node"));
     EXPECT_THROW(create_element(u"node"), NodeNotRegistered);
@@ -373,19 +384,4 @@ TEST_F(ApplicationTest, diagnostic_line_follows_the_log_setting)
     (void)environment.settings().write(
         u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", std::uint32_t(0));
     EXPECT_EQ(draw_at(149, 19), 0xFFFF);
-}
-
-// A second application object in one process is a broken invariant.
-TEST_F(ApplicationTest, second_application_is_a_fatal_fault)
-{
-    EXPECT_EXIT(
-        {
-            WindowOptions options;
-            options.headless = true;
-            Application second(u"Corvane", std::make_unique<HeadlessWindow>(options), clock);
-        },
-        ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
-    EXPECT_NE(
-        read_log().find(u"Gluck: Singleton is already instantiated @ Singleton::Singleton()\n"),
-        std::u16string::npos);
 }

@@ -60,7 +60,8 @@ TEST(CommandLine, options_and_arguments)
 }
 
 // Bad values and unknown options are refused with a message naming the option.
-TEST(CommandLine, bad_input_is_refused)
+// Every option the parser knows appears in the help text.
+TEST(CommandLine, bad_input_is_refused_and_help_lists_every_option)
 {
     std::string error;
     EXPECT_FALSE(parse({ "--rotation", "4" }, &error));
@@ -77,11 +78,7 @@ TEST(CommandLine, bad_input_is_refused)
     EXPECT_FALSE(parse({ "--headless=yes" }, &error));
     EXPECT_FALSE(parse({ "--frobnicate" }, &error));
     EXPECT_NE(error.find("--frobnicate"), std::string::npos);
-}
 
-// Every option the parser knows appears in the help text.
-TEST(CommandLine, usage_lists_every_option)
-{
     std::string usage = usage_text();
     for (const char* option :
         { "--headless", "--display", "--dpi", "--rotation", "--help", "--version", "--dump-frame" })

@@ -92,6 +92,7 @@ using GameBaseTest = GameBaseFixture;
 // The window is created at the display's size and starts in timer mode (the program's start-up
 // test checks the stages it logs). The smartphone question is asked of the platform once and
 // logged once.
+// A second window object in one process is a broken invariant.
 TEST_F(GameBaseTest, construction_creates_the_window_in_timer_mode)
 {
     EXPECT_TRUE(window->has_window());
@@ -112,21 +113,22 @@ TEST_F(GameBaseTest, construction_creates_the_window_in_timer_mode)
     std::size_t first = log.find(u"static_capability_is_smartphone=PocketPC\n");
     ASSERT_NE(first, std::u16string::npos);
     EXPECT_EQ(log.find(u"static_capability_is_smartphone=", first + 1), std::u16string::npos);
-}
 
-// Time steps are the elapsed ticks in seconds, clamped to 0.001 .. 0.1, also across a wrap.
-TEST(GameBaseFrames, frame_seconds_are_clamped)
-{
-    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(1000, 1000), 0.001);
-    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(1040, 1000), 0.04);
-    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(1100, 1000), 0.1);
-    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(9000, 1000), 0.1);
-    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(990, 1000), 0.001);
-    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(20, 0xFFFFFFF0u), 0.036);
+    EXPECT_EXIT(
+        {
+            RecordingClient other;
+            WindowOptions options;
+            options.headless = true;
+            GameBase second(u"Corvane", std::make_unique<HeadlessWindow>(options), clock, other);
+        },
+        ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
+    EXPECT_NE(read_log().find(u"Gluck: instance != 0 @ Application::Application\n"),
+        std::u16string::npos);
 }
 
 // In timer mode the loop advances every 40 ms and paints each step; a stall of two seconds
 // advances by 0.1 s only.
+// Time steps are the elapsed ticks in seconds, clamped to 0.001 .. 0.1, also across a wrap.
 TEST_F(GameBaseTest, timer_mode_advances_and_paints)
 {
     client.on_advance = [this] {
@@ -144,6 +146,13 @@ TEST_F(GameBaseTest, timer_mode_advances_and_paints)
     EXPECT_GE(client.draws, 4);
     EXPECT_EQ(window->frame_width(), 480);
     EXPECT_EQ(window->frame()[0], 0x001F); // the client painted blue
+
+    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(1000, 1000), 0.001);
+    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(1040, 1000), 0.04);
+    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(1100, 1000), 0.1);
+    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(9000, 1000), 0.1);
+    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(990, 1000), 0.001);
+    EXPECT_DOUBLE_EQ(GameBase::frame_seconds(20, 0xFFFFFFF0u), 0.036);
 }
 
 // An inactive or suspended window does not advance; user input or activation resumes it.
@@ -324,19 +333,4 @@ TEST_F(GameBaseTest, close_asks_the_listener)
     EXPECT_EQ(game->run(), 0);
     EXPECT_FALSE(window->has_window());
     EXPECT_EQ(listener.close_requests, 2);
-}
-
-// A second window object in one process is a broken invariant.
-TEST_F(GameBaseTest, second_instance_is_a_fatal_fault)
-{
-    EXPECT_EXIT(
-        {
-            RecordingClient other;
-            WindowOptions options;
-            options.headless = true;
-            GameBase second(u"Corvane", std::make_unique<HeadlessWindow>(options), clock, other);
-        },
-        ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
-    EXPECT_NE(read_log().find(u"Gluck: instance != 0 @ Application::Application\n"),
-        std::u16string::npos);
 }

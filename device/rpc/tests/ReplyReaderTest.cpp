@@ -29,6 +29,8 @@ bool parse(ReplyReader& reader, WStringView text)
 // The service writes values last to first; load_int hands them back from the end and then
 // keeps answering -1. Strings come by reference, 0 being the empty string. An exception reply
 // parses like a result and only raises the flag; the next parse lowers it.
+// Value tokens follow the lenient integer rule: white space and one sign before the digits,
+// anything after them ignored, no digit at all rejects the reply, too large saturates.
 TEST(ReplyReader, reads_values_strings_and_the_exception_flag)
 {
     ReplyReader reader;
@@ -60,6 +62,19 @@ TEST(ReplyReader, reads_values_strings_and_the_exception_flag)
     EXPECT_EQ(reader.load_string(), u"NOT_LOGGED");
     ASSERT_TRUE(parse(reader, u"//OK[5,[],0,3]"));
     EXPECT_FALSE(reader.is_exception());
+
+    ASSERT_TRUE(parse(reader, u"//OK[12abc, -7,+5,\t0x1f,007,[],0,3]"));
+    EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { 12, -7, 5, 0, 7 }));
+    EXPECT_FALSE(parse(reader, u"//OK[abc,[],0,3]"));
+    EXPECT_FALSE(parse(reader, u"//OK[1,-,[],0,3]"));
+    EXPECT_FALSE(parse(reader, u"//OK[1,- 5,[],0,3]"));
+    EXPECT_FALSE(parse(reader, u"//OK[1,+-5,[],0,3]"));
+
+    ASSERT_TRUE(
+        parse(reader, u"//OK[2147483647,-2147483648,99999999999,-99999999999,1234567890,[],0,3]"));
+    constexpr std::int32_t max = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t min = std::numeric_limits<std::int32_t>::min();
+    EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { max, min, max, min, 1234567890 }));
 }
 
 // Prefix, trailer and split checks reject the reply as a whole and leave the reader empty.
@@ -90,25 +105,6 @@ TEST(ReplyReader, rejects_wrong_framing)
     // A good reply after a rejected one parses from scratch.
     ASSERT_TRUE(parse(reader, u"//OK[4,[],0,3]"));
     EXPECT_EQ(reader.load_int(), 4);
-}
-
-// Value tokens follow the lenient integer rule: white space and one sign before the digits,
-// anything after them ignored, no digit at all rejects the reply, too large saturates.
-TEST(ReplyReader, value_tokens_need_only_leading_digits)
-{
-    ReplyReader reader;
-    ASSERT_TRUE(parse(reader, u"//OK[12abc, -7,+5,\t0x1f,007,[],0,3]"));
-    EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { 12, -7, 5, 0, 7 }));
-    EXPECT_FALSE(parse(reader, u"//OK[abc,[],0,3]"));
-    EXPECT_FALSE(parse(reader, u"//OK[1,-,[],0,3]"));
-    EXPECT_FALSE(parse(reader, u"//OK[1,- 5,[],0,3]"));
-    EXPECT_FALSE(parse(reader, u"//OK[1,+-5,[],0,3]"));
-
-    ASSERT_TRUE(
-        parse(reader, u"//OK[2147483647,-2147483648,99999999999,-99999999999,1234567890,[],0,3]"));
-    constexpr std::int32_t max = std::numeric_limits<std::int32_t>::max();
-    constexpr std::int32_t min = std::numeric_limits<std::int32_t>::min();
-    EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { max, min, max, min, 1234567890 }));
 }
 
 // Strings are unescaped in one pass and 64-bit values are read from hexadecimal text. A reference

@@ -33,6 +33,7 @@ std::string body_text(const SharedBuffer& body)
 
 // The one-argument authenticate: version, flags, six strings, then the references 1, 2, 3, 4,
 // the parameter count 1, the type 5 and the value 6, byte for byte.
+// A repeated string is saved once; 64-bit values go out as bare lower-case hexadecimal text.
 TEST(RequesterServer, writes_the_authenticate_request_byte_for_byte)
 {
     ServiceCalls calls(ServiceIdentity { u"http://127.0.0.1:8080/" });
@@ -53,11 +54,7 @@ TEST(RequesterServer, writes_the_authenticate_request_byte_for_byte)
         "com.ulmar.viz.client.rpc.VIZService", "authenticate", "java.lang.String", "a@b.c", "pw",
         "1", "2", "3", "4", "2", "5", "5", "6", "7" });
     EXPECT_EQ(body_text(call->body), expected);
-}
 
-// A repeated string is saved once; 64-bit values go out as bare lower-case hexadecimal text.
-TEST(RequesterServer, saves_strings_once_and_64_bit_values_as_hexadecimal)
-{
     RequesterServer writer;
     writer.save_string(u"same");
     writer.save_string(u"other");

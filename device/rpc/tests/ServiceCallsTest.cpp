@@ -66,6 +66,7 @@ TEST(ServiceCatalogue, lists_every_call_once_by_key)
 
 // Calls of plain ints and texts are checked end to end against the service; the objects are
 // checked here value for value.
+// The list cursor goes out field by field; its Longs are null when 0.
 TEST(ServiceCalls, filter_calls_send_the_filter_as_an_object)
 {
     ServiceCalls calls(identity);
@@ -92,50 +93,7 @@ TEST(ServiceCalls, filter_calls_send_the_filter_as_an_object)
             EXPECT_EQ(reader.load_int(), value);
         EXPECT_TRUE(reader.is_complete());
     }
-}
 
-// The edited task goes out whole but without its history and participants.
-TEST(ServiceCalls, task_calls_send_the_task_without_changes_or_permissions)
-{
-    VizTask task;
-    task.id = 31;
-    task.parentId = 30;
-    task.projectId = 30;
-    task.title = u"Title\r\nDescription";
-    task.done = -3;
-    task.plan = 5;
-    task.deadline = 1700000000000;
-    task.changes.push_back(Change {});
-    task.permissions.push_back(Permission { 2, u"x@y.z", 4 });
-
-    ServiceCalls calls(identity);
-    RequestReader reader;
-    open_call(calls.updateTask(u"s1", task, u"comment"), u"updateTask", reader);
-    EXPECT_EQ(reader.load_string(), u"s1");
-    VizTask sent;
-    ASSERT_TRUE(sent.load(reader));
-    EXPECT_EQ(reader.load_string(), u"comment");
-    EXPECT_TRUE(reader.is_complete());
-    VizTask expected = task;
-    expected.changes.clear();
-    expected.permissions.clear();
-    expected.done = 3; // a read takes the absolute value
-    EXPECT_EQ(sent, expected);
-
-    task.id = -1;
-    open_call(calls.createTask(u"s1", task, u""), u"createTask", reader);
-    EXPECT_EQ(reader.load_string(), u"s1");
-    ASSERT_TRUE(sent.load(reader));
-    EXPECT_EQ(sent.id, -1);
-    EXPECT_EQ(reader.load_string(), u"");
-    EXPECT_TRUE(reader.is_complete());
-}
-
-// The list cursor goes out field by field; its Longs are null when 0.
-TEST(ServiceCalls, filtered_list_sends_the_cursor_fields)
-{
-    ServiceCalls calls(identity);
-    RequestReader reader;
     // Reads the call's arguments by kind: a string, an int, a Long or the filter.
     auto arguments = [&](std::string_view kinds) {
         std::vector<std::string> out;
@@ -176,7 +134,46 @@ TEST(ServiceCalls, filtered_list_sends_the_cursor_fields)
             "tag" }));
 }
 
+// The edited task goes out whole but without its history and participants.
+TEST(ServiceCalls, task_calls_send_the_task_without_changes_or_permissions)
+{
+    VizTask task;
+    task.id = 31;
+    task.parentId = 30;
+    task.projectId = 30;
+    task.title = u"Title\r\nDescription";
+    task.done = -3;
+    task.plan = 5;
+    task.deadline = 1700000000000;
+    task.changes.push_back(Change {});
+    task.permissions.push_back(Permission { 2, u"x@y.z", 4 });
+
+    ServiceCalls calls(identity);
+    RequestReader reader;
+    open_call(calls.updateTask(u"s1", task, u"comment"), u"updateTask", reader);
+    EXPECT_EQ(reader.load_string(), u"s1");
+    VizTask sent;
+    ASSERT_TRUE(sent.load(reader));
+    EXPECT_EQ(reader.load_string(), u"comment");
+    EXPECT_TRUE(reader.is_complete());
+    VizTask expected = task;
+    expected.changes.clear();
+    expected.permissions.clear();
+    expected.done = 3; // a read takes the absolute value
+    EXPECT_EQ(sent, expected);
+
+    task.id = -1;
+    open_call(calls.createTask(u"s1", task, u""), u"createTask", reader);
+    EXPECT_EQ(reader.load_string(), u"s1");
+    ASSERT_TRUE(sent.load(reader));
+    EXPECT_EQ(sent.id, -1);
+    EXPECT_EQ(reader.load_string(), u"");
+    EXPECT_TRUE(reader.is_complete());
+}
+
 // The service's own examples of a session reply and of the exception that asks for a new login.
+// A login key, a flag and nothing come back as written; a login key reference outside the table is
+// a reply that does not read, and a task vector holding one User element fails as a whole.
 TEST(ServiceReplies, reads_the_service_examples)
 {
     ReplyReader reader;
@@ -197,13 +194,7 @@ TEST(ServiceReplies, reads_the_service_examples)
     ASSERT_TRUE(reader.parse(
         std::string_view("//EX[2,1,[\"java.lang.RuntimeException/515124647\",\"x\"],0,3]")));
     EXPECT_FALSE(exception.load(reader));
-}
 
-// A login key, a flag and nothing come back as written; a login key reference outside the table
-// is a reply that does not read, and a task vector holding one User element fails as a whole.
-TEST(ServiceReplies, plain_results_round_trip)
-{
-    ReplyReader reader;
     auto reply = [&](const std::function<void(ReplyWriter&)>& write) {
         ReplyWriter writer;
         write(writer);

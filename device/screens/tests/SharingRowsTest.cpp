@@ -80,6 +80,7 @@ std::string shape(SharingMode mode, const std::vector<ListSection>& sections)
 // the participants, then everybody else once, with the current user checked wherever it is.
 // Without a project the first known user is not listed twice, whatever the mode; a project
 // whose record is not loaded yet has no participants to show; an idle screen has no rows.
+// A participant listed twice by the service still gets one row.
 TEST(SharingRows, rows_per_mode_and_project)
 {
     enum Project { Loaded, NoProject, NotLoaded, Idle, NoProjectNorUsers };
@@ -118,11 +119,7 @@ TEST(SharingRows, rows_per_mode_and_project)
         EXPECT_EQ(shape(c.mode, sharing_rows(source)), c.shape)
             << "mode " << c.mode << " project " << c.project;
     }
-}
 
-// A participant listed twice by the service still gets one row.
-TEST(SharingRows, repeated_participant_is_listed_once)
-{
     SharedProject data;
     data.project.permissions = { grant(2), grant(2) };
     EXPECT_EQ(shape(ChooseResponsible, sharing_rows(data.source(ChooseResponsible))),

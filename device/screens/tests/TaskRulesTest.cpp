@@ -55,6 +55,8 @@ TEST(TaskRules, progress_text_shows_the_change_against_the_snapshot)
 // opening, or after pressing the field again) replaces its text, a shown "0" is replaced,
 // later digits append, backspace shortens (an empty field is 0), a field stops at nine digits,
 // and "save" follows whether a number differs. Keys: d/p press a field, < is backspace.
+// Opening again after done was changed shows the snapshot's numbers, with "save" offered because
+// the record's numbers differ; the first key makes "save" follow the numbers again.
 TEST(ProgressInput, typing_into_the_fields)
 {
     struct Case {
@@ -93,12 +95,7 @@ TEST(ProgressInput, typing_into_the_fields)
             EXPECT_EQ(input.number(ProgressInput::Field::Done), 0);
         }
     }
-}
 
-// Opening again after done was changed shows the snapshot's numbers, with "save" offered
-// because the record's numbers differ; the first key makes "save" follow the numbers again.
-TEST(ProgressInput, opening_again_shows_the_snapshot_and_offers_save)
-{
     ProgressInput input;
     input.open(3, 10);
     input.select(ProgressInput::Field::Done);
@@ -157,6 +154,7 @@ TEST(TaskRules, unchanged_compares_the_eight_fields_and_the_comment)
 // Someone else saved while the user edits: their fields arrive, the user's edited fields stay,
 // the user's progress stays a difference on top of theirs, and only a field both changed to
 // different values is a conflict (their title kept silently reverting the user's before).
+// A save sends progress as deltas against the snapshot and never the history or participants.
 TEST(TaskRules, merge_keeps_the_users_fields_and_takes_the_others)
 {
     Task snapshot = sample_task();
@@ -190,6 +188,19 @@ TEST(TaskRules, merge_keeps_the_users_fields_and_takes_the_others)
     take_field(merge.edited, incoming, EditedField::Title);
     EXPECT_EQ(merge.edited.title, u"Buy soy milk");
     EXPECT_TRUE(same_edited_fields(merge_edits(snapshot, snapshot, incoming).edited, incoming));
+
+    edited = snapshot;
+    edited.done = 5;
+    edited.plan = 8;
+    edited.changes.push_back(entry(1));
+    edited.permissions.push_back(Permission { 2, u"a@b.c", 4 });
+    Task sent = sendable_copy(edited, snapshot);
+    EXPECT_EQ(sent.done, 2);
+    EXPECT_EQ(sent.plan, -2);
+    EXPECT_TRUE(sent.changes.empty());
+    EXPECT_TRUE(sent.permissions.empty());
+    EXPECT_EQ(sent.title, edited.title);
+    EXPECT_EQ(sent.id, 12);
 }
 
 // A history entry shows the rows of what it changes: neither status (-2) nor completion (-1)
@@ -277,24 +288,6 @@ TEST(TaskRules, history_merges_into_the_screens)
             }
         }
     }
-}
-
-// A save sends progress as deltas against the snapshot and never the history or participants.
-TEST(TaskRules, sendable_copy_sends_deltas_and_no_lists)
-{
-    Task snapshot = sample_task();
-    Task edited = snapshot;
-    edited.done = 5;
-    edited.plan = 8;
-    edited.changes.push_back(entry(1));
-    edited.permissions.push_back(Permission { 2, u"a@b.c", 4 });
-    Task sent = sendable_copy(edited, snapshot);
-    EXPECT_EQ(sent.done, 2);
-    EXPECT_EQ(sent.plan, -2);
-    EXPECT_TRUE(sent.changes.empty());
-    EXPECT_TRUE(sent.permissions.empty());
-    EXPECT_EQ(sent.title, edited.title);
-    EXPECT_EQ(sent.id, 12);
 }
 
 // A new record takes its parent's responsible user and project, and asks for no history. Nine
