@@ -156,6 +156,7 @@ TEST_F(GameBaseTest, timer_mode_advances_and_paints)
 }
 
 // An inactive or suspended window does not advance; user input or activation resumes it.
+// A close request asks the listener; a refusal keeps the window, consent ends the loop.
 TEST_F(GameBaseTest, paused_and_suspended_windows_do_not_advance)
 {
     input(MessageKind::Activate, 0);
@@ -175,6 +176,19 @@ TEST_F(GameBaseTest, paused_and_suspended_windows_do_not_advance)
     clock.advance(40);
     pump();
     EXPECT_EQ(client.advances.size(), 1u);
+
+    listener.allow_close = false;
+    input(MessageKind::Close);
+    EXPECT_TRUE(window->has_window());
+    listener.allow_close = true;
+    window->push_input([] {
+        Message close;
+        close.kind = MessageKind::Close;
+        return close;
+    }());
+    EXPECT_EQ(game->run(), 0);
+    EXPECT_FALSE(window->has_window());
+    EXPECT_EQ(listener.close_requests, 2);
 }
 
 // F1 gives SOFT_LEFT to the screens, an auto-repeat is not "first", a release is; each key
@@ -232,6 +246,8 @@ TEST_F(GameBaseTest, stylus_press_release_and_lost_capture)
 
 // Command lines handed over by other instances are delivered newest first; the empty marker
 // becomes an empty command line.
+// Turning the display is a resolution change: logged once, told to the listener once, and the
+// window follows; a setting change that changes nothing is not reported.
 TEST_F(GameBaseTest, command_lines_are_delivered_last_in_first_out)
 {
     copy_data(u"first");
@@ -241,12 +257,7 @@ TEST_F(GameBaseTest, command_lines_are_delivered_last_in_first_out)
     EXPECT_EQ(listener.command_lines, (std::vector<WString> { u"third", u"", u"first" }));
     EXPECT_EQ(game->queued_command_lines(), 0u);
     EXPECT_NE(read_log().find(u"GameBase WM_COPYDATA cmd_line=first\n"), std::u16string::npos);
-}
 
-// Turning the display is a resolution change: logged once, told to the listener once, and the
-// window follows; a setting change that changes nothing is not reported.
-TEST_F(GameBaseTest, rotation_goes_through_the_resolution_change)
-{
     window->rotate();
     pump();
     EXPECT_EQ(listener.resolution_changes, 1);
@@ -316,21 +327,4 @@ TEST_F(GameBaseTest, direct_mode_draws_only_needed_frames)
         = environment.settings().read(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"SIPPreference");
     ASSERT_TRUE(stored);
     EXPECT_EQ(std::get<std::uint32_t>(*stored), 0u);
-}
-
-// A close request asks the listener; a refusal keeps the window, consent ends the loop.
-TEST_F(GameBaseTest, close_asks_the_listener)
-{
-    listener.allow_close = false;
-    input(MessageKind::Close);
-    EXPECT_TRUE(window->has_window());
-    listener.allow_close = true;
-    window->push_input([] {
-        Message close;
-        close.kind = MessageKind::Close;
-        return close;
-    }());
-    EXPECT_EQ(game->run(), 0);
-    EXPECT_FALSE(window->has_window());
-    EXPECT_EQ(listener.close_requests, 2);
 }

@@ -99,6 +99,7 @@ Window input_focus(Display* display)
 // lines. Without the splash skin the message names both places data may live, so a broken
 // installation can be told apart; without a language the splash shows first (and its frame can
 // be written out); with a language but no main skin the message is its "NoSkins" text.
+// --help and --version answer without starting; an unknown option is an error with code 2.
 TEST(ProgramStart, missing_data_ends_with_a_message_and_status_0)
 {
     struct Case {
@@ -148,6 +149,17 @@ TEST(ProgramStart, missing_data_ends_with_a_message_and_status_0)
             EXPECT_EQ(bytes.substr(0, 2), "BM");
         }
     }
+
+    ProgramFolder folder;
+    ProgramRun help(folder, "help", { "--help" });
+    EXPECT_EQ(help.wait_exit(), 0);
+    ProgramRun version(folder, "version", { "--version" });
+    EXPECT_EQ(version.wait_exit(), 0);
+    EXPECT_EQ(version.output(), "Corvane " + to_utf8(app_info.version) + "\n");
+    ProgramRun bad(folder, "bad", { "--headless", "--rotation", "9" });
+    EXPECT_EQ(bad.wait_exit(), 2);
+    EXPECT_NE(bad.errors().find("--rotation"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder.root() / "tmp-bad/corvane.txt"));
 }
 
 // With skins and a language the splash shows, loads after eight frames, and closes; a second
@@ -295,19 +307,4 @@ TEST(ProgramStart, installed_layout_reads_share_and_writes_to_data_home)
     built.terminate();
     EXPECT_TRUE(built.wait_exit().has_value());
     EXPECT_FALSE(std::filesystem::exists(tree.root() / "data/corvane"));
-}
-
-// --help and --version answer without starting; an unknown option is an error with code 2.
-TEST(ProgramStart, help_version_and_bad_options)
-{
-    ProgramFolder folder;
-    ProgramRun help(folder, "help", { "--help" });
-    EXPECT_EQ(help.wait_exit(), 0);
-    ProgramRun version(folder, "version", { "--version" });
-    EXPECT_EQ(version.wait_exit(), 0);
-    EXPECT_EQ(version.output(), "Corvane " + to_utf8(app_info.version) + "\n");
-    ProgramRun bad(folder, "bad", { "--headless", "--rotation", "9" });
-    EXPECT_EQ(bad.wait_exit(), 2);
-    EXPECT_NE(bad.errors().find("--rotation"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(folder.root() / "tmp-bad/corvane.txt"));
 }

@@ -20,6 +20,7 @@ const char* const stalled_reply = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\
 // requested, or a header line that cannot be sent (the listener may delete the request on the
 // way without harm). Nobody listening, or a framing header the transport cannot use, fails after
 // send_request returned, with the same key, rather than being read to an unknown end.
+// A request is sent once; sending it again, or after a kill, fails like an unusable request.
 TEST_F(HTTPFailureTest, unusable_requests_and_replies_fail_at_once)
 {
     using After = RawSocketServer::After;
@@ -59,11 +60,8 @@ TEST_F(HTTPFailureTest, unusable_requests_and_replies_fail_at_once)
         EXPECT_EQ(listener.events, failed_at_once);
         EXPECT_EQ(listener.request, nullptr);
     }
-}
 
-// A request is sent once; sending it again, or after a kill, fails like an unusable request.
-TEST_F(HTTPFailureTest, second_send_and_send_after_kill_fail)
-{
+    listener = RecordingListener();
     RawSocketServer server(complete_reply, RawSocketServer::After::Close);
     auto killed = std::make_unique<HTTPRequest>(
         server.wide_url("/service"), u"POST", listener, u"Corvane Client");
@@ -116,6 +114,9 @@ TEST_F(HTTPFailureTest, silent_or_stalled_server_trips_the_watchdog)
 // A second kill, and anything the stopped worker might still do, must not reach the listener;
 // the listener may kill the request from inside on_data: the failure is reported once and the rest
 // of the reply never arrives.
+// A kill while the worker's message waits in the ready list drops the message rather than
+// delivering it after the failure; deleting the request then, before or after the loop ran, takes
+// it out of the list exactly once (queued twice, it left a dangling entry).
 TEST_F(HTTPFailureTest, kills_report_once)
 {
     RawSocketServer server("", RawSocketServer::After::StaySilent);
@@ -145,13 +146,7 @@ TEST_F(HTTPFailureTest, kills_report_once)
             "data 10", "status 1.0000 ServerSendFailed", "failed"));
     kept.reset();
     EXPECT_EQ(scheduler.active_count(), 0);
-}
 
-// A kill while the worker's message waits in the ready list drops the message rather than
-// delivering it after the failure; deleting the request then, before or after the loop ran,
-// takes it out of the list exactly once (queued twice, it left a dangling entry).
-TEST_F(HTTPFailureTest, kill_with_a_message_waiting_drops_the_message)
-{
     for (bool delete_first : { false, true }) {
         SCOPED_TRACE(delete_first);
         listener = RecordingListener();

@@ -45,6 +45,9 @@ protected:
 
 // The service's way of calling: POST to ".../service" with three headers and the user agent;
 // the server must receive exactly that, and the listener every step in order.
+// 2xx replies succeed, an empty request and reply body included; any other status fails with the
+// key that was current, "ServerBusy", and hands over no data. The status line needs a reason phrase
+// to count as a success.
 TEST_F(HTTPExchangeTest, posts_the_body_and_reports_each_step)
 {
     RawSocketServer server(http_reply(200, "abc"), RawSocketServer::After::Close);
@@ -71,6 +74,32 @@ TEST_F(HTTPExchangeTest, posts_the_body_and_reports_each_step)
             "\r\nPragma: no-cache\r\n", "\r\nUser-Agent: Corvane Client\r\n" })
         EXPECT_NE(sent.find(line), std::string::npos) << line;
     EXPECT_EQ(sent.find("Expect:"), std::string::npos);
+
+    for (unsigned status : { 200u, 201u, 204u, 404u, 500u, 302u }) {
+        SCOPED_TRACE(status);
+        listener = RecordingListener();
+        bool success = status < 300;
+        RawSocketServer server(
+            http_reply(status, success ? "" : "nope"), RawSocketServer::After::Close);
+        make_request(server.wide_url("/status"));
+        ASSERT_TRUE(send(status == 200 ? "" : "x"));
+        ASSERT_TRUE(run_until_ended());
+        if (status == 200) {
+            EXPECT_THAT(listener.events,
+                ElementsAre("status 0.0000 ServerBusy", "length 0", "data 0",
+                    "status 1.0000 ServerSuccess", "complete 0"));
+        } else if (success) {
+            EXPECT_EQ(listener.events.back(), "complete 0");
+        } else {
+            EXPECT_THAT(listener.events,
+                ElementsAre(
+                    "status 0.0000 ServerBusy", "length 4", "status 1.0000 ServerBusy", "failed"));
+        }
+    }
+    listener = RecordingListener();
+    exchange("HTTP/1.1 200\r\nContent-Length: 2\r\n\r\nok");
+    EXPECT_THAT(listener.events,
+        ElementsAre("status 0.0000 ServerBusy", "length 2", "status 1.0000 ServerBusy", "failed"));
 }
 
 // A body larger than one chunk is handed over 8192 bytes at a time, each chunk before the
@@ -116,38 +145,6 @@ TEST_F(HTTPExchangeTest, bodies_arrive_in_chunks_of_at_most_8192_bytes)
         received += size;
     EXPECT_EQ(received, 5000u);
     EXPECT_NE(read_log().find(u" Failed 2 at "), std::u16string::npos);
-}
-
-// 2xx replies succeed, an empty request and reply body included; any other status fails with
-// the key that was current, "ServerBusy", and hands over no data. The status line needs a
-// reason phrase to count as a success.
-TEST_F(HTTPExchangeTest, the_status_decides_success)
-{
-    for (unsigned status : { 200u, 201u, 204u, 404u, 500u, 302u }) {
-        SCOPED_TRACE(status);
-        listener = RecordingListener();
-        bool success = status < 300;
-        RawSocketServer server(
-            http_reply(status, success ? "" : "nope"), RawSocketServer::After::Close);
-        make_request(server.wide_url("/status"));
-        ASSERT_TRUE(send(status == 200 ? "" : "x"));
-        ASSERT_TRUE(run_until_ended());
-        if (status == 200) {
-            EXPECT_THAT(listener.events,
-                ElementsAre("status 0.0000 ServerBusy", "length 0", "data 0",
-                    "status 1.0000 ServerSuccess", "complete 0"));
-        } else if (success) {
-            EXPECT_EQ(listener.events.back(), "complete 0");
-        } else {
-            EXPECT_THAT(listener.events,
-                ElementsAre(
-                    "status 0.0000 ServerBusy", "length 4", "status 1.0000 ServerBusy", "failed"));
-        }
-    }
-    listener = RecordingListener();
-    exchange("HTTP/1.1 200\r\nContent-Length: 2\r\n\r\nok");
-    EXPECT_THAT(listener.events,
-        ElementsAre("status 0.0000 ServerBusy", "length 2", "status 1.0000 ServerBusy", "failed"));
 }
 
 // What the listener decides: whether progress runs over a range reply's range or the whole file,

@@ -72,7 +72,7 @@ using ServiceTlsTest = HttpFixture;
 
 } // namespace
 
-TEST_F(ServiceTlsTest, untrusted_refused_named_authority_and_relaxed_accepted)
+TEST_F(ServiceTlsTest, authorities_and_certificate_files)
 {
     TempFolder folder("corvane-tls");
     ASSERT_TRUE(make_chain(folder)) << "openssl could not make the test chain";
@@ -99,13 +99,8 @@ TEST_F(ServiceTlsTest, untrusted_refused_named_authority_and_relaxed_accepted)
     ASSERT_TRUE(reg_write_string(key, u"CAFile", u""));
     ASSERT_TRUE(reg_write_dword(key, u"InsecureTLS", 1));
     EXPECT_EQ(exchange(), "complete 3");
-}
 
-// A missing certificate, a key of another certificate: a message naming the file, no service.
-TEST_F(ServiceTlsTest, unusable_certificate_files_stop_the_service)
-{
-    TempFolder folder("corvane-tls");
-    ASSERT_TRUE(make_chain(folder));
+    // A missing certificate, a key of another certificate: a message naming the file, no service.
     ServiceProcess missing(folder, folder.file("absent.pem"), folder.file("server.key"));
     EXPECT_EQ(missing.port(), 0);
     EXPECT_EQ(missing.wait(), 1);

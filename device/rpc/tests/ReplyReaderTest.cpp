@@ -31,6 +31,7 @@ bool parse(ReplyReader& reader, WStringView text)
 // parses like a result and only raises the flag; the next parse lowers it.
 // Value tokens follow the lenient integer rule: white space and one sign before the digits,
 // anything after them ignored, no digit at all rejects the reply, too large saturates.
+// Prefix, trailer and split checks reject the reply as a whole and leave the reader empty.
 TEST(ReplyReader, reads_values_strings_and_the_exception_flag)
 {
     ReplyReader reader;
@@ -75,12 +76,7 @@ TEST(ReplyReader, reads_values_strings_and_the_exception_flag)
     constexpr std::int32_t max = std::numeric_limits<std::int32_t>::max();
     constexpr std::int32_t min = std::numeric_limits<std::int32_t>::min();
     EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { max, min, max, min, 1234567890 }));
-}
 
-// Prefix, trailer and split checks reject the reply as a whole and leave the reader empty.
-TEST(ReplyReader, rejects_wrong_framing)
-{
-    ReplyReader reader;
     const WStringView rejected[] = {
         u"",
         u"//OK[",

@@ -130,6 +130,7 @@ TEST(SharingRows, rows_per_mode_and_project)
 // address, with level 2 to share and 0 to withdraw; the pickers hand over the row's id, "all
 // users" included. A user who vanished from the known users between building and pressing
 // gets nothing sent.
+// Titles carry the project's first line; each mode sets only its own texts and keeps the rest.
 TEST(SharingRows, presses_name_accounts_levels_and_ids)
 {
     using Kind = SharingAction::Kind;
@@ -168,11 +169,7 @@ TEST(SharingRows, presses_name_accounts_levels_and_ids)
             EXPECT_EQ(action.user_id, c.user_id) << where;
         }
     }
-}
 
-// Titles carry the project's first line; each mode sets only its own texts and keeps the rest.
-TEST(SharingRows, titles_per_mode)
-{
     auto translate = [](WStringView key) { return WString(key) + u"[%name%]"; };
     SharingTitles titles;
     update_sharing_titles(titles, Share, true, u"Garden", translate);

@@ -40,23 +40,13 @@ Task sample_task()
 
 } // namespace
 
-// The progress row shows the snapshot's done, the signed change, and the edited plan.
-TEST(TaskRules, progress_text_shows_the_change_against_the_snapshot)
-{
-    EXPECT_EQ(progress_text(3, 5, 10), u"3 + 2 / 10");
-    EXPECT_EQ(progress_text(5, 4, 8), u"5 - 1 / 8");
-    EXPECT_EQ(progress_text(3, 3, 10), u"3 / 10");
-    EXPECT_EQ(progress_text(0, 0, 0), u"0 / 0");
-    // Large numbers must not overflow into a wrong sign.
-    EXPECT_EQ(progress_text(0, 2147483647, 1), u"0 + 2147483647 / 1");
-}
-
 // Keys typed into fields opened on done 3 and plan 10: the first digit in a field (after
 // opening, or after pressing the field again) replaces its text, a shown "0" is replaced,
 // later digits append, backspace shortens (an empty field is 0), a field stops at nine digits,
 // and "save" follows whether a number differs. Keys: d/p press a field, < is backspace.
 // Opening again after done was changed shows the snapshot's numbers, with "save" offered because
 // the record's numbers differ; the first key makes "save" follow the numbers again.
+// The progress row shows the snapshot's done, the signed change, and the edited plan.
 TEST(ProgressInput, typing_into_the_fields)
 {
     struct Case {
@@ -116,6 +106,13 @@ TEST(ProgressInput, typing_into_the_fields)
     // A plain opening of an unedited record offers nothing.
     input.open(3, 10);
     EXPECT_FALSE(input.offers_save());
+
+    EXPECT_EQ(progress_text(3, 5, 10), u"3 + 2 / 10");
+    EXPECT_EQ(progress_text(5, 4, 8), u"5 - 1 / 8");
+    EXPECT_EQ(progress_text(3, 3, 10), u"3 / 10");
+    EXPECT_EQ(progress_text(0, 0, 0), u"0 / 0");
+    // Large numbers must not overflow into a wrong sign.
+    EXPECT_EQ(progress_text(0, 2147483647, 1), u"0 + 2147483647 / 1");
 }
 
 // Each of the eight edited fields and the comment make the record "changed"; bookkeeping fields
