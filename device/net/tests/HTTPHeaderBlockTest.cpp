@@ -20,24 +20,12 @@ WString block(std::initializer_list<const char16_t*> lines)
 
 } // namespace
 
-// The 2xx test looks only at the first character after the first space, and needs a second
-// space after it: a status line without a reason phrase does not count.
-TEST(HTTPHeaderBlock, status_line_decides_2xx)
-{
-    EXPECT_TRUE(parse_header_block(block({ u"HTTP/1.1 200 OK" })).is_2xx);
-    EXPECT_TRUE(parse_header_block(block({ u"HTTP/1.0 204 No Content" })).is_2xx);
-    EXPECT_TRUE(parse_header_block(block({ u"HTTP/1.1 299 " })).is_2xx);
-    EXPECT_FALSE(parse_header_block(block({ u"HTTP/1.1 200" })).is_2xx);
-    EXPECT_FALSE(parse_header_block(block({ u"HTTP/1.1 404 Not Found" })).is_2xx);
-    EXPECT_FALSE(parse_header_block(block({ u"HTTP/1.1  200 OK" })).is_2xx);
-    EXPECT_FALSE(parse_header_block(block({ u"HTTP/1.1" })).is_2xx);
-    EXPECT_FALSE(parse_header_block(WString()).is_2xx);
-}
-
 // Names are lower-cased, the value starts after ": ", and lines that are not "name: value" are
 // skipped rather than misread. A status line alone, or a block that is not ended by NUL, must
 // not read past the end.
-TEST(HTTPHeaderBlock, splits_lines_into_names_and_values)
+// The 2xx test looks only at the first character after the first space, and needs a second space
+// after it: a status line without a reason phrase does not count.
+TEST(HTTPHeaderBlock, parses_the_status_line_and_headers)
 {
     ParsedHeaderBlock parsed
         = parse_header_block(block({ u"HTTP/1.1 200 OK", u"Content-Length: 12", u"X-Odd:no-space",
@@ -56,6 +44,15 @@ TEST(HTTPHeaderBlock, splits_lines_into_names_and_values)
     ASSERT_EQ(parsed.headers.size(), 1u);
     EXPECT_EQ(parsed.headers[0].value, u"3");
     EXPECT_TRUE(parse_header_block(WString(u"HTTP/1.1 200 OK\0Age:", 20)).headers.empty());
+
+    EXPECT_TRUE(parse_header_block(block({ u"HTTP/1.1 200 OK" })).is_2xx);
+    EXPECT_TRUE(parse_header_block(block({ u"HTTP/1.0 204 No Content" })).is_2xx);
+    EXPECT_TRUE(parse_header_block(block({ u"HTTP/1.1 299 " })).is_2xx);
+    EXPECT_FALSE(parse_header_block(block({ u"HTTP/1.1 200" })).is_2xx);
+    EXPECT_FALSE(parse_header_block(block({ u"HTTP/1.1 404 Not Found" })).is_2xx);
+    EXPECT_FALSE(parse_header_block(block({ u"HTTP/1.1  200 OK" })).is_2xx);
+    EXPECT_FALSE(parse_header_block(block({ u"HTTP/1.1" })).is_2xx);
+    EXPECT_FALSE(parse_header_block(WString()).is_2xx);
 }
 
 // Numbers in header values: whole 32-bit decimals only, and a range needs "bytes" and three

@@ -106,7 +106,11 @@ TEST(ReplyReader, reads_values_strings_and_the_exception_flag)
 // Strings are unescaped in one pass and 64-bit values are read from hexadecimal text. A reference
 // outside the table (or past the end of the values) is not a crash and not a valid empty string:
 // the reader records the error.
-TEST(ReplyReader, reads_strings_by_reference)
+// Non-ASCII text arrives as UTF-8; a body cut inside a sequence, or holding a malformed byte, loses
+// its trailer and is rejected: a malformed byte cuts the text, and what comes before it must itself
+// be a whole reply. A multi-byte form of an ASCII character decodes to that character, framing
+// included, so such a reply is read from its decoded text.
+TEST(ReplyReader, reads_strings_and_utf8)
 {
     ReplyReader reader;
     ASSERT_TRUE(parse(reader, u"//OK[1,[\"a\\x20b\\\"c\\\\d\\r\\n\"],0,3]"));
@@ -141,15 +145,7 @@ TEST(ReplyReader, reads_strings_by_reference)
     EXPECT_EQ(reader.load_string(), u"x");
     EXPECT_EQ(reader.load_string(), u""); // past the end
     EXPECT_TRUE(reader.has_error());
-}
 
-// Non-ASCII text arrives as UTF-8; a body cut inside a sequence, or holding a malformed byte,
-// loses its trailer and is rejected: a malformed byte cuts the text, and what comes before it
-// must itself be a whole reply. A multi-byte form of an ASCII character decodes to that
-// character, framing included, so such a reply is read from its decoded text.
-TEST(ReplyReader, decodes_utf8_and_rejects_cut_bodies)
-{
-    ReplyReader reader;
     std::string bytes = encode_wire_utf8(u"//OK[1,[\"Задача\U0001F600\"],0,3]");
     ASSERT_TRUE(reader.parse(bytes));
     EXPECT_EQ(reader.load_string(), u"Задача\U0001F600");

@@ -67,7 +67,8 @@ TEST(ServiceCatalogue, lists_every_call_once_by_key)
 // Calls of plain ints and texts are checked end to end against the service; the objects are
 // checked here value for value.
 // The list cursor goes out field by field; its Longs are null when 0.
-TEST(ServiceCalls, filter_calls_send_the_filter_as_an_object)
+// The edited task goes out whole but without its history and participants.
+TEST(ServiceCalls, calls_send_their_objects)
 {
     ServiceCalls calls(identity);
     RequestReader reader;
@@ -132,11 +133,7 @@ TEST(ServiceCalls, filter_calls_send_the_filter_as_an_object)
     EXPECT_EQ(arguments("sFiiiiLLsiis"),
         (Texts { "s1", "filter", "12", "1", "1", "1", "1700000000123", "-5", "last", "77", "25",
             "tag" }));
-}
 
-// The edited task goes out whole but without its history and participants.
-TEST(ServiceCalls, task_calls_send_the_task_without_changes_or_permissions)
-{
     VizTask task;
     task.id = 31;
     task.parentId = 30;
@@ -148,8 +145,6 @@ TEST(ServiceCalls, task_calls_send_the_task_without_changes_or_permissions)
     task.changes.push_back(Change {});
     task.permissions.push_back(Permission { 2, u"x@y.z", 4 });
 
-    ServiceCalls calls(identity);
-    RequestReader reader;
     open_call(calls.updateTask(u"s1", task, u"comment"), u"updateTask", reader);
     EXPECT_EQ(reader.load_string(), u"s1");
     VizTask sent;
@@ -174,7 +169,7 @@ TEST(ServiceCalls, task_calls_send_the_task_without_changes_or_permissions)
 // The service's own examples of a session reply and of the exception that asks for a new login.
 // A login key, a flag and nothing come back as written; a login key reference outside the table is
 // a reply that does not read, and a task vector holding one User element fails as a whole.
-TEST(ServiceReplies, reads_the_service_examples)
+TEST(ServiceReplies, reads_results_and_exceptions)
 {
     ReplyReader reader;
     ASSERT_TRUE(reader.parse(std::string_view(
