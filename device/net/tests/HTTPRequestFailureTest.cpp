@@ -46,7 +46,7 @@ TEST_F(HTTPFailureTest, unusable_requests_and_replies_fail_at_once)
     for (const Case& c : cases) {
         RawSocketServer server(c.reply, c.after);
         std::u16string url = c.url ? c.url : server.wide_url("/service");
-        SCOPED_TRACE(narrow(c.header ? c.header : url));
+        SCOPED_TRACE(to_utf8(c.header ? c.header : url));
         listener = RecordingListener();
         HTTPRequest& request = make_request(url);
         bool usable = !c.url && !c.header;
