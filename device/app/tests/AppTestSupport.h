@@ -68,7 +68,7 @@ public:
         chars.emplace_back(text);
         return true;
     }
-    void on_pointer_move(const PointerEvent& event) override { moves.push_back(event); }
+    void on_pointer_move(const PointerEvent&) override { }
     bool on_pointer_button(const PointerEvent& event) override
     {
         buttons.push_back(event);
@@ -84,7 +84,6 @@ public:
     bool wanted { true };
     std::vector<KeyEvent> keys;
     std::vector<WString> chars;
-    std::vector<PointerEvent> moves;
     std::vector<PointerEvent> buttons;
     ApplicationListener* installed_listener { nullptr };
     int kept_backgrounds { 0 };
@@ -101,12 +100,12 @@ public:
         ++close_requests;
         return allow_close;
     }
-    void on_screen_shown(Element&) override { ++shown; }
-    void on_screen_closed(Element&) override { ++closed; }
+    void on_screen_shown(Element&) override { }
+    void on_screen_closed(Element&) override { }
     void on_resolution_changed() override { ++resolution_changes; }
     void on_help() override { }
     void on_deactivate() override { ++deactivations; }
-    void on_activate() override { ++activations; }
+    void on_activate() override { }
     bool on_key_event(const KeyEvent& event) override
     {
         listener_keys.push_back(event);
@@ -116,11 +115,8 @@ public:
     std::vector<WString> command_lines;
     bool allow_close { true };
     int close_requests { 0 };
-    int shown { 0 };
-    int closed { 0 };
     int resolution_changes { 0 };
     int deactivations { 0 };
-    int activations { 0 };
     std::vector<KeyEvent> listener_keys;
     bool take_keys { false };
 };

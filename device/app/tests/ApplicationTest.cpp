@@ -106,9 +106,15 @@ struct ApplicationFixture : ::testing::Test {
 using ApplicationTest = ApplicationFixture;
 
 // The built-in kinds are registered for the application's life and the emergency numbers are
-// read from the platform, empty entries dropped.
+// read from the platform, empty entries dropped. With no screen every routing answers true and
+// a frame is the background colour.
 TEST_F(ApplicationTest, construction_registers_kinds_and_reads_emergency_numbers)
 {
+    EXPECT_TRUE(application->on_key(press(KeyCode::Enter)));
+    EXPECT_TRUE(application->on_char(u"x"));
+    EXPECT_TRUE(application->on_pointer_button(PointerEvent {}));
+    application->set_background_color({ 255, 0, 0, 255 });
+    EXPECT_EQ(draw(), 0xF800);
     EXPECT_TRUE(is_element_kind_registered(u"node"));
     EXPECT_TRUE(is_element_kind_registered(u"color"));
     EXPECT_TRUE(is_element_kind_registered(u"clip"));
@@ -118,6 +124,17 @@ TEST_F(ApplicationTest, construction_registers_kinds_and_reads_emergency_numbers
                       reinterpret_cast<std::uintptr_t>(application.get())))
                   + u"\n"),
         std::u16string::npos);
+    // A second application object in one process is a broken invariant.
+    EXPECT_EXIT(
+        {
+            WindowOptions options;
+            options.headless = true;
+            Application second(u"Corvane", std::make_unique<HeadlessWindow>(options), clock);
+        },
+        ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
+    EXPECT_NE(
+        read_log().find(u"Gluck: Singleton is already instantiated @ Singleton::Singleton()\n"),
+        std::u16string::npos);
     application.reset();
     EXPECT_FALSE(is_element_kind_registered(u"node"));
     EXPECT_THROW(create_element(u"node"), NodeNotRegistered);
@@ -125,7 +142,7 @@ TEST_F(ApplicationTest, construction_registers_kinds_and_reads_emergency_numbers
 }
 
 // Opening an overlay fades what lies below to half brightness in eight frames; closing it
-// brings full brightness back in eight frames.
+// brings full brightness back in eight frames. Overlays stack on overlays over one snapshot.
 TEST_F(ApplicationTest, overlay_dims_over_eight_frames)
 {
     TestScreen page({ 255, 255, 255, 255 });
@@ -149,6 +166,20 @@ TEST_F(ApplicationTest, overlay_dims_over_eight_frames)
     draw();
     EXPECT_FALSE(application->needs_frame(true));
 
+    // An overlay over the overlay shares its snapshot; closing it leaves the lower one an
+    // active overlay and the page below it inactive.
+    const RenderSurface* snapshot = application->background_snapshot();
+    ASSERT_NE(snapshot, nullptr);
+    TestScreen second({ 0, 255, 0, 255 });
+    application->show_screen(second, true, false);
+    EXPECT_EQ(application->background_snapshot(), snapshot);
+    EXPECT_EQ(overlay.state(), ScreenState::Inactive);
+    ASSERT_TRUE(application->close_screen(second, false));
+    EXPECT_EQ(overlay.state(), ScreenState::ActiveOverlay);
+    EXPECT_EQ(second.state(), ScreenState::Inactive);
+    EXPECT_EQ(page.state(), ScreenState::Inactive);
+    EXPECT_TRUE(application->is_top_overlay());
+
     ASSERT_TRUE(application->close_screen(overlay, false));
     EXPECT_EQ(page.state(), ScreenState::Active);
     EXPECT_EQ(application->background_snapshot(), nullptr);
@@ -156,49 +187,6 @@ TEST_F(ApplicationTest, overlay_dims_over_eight_frames)
         draw();
     EXPECT_EQ(application->dim_level(), 256);
     EXPECT_EQ(draw(), 0xFFFF);
-}
-
-// Overlays stack on overlays over one snapshot; closing the upper one keeps the lower one an
-// active overlay and the page below it inactive.
-TEST_F(ApplicationTest, overlays_over_overlays)
-{
-    TestScreen page;
-    TestScreen first({ 255, 0, 0, 255 });
-    TestScreen second({ 0, 255, 0, 255 });
-    application->show_screen(page, false, false);
-    application->show_screen(first, true, false);
-    const RenderSurface* snapshot = application->background_snapshot();
-    ASSERT_NE(snapshot, nullptr);
-    application->show_screen(second, true, false);
-    EXPECT_EQ(application->background_snapshot(), snapshot);
-    EXPECT_EQ(first.state(), ScreenState::Inactive);
-    ASSERT_TRUE(application->close_screen(second, false));
-    EXPECT_EQ(first.state(), ScreenState::ActiveOverlay);
-    EXPECT_EQ(second.state(), ScreenState::Inactive);
-    EXPECT_EQ(page.state(), ScreenState::Inactive);
-    EXPECT_EQ(application->screen_count(), 2u);
-    EXPECT_TRUE(application->is_top_overlay());
-}
-
-// Closing a screen that is not on top removes it silently: the top stays active and no
-// transition starts; closing a screen that is not on the stack answers false.
-TEST_F(ApplicationTest, closing_below_the_top_and_closing_strangers)
-{
-    TestScreen bottom({ 0, 0, 255, 255 }, true);
-    TestScreen top({ 255, 255, 255, 255 }, true);
-    TestScreen stranger;
-    application->show_screen(bottom, false, false);
-    application->show_screen(top, false, false);
-    std::size_t top_states = top.states.size();
-    ASSERT_TRUE(application->close_screen(bottom, true));
-    EXPECT_EQ(application->screen_count(), 1u);
-    EXPECT_EQ(application->top_screen(), &top);
-    EXPECT_EQ(top.states.size(), top_states);
-    EXPECT_EQ(bottom.state(), ScreenState::Inactive);
-    EXPECT_EQ(application->transition(), nullptr);
-    EXPECT_FALSE(application->close_screen(stranger, true));
-    EXPECT_FALSE(application->close_screen(bottom, true));
-    EXPECT_EQ(application->screen_count(), 1u);
 }
 
 // Closing a screen while its opening transition runs turns that transition round instead of
@@ -269,17 +257,32 @@ TEST_F(ApplicationTest, pages_are_laid_out_before_they_are_pictured)
 }
 
 // Without animation, or for a screen without a visibility animation, no transition runs; a
-// closing page transition slides down to the page below.
-TEST_F(ApplicationTest, transitions_only_when_animated_and_available)
+// closing page transition slides down to the page below. Closing a screen that is not on top
+// removes it silently: the top stays active and no transition starts; closing a screen that is
+// not on the stack answers false.
+TEST_F(ApplicationTest, transitions_only_when_animated_and_on_top)
 {
-    TestScreen home({ 0, 0, 255, 255 });
+    TestScreen home({ 0, 0, 255, 255 }, true);
     TestScreen plain;
     TestScreen page({ 255, 255, 255, 255 }, true);
+    TestScreen stranger;
     application->show_screen(home, false, false);
     application->show_screen(plain, false, true);
     EXPECT_EQ(application->transition(), nullptr);
     application->show_screen(page, false, false);
     EXPECT_EQ(application->transition(), nullptr);
+
+    std::size_t page_states = page.states.size();
+    ASSERT_TRUE(application->close_screen(home, true));
+    EXPECT_EQ(application->screen_count(), 2u);
+    EXPECT_EQ(application->top_screen(), &page);
+    EXPECT_EQ(page.states.size(), page_states);
+    EXPECT_EQ(home.state(), ScreenState::Inactive);
+    EXPECT_EQ(application->transition(), nullptr);
+    EXPECT_FALSE(application->close_screen(stranger, true));
+    EXPECT_FALSE(application->close_screen(home, true));
+    EXPECT_EQ(application->screen_count(), 2u);
+
     ASSERT_TRUE(application->close_screen(page, true));
     ASSERT_NE(application->transition(), nullptr);
     EXPECT_EQ(application->transition()->direction(), -1);
@@ -368,17 +371,6 @@ TEST_F(ApplicationTest, covered_or_closed_edit_takes_no_input)
     EXPECT_EQ(next.keys.size(), 1u);
 }
 
-// With no screen every routing answers true and a frame is the background colour.
-TEST_F(ApplicationTest, empty_stack_routes_nothing_and_draws_background)
-{
-    EXPECT_TRUE(application->on_key(press(KeyCode::Enter)));
-    EXPECT_TRUE(application->on_char(u"x"));
-    EXPECT_TRUE(application->on_pointer_button(PointerEvent {}));
-    application->set_background_color({ 255, 0, 0, 255 });
-    EXPECT_EQ(draw(), 0xF800);
-    EXPECT_EQ(application->screen_count(), 0u);
-}
-
 // While the debug log is on, the corner of every frame is darkened for the diagnostic line;
 // with the log off it is not.
 TEST_F(ApplicationTest, diagnostic_line_follows_the_log_setting)
@@ -392,19 +384,4 @@ TEST_F(ApplicationTest, diagnostic_line_follows_the_log_setting)
     (void)environment.settings().write(
         u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", std::uint32_t(0));
     EXPECT_EQ(draw_at(149, 19), 0xFFFF);
-}
-
-// A second application object in one process is a broken invariant.
-TEST_F(ApplicationTest, second_application_is_a_fatal_fault)
-{
-    EXPECT_EXIT(
-        {
-            WindowOptions options;
-            options.headless = true;
-            Application second(u"Corvane", std::make_unique<HeadlessWindow>(options), clock);
-        },
-        ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
-    EXPECT_NE(
-        read_log().find(u"Gluck: Singleton is already instantiated @ Singleton::Singleton()\n"),
-        std::u16string::npos);
 }

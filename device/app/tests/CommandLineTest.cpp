@@ -18,67 +18,50 @@ std::optional<CommandLineOptions> parse(
 
 } // namespace
 
-// Without options the program gets a 480x640 display at 192 dpi, upright, in a window.
-TEST(CommandLine, defaults)
+// What the options make of the window and the command line, e.g. "240x320 96dpi r3 headless |
+// open".
+static std::string shape(const std::vector<std::string>& arguments)
 {
-    auto options = parse({});
-    ASSERT_TRUE(options);
-    EXPECT_FALSE(options->window.headless);
-    EXPECT_EQ(options->window.width, 480);
-    EXPECT_EQ(options->window.height, 640);
-    EXPECT_EQ(options->window.dpi, 192);
-    EXPECT_EQ(options->window.rotation, 0);
-    EXPECT_TRUE(options->command_line().empty());
+    auto options = parse(arguments);
+    if (!options)
+        return "refused";
+    const WindowOptions& w = options->window;
+    return std::to_string(w.width) + "x" + std::to_string(w.height) + " " + std::to_string(w.dpi)
+        + "dpi r" + std::to_string(w.rotation) + (w.headless ? " headless | " : " window | ")
+        + to_utf8(options->command_line());
 }
 
-// Options take their values as the next argument or after "=", and the rest is the command line.
+// Without options the program gets a 480x640 display at 192 dpi, upright, in a window. Options
+// take their values as the next argument or after "=", and the rest is the command line; "--"
+// hands everything after it to the program, even what looks like an option. Without --dpi the
+// density follows the display: 96 up to 320 pixels on the short side, in either orientation,
+// else 192; a given --dpi always wins.
 TEST(CommandLine, options_and_arguments)
-{
-    auto options = parse({ "--headless", "--display", "240x320", "--dpi=96", "open", "--rotation",
-        "3", "two words" });
-    ASSERT_TRUE(options);
-    EXPECT_TRUE(options->window.headless);
-    EXPECT_EQ(options->window.width, 240);
-    EXPECT_EQ(options->window.height, 320);
-    EXPECT_EQ(options->window.dpi, 96);
-    EXPECT_EQ(options->window.rotation, 3);
-    EXPECT_EQ(options->command_line(), u"open \"two words\"");
-}
-
-// Without --dpi the density follows the display: 96 up to 320 pixels on the short side, in either
-// orientation, else 192; a given --dpi always wins.
-TEST(CommandLine, density_follows_the_display)
 {
     const struct {
         std::vector<std::string> arguments;
-        std::int32_t dpi;
+        std::string shape;
     } cases[] = {
-        { { "--display", "240x320" }, 96 },
-        { { "--display", "320x240" }, 96 },
-        { { "--display", "320x480" }, 96 },
-        { { "--display", "321x480" }, 192 },
-        { { "--display", "640x480" }, 192 },
-        { { "--display", "240x320", "--dpi", "192" }, 192 },
-        { { "--dpi", "96", "--display", "480x640" }, 96 },
+        { {}, "480x640 192dpi r0 window | " },
+        { { "--headless", "--display", "240x320", "--dpi=96", "open", "--rotation", "3",
+              "two words" },
+            "240x320 96dpi r3 headless | open \"two words\"" },
+        { { "--", "--headless", "say \"hi\"" },
+            "480x640 192dpi r0 window | --headless \"say \\\"hi\\\"\"" },
+        { { "--display", "320x240" }, "320x240 96dpi r0 window | " },
+        { { "--display", "320x480" }, "320x480 96dpi r0 window | " },
+        { { "--display", "321x480" }, "321x480 192dpi r0 window | " },
+        { { "--display", "640x480" }, "640x480 192dpi r0 window | " },
+        { { "--display", "240x320", "--dpi", "192" }, "240x320 192dpi r0 window | " },
+        { { "--dpi", "96", "--display", "480x640" }, "480x640 96dpi r0 window | " },
     };
-    for (const auto& c : cases) {
-        auto options = parse(c.arguments);
-        ASSERT_TRUE(options);
-        EXPECT_EQ(options->window.dpi, c.dpi) << c.arguments[1];
-    }
-}
-
-// "--" hands everything after it to the program, even what looks like an option.
-TEST(CommandLine, double_dash_ends_options)
-{
-    auto options = parse({ "--", "--headless", "say \"hi\"" });
-    ASSERT_TRUE(options);
-    EXPECT_FALSE(options->window.headless);
-    EXPECT_EQ(options->command_line(), u"--headless \"say \\\"hi\\\"\"");
+    for (const auto& c : cases)
+        EXPECT_EQ(shape(c.arguments), c.shape) << ::testing::PrintToString(c.arguments);
 }
 
 // Bad values and unknown options are refused with a message naming the option.
-TEST(CommandLine, bad_input_is_refused)
+// Every option the parser knows appears in the help text.
+TEST(CommandLine, bad_input_is_refused_and_help_lists_every_option)
 {
     std::string error;
     EXPECT_FALSE(parse({ "--rotation", "4" }, &error));
@@ -95,11 +78,7 @@ TEST(CommandLine, bad_input_is_refused)
     EXPECT_FALSE(parse({ "--headless=yes" }, &error));
     EXPECT_FALSE(parse({ "--frobnicate" }, &error));
     EXPECT_NE(error.find("--frobnicate"), std::string::npos);
-}
 
-// Every option the parser knows appears in the help text.
-TEST(CommandLine, usage_lists_every_option)
-{
     std::string usage = usage_text();
     for (const char* option :
         { "--headless", "--display", "--dpi", "--rotation", "--help", "--version", "--dump-frame" })

@@ -57,7 +57,8 @@ private:
 using MessageLoopTest = LoopFixture;
 
 // Posted messages come before input, input before a repaint, and a due timer comes last.
-// Repaints merge, and a late timer gives one message, not one per missed period.
+// Repaints merge, and a late timer gives one message, not one per missed period. A termination
+// signal asks the window to close rather than killing the program.
 TEST_F(MessageLoopTest, messages_come_in_order_of_preference_and_merge)
 {
     loop.set_timer(frame_timer_id, 40);
@@ -79,9 +80,14 @@ TEST_F(MessageLoopTest, messages_come_in_order_of_preference_and_merge)
     EXPECT_EQ(loop.get_message().kind, MessageKind::Paint);
     EXPECT_EQ(loop.get_message().kind, MessageKind::Timer);
     EXPECT_FALSE(loop.peek_message());
+
+    std::raise(SIGTERM);
+    EXPECT_EQ(loop.get_message().kind, MessageKind::Close);
 }
 
-// With nothing to do, a wait on the virtual clock jumps straight to the next timer.
+// With nothing to do, a wait on the virtual clock jumps straight to the next timer. The
+// scheduler's timer and run message travel through the loop: a 0.25 s timer fires after exactly
+// 250 virtual milliseconds.
 TEST_F(MessageLoopTest, virtual_time_jumps_to_the_next_timer)
 {
     std::uint32_t start = clock.tick_count_ms();
@@ -96,16 +102,12 @@ TEST_F(MessageLoopTest, virtual_time_jumps_to_the_next_timer)
     EXPECT_EQ(clock.tick_count_ms() - start, 40u);
     loop.wait(10);
     EXPECT_EQ(clock.tick_count_ms() - start, 50u);
-}
 
-// The scheduler's timer and run message travel through the loop: a 0.25 s timer fires after
-// exactly 250 virtual milliseconds.
-TEST_F(MessageLoopTest, scheduler_timers_run_through_the_loop)
-{
+    loop.kill_timer(frame_timer_id);
     CActiveScheduler scheduler(loop, clock);
     CountingTimerListener listener;
     ActiveTimer timer(listener, scheduler);
-    std::uint32_t start = clock.tick_count_ms();
+    start = clock.tick_count_ms();
     timer.start(0.25);
     while (listener.fired == 0) {
         Message message = loop.get_message();
@@ -118,8 +120,9 @@ TEST_F(MessageLoopTest, scheduler_timers_run_through_the_loop)
     EXPECT_FALSE(loop.has_timer(scheduler_timer_id));
 }
 
-// A worker's notify wakes a main thread that waits for messages without any timer.
-TEST_F(MessageLoopTest, notify_from_a_worker_wakes_the_blocked_loop)
+// Another thread wakes a main thread that waits for messages without any timer: a worker's
+// notify brings the scheduler's run message, a quit ends the loop.
+TEST_F(MessageLoopTest, other_threads_wake_the_blocked_loop)
 {
     CActiveScheduler scheduler(loop, clock);
     WorkerDone done(scheduler);
@@ -130,20 +133,9 @@ TEST_F(MessageLoopTest, notify_from_a_worker_wakes_the_blocked_loop)
     EXPECT_EQ(message.kind, MessageKind::SchedulerRun);
     scheduler.process_actives();
     EXPECT_EQ(done.runs, 1);
-}
 
-// A termination signal asks the window to close rather than killing the program.
-TEST_F(MessageLoopTest, termination_signal_becomes_a_close_request)
-{
-    std::raise(SIGTERM);
-    EXPECT_EQ(loop.get_message().kind, MessageKind::Close);
-}
-
-// A quit posted from another thread ends a loop that waits forever.
-TEST_F(MessageLoopTest, quit_from_another_thread)
-{
     std::thread other([this] { loop.post_quit(3); });
-    Message message = loop.get_message();
+    message = loop.get_message();
     other.join();
     EXPECT_EQ(message.kind, MessageKind::Quit);
     EXPECT_EQ(message.wparam, 3u);

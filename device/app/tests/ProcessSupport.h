@@ -140,8 +140,7 @@ private:
 };
 
 // Whether the lines appear in the text in this order.
-inline bool appear_in_order(
-    const std::u16string& text, std::initializer_list<const char16_t*> lines)
+inline bool appear_in_order(const std::u16string& text, const std::vector<const char16_t*>& lines)
 {
     std::size_t at = 0;
     for (const char16_t* line : lines) {

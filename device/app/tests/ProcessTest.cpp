@@ -94,40 +94,96 @@ Window input_focus(Display* display)
 
 } // namespace
 
-// Without the splash skin the program shows the two-line message (on standard error when
-// headless), exits with 0, and with "Log" set the log holds the start-up lines.
-TEST(ProgramStart, missing_splash_skin_shows_app_info_and_exits_0)
+// Missing data ends the start with a message (on standard error when headless) and status 0,
+// after as much of the start as the data allows, and with "Log" set the log holds the start-up
+// lines. Without the splash skin the message names both places data may live, so a broken
+// installation can be told apart; without a language the splash shows first (and its frame can
+// be written out); with a language but no main skin the message is its "NoSkins" text.
+// --help and --version answer without starting; an unknown option is an error with code 2.
+TEST(ProgramStart, missing_data_ends_with_a_message_and_status_0)
 {
+    struct Case {
+        int installed; // 0 nothing, 1 the splash, 2 the splash and a language
+        std::vector<const char16_t*> logged; // in this order
+        const char16_t* not_logged;
+    };
+    const Case cases[] = {
+        { 0,
+            { u" WinMain 0\n", u"Application::show_running_instance_open_bracket cmd_line=\n",
+                u" WinMain 1\n", u" GameBase 0\n", u" GameBase 1\n", u" GameBase 2\n",
+                u" GameBase 3\n", u" GameBase 4\n", u" GameBase 5\n",
+                u"Application::Application() this=", u"Properties::load_skin 1\n",
+                u"Application::~Application()\n" },
+            u" WinMain 2\n" },
+        { 1, { u" WinMain 5\n", u" WinMain splash 0\n", u"Application::~Application()\n" },
+            u" WinMain splash 1\n" },
+        { 2, { u" WinMain splash 0\n", u" WinMain splash 1\n" }, u" WinMain splash 2\n" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.installed);
+        ProgramFolder folder;
+        if (c.installed > 0)
+            folder.install_splash();
+        if (c.installed > 1)
+            folder.write_language("english", "NoSkins=No skins, please reinstall\n");
+        std::string frame = (folder.root() / "frame.bmp").string();
+        std::vector<std::string> arguments = { "--headless" };
+        if (c.installed == 1)
+            arguments.insert(arguments.end(), { "--dump-frame", frame });
+        ProgramRun run(folder, "first", arguments);
+        EXPECT_EQ(run.wait_exit(), 0);
+        const std::string messages[]
+            = { "corvane: no skins/bin/splash.skin in " + (folder.root() / "app").string() + " and "
+                      + (folder.root() / "share/corvane").string() + "\n" + app_info_message,
+                  app_info_message, "No skins, please reinstall\n" };
+        EXPECT_EQ(run.errors(), messages[c.installed]);
+        std::u16string log = run.log();
+        EXPECT_TRUE(appear_in_order(log, c.logged)) << to_utf8(log);
+        EXPECT_EQ(log.find(c.not_logged), std::u16string::npos);
+        // The log starts with the two tick counts of the first line.
+        EXPECT_TRUE(!log.empty() && log[0] >= u'0' && log[0] <= u'9');
+        if (c.installed == 1) {
+            std::ifstream in(frame, std::ios::binary);
+            std::string bytes((std::istreambuf_iterator<char>(in)), {});
+            ASSERT_EQ(bytes.size(), 70u + 480u * 640u * 2u);
+            EXPECT_EQ(bytes.substr(0, 2), "BM");
+        }
+    }
+
     ProgramFolder folder;
-    ProgramRun run(folder, "first", { "--headless" });
-    EXPECT_EQ(run.wait_exit(), 0);
-    // Both places data may live are named, so a broken installation can be told apart.
-    EXPECT_EQ(run.errors(),
-        "corvane: no skins/bin/splash.skin in " + (folder.root() / "app").string() + " and "
-            + (folder.root() / "share/corvane").string() + "\n" + app_info_message);
-    std::u16string log = run.log();
-    EXPECT_TRUE(appear_in_order(log,
-        { u" WinMain 0\n", u"Application::show_running_instance_open_bracket cmd_line=\n",
-            u" WinMain 1\n", u" GameBase 0\n", u" GameBase 1\n", u" GameBase 2\n", u" GameBase 3\n",
-            u" GameBase 4\n", u" GameBase 5\n", u"Application::Application() this=",
-            u"Properties::load_skin 1\n", u"Application::~Application()\n" }))
-        << to_utf8(log);
-    EXPECT_EQ(log.find(u" WinMain 2\n"), std::u16string::npos);
-    // The log starts with the two tick counts of the first line.
-    ASSERT_FALSE(log.empty());
-    EXPECT_TRUE(log[0] >= u'0' && log[0] <= u'9');
+    ProgramRun help(folder, "help", { "--help" });
+    EXPECT_EQ(help.wait_exit(), 0);
+    ProgramRun version(folder, "version", { "--version" });
+    EXPECT_EQ(version.wait_exit(), 0);
+    EXPECT_EQ(version.output(), "Corvane " + to_utf8(app_info.version) + "\n");
+    ProgramRun bad(folder, "bad", { "--headless", "--rotation", "9" });
+    EXPECT_EQ(bad.wait_exit(), 2);
+    EXPECT_NE(bad.errors().find("--rotation"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder.root() / "tmp-bad/corvane.txt"));
 }
 
 // With skins and a language the splash shows, loads after eight frames, and closes; a second
 // start hands its command line over and exits with 0, and the first comes to the front, also
-// after a scripted run in between.
+// after a scripted run in between. A lock file and a socket left by a crashed instance neither
+// stop nor hang the first start, which then serves the hand-over itself.
 TEST(ProgramStart, second_instance_hands_over_its_command_line)
 {
     ProgramFolder folder;
     folder.install_everything();
+    std::ofstream(folder.runtime() / "VellumClass_Corvane") << "12345\n";
+    {
+        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        std::string path = (folder.runtime() / "VellumClass_Corvane.socket").string();
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        close(fd); // bound, never listened on, not removed: what a crash leaves
+    }
     ProgramRun first(folder, "first", { "--headless" });
     ASSERT_TRUE(first.wait_for_log(u" WinMain splash 4\n"))
         << to_utf8(first.log()) << first.errors();
+    EXPECT_EQ(first.log().find(u"EnumProc"), std::u16string::npos);
     EXPECT_TRUE(appear_in_order(first.log(),
         { u" WinMain 1\n", u" WinMain 2\n", u" WinMain 5\n", u" WinMain splash 0\n",
             u" WinMain splash 1\n", u" WinMain splash 2\n", u" WinMain splash 3\n",
@@ -169,33 +225,6 @@ TEST(ProgramStart, second_instance_hands_over_its_command_line)
     EXPECT_TRUE(std::filesystem::exists(folder.runtime() / "VellumClass_Corvane"));
 }
 
-// A lock file and a socket left by a crashed instance neither stop nor hang the next start,
-// which then serves the hand-over itself.
-TEST(ProgramStart, stale_lock_and_socket_are_taken_over)
-{
-    ProgramFolder folder;
-    folder.install_everything();
-    std::ofstream(folder.runtime() / "VellumClass_Corvane") << "12345\n";
-    {
-        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address {};
-        address.sun_family = AF_UNIX;
-        std::string path = (folder.runtime() / "VellumClass_Corvane.socket").string();
-        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-        ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        close(fd); // bound, never listened on, not removed: what a crash leaves
-    }
-    ProgramRun first(folder, "first", { "--headless" });
-    ASSERT_TRUE(first.wait_for_log(u" WinMain 5\n")) << to_utf8(first.log()) << first.errors();
-    EXPECT_EQ(first.log().find(u"EnumProc"), std::u16string::npos);
-
-    ProgramRun second(folder, "second", { "--headless", "again" });
-    EXPECT_EQ(second.wait_exit(), 0);
-    EXPECT_TRUE(first.wait_for_log(u"GameBase WM_COPYDATA cmd_line=again\n"));
-    first.terminate();
-    EXPECT_EQ(first.wait_exit(), 0);
-}
-
 // Two instances started at the same moment: whichever takes the start-up lock first runs, the
 // other waits until that one's window exists, hands over and exits.
 TEST(ProgramStart, simultaneous_starts_end_with_one_instance)
@@ -214,26 +243,6 @@ TEST(ProgramStart, simultaneous_starts_end_with_one_instance)
     EXPECT_TRUE(survivor.wait_for_log(a_left ? u"cmd_line=from-a\n" : u"cmd_line=from-b\n"));
     survivor.terminate();
     EXPECT_EQ(survivor.wait_exit(), 0);
-}
-
-// With the splash skin but no language file the splash shows, then the two-line message, and
-// the program quits with 0; the frame can be written out.
-TEST(ProgramStart, missing_language_quits_after_the_splash)
-{
-    ProgramFolder folder;
-    folder.install_splash();
-    std::string frame = (folder.root() / "frame.bmp").string();
-    ProgramRun run(folder, "first", { "--headless", "--dump-frame", frame });
-    EXPECT_EQ(run.wait_exit(), 0);
-    EXPECT_EQ(run.errors(), app_info_message);
-    std::u16string log = run.log();
-    EXPECT_TRUE(appear_in_order(
-        log, { u" WinMain 5\n", u" WinMain splash 0\n", u"Application::~Application()\n" }));
-    EXPECT_EQ(log.find(u" WinMain splash 1\n"), std::u16string::npos);
-    std::ifstream in(frame, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), {});
-    ASSERT_EQ(bytes.size(), 70u + 480u * 640u * 2u);
-    EXPECT_EQ(bytes.substr(0, 2), "BM");
 }
 
 // A second start while the running instance shows a message box brings the box forward and
@@ -272,19 +281,6 @@ TEST(ProgramStart, second_instance_brings_the_message_box_forward)
     EXPECT_TRUE(first.is_running());
 }
 
-// With a language but no main skin the message is the language's "NoSkins" text.
-TEST(ProgramStart, missing_main_skin_shows_the_no_skins_text)
-{
-    ProgramFolder folder;
-    folder.install_splash();
-    folder.write_language("english", "NoSkins=No skins, please reinstall\n");
-    ProgramRun run(folder, "first", { "--headless" });
-    EXPECT_EQ(run.wait_exit(), 0);
-    EXPECT_EQ(run.errors(), "No skins, please reinstall\n");
-    EXPECT_TRUE(appear_in_order(run.log(), { u" WinMain splash 0\n", u" WinMain splash 1\n" }));
-    EXPECT_EQ(run.log().find(u" WinMain splash 2\n"), std::u16string::npos);
-}
-
 // Installed, the program takes its data from ../share/corvane and writes its cache to an
 // owner-only folder under $XDG_DATA_HOME, never beside itself. Data beside the program wins.
 TEST(ProgramStart, installed_layout_reads_share_and_writes_to_data_home)
@@ -311,19 +307,4 @@ TEST(ProgramStart, installed_layout_reads_share_and_writes_to_data_home)
     built.terminate();
     EXPECT_TRUE(built.wait_exit().has_value());
     EXPECT_FALSE(std::filesystem::exists(tree.root() / "data/corvane"));
-}
-
-// --help and --version answer without starting; an unknown option is an error with code 2.
-TEST(ProgramStart, help_version_and_bad_options)
-{
-    ProgramFolder folder;
-    ProgramRun help(folder, "help", { "--help" });
-    EXPECT_EQ(help.wait_exit(), 0);
-    ProgramRun version(folder, "version", { "--version" });
-    EXPECT_EQ(version.wait_exit(), 0);
-    EXPECT_EQ(version.output(), "Corvane " + to_utf8(app_info.version) + "\n");
-    ProgramRun bad(folder, "bad", { "--headless", "--rotation", "9" });
-    EXPECT_EQ(bad.wait_exit(), 2);
-    EXPECT_NE(bad.errors().find("--rotation"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(folder.root() / "tmp-bad/corvane.txt"));
 }

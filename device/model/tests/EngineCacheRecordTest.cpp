@@ -41,8 +41,9 @@ Task cached_task(std::int32_t id)
 
 } // namespace
 
-// The cache file holds everything but a task's loaded history, which is fetched again.
-TEST(RecordRoundTrip, engine_cache)
+// The cache file holds everything but a task's loaded history, which is fetched again. Its
+// layout: the session and login key first, the filter, project and paging last.
+TEST(EngineCacheRecord, round_trip_and_layout)
 {
     EngineCache cache;
     cache.auth = AuthInfo { 500, u"session-key", 7, u"6", 3 };
@@ -73,17 +74,13 @@ TEST(RecordRoundTrip, engine_cache)
     cache.tasks[3].loadedChanges.clear();
     cache.tasks[3].moreChanges = true;
     EXPECT_EQ(read, cache);
-}
 
-// The file's layout: the session and login key first, the filter, project and paging last.
-TEST(RecordWireOrder, engine_cache)
-{
-    EngineCache cache;
-    cache.loginKey = u"key";
-    cache.listProject = 12;
-    cache.morePages = false;
-    RecordingWriter writer;
-    cache.save(writer);
+    EngineCache small;
+    small.loginKey = u"key";
+    small.listProject = 12;
+    small.morePages = false;
+    RecordingWriter recorded;
+    small.save(recorded);
     const WString vector_sig = u"s:java.util.Vector/3125574444";
     const Entries head { u"s:com.ulmar.viz.client.cpp.Engine/4",
         u"s:com.ulmar.viz.client.AuthInfo/1749066765", u"i:0", u"s:", u"i:0", u"s:", u"i:0",
@@ -91,7 +88,7 @@ TEST(RecordWireOrder, engine_cache)
     const Entries tail { vector_sig, u"i:0", u"s:com.ulmar.viz.client.Filter/317688809", u"i:1",
         u"s:[Z/1413617015", u"i:6", u"i:1", u"i:1", u"i:1", u"i:1", u"i:1", u"i:1", u"i:1", u"i:-1",
         u"i:12", u"i:0" };
-    const Entries& all = writer.entries;
+    const Entries& all = recorded.entries;
     ASSERT_GT(all.size(), head.size() + tail.size());
     EXPECT_EQ(Entries(all.begin(), all.begin() + head.size()), head);
     EXPECT_EQ(Entries(all.end() - tail.size(), all.end()), tail);

@@ -44,93 +44,56 @@ private:
 
 class HTTPConnectionTest : public HttpFixture {
 protected:
-    void use(std::shared_ptr<ConnectionScript> script)
-    {
-        HTTPRequestImpl::set_connection_manager_loader(
-            [script] { return std::make_unique<ScriptedConnectionManager>(script); });
-    }
     void TearDown() override
     {
         HttpFixture::TearDown();
         HTTPRequestImpl::set_connection_manager_loader(nullptr);
     }
-
-    static std::size_t count(const std::u16string& text, const std::u16string& part)
-    {
-        std::size_t found = 0;
-        for (std::size_t at = text.find(part); at != std::u16string::npos;
-             at = text.find(part, at + 1))
-            ++found;
-        return found;
-    }
 };
 
 } // namespace
 
-// The request waits for the data connection, then goes out; the connection is let go with a
-// cache time of 10 seconds when the request is deleted.
-TEST_F(HTTPConnectionTest, sends_once_the_connection_is_up)
-{
-    auto script = std::make_shared<ConnectionScript>();
-    script->statuses = { ConnectionManager::Status::Connecting,
-        ConnectionManager::Status::Connecting, ConnectionManager::Status::Connected };
-    use(script);
-    env.enable_log();
-    RawSocketServer server(http_reply(200, "up"), RawSocketServer::After::Close);
-    ASSERT_TRUE(send_to(server.wide_url("/service")));
-    ASSERT_TRUE(run_until_ended());
-    EXPECT_EQ(listener.events.back(), "complete 2");
-    EXPECT_EQ(script->polls.load(), 3);
-    EXPECT_EQ(script->released_with.load(), 10);
-    std::u16string log = read_log();
-    EXPECT_EQ(count(log, u" iteration1\n"), 3u);
-    EXPECT_NE(log.find(u"ConnMgrEstablishConnection found\n"), std::u16string::npos);
-}
-
-// A connection that drops while coming up, or a connection request that is refused, fails the
-// request before anything is sent and says why in the log.
-TEST_F(HTTPConnectionTest, failed_connections_fail_before_sending)
+// The request goes out only once the data connection is up, and lets it go with a cache time of
+// 10 seconds when deleted. A connection that drops while coming up, or is refused, fails the
+// request before anything is sent; one that never comes up is bounded by the watchdog, and the
+// polling worker notices the kill and leaves.
+TEST_F(HTTPConnectionTest, the_request_waits_for_the_connection)
 {
     using Status = ConnectionManager::Status;
     struct Case {
         bool establish_ok;
         std::vector<Status> statuses;
-        const char16_t* reason;
+        int polls; // -1: as many as the watchdog allows
+        int released_with;
     };
-    for (const Case& c : { Case { true, { Status::Connecting, Status::Disconnected },
-                               u"status == CONNMGR_STATUS_DISCONNECTED at " },
-             Case { false, { Status::Connected }, u"ConnMgrEstablishConnection failed\n" } }) {
-        SCOPED_TRACE(narrow(c.reason));
+    const Case cases[] = {
+        { true, { Status::Connecting, Status::Connecting, Status::Connected }, 3, 10 },
+        { true, { Status::Connecting, Status::Disconnected }, 2, -1 },
+        { false, { Status::Connected }, 0, -1 },
+        { true, { Status::Connecting }, -1, -1 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.polls);
         listener = RecordingListener();
         auto script = std::make_shared<ConnectionScript>();
         script->establish_ok = c.establish_ok;
         script->statuses = c.statuses;
-        use(script);
-        env.enable_log();
-        RawSocketServer server(http_reply(200, ""), RawSocketServer::After::Close);
+        HTTPRequestImpl::set_connection_manager_loader(
+            [script] { return std::make_unique<ScriptedConnectionManager>(script); });
+        HTTPRequest::set_watchdog_period(c.polls < 0 ? 0.3 : 10.0);
+        RawSocketServer server(http_reply(200, "up"), RawSocketServer::After::Close);
         ASSERT_TRUE(send_to(server.wide_url("/service")));
         ASSERT_TRUE(run_until_ended());
-        EXPECT_EQ(listener.events, failed_at_once);
-        EXPECT_TRUE(server.received().empty());
-        EXPECT_NE(read_log().find(c.reason), std::u16string::npos);
-        if (!c.establish_ok) {
-            EXPECT_EQ(script->polls.load(), 0); // nothing to poll after a refusal
+        EXPECT_TRUE(HTTPRequest::wait_for_workers(5000));
+        if (c.released_with > 0) {
+            EXPECT_EQ(listener.events.back(), "complete 2");
+        } else {
+            EXPECT_EQ(listener.events, failed_at_once);
+            EXPECT_TRUE(server.received().empty());
         }
+        if (c.polls >= 0) {
+            EXPECT_EQ(script->polls.load(), c.polls);
+        }
+        EXPECT_EQ(script->released_with.load(), c.released_with);
     }
-}
-
-// A connection that never comes up is bounded by the watchdog; the polling worker notices the
-// kill and leaves.
-TEST_F(HTTPConnectionTest, connection_that_never_comes_up_trips_the_watchdog)
-{
-    auto script = std::make_shared<ConnectionScript>();
-    script->statuses = { ConnectionManager::Status::Connecting };
-    use(script);
-    HTTPRequest::set_watchdog_period(0.3);
-    RawSocketServer server(http_reply(200, ""), RawSocketServer::After::Close);
-    ASSERT_TRUE(send_to(server.wide_url("/service")));
-    ASSERT_TRUE(run_until_ended());
-    EXPECT_EQ(listener.events, failed_at_once);
-    EXPECT_TRUE(HTTPRequest::wait_for_workers(5000));
-    EXPECT_EQ(script->released_with.load(), -1); // never connected, nothing to release
 }

@@ -20,23 +20,12 @@ WString block(std::initializer_list<const char16_t*> lines)
 
 } // namespace
 
-// The 2xx test looks only at the first character after the first space, and needs a second
-// space after it: a status line without a reason phrase does not count.
-TEST(HTTPHeaderBlock, status_line_decides_2xx)
-{
-    EXPECT_TRUE(parse_header_block(block({ u"HTTP/1.1 200 OK" })).is_2xx);
-    EXPECT_TRUE(parse_header_block(block({ u"HTTP/1.0 204 No Content" })).is_2xx);
-    EXPECT_TRUE(parse_header_block(block({ u"HTTP/1.1 299 " })).is_2xx);
-    EXPECT_FALSE(parse_header_block(block({ u"HTTP/1.1 200" })).is_2xx);
-    EXPECT_FALSE(parse_header_block(block({ u"HTTP/1.1 404 Not Found" })).is_2xx);
-    EXPECT_FALSE(parse_header_block(block({ u"HTTP/1.1  200 OK" })).is_2xx);
-    EXPECT_FALSE(parse_header_block(block({ u"HTTP/1.1" })).is_2xx);
-    EXPECT_FALSE(parse_header_block(WString()).is_2xx);
-}
-
 // Names are lower-cased, the value starts after ": ", and lines that are not "name: value" are
-// skipped rather than misread.
-TEST(HTTPHeaderBlock, splits_lines_into_names_and_values)
+// skipped rather than misread. A status line alone, or a block that is not ended by NUL, must
+// not read past the end.
+// The 2xx test looks only at the first character after the first space, and needs a second space
+// after it: a status line without a reason phrase does not count.
+TEST(HTTPHeaderBlock, parses_the_status_line_and_headers)
 {
     ParsedHeaderBlock parsed
         = parse_header_block(block({ u"HTTP/1.1 200 OK", u"Content-Length: 12", u"X-Odd:no-space",
@@ -49,19 +38,26 @@ TEST(HTTPHeaderBlock, splits_lines_into_names_and_values)
     EXPECT_EQ(parsed.headers[2].name, u"x-empty");
     EXPECT_EQ(parsed.headers[2].value, u"");
     EXPECT_EQ(parsed.headers[3].name, u"\u00E4rger");
-}
 
-// A status line alone, or a block that is not ended by NUL, must not read past the end.
-TEST(HTTPHeaderBlock, handles_blocks_without_final_terminator)
-{
     EXPECT_TRUE(parse_header_block(u"HTTP/1.1 200 OK").headers.empty());
-    ParsedHeaderBlock parsed = parse_header_block(WString(u"HTTP/1.1 200 OK\0Age: 3", 22));
+    parsed = parse_header_block(WString(u"HTTP/1.1 200 OK\0Age: 3", 22));
     ASSERT_EQ(parsed.headers.size(), 1u);
     EXPECT_EQ(parsed.headers[0].value, u"3");
     EXPECT_TRUE(parse_header_block(WString(u"HTTP/1.1 200 OK\0Age:", 20)).headers.empty());
+
+    EXPECT_TRUE(parse_header_block(block({ u"HTTP/1.1 200 OK" })).is_2xx);
+    EXPECT_TRUE(parse_header_block(block({ u"HTTP/1.0 204 No Content" })).is_2xx);
+    EXPECT_TRUE(parse_header_block(block({ u"HTTP/1.1 299 " })).is_2xx);
+    EXPECT_FALSE(parse_header_block(block({ u"HTTP/1.1 200" })).is_2xx);
+    EXPECT_FALSE(parse_header_block(block({ u"HTTP/1.1 404 Not Found" })).is_2xx);
+    EXPECT_FALSE(parse_header_block(block({ u"HTTP/1.1  200 OK" })).is_2xx);
+    EXPECT_FALSE(parse_header_block(block({ u"HTTP/1.1" })).is_2xx);
+    EXPECT_FALSE(parse_header_block(WString()).is_2xx);
 }
 
-TEST(HTTPHeaderBlock, unsigned_decimal_accepts_only_whole_32_bit_numbers)
+// Numbers in header values: whole 32-bit decimals only, and a range needs "bytes" and three
+// numbers that make a range.
+TEST(HTTPHeaderBlock, numbers_in_header_values)
 {
     std::uint32_t value = 7;
     EXPECT_TRUE(parse_unsigned_decimal(u"0", value));
@@ -76,10 +72,7 @@ TEST(HTTPHeaderBlock, unsigned_decimal_accepts_only_whole_32_bit_numbers)
     EXPECT_FALSE(parse_unsigned_decimal(u"-1", value));
     EXPECT_FALSE(parse_unsigned_decimal(u" 1", value));
     EXPECT_EQ(value, 7u); // a failed parse leaves the output alone
-}
 
-TEST(HTTPHeaderBlock, content_range_needs_bytes_and_three_numbers)
-{
     std::optional<ContentRange> range = parse_content_range(u"bytes 100-199/1000");
     ASSERT_TRUE(range);
     EXPECT_EQ(std::tuple(range->first, range->last, range->length), std::tuple(100u, 199u, 1000u));

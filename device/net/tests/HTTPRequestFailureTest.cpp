@@ -16,37 +16,52 @@ const char* const stalled_reply = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\
 
 } // namespace
 
-// A URL that cannot be requested fails inside send_request, which answers false; the listener
-// may delete the request on the way without harm.
-TEST_F(HTTPFailureTest, unusable_url_fails_inside_send_request)
+// What cannot be requested fails inside send_request, which answers false: a URL that cannot be
+// requested, or a header line that cannot be sent (the listener may delete the request on the
+// way without harm). Nobody listening, or a framing header the transport cannot use, fails after
+// send_request returned, with the same key, rather than being read to an unknown end.
+// A request is sent once; sending it again, or after a kill, fails like an unusable request.
+TEST_F(HTTPFailureTest, unusable_requests_and_replies_fail_at_once)
 {
-    for (const char16_t* url : { u"not a url", u"ftp://127.0.0.1/service", u"http://", u"" }) {
-        SCOPED_TRACE(narrow(url));
+    using After = RawSocketServer::After;
+    struct Case {
+        const char16_t* url; // null: the server's
+        const char16_t* header;
+        const char* reply;
+        After after;
+    };
+    const char* unusable_length
+        = "HTTP/1.1 200 OK\r\nContent-Length: abc\r\nConnection: close\r\n\r\nhello";
+    const Case cases[] = {
+        { u"not a url", nullptr, complete_reply, After::Close },
+        { u"ftp://127.0.0.1/service", nullptr, complete_reply, After::Close },
+        { u"http://", nullptr, complete_reply, After::Close },
+        { u"", nullptr, complete_reply, After::Close },
+        { nullptr, u"no colon", complete_reply, After::Close },
+        { nullptr, u": no name", complete_reply, After::Close },
+        { nullptr, u"Two\r\nLines: x", complete_reply, After::Close },
+        { nullptr, nullptr, "", After::NeverListen },
+        { nullptr, nullptr, unusable_length, After::Close },
+    };
+    for (const Case& c : cases) {
+        RawSocketServer server(c.reply, c.after);
+        std::u16string url = c.url ? c.url : server.wide_url("/service");
+        SCOPED_TRACE(to_utf8(c.header ? c.header : url));
         listener = RecordingListener();
-        make_request(url);
-        EXPECT_FALSE(send("x"));
+        HTTPRequest& request = make_request(url);
+        bool usable = !c.url && !c.header;
+        if (c.header) {
+            EXPECT_FALSE(request.add_header(c.header));
+        }
+        EXPECT_EQ(send("x"), usable);
+        if (usable) {
+            ASSERT_TRUE(run_until_ended());
+        }
         EXPECT_EQ(listener.events, failed_at_once);
         EXPECT_EQ(listener.request, nullptr);
     }
-}
 
-// A header line that cannot be sent spoils the request: it fails when sent.
-TEST_F(HTTPFailureTest, refused_header_fails_inside_send_request)
-{
-    RawSocketServer server(complete_reply, RawSocketServer::After::Close);
-    for (const char16_t* line : { u"no colon", u": no name", u"Two\r\nLines: x" }) {
-        SCOPED_TRACE(narrow(line));
-        listener = RecordingListener();
-        HTTPRequest& request = make_request(server.wide_url("/service"));
-        EXPECT_FALSE(request.add_header(line));
-        EXPECT_FALSE(send("x"));
-        EXPECT_EQ(listener.events, failed_at_once);
-    }
-}
-
-// A request is sent once; sending it again, or after a kill, fails like an unusable request.
-TEST_F(HTTPFailureTest, second_send_and_send_after_kill_fail)
-{
+    listener = RecordingListener();
     RawSocketServer server(complete_reply, RawSocketServer::After::Close);
     auto killed = std::make_unique<HTTPRequest>(
         server.wide_url("/service"), u"POST", listener, u"Corvane Client");
@@ -69,22 +84,15 @@ TEST_F(HTTPFailureTest, second_send_and_send_after_kill_fail)
     EXPECT_EQ(listener.events, failed_at_once);
 }
 
-// Nobody listening: the connection fails after send_request returned, with the failure key.
-TEST_F(HTTPFailureTest, refused_connection_fails)
-{
-    RawSocketServer port("", RawSocketServer::After::NeverListen);
-    ASSERT_TRUE(send_to(port.wide_url("/service")));
-    ASSERT_TRUE(run_until_ended());
-    EXPECT_EQ(listener.events, failed_at_once);
-}
-
-// A server that takes the request and never answers: the watchdog ends the exchange.
-TEST_F(HTTPFailureTest, silent_server_trips_the_watchdog)
+// A server that takes the request and never answers, or a reply that stalls half-way (the
+// watchdog is re-armed after every chunk): the watchdog ends the exchange after the data that
+// did come.
+TEST_F(HTTPFailureTest, silent_or_stalled_server_trips_the_watchdog)
 {
     HTTPRequest::set_watchdog_period(0.3);
     env.enable_log();
-    RawSocketServer server("", RawSocketServer::After::StaySilent);
-    ASSERT_TRUE(send_to(server.wide_url("/service")));
+    RawSocketServer silent("", RawSocketServer::After::StaySilent);
+    ASSERT_TRUE(send_to(silent.wide_url("/service")));
     ASSERT_TRUE(run_until_ended());
     EXPECT_EQ(listener.events, failed_at_once);
     EXPECT_EQ(listener.request, nullptr);
@@ -93,23 +101,23 @@ TEST_F(HTTPFailureTest, silent_server_trips_the_watchdog)
     std::size_t fired = log.find(u"timeout_timer fired at ");
     EXPECT_NE(fired, std::u16string::npos);
     EXPECT_NE(log.find(u"timeout_timer finished at ", fired), std::u16string::npos);
-}
 
-// The watchdog is re-armed after every chunk, so a reply that stalls half-way fails too, after
-// the data that did come.
-TEST_F(HTTPFailureTest, stalled_body_trips_the_watchdog)
-{
-    HTTPRequest::set_watchdog_period(0.3);
-    RawSocketServer server(stalled_reply, RawSocketServer::After::StaySilent);
-    ASSERT_TRUE(send_to(server.wide_url("/service")));
+    listener = RecordingListener();
+    RawSocketServer stalled(stalled_reply, RawSocketServer::After::StaySilent);
+    ASSERT_TRUE(send_to(stalled.wide_url("/service")));
     ASSERT_TRUE(run_until_ended());
     EXPECT_THAT(listener.events,
         ElementsAre("status 0.0000 ServerBusy", "length 100", "data 0", "status 0.0000 ServerBusy",
             "data 10", "status 0.1000 ServerBusy", "status 1.0000 ServerSendFailed", "failed"));
 }
 
-// A second kill, and anything the stopped worker might still do, must not reach the listener.
-TEST_F(HTTPFailureTest, kill_twice_reports_once)
+// A second kill, and anything the stopped worker might still do, must not reach the listener;
+// the listener may kill the request from inside on_data: the failure is reported once and the rest
+// of the reply never arrives.
+// A kill while the worker's message waits in the ready list drops the message rather than
+// delivering it after the failure; deleting the request then, before or after the loop ran, takes
+// it out of the list exactly once (queued twice, it left a dangling entry).
+TEST_F(HTTPFailureTest, kills_report_once)
 {
     RawSocketServer server("", RawSocketServer::After::StaySilent);
     std::unique_ptr<HTTPRequest> request = send_kept(server.wide_url("/service"));
@@ -122,13 +130,23 @@ TEST_F(HTTPFailureTest, kill_twice_reports_once)
     EXPECT_TRUE(HTTPRequest::wait_for_workers(5000)); // the kill unblocked the worker
     request.reset();
     EXPECT_EQ(scheduler.active_count(), 0);
-}
 
-// A kill while the worker's message waits in the ready list drops the message rather than
-// delivering it after the failure; deleting the request then, before or after the loop ran,
-// takes it out of the list exactly once (queued twice, it left a dangling entry).
-TEST_F(HTTPFailureTest, kill_with_a_message_waiting_drops_the_message)
-{
+    listener = RecordingListener();
+    RawSocketServer stalled(stalled_reply, RawSocketServer::After::StaySilent);
+    listener.data_hook = [](HTTPRequest& request, const SharedBuffer& chunk) {
+        if (!chunk.is_empty())
+            request.kill_request();
+    };
+    std::unique_ptr<HTTPRequest> kept = send_kept(stalled.wide_url("/service"));
+    ASSERT_TRUE(run_until_ended());
+    loop.run_for(scheduler, std::chrono::milliseconds(200));
+    EXPECT_EQ(listener.ends, 1);
+    EXPECT_THAT(listener.events,
+        ElementsAre("status 0.0000 ServerBusy", "length 100", "data 0", "status 0.0000 ServerBusy",
+            "data 10", "status 1.0000 ServerSendFailed", "failed"));
+    kept.reset();
+    EXPECT_EQ(scheduler.active_count(), 0);
+
     for (bool delete_first : { false, true }) {
         SCOPED_TRACE(delete_first);
         listener = RecordingListener();
@@ -147,8 +165,9 @@ TEST_F(HTTPFailureTest, kill_with_a_message_waiting_drops_the_message)
     }
 }
 
-// Deleting a request in the middle of a reply stops its worker promptly and quietly.
-TEST_F(HTTPFailureTest, deleting_a_live_request_stops_the_worker)
+// Deleting a request in the middle of a reply stops its worker promptly and quietly; deleting
+// one whose reply was refused (non-2xx) releases the worker left waiting.
+TEST_F(HTTPFailureTest, deleting_a_request_releases_its_worker)
 {
     RawSocketServer server(stalled_reply, RawSocketServer::After::StaySilent);
     ASSERT_TRUE(send_to(server.wide_url("/service")));
@@ -158,14 +177,11 @@ TEST_F(HTTPFailureTest, deleting_a_live_request_stops_the_worker)
     loop.run_for(scheduler, std::chrono::milliseconds(100));
     EXPECT_EQ(listener.events.back(), "status 0.1000 ServerBusy");
     EXPECT_EQ(listener.ends, 0);
-}
 
-// Deleting a request whose reply was refused (non-2xx) releases the worker left waiting.
-TEST_F(HTTPFailureTest, deleting_a_refused_request_releases_the_worker)
-{
-    RawSocketServer server(
+    listener = RecordingListener();
+    RawSocketServer refused(
         "HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n", RawSocketServer::After::StaySilent);
-    std::unique_ptr<HTTPRequest> kept = send_kept(server.wide_url("/service"));
+    std::unique_ptr<HTTPRequest> kept = send_kept(refused.wide_url("/service"));
     ASSERT_TRUE(run_until_ended());
     EXPECT_FALSE(HTTPRequest::wait_for_workers(100)); // still waiting to be resumed
     kept->kill_request(); // over already: nothing more
@@ -173,26 +189,6 @@ TEST_F(HTTPFailureTest, deleting_a_refused_request_releases_the_worker)
         ElementsAre("status 0.0000 ServerBusy", "length 0", "status 1.0000 ServerBusy", "failed"));
     kept.reset();
     EXPECT_TRUE(HTTPRequest::wait_for_workers(5000));
-}
-
-// The listener may kill the request from inside on_data: the failure is reported once and
-// the rest of the reply never arrives.
-TEST_F(HTTPFailureTest, kill_from_inside_on_data)
-{
-    RawSocketServer server(stalled_reply, RawSocketServer::After::StaySilent);
-    listener.data_hook = [](HTTPRequest& request, const SharedBuffer& chunk) {
-        if (!chunk.is_empty())
-            request.kill_request();
-    };
-    std::unique_ptr<HTTPRequest> kept = send_kept(server.wide_url("/service"));
-    ASSERT_TRUE(run_until_ended());
-    loop.run_for(scheduler, std::chrono::milliseconds(200));
-    EXPECT_EQ(listener.ends, 1);
-    EXPECT_THAT(listener.events,
-        ElementsAre("status 0.0000 ServerBusy", "length 100", "data 0", "status 0.0000 ServerBusy",
-            "data 10", "status 1.0000 ServerSendFailed", "failed"));
-    kept.reset();
-    EXPECT_EQ(scheduler.active_count(), 0);
 }
 
 // A content length that is not a plain number (here with an extra space, which the transport
@@ -208,18 +204,6 @@ TEST_F(HTTPFailureTest, content_length_that_is_not_a_number_is_an_ordinary_heade
             "complete 2"));
     EXPECT_THAT(
         listener.headers, ElementsAre(std::pair<std::string, std::string>("content-length", " 2")));
-}
-
-// A framing header the transport cannot use makes the reply unreadable: it fails rather than
-// being read to an unknown end.
-TEST_F(HTTPFailureTest, unusable_content_length_fails)
-{
-    RawSocketServer server(
-        "HTTP/1.1 200 OK\r\nContent-Length: abc\r\nConnection: close\r\n\r\nhello",
-        RawSocketServer::After::Close);
-    ASSERT_TRUE(send_to(server.wide_url("/service")));
-    ASSERT_TRUE(run_until_ended());
-    EXPECT_EQ(listener.events, failed_at_once);
 }
 
 // At shutdown the program kills its request and exits at once; the killed worker, still on its

@@ -45,6 +45,9 @@ protected:
 
 // The service's way of calling: POST to ".../service" with three headers and the user agent;
 // the server must receive exactly that, and the listener every step in order.
+// 2xx replies succeed, an empty request and reply body included; any other status fails with the
+// key that was current, "ServerBusy", and hands over no data. The status line needs a reason phrase
+// to count as a success.
 TEST_F(HTTPExchangeTest, posts_the_body_and_reports_each_step)
 {
     RawSocketServer server(http_reply(200, "abc"), RawSocketServer::After::Close);
@@ -71,47 +74,7 @@ TEST_F(HTTPExchangeTest, posts_the_body_and_reports_each_step)
             "\r\nPragma: no-cache\r\n", "\r\nUser-Agent: Corvane Client\r\n" })
         EXPECT_NE(sent.find(line), std::string::npos) << line;
     EXPECT_EQ(sent.find("Expect:"), std::string::npos);
-}
 
-// A body larger than one chunk is handed over 8192 bytes at a time, each chunk before the
-// next is read, and the whole body arrives intact and in order.
-TEST_F(HTTPExchangeTest, large_body_arrives_in_chunks_of_at_most_8192_bytes)
-{
-    std::string body = pattern(20000);
-    exchange(http_reply(200, body));
-    EXPECT_THAT(listener.chunk_sizes, ElementsAre(0u, 8192u, 8192u, 3616u));
-    EXPECT_THAT(listener.events,
-        ElementsAre("status 0.0000 ServerBusy", "length 20000", "data 0",
-            "status 0.0000 ServerBusy", "data 8192", "status 0.4096 ServerBusy", "data 8192",
-            "status 0.8192 ServerBusy", "data 3616", "status 1.0000 ServerBusy",
-            "status 1.0000 ServerSuccess", "complete 20000"));
-    EXPECT_EQ(listener.body, body);
-}
-
-// Without a content length there is nothing to measure progress against, so the listener
-// hears only the start and the end, however many chunks come.
-TEST_F(HTTPExchangeTest, chunked_reply_reports_progress_only_at_the_ends)
-{
-    std::string body = pattern(30000);
-    exchange(http_reply(200, chunked(body, 3000), "Transfer-Encoding: chunked\r\n"));
-    std::vector<std::string> statuses;
-    for (const std::string& event : listener.events) {
-        if (event.starts_with("status"))
-            statuses.push_back(event);
-        EXPECT_FALSE(event.starts_with("length"));
-    }
-    EXPECT_THAT(statuses, ElementsAre("status 0.0000 ServerBusy", "status 1.0000 ServerSuccess"));
-    EXPECT_EQ(listener.body, body);
-    for (std::uint32_t size : listener.chunk_sizes)
-        EXPECT_LE(size, 8192u);
-    EXPECT_EQ(listener.events.back(), "complete 30000");
-}
-
-// 2xx replies succeed, an empty request and reply body included; any other status fails with
-// the key that was current, "ServerBusy", and hands over no data. The status line needs a
-// reason phrase to count as a success.
-TEST_F(HTTPExchangeTest, the_status_decides_success)
-{
     for (unsigned status : { 200u, 201u, 204u, 404u, 500u, 302u }) {
         SCOPED_TRACE(status);
         listener = RecordingListener();
@@ -139,8 +102,55 @@ TEST_F(HTTPExchangeTest, the_status_decides_success)
         ElementsAre("status 0.0000 ServerBusy", "length 2", "status 1.0000 ServerBusy", "failed"));
 }
 
-// A range reply: the listener chooses whether progress runs over the range or the whole file.
-TEST_F(HTTPExchangeTest, content_range_sets_the_expected_length)
+// A body larger than one chunk is handed over 8192 bytes at a time, each chunk before the
+// next is read, and the whole body arrives intact and in order. Without a content length there is
+// nothing to measure progress against, so the listener hears only the start and the end, however
+// many chunks come. A server that drops the connection in the middle of the body fails the exchange
+// after the chunks that did arrive.
+TEST_F(HTTPExchangeTest, bodies_arrive_in_chunks_of_at_most_8192_bytes)
+{
+    std::string body = pattern(20000);
+    exchange(http_reply(200, body));
+    EXPECT_THAT(listener.chunk_sizes, ElementsAre(0u, 8192u, 8192u, 3616u));
+    EXPECT_THAT(listener.events,
+        ElementsAre("status 0.0000 ServerBusy", "length 20000", "data 0",
+            "status 0.0000 ServerBusy", "data 8192", "status 0.4096 ServerBusy", "data 8192",
+            "status 0.8192 ServerBusy", "data 3616", "status 1.0000 ServerBusy",
+            "status 1.0000 ServerSuccess", "complete 20000"));
+    EXPECT_EQ(listener.body, body);
+
+    listener = RecordingListener();
+    body = pattern(30000);
+    exchange(http_reply(200, chunked(body, 3000), "Transfer-Encoding: chunked\r\n"));
+    std::vector<std::string> statuses;
+    for (const std::string& event : listener.events) {
+        if (event.starts_with("status"))
+            statuses.push_back(event);
+        EXPECT_FALSE(event.starts_with("length"));
+    }
+    EXPECT_THAT(statuses, ElementsAre("status 0.0000 ServerBusy", "status 1.0000 ServerSuccess"));
+    EXPECT_EQ(listener.body, body);
+    for (std::uint32_t size : listener.chunk_sizes)
+        EXPECT_LE(size, 8192u);
+    EXPECT_EQ(listener.events.back(), "complete 30000");
+
+    listener = RecordingListener();
+    env.enable_log();
+    exchange(http_reply(200, pattern(5000), "Content-Length: 20000\r\n"));
+    ASSERT_GE(listener.events.size(), 3u);
+    EXPECT_EQ(listener.events[listener.events.size() - 2], "status 1.0000 ServerSendFailed");
+    EXPECT_EQ(listener.events.back(), "failed");
+    std::uint32_t received = 0;
+    for (std::uint32_t size : listener.chunk_sizes)
+        received += size;
+    EXPECT_EQ(received, 5000u);
+    EXPECT_NE(read_log().find(u" Failed 2 at "), std::u16string::npos);
+}
+
+// What the listener decides: whether progress runs over a range reply's range or the whole file,
+// and which chunks it takes itself, which are then not kept for on_complete. Other headers reach
+// on_http_header with lower-case names.
+TEST_F(HTTPExchangeTest, the_listener_chooses_range_and_chunks)
 {
     std::string part = pattern(100);
     std::string reply = http_reply(206, part, "Content-Range: bytes 100-199/1000\r\n");
@@ -155,12 +165,8 @@ TEST_F(HTTPExchangeTest, content_range_sets_the_expected_length)
     // Counting starts at the range's first byte and runs to the full length.
     EXPECT_THAT(listener.events, ::testing::Contains("status 0.2000 ServerBusy"));
     EXPECT_EQ(listener.body, part);
-}
 
-// Chunks the listener takes itself are not kept for on_complete; other headers reach
-// on_http_header with lower-case names.
-TEST_F(HTTPExchangeTest, consumed_chunks_and_other_headers)
-{
+    listener = RecordingListener();
     listener.consume_data = true;
     exchange(http_reply(200, "streamed", "X-Session-State: Fresh\r\n"));
     EXPECT_THAT(listener.chunk_sizes, ElementsAre(0u, 8u));
@@ -168,20 +174,4 @@ TEST_F(HTTPExchangeTest, consumed_chunks_and_other_headers)
     EXPECT_THAT(listener.headers,
         ::testing::Contains(std::pair<std::string, std::string>("x-session-state", "Fresh")));
     EXPECT_FALSE(listener.has_header("content-length"));
-}
-
-// A server that drops the connection in the middle of the body fails the exchange after the
-// chunks that did arrive.
-TEST_F(HTTPExchangeTest, connection_closed_mid_body_fails)
-{
-    env.enable_log();
-    exchange(http_reply(200, pattern(5000), "Content-Length: 20000\r\n"));
-    ASSERT_GE(listener.events.size(), 3u);
-    EXPECT_EQ(listener.events[listener.events.size() - 2], "status 1.0000 ServerSendFailed");
-    EXPECT_EQ(listener.events.back(), "failed");
-    std::uint32_t received = 0;
-    for (std::uint32_t size : listener.chunk_sizes)
-        received += size;
-    EXPECT_EQ(received, 5000u);
-    EXPECT_NE(read_log().find(u" Failed 2 at "), std::u16string::npos);
 }

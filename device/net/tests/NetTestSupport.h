@@ -23,11 +23,6 @@
 
 namespace corvane::test {
 
-inline std::string narrow(WStringView text)
-{
-    return std::string(text.begin(), text.end());
-}
-
 // What the listener hears from a request that fails before anything was exchanged.
 inline const std::vector<std::string> failed_at_once
     = { "status 0.0000 ServerBusy", "status 1.0000 ServerSendFailed", "failed" };
@@ -51,7 +46,7 @@ public:
     {
         char text[32];
         std::snprintf(text, sizeof text, "%.4f", progress);
-        events.push_back("status " + std::string(text) + " " + narrow(key));
+        events.push_back("status " + std::string(text) + " " + to_utf8(key));
     }
     void on_failed(HTTPRequest& failed) override
     {
@@ -74,7 +69,7 @@ public:
     }
     void on_http_header(HTTPRequest&, WStringView name, WStringView value) override
     {
-        headers.emplace_back(narrow(name), narrow(value));
+        headers.emplace_back(to_utf8(name), to_utf8(value));
     }
     void on_content_length(HTTPRequest&, std::uint32_t length) override
     {

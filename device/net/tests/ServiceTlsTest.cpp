@@ -3,15 +3,13 @@
 // "InsecureTLS" accepts anything. The service itself refuses unusable certificate files.
 #include "device/core/testing/TempFolder.h"
 #include "device/net/tests/NetTestSupport.h"
+#include "testing/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace corvane;
 using namespace corvane::test;
@@ -39,72 +37,42 @@ bool make_chain(const TempFolder& folder)
     return true;
 }
 
-// A vizserver process; port() is 0 when it did not come up, and errors() says why.
-class ServiceProcess {
-public:
+// A vizserver with these certificate files, its errors in stderr.txt; port() is 0 when it did
+// not come up.
+struct ServiceProcess {
     ServiceProcess(const TempFolder& folder, const std::string& cert, const std::string& key)
-        : m_errors(folder.file("stderr.txt"))
+        : process([&] {
+            Launch launch;
+            launch.arguments = { program_folder() + "/vizserver", "--listen", "127.0.0.1:0", "--db",
+                ":memory:", "--quiet", "--tls-cert", cert, "--tls-key", key };
+            launch.capture_output = true;
+            launch.error_file = folder.file("stderr.txt");
+            return launch;
+        }())
+        , errors_file(folder.file("stderr.txt"))
     {
-        std::string program
-            = std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/vizserver";
-        std::vector<std::string> arguments = { program, "--listen", "127.0.0.1:0", "--db",
-            ":memory:", "--quiet", "--tls-cert", cert, "--tls-key", key };
-        int ends[2];
-        if (::pipe(ends) != 0)
-            return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::dup2(ends[1], 1);
-            FILE* err = std::freopen(m_errors.c_str(), "w", stderr);
-            (void)err;
-            ::close(ends[0]);
-            std::vector<char*> argv;
-            for (std::string& argument : arguments)
-                argv.push_back(argument.data());
-            argv.push_back(nullptr);
-            ::execv(program.c_str(), argv.data());
-            ::_exit(127);
-        }
-        ::close(ends[1]);
-        std::string line;
-        char c;
-        while (::read(ends[0], &c, 1) == 1 && c != '\n')
-            line.push_back(c);
-        ::close(ends[0]);
-        if (line.starts_with("vizserver listening on port "))
-            m_port = std::atoi(line.c_str() + line.rfind(' ') + 1);
+        if (process.read_output([](const std::string& text) { return text.ends_with('\n'); }, 10s)
+            && process.output().starts_with("vizserver listening on port "))
+            port_number = std::atoi(process.output().c_str() + process.output().rfind(' ') + 1);
     }
-    ~ServiceProcess()
-    {
-        if (m_pid > 0 && m_status < 0)
-            ::kill(m_pid, SIGTERM), wait();
-    }
-    int port() const { return m_port; }
-    int wait()
-    {
-        int status = 0;
-        if (m_status < 0 && ::waitpid(m_pid, &status, 0) == m_pid)
-            m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-        return m_status;
-    }
+    int port() const { return port_number; }
+    int wait() { return process.wait_exit().value_or(-1); }
     std::string errors() const
     {
-        std::ifstream in(m_errors);
+        std::ifstream in(errors_file);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-private:
-    std::string m_errors;
-    pid_t m_pid { -1 };
-    int m_port { 0 };
-    int m_status { -1 };
+    ChildProcess process;
+    std::string errors_file;
+    int port_number { 0 };
 };
 
 using ServiceTlsTest = HttpFixture;
 
 } // namespace
 
-TEST_F(ServiceTlsTest, untrusted_refused_named_authority_and_relaxed_accepted)
+TEST_F(ServiceTlsTest, authorities_and_certificate_files)
 {
     TempFolder folder("corvane-tls");
     ASSERT_TRUE(make_chain(folder)) << "openssl could not make the test chain";
@@ -131,13 +99,8 @@ TEST_F(ServiceTlsTest, untrusted_refused_named_authority_and_relaxed_accepted)
     ASSERT_TRUE(reg_write_string(key, u"CAFile", u""));
     ASSERT_TRUE(reg_write_dword(key, u"InsecureTLS", 1));
     EXPECT_EQ(exchange(), "complete 3");
-}
 
-// A missing certificate, a key of another certificate: a message naming the file, no service.
-TEST_F(ServiceTlsTest, unusable_certificate_files_stop_the_service)
-{
-    TempFolder folder("corvane-tls");
-    ASSERT_TRUE(make_chain(folder));
+    // A missing certificate, a key of another certificate: a message naming the file, no service.
     ServiceProcess missing(folder, folder.file("absent.pem"), folder.file("server.key"));
     EXPECT_EQ(missing.port(), 0);
     EXPECT_EQ(missing.wait(), 1);

@@ -29,6 +29,9 @@ bool parse(ReplyReader& reader, WStringView text)
 // The service writes values last to first; load_int hands them back from the end and then
 // keeps answering -1. Strings come by reference, 0 being the empty string. An exception reply
 // parses like a result and only raises the flag; the next parse lowers it.
+// Value tokens follow the lenient integer rule: white space and one sign before the digits,
+// anything after them ignored, no digit at all rejects the reply, too large saturates.
+// Prefix, trailer and split checks reject the reply as a whole and leave the reader empty.
 TEST(ReplyReader, reads_values_strings_and_the_exception_flag)
 {
     ReplyReader reader;
@@ -60,12 +63,20 @@ TEST(ReplyReader, reads_values_strings_and_the_exception_flag)
     EXPECT_EQ(reader.load_string(), u"NOT_LOGGED");
     ASSERT_TRUE(parse(reader, u"//OK[5,[],0,3]"));
     EXPECT_FALSE(reader.is_exception());
-}
 
-// Prefix, trailer and split checks reject the reply as a whole and leave the reader empty.
-TEST(ReplyReader, rejects_wrong_framing)
-{
-    ReplyReader reader;
+    ASSERT_TRUE(parse(reader, u"//OK[12abc, -7,+5,\t0x1f,007,[],0,3]"));
+    EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { 12, -7, 5, 0, 7 }));
+    EXPECT_FALSE(parse(reader, u"//OK[abc,[],0,3]"));
+    EXPECT_FALSE(parse(reader, u"//OK[1,-,[],0,3]"));
+    EXPECT_FALSE(parse(reader, u"//OK[1,- 5,[],0,3]"));
+    EXPECT_FALSE(parse(reader, u"//OK[1,+-5,[],0,3]"));
+
+    ASSERT_TRUE(
+        parse(reader, u"//OK[2147483647,-2147483648,99999999999,-99999999999,1234567890,[],0,3]"));
+    constexpr std::int32_t max = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t min = std::numeric_limits<std::int32_t>::min();
+    EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { max, min, max, min, 1234567890 }));
+
     const WStringView rejected[] = {
         u"",
         u"//OK[",
@@ -92,26 +103,14 @@ TEST(ReplyReader, rejects_wrong_framing)
     EXPECT_EQ(reader.load_int(), 4);
 }
 
-// Value tokens follow the lenient integer rule: white space and one sign before the digits,
-// anything after them ignored, no digit at all rejects the reply, too large saturates.
-TEST(ReplyReader, value_tokens_need_only_leading_digits)
-{
-    ReplyReader reader;
-    ASSERT_TRUE(parse(reader, u"//OK[12abc, -7,+5,\t0x1f,007,[],0,3]"));
-    EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { 12, -7, 5, 0, 7 }));
-    EXPECT_FALSE(parse(reader, u"//OK[abc,[],0,3]"));
-    EXPECT_FALSE(parse(reader, u"//OK[1,-,[],0,3]"));
-    EXPECT_FALSE(parse(reader, u"//OK[1,- 5,[],0,3]"));
-    EXPECT_FALSE(parse(reader, u"//OK[1,+-5,[],0,3]"));
-
-    ASSERT_TRUE(
-        parse(reader, u"//OK[2147483647,-2147483648,99999999999,-99999999999,1234567890,[],0,3]"));
-    constexpr std::int32_t max = std::numeric_limits<std::int32_t>::max();
-    constexpr std::int32_t min = std::numeric_limits<std::int32_t>::min();
-    EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { max, min, max, min, 1234567890 }));
-}
-
-TEST(ReplyReader, unescapes_strings)
+// Strings are unescaped in one pass and 64-bit values are read from hexadecimal text. A reference
+// outside the table (or past the end of the values) is not a crash and not a valid empty string:
+// the reader records the error.
+// Non-ASCII text arrives as UTF-8; a body cut inside a sequence, or holding a malformed byte, loses
+// its trailer and is rejected: a malformed byte cuts the text, and what comes before it must itself
+// be a whole reply. A multi-byte form of an ASCII character decodes to that character, framing
+// included, so such a reply is read from its decoded text.
+TEST(ReplyReader, reads_strings_and_utf8)
 {
     ReplyReader reader;
     ASSERT_TRUE(parse(reader, u"//OK[1,[\"a\\x20b\\\"c\\\\d\\r\\n\"],0,3]"));
@@ -122,13 +121,17 @@ TEST(ReplyReader, unescapes_strings)
     EXPECT_EQ(reader.load_string(), u"\\x20");
     EXPECT_EQ(reader.load_string(), u"\\n");
     EXPECT_EQ(reader.load_string(), u"\\t,,\\x2\\");
-}
 
-// A reference outside the table (or past the end of the values) is not a crash and not a
-// valid empty string: the reader records the error.
-TEST(ReplyReader, bad_references_set_the_error_flag)
-{
-    ReplyReader reader;
+    ASSERT_TRUE(parse(reader,
+        u"//"
+        u"OK[0,4,3,2,1,[\"FF\",\"ffffffffffffffff\",\"18c6a7b3e00\",\"1ffffffffffffffff\"],0,3]"));
+    EXPECT_EQ(reader.load_int64(), 255);
+    EXPECT_EQ(reader.load_int64(), -1);
+    EXPECT_EQ(reader.load_int64(), 0x18c6a7b3e00);
+    EXPECT_EQ(reader.load_int64(), -1); // saturated
+    EXPECT_EQ(reader.load_int64(), 0); // reference 0: the empty string
+    EXPECT_FALSE(reader.has_error());
+
     ASSERT_TRUE(parse(reader, u"//OK[-2,2,1,[\"x\"],0,3]"));
     EXPECT_EQ(reader.load_string(), u"x");
     EXPECT_FALSE(reader.has_error());
@@ -142,27 +145,7 @@ TEST(ReplyReader, bad_references_set_the_error_flag)
     EXPECT_EQ(reader.load_string(), u"x");
     EXPECT_EQ(reader.load_string(), u""); // past the end
     EXPECT_TRUE(reader.has_error());
-}
 
-TEST(ReplyReader, reads_64_bit_values_as_hexadecimal_text)
-{
-    ReplyReader reader;
-    ASSERT_TRUE(parse(reader,
-        u"//"
-        u"OK[0,4,3,2,1,[\"FF\",\"ffffffffffffffff\",\"18c6a7b3e00\",\"1ffffffffffffffff\"],0,3]"));
-    EXPECT_EQ(reader.load_int64(), 255);
-    EXPECT_EQ(reader.load_int64(), -1);
-    EXPECT_EQ(reader.load_int64(), 0x18c6a7b3e00);
-    EXPECT_EQ(reader.load_int64(), -1); // saturated
-    EXPECT_EQ(reader.load_int64(), 0); // reference 0: the empty string
-    EXPECT_FALSE(reader.has_error());
-}
-
-// Non-ASCII text arrives as UTF-8; a body cut inside a sequence, or holding a malformed byte,
-// loses its trailer and is rejected.
-TEST(ReplyReader, decodes_utf8_and_rejects_cut_bodies)
-{
-    ReplyReader reader;
     std::string bytes = encode_wire_utf8(u"//OK[1,[\"Задача\U0001F600\"],0,3]");
     ASSERT_TRUE(reader.parse(bytes));
     EXPECT_EQ(reader.load_string(), u"Задача\U0001F600");
@@ -174,29 +157,16 @@ TEST(ReplyReader, decodes_utf8_and_rejects_cut_bodies)
     EXPECT_FALSE(reader.parse(broken));
     EXPECT_TRUE(reader.parse(SharedBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size()))));
     EXPECT_FALSE(reader.parse(SharedBuffer()));
-}
-
-// A multi-byte form of an ASCII character decodes to that character, framing included, so
-// such a reply is read from its decoded text.
-TEST(ReplyReader, long_forms_of_ascii_count_as_the_characters)
-{
-    ReplyReader reader;
-    // The closing quote and an "a" inside the string in overlong two-byte form, and a "b" as
-    // a four-byte form whose low 16 bits are "b".
-    ASSERT_TRUE(
-        reader.parse(std::string_view("//OK[1,[\"x\xc1\xa1\xf0\x90\x81\xa2\xc0\xa2],0,3]")));
-    EXPECT_EQ(reader.load_string(), u"xab");
-    // An overlong comma splits the values.
-    ASSERT_TRUE(reader.parse(std::string_view("//OK[1\xc0\xac"
-                                              "2,[],0,3]")));
-    EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { 1, 2 }));
-}
-
-// A malformed byte cuts the text: what comes before it must itself be a whole reply.
-TEST(ReplyReader, text_ends_at_the_first_malformed_byte)
-{
-    ReplyReader reader;
     ASSERT_TRUE(reader.parse(std::string_view("//OK[7,[],0,3]\xffgarbage")));
     EXPECT_EQ(reader.load_int(), 7);
     EXPECT_FALSE(reader.parse(std::string_view("//OK[7,[],0,3\xff]")));
+
+    // The closing quote and an "a" inside the string in overlong two-byte form, and a "b" as
+    // a four-byte form whose low 16 bits are "b"; an overlong comma splits the values.
+    ASSERT_TRUE(
+        reader.parse(std::string_view("//OK[1,[\"x\xc1\xa1\xf0\x90\x81\xa2\xc0\xa2],0,3]")));
+    EXPECT_EQ(reader.load_string(), u"xab");
+    ASSERT_TRUE(reader.parse(std::string_view("//OK[1\xc0\xac"
+                                              "2,[],0,3]")));
+    EXPECT_EQ(reader.values(), (std::vector<std::int32_t> { 1, 2 }));
 }

@@ -33,6 +33,9 @@ std::string body_text(const SharedBuffer& body)
 
 // The one-argument authenticate: version, flags, six strings, then the references 1, 2, 3, 4,
 // the parameter count 1, the type 5 and the value 6, byte for byte.
+// A repeated string is saved once; 64-bit values go out as bare lower-case hexadecimal text.
+// U+FFFF inside a string would split it on the other side: the call is refused with a log line,
+// nothing is sent, and the next call is whole.
 TEST(RequesterServer, writes_the_authenticate_request_byte_for_byte)
 {
     ServiceCalls calls(ServiceIdentity { u"http://127.0.0.1:8080/" });
@@ -53,11 +56,7 @@ TEST(RequesterServer, writes_the_authenticate_request_byte_for_byte)
         "com.ulmar.viz.client.rpc.VIZService", "authenticate", "java.lang.String", "a@b.c", "pw",
         "1", "2", "3", "4", "2", "5", "5", "6", "7" });
     EXPECT_EQ(body_text(call->body), expected);
-}
 
-// A repeated string is saved once; 64-bit values go out as bare lower-case hexadecimal text.
-TEST(RequesterServer, saves_strings_once_and_64_bit_values_as_hexadecimal)
-{
     RequesterServer writer;
     writer.save_string(u"same");
     writer.save_string(u"other");
@@ -71,18 +70,13 @@ TEST(RequesterServer, saves_strings_once_and_64_bit_values_as_hexadecimal)
     EXPECT_EQ(body,
         joined({ "3", "0", "3", "same", "other", "", "1", "2", "1", "3", "ff", "ffffffffffffffff",
             "0", "8000000000000000", "-2147483648" }));
-}
 
-// U+FFFF inside a string would split it on the other side: the call is refused with a log
-// line, nothing is sent, and the next call is whole.
-TEST(RequesterServer, refuses_a_string_holding_the_separator)
-{
     test::TestEnvironment env;
     ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1));
-    ServiceCalls calls(ServiceIdentity { u"http://127.0.0.1/" });
-    EXPECT_FALSE(calls.updateTask(u"session", VizTask {}, u"bad\uFFFFcomment"));
+    ServiceCalls logged(ServiceIdentity { u"http://127.0.0.1/" });
+    EXPECT_FALSE(logged.updateTask(u"session", VizTask {}, u"bad\uFFFFcomment"));
 
-    std::optional<RemoteCall> next = calls.deleteTask(u"session", 5);
+    std::optional<RemoteCall> next = logged.deleteTask(u"session", 5);
     ASSERT_TRUE(next);
     EXPECT_EQ(body_text(next->body),
         joined({ "3", "0", "7", "http://127.0.0.1/", "3C9A1E77B0D24F6A8E15C2B9D07F4A63",

@@ -66,7 +66,9 @@ TEST(ServiceCatalogue, lists_every_call_once_by_key)
 
 // Calls of plain ints and texts are checked end to end against the service; the objects are
 // checked here value for value.
-TEST(ServiceCalls, filter_calls_send_the_filter_as_an_object)
+// The list cursor goes out field by field; its Longs are null when 0.
+// The edited task goes out whole but without its history and participants.
+TEST(ServiceCalls, calls_send_their_objects)
 {
     ServiceCalls calls(identity);
     RequestReader reader;
@@ -92,50 +94,7 @@ TEST(ServiceCalls, filter_calls_send_the_filter_as_an_object)
             EXPECT_EQ(reader.load_int(), value);
         EXPECT_TRUE(reader.is_complete());
     }
-}
 
-// The edited task goes out whole but without its history and participants.
-TEST(ServiceCalls, task_calls_send_the_task_without_changes_or_permissions)
-{
-    VizTask task;
-    task.id = 31;
-    task.parentId = 30;
-    task.projectId = 30;
-    task.title = u"Title\r\nDescription";
-    task.done = -3;
-    task.plan = 5;
-    task.deadline = 1700000000000;
-    task.changes.push_back(Change {});
-    task.permissions.push_back(Permission { 2, u"x@y.z", 4 });
-
-    ServiceCalls calls(identity);
-    RequestReader reader;
-    open_call(calls.updateTask(u"s1", task, u"comment"), u"updateTask", reader);
-    EXPECT_EQ(reader.load_string(), u"s1");
-    VizTask sent;
-    ASSERT_TRUE(sent.load(reader));
-    EXPECT_EQ(reader.load_string(), u"comment");
-    EXPECT_TRUE(reader.is_complete());
-    VizTask expected = task;
-    expected.changes.clear();
-    expected.permissions.clear();
-    expected.done = 3; // a read takes the absolute value
-    EXPECT_EQ(sent, expected);
-
-    task.id = -1;
-    open_call(calls.createTask(u"s1", task, u""), u"createTask", reader);
-    EXPECT_EQ(reader.load_string(), u"s1");
-    ASSERT_TRUE(sent.load(reader));
-    EXPECT_EQ(sent.id, -1);
-    EXPECT_EQ(reader.load_string(), u"");
-    EXPECT_TRUE(reader.is_complete());
-}
-
-// The list cursor goes out field by field; its Longs are null when 0.
-TEST(ServiceCalls, filtered_list_sends_the_cursor_fields)
-{
-    ServiceCalls calls(identity);
-    RequestReader reader;
     // Reads the call's arguments by kind: a string, an int, a Long or the filter.
     auto arguments = [&](std::string_view kinds) {
         std::vector<std::string> out;
@@ -174,10 +133,43 @@ TEST(ServiceCalls, filtered_list_sends_the_cursor_fields)
     EXPECT_EQ(arguments("sFiiiiLLsiis"),
         (Texts { "s1", "filter", "12", "1", "1", "1", "1700000000123", "-5", "last", "77", "25",
             "tag" }));
+
+    VizTask task;
+    task.id = 31;
+    task.parentId = 30;
+    task.projectId = 30;
+    task.title = u"Title\r\nDescription";
+    task.done = -3;
+    task.plan = 5;
+    task.deadline = 1700000000000;
+    task.changes.push_back(Change {});
+    task.permissions.push_back(Permission { 2, u"x@y.z", 4 });
+
+    open_call(calls.updateTask(u"s1", task, u"comment"), u"updateTask", reader);
+    EXPECT_EQ(reader.load_string(), u"s1");
+    VizTask sent;
+    ASSERT_TRUE(sent.load(reader));
+    EXPECT_EQ(reader.load_string(), u"comment");
+    EXPECT_TRUE(reader.is_complete());
+    VizTask expected = task;
+    expected.changes.clear();
+    expected.permissions.clear();
+    expected.done = 3; // a read takes the absolute value
+    EXPECT_EQ(sent, expected);
+
+    task.id = -1;
+    open_call(calls.createTask(u"s1", task, u""), u"createTask", reader);
+    EXPECT_EQ(reader.load_string(), u"s1");
+    ASSERT_TRUE(sent.load(reader));
+    EXPECT_EQ(sent.id, -1);
+    EXPECT_EQ(reader.load_string(), u"");
+    EXPECT_TRUE(reader.is_complete());
 }
 
 // The service's own examples of a session reply and of the exception that asks for a new login.
-TEST(ServiceReplies, reads_the_service_examples)
+// A login key, a flag and nothing come back as written; a login key reference outside the table is
+// a reply that does not read, and a task vector holding one User element fails as a whole.
+TEST(ServiceReplies, reads_results_and_exceptions)
 {
     ReplyReader reader;
     ASSERT_TRUE(reader.parse(std::string_view(
@@ -197,13 +189,7 @@ TEST(ServiceReplies, reads_the_service_examples)
     ASSERT_TRUE(reader.parse(
         std::string_view("//EX[2,1,[\"java.lang.RuntimeException/515124647\",\"x\"],0,3]")));
     EXPECT_FALSE(exception.load(reader));
-}
 
-// A login key, a flag and nothing come back as written; a login key reference outside the table
-// is a reply that does not read.
-TEST(ServiceReplies, plain_results_round_trip)
-{
-    ReplyReader reader;
     auto reply = [&](const std::function<void(ReplyWriter&)>& write) {
         ReplyWriter writer;
         write(writer);
@@ -225,11 +211,7 @@ TEST(ServiceReplies, plain_results_round_trip)
     ASSERT_TRUE(reader.parse(std::string_view("//OK[3,[\"k\"],0,3]")));
     EXPECT_FALSE(read_login_key(reader, key));
     EXPECT_EQ(key, u"");
-}
 
-// A reply holding a task vector with one User element fails as a whole.
-TEST(ServiceReplies, a_foreign_record_in_a_task_vector_fails_the_read)
-{
     ReplyWriter writer;
     writer.save_string(vector_signature);
     writer.save_int(2);
@@ -238,7 +220,6 @@ TEST(ServiceReplies, a_foreign_record_in_a_task_vector_fails_the_read)
     std::string bytes;
     writer.finish_utf8(bytes);
 
-    ReplyReader reader;
     ASSERT_TRUE(reader.parse(bytes));
     std::vector<VizTask> tasks { VizTask {} };
     EXPECT_FALSE(read_tasks(reader, tasks));

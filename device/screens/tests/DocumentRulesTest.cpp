@@ -23,6 +23,7 @@ std::int64_t millis(std::int32_t year, std::int32_t month, std::int32_t day, std
 const TimeValue afternoon = compose({ 2026, 12, 6, 15, 0, 0 });
 
 // Dates without time of day are whole days and are never moved by the zone.
+// With time of day the value is UTC: three hours east, 21:30 UTC is already tomorrow.
 TEST(RelativeDate, NamesTheNeighbouringDaysAndFormatsTheRest)
 {
     auto date
@@ -37,11 +38,7 @@ TEST(RelativeDate, NamesTheNeighbouringDaysAndFormatsTheRest)
     EXPECT_NE(later, u"Tomorrow");
     EXPECT_NE(later, u"Today");
     EXPECT_NE(later.find(u"26"), WString::npos) << to_utf8(later);
-}
 
-// With time of day the value is UTC: three hours east, 21:30 UTC is already tomorrow.
-TEST(RelativeDate, MovesTimesOfDayIntoLocalTimeBeforeChoosingTheDay)
-{
     WString shown = relative_date(key_itself, millis(2026, 12, 6, 21, 30), true, afternoon, -180);
     EXPECT_EQ(shown.rfind(u"Tomorrow ", 0), 0u) << to_utf8(shown);
     EXPECT_EQ(shown.substr(9), format_time(compose({ 2026, 12, 7, 0, 30, 0 }), false));

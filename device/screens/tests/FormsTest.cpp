@@ -47,7 +47,7 @@ struct Presses final : FormListener, ListFormOwner {
 };
 
 // A message form closes itself before its listener hears of the press, and the texts its owner
-// set survive a reload of the skin.
+// set survive a reload of the skin. Any node makes a message form: its parts are all optional.
 TEST_F(Forms, MessageFormClosesFirstAndKeepsItsTextsAcrossReloads)
 {
     Presses presses;
@@ -63,15 +63,11 @@ TEST_F(Forms, MessageFormClosesFirstAndKeepsItsTextsAcrossReloads)
     EXPECT_EQ(presses.buttons, std::vector<WString> { u"btnOk" });
     EXPECT_FALSE(presses.open_when_told);
     EXPECT_FALSE(form.is_open());
-}
 
-// Any node makes a message form: its parts are all optional.
-TEST_F(Forms, MessageFormWorksOnANodeWithoutItsParts)
-{
-    MessageForm form(properties, u"SkinReload");
-    EXPECT_EQ(form.ok_button(), nullptr);
-    EXPECT_EQ(form.cancel_button(), nullptr);
-    form.set_text(u"ignored");
+    MessageForm bare(properties, u"SkinReload");
+    EXPECT_EQ(bare.ok_button(), nullptr);
+    EXPECT_EQ(bare.cancel_button(), nullptr);
+    bare.set_text(u"ignored");
     EXPECT_THROW(MessageForm(properties, u"NoSuchNode"), NodeNotFoundInSkin);
 }
 

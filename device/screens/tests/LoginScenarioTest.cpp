@@ -50,30 +50,6 @@ TEST_F(LoginScenario, LogsInRestartsOnTheSessionLogsOutAndBackIn)
     EXPECT_EQ(server->calls_of("authenticate"), before + 2);
 }
 
-// A wrong password comes back as the error form with the language's text, over the Login
-// screen, which keeps the e-mail and forgets the password.
-TEST_F(LoginScenario, WrongPasswordShowsTheMessageForm)
-{
-    user(u"bob@example.com", u"Bob");
-    play("wrong-password",
-        "wait_for email\n"
-        "tap email\n"
-        "type bob@example.com\n"
-        "tap password\n"
-        "type not-the-password\n"
-        "tap login\n"
-        "wait_for btnOk\n"
-        "expect_screen FormMessage\n"
-        "expect_text caption Error\n"
-        "expect_text text Wrong e-mail or password.\n"
-        "shot wrong-password.png\n"
-        "tap btnOk\n"
-        "wait_for login\n"
-        "expect_screen Login\n"
-        "expect_text email bob@example.com\n"
-        "expect_text password \n");
-}
-
 // Registration happens on the Login screen: switching modes keeps what was typed, a missing name
 // is asked for before anything is sent, the confirmation names the address and sends the
 // request, and a log-out afterwards returns to log-in mode.
@@ -116,80 +92,39 @@ TEST_F(LoginScenario, RegistersANewAccount)
         "tap vlist/@2\n"
         "wait_for login\n"
         "wait_for name hidden\n"
-        "expect_visible regstart\n");
+        "expect_visible regstart\n"
+        // A wrong password comes back as the error form with the language's text, over the
+        // Login screen, which keeps the e-mail and forgets the password.
+        "tap password\n"
+        "type not-the-password\n"
+        "tap login\n"
+        "wait_for btnOk\n"
+        "expect_screen FormMessage\n"
+        "expect_text caption Error\n"
+        "expect_text text Wrong e-mail or password.\n"
+        "shot wrong-password.png\n"
+        "tap btnOk\n"
+        "wait_for login\n"
+        "expect_screen Login\n"
+        "expect_text email carol@example.com\n"
+        "expect_text password \n");
     EXPECT_EQ(server->calls_of("registerUser"), 1);
     // The new account works for the engine too.
     Client& carol = client();
     EXPECT_EQ(carol.login(u"carol@example.com", u"secret-carol@example.com"), u"");
 }
 
-// Choosing Russian in the menu's language submenu rebuilds every screen with Russian texts,
-// and the choice holds for the next start.
-TEST_F(LoginScenario, SwitchesTheLanguageFromTheMenu)
-{
-    user(u"eve@example.com", u"Eve");
-    play("language",
-        login_lines("eve@example.com")
-            + "tap back\n"
-              "wait_for vlist\n"
-              "tap vlist/@1\n"
-              "wait 1\n"
-              "expect_text vlist/@1/#text russian\n"
-              "tap vlist/@1\n"
-              "wait 2\n"
-              "wait_for list\n"
-              "expect_screen Tree\n"
-              "expect_text title Все проекты\n"
-              "shot root-russian.png\n"
-              "tap back\n"
-              "wait_for vlist\n"
-              "expect_text vlist/@0/#text О программе\n"
-              "tap vlist/@2\n"
-              "wait_for login\n"
-              "expect_text login Войти\n"
-              "shot login-russian.png\n");
-    EXPECT_EQ(device_setting(u"Language"), WString(u"russian"));
-}
-
-// With the service gone, a start from the cache shows the Problem screen over the tree;
-// "retry" once the service is back closes it.
-TEST_F(LoginScenario, ShowsTheProblemScreenUntilTheServiceIsBack)
-{
-    user(u"gus@example.com", u"Gus");
-    play("first-start", login_lines("gus@example.com"));
-    server->stop();
-    auto run = std::async(std::launch::async, [this] {
-        return run_script("offline",
-            "wait_for retry\n"
-            "expect_screen Problem\n"
-            "shot problem.png\n"
-            // A retry that fails again says so rather than looking like nothing happened.
-            "tap retry\n"
-            "wait_for wait hidden\n"
-            "expect_text text Still no connection. Your changes are kept; try again later.\n"
-            "wait_file service-back\n"
-            "tap retry\n"
-            "wait_for retry hidden\n"
-            "expect_screen Tree\n"
-            "shot back-online.png\n");
-    });
-    bool problem_shown = wait_for_file(shots() + "/problem.png");
-    EXPECT_TRUE(problem_shown);
-    ASSERT_TRUE(server->start());
-    std::ofstream(shots() + "/service-back") << "\n";
-    ScriptRun result = run.get();
-    EXPECT_EQ(result.code, 0) << result.errors;
-}
-
-// "About" in the main menu shows the program's name and version; "Project page" without a
-// browser says so; "back" returns to the tree.
-TEST_F(LoginScenario, ShowsTheAboutScreenFromTheMenu)
+// "About" in the main menu shows the program's name and version, "Project page" without a
+// browser says so, and "back" returns to the tree. Choosing Russian in the menu's language
+// submenu then rebuilds every screen with Russian texts, and the choice holds for the next
+// start.
+TEST_F(LoginScenario, ShowsAboutAndSwitchesTheLanguageFromTheMenu)
 {
     user(u"hal@example.com", u"Hal");
     // No program on the search path: "Project page" cannot start a browser and must say so.
     std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
     ASSERT_EQ(setenv("PATH", profile().c_str(), 1), 0);
-    play("about",
+    play("menu",
         login_lines("hal@example.com")
             + "tap back\n"
               "wait_for vlist\n"
@@ -208,8 +143,27 @@ TEST_F(LoginScenario, ShowsTheAboutScreenFromTheMenu)
               "expect_screen About\n"
               "tap back\n"
               "wait_for list\n"
-              "expect_screen Tree\n");
+              "expect_screen Tree\n"
+              "tap back\n"
+              "wait_for vlist\n"
+              "tap vlist/@1\n"
+              "wait 1\n"
+              "expect_text vlist/@1/#text russian\n"
+              "tap vlist/@1\n"
+              "wait 2\n"
+              "wait_for list\n"
+              "expect_screen Tree\n"
+              "expect_text title Все проекты\n"
+              "shot root-russian.png\n"
+              "tap back\n"
+              "wait_for vlist\n"
+              "expect_text vlist/@0/#text О программе\n"
+              "tap vlist/@2\n"
+              "wait_for login\n"
+              "expect_text login Войти\n"
+              "shot login-russian.png\n");
     setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(device_setting(u"Language"), WString(u"russian"));
 }
 
 class OutdatedClient : public ScenarioTest {
@@ -265,9 +219,13 @@ TEST_F(LoginScenario, PicksUpNewsWhileIdle)
 
 } // namespace
 
-// A project created while the service is gone waits in the outbox: the Problem screen says so,
-// and "logout" asks before it discards the change; "cancel" keeps it, "OK" drops it for good.
-TEST_F(LoginScenario, AnUnsentChangeIsCountedAndLogoutAsksFirst)
+// A project created while the service is gone waits in the outbox: the Problem screen counts
+// it, and "logout" asks before it discards the change, where "cancel" keeps it. The next start
+// from the cache, with the service still gone, shows the Problem screen with the change still
+// counted; a retry that fails again says so rather than looking like nothing happened, and
+// "retry" once the service is back closes it and sends the change. A second offline change
+// dropped with "OK" is gone for good.
+TEST_F(LoginScenario, OfflineChangesAndTheProblemScreen)
 {
     user(u"ida@example.com", u"Ida");
     auto run = std::async(std::launch::async, [this] {
@@ -292,12 +250,7 @@ TEST_F(LoginScenario, AnUnsentChangeIsCountedAndLogoutAsksFirst)
                   "shot logout-unsent.png\n"
                   "tap btnCancel\n"
                   "wait_for retry\n"
-                  "expect_screen Problem\n"
-                  "tap logout\n"
-                  "wait_for btnOk\n"
-                  "tap btnOk\n"
-                  "wait_for login\n"
-                  "expect_screen Login\n");
+                  "expect_screen Problem\n");
     });
     ASSERT_TRUE(wait_for_file(shots() + "/online.png"));
     server->stop();
@@ -305,11 +258,51 @@ TEST_F(LoginScenario, AnUnsentChangeIsCountedAndLogoutAsksFirst)
     ScriptRun result = run.get();
     EXPECT_EQ(result.code, 0) << result.errors;
 
-    // Discarded means never sent: the service, back again, has no such project.
+    run = std::async(std::launch::async, [this] {
+        return run_script("offline-start",
+            "wait_for retry\n"
+            "expect_screen Problem\n"
+            "expect_text pending Changes waiting to be sent: 1\n"
+            "shot problem.png\n"
+            "tap retry\n"
+            "wait_for wait hidden\n"
+            "expect_text text Still no connection. Your changes are kept; try again later.\n"
+            "wait_file service-back\n"
+            "tap retry\n"
+            "wait_for retry hidden\n"
+            "expect_screen Tree\n"
+            "shot back-online.png\n"
+            "wait_file service-gone-again\n"
+            "tap plus\n"
+            "wait_for edit\n"
+            "type Dropped plans\n"
+            "tap save\n"
+            "wait_for create\n"
+            "tap create\n"
+            "wait_for retry\n"
+            "tap logout\n"
+            "wait_for btnOk\n"
+            "tap btnOk\n"
+            "wait_for login\n"
+            "expect_screen Login\n");
+    });
+    EXPECT_TRUE(wait_for_file(shots() + "/problem.png"));
+    ASSERT_TRUE(server->start());
+    std::ofstream(shots() + "/service-back") << "\n";
+    ASSERT_TRUE(wait_for_file(shots() + "/back-online.png"));
+    server->stop();
+    std::ofstream(shots() + "/service-gone-again") << "\n";
+    result = run.get();
+    EXPECT_EQ(result.code, 0) << result.errors;
+
+    // The kept change reached the service; the dropped one never did.
     ASSERT_TRUE(server->start());
     Client& ida = client();
     EXPECT_EQ(ida.login(u"ida@example.com", u"secret-ida@example.com"), u"");
-    EXPECT_TRUE(ida.engine->find_task(0)->childIds.empty());
+    std::vector<WString> titles;
+    for (std::int32_t id : ida.engine->find_task(0)->childIds)
+        titles.push_back(ida.engine->find_task(id)->title);
+    EXPECT_EQ(titles, std::vector<WString> { u"Offline plans" });
     std::optional<SharedBuffer> outbox = read_whole_file(
         from_utf8((std::filesystem::path(device_cache()).parent_path() / "outbox.dat").string()));
     ASSERT_TRUE(outbox.has_value());

@@ -64,12 +64,6 @@ protected:
 
     static std::string bin_folder() { return program_folder(); }
 
-    // A value in the device program's settings, e.g. the language choice "Language".
-    void set_device_setting(WStringView name, WStringView value)
-    {
-        FileSettingsStore store(device_registry(), std::chrono::milliseconds(0));
-        ASSERT_TRUE(store.write(corvane_key, WString(name), WString(value)));
-    }
     // A text (WString) or number (std::uint32_t) the device program keeps in its settings.
     template<typename Value = WString> std::optional<Value> device_setting(WStringView name)
     {

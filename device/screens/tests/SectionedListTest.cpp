@@ -70,6 +70,8 @@ protected:
 
 // Index mapping: headers map to row -1, rows follow; a hidden section between two visible
 // ones takes no indexes.
+// A row inserted into a hidden section changes its count but not the list; showing the section
+// later inserts all its items at once, and hiding it again removes them.
 TEST_F(Sectioned, MapsIndexesAcrossHiddenSections)
 {
     SectionedList& s = make({ { true, false, 2 }, { false, true, 3 }, { true, true, 1 } });
@@ -86,58 +88,45 @@ TEST_F(Sectioned, MapsIndexesAcrossHiddenSections)
     EXPECT_EQ(owner.made, (std::vector<Pos> { { 0, 0 }, { 0, 1 }, { 2, -1 }, { 2, 0 } }));
     s.activated(*list, 2);
     EXPECT_EQ(owner.activations, (std::vector<Pos> { { 2, -1 } }));
-}
 
-// A row inserted into a hidden section changes its count but not the list; showing the section
-// later inserts all its items at once, and hiding it again removes them.
-TEST_F(Sectioned, HiddenSectionsCollectRowsUntilShown)
-{
-    SectionedList& s = make({ { true, true, 1 }, { false, true, 0 }, { true, false, 1 } });
+    SectionedList& t = make({ { true, true, 1 }, { false, true, 0 }, { true, false, 1 } });
     EXPECT_EQ(list->count(), 3);
-    s.insert_row(1, 0);
-    s.insert_row(1, 1);
+    t.insert_row(1, 0);
+    t.insert_row(1, 1);
     EXPECT_EQ(list->count(), 3);
-    EXPECT_EQ(s.sections()[1].rows, 2u);
-    s.set_visible(1, true);
+    EXPECT_EQ(t.sections()[1].rows, 2u);
+    t.set_visible(1, true);
     EXPECT_EQ(list->count(), 6);
     EXPECT_EQ(at(2), Pos(1, -1));
     EXPECT_EQ(at(4), Pos(1, 1));
     EXPECT_EQ(at(5), Pos(2, 0));
-    s.remove_row(1, 0);
+    t.remove_row(1, 0);
     EXPECT_EQ(list->count(), 5);
-    s.set_visible(1, false);
+    t.set_visible(1, false);
     EXPECT_EQ(list->count(), 3);
     EXPECT_EQ(at(2), Pos(2, 0));
 }
 
-// With every section hidden the total is 0 and the list shows nothing.
-TEST_F(Sectioned, AllHiddenIsEmpty)
+// With every section hidden the total is 0 and the list shows nothing; out-of-range sections
+// and rows change nothing; binding to a missing list raises; highlighting marks the item of
+// (section, row) and section -1 clears it.
+TEST_F(Sectioned, EdgesAndHighlight)
 {
-    SectionedList& s = make({ { false, true, 4 }, { false, false, 2 } });
-    EXPECT_EQ(s.total(), 0);
+    SectionedList& hidden = make({ { false, true, 4 }, { false, false, 2 } });
+    EXPECT_EQ(hidden.total(), 0);
     list->tick(0.01);
     EXPECT_TRUE(list->live_items().empty());
     EXPECT_EQ(at(0), Pos(-1, -1));
-}
 
-// Out-of-range sections and rows change nothing; binding to a missing list raises.
-TEST_F(Sectioned, BadArgumentsAndMissingList)
-{
-    SectionedList& s = make({ { true, true, 1 } });
+    SectionedList& s = make({ { true, true, 2 } });
     s.insert_row(5, 0);
     s.remove_row(0, 3);
     s.insert_row(0, 7);
-    EXPECT_EQ(s.total(), 2);
-    SectionedList other(owner, {});
-    EXPECT_THROW(other.bind(root, u"nothing"), NodeNotFound);
-}
-
-// Highlighting marks the item of (section, row); section -1 clears it.
-TEST_F(Sectioned, Highlight)
-{
-    SectionedList& s = make({ { true, true, 2 } });
+    EXPECT_EQ(s.total(), 3);
     s.highlight(0, 1);
     EXPECT_EQ(list->selected_index(), 2);
     s.highlight(-1, 0);
     EXPECT_EQ(list->selected_index(), -1);
+    SectionedList other(owner, {});
+    EXPECT_THROW(other.bind(root, u"nothing"), NodeNotFound);
 }

@@ -52,152 +52,85 @@ struct SharedProject {
     }
 };
 
-std::vector<std::int32_t> ids(const ListSection& section)
+// The sections as one line: each row as caption#id with its marks (c checked, d disabled) and
+// the buttons its look gives it (a add, r remove, i icons, m more); sections split by " | ".
+std::string shape(SharingMode mode, const std::vector<ListSection>& sections)
 {
-    std::vector<std::int32_t> out;
-    for (const ListRow& row : section.rows)
-        out.push_back(row.id);
+    std::string out;
+    for (std::int32_t section = 0; section < std::int32_t(sections.size()); ++section) {
+        out += section ? " | " : "";
+        for (const ListRow& row : sections[section].rows) {
+            SharingRowLook look = sharing_row_look(mode, section, row.enabled);
+            out += (out.ends_with(" ") || out.empty() ? "" : " ") + to_utf8(row.text) + "#"
+                + std::to_string(row.id) + "/" + (row.checked ? "c" : "") + (row.enabled ? "" : "d")
+                + (look.add ? "a" : "") + (look.remove ? "r" : "") + (look.icons ? "i" : "")
+                + (look.more ? "m" : "");
+        }
+    }
     return out;
 }
 
-using Ids = std::vector<std::int32_t>;
-
 } // namespace
 
-// Choosing a responsible user offers only the project's known participants: no "all users",
-// no invitations, no users of other projects.
-TEST(SharingRows, responsible_mode_lists_only_known_participants)
-{
-    SharedProject data;
-    auto sections = sharing_rows(data.source(ChooseResponsible, 2));
-    ASSERT_EQ(sections.size(), 4u);
-    EXPECT_TRUE(sections[AllUsers].rows.empty());
-    EXPECT_TRUE(sections[Invitations].rows.empty());
-    EXPECT_EQ(ids(sections[Participants]), (Ids { 4, 2 }));
-    EXPECT_TRUE(sections[Others].rows.empty());
-    EXPECT_FALSE(sections[Participants].rows[0].checked);
-    EXPECT_TRUE(sections[Participants].rows[1].checked);
-    EXPECT_TRUE(sections[Participants].rows[0].enabled);
-    // A participant without a name shows the account.
-    EXPECT_EQ(sections[Participants].rows[1].text, u"bob@x.org");
-}
-
-// Sharing lists the invitation by address in section 1 with "remove" and no "add"; known
-// participants are disabled and cannot be removed; other users can be added.
-TEST(SharingRows, share_mode_rows_and_their_buttons)
-{
-    SharedProject data;
-    auto sections = sharing_rows(data.source(Share, 2));
-    EXPECT_TRUE(sections[AllUsers].rows.empty());
-    ASSERT_EQ(sections[Invitations].rows.size(), 1u);
-    const ListRow& invitation = sections[Invitations].rows[0];
-    EXPECT_EQ(invitation.text, u"new@x.org");
-    EXPECT_EQ(invitation.id, -1);
-    EXPECT_TRUE(invitation.enabled);
-    SharingRowLook look = sharing_row_look(Share, Invitations, invitation.enabled);
-    EXPECT_TRUE(look.remove);
-    EXPECT_FALSE(look.add);
-    EXPECT_TRUE(look.icons);
-    EXPECT_FALSE(look.more);
-
-    EXPECT_EQ(ids(sections[Participants]), (Ids { 4, 2 }));
-    for (const ListRow& row : sections[Participants].rows) {
-        EXPECT_FALSE(row.enabled);
-        EXPECT_FALSE(row.checked) << "sharing never marks a current user";
-        SharingRowLook participant = sharing_row_look(Share, Participants, row.enabled);
-        EXPECT_FALSE(participant.remove);
-        EXPECT_FALSE(participant.add);
-    }
-
-    // Users 1 and 3 are left, in list order, and stay pressable so that "add" works.
-    EXPECT_EQ(ids(sections[Others]), (Ids { 1, 3 }));
-    for (const ListRow& row : sections[Others].rows) {
-        EXPECT_TRUE(row.enabled);
-        SharingRowLook other = sharing_row_look(Share, Others, row.enabled);
-        EXPECT_TRUE(other.add);
-        EXPECT_FALSE(other.remove);
-    }
-}
-
-// Picking the filter user: "all users" first, then participants, then everybody else once;
-// the current user is checked wherever it is listed.
-TEST(SharingRows, filter_mode_lists_everybody_once)
-{
-    SharedProject data;
-    auto sections = sharing_rows(data.source(SelectFilter, 3));
-    ASSERT_EQ(sections[AllUsers].rows.size(), 1u);
-    EXPECT_EQ(sections[AllUsers].rows[0].text, u"Everybody");
-    EXPECT_EQ(sections[AllUsers].rows[0].id, -1);
-    EXPECT_FALSE(sections[AllUsers].rows[0].checked);
-    EXPECT_TRUE(sections[Invitations].rows.empty()) << "invitations show only when sharing";
-    EXPECT_EQ(ids(sections[Participants]), (Ids { 4, 2 }));
-    EXPECT_EQ(ids(sections[Others]), (Ids { 1, 3 }));
-    EXPECT_TRUE(sections[Others].rows[1].checked);
-    EXPECT_FALSE(sections[Others].rows[0].checked);
-    SharingRowLook look = sharing_row_look(SelectFilter, Others, true);
-    EXPECT_FALSE(look.add);
-    EXPECT_FALSE(look.remove);
-    EXPECT_FALSE(look.icons);
-    EXPECT_TRUE(look.more);
-
-    auto all = sharing_rows(data.source(SelectFilter, -1));
-    EXPECT_TRUE(all[AllUsers].rows[0].checked);
-}
-
-// Without a project the first known user is not listed twice, whatever the mode.
-TEST(SharingRows, no_project_lists_the_first_user_once)
-{
-    SharedProject data;
-    for (SharingMode mode : { SelectFilter, ChooseResponsible, Share }) {
-        SharingSource source = data.source(mode, 1);
-        source.project_id = sharing_no_project;
-        source.project = nullptr;
-        auto sections = sharing_rows(source);
-        EXPECT_TRUE(sections[Invitations].rows.empty());
-        EXPECT_TRUE(sections[Participants].rows.empty());
-        if (mode == ChooseResponsible)
-            EXPECT_EQ(ids(sections[Others]), (Ids { 1 })) << "mode " << mode;
-        else
-            EXPECT_EQ(ids(sections[Others]), (Ids { 1, 2, 3, 4 })) << "mode " << mode;
-    }
-    SharingSource empty = data.source(SelectFilter);
-    std::vector<User> nobody;
-    empty.users = &nobody;
-    empty.project_id = sharing_no_project;
-    auto sections = sharing_rows(empty);
-    EXPECT_EQ(sections[AllUsers].rows.size(), 1u);
-    EXPECT_TRUE(sections[Others].rows.empty());
-}
-
-// A project whose record is not loaded yet has no participants to show; an idle screen has no
-// rows at all.
-TEST(SharingRows, unloaded_project_and_idle_screen)
-{
-    SharedProject data;
-    SharingSource source = data.source(Share);
-    source.project = nullptr;
-    auto sections = sharing_rows(source);
-    EXPECT_TRUE(sections[Participants].rows.empty());
-    EXPECT_EQ(ids(sections[Others]), (Ids { 1, 2, 3, 4 }));
-
-    source.project_id = sharing_idle;
-    for (const ListSection& section : sharing_rows(source))
-        EXPECT_TRUE(section.rows.empty());
-}
-
+// Choosing a responsible user offers only the project's known participants (a participant
+// without a name shows the account): no "all users", no invitations, no users of other
+// projects. Sharing lists the invitation by address with "remove"; known participants are
+// disabled and cannot be removed, and no current user is marked; the other users, in list
+// order, stay pressable so that "add" works. Picking the filter user lists "all users", then
+// the participants, then everybody else once, with the current user checked wherever it is.
+// Without a project the first known user is not listed twice, whatever the mode; a project
+// whose record is not loaded yet has no participants to show; an idle screen has no rows.
 // A participant listed twice by the service still gets one row.
-TEST(SharingRows, repeated_participant_is_listed_once)
+TEST(SharingRows, rows_per_mode_and_project)
 {
+    enum Project { Loaded, NoProject, NotLoaded, Idle, NoProjectNorUsers };
+    struct Case {
+        SharingMode mode;
+        std::int32_t current;
+        Project project;
+        std::string shape;
+    };
+    const Case cases[] = {
+        { ChooseResponsible, 2, Loaded, " |  | Dan#4/m bob@x.org#2/cm | " },
+        { Share, 2, Loaded, " | new@x.org#-1/ri | Dan#4/di bob@x.org#2/di | Ann#1/ai Cid#3/ai" },
+        { SelectFilter, 3, Loaded, "Everybody#-1/m |  | Dan#4/m bob@x.org#2/m | Ann#1/m Cid#3/cm" },
+        { SelectFilter, -1, Loaded,
+            "Everybody#-1/cm |  | Dan#4/m bob@x.org#2/m | Ann#1/m Cid#3/m" },
+        { SelectFilter, 3, NoProject,
+            "Everybody#-1/m |  |  | Ann#1/m bob@x.org#2/m Cid#3/cm Dan#4/m" },
+        { ChooseResponsible, -1, NoProject, " |  |  | Ann#1/m" },
+        { Share, -1, NoProject, " |  |  | Ann#1/ai bob@x.org#2/ai Cid#3/ai Dan#4/ai" },
+        { Share, -1, NotLoaded, " |  |  | Ann#1/ai bob@x.org#2/ai Cid#3/ai Dan#4/ai" },
+        { Share, -1, Idle, " |  |  | " },
+        { SelectFilter, -1, NoProjectNorUsers, "Everybody#-1/cm |  |  | " },
+    };
+    for (const Case& c : cases) {
+        SharedProject data;
+        SharingSource source = data.source(c.mode, c.current);
+        std::vector<User> nobody;
+        if (c.project != Loaded)
+            source.project = nullptr;
+        if (c.project == NoProject || c.project == NoProjectNorUsers)
+            source.project_id = sharing_no_project;
+        if (c.project == Idle)
+            source.project_id = sharing_idle;
+        if (c.project == NoProjectNorUsers)
+            source.users = &nobody;
+        EXPECT_EQ(shape(c.mode, sharing_rows(source)), c.shape)
+            << "mode " << c.mode << " project " << c.project;
+    }
+
     SharedProject data;
     data.project.permissions = { grant(2), grant(2) };
-    auto sections = sharing_rows(data.source(ChooseResponsible));
-    EXPECT_EQ(ids(sections[Participants]), (Ids { 2 }));
+    EXPECT_EQ(shape(ChooseResponsible, sharing_rows(data.source(ChooseResponsible))),
+        " |  | bob@x.org#2/m | ");
 }
 
 // Presses in sharing mode send the user's account (never the display name) or the invitation's
 // address, with level 2 to share and 0 to withdraw; the pickers hand over the row's id, "all
 // users" included. A user who vanished from the known users between building and pressing
 // gets nothing sent.
+// Titles carry the project's first line; each mode sets only its own texts and keeps the rest.
 TEST(SharingRows, presses_name_accounts_levels_and_ids)
 {
     using Kind = SharingAction::Kind;
@@ -236,11 +169,7 @@ TEST(SharingRows, presses_name_accounts_levels_and_ids)
             EXPECT_EQ(action.user_id, c.user_id) << where;
         }
     }
-}
 
-// Titles carry the project's first line; each mode sets only its own texts and keeps the rest.
-TEST(SharingRows, titles_per_mode)
-{
     auto translate = [](WStringView key) { return WString(key) + u"[%name%]"; };
     SharingTitles titles;
     update_sharing_titles(titles, Share, true, u"Garden", translate);

@@ -40,21 +40,13 @@ Task sample_task()
 
 } // namespace
 
-// The progress row shows the snapshot's done, the signed change, and the edited plan.
-TEST(TaskRules, progress_text_shows_the_change_against_the_snapshot)
-{
-    EXPECT_EQ(progress_text(3, 5, 10), u"3 + 2 / 10");
-    EXPECT_EQ(progress_text(5, 4, 8), u"5 - 1 / 8");
-    EXPECT_EQ(progress_text(3, 3, 10), u"3 / 10");
-    EXPECT_EQ(progress_text(0, 0, 0), u"0 / 0");
-    // Large numbers must not overflow into a wrong sign.
-    EXPECT_EQ(progress_text(0, 2147483647, 1), u"0 + 2147483647 / 1");
-}
-
 // Keys typed into fields opened on done 3 and plan 10: the first digit in a field (after
 // opening, or after pressing the field again) replaces its text, a shown "0" is replaced,
 // later digits append, backspace shortens (an empty field is 0), a field stops at nine digits,
 // and "save" follows whether a number differs. Keys: d/p press a field, < is backspace.
+// Opening again after done was changed shows the snapshot's numbers, with "save" offered because
+// the record's numbers differ; the first key makes "save" follow the numbers again.
+// The progress row shows the snapshot's done, the signed change, and the edited plan.
 TEST(ProgressInput, typing_into_the_fields)
 {
     struct Case {
@@ -93,12 +85,7 @@ TEST(ProgressInput, typing_into_the_fields)
             EXPECT_EQ(input.number(ProgressInput::Field::Done), 0);
         }
     }
-}
 
-// Opening again after done was changed shows the snapshot's numbers, with "save" offered
-// because the record's numbers differ; the first key makes "save" follow the numbers again.
-TEST(ProgressInput, opening_again_shows_the_snapshot_and_offers_save)
-{
     ProgressInput input;
     input.open(3, 10);
     input.select(ProgressInput::Field::Done);
@@ -119,6 +106,13 @@ TEST(ProgressInput, opening_again_shows_the_snapshot_and_offers_save)
     // A plain opening of an unedited record offers nothing.
     input.open(3, 10);
     EXPECT_FALSE(input.offers_save());
+
+    EXPECT_EQ(progress_text(3, 5, 10), u"3 + 2 / 10");
+    EXPECT_EQ(progress_text(5, 4, 8), u"5 - 1 / 8");
+    EXPECT_EQ(progress_text(3, 3, 10), u"3 / 10");
+    EXPECT_EQ(progress_text(0, 0, 0), u"0 / 0");
+    // Large numbers must not overflow into a wrong sign.
+    EXPECT_EQ(progress_text(0, 2147483647, 1), u"0 + 2147483647 / 1");
 }
 
 // Each of the eight edited fields and the comment make the record "changed"; bookkeeping fields
@@ -157,6 +151,7 @@ TEST(TaskRules, unchanged_compares_the_eight_fields_and_the_comment)
 // Someone else saved while the user edits: their fields arrive, the user's edited fields stay,
 // the user's progress stays a difference on top of theirs, and only a field both changed to
 // different values is a conflict (their title kept silently reverting the user's before).
+// A save sends progress as deltas against the snapshot and never the history or participants.
 TEST(TaskRules, merge_keeps_the_users_fields_and_takes_the_others)
 {
     Task snapshot = sample_task();
@@ -190,24 +185,40 @@ TEST(TaskRules, merge_keeps_the_users_fields_and_takes_the_others)
     take_field(merge.edited, incoming, EditedField::Title);
     EXPECT_EQ(merge.edited.title, u"Buy soy milk");
     EXPECT_TRUE(same_edited_fields(merge_edits(snapshot, snapshot, incoming).edited, incoming));
+
+    edited = snapshot;
+    edited.done = 5;
+    edited.plan = 8;
+    edited.changes.push_back(entry(1));
+    edited.permissions.push_back(Permission { 2, u"a@b.c", 4 });
+    Task sent = sendable_copy(edited, snapshot);
+    EXPECT_EQ(sent.done, 2);
+    EXPECT_EQ(sent.plan, -2);
+    EXPECT_TRUE(sent.changes.empty());
+    EXPECT_TRUE(sent.permissions.empty());
+    EXPECT_EQ(sent.title, edited.title);
+    EXPECT_EQ(sent.id, 12);
 }
 
 // A history entry shows the rows of what it changes: neither status (-2) nor completion (-1)
 // when they stay, share and unshare only with a user and the matching kind.
 TEST(TaskRules, chat_row_shows_what_the_entry_changes)
 {
+    auto shown = [](const Change& change) {
+        ChatRowShape s = chat_row_shape(change);
+        std::string out;
+        for (auto [on, name] : { std::pair { s.description, "description" }, { s.name, "name" },
+                 { s.responsible, "responsible" }, { s.deadline, "deadline" }, { s.share, "share" },
+                 { s.unshare, "unshare" } })
+            out += on ? std::string(name) + " " : "";
+        if (s.status)
+            out += "status" + std::to_string(s.status_state) + " ";
+        if (s.complete)
+            out += "complete" + std::to_string(s.complete_state) + " ";
+        return s.progress ? out + "progress " + to_utf8(s.progress_text) : out;
+    };
     Change change; // every field at its "unchanged" value
-    ChatRowShape shape = chat_row_shape(change);
-    EXPECT_FALSE(shape.status);
-    EXPECT_FALSE(shape.complete);
-    EXPECT_FALSE(shape.progress);
-    EXPECT_FALSE(shape.description);
-    EXPECT_FALSE(shape.name);
-    EXPECT_FALSE(shape.responsible);
-    EXPECT_FALSE(shape.deadline);
-    EXPECT_FALSE(shape.share);
-    EXPECT_FALSE(shape.unshare);
-
+    EXPECT_EQ(shown(change), "");
     change.status = 0;
     change.complete = 0;
     change.doneDelta = 2;
@@ -215,29 +226,20 @@ TEST(TaskRules, chat_row_shows_what_the_entry_changes)
     change.title = u"New";
     change.responsibleId = 3;
     change.deadline = 1;
-    shape = chat_row_shape(change);
-    EXPECT_TRUE(shape.status);
-    EXPECT_EQ(shape.status_state, 0);
-    EXPECT_TRUE(shape.complete);
-    EXPECT_EQ(shape.complete_state, 0);
-    EXPECT_TRUE(shape.progress);
-    EXPECT_EQ(shape.progress_text, u"+2 / 0");
-    EXPECT_TRUE(shape.description && shape.name && shape.responsible && shape.deadline);
-
+    EXPECT_EQ(
+        shown(change), "description name responsible deadline status0 complete0 progress +2 / 0");
     change.status = 9; // out of range from the wire: the check image stays in range
     EXPECT_EQ(chat_row_shape(change).status_state, 5);
 
     change = Change {};
     change.kind = Change::kind_shared;
-    EXPECT_FALSE(chat_row_shape(change).share); // no user named
+    EXPECT_EQ(shown(change), ""); // no user named
     change.userId = 42;
-    EXPECT_TRUE(chat_row_shape(change).share);
-    EXPECT_FALSE(chat_row_shape(change).unshare);
+    EXPECT_EQ(shown(change), "share ");
     change.kind = Change::kind_unshared;
-    EXPECT_FALSE(chat_row_shape(change).share);
-    EXPECT_TRUE(chat_row_shape(change).unshare);
+    EXPECT_EQ(shown(change), "unshare ");
     change.kind = 1;
-    EXPECT_FALSE(chat_row_shape(change).share || chat_row_shape(change).unshare);
+    EXPECT_EQ(shown(change), "");
 }
 
 // The screen's history takes the engine's: all of it when it holds none; else new entries go
@@ -285,41 +287,9 @@ TEST(TaskRules, history_merges_into_the_screens)
     }
 }
 
-// Nine known entries ask for older ones; ten, or a history known to be complete, do not.
-TEST(TaskRules, older_history_is_asked_below_a_page)
-{
-    Task task = sample_task();
-    task.moreChanges = true;
-    for (std::int32_t i = 0; i < 9; ++i)
-        task.loadedChanges.push_back(entry(100 - i));
-    EXPECT_TRUE(wants_older_changes(task));
-    task.loadedChanges.push_back(entry(50));
-    EXPECT_FALSE(wants_older_changes(task));
-    task.loadedChanges.pop_back();
-    task.moreChanges = false;
-    EXPECT_FALSE(wants_older_changes(task));
-}
-
-// A save sends progress as deltas against the snapshot and never the history or participants.
-TEST(TaskRules, sendable_copy_sends_deltas_and_no_lists)
-{
-    Task snapshot = sample_task();
-    Task edited = snapshot;
-    edited.done = 5;
-    edited.plan = 8;
-    edited.changes.push_back(entry(1));
-    edited.permissions.push_back(Permission { 2, u"a@b.c", 4 });
-    Task sent = sendable_copy(edited, snapshot);
-    EXPECT_EQ(sent.done, 2);
-    EXPECT_EQ(sent.plan, -2);
-    EXPECT_TRUE(sent.changes.empty());
-    EXPECT_TRUE(sent.permissions.empty());
-    EXPECT_EQ(sent.title, edited.title);
-    EXPECT_EQ(sent.id, 12);
-}
-
-// A new record takes its parent's responsible user and project.
-TEST(TaskRules, new_record_inherits_from_its_parent)
+// A new record takes its parent's responsible user and project, and asks for no history. Nine
+// known entries ask for older ones; ten, or a history known to be complete, do not.
+TEST(TaskRules, new_record_inherits_and_older_history_is_asked_below_a_page)
 {
     Task parent = sample_task();
     parent.projectId = 4;
@@ -332,6 +302,17 @@ TEST(TaskRules, new_record_inherits_from_its_parent)
     Task orphan = new_record_under(0, nullptr);
     EXPECT_EQ(orphan.parentId, 0);
     EXPECT_EQ(orphan.title, u"");
+
+    Task task = sample_task();
+    task.moreChanges = true;
+    for (std::int32_t i = 0; i < 9; ++i)
+        task.loadedChanges.push_back(entry(100 - i));
+    EXPECT_TRUE(wants_older_changes(task));
+    task.loadedChanges.push_back(entry(50));
+    EXPECT_FALSE(wants_older_changes(task));
+    task.loadedChanges.pop_back();
+    task.moreChanges = false;
+    EXPECT_FALSE(wants_older_changes(task));
 }
 
 // The deadline round trip: the day of a deadline, picked unchanged, gives the same

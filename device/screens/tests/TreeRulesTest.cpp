@@ -36,6 +36,9 @@ Permission participant(std::int32_t user)
 // Marked records always go first; inside a list or with "all users" everything else is
 // section 2; at the root with a selected user, section 2 or 3 by participation, where an entry
 // without a user (a pending invitation, id 0) names nobody.
+// A level holds its list's children, a tag level the projects with its tag, the flat list the
+// listed records of its project (any project at the root or for a tag). The root record itself
+// never has a row.
 TEST(TreeRules, section_rule)
 {
     Task marked = record(7, 0);
@@ -53,10 +56,35 @@ TEST(TreeRules, section_rule)
     // Inside a list (or a tag level, -1) participation does not split the rows.
     EXPECT_EQ(tree_section_for(project, 8, 9), OthersSection);
     EXPECT_EQ(tree_section_for(project, -1, 9), OthersSection);
+
+    project = record(3, 0);
+    project.tag = u"Home";
+    Task task = record(9, 3);
+    task.projectId = 3;
+    EXPECT_TRUE(tree_belongs(project, { 0, u"", false }, -1));
+    EXPECT_FALSE(tree_belongs(task, { 0, u"", false }, -1));
+    EXPECT_TRUE(tree_belongs(task, { 3, u"", false }, -1));
+    EXPECT_TRUE(tree_belongs(project, { -1, u"Home", false }, -1));
+    EXPECT_FALSE(tree_belongs(project, { -1, u"Work", false }, -1));
+    Task tagged_task = task;
+    tagged_task.tag = u"Home";
+    EXPECT_FALSE(tree_belongs(tagged_task, { -1, u"Home", false }, -1));
+
+    EXPECT_FALSE(tree_belongs(task, { 0, u"", true }, -1)); // not listed
+    task.listed = true;
+    EXPECT_TRUE(tree_belongs(task, { 0, u"", true }, -1));
+    EXPECT_TRUE(tree_belongs(task, { 3, u"", true }, 3));
+    EXPECT_FALSE(tree_belongs(task, { 4, u"", true }, 4));
+    EXPECT_TRUE(tree_belongs(task, { -1, u"Home", true }, -1));
+
+    Task root = record(0, -1);
+    EXPECT_FALSE(tree_belongs(root, { -1, u"", false }, -1));
 }
 
 // Each rule decides only when all rules before it are equal; a record that differs from
 // another only in id sorts by id, so the order is total.
+// Sorting shuffled records gives one order whatever the shuffle (the comparison is a strict weak
+// order with no ties between different ids).
 TEST(TreeRules, row_order_rules_in_priority)
 {
     Task a = record(2);
@@ -89,12 +117,7 @@ TEST(TreeRules, row_order_rules_in_priority)
 
     b.marked = true;
     EXPECT_TRUE(tree_row_before(b, a)); // marked before everything
-}
 
-// Sorting shuffled records gives one order whatever the shuffle (the comparison is a strict
-// weak order with no ties between different ids).
-TEST(TreeRules, row_order_is_total)
-{
     std::vector<Task> rows;
     for (std::int32_t id = 1; id <= 40; ++id) {
         Task t = record(id);
@@ -120,6 +143,8 @@ TEST(TreeRules, row_order_is_total)
 
 // Kinds: editable project 0, folder 2, task 4 (+1 done); read-only project 6, anything else 7.
 // The status is clamped to the sheet's six columns.
+// The sheet is cut into 6 columns (status) by 8 rows (kind); every cell lies inside the picture,
+// and entry kind + 8 * status is the cell in that row and column.
 TEST(TreeRules, icon_index_kinds_and_status_limits)
 {
     Task project = record(1, 0);
@@ -149,12 +174,7 @@ TEST(TreeRules, icon_index_kinds_and_status_limits)
     project.status = std::numeric_limits<std::int32_t>::min();
     EXPECT_EQ(tree_icon_index(project), 6);
     EXPECT_EQ(clamp_status(std::numeric_limits<std::int32_t>::max()), 5);
-}
 
-// The sheet is cut into 6 columns (status) by 8 rows (kind); every cell lies inside the
-// picture, and entry kind + 8 * status is the cell in that row and column.
-TEST(TreeRules, icon_sheet_cells)
-{
     std::shared_ptr<const Surface> surface = Surface::allocate(60, 96);
     ASSERT_TRUE(surface);
     ImageRef sheet = ImageRef::whole(Bitmap(surface, u"icons.bmp"));
@@ -175,33 +195,4 @@ TEST(TreeRules, icon_sheet_cells)
     std::vector<ImageRef> empty = cut_icon_sheet(ImageRef {});
     ASSERT_EQ(empty.size(), 48u);
     EXPECT_TRUE(empty[47].bitmap.is_empty());
-}
-
-// A level holds its list's children, a tag level the projects with its tag, the flat list the
-// listed records of its project (any project at the root or for a tag). The root record itself
-// never has a row.
-TEST(TreeRules, which_records_belong)
-{
-    Task project = record(3, 0);
-    project.tag = u"Home";
-    Task task = record(9, 3);
-    task.projectId = 3;
-    EXPECT_TRUE(tree_belongs(project, { 0, u"", false }, -1));
-    EXPECT_FALSE(tree_belongs(task, { 0, u"", false }, -1));
-    EXPECT_TRUE(tree_belongs(task, { 3, u"", false }, -1));
-    EXPECT_TRUE(tree_belongs(project, { -1, u"Home", false }, -1));
-    EXPECT_FALSE(tree_belongs(project, { -1, u"Work", false }, -1));
-    Task tagged_task = task;
-    tagged_task.tag = u"Home";
-    EXPECT_FALSE(tree_belongs(tagged_task, { -1, u"Home", false }, -1));
-
-    EXPECT_FALSE(tree_belongs(task, { 0, u"", true }, -1)); // not listed
-    task.listed = true;
-    EXPECT_TRUE(tree_belongs(task, { 0, u"", true }, -1));
-    EXPECT_TRUE(tree_belongs(task, { 3, u"", true }, 3));
-    EXPECT_FALSE(tree_belongs(task, { 4, u"", true }, 4));
-    EXPECT_TRUE(tree_belongs(task, { -1, u"Home", true }, -1));
-
-    Task root = record(0, -1);
-    EXPECT_FALSE(tree_belongs(root, { -1, u"", false }, -1));
 }

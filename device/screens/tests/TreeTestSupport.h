@@ -65,7 +65,7 @@ public:
         shown_tasks.push_back(id);
     }
     void new_record(std::int32_t parent_id) override { new_records.push_back(parent_id); }
-    void select_user() override { ++user_pickers; }
+    void select_user() override { }
 
     // EngineListener: as the document forwards the reports.
     void on_state(bool busy, WStringView error) override
@@ -95,7 +95,6 @@ public:
 
     std::int32_t selected { -1 };
     int menus { 0 };
-    int user_pickers { 0 };
     int idle_reports { 0 };
     WString last_error;
     std::vector<std::int32_t> shown_tasks, new_records, all_lists;
