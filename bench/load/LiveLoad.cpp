@@ -1,4 +1,5 @@
 #include "bench/load/LiveLoad.h"
+#include "bench/load/ProcessProbes.h"
 
 #include "server/testing/LoopbackClient.h"
 #include "server/testing/ServiceCluster.h"
@@ -116,41 +117,6 @@ namespace {
         ReplyReader reader;
         AuthInfo auth;
     };
-
-    // Processor time a process has used, user and system.
-    double cpu_seconds(pid_t pid)
-    {
-        std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-        std::string text((std::istreambuf_iterator<char>(file)), {});
-        std::size_t end = text.rfind(')');
-        if (end == std::string::npos)
-            return 0;
-        std::istringstream fields(text.substr(end + 2));
-        std::string field;
-        double ticks = 0;
-        for (int i = 0; i < 13 && fields >> field; ++i)
-            if (i >= 11)
-                ticks += std::atof(field.c_str()); // utime, stime
-        return ticks / double(::sysconf(_SC_CLK_TCK));
-    }
-
-    double own_cpu_seconds()
-    {
-        rusage usage {};
-        ::getrusage(RUSAGE_SELF, &usage);
-        return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-            + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    }
-
-    long rss_kb(pid_t pid)
-    {
-        std::ifstream file("/proc/" + std::to_string(pid) + "/status");
-        std::string line;
-        while (std::getline(file, line))
-            if (line.rfind("VmRSS:", 0) == 0)
-                return std::atol(line.c_str() + 6);
-        return 0;
-    }
 
     // A gauge from the instance's /metrics, or -1.
     long gauge(int port, const std::string& name)
@@ -384,10 +350,21 @@ namespace {
         std::thread m_thread;
     };
 
+    // A process or group of processes whose processor time a row charges to its calls.
     struct Tier {
         const char* name;
-        std::vector<pid_t> pids;
+        std::function<double()> seconds;
     };
+
+    Tier processes(const char* name, std::vector<pid_t> pids)
+    {
+        return { name, [pids] {
+                    double total = 0;
+                    for (pid_t pid : pids)
+                        total += cpu_seconds(pid);
+                    return total;
+                } };
+    }
 
     struct Rate {
         double per_second { 0 };
@@ -405,12 +382,8 @@ namespace {
         std::vector<long> done(std::size_t(options.connections)),
             failed(std::size_t(options.connections));
         std::vector<double> cpu_before;
-        for (const Tier& tier : tiers) {
-            double total = 0;
-            for (pid_t pid : tier.pids)
-                total += cpu_seconds(pid);
-            cpu_before.push_back(total);
-        }
+        for (const Tier& tier : tiers)
+            cpu_before.push_back(tier.seconds());
         double own_before = own_cpu_seconds();
         Clock::time_point start = Clock::now();
         Clock::time_point end = start + std::chrono::seconds(options.seconds);
@@ -435,12 +408,8 @@ namespace {
         }
         rate.per_second = double(rate.requests) / (ms_since(start) / 1000);
         double calls = double(std::max(1L, rate.requests));
-        for (std::size_t i = 0; i < tiers.size(); ++i) {
-            double total = 0;
-            for (pid_t pid : tiers[i].pids)
-                total += cpu_seconds(pid);
-            rate.tier_us.push_back((total - cpu_before[i]) * 1e6 / calls);
-        }
+        for (std::size_t i = 0; i < tiers.size(); ++i)
+            rate.tier_us.push_back((tiers[i].seconds() - cpu_before[i]) * 1e6 / calls);
         rate.client_us = (own_cpu_seconds() - own_before) * 1e6 / calls;
         return rate;
     }
@@ -460,7 +429,8 @@ int run_live_rows(const LiveLoadOptions& options)
 {
     char pattern[] = "/tmp/vizserver-live-XXXXXX";
     std::string folder = ::mkdtemp(pattern);
-    std::string database = folder + "/live.db";
+    bool on_postgresql = !options.database.empty();
+    std::string database = on_postgresql ? options.database : folder + "/live.db";
     std::vector<std::string> extra { "--quiet", "--no-throttle", "--password-cost", "cheap",
         "--news-wait", "60s", "--max-connections", std::to_string(options.waiters + 1000) };
     std::filesystem::create_directories(folder + "/one");
@@ -569,10 +539,13 @@ int run_live_rows(const LiveLoadOptions& options)
         return LoopbackClient::call_request(
             body_of(calls[std::size_t(c)]->createTask(ann.auth.session, created, u"")));
     };
-    Tier single { "vizserver", { one.instance_pid(0) } };
-    Tier pair { "vizservers", { two.instance_pid(0), two.instance_pid(1) } };
-    Tier front1 { "haproxy", { one.proxy_pid() } };
-    Tier front2 { "haproxy", { two.proxy_pid() } };
+    Tier single = processes("vizserver", { one.instance_pid(0) });
+    Tier pair = processes("vizservers", { two.instance_pid(0), two.instance_pid(1) });
+    Tier front1 = processes("haproxy", { one.proxy_pid() });
+    Tier front2 = processes("haproxy", { two.proxy_pid() });
+    std::vector<Tier> behind;
+    if (on_postgresql)
+        behind.push_back({ "postgresql", postgresql_cpu_seconds });
     for (auto [name, make] : { std::pair<const char*, std::function<std::string(int, long)>> {
                                    "getFilteredChildren, 200 tasks, uncached", read },
              { "createTask", write } }) {
@@ -585,9 +558,13 @@ int run_live_rows(const LiveLoadOptions& options)
             std::vector<Tier> tiers;
             Rate best;
         };
-        Setup setups[] = { { "one instance, direct", direct, { single }, {} },
-            { "one instance behind haproxy", one.port(), { front1, single }, {} },
-            { "two instances behind haproxy", two.port(), { front2, pair }, {} } };
+        auto with_database = [&](std::vector<Tier> tiers) {
+            tiers.insert(tiers.end(), behind.begin(), behind.end());
+            return tiers;
+        };
+        Setup setups[] = { { "one instance, direct", direct, with_database({ single }), {} },
+            { "one instance behind haproxy", one.port(), with_database({ front1, single }), {} },
+            { "two instances behind haproxy", two.port(), with_database({ front2, pair }), {} } };
         for (int round = 0; round < 2; ++round) {
             for (Setup& setup : setups) {
                 Rate rate = hammer(options, setup.port, setup.tiers, make);
@@ -605,7 +582,9 @@ int run_live_rows(const LiveLoadOptions& options)
             both.per_second / std::max(1.0, alone.per_second),
             both.per_second / std::max(1.0, proxied.per_second));
     }
-    std::printf("(SQLite runs inside vizserver: the database's processor time is in its column)\n");
+    if (!on_postgresql)
+        std::printf(
+            "(SQLite runs inside vizserver: the database's processor time is in its column)\n");
 
     // Writes through two instances while a reader takes the news through the balancer. Two
     // writers only: a reader more than 1,000 tasks behind is sent back to reload everything,

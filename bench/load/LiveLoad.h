@@ -9,6 +9,9 @@ struct LiveLoadOptions {
     int seconds { 5 }; // per throughput phase
     int connections { 8 }; // per throughput phase
     int waiters { 10'000 }; // parked waitNews calls on one instance
+    // Empty: an SQLite file of its own. Otherwise a postgresql:// URI naming an empty schema;
+    // the database's processes are then a tier of their own in the throughput rows.
+    std::string database;
 };
 
 // The rows of live updates and several instances, on a fresh database of their own: parked

@@ -322,6 +322,27 @@ std::string postgresql_schema_uri(const std::string& base, const std::string& sc
         + schema;
 }
 
+// The live rows, on PostgreSQL in a schema of their own (dropped afterwards) when asked.
+int run_live_rows(const Options& options, int waiters, const std::string& postgresql)
+{
+    load::LiveLoadOptions live { options.server, options.seconds, options.connections, waiters,
+        {} };
+    if (postgresql.empty())
+        return load::run_live_rows(live);
+    std::string schema = "vizserver_live_" + std::to_string(::getpid());
+    try {
+        server::PgConnection::open(postgresql)->execute(("CREATE SCHEMA " + schema).c_str());
+        live.database = postgresql_schema_uri(postgresql, schema);
+        int status = load::run_live_rows(live);
+        server::PgConnection::open(postgresql)
+            ->execute(("DROP SCHEMA " + schema + " CASCADE").c_str());
+        return status;
+    } catch (const server::StorageError& error) {
+        std::fprintf(stderr, "vizserver-load: %s\n", error.what());
+        return 1;
+    }
+}
+
 // One row's figures on each engine, for the closing table.
 struct Row {
     std::string name;
@@ -363,14 +384,13 @@ int main(int argc, char** argv)
             std::printf("usage: vizserver-load [--seconds N] [--connections N] [--server PATH] "
                         "[--data FILE] [--only TEXT] [--postgresql URI]\n"
                         "       vizserver-load --live [--waiters N] [--seconds N] "
-                        "[--connections N] [--server PATH]\n");
+                        "[--connections N] [--server PATH] [--postgresql URI]\n");
             return option == "--help" ? 0 : 2;
         }
     }
     // Live updates and several instances: a small database of their own, no load data.
     if (live)
-        return load::run_live_rows(
-            { options.server, options.seconds, options.connections, waiters });
+        return run_live_rows(options, waiters, postgresql);
     if (!load::ensure_load_data(options.data)) {
         std::fprintf(stderr, "vizserver-load: the load database could not be built\n");
         return 1;
