@@ -71,24 +71,24 @@ long rss_kb(pid_t pid)
     return 0;
 }
 
-double postgresql_cpu_seconds()
+pid_t parent_of(pid_t pid)
 {
-    std::vector<std::pair<pid_t, Stat>> servers;
+    Stat stat;
+    return read_stat(pid, stat) ? stat.parent : 0;
+}
+
+double server_tree_cpu_seconds(pid_t server)
+{
+    Stat stat;
+    if (!read_stat(server, stat))
+        return 0;
+    double total = stat.own + stat.children;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
         pid_t pid = pid_t(std::atol(entry.path().filename().c_str()));
-        Stat stat;
-        if (pid > 0 && read_stat(pid, stat) && stat.name == "postgres")
-            servers.emplace_back(pid, stat);
-    }
-    double total = 0;
-    for (const auto& [pid, stat] : servers) {
-        total += stat.own;
-        bool postmaster = true;
-        for (const auto& other : servers)
-            postmaster = postmaster && other.first != stat.parent;
-        if (postmaster)
-            total += stat.children;
+        Stat child;
+        if (pid > 0 && read_stat(pid, child) && child.parent == server)
+            total += child.own;
     }
     return total;
 }

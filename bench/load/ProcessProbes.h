@@ -9,8 +9,9 @@ namespace corvane::load {
 double cpu_seconds(pid_t pid);
 double own_cpu_seconds();
 long rss_kb(pid_t pid);
-// Every PostgreSQL server process on this machine, with the backends that have already ended
-// (their time is added to the postmaster's waited-for children): the database tier's cost.
-double postgresql_cpu_seconds();
+pid_t parent_of(pid_t pid);
+// A database server and every process it started, with those that have already ended (their
+// time is added to the server's waited-for children): the database tier's cost.
+double server_tree_cpu_seconds(pid_t server);
 
 } // namespace corvane::load
