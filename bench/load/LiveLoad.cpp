@@ -1,7 +1,9 @@
 #include "bench/load/LiveLoad.h"
+#include "bench/load/LiveAccounts.h"
 #include "bench/load/ProcessProbes.h"
 
 #include "server/PgConnection.h"
+#include "server/PgStorage.h"
 #include "server/Storage.h"
 #include "server/testing/LoopbackClient.h"
 #include "server/testing/ServiceCluster.h"
@@ -33,92 +35,7 @@ namespace corvane::load {
 
 namespace {
 
-    using server::testing::LoopbackClient;
     using server::testing::ServiceCluster;
-    using Clock = std::chrono::steady_clock;
-
-    double ms_since(Clock::time_point start)
-    {
-        return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    }
-
-    std::string body_of(const std::optional<RemoteCall>& call)
-    {
-        return call
-            ? std::string(reinterpret_cast<const char*>(call->body.data()), call->body.size())
-            : std::string();
-    }
-
-    // One account's calls over one kept-alive connection.
-    struct Account {
-        explicit Account(int port, AuthInfo auth = {})
-            : http(port)
-            , auth(std::move(auth))
-        {
-        }
-        bool call(const std::optional<RemoteCall>& remote)
-        {
-            auto response = http.post("/service", body_of(remote));
-            return response && response->status == 200
-                && reader.parse(std::string_view(response->body)) && !reader.is_exception();
-        }
-        bool sign_up(const std::string& name)
-        {
-            if (!call(calls.registerUser(
-                    from_utf8(name + "@live.example"), u"live-password", from_utf8(name))))
-                return false;
-            WString key(reader.load_string());
-            return call(calls.authenticate(key)) && auth.load(reader);
-        }
-        // A new session, whose news cursor is the present.
-        bool log_in(const std::string& name)
-        {
-            if (!call(calls.authenticate(from_utf8(name + "@live.example"), u"live-password")))
-                return false;
-            WString key(reader.load_string());
-            return call(calls.authenticate(key)) && auth.load(reader);
-        }
-        VizTask create(int parent, WStringView title)
-        {
-            VizTask task;
-            task.id = -1;
-            task.parentId = parent;
-            task.title = WString(title);
-            task.responsibleId = auth.userId;
-            VizTask made;
-            if (!call(calls.createTask(auth.session, task, u"")) || !made.load(reader))
-                made.id = -1;
-            return made;
-        }
-        bool retitle(VizTask task, WStringView title)
-        {
-            task.done = 0;
-            task.plan = 0;
-            task.title = WString(title);
-            return call(calls.updateTask(auth.session, task, u""));
-        }
-        bool news(FilteredNews& out)
-        {
-            out = {};
-            if (!call(
-                    calls.getFilteredNews(auth.session, Filter {}, auth.newsCursor, auth.newsStamp))
-                || !out.load(reader))
-                return false;
-            auth.newsCursor = out.cursor;
-            auth.newsStamp = out.stamp;
-            return true;
-        }
-        std::string wait_request()
-        {
-            return LoopbackClient::call_request(
-                body_of(calls.waitNews(auth.session, auth.newsCursor)));
-        }
-
-        ServiceCalls calls { ServiceIdentity { u"http://127.0.0.1/" } };
-        LoopbackClient http;
-        ReplyReader reader;
-        AuthInfo auth;
-    };
 
     // A gauge from the instance's /metrics, or -1.
     long gauge(int port, const std::string& name)
@@ -269,89 +186,6 @@ namespace {
         return failures;
     }
 
-    // A reader behind the balancer that waits for news and takes it while a load of creations
-    // runs: every task made in `folders` meanwhile must reach it exactly once.
-    class NewsCheck {
-    public:
-        NewsCheck(int port, const std::string& account, std::vector<int> folders)
-            : m_reader(port)
-            , m_port(port)
-            , m_folders(folders.begin(), folders.end())
-        {
-            m_failed = !m_reader.log_in(account);
-            m_thread = std::thread([this] { run(); });
-        }
-
-        // `last_write` makes one more task, which also ends the reader's last wait; then the
-        // service's lists of the folders are compared with what the news brought.
-        int finish(Account& writer, const std::function<bool()>& last_write)
-        {
-            m_stop = true;
-            bool written = last_write();
-            m_thread.join();
-            FilteredNews news;
-            while (m_reader.news(news) && take(news) > 0) { }
-            std::vector<VizTask> listed;
-            for (int folder : m_folders) {
-                std::vector<VizTask> children;
-                if (!written
-                    || !writer.call(
-                        writer.calls.getFilteredChildren(writer.auth.session, Filter {}, folder))
-                    || !load_vector(writer.reader, children)) {
-                    std::printf("  the news check could not read the folders back\n");
-                    return 1;
-                }
-                listed.insert(listed.end(), children.begin(), children.end());
-            }
-            long missing = 0, doubled = 0, unknown = 0;
-            for (const VizTask& task : listed) {
-                auto found = m_delivered.find(task.id);
-                missing += found == m_delivered.end();
-                doubled += found != m_delivered.end() && found->second > 1;
-            }
-            std::set<int> ids;
-            for (const VizTask& task : listed)
-                ids.insert(task.id);
-            for (const auto& [id, count] : m_delivered)
-                unknown += !ids.contains(id);
-            std::printf("  news through haproxy while two instances took the load: %zu tasks made, "
-                        "%ld missing, %ld twice, %ld unknown%s\n",
-                listed.size(), missing, doubled, unknown,
-                m_failed ? " (the reader's calls failed)" : "");
-            return int(missing + doubled + unknown + (m_failed ? 1 : 0));
-        }
-
-    private:
-        void run()
-        {
-            FilteredNews news;
-            while (!m_stop) {
-                LoopbackClient wait(m_port);
-                auto woken = wait.exchange(m_reader.wait_request());
-                if (!woken || woken->status != 200 || !m_reader.news(news)) {
-                    m_failed = true;
-                    return;
-                }
-                take(news);
-            }
-        }
-        std::size_t take(const FilteredNews& news)
-        {
-            for (const VizTask& task : news.tasks)
-                if (m_folders.contains(task.parentId))
-                    ++m_delivered[task.id];
-            return news.tasks.size();
-        }
-
-        Account m_reader;
-        int m_port;
-        std::set<int> m_folders;
-        std::map<int, int> m_delivered;
-        std::atomic<bool> m_stop { false };
-        std::atomic<bool> m_failed { false };
-        std::thread m_thread;
-    };
-
     // A process or group of processes whose processor time a row charges to its calls.
     struct Tier {
         const char* name;
@@ -425,14 +259,185 @@ namespace {
         std::fflush(stdout);
     }
 
+    // What the rows share: the two clusters on one database and the accounts made on it.
+    struct LiveRun {
+        const LiveLoadOptions& options;
+        ServiceCluster& one;
+        ServiceCluster& two;
+        Account& ann;
+        Account& bob;
+        VizTask writes;
+        VizTask reads;
+        VizTask task;
+    };
+
+    // The same number of waiting clients as the first row, spread over 1,000 accounts that share a
+    // project of their own (a write in a project costs more with every member, which the rows below
+    // must not pay): the change concerns all of them, and each account is checked on its own.
+    // Answers the failures, or -1 when the accounts could not be made.
+    int member_waiter_rows(LiveRun& run)
+    {
+        Account& ann = run.ann;
+        int direct = run.one.instance_port(0);
+        FilteredNews news;
+        int failures = 0;
+        VizTask everyone = ann.create(0, u"Everyone");
+        VizTask watched = ann.create(everyone.id, u"Watched by all");
+        std::vector<std::unique_ptr<Account>> members;
+        std::vector<Account*> member_list;
+        for (int i = 0; i < 1000; ++i) {
+            members.push_back(std::make_unique<Account>(direct));
+            std::string name = "member" + std::to_string(i);
+            if (!members.back()->sign_up(name)
+                || !ann.call(ann.calls.changePermission(
+                    ann.auth.session, everyone.id, from_utf8(name + "@live.example"), 2))) {
+                std::fprintf(stderr, "vizserver-load: the members could not be made\n");
+                return -1;
+            }
+        }
+        for (auto& member : members) {
+            member->news(news); // past the access each gained
+            member_list.push_back(member.get());
+        }
+        failures += parked_waiters(run.options, run.one, ann, watched, member_list);
+        Clock::time_point write_start = Clock::now();
+        for (int i = 0; i < 20; ++i)
+            failures += !ann.retitle(watched, u"Edit " + to_wstring(i));
+        std::printf("  a change in the project of 1,000 members: %.1f ms per save\n",
+            ms_since(write_start) / 20);
+        members.clear();
+        return failures;
+    }
+
+    // The processor time of the database's own processes, when it has any (SQLite runs inside
+    // vizserver). False when the database server could not be found.
+    bool database_tiers(const std::string& database, std::vector<Tier>& behind)
+    {
+        if (!server::is_postgresql_uri(database))
+            return true;
+        // Only the server of this database: other clusters on the machine are not its cost.
+        pid_t database_server = 0;
+        try {
+            database_server = parent_of(pid_t(server::PgConnection::open(database)
+                                                  ->run("SELECT pg_backend_pid()::int8")
+                                                  .int64(0, 0)));
+        } catch (const server::StorageError& error) {
+            std::fprintf(stderr, "vizserver-load: %s\n", error.what());
+        }
+        if (database_server <= 0)
+            return false;
+        behind.push_back({ "postgresql",
+            [database_server] { return server_tree_cpu_seconds(database_server); } });
+        return true;
+    }
+
+    // One instance against two on the same database, reads and writes, then the news check while
+    // two writers load both instances. Answers the failures.
+    int throughput_rows(LiveRun& run, const std::vector<Tier>& behind)
+    {
+        const LiveLoadOptions& options = run.options;
+        ServiceCluster& one = run.one;
+        ServiceCluster& two = run.two;
+        Account& ann = run.ann;
+        int direct = one.instance_port(0);
+        int failures = 0;
+        std::printf("one instance against two on the same database (%d connections, %d s each)\n",
+            options.connections, options.seconds);
+        std::vector<std::unique_ptr<ServiceCalls>> calls;
+        for (int c = 0; c < options.connections; ++c)
+            calls.push_back(
+                std::make_unique<ServiceCalls>(ServiceIdentity { u"http://127.0.0.1/" }));
+        // A Filter of its own for every request, so the reply cache never answers.
+        auto read = [&](int c, long n) {
+            Filter filter;
+            filter.responsible = -2 - int(n * options.connections + c);
+            return LoopbackClient::call_request(body_of(calls[std::size_t(c)]->getFilteredChildren(
+                ann.auth.session, filter, run.reads.id)));
+        };
+        // A folder takes 1,000 tasks at most: the writes go round folders with room to spare.
+        auto make_folders = [&](int parent, int count) {
+            std::vector<int> folders;
+            for (int i = 0; i < count; ++i)
+                folders.push_back(ann.create(parent, u"Folder " + to_wstring(i)).id);
+            return folders;
+        };
+        std::vector<int> write_folders = make_folders(run.writes.id, 400);
+        std::atomic<long> written { 0 };
+        auto write = [&](int c, long) {
+            VizTask created;
+            created.id = -1;
+            created.parentId = write_folders[std::size_t(written++ / 900) % write_folders.size()];
+            created.title = u"Written under load";
+            created.responsibleId = ann.auth.userId;
+            return LoopbackClient::call_request(
+                body_of(calls[std::size_t(c)]->createTask(ann.auth.session, created, u"")));
+        };
+        Tier single = processes("vizserver", { one.instance_pid(0) });
+        Tier pair = processes("vizservers", { two.instance_pid(0), two.instance_pid(1) });
+        Tier front1 = processes("haproxy", { one.proxy_pid() });
+        Tier front2 = processes("haproxy", { two.proxy_pid() });
+        for (auto [name, make] : { std::pair<const char*, std::function<std::string(int, long)>> {
+                                       "getFilteredChildren, 200 tasks, uncached", read },
+                 { "createTask", write } }) {
+            std::printf(" %s\n", name);
+            // Each setup runs twice in turn and keeps its better run, so a neighbour's load or a
+            // cold cache does not decide the ratio.
+            struct Setup {
+                const char* name;
+                int port;
+                std::vector<Tier> tiers;
+                Rate best;
+            };
+            auto with_database = [&](std::vector<Tier> tiers) {
+                tiers.insert(tiers.end(), behind.begin(), behind.end());
+                return tiers;
+            };
+            Setup setups[] = { { "one instance, direct", direct, with_database({ single }), {} },
+                { "one instance behind haproxy", one.port(), with_database({ front1, single }),
+                    {} },
+                { "two instances behind haproxy", two.port(), with_database({ front2, pair }),
+                    {} } };
+            for (int round = 0; round < 2; ++round) {
+                for (Setup& setup : setups) {
+                    Rate rate = hammer(options, setup.port, setup.tiers, make);
+                    failures += int(rate.failures);
+                    if (rate.per_second > setup.best.per_second)
+                        setup.best = rate;
+                }
+            }
+            for (const Setup& setup : setups)
+                print(setup.name, setup.best, setup.tiers);
+            const Rate& alone = setups[0].best;
+            const Rate& proxied = setups[1].best;
+            const Rate& both = setups[2].best;
+            std::printf("  %-44s %8.2f (against one behind haproxy: %.2f)\n",
+                "ratio two / one direct", both.per_second / std::max(1.0, alone.per_second),
+                both.per_second / std::max(1.0, proxied.per_second));
+        }
+        if (behind.empty())
+            std::printf(
+                "(SQLite runs inside vizserver: the database's processor time is in its column)\n");
+
+        // Writes through two instances while a reader takes the news through the balancer. Two
+        // writers only: a reader more than 1,000 tasks behind is sent back to reload everything,
+        // which would end the check, not show a skipped change.
+        write_folders = make_folders(ann.create(run.writes.id, u"Checked").id, 100);
+        written = 0;
+        LiveLoadOptions two_writers = options;
+        two_writers.connections = 2;
+        NewsCheck check(two.port(), "bob", write_folders);
+        hammer(two_writers, two.port(), {}, write);
+        failures += check.finish(ann, [&] { return ann.create(write_folders[0], u"Last").id > 0; });
+        return failures;
+    }
+
 } // namespace
 
 int run_live_rows(const LiveLoadOptions& options)
 {
     char pattern[] = "/tmp/vizserver-live-XXXXXX";
     std::string folder = ::mkdtemp(pattern);
-    bool on_postgresql = !options.database.empty();
-    std::string database = on_postgresql ? options.database : folder + "/live.db";
+    std::string database = options.database.empty() ? folder + "/live.db" : options.database;
     std::vector<std::string> extra { "--quiet", "--no-throttle", "--password-cost", "cheap",
         "--news-wait", "60s", "--max-connections", std::to_string(options.waiters + 1000) };
     std::filesystem::create_directories(folder + "/one");
@@ -474,34 +479,13 @@ int run_live_rows(const LiveLoadOptions& options)
 
     int failures = parked_waiters(options, one, ann, task, { &bob });
     bob.news(news);
-    // The same number of waiting clients, spread over 1,000 accounts that share a project of
-    // their own (a write in a project costs more with every member, which the rows below must
-    // not pay): the change concerns all of them, and each account is checked on its own.
-    VizTask everyone = ann.create(0, u"Everyone");
-    VizTask watched = ann.create(everyone.id, u"Watched by all");
-    std::vector<std::unique_ptr<Account>> members;
-    std::vector<Account*> member_list;
-    for (int i = 0; i < 1000; ++i) {
-        members.push_back(std::make_unique<Account>(direct));
-        std::string name = "member" + std::to_string(i);
-        if (!members.back()->sign_up(name)
-            || !ann.call(ann.calls.changePermission(
-                ann.auth.session, everyone.id, from_utf8(name + "@live.example"), 2))) {
-            std::fprintf(stderr, "vizserver-load: the members could not be made\n");
-            return finish(1);
-        }
+    LiveRun run { options, one, two, ann, bob, writes, reads, task };
+    int members = member_waiter_rows(run);
+    if (members < 0) {
+        std::fprintf(stderr, "vizserver-load: the members could not be made\n");
+        return finish(1);
     }
-    for (auto& member : members) {
-        member->news(news); // past the access each gained
-        member_list.push_back(member.get());
-    }
-    failures += parked_waiters(options, one, ann, watched, member_list);
-    Clock::time_point write_start = Clock::now();
-    for (int i = 0; i < 20; ++i)
-        failures += !ann.retitle(watched, u"Edit " + to_wstring(i));
-    std::printf("  a change in the project of 1,000 members: %.1f ms per save\n",
-        ms_since(write_start) / 20);
-    members.clear();
+    failures += members;
 
     std::printf("commit by one account to news on another's waiting client, 20 rounds\n");
     std::vector<int> all { direct, two.instance_port(0), two.instance_port(1) };
@@ -511,106 +495,10 @@ int run_live_rows(const LiveLoadOptions& options)
     failures += commit_to_news(
         "two instances behind haproxy", two.port(), two.port(), all, ann.auth, bob.auth, task);
 
-    std::printf("one instance against two on the same database (%d connections, %d s each)\n",
-        options.connections, options.seconds);
-    std::vector<std::unique_ptr<ServiceCalls>> calls;
-    for (int c = 0; c < options.connections; ++c)
-        calls.push_back(std::make_unique<ServiceCalls>(ServiceIdentity { u"http://127.0.0.1/" }));
-    // A Filter of its own for every request, so the reply cache never answers.
-    auto read = [&](int c, long n) {
-        Filter filter;
-        filter.responsible = -2 - int(n * options.connections + c);
-        return LoopbackClient::call_request(body_of(
-            calls[std::size_t(c)]->getFilteredChildren(ann.auth.session, filter, reads.id)));
-    };
-    // A folder takes 1,000 tasks at most: the writes go round folders with room to spare.
-    auto make_folders = [&](int parent, int count) {
-        std::vector<int> folders;
-        for (int i = 0; i < count; ++i)
-            folders.push_back(ann.create(parent, u"Folder " + to_wstring(i)).id);
-        return folders;
-    };
-    std::vector<int> write_folders = make_folders(writes.id, 400);
-    std::atomic<long> written { 0 };
-    auto write = [&](int c, long) {
-        VizTask created;
-        created.id = -1;
-        created.parentId = write_folders[std::size_t(written++ / 900) % write_folders.size()];
-        created.title = u"Written under load";
-        created.responsibleId = ann.auth.userId;
-        return LoopbackClient::call_request(
-            body_of(calls[std::size_t(c)]->createTask(ann.auth.session, created, u"")));
-    };
-    Tier single = processes("vizserver", { one.instance_pid(0) });
-    Tier pair = processes("vizservers", { two.instance_pid(0), two.instance_pid(1) });
-    Tier front1 = processes("haproxy", { one.proxy_pid() });
-    Tier front2 = processes("haproxy", { two.proxy_pid() });
     std::vector<Tier> behind;
-    if (on_postgresql) {
-        // Only the server of this database: other clusters on the machine are not its cost.
-        pid_t database_server = 0;
-        try {
-            database_server = parent_of(pid_t(server::PgConnection::open(database)
-                                                  ->run("SELECT pg_backend_pid()::int8")
-                                                  .int64(0, 0)));
-        } catch (const server::StorageError& error) {
-            std::fprintf(stderr, "vizserver-load: %s\n", error.what());
-        }
-        if (database_server <= 0)
-            return finish(1);
-        behind.push_back({ "postgresql",
-            [database_server] { return server_tree_cpu_seconds(database_server); } });
-    }
-    for (auto [name, make] : { std::pair<const char*, std::function<std::string(int, long)>> {
-                                   "getFilteredChildren, 200 tasks, uncached", read },
-             { "createTask", write } }) {
-        std::printf(" %s\n", name);
-        // Each setup runs twice in turn and keeps its better run, so a neighbour's load or a
-        // cold cache does not decide the ratio.
-        struct Setup {
-            const char* name;
-            int port;
-            std::vector<Tier> tiers;
-            Rate best;
-        };
-        auto with_database = [&](std::vector<Tier> tiers) {
-            tiers.insert(tiers.end(), behind.begin(), behind.end());
-            return tiers;
-        };
-        Setup setups[] = { { "one instance, direct", direct, with_database({ single }), {} },
-            { "one instance behind haproxy", one.port(), with_database({ front1, single }), {} },
-            { "two instances behind haproxy", two.port(), with_database({ front2, pair }), {} } };
-        for (int round = 0; round < 2; ++round) {
-            for (Setup& setup : setups) {
-                Rate rate = hammer(options, setup.port, setup.tiers, make);
-                failures += int(rate.failures);
-                if (rate.per_second > setup.best.per_second)
-                    setup.best = rate;
-            }
-        }
-        for (const Setup& setup : setups)
-            print(setup.name, setup.best, setup.tiers);
-        const Rate& alone = setups[0].best;
-        const Rate& proxied = setups[1].best;
-        const Rate& both = setups[2].best;
-        std::printf("  %-44s %8.2f (against one behind haproxy: %.2f)\n", "ratio two / one direct",
-            both.per_second / std::max(1.0, alone.per_second),
-            both.per_second / std::max(1.0, proxied.per_second));
-    }
-    if (!on_postgresql)
-        std::printf(
-            "(SQLite runs inside vizserver: the database's processor time is in its column)\n");
-
-    // Writes through two instances while a reader takes the news through the balancer. Two
-    // writers only: a reader more than 1,000 tasks behind is sent back to reload everything,
-    // which would end the check, not show a skipped change.
-    write_folders = make_folders(ann.create(writes.id, u"Checked").id, 100);
-    written = 0;
-    LiveLoadOptions two_writers = options;
-    two_writers.connections = 2;
-    NewsCheck check(two.port(), "bob", write_folders);
-    hammer(two_writers, two.port(), {}, write);
-    failures += check.finish(ann, [&] { return ann.create(write_folders[0], u"Last").id > 0; });
+    if (!database_tiers(database, behind))
+        return finish(1);
+    failures += throughput_rows(run, behind);
     return finish(failures == 0 ? 0 : 1);
 }
 
