@@ -218,6 +218,28 @@ std::optional<KeyRecord> PgTransaction::find_session(const Hash& hash)
     return KeyRecord { result.int32(0, 0), result.int64(0, 1) };
 }
 
+static constexpr char session_state_sql[]
+    = "SELECT s.user_id, s.last_use, u.stamp, (SELECT value FROM counters WHERE name = 'seq')"
+      " FROM sessions s JOIN users u ON u.id = s.user_id WHERE s.hash = $1";
+
+static std::optional<SessionState> read_session_state(const PgResult& result)
+{
+    if (result.rows() == 0)
+        return std::nullopt;
+    return SessionState { result.int32(0, 0), result.int64(0, 1), result.int32(0, 2),
+        result.int64(0, 3) };
+}
+
+std::optional<SessionState> pg_find_session_state(PgConnection& connection, const Hash& hash)
+{
+    return read_session_state(connection.run(session_state_sql, PgParams().add_bytes(hash)));
+}
+
+std::optional<SessionState> PgTransaction::find_session_state(const Hash& hash)
+{
+    return read_session_state(run(session_state_sql, PgParams().add_bytes(hash)));
+}
+
 void PgTransaction::touch_session(const Hash& hash, std::int64_t now)
 {
     static constexpr char sql[] = "UPDATE sessions SET last_use = $1 WHERE hash = $2";
@@ -284,6 +306,14 @@ std::vector<TaskRow> PgTransaction::project_tasks(int project_id)
 {
     static constexpr char sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE project_id = $1";
     return read_tasks(run(sql, PgParams().add(project_id)));
+}
+
+std::vector<TaskRow> PgTransaction::projects_tasks(const std::vector<int>& project_ids)
+{
+    static constexpr char sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE project_id = ANY($1)";
+    if (project_ids.empty())
+        return {};
+    return read_tasks(run(sql, PgParams().add_array(project_ids)));
 }
 
 std::vector<TaskRow> PgTransaction::child_tasks(int parent_id)

@@ -96,10 +96,14 @@ std::vector<VizTask> Service::get_filtered_children(
     UserView view(*call.transaction, call.user_id, m_clock.now_ms(), filter);
     std::vector<const TaskRow*> rows;
     if (parent_id == 0) {
+        std::vector<int> ids;
         for (const auto& [project_id, access] : view.projects()) {
-            if (const TaskRow* project = view.visible_task(project_id))
+            if (const TaskRow* project = view.visible_task(project_id)) {
                 rows.push_back(project);
+                ids.push_back(project_id);
+            }
         }
+        view.load_project_marks(ids);
     } else {
         rows = view.visible_children(parent_id);
     }

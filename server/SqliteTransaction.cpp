@@ -202,6 +202,18 @@ std::optional<KeyRecord> SqliteTransaction::find_session(const Hash& hash)
     return KeyRecord { query->int32(0), query->int64(1) };
 }
 
+std::optional<SessionState> SqliteTransaction::find_session_state(const Hash& hash)
+{
+    static constexpr char sql[]
+        = "SELECT s.user_id, s.last_use, u.stamp, (SELECT value FROM counters WHERE name = 'seq')"
+          " FROM sessions s JOIN users u ON u.id = s.user_id WHERE s.hash = ?";
+    auto query = db().prepare(sql);
+    query->bind_blob(1, hash);
+    if (!query->step())
+        return std::nullopt;
+    return SessionState { query->int32(0), query->int64(1), query->int32(2), query->int64(3) };
+}
+
 void SqliteTransaction::touch_session(const Hash& hash, std::int64_t now)
 {
     static constexpr char sql[] = "UPDATE sessions SET last_use = ? WHERE hash = ?";
@@ -270,6 +282,18 @@ std::vector<TaskRow> SqliteTransaction::project_tasks(int project_id)
     std::vector<TaskRow> tasks;
     while (query->step())
         tasks.push_back(read_task(*query));
+    return tasks;
+}
+
+std::vector<TaskRow> SqliteTransaction::projects_tasks(const std::vector<int>& project_ids)
+{
+    // In process, one indexed query per project costs no more than one query for all.
+    std::vector<TaskRow> tasks;
+    for (int project_id : project_ids) {
+        std::vector<TaskRow> part = project_tasks(project_id);
+        tasks.insert(tasks.end(), std::make_move_iterator(part.begin()),
+            std::make_move_iterator(part.end()));
+    }
     return tasks;
 }
 

@@ -37,12 +37,14 @@ public:
 
     void insert_session(const Hash& hash, int user_id, std::int64_t now) override;
     std::optional<KeyRecord> find_session(const Hash& hash) override;
+    std::optional<SessionState> find_session_state(const Hash& hash) override;
     void touch_session(const Hash& hash, std::int64_t now) override;
     void delete_session(const Hash& hash) override;
     int delete_sessions(std::optional<int> user_id) override;
 
     std::optional<TaskRow> find_task(int id) override;
     std::vector<TaskRow> project_tasks(int project_id) override;
+    std::vector<TaskRow> projects_tasks(const std::vector<int>& project_ids) override;
     std::vector<TaskRow> child_tasks(int parent_id) override;
     std::vector<TaskRow> list_page(int project_id, const TaskRow* after, int limit) override;
     std::vector<VisibleProject> user_projects(int user_id) override;

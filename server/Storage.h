@@ -32,6 +32,15 @@ struct IdempotencyRecord {
     std::string reply;
 };
 
+// A live session (its user still exists) with what a cached reply depends on: the user's view
+// stamp and the global sequence value, all from one snapshot.
+struct SessionState {
+    int user_id { 0 };
+    std::int64_t last_use { 0 };
+    int stamp { 0 };
+    std::int64_t seq { 0 };
+};
+
 struct UnreadTotal {
     int project_id { 0 };
     int total { 0 };
@@ -74,12 +83,16 @@ public:
 
     virtual void insert_session(const Hash& hash, int user_id, std::int64_t now) = 0;
     virtual std::optional<KeyRecord> find_session(const Hash& hash) = 0;
+    // The session and its user in one query; nothing when either is gone.
+    virtual std::optional<SessionState> find_session_state(const Hash& hash) = 0;
     virtual void touch_session(const Hash& hash, std::int64_t now) = 0;
     virtual void delete_session(const Hash& hash) = 0;
     virtual int delete_sessions(std::optional<int> user_id) = 0;
 
     virtual std::optional<TaskRow> find_task(int id) = 0;
     virtual std::vector<TaskRow> project_tasks(int project_id) = 0;
+    // project_tasks() of each of the projects, in any order.
+    virtual std::vector<TaskRow> projects_tasks(const std::vector<int>& project_ids) = 0;
     virtual std::vector<TaskRow> child_tasks(int parent_id) = 0;
     // Up to `limit` non-project tasks of the project in list order (complete ascending, date
     // descending, with a deadline before without, deadline, title by UTF-16 units, id),
@@ -195,6 +208,15 @@ class Storage {
 public:
     virtual ~Storage() = default;
     virtual std::unique_ptr<StorageTransaction> begin(TransactionKind kind) = 0;
+    // The same as a read transaction holding only StorageTransaction::find_session_state().
+    // A store whose transactions cost round trips answers it with one.
+    virtual std::optional<SessionState> find_session_state(const Hash& hash)
+    {
+        std::unique_ptr<StorageTransaction> transaction = begin(TransactionKind::Read);
+        std::optional<SessionState> state = transaction->find_session_state(hash);
+        transaction->commit();
+        return state;
+    }
 };
 
 } // namespace corvane::server

@@ -85,6 +85,8 @@ std::optional<Access> UserView::access(int project_id)
             result = Access { owner_level, project->created_seq };
         else if (auto held = m_transaction.find_permission(project_id, m_user_id))
             result = Access { held->level, held->joined_seq };
+        if (result) // Most callers want the project's row next.
+            m_rows.emplace(project_id, std::move(*project));
     }
     m_access[project_id] = result;
     return result;
@@ -158,13 +160,44 @@ void UserView::forget()
 
 ProjectState& UserView::project(int project_id)
 {
+    auto found = m_states.find(project_id);
+    if (found != m_states.end())
+        return *found->second;
+    return build_state(project_id, m_transaction.project_tasks(project_id));
+}
+
+void UserView::load_project_marks(const std::vector<int>& project_ids)
+{
+    if (m_marks_everything)
+        return;
+    std::vector<int> wanted;
+    for (int id : project_ids) {
+        const TaskRow* row = visible_task(id);
+        if (row && row->parent_id == 0 && row->child_count != 0 && !matches(*row)
+            && !m_states.contains(id))
+            wanted.push_back(id);
+    }
+    if (wanted.size() < 2)
+        return; // project() reads a single one as cheaply.
+    std::map<int, std::vector<TaskRow>> grouped;
+    for (int id : wanted)
+        grouped[id];
+    for (TaskRow& task : m_transaction.projects_tasks(wanted)) {
+        auto slot = grouped.find(task.project_id);
+        if (slot != grouped.end())
+            slot->second.push_back(std::move(task));
+    }
+    for (auto& [id, tasks] : grouped)
+        build_state(id, std::move(tasks));
+}
+
+ProjectState& UserView::build_state(int project_id, std::vector<TaskRow> tasks)
+{
     auto& slot = m_states[project_id];
-    if (slot)
-        return *slot;
     slot = std::make_unique<ProjectState>();
     ProjectState& state = *slot;
     state.project_id = project_id;
-    for (TaskRow& task : m_transaction.project_tasks(project_id)) {
+    for (TaskRow& task : tasks) {
         int id = task.id;
         if (task.parent_id != 0)
             state.children[task.parent_id].push_back(id);
