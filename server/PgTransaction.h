@@ -65,6 +65,8 @@ public:
 
     std::vector<PermissionRow> user_permissions(int user_id) override;
     std::vector<PermissionRow> project_permissions(int project_id) override;
+    std::vector<SharingEntry> project_sharing(
+        int project_id, int owner_id, std::int64_t now) override;
     std::optional<PermissionRow> find_permission(int project_id, int user_id) override;
     void insert_permission(const PermissionRow& permission) override;
     void set_permission_level(int project_id, int user_id, int level) override;

@@ -285,6 +285,19 @@ std::vector<TaskRow> SqliteTransaction::project_tasks(int project_id)
     return tasks;
 }
 
+std::vector<SharingEntry> SqliteTransaction::project_sharing(
+    int project_id, int owner_id, std::int64_t now)
+{
+    std::vector<SharingEntry> list;
+    std::optional<UserRow> owner = find_user(owner_id);
+    list.push_back({ owner_level, owner ? owner->account : Text {}, owner_id });
+    for (const PermissionRow& row : project_permissions(project_id))
+        list.push_back({ row.level, row.account, row.user_id });
+    for (const InvitationRow& row : project_invitations(project_id, now))
+        list.push_back({ row.level, row.address, 0 });
+    return list;
+}
+
 std::vector<TaskRow> SqliteTransaction::projects_tasks(const std::vector<int>& project_ids)
 {
     // In process, one indexed query per project costs no more than one query for all.

@@ -41,6 +41,13 @@ struct SessionState {
     std::int64_t seq { 0 };
 };
 
+// One line of a project's sharing list: a user, or an invitation (user_id 0, the address).
+struct SharingEntry {
+    int level { 0 };
+    Text account;
+    int user_id { 0 };
+};
+
 struct UnreadTotal {
     int project_id { 0 };
     int total { 0 };
@@ -110,6 +117,11 @@ public:
 
     virtual std::vector<PermissionRow> user_permissions(int user_id) = 0;
     virtual std::vector<PermissionRow> project_permissions(int project_id) = 0; // Grant order.
+    // The owner first (level 3; an empty account when the owner is gone), then the
+    // participants in grant order, then the unexpired invitations in issue order.
+    virtual std::vector<SharingEntry> project_sharing(
+        int project_id, int owner_id, std::int64_t now)
+        = 0;
     virtual std::optional<PermissionRow> find_permission(int project_id, int user_id) = 0;
     virtual void insert_permission(const PermissionRow& permission) = 0;
     virtual void set_permission_level(int project_id, int user_id, int level) = 0;

@@ -272,12 +272,8 @@ const std::vector<Permission>& UserView::permissions(const TaskRow& project)
             return found->second;
     }
     std::vector<Permission>& list = m_permissions[project.id];
-    std::optional<UserRow> owner = m_transaction.find_user(project.owner_id);
-    list.push_back({ owner_level, owner ? owner->account : Text {}, project.owner_id });
-    for (const PermissionRow& row : m_transaction.project_permissions(project.id))
-        list.push_back({ row.level, row.account, row.user_id });
-    for (const InvitationRow& row : m_transaction.project_invitations(project.id, m_now))
-        list.push_back({ row.level, row.address, 0 });
+    for (SharingEntry& entry : m_transaction.project_sharing(project.id, project.owner_id, m_now))
+        list.push_back({ entry.level, std::move(entry.account), entry.user_id });
     return list;
 }
 
