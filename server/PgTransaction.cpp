@@ -308,6 +308,19 @@ std::vector<TaskRow> PgTransaction::project_tasks(int project_id)
     return read_tasks(run(sql, PgParams().add(project_id)));
 }
 
+std::vector<std::pair<TaskRow, int>> PgTransaction::child_tasks_unread(int user_id, int parent_id)
+{
+    static constexpr char sql[]
+        = "SELECT " TASK_COLUMNS ", COALESCE((SELECT count FROM unread WHERE task_id = tasks.id"
+          " AND user_id = $2 AND count > 0), 0) FROM tasks WHERE parent_id = $1";
+    PgResult result = run(sql, PgParams().add(parent_id).add(user_id));
+    std::vector<std::pair<TaskRow, int>> rows;
+    rows.reserve(std::size_t(result.rows()));
+    for (int row = 0; row < result.rows(); ++row)
+        rows.emplace_back(read_task(result, row), result.int32(row, 15));
+    return rows;
+}
+
 std::vector<TaskRow> PgTransaction::projects_tasks(const std::vector<int>& project_ids)
 {
     static constexpr char sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE project_id = ANY($1)";

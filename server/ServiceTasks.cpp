@@ -390,8 +390,10 @@ VizList Service::get_filtered_list(const std::u16string& session, const Filter& 
     if (rows.size() > std::size_t(size))
         rows.resize(std::size_t(size));
     std::set<int> in_page;
-    for (const TaskRow* row : rows)
+    for (const TaskRow* row : rows) {
         in_page.insert(row->id);
+        view.load_unread(row->project_id);
+    }
     std::set<int> listed;
     for (const TaskRow* row : rows) {
         for (int ancestor : view.ancestors(row->id)) {

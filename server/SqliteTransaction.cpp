@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <unordered_map>
 
 namespace corvane::server {
 
@@ -283,6 +284,21 @@ std::vector<TaskRow> SqliteTransaction::project_tasks(int project_id)
     while (query->step())
         tasks.push_back(read_task(*query));
     return tasks;
+}
+
+std::vector<std::pair<TaskRow, int>> SqliteTransaction::child_tasks_unread(
+    int user_id, int parent_id)
+{
+    std::unordered_map<int, int> counts;
+    for (auto [task_id, count] : child_unread_counts(user_id, parent_id))
+        counts[task_id] = count;
+    std::vector<std::pair<TaskRow, int>> rows;
+    for (TaskRow& child : child_tasks(parent_id)) {
+        auto found = counts.find(child.id);
+        int count = found == counts.end() ? 0 : found->second;
+        rows.emplace_back(std::move(child), count);
+    }
+    return rows;
 }
 
 std::vector<SharingEntry> SqliteTransaction::project_sharing(

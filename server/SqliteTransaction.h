@@ -46,6 +46,7 @@ public:
     std::vector<TaskRow> project_tasks(int project_id) override;
     std::vector<TaskRow> projects_tasks(const std::vector<int>& project_ids) override;
     std::vector<TaskRow> child_tasks(int parent_id) override;
+    std::vector<std::pair<TaskRow, int>> child_tasks_unread(int user_id, int parent_id) override;
     std::vector<TaskRow> list_page(int project_id, const TaskRow* after, int limit) override;
     std::vector<VisibleProject> user_projects(int user_id) override;
     int insert_task(const TaskRow& task) override;

@@ -101,6 +101,8 @@ public:
     // project_tasks() of each of the projects, in any order.
     virtual std::vector<TaskRow> projects_tasks(const std::vector<int>& project_ids) = 0;
     virtual std::vector<TaskRow> child_tasks(int parent_id) = 0;
+    // child_tasks() with each child's own unread changes for the user (0 when none).
+    virtual std::vector<std::pair<TaskRow, int>> child_tasks_unread(int user_id, int parent_id) = 0;
     // Up to `limit` non-project tasks of the project in list order (complete ascending, date
     // descending, with a deadline before without, deadline, title by UTF-16 units, id),
     // strictly after `after` when given. Answered from an index, whatever the page.

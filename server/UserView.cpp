@@ -116,12 +116,12 @@ std::vector<const TaskRow*> UserView::visible_children(int parent_id)
     std::vector<const TaskRow*> rows;
     if (!visible_task(parent_id))
         return rows;
-    for (TaskRow& child : m_transaction.child_tasks(parent_id)) {
+    for (auto& [child, count] : m_transaction.child_tasks_unread(m_user_id, parent_id)) {
         m_own_known.insert(child.id);
+        if (count > 0)
+            m_own_unread[child.id] = count;
         rows.push_back(remember(std::move(child)));
     }
-    for (auto [task_id, count] : m_transaction.child_unread_counts(m_user_id, parent_id))
-        m_own_unread[task_id] = count;
     return rows;
 }
 

@@ -74,6 +74,9 @@ public:
     // The task as the caller is sent it: per-user values filled, changes empty.
     VizTask to_wire(const TaskRow& task);
     int unread_count(const TaskRow& task);
+    // Reads the caller's unread counts of a whole project at once, for a reply that shows
+    // several of its tasks: one query instead of one per task and one for the project.
+    void load_unread(int project_id) { unread(project_id); }
     bool is_unread(const TaskRow& task);
     bool is_marked(const TaskRow& task);
     bool matches(const TaskRow& task) const;
