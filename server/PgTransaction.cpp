@@ -311,8 +311,10 @@ std::vector<TaskRow> PgTransaction::project_tasks(int project_id)
 std::vector<std::pair<TaskRow, int>> PgTransaction::child_tasks_unread(int user_id, int parent_id)
 {
     static constexpr char sql[]
-        = "SELECT " TASK_COLUMNS ", COALESCE((SELECT count FROM unread WHERE task_id = tasks.id"
-          " AND user_id = $2 AND count > 0), 0) FROM tasks WHERE parent_id = $1";
+        = "SELECT t.id, t.parent_id, t.project_id, t.owner_id, t.responsible_id, t.title, t.tag,"
+          " t.status, t.complete, t.done, t.plan, t.deadline, t.date, t.child_count, t.created_seq,"
+          " COALESCE(u.count, 0) FROM tasks t LEFT JOIN unread u ON u.task_id = t.id"
+          " AND u.user_id = $2 AND u.count > 0 WHERE t.parent_id = $1";
     PgResult result = run(sql, PgParams().add(parent_id).add(user_id));
     std::vector<std::pair<TaskRow, int>> rows;
     rows.reserve(std::size_t(result.rows()));
