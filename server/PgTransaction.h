@@ -50,6 +50,7 @@ public:
     int delete_sessions(std::optional<int> user_id) override;
 
     std::optional<TaskRow> find_task(int id) override;
+    std::optional<TaskInProject> find_task_in_project(int id, int user_id) override;
     std::vector<TaskRow> project_tasks(int project_id) override;
     std::vector<TaskRow> projects_tasks(const std::vector<int>& project_ids) override;
     std::vector<TaskRow> child_tasks(int parent_id) override;

@@ -286,6 +286,18 @@ std::vector<TaskRow> SqliteTransaction::project_tasks(int project_id)
     return tasks;
 }
 
+std::optional<TaskInProject> SqliteTransaction::find_task_in_project(int id, int user_id)
+{
+    std::optional<TaskRow> task = find_task(id);
+    if (!task)
+        return std::nullopt;
+    TaskInProject found { std::move(*task), std::nullopt, std::nullopt };
+    found.project = found.task.project_id == id ? found.task : find_task(found.task.project_id);
+    if (found.project && found.project->owner_id != user_id)
+        found.permission = find_permission(found.task.project_id, user_id);
+    return found;
+}
+
 std::vector<std::pair<TaskRow, int>> SqliteTransaction::child_tasks_unread(
     int user_id, int parent_id)
 {

@@ -48,6 +48,14 @@ struct SharingEntry {
     int user_id { 0 };
 };
 
+// A task with its project's row (none when the project is gone) and the user's permission on
+// that project (none for its owner or an outsider).
+struct TaskInProject {
+    TaskRow task;
+    std::optional<TaskRow> project;
+    std::optional<PermissionRow> permission;
+};
+
 struct UnreadTotal {
     int project_id { 0 };
     int total { 0 };
@@ -97,6 +105,8 @@ public:
     virtual int delete_sessions(std::optional<int> user_id) = 0;
 
     virtual std::optional<TaskRow> find_task(int id) = 0;
+    // find_task() with what decides whether the user sees it, in one query.
+    virtual std::optional<TaskInProject> find_task_in_project(int id, int user_id) = 0;
     virtual std::vector<TaskRow> project_tasks(int project_id) = 0;
     // project_tasks() of each of the projects, in any order.
     virtual std::vector<TaskRow> projects_tasks(const std::vector<int>& project_ids) = 0;

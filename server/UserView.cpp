@@ -99,10 +99,35 @@ const TaskRow* UserView::visible_task(int id)
     auto known = m_rows.find(id);
     if (known != m_rows.end())
         return &known->second;
+    if (m_access.empty() && !m_projects_loaded)
+        return first_task(id);
     std::optional<TaskRow> task = m_transaction.find_task(id);
     if (!task || !access(task->project_id))
         return nullptr;
     return &m_rows.emplace(id, std::move(*task)).first->second;
+}
+
+// A call's first task comes with the caller's access to its project in one query, where the
+// store has to be asked over a network.
+const TaskRow* UserView::first_task(int id)
+{
+    std::optional<TaskInProject> found = m_transaction.find_task_in_project(id, m_user_id);
+    if (!found)
+        return nullptr;
+    int project_id = found->task.project_id;
+    std::optional<Access> result;
+    if (found->project && found->project->parent_id == 0) {
+        if (found->project->owner_id == m_user_id)
+            result = Access { owner_level, found->project->created_seq };
+        else if (found->permission)
+            result = Access { found->permission->level, found->permission->joined_seq };
+        if (result)
+            m_rows.emplace(project_id, std::move(*found->project));
+    }
+    m_access[project_id] = result;
+    if (!result)
+        return nullptr;
+    return &m_rows.emplace(id, std::move(found->task)).first->second;
 }
 
 const TaskRow* UserView::remember(TaskRow row)

@@ -88,6 +88,7 @@ private:
         std::unordered_map<int, int> subtree;
     };
     Unread& unread(int project_id);
+    const TaskRow* first_task(int id);
     ProjectState& build_state(int project_id, std::vector<TaskRow> tasks);
     const std::vector<Permission>& permissions(const TaskRow& project);
 
