@@ -20,6 +20,13 @@ namespace {
     constexpr Oid int8_oid = 20;
     constexpr Oid int2_oid = 21;
     constexpr Oid int4_oid = 23;
+    constexpr Oid int8_array_oid = 1016;
+
+    void append_be32(std::string& out, std::uint32_t value)
+    {
+        std::uint32_t network = htobe32(value);
+        out.append(reinterpret_cast<const char*>(&network), sizeof network);
+    }
 
     std::string trimmed(const char* message)
     {
@@ -49,6 +56,27 @@ PgParams& PgParams::add_bytes(const std::string& bytes)
 {
     m_values.push_back(bytes);
     m_types.push_back(bytea_oid);
+    return *this;
+}
+
+// The binary array format: dimensions, a has-nulls flag, the element type, then per
+// dimension its length and lower bound, then each element with its length.
+PgParams& PgParams::add_array(const std::vector<int>& values)
+{
+    std::string data;
+    data.reserve(20 + values.size() * 12);
+    append_be32(data, 1);
+    append_be32(data, 0);
+    append_be32(data, int8_oid);
+    append_be32(data, std::uint32_t(values.size()));
+    append_be32(data, 1);
+    for (int value : values) {
+        append_be32(data, 8);
+        std::uint64_t network = htobe64(static_cast<std::uint64_t>(std::int64_t(value)));
+        data.append(reinterpret_cast<const char*>(&network), sizeof network);
+    }
+    m_values.push_back(std::move(data));
+    m_types.push_back(int8_array_oid);
     return *this;
 }
 

@@ -21,6 +21,7 @@ public:
     PgParams& add(int value) { return add(std::int64_t(value)); }
     PgParams& add(const Text& text); // As bytes: each UTF-16 unit encoded by itself.
     PgParams& add_bytes(const std::string& bytes);
+    PgParams& add_array(const std::vector<int>& values); // An int8[], for "= ANY($n)".
     template<typename... Values> PgParams& add_all(const Values&... values)
     {
         (add(values), ...);

@@ -221,6 +221,25 @@ void PgStorage::give_back(std::unique_ptr<PgConnection> connection)
         m_idle.push_back(std::move(connection));
 }
 
+std::optional<SessionState> PgStorage::find_session_state(const Hash& hash)
+{
+    for (int attempt = 0;; ++attempt) {
+        std::unique_ptr<PgConnection> connection = take_connection();
+        try {
+            std::optional<SessionState> state = pg_find_session_state(*connection, hash);
+            give_back(std::move(connection));
+            return state;
+        } catch (const StorageError&) {
+            // A pooled connection may have lost its server since its last use: once more on a
+            // fresh one, as a transaction's first statement does.
+            bool lost = connection->is_broken();
+            give_back(std::move(connection));
+            if (!lost || attempt > 0)
+                throw;
+        }
+    }
+}
+
 std::unique_ptr<StorageTransaction> PgStorage::begin(TransactionKind kind)
 {
     return std::make_unique<PgTransaction>(*this, kind);

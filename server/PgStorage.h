@@ -27,6 +27,9 @@ public:
     ~PgStorage() override;
 
     std::unique_ptr<StorageTransaction> begin(TransactionKind kind) override;
+    // One statement outside a transaction: it sees one snapshot by itself, and spares the
+    // BEGIN and COMMIT that would cost as much as the query.
+    std::optional<SessionState> find_session_state(const Hash& hash) override;
 
     static constexpr int schema_version = 3;
     int opened_schema_version() const { return m_found_version; }

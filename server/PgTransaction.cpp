@@ -218,6 +218,28 @@ std::optional<KeyRecord> PgTransaction::find_session(const Hash& hash)
     return KeyRecord { result.int32(0, 0), result.int64(0, 1) };
 }
 
+static constexpr char session_state_sql[]
+    = "SELECT s.user_id, s.last_use, u.stamp, (SELECT value FROM counters WHERE name = 'seq')"
+      " FROM sessions s JOIN users u ON u.id = s.user_id WHERE s.hash = $1";
+
+static std::optional<SessionState> read_session_state(const PgResult& result)
+{
+    if (result.rows() == 0)
+        return std::nullopt;
+    return SessionState { result.int32(0, 0), result.int64(0, 1), result.int32(0, 2),
+        result.int64(0, 3) };
+}
+
+std::optional<SessionState> pg_find_session_state(PgConnection& connection, const Hash& hash)
+{
+    return read_session_state(connection.run(session_state_sql, PgParams().add_bytes(hash)));
+}
+
+std::optional<SessionState> PgTransaction::find_session_state(const Hash& hash)
+{
+    return read_session_state(run(session_state_sql, PgParams().add_bytes(hash)));
+}
+
 void PgTransaction::touch_session(const Hash& hash, std::int64_t now)
 {
     static constexpr char sql[] = "UPDATE sessions SET last_use = $1 WHERE hash = $2";
@@ -241,24 +263,25 @@ int PgTransaction::delete_sessions(std::optional<int> user_id)
     "id, parent_id, project_id, owner_id, responsible_id, title, tag, status, complete, done, "    \
     "plan, deadline, date, child_count, created_seq"
 
-static TaskRow read_task(const PgResult& result, int row)
+// `first` is the column of the task's id, for a statement that reads two tasks per row.
+static TaskRow read_task(const PgResult& result, int row, int first = 0)
 {
     TaskRow task;
-    task.id = result.int32(row, 0);
-    task.parent_id = result.int32(row, 1);
-    task.project_id = result.int32(row, 2);
-    task.owner_id = result.int32(row, 3);
-    task.responsible_id = result.int32(row, 4);
-    task.title = result.text(row, 5);
-    task.tag = result.text(row, 6);
-    task.status = result.int32(row, 7);
-    task.complete = result.int64(row, 8) != 0;
-    task.done = result.int32(row, 9);
-    task.plan = result.int32(row, 10);
-    task.deadline = result.int64(row, 11);
-    task.date = result.int64(row, 12);
-    task.child_count = result.int32(row, 13);
-    task.created_seq = result.int64(row, 14);
+    task.id = result.int32(row, first + 0);
+    task.parent_id = result.int32(row, first + 1);
+    task.project_id = result.int32(row, first + 2);
+    task.owner_id = result.int32(row, first + 3);
+    task.responsible_id = result.int32(row, first + 4);
+    task.title = result.text(row, first + 5);
+    task.tag = result.text(row, first + 6);
+    task.status = result.int32(row, first + 7);
+    task.complete = result.int64(row, first + 8) != 0;
+    task.done = result.int32(row, first + 9);
+    task.plan = result.int32(row, first + 10);
+    task.deadline = result.int64(row, first + 11);
+    task.date = result.int64(row, first + 12);
+    task.child_count = result.int32(row, first + 13);
+    task.created_seq = result.int64(row, first + 14);
     return task;
 }
 
@@ -280,10 +303,59 @@ std::optional<TaskRow> PgTransaction::find_task(int id)
     return read_task(result, 0);
 }
 
+std::optional<TaskInProject> PgTransaction::find_task_in_project(int id, int user_id)
+{
+    static constexpr char sql[]
+        = "SELECT t.id, t.parent_id, t.project_id, t.owner_id, t.responsible_id, t.title, t.tag,"
+          " t.status, t.complete, t.done, t.plan, t.deadline, t.date, t.child_count, t.created_seq,"
+          " p.id, p.parent_id, p.project_id, p.owner_id, p.responsible_id, p.title, p.tag,"
+          " p.status, p.complete, p.done, p.plan, p.deadline, p.date, p.child_count, p.created_seq,"
+          " g.level, g.joined_seq FROM tasks t LEFT JOIN tasks p ON p.id = t.project_id"
+          " LEFT JOIN permissions g ON g.project_id = t.project_id AND g.user_id = $2"
+          " AND p.owner_id <> $2 WHERE t.id = $1";
+    PgResult result = run(sql, PgParams().add(id).add(user_id));
+    if (result.rows() == 0)
+        return std::nullopt;
+    TaskInProject found { read_task(result, 0), std::nullopt, std::nullopt };
+    if (!result.is_null(0, 15))
+        found.project = read_task(result, 0, 15);
+    if (!result.is_null(0, 30)) {
+        PermissionRow& held = found.permission.emplace();
+        held.project_id = found.task.project_id;
+        held.user_id = user_id;
+        held.level = result.int32(0, 30);
+        held.joined_seq = result.int64(0, 31);
+    }
+    return found;
+}
+
 std::vector<TaskRow> PgTransaction::project_tasks(int project_id)
 {
     static constexpr char sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE project_id = $1";
     return read_tasks(run(sql, PgParams().add(project_id)));
+}
+
+std::vector<std::pair<TaskRow, int>> PgTransaction::child_tasks_unread(int user_id, int parent_id)
+{
+    static constexpr char sql[]
+        = "SELECT t.id, t.parent_id, t.project_id, t.owner_id, t.responsible_id, t.title, t.tag,"
+          " t.status, t.complete, t.done, t.plan, t.deadline, t.date, t.child_count, t.created_seq,"
+          " COALESCE(u.count, 0) FROM tasks t LEFT JOIN unread u ON u.task_id = t.id"
+          " AND u.user_id = $2 AND u.count > 0 WHERE t.parent_id = $1";
+    PgResult result = run(sql, PgParams().add(parent_id).add(user_id));
+    std::vector<std::pair<TaskRow, int>> rows;
+    rows.reserve(std::size_t(result.rows()));
+    for (int row = 0; row < result.rows(); ++row)
+        rows.emplace_back(read_task(result, row), result.int32(row, 15));
+    return rows;
+}
+
+std::vector<TaskRow> PgTransaction::projects_tasks(const std::vector<int>& project_ids)
+{
+    static constexpr char sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE project_id = ANY($1)";
+    if (project_ids.empty())
+        return {};
+    return read_tasks(run(sql, PgParams().add_array(project_ids)));
 }
 
 std::vector<TaskRow> PgTransaction::child_tasks(int parent_id)

@@ -44,13 +44,17 @@ public:
 
     void insert_session(const Hash& hash, int user_id, std::int64_t now) override;
     std::optional<KeyRecord> find_session(const Hash& hash) override;
+    std::optional<SessionState> find_session_state(const Hash& hash) override;
     void touch_session(const Hash& hash, std::int64_t now) override;
     void delete_session(const Hash& hash) override;
     int delete_sessions(std::optional<int> user_id) override;
 
     std::optional<TaskRow> find_task(int id) override;
+    std::optional<TaskInProject> find_task_in_project(int id, int user_id) override;
     std::vector<TaskRow> project_tasks(int project_id) override;
+    std::vector<TaskRow> projects_tasks(const std::vector<int>& project_ids) override;
     std::vector<TaskRow> child_tasks(int parent_id) override;
+    std::vector<std::pair<TaskRow, int>> child_tasks_unread(int user_id, int parent_id) override;
     std::vector<TaskRow> list_page(int project_id, const TaskRow* after, int limit) override;
     std::vector<VisibleProject> user_projects(int user_id) override;
     int insert_task(const TaskRow& task) override;
@@ -63,6 +67,8 @@ public:
 
     std::vector<PermissionRow> user_permissions(int user_id) override;
     std::vector<PermissionRow> project_permissions(int project_id) override;
+    std::vector<SharingEntry> project_sharing(
+        int project_id, int owner_id, std::int64_t now) override;
     std::optional<PermissionRow> find_permission(int project_id, int user_id) override;
     void insert_permission(const PermissionRow& permission) override;
     void set_permission_level(int project_id, int user_id, int level) override;
@@ -129,5 +135,9 @@ private:
     std::unique_ptr<PgConnection> m_connection; // Given back (or dropped if lost) at the end.
     bool m_open { false };
 };
+
+// StorageTransaction::find_session_state() as one statement on `connection`, which may be
+// inside a transaction or not.
+std::optional<SessionState> pg_find_session_state(PgConnection& connection, const Hash& hash);
 
 } // namespace corvane::server

@@ -24,20 +24,24 @@ Service::Service(Storage& storage, const ServiceConfig& config, ServiceClock& cl
 {
 }
 
+// The idle time restarts with each call, but writing that down on every read would turn every
+// read into a write: the stamp moves at most once per interval.
+static bool is_touch_due(const ServiceConfig& config, std::int64_t last_use, std::int64_t now)
+{
+    std::int64_t touch_interval = std::min<std::int64_t>(minute_ms, config.session_idle_ms / 10);
+    return now - last_use >= touch_interval;
+}
+
 Service::Call Service::open_call(const std::u16string& session, TransactionKind kind)
 {
     std::string hash = key_digest(session);
-    // The idle time restarts with each call, but writing that down on every read would turn
-    // every read into a write: the stamp moves at most once per interval.
-    std::int64_t touch_interval = std::min<std::int64_t>(minute_ms, m_config.session_idle_ms / 10);
     for (;;) {
         auto transaction = m_storage.begin(kind);
-        std::optional<KeyRecord> record = transaction->find_session(hash);
+        std::optional<SessionState> record = transaction->find_session_state(hash);
         std::int64_t now = m_clock.now_ms();
-        if (!record || record->last_use + m_config.session_idle_ms <= now
-            || !transaction->find_user(record->user_id))
+        if (!record || record->last_use + m_config.session_idle_ms <= now)
             throw ServiceException(u"NOT_LOGGED");
-        if (now - record->last_use >= touch_interval) {
+        if (is_touch_due(m_config, record->last_use, now)) {
             if (kind == TransactionKind::Read) {
                 kind = TransactionKind::Write;
                 continue; // Again as a writer; the read snapshot is dropped unused.
@@ -52,6 +56,13 @@ Service::Call Service::open_call(const std::u16string& session, TransactionKind 
 
 ReadState Service::read_state(const std::u16string& session)
 {
+    // Asked before every cached read, so the common case is one query without a transaction.
+    std::optional<SessionState> found = m_storage.find_session_state(key_digest(session));
+    std::int64_t now = m_clock.now_ms();
+    if (!found || found->last_use + m_config.session_idle_ms <= now)
+        throw ServiceException(u"NOT_LOGGED");
+    if (!is_touch_due(m_config, found->last_use, now))
+        return ReadState { found->user_id, found->seq, found->stamp };
     Call call = open_call(session, TransactionKind::Read);
     ReadState state;
     state.user_id = call.user_id;

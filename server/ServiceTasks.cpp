@@ -96,10 +96,14 @@ std::vector<VizTask> Service::get_filtered_children(
     UserView view(*call.transaction, call.user_id, m_clock.now_ms(), filter);
     std::vector<const TaskRow*> rows;
     if (parent_id == 0) {
+        std::vector<int> ids;
         for (const auto& [project_id, access] : view.projects()) {
-            if (const TaskRow* project = view.visible_task(project_id))
+            if (const TaskRow* project = view.visible_task(project_id)) {
                 rows.push_back(project);
+                ids.push_back(project_id);
+            }
         }
+        view.load_project_marks(ids);
     } else {
         rows = view.visible_children(parent_id);
     }
@@ -386,8 +390,10 @@ VizList Service::get_filtered_list(const std::u16string& session, const Filter& 
     if (rows.size() > std::size_t(size))
         rows.resize(std::size_t(size));
     std::set<int> in_page;
-    for (const TaskRow* row : rows)
+    for (const TaskRow* row : rows) {
         in_page.insert(row->id);
+        view.load_unread(row->project_id);
+    }
     std::set<int> listed;
     for (const TaskRow* row : rows) {
         for (int ancestor : view.ancestors(row->id)) {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <unordered_map>
 
 namespace corvane::server {
 
@@ -202,6 +203,18 @@ std::optional<KeyRecord> SqliteTransaction::find_session(const Hash& hash)
     return KeyRecord { query->int32(0), query->int64(1) };
 }
 
+std::optional<SessionState> SqliteTransaction::find_session_state(const Hash& hash)
+{
+    static constexpr char sql[]
+        = "SELECT s.user_id, s.last_use, u.stamp, (SELECT value FROM counters WHERE name = 'seq')"
+          " FROM sessions s JOIN users u ON u.id = s.user_id WHERE s.hash = ?";
+    auto query = db().prepare(sql);
+    query->bind_blob(1, hash);
+    if (!query->step())
+        return std::nullopt;
+    return SessionState { query->int32(0), query->int64(1), query->int32(2), query->int64(3) };
+}
+
 void SqliteTransaction::touch_session(const Hash& hash, std::int64_t now)
 {
     static constexpr char sql[] = "UPDATE sessions SET last_use = ? WHERE hash = ?";
@@ -270,6 +283,58 @@ std::vector<TaskRow> SqliteTransaction::project_tasks(int project_id)
     std::vector<TaskRow> tasks;
     while (query->step())
         tasks.push_back(read_task(*query));
+    return tasks;
+}
+
+std::optional<TaskInProject> SqliteTransaction::find_task_in_project(int id, int user_id)
+{
+    std::optional<TaskRow> task = find_task(id);
+    if (!task)
+        return std::nullopt;
+    TaskInProject found { std::move(*task), std::nullopt, std::nullopt };
+    found.project = found.task.project_id == id ? found.task : find_task(found.task.project_id);
+    if (found.project && found.project->owner_id != user_id)
+        found.permission = find_permission(found.task.project_id, user_id);
+    return found;
+}
+
+std::vector<std::pair<TaskRow, int>> SqliteTransaction::child_tasks_unread(
+    int user_id, int parent_id)
+{
+    std::unordered_map<int, int> counts;
+    for (auto [task_id, count] : child_unread_counts(user_id, parent_id))
+        counts[task_id] = count;
+    std::vector<std::pair<TaskRow, int>> rows;
+    for (TaskRow& child : child_tasks(parent_id)) {
+        auto found = counts.find(child.id);
+        int count = found == counts.end() ? 0 : found->second;
+        rows.emplace_back(std::move(child), count);
+    }
+    return rows;
+}
+
+std::vector<SharingEntry> SqliteTransaction::project_sharing(
+    int project_id, int owner_id, std::int64_t now)
+{
+    std::vector<SharingEntry> list;
+    std::optional<UserRow> owner = find_user(owner_id);
+    list.push_back({ owner_level, owner ? owner->account : Text {}, owner_id });
+    for (const PermissionRow& row : project_permissions(project_id))
+        list.push_back({ row.level, row.account, row.user_id });
+    for (const InvitationRow& row : project_invitations(project_id, now))
+        list.push_back({ row.level, row.address, 0 });
+    return list;
+}
+
+std::vector<TaskRow> SqliteTransaction::projects_tasks(const std::vector<int>& project_ids)
+{
+    // In process, one indexed query per project costs no more than one query for all.
+    std::vector<TaskRow> tasks;
+    for (int project_id : project_ids) {
+        std::vector<TaskRow> part = project_tasks(project_id);
+        tasks.insert(tasks.end(), std::make_move_iterator(part.begin()),
+            std::make_move_iterator(part.end()));
+    }
     return tasks;
 }
 

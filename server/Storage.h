@@ -32,6 +32,30 @@ struct IdempotencyRecord {
     std::string reply;
 };
 
+// A live session (its user still exists) with what a cached reply depends on: the user's view
+// stamp and the global sequence value, all from one snapshot.
+struct SessionState {
+    int user_id { 0 };
+    std::int64_t last_use { 0 };
+    int stamp { 0 };
+    std::int64_t seq { 0 };
+};
+
+// One line of a project's sharing list: a user, or an invitation (user_id 0, the address).
+struct SharingEntry {
+    int level { 0 };
+    Text account;
+    int user_id { 0 };
+};
+
+// A task with its project's row (none when the project is gone) and the user's permission on
+// that project (none for its owner or an outsider).
+struct TaskInProject {
+    TaskRow task;
+    std::optional<TaskRow> project;
+    std::optional<PermissionRow> permission;
+};
+
 struct UnreadTotal {
     int project_id { 0 };
     int total { 0 };
@@ -74,13 +98,21 @@ public:
 
     virtual void insert_session(const Hash& hash, int user_id, std::int64_t now) = 0;
     virtual std::optional<KeyRecord> find_session(const Hash& hash) = 0;
+    // The session and its user in one query; nothing when either is gone.
+    virtual std::optional<SessionState> find_session_state(const Hash& hash) = 0;
     virtual void touch_session(const Hash& hash, std::int64_t now) = 0;
     virtual void delete_session(const Hash& hash) = 0;
     virtual int delete_sessions(std::optional<int> user_id) = 0;
 
     virtual std::optional<TaskRow> find_task(int id) = 0;
+    // find_task() with what decides whether the user sees it, in one query.
+    virtual std::optional<TaskInProject> find_task_in_project(int id, int user_id) = 0;
     virtual std::vector<TaskRow> project_tasks(int project_id) = 0;
+    // project_tasks() of each of the projects, in any order.
+    virtual std::vector<TaskRow> projects_tasks(const std::vector<int>& project_ids) = 0;
     virtual std::vector<TaskRow> child_tasks(int parent_id) = 0;
+    // child_tasks() with each child's own unread changes for the user (0 when none).
+    virtual std::vector<std::pair<TaskRow, int>> child_tasks_unread(int user_id, int parent_id) = 0;
     // Up to `limit` non-project tasks of the project in list order (complete ascending, date
     // descending, with a deadline before without, deadline, title by UTF-16 units, id),
     // strictly after `after` when given. Answered from an index, whatever the page.
@@ -97,6 +129,11 @@ public:
 
     virtual std::vector<PermissionRow> user_permissions(int user_id) = 0;
     virtual std::vector<PermissionRow> project_permissions(int project_id) = 0; // Grant order.
+    // The owner first (level 3; an empty account when the owner is gone), then the
+    // participants in grant order, then the unexpired invitations in issue order.
+    virtual std::vector<SharingEntry> project_sharing(
+        int project_id, int owner_id, std::int64_t now)
+        = 0;
     virtual std::optional<PermissionRow> find_permission(int project_id, int user_id) = 0;
     virtual void insert_permission(const PermissionRow& permission) = 0;
     virtual void set_permission_level(int project_id, int user_id, int level) = 0;
@@ -198,6 +235,15 @@ class Storage {
 public:
     virtual ~Storage() = default;
     virtual std::unique_ptr<StorageTransaction> begin(TransactionKind kind) = 0;
+    // The same as a read transaction holding only StorageTransaction::find_session_state().
+    // A store whose transactions cost round trips answers it with one.
+    virtual std::optional<SessionState> find_session_state(const Hash& hash)
+    {
+        std::unique_ptr<StorageTransaction> transaction = begin(TransactionKind::Read);
+        std::optional<SessionState> state = transaction->find_session_state(hash);
+        transaction->commit();
+        return state;
+    }
 };
 
 } // namespace corvane::server

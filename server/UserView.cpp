@@ -85,6 +85,8 @@ std::optional<Access> UserView::access(int project_id)
             result = Access { owner_level, project->created_seq };
         else if (auto held = m_transaction.find_permission(project_id, m_user_id))
             result = Access { held->level, held->joined_seq };
+        if (result) // Most callers want the project's row next.
+            m_rows.emplace(project_id, std::move(*project));
     }
     m_access[project_id] = result;
     return result;
@@ -97,10 +99,35 @@ const TaskRow* UserView::visible_task(int id)
     auto known = m_rows.find(id);
     if (known != m_rows.end())
         return &known->second;
+    if (m_access.empty() && !m_projects_loaded)
+        return first_task(id);
     std::optional<TaskRow> task = m_transaction.find_task(id);
     if (!task || !access(task->project_id))
         return nullptr;
     return &m_rows.emplace(id, std::move(*task)).first->second;
+}
+
+// A call's first task comes with the caller's access to its project in one query, where the
+// store has to be asked over a network.
+const TaskRow* UserView::first_task(int id)
+{
+    std::optional<TaskInProject> found = m_transaction.find_task_in_project(id, m_user_id);
+    if (!found)
+        return nullptr;
+    int project_id = found->task.project_id;
+    std::optional<Access> result;
+    if (found->project && found->project->parent_id == 0) {
+        if (found->project->owner_id == m_user_id)
+            result = Access { owner_level, found->project->created_seq };
+        else if (found->permission)
+            result = Access { found->permission->level, found->permission->joined_seq };
+        if (result)
+            m_rows.emplace(project_id, std::move(*found->project));
+    }
+    m_access[project_id] = result;
+    if (!result)
+        return nullptr;
+    return &m_rows.emplace(id, std::move(found->task)).first->second;
 }
 
 const TaskRow* UserView::remember(TaskRow row)
@@ -114,12 +141,12 @@ std::vector<const TaskRow*> UserView::visible_children(int parent_id)
     std::vector<const TaskRow*> rows;
     if (!visible_task(parent_id))
         return rows;
-    for (TaskRow& child : m_transaction.child_tasks(parent_id)) {
+    for (auto& [child, count] : m_transaction.child_tasks_unread(m_user_id, parent_id)) {
         m_own_known.insert(child.id);
+        if (count > 0)
+            m_own_unread[child.id] = count;
         rows.push_back(remember(std::move(child)));
     }
-    for (auto [task_id, count] : m_transaction.child_unread_counts(m_user_id, parent_id))
-        m_own_unread[task_id] = count;
     return rows;
 }
 
@@ -158,13 +185,44 @@ void UserView::forget()
 
 ProjectState& UserView::project(int project_id)
 {
+    auto found = m_states.find(project_id);
+    if (found != m_states.end())
+        return *found->second;
+    return build_state(project_id, m_transaction.project_tasks(project_id));
+}
+
+void UserView::load_project_marks(const std::vector<int>& project_ids)
+{
+    if (m_marks_everything)
+        return;
+    std::vector<int> wanted;
+    for (int id : project_ids) {
+        const TaskRow* row = visible_task(id);
+        if (row && row->parent_id == 0 && row->child_count != 0 && !matches(*row)
+            && !m_states.contains(id))
+            wanted.push_back(id);
+    }
+    if (wanted.size() < 2)
+        return; // project() reads a single one as cheaply.
+    std::map<int, std::vector<TaskRow>> grouped;
+    for (int id : wanted)
+        grouped[id];
+    for (TaskRow& task : m_transaction.projects_tasks(wanted)) {
+        auto slot = grouped.find(task.project_id);
+        if (slot != grouped.end())
+            slot->second.push_back(std::move(task));
+    }
+    for (auto& [id, tasks] : grouped)
+        build_state(id, std::move(tasks));
+}
+
+ProjectState& UserView::build_state(int project_id, std::vector<TaskRow> tasks)
+{
     auto& slot = m_states[project_id];
-    if (slot)
-        return *slot;
     slot = std::make_unique<ProjectState>();
     ProjectState& state = *slot;
     state.project_id = project_id;
-    for (TaskRow& task : m_transaction.project_tasks(project_id)) {
+    for (TaskRow& task : tasks) {
         int id = task.id;
         if (task.parent_id != 0)
             state.children[task.parent_id].push_back(id);
@@ -239,12 +297,8 @@ const std::vector<Permission>& UserView::permissions(const TaskRow& project)
             return found->second;
     }
     std::vector<Permission>& list = m_permissions[project.id];
-    std::optional<UserRow> owner = m_transaction.find_user(project.owner_id);
-    list.push_back({ owner_level, owner ? owner->account : Text {}, project.owner_id });
-    for (const PermissionRow& row : m_transaction.project_permissions(project.id))
-        list.push_back({ row.level, row.account, row.user_id });
-    for (const InvitationRow& row : m_transaction.project_invitations(project.id, m_now))
-        list.push_back({ row.level, row.address, 0 });
+    for (SharingEntry& entry : m_transaction.project_sharing(project.id, project.owner_id, m_now))
+        list.push_back({ entry.level, std::move(entry.account), entry.user_id });
     return list;
 }
 

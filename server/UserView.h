@@ -67,10 +67,16 @@ public:
     // Drops what was read, so the next queries see the call's own writes.
     void forget();
     ProjectState& project(int project_id); // The whole project; the caller must see it.
+    // Reads in one query every one of these projects (seen by the caller) whose own mark
+    // depends on its tasks, for a reply that marks them all.
+    void load_project_marks(const std::vector<int>& project_ids);
 
     // The task as the caller is sent it: per-user values filled, changes empty.
     VizTask to_wire(const TaskRow& task);
     int unread_count(const TaskRow& task);
+    // Reads the caller's unread counts of a whole project at once, for a reply that shows
+    // several of its tasks: one query instead of one per task and one for the project.
+    void load_unread(int project_id) { unread(project_id); }
     bool is_unread(const TaskRow& task);
     bool is_marked(const TaskRow& task);
     bool matches(const TaskRow& task) const;
@@ -82,6 +88,8 @@ private:
         std::unordered_map<int, int> subtree;
     };
     Unread& unread(int project_id);
+    const TaskRow* first_task(int id);
+    ProjectState& build_state(int project_id, std::vector<TaskRow> tasks);
     const std::vector<Permission>& permissions(const TaskRow& project);
 
     StorageTransaction& m_transaction;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -556,4 +557,49 @@ TEST(Scenario, unread_counts_agree_on_every_read)
     a.update(a.load(first.id).back(), u"for Bob");
     expect(b.load(first.id).back(), 1, true);
     expect(b.children(0).at(0), 1, false);
+}
+
+// A root list marks each project whose own status or any task below it, however deep,
+// matches the Filter, and shows the same sharing list (owner, participants, invitations in
+// that order) as loading the project alone.
+TEST(Scenario, root_list_marks_and_sharing_match_single_reads)
+{
+    RunningServer server;
+    RpcClient a(server.port()), b(server.port());
+    ASSERT_TRUE(a.sign_up("ann"));
+    ASSERT_TRUE(b.sign_up("bob"));
+    VizTask deep = a.create(0, u"Deep match");
+    VizTask folder = a.create(deep.id, u"Folder");
+    VizTask leaf = a.create(folder.id, u"Leaf");
+    VizTask plain = a.create(0, u"No match");
+    a.create(a.create(plain.id, u"Folder").id, u"Leaf");
+    VizTask itself = a.create(0, u"Matches itself");
+    a.create(itself.id, u"Leaf");
+    VizTask empty = a.create(0, u"Empty");
+    for (VizTask task : { a.load(leaf.id).back(), a.load(itself.id).back() }) {
+        task.status = 3;
+        ASSERT_GT(a.update(task).id, 0);
+    }
+    ASSERT_EQ(a.share(plain.id, u"bob@example.org"), 1);
+    ASSERT_EQ(a.share(plain.id, u"zed@example.org", 1), 1); // A pending invitation.
+
+    Filter third;
+    third.statuses.assign(Filter::status_count, false);
+    third.statuses[3] = true;
+    std::vector<VizTask> roots = a.children(0, third);
+    ASSERT_EQ(roots.size(), 4u);
+    std::map<int, bool> marks;
+    for (const VizTask& root : roots)
+        marks[root.id] = root.marked;
+    EXPECT_EQ(marks,
+        (std::map<int, bool> {
+            { deep.id, true }, { plain.id, false }, { itself.id, true }, { empty.id, false } }));
+    const VizTask* shared = find_task(roots, plain.id);
+    ASSERT_NE(shared, nullptr);
+    std::vector<Permission> expected { { 3, u"ann@example.org", a.user_id() },
+        { 2, u"bob@example.org", b.user_id() }, { 1, u"zed@example.org", 0 } };
+    EXPECT_EQ(shared->permissions, expected);
+    EXPECT_EQ(a.load(plain.id, third).back().permissions, expected);
+    EXPECT_FALSE(a.load(plain.id, third).back().marked);
+    EXPECT_TRUE(a.load(deep.id, third).back().marked);
 }
