@@ -25,30 +25,6 @@ namespace {
     if (!postgresql_under_test())                                                                  \
     GTEST_SKIP() << "runs in the PostgreSQL pass of the suite (server_tests_postgresql)"
 
-struct Outcome {
-    int status { -1 };
-    std::string output; // standard output and error
-};
-
-Outcome run_vizserver(const std::vector<std::string>& arguments)
-{
-    std::string command = executable_folder() + "/vizserver";
-    for (const std::string& argument : arguments)
-        command += " '" + argument + "'";
-    command += " 2>&1";
-    Outcome outcome;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return outcome;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        outcome.output.append(buffer, n);
-    int status = ::pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return outcome;
-}
-
 int control_cluster(const char* action)
 {
     const char* cluster = std::getenv("CORVANE_TEST_POSTGRESQL_CLUSTER");

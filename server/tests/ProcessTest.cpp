@@ -23,31 +23,6 @@ using corvane::test::VizServerProcess;
 
 namespace {
 
-struct Outcome {
-    int status { -1 };
-    std::string output;
-};
-
-// Runs the program to its end and collects standard output.
-Outcome run_program(const std::vector<std::string>& arguments)
-{
-    std::string command = executable_folder() + "/vizserver";
-    for (const std::string& argument : arguments)
-        command += " '" + argument + "'";
-    command += " 2>/dev/null";
-    Outcome outcome;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return outcome;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        outcome.output.append(buffer, n);
-    int status = ::pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return outcome;
-}
-
 // A private folder for one test's service, removed with it.
 struct ServiceFolder {
     ServiceFolder()
@@ -68,7 +43,7 @@ struct ServiceFolder {
 // --help names every option and subcommand.
 TEST(Program, help_documents_every_option)
 {
-    Outcome help = run_program({ "--help" });
+    Outcome help = run_vizserver({ "--help" }, false);
     EXPECT_EQ(help.status, 0);
     for (const char* word : { "--listen", "--db", "--base-path", "--server-version",
              "--strong-name", "--session-idle", "--key-lifetime", "--outbox", "--no-throttle",
@@ -77,11 +52,11 @@ TEST(Program, help_documents_every_option)
              "--max-connections", "--max-connections-per-address", "--request-deadline",
              "--purge-interval", "--event-lifetime", "--news-wait", "--news-poll" })
         EXPECT_NE(help.output.find(word), std::string::npos) << word;
-    Outcome version = run_program({ "--version" });
+    Outcome version = run_vizserver({ "--version" }, false);
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.output, "vizserver " CORVANE_VERSION "\n");
-    EXPECT_EQ(run_program({ "--bogus" }).status, 2);
-    EXPECT_EQ(run_program({ "--listen", "nowhere" }).status, 2);
+    EXPECT_EQ(run_vizserver({ "--bogus" }, false).status, 2);
+    EXPECT_EQ(run_vizserver({ "--listen", "nowhere" }, false).status, 2);
 }
 
 // The admin subcommands work on the database file of a running or stopped server.
@@ -267,7 +242,9 @@ TEST(Program, files_log_and_outbox)
     EXPECT_GT(lines, 5);
 
     std::ofstream(folder.path + "/file") << "x";
-    Outcome refused = run_program({ "--listen", "127.0.0.1:0", "--password-cost", "cheap",
-        "--no-throttle", "--quiet", "--db", db, "--outbox", folder.path + "/file/sub" });
+    Outcome refused
+        = run_vizserver({ "--listen", "127.0.0.1:0", "--password-cost", "cheap", "--no-throttle",
+                            "--quiet", "--db", db, "--outbox", folder.path + "/file/sub" },
+            false);
     EXPECT_EQ(refused.status, 1);
 }

@@ -19,8 +19,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -296,6 +298,31 @@ inline std::string request_text(const std::vector<std::string>& elements)
 inline std::string executable_folder()
 {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+}
+
+struct Outcome {
+    int status { -1 };
+    std::string output; // standard output, and standard error when asked for
+};
+
+// Runs the service program to its end with `arguments` (quoted as they are).
+inline Outcome run_vizserver(const std::vector<std::string>& arguments, bool with_errors = true)
+{
+    std::string command = executable_folder() + "/vizserver";
+    for (const std::string& argument : arguments)
+        command += " '" + argument + "'";
+    command += with_errors ? " 2>&1" : " 2>/dev/null";
+    Outcome outcome;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return outcome;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        outcome.output.append(buffer, n);
+    int status = ::pclose(pipe);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
 }
 
 } // namespace corvane::server::test

@@ -6,23 +6,15 @@
 #include "common/records/VizList.h"
 #include "common/wire/RpcWriter.h"
 #include "common/wire/WireText.h"
+#include "common/wire/testing/RecordingWriter.h"
 
 #include <gtest/gtest.h>
 
 using namespace corvane;
 using Entries = std::vector<WString>;
+using corvane::test::RecordingWriter;
 
 namespace {
-
-// Records each saved value as "i:<decimal>", "s:<text>" or "l:<hex>", so a test can compare
-// a record's wire order with the field order the service expects.
-class RecordingWriter final : public RpcWriter {
-public:
-    void save_int64(std::int64_t value) override { entries.push_back(u"l:" + format_hex64(value)); }
-    void save_int(std::int32_t value) override { entries.push_back(u"i:" + to_wstring(value)); }
-    void save_string(WStringView text) override { entries.push_back(u"s:" + WString(text)); }
-    Entries entries;
-};
 
 template<typename Record> Entries written(const Record& record)
 {

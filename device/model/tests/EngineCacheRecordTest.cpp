@@ -1,6 +1,7 @@
 #include "common/wire/ReplyWriter.h"
 #include "common/wire/RpcWriter.h"
 #include "common/wire/WireText.h"
+#include "common/wire/testing/RecordingWriter.h"
 #include "device/model/EngineCache.h"
 #include "device/rpc/ReplyReader.h"
 
@@ -8,17 +9,9 @@
 
 using namespace corvane;
 using Entries = std::vector<WString>;
+using corvane::test::RecordingWriter;
 
 namespace {
-
-// Records each saved value as "i:<decimal>", "s:<text>" or "l:<hex>".
-class RecordingWriter final : public RpcWriter {
-public:
-    void save_int64(std::int64_t value) override { entries.push_back(u"l:" + format_hex64(value)); }
-    void save_int(std::int32_t value) override { entries.push_back(u"i:" + to_wstring(value)); }
-    void save_string(WStringView text) override { entries.push_back(u"s:" + WString(text)); }
-    Entries entries;
-};
 
 Task cached_task(std::int32_t id)
 {
