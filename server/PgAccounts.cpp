@@ -158,10 +158,4 @@ int PgTransaction::delete_sessions(std::optional<int> user_id)
     return user_id ? run(one, PgParams().add(*user_id)).affected() : run(all).affected();
 }
 
-#define TASK_COLUMNS                                                                               \
-    "id, parent_id, project_id, owner_id, responsible_id, title, tag, status, complete, done, "    \
-    "plan, deadline, date, child_count, created_seq"
-
-// `first` is the column of the task's id, for a statement that reads two tasks per row.
-
 } // namespace corvane::server

@@ -107,6 +107,12 @@ std::int64_t PgTransaction::next_seq()
     return result.int64(0, 0);
 }
 
+#define TASK_COLUMNS                                                                               \
+    "id, parent_id, project_id, owner_id, responsible_id, title, tag, status, complete, done, "    \
+    "plan, deadline, date, child_count, created_seq"
+
+// `first` is the column of the task's id, for a statement that reads two tasks per row.
+
 static TaskRow read_task(const PgResult& result, int row, int first = 0)
 {
     TaskRow task;

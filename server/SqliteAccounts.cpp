@@ -2,6 +2,8 @@
 
 #include "server/SqliteConnection.h"
 
+#include <sqlite3.h>
+
 // Accounts and what proves who a caller is: users, login keys and sessions.
 namespace corvane::server {
 
@@ -170,9 +172,5 @@ int SqliteTransaction::delete_sessions(std::optional<int> user_id)
     query->run();
     return sqlite3_changes(db().handle());
 }
-
-#define TASK_COLUMNS                                                                               \
-    "id, parent_id, project_id, owner_id, responsible_id, title, tag, status, complete, done, "    \
-    "plan, deadline, date, child_count, created_seq"
 
 } // namespace corvane::server

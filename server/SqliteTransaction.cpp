@@ -74,6 +74,10 @@ std::int64_t SqliteTransaction::next_seq()
     return value;
 }
 
+#define TASK_COLUMNS                                                                               \
+    "id, parent_id, project_id, owner_id, responsible_id, title, tag, status, complete, done, "    \
+    "plan, deadline, date, child_count, created_seq"
+
 static TaskRow read_task(SqliteStatement& row)
 {
     TaskRow task;
