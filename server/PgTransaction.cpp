@@ -112,7 +112,6 @@ std::int64_t PgTransaction::next_seq()
     "plan, deadline, date, child_count, created_seq"
 
 // `first` is the column of the task's id, for a statement that reads two tasks per row.
-
 static TaskRow read_task(const PgResult& result, int row, int first = 0)
 {
     TaskRow task;

@@ -265,10 +265,8 @@ namespace {
         ServiceCluster& one;
         ServiceCluster& two;
         Account& ann;
-        Account& bob;
         VizTask writes;
         VizTask reads;
-        VizTask task;
     };
 
     // The same number of waiting clients as the first row, spread over 1,000 accounts that share a
@@ -479,7 +477,7 @@ int run_live_rows(const LiveLoadOptions& options)
 
     int failures = parked_waiters(options, one, ann, task, { &bob });
     bob.news(news);
-    LiveRun run { options, one, two, ann, bob, writes, reads, task };
+    LiveRun run { options, one, two, ann, writes, reads };
     int members = member_waiter_rows(run);
     if (members < 0) {
         std::fprintf(stderr, "vizserver-load: the members could not be made\n");
