@@ -160,21 +160,22 @@ TEST(VisibilityAnimation, slides_move_both_images)
     }
 }
 
-// Flip shows the before image unturned at the start and the after image exactly at the end;
-// edge-on half way it draws nothing; in between the turning face is narrower and never leaves
-// its box.
+// Flip shows the before image unturned at the start and the after image exactly at the end,
+// through the colour key; edge-on half way it draws nothing; in between the turning face is
+// narrower, never leaves its box, and its nearer edge (the top while the before face turns
+// away, the bottom once the after face turns in) is the wider one.
 TEST(VisibilityAnimation, flip_turns_from_before_to_after)
 {
     auto after = image(30, 20, after_colour);
     for (int x = 0; x < 30; ++x)
         after->surface()->set_pixel(x, 3, Pixel(x + 1)); // a distinct row to check the sampling
+    after->surface()->set_pixel(7, 9, transparent_pixel);
     auto before = image(30, 20, before_colour);
     RenderSurface target;
     ASSERT_TRUE(target.recreate(50, 40));
 
     auto frame = [&](double progress) {
         auto a = VisibilityAnimation::create(u"flip");
-        a->set_blender(make_plain_copy_blender());
         a->start(before, after, +1);
         (void)a->tick(progress / 5.0);
         target.surface()->clear(ground);
@@ -186,13 +187,21 @@ TEST(VisibilityAnimation, flip_turns_from_before_to_after)
 
     frame(0.999999);
     for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 30; ++x)
-            ASSERT_EQ(target.surface()->pixel(10 + x, 10 + y), after->surface()->pixel(x, y))
+        for (int x = 0; x < 30; ++x) {
+            Pixel p = after->surface()->pixel(x, y);
+            ASSERT_EQ(target.surface()->pixel(10 + x, 10 + y), p == transparent_pixel ? ground : p)
                 << x << "," << y;
+        }
 
     frame(0.5);
     EXPECT_EQ(test::count_not(*target.surface(), ground), 0);
 
+    auto row_width = [&](std::int32_t y) {
+        int n = 0;
+        for (int x = 0; x < 50; ++x)
+            n += target.surface()->pixel(x, y) != ground;
+        return n;
+    };
     for (double p : { 0.2, 0.4, 0.6, 0.8 }) {
         frame(p);
         Rect drawn = test::changed_bounds(*target.surface(), ground);
@@ -201,5 +210,6 @@ TEST(VisibilityAnimation, flip_turns_from_before_to_after)
         EXPECT_GE(drawn.min_x, 10 - 30) << p;
         Pixel face = p < 0.5 ? before_colour : after_colour;
         EXPECT_EQ(target.surface()->pixel(25, 20), face) << p;
+        EXPECT_EQ(row_width(drawn.min_y) > row_width(drawn.max_y - 1), p < 0.5) << p;
     }
 }
