@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <functional>
+#include <tuple>
+#include <variant>
 
 using namespace corvane;
 
@@ -29,6 +29,20 @@ void make_reply(ReplyReader& reader, const std::function<void(ReplyWriter&)>& sa
     std::string bytes;
     writer.finish_utf8(bytes);
     ASSERT_TRUE(reader.parse(bytes));
+}
+
+// A reply of `values` in order, parsed into `reader`: numbers, texts (signatures and string
+// fields), and nulls as the number 0.
+void reply_of(
+    ReplyReader& reader, std::initializer_list<std::variant<std::int32_t, WStringView>> values)
+{
+    make_reply(reader, [&](ReplyWriter& writer) {
+        for (const auto& value : values)
+            if (const std::int32_t* number = std::get_if<std::int32_t>(&value))
+                writer.save_int(*number);
+            else
+                writer.save_string(std::get<WStringView>(value));
+    });
 }
 
 // Writes the record as a reply (the cache's form) and reads it back; with `request` also
@@ -103,23 +117,17 @@ VizTask ordered(
 
 } // namespace
 
-// A null object reads successfully and leaves the record as it was.
+// A null object reads successfully and leaves the record as it was; a null vector reads as
+// empty, a null element is a record with its defaults.
 TEST(RecordRead, null_objects_keep_the_record)
 {
     ReplyReader reader;
-    make_reply(reader, [](ReplyWriter& writer) { save_null(writer); });
+    reply_of(reader, { 0 });
     AuthInfo auth { 1, u"s", 2, u"6", 3 };
     EXPECT_TRUE(auth.load(reader));
     EXPECT_EQ(auth, (AuthInfo { 1, u"s", 2, u"6", 3 }));
 
-    // A null vector reads as empty; a null element is a record with its defaults.
-    make_reply(reader, [](ReplyWriter& writer) {
-        save_null(writer);
-        writer.save_string(vector_signature);
-        writer.save_int(2);
-        save_null(writer);
-        User { u"u", 5, u"" }.save(writer);
-    });
+    reply_of(reader, { 0, vector_signature, 2, 0, User::signature, u"u", 5, u"" });
     std::vector<User> users { User {} };
     ASSERT_TRUE(load_vector(reader, users));
     EXPECT_TRUE(users.empty());
@@ -127,80 +135,52 @@ TEST(RecordRead, null_objects_keep_the_record)
     EXPECT_EQ(users, (std::vector<User> { User {}, User { u"u", 5, u"" } }));
 }
 
-// Any other signature fails the record, wherever it sits, and so does a record cut short.
+// Any other signature fails the record, wherever it sits (here in a Long slot), and so does a
+// record cut short: its next string reference is out of range, so it fails rather than passing
+// with made-up fields.
 TEST(RecordRead, wrong_signatures_and_short_records_fail)
 {
     ReplyReader reader;
-    make_reply(reader, [](ReplyWriter& writer) { User { u"u", 1, u"" }.save(writer); });
+    reply_of(reader, { User::signature, u"u", 1, u"" });
     VizTask task;
     EXPECT_FALSE(task.load(reader));
-
-    // A Long slot holding something else.
-    make_reply(reader, [](ReplyWriter& writer) {
-        writer.save_string(Change::signature);
-        writer.save_int(4);
-        writer.save_string(u"text");
-        writer.save_int(1);
-        writer.save_string(integer_signature);
-        writer.save_int(5);
-    });
+    reply_of(reader, { Change::signature, 4, u"text", 1, integer_signature, 5 });
     Change change;
     EXPECT_FALSE(change.load(reader));
-
-    // A record cut short reads past the end: its next string reference is out of range, so it
-    // fails rather than passing with made-up fields.
-    make_reply(reader, [](ReplyWriter& writer) {
-        writer.save_string(User::signature);
-        writer.save_string(u"account");
-    });
+    reply_of(reader, { User::signature, u"account" });
     User user;
     EXPECT_FALSE(user.load(reader));
-
     ASSERT_TRUE(reader.parse(
         std::string_view("//OK[3,2,1,[\"com.ulmar.viz.client.User/1322923742\",\"a\"],0,3]")));
     EXPECT_FALSE(user.load(reader)); // name refers to a third string that is not there
 }
 
-// The client's filter array keeps its size: extra elements are consumed and dropped, so the
-// fields after the array still read correctly.
+// The client's filter array keeps its size: extra elements are consumed and dropped and missing
+// ones keep their value, so the fields after the array still read correctly. The service takes
+// the array as sent.
 TEST(RecordRead, filter_array_is_never_resized)
 {
-    ReplyReader reader;
-    make_reply(reader, [](ReplyWriter& writer) {
-        Filter wide;
-        wide.statuses = { false, true, false, false, false };
-        wide.option = false;
-        wide.responsible = 9;
-        wide.save(writer);
-    });
-    Filter filter;
-    filter.statuses = { true, true, true };
-    ASSERT_TRUE(filter.load(reader));
-    EXPECT_EQ(filter.statuses, (std::vector<bool> { false, true, false }));
-    EXPECT_FALSE(filter.option);
-    EXPECT_EQ(filter.responsible, 9);
-    EXPECT_EQ(reader.remaining(), 0u);
-
-    // A shorter array leaves the rest as it was.
-    make_reply(reader, [](ReplyWriter& writer) {
-        Filter narrow;
-        narrow.statuses = { false };
-        narrow.save(writer);
-    });
-    Filter full;
-    ASSERT_TRUE(full.load(reader));
-    EXPECT_EQ(full.statuses, (std::vector<bool> { false, true, true, true, true, true }));
-
-    // The service takes the array as sent.
-    make_reply(reader, [](ReplyWriter& writer) {
-        Filter sent;
-        sent.statuses = { false, true, false, true, false, true, false, true };
-        sent.save(writer);
-    });
-    Filter taken;
-    ASSERT_TRUE(taken.load(reader, StatusArrayFit::TakeSent));
+    auto read = [](std::vector<bool> sent, std::vector<bool> held,
+                    StatusArrayFit fit = StatusArrayFit::KeepSize) {
+        Filter written;
+        written.statuses = sent;
+        written.option = false;
+        written.responsible = 9;
+        ReplyReader reader;
+        make_reply(reader, [&](ReplyWriter& writer) { written.save(writer); });
+        Filter filter;
+        filter.statuses = held;
+        EXPECT_TRUE(filter.load(reader, fit));
+        EXPECT_EQ(std::tuple(filter.option, filter.responsible, reader.remaining()),
+            std::tuple(false, 9, 0u));
+        return filter.statuses;
+    };
+    using Bits = std::vector<bool>;
     EXPECT_EQ(
-        taken.statuses, (std::vector<bool> { false, true, false, true, false, true, false, true }));
+        read({ false, true, false, false, false }, Bits(3, true)), (Bits { false, true, false }));
+    EXPECT_EQ(read({ false }, Bits(6, true)), (Bits { false, true, true, true, true, true }));
+    Bits eight { false, true, false, true, false, true, false, true };
+    EXPECT_EQ(read(eight, Bits(6, true), StatusArrayFit::TakeSent), eight);
 }
 
 // Counts that the remaining values cannot hold fail at once instead of allocating for them.
@@ -208,35 +188,18 @@ TEST(RecordRead, impossible_counts_fail)
 {
     ReplyReader reader;
     for (std::int32_t count : { 2000000000, -1, 4 }) {
-        make_reply(reader, [count](ReplyWriter& writer) {
-            writer.save_string(vector_signature);
-            writer.save_int(count);
-            save_null(writer);
-            save_null(writer);
-            save_null(writer);
-        });
+        reply_of(reader, { vector_signature, count, 0, 0, 0 });
         std::vector<VizTask> tasks;
         EXPECT_FALSE(load_vector(reader, tasks)) << count;
     }
-    make_reply(reader, [](ReplyWriter& writer) {
-        writer.save_string(boolean_array_signature);
-        writer.save_int(1000000);
-        writer.save_int(1);
-    });
+    reply_of(reader, { boolean_array_signature, 1000000, 1 });
     std::vector<bool> flags(6, true);
     EXPECT_FALSE(load_bool_array_into(reader, flags));
     EXPECT_EQ(flags, std::vector<bool>(6, true));
-    make_reply(reader, [](ReplyWriter& writer) {
-        writer.save_string(vector_signature);
-        writer.save_int(-5);
-    });
+    reply_of(reader, { vector_signature, -5 });
     std::vector<std::int32_t> ids;
     EXPECT_FALSE(load_int_vector(reader, ids));
-    make_reply(reader, [](ReplyWriter& writer) {
-        writer.save_string(string_array_signature);
-        writer.save_int(3);
-        writer.save_string(u"a");
-    });
+    reply_of(reader, { string_array_signature, 3, u"a" });
     std::vector<WString> strings;
     EXPECT_FALSE(load_string_array(reader, strings));
 }
@@ -245,31 +208,9 @@ TEST(RecordRead, impossible_counts_fail)
 TEST(RecordRead, task_reads_string_list_and_magnitudes)
 {
     ReplyReader reader;
-    make_reply(reader, [](ReplyWriter& writer) {
-        writer.save_string(VizTask::signature);
-        for (std::int32_t value : { 1, 1 })
-            writer.save_int(value);
-        save_null(writer);
-        for (std::int32_t value : { 0, 0, 0 })
-            writer.save_int(value);
-        save_null(writer);
-        writer.save_int(0);
-        save_null(writer);
-        writer.save_int(-7);
-        writer.save_int(-2147483647 - 1);
-        for (std::int32_t value : { 0, 0, 5, 0, 0 })
-            writer.save_int(value);
-        writer.save_string(string_array_signature);
-        writer.save_int(2);
-        writer.save_string(u"one");
-        writer.save_string(u"two");
-        writer.save_string(u"title");
-        writer.save_int(0);
-        save_null(writer);
-        for (std::int32_t value : { 5, 1, 2 })
-            writer.save_int(value);
-        writer.save_string(u"");
-    });
+    reply_of(reader,
+        { VizTask::signature, 1, 1, 0, 0, 0, 0, 0, 0, 0, -7, -2147483647 - 1, 0, 0, 5, 0, 0,
+            string_array_signature, 2, u"one", u"two", u"title", 0, 0, 5, 1, 2, u"" });
     VizTask task;
     ASSERT_TRUE(task.load(reader));
     EXPECT_EQ(
