@@ -78,21 +78,15 @@ TEST(Tracker, ThresholdsAndWindow)
     EXPECT_FALSE(doubled.is_dragging());
 }
 
-// Only the rows in view exist: 160 pixels of 40-pixel rows make four.
-TEST_F(Lists, CreatesOnlyTheVisibleItems)
+// Only the rows in view exist: 160 pixels of 40-pixel rows make four. A move of 9 pixels and a
+// release activate the pressed row; 10 pixels start a drag and cancel the press.
+TEST_F(Lists, VisibleRowsAndTheTapThreshold)
 {
     VListElement& list = make(1000);
     EXPECT_EQ(list.live_items().size(), 4u);
     EXPECT_EQ(provider.created, 4);
     EXPECT_NE(list.live_item(3), nullptr);
     EXPECT_EQ(list.live_item(4), nullptr);
-}
-
-// A move of 9 pixels and a release activate the pressed row; 10 pixels start a drag and
-// cancel the press.
-TEST_F(Lists, TapThresholdDecidesBetweenActivationAndDrag)
-{
-    VListElement& list = make(20);
     list.pointer_event(press_at(50, 50, 0));
     EXPECT_EQ(list.pressed_index(), 0);
     EXPECT_TRUE(list.live_item(0)->find_descendant(u"#vlist_pressed")->is_visible());

@@ -89,7 +89,9 @@ protected:
 } // namespace
 
 // The root menu opens as an overlay with the translated path as caption, one list item per
-// record; a disabled item is built from its node name followed by "Disabled".
+// record; a disabled item is built from its node name followed by "Disabled" and does nothing.
+// The four special buttons report to the model; an item lacking some of them is noted. Keys go
+// to the list, but Backspace cancels (the model hears it) and closes.
 TEST_F(Menus, OpensWithItsItems)
 {
     PopupMenu& popup = open();
@@ -104,11 +106,19 @@ TEST_F(Menus, OpensWithItsItems)
     EXPECT_NE(find_descendant(*popup.list().live_item(0), u"#vlist_pressed"), nullptr);
     EXPECT_TRUE(find_descendant(*popup.list().live_item(4), u"checked")->is_visible());
     EXPECT_FALSE(find_descendant(*popup.list().live_item(0), u"checked")->is_visible());
-    EXPECT_EQ(popup.missing_special_buttons(), 0);
-    // Activating the disabled item does nothing.
     popup.activated(popup.list(), 1);
     EXPECT_EQ(model.asked.size(), 1u);
-    // Keys go to the list, but Backspace cancels (the model hears it) and closes.
+
+    EXPECT_EQ(popup.missing_special_buttons(), 0);
+    auto* help = dynamic_cast<ButtonElement*>(find_descendant(*popup.list().live_item(2), u"Help"));
+    ASSERT_NE(help, nullptr);
+    help->handler()->clicked(*help, {}, 1);
+    EXPECT_EQ(model.specials, (std::vector<WString> { u"Help" }));
+    model.magic_node = u"MenuMagicBroken";
+    popup.show(u"Root", u"", true);
+    popup.list().tick(0.01);
+    EXPECT_EQ(popup.missing_special_buttons(), 1);
+
     EXPECT_TRUE(popup.key_event({ static_cast<std::int32_t>(KeyCode::Down), true, true }));
     EXPECT_EQ(popup.list().cursor(), 0);
     EXPECT_TRUE(popup.key_event({ static_cast<std::int32_t>(KeyCode::Backspace), true, true }));
@@ -134,23 +144,6 @@ TEST_F(Menus, SubmenuAndLeafClosing)
     popup.activated(popup.list(), 0);
     EXPECT_EQ(host.closes, 1);
     EXPECT_EQ(model.asked.back(), u"SubLeaf");
-}
-
-// The four special buttons report to the model; an item lacking some of them is noted.
-TEST_F(Menus, MagicButtons)
-{
-    PopupMenu& popup = open();
-    Element* magic = popup.list().live_item(2);
-    ASSERT_NE(magic, nullptr);
-    auto* help = dynamic_cast<ButtonElement*>(find_descendant(*magic, u"Help"));
-    ASSERT_NE(help, nullptr);
-    help->handler()->clicked(*help, {}, 1);
-    EXPECT_EQ(model.specials, (std::vector<WString> { u"Help" }));
-
-    model.magic_node = u"MenuMagicBroken";
-    popup.show(u"Root", u"", true);
-    popup.list().tick(0.01);
-    EXPECT_EQ(popup.missing_special_buttons(), 1);
 }
 
 // A widget whose skin node lacks a part it needs fails to build with the missing id: a menu

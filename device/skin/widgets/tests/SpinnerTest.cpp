@@ -153,9 +153,11 @@ TEST_F(Spinners, PickerShowsAndGivesBackTheTime)
     EXPECT_EQ(dynamic_cast<TextElement&>(*find_descendant(*january, u"#text")).text(), u"Jan");
 }
 
-// Turning the day drum past the end of February 2024 (a leap year) carries into March; the
-// drum never rests on 30 or 31 February.
-TEST_F(Spinners, DayDrumAtAMonthEndInALeapYear)
+// The drums keep the date valid. Turning the day drum past the end of February 2024 (a leap
+// year) carries into March and never rests on 30 or 31 February. Changing the month or year to
+// one with fewer days clamps the day: 31 March -> February of a common year gives the 28th, of
+// a leap year the 29th; the hour drum carries into the date.
+TEST_F(Spinners, DrumsKeepTheDateValid)
 {
     build(u"Widgets");
     picker.bind(*root, properties, u"SpinnerElementDate", at(2024, 2, 28));
@@ -175,27 +177,22 @@ TEST_F(Spinners, DayDrumAtAMonthEndInALeapYear)
     DateTimeRecord r = decompose(picker.picked_time());
     EXPECT_EQ(std::tuple(r.month, r.day), std::tuple(3, 1));
     EXPECT_EQ(picker.drum(DateTimePicker::Month).position(), 2);
-}
 
-// Changing the month or year to one with fewer days clamps the day: 31 March -> February of a
-// common year gives the 28th, of a leap year the 29th; the hour drum carries into the date.
-TEST_F(Spinners, OtherDrumsKeepTheDateValid)
-{
-    build(u"Widgets");
-    picker.bind(*root, properties, u"SpinnerElementDate", at(2023, 3, 31));
-    picker.drum(DateTimePicker::Month).set_position(1);
-    picker.position_dragged(picker.drum(DateTimePicker::Month), { 0, 1 });
-    DateTimeRecord r = decompose(picker.picked_time());
+    auto turn = [&](auto drum, double value) {
+        picker.drum(drum).set_position(value);
+        picker.position_dragged(picker.drum(drum), { 0, value });
+    };
+    picker.set_time(at(2023, 3, 31));
+    turn(DateTimePicker::Month, 1);
+    r = decompose(picker.picked_time());
     EXPECT_EQ(std::tuple(r.month, r.day), std::tuple(2, 28));
     EXPECT_EQ(picker.drum(DateTimePicker::Day).position(), 27);
 
     picker.set_time(at(2023, 2, 28));
-    picker.drum(DateTimePicker::Year).set_position(2024);
-    picker.position_dragged(picker.drum(DateTimePicker::Year), { 0, 2024 });
+    turn(DateTimePicker::Year, 2024);
     EXPECT_EQ(decompose(picker.picked_time()).year, 2024);
     picker.set_time(at(2024, 2, 29));
-    picker.drum(DateTimePicker::Year).set_position(2023);
-    picker.position_dragged(picker.drum(DateTimePicker::Year), { 0, 2023 });
+    turn(DateTimePicker::Year, 2023);
     r = decompose(picker.picked_time());
     EXPECT_EQ(std::tuple(r.year, r.day), std::tuple(2023, 28));
 

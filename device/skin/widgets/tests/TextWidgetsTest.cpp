@@ -61,8 +61,10 @@ TEST(TextAlignment, Words)
 using TextWidgets = WidgetTest;
 
 // Five lines of words in a box two lines high show two lines and then the ellipsis; without
-// wrap the whole text is one line.
-TEST_F(TextWidgets, WrapAndEllipsisShowTheLinesThatFit)
+// wrap the whole text is one line. A growing text asks for the height of all its lines at its
+// width, and its text change reaches the layout; a text assigned by id reaches the element with
+// that id only.
+TEST_F(TextWidgets, WrapEllipsisAndGrowth)
 {
     build(u"TextWrap", 80, 100);
     auto& text = find<TextElement>(u"wrapped");
@@ -81,24 +83,17 @@ TEST_F(TextWidgets, WrapAndEllipsisShowTheLinesThatFit)
     text.paint(surface, text.position());
     EXPECT_EQ(text.drawn_lines(), lines);
     EXPECT_FALSE(text.drew_ellipsis());
-
     text.set_wrap(false);
     EXPECT_EQ(text.lines().size(), 1u);
-}
 
-// A growing text asks for the height of all its lines at its width, and its text change
-// reaches the layout; a text assigned by id reaches the element with that id only.
-TEST_F(TextWidgets, GrowingTextMeasuresItsLines)
-{
     build(u"TextWrap", 60, 300);
-    auto& text = find<TextElement>(u"grown");
-    std::int32_t line_height = text.single_line_extent().height;
-    EXPECT_EQ(text.height(), line_height * static_cast<std::int32_t>(text.lines().size()));
-    EXPECT_GT(text.lines().size(), 1u);
+    auto& grown = find<TextElement>(u"grown");
+    EXPECT_GT(grown.lines().size(), 1u);
+    EXPECT_EQ(grown.height(), line_height * static_cast<std::int32_t>(grown.lines().size()));
     root->assign_text(u"grown", u"x");
     EXPECT_NE(find<TextElement>(u"wrapped").text(), u"x");
     layout();
-    EXPECT_EQ(text.height(), line_height);
+    EXPECT_EQ(grown.height(), line_height);
 }
 
 // The rich text flows its words within the width, keeps each run's colour and grows to its
@@ -139,36 +134,22 @@ TEST_F(TextWidgets, RichTextFlowsRunsWithinTheWidth)
     EXPECT_TRUE(red);
 }
 
-// A password edit holds the real text and shows one asterisk per character; switching the
-// mode off shows the text again. Listeners hear every change once.
-TEST_F(TextWidgets, PasswordEditShowsAsterisks)
-{
-    build(u"Widgets");
-    auto& edit = find<EditElement>(u"#edit");
-    struct Counter : EditListener {
-        int changes = 0;
-        void text_changed(EditElement&) override { ++changes; }
-    } counter;
-    auto& label_edit = find<LabelEditElement>(u"name");
-    label_edit.set_listener(&counter);
-    edit.set_password(true);
-    edit.set_text(u"abc");
-    EXPECT_EQ(edit.text(), u"***");
-    EXPECT_EQ(edit.value(), u"abc");
-    edit.set_text(u"abc");
-    EXPECT_EQ(counter.changes, 1);
-    edit.set_password(false);
-    EXPECT_EQ(edit.text(), u"abc");
-}
-
 // A label_edit shows its label while the edit is empty and the clear button only once something
-// is typed; clicking clear empties the edit.
-TEST_F(TextWidgets, LabelEditVisibility)
+// is typed; clicking clear empties the edit. Typing edits at the caret (Backspace, Delete, Left,
+// Right, Home, End); a line longer than the field shifts just enough to keep the caret in sight,
+// at either end; hiding the edit ends editing. A password edit holds the real text and shows one
+// asterisk per character; listeners hear every change once.
+TEST_F(TextWidgets, EditingAScrollingAndPasswordField)
 {
     build(u"Widgets");
     auto& label = find<TextElement>(u"#text");
     auto& clear = find<ButtonElement>(u"clear");
     auto& edit = find<EditElement>(u"#edit");
+    struct Counter : EditListener {
+        int changes = 0;
+        void text_changed(EditElement&) override { ++changes; }
+    } counter;
+    find<LabelEditElement>(u"name").set_listener(&counter);
     EXPECT_EQ(label.text(), u"NameLabel");
     EXPECT_TRUE(label.is_visible());
     EXPECT_FALSE(clear.is_visible());
@@ -180,20 +161,13 @@ TEST_F(TextWidgets, LabelEditVisibility)
     EXPECT_EQ(edit.value(), u"x");
     EXPECT_FALSE(label.is_visible());
     EXPECT_TRUE(clear.is_visible());
-
     ASSERT_TRUE(clear.pointer_event(press_at(clear.x() + 1, clear.y() + 1)));
     clear.pointer_event(release_at(clear.x() + 1, clear.y() + 1));
     EXPECT_EQ(edit.value(), u"");
     EXPECT_TRUE(label.is_visible());
     EXPECT_FALSE(clear.is_visible());
-}
+    EXPECT_EQ(counter.changes, 2);
 
-// Typing edits at the caret: Backspace, Delete, Left, Right, Home and End; Ctrl+V pastes
-// nothing when the clipboard is empty; hiding the edit ends editing.
-TEST_F(TextWidgets, EditKeysChangeTheTextAtTheCaret)
-{
-    build(u"Widgets");
-    auto& edit = find<EditElement>(u"#edit");
     edit.begin_editing();
     edit.char_event(u"hello");
     auto key = [&](KeyCode code) {
@@ -210,32 +184,36 @@ TEST_F(TextWidgets, EditKeysChangeTheTextAtTheCaret)
     edit.char_event(u"[");
     key(KeyCode::End);
     edit.char_event(u"]");
-    EXPECT_EQ(edit.value(), u"[heo]");
     key(KeyCode::Enter); // single line: no line feed
     EXPECT_EQ(edit.value(), u"[heo]");
     RenderSurface surface;
     ASSERT_TRUE(surface.recreate(240, 320));
-    root->paint(surface, {}); // the caret draws inside the edit without failing
-    EXPECT_EQ(edit.scroll_x(), 0);
-
-    // A line longer than the field shifts just enough to keep the caret in sight, at either end.
+    auto scroll_after = [&](KeyCode code) {
+        key(code);
+        root->paint(surface, {});
+        return edit.scroll_x();
+    };
+    EXPECT_EQ(scroll_after(KeyCode::End), 0);
     edit.char_event(WString(80, u'W'));
-    root->paint(surface, {});
     std::int32_t full = text_extent(edit.font().get(), edit.text(), -1, nullptr).width;
     ASSERT_GT(full, edit.width());
-    EXPECT_EQ(edit.scroll_x(), full - (edit.width() - 1));
-    key(KeyCode::Left); // inside the shown part: the view stays
-    root->paint(surface, {});
-    EXPECT_EQ(edit.scroll_x(), full - (edit.width() - 1));
-    key(KeyCode::Home);
-    root->paint(surface, {});
-    EXPECT_EQ(edit.scroll_x(), 0);
-    key(KeyCode::End);
-    root->paint(surface, {});
-    EXPECT_EQ(edit.scroll_x(), full - (edit.width() - 1));
+    EXPECT_EQ(scroll_after(KeyCode::End), full - (edit.width() - 1));
+    EXPECT_EQ(scroll_after(KeyCode::Left), full - (edit.width() - 1)); // still in sight
+    EXPECT_EQ(scroll_after(KeyCode::Home), 0);
+    EXPECT_EQ(scroll_after(KeyCode::End), full - (edit.width() - 1));
     find<LabelEditElement>(u"name").set_visible(false);
     EXPECT_FALSE(edit.is_current());
     EXPECT_FALSE(edit.char_event(u"z"));
+
+    int changes = counter.changes;
+    edit.set_password(true);
+    edit.set_text(u"abc");
+    EXPECT_EQ(edit.text(), u"***");
+    EXPECT_EQ(edit.value(), u"abc");
+    edit.set_text(u"abc");
+    EXPECT_EQ(counter.changes, changes + 1);
+    edit.set_password(false);
+    EXPECT_EQ(edit.text(), u"abc");
 }
 
 // Editing never splits a surrogate pair, and a single-line field turns pasted line breaks into
