@@ -6,16 +6,9 @@
 #include <gtest/gtest.h>
 
 using namespace corvane;
+using test::make_render_surface;
 
 namespace {
-
-std::shared_ptr<RenderSurface> image(std::int32_t width, std::int32_t height, Pixel value)
-{
-    auto surface = std::make_shared<RenderSurface>();
-    (void)surface->recreate(width, height);
-    surface->surface()->clear(value);
-    return surface;
-}
 
 constexpr Pixel before_colour = 0x001F;
 constexpr Pixel after_colour = 0x07E0;
@@ -29,8 +22,8 @@ constexpr Pixel ground = 0x0000;
 TEST(VisibilityAnimation, timing_and_release)
 {
     auto scale = VisibilityAnimation::create(u"scale");
-    auto after = image(4, 4, after_colour);
-    scale->start(image(4, 4, before_colour), after, +1);
+    auto after = make_render_surface(4, 4, after_colour);
+    scale->start(make_render_surface(4, 4, before_colour), after, +1);
     EXPECT_EQ(scale->progress(), 0.0);
     EXPECT_FALSE(scale->tick(0.1));
     EXPECT_DOUBLE_EQ(scale->progress(), 0.5);
@@ -68,7 +61,7 @@ TEST(VisibilityAnimation, timing_and_release)
 TEST(VisibilityAnimation, reverse_continues_from_the_current_progress)
 {
     auto a = VisibilityAnimation::create(u"left");
-    a->start(nullptr, image(4, 4, after_colour), -1);
+    a->start(nullptr, make_render_surface(4, 4, after_colour), -1);
     EXPECT_FALSE(a->tick(0.05));
     EXPECT_DOUBLE_EQ(a->progress(), 0.75);
     a->reverse();
@@ -83,9 +76,9 @@ TEST(VisibilityAnimation, reverse_continues_from_the_current_progress)
 TEST(VisibilityAnimation, scale_draws_the_after_image_centred)
 {
     auto a = VisibilityAnimation::create(u"scale");
-    auto after = image(40, 20, after_colour);
+    auto after = make_render_surface(40, 20, after_colour);
     after->surface()->set_pixel(20, 8, transparent_pixel); // sampled: column 5, row 2
-    a->start(image(40, 20, before_colour), after, +1);
+    a->start(make_render_surface(40, 20, before_colour), after, +1);
     (void)a->tick(0.1); // p = 0.5, factor 0.25: 10 x 5
     RenderSurface target;
     ASSERT_TRUE(target.recreate(60, 40));
@@ -109,7 +102,7 @@ TEST(VisibilityAnimation, scale_draws_the_after_image_centred)
 TEST(VisibilityAnimation, pop_overshoots)
 {
     auto a = VisibilityAnimation::create(u"pop");
-    a->start(nullptr, image(20, 20, after_colour), +1);
+    a->start(nullptr, make_render_surface(20, 20, after_colour), +1);
     (void)a->tick(0.4 * 2.0 / 3.0); // a = pi: factor 1 + 1 / (pi + 1), about 1.24
     RenderSurface target;
     ASSERT_TRUE(target.recreate(60, 60));
@@ -131,7 +124,8 @@ TEST(VisibilityAnimation, slides_move_both_images)
     for (Expect e : { Expect { u"right", { 10, 0 } }, Expect { u"bottom", { 0, 5 } },
              Expect { u"left", { -10, 0 } }, Expect { u"top", { 0, -5 } } }) {
         auto a = VisibilityAnimation::create(e.word);
-        a->start(image(40, 20, before_colour), image(40, 20, after_colour), +1);
+        a->start(make_render_surface(40, 20, before_colour),
+            make_render_surface(40, 20, after_colour), +1);
         (void)a->tick(0.15); // p = 0.75
         RenderSurface target;
         ASSERT_TRUE(target.recreate(80, 60));
@@ -166,11 +160,11 @@ TEST(VisibilityAnimation, slides_move_both_images)
 // away, the bottom once the after face turns in) is the wider one.
 TEST(VisibilityAnimation, flip_turns_from_before_to_after)
 {
-    auto after = image(30, 20, after_colour);
+    auto after = make_render_surface(30, 20, after_colour);
     for (int x = 0; x < 30; ++x)
         after->surface()->set_pixel(x, 3, Pixel(x + 1)); // a distinct row to check the sampling
     after->surface()->set_pixel(7, 9, transparent_pixel);
-    auto before = image(30, 20, before_colour);
+    auto before = make_render_surface(30, 20, before_colour);
     RenderSurface target;
     ASSERT_TRUE(target.recreate(50, 40));
 

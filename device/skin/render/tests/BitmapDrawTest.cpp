@@ -49,24 +49,6 @@ TEST(ImageRef, axis_split_shares_short_lengths)
     check(split_axis(7, 0, 0, 9, 9), 0, 7, 0); // a whole-bitmap entry tiles everything
 }
 
-// Scale shift 1 shows each bitmap pixel as a 2 x 2 block.
-TEST(ImageRef, scale_shift_replicates_pixels)
-{
-    Bitmap bitmap = numbered(3, 2);
-    ImageRef ref;
-    ref.bitmap = bitmap;
-    ref.scale_shift = 1;
-    ref.coords = { 0, 0, 0, 0, 6, 4, 6, 4 };
-    RenderSurface target;
-    ASSERT_TRUE(target.recreate(6, 4));
-    target.surface()->clear(0);
-    ref.draw(target, { 0, 0 }, { 6, 4 }, plain_copy_blender());
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 6; ++x)
-            EXPECT_EQ(target.surface()->pixel(x, y), Pixel(0x100 * (y / 2) + x / 2 + 1))
-                << x << "," << y;
-}
-
 // A nine-part picture larger than its source: corners stay, the middle tiles from x1 to x2,
 // and a shortened end part keeps its outer edge.
 TEST(ImageRef, nine_part_draw_tiles_the_middle)

@@ -22,6 +22,16 @@ inline std::unique_ptr<Surface> make_surface(std::int32_t width, std::int32_t he
     return surface;
 }
 
+// A render surface of the given size cleared to `value`, shared as animations hold their images.
+inline std::shared_ptr<RenderSurface> make_render_surface(
+    std::int32_t width, std::int32_t height, Pixel value)
+{
+    auto surface = std::make_shared<RenderSurface>();
+    (void)surface->recreate(width, height);
+    surface->surface()->clear(value);
+    return surface;
+}
+
 // Deterministic noise, with a share of transparent and shadow pixels so every rule branch runs.
 inline void fill_noise(Surface& surface, std::uint32_t seed)
 {

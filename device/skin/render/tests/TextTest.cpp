@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace corvane;
+using test::make_render_surface;
 
 namespace {
 
@@ -26,16 +27,6 @@ void draw(const FontRep& font, RenderSurface& target, WStringView text, Point at
     TextEllipsis ellipsis = TextEllipsis::None, Color color = white)
 {
     draw_text(&font, target, color, text, at, box, h, v, ellipsis);
-}
-
-// A fresh surface cleared to `value`.
-std::unique_ptr<RenderSurface> blank(
-    std::int32_t width, std::int32_t height, Pixel value = background)
-{
-    auto surface = std::make_unique<RenderSurface>();
-    EXPECT_TRUE(surface->recreate(width, height));
-    surface->surface()->clear(value);
-    return surface;
 }
 
 } // namespace
@@ -95,7 +86,7 @@ TEST(Text, extents_and_the_glyph_cache)
     std::uint64_t rendered = cached.rendered_glyph_count();
     EXPECT_EQ(rendered, 6u); // c a h e space m: "c" and "e" repeat
     text_extent(&cached, u"me cache");
-    draw(cached, *blank(100, 20), u"cache me", { 0, 0 }, { 100, 20 });
+    draw(cached, *make_render_surface(100, 20, background), u"cache me", { 0, 0 }, { 100, 20 });
     EXPECT_EQ(cached.rendered_glyph_count(), rendered);
     text_extent(&cached, u"x");
     EXPECT_EQ(cached.rendered_glyph_count(), rendered + 1);
@@ -129,7 +120,7 @@ TEST(Text, end_ellipsis_fits_the_box)
     EXPECT_EQ(fit_text_with_ellipsis(&font, text, 1), u"...");
 
     // Drawn with the flag, the text stays inside its box, right-aligned up to its edge.
-    auto target = blank(200, 30);
+    auto target = make_render_surface(200, 30, background);
     draw(font, *target, text, { 10, 5 }, { 80, 20 }, HorizontalAlignment::Right,
         VerticalAlignment::Top, TextEllipsis::End);
     Rect drawn = test::changed_bounds(*target->surface(), background);
@@ -143,7 +134,7 @@ TEST(Text, alignment_places_the_line_in_its_box)
 {
     FontRep font(dejavu(12));
     std::int32_t width = text_extent(&font, u"Mmm").width;
-    auto target = blank(120, 60);
+    auto target = make_render_surface(120, 60, background);
     auto ink = [&](HorizontalAlignment h, VerticalAlignment v) {
         target->surface()->clear(background);
         draw(font, *target, u"Mmm", { 10, 5 }, { 100, 50 }, h, v);
@@ -170,7 +161,7 @@ TEST(Text, alignment_places_the_line_in_its_box)
 TEST(Text, ink_is_opaque_and_missing_characters_fall_back)
 {
     FontRep font(dejavu(12));
-    auto cache = blank(80, 20, transparent_pixel);
+    auto cache = make_render_surface(80, 20, transparent_pixel);
     draw(font, *cache, u"Opaque", { 0, 0 }, { 80, 20 }, HorizontalAlignment::Left,
         VerticalAlignment::Top, TextEllipsis::None, { 0, 0, 0, 255 });
     int changed = 0;
@@ -184,7 +175,7 @@ TEST(Text, ink_is_opaque_and_missing_characters_fall_back)
 
     FontRep large(dejavu(16));
     auto ink = [&](WStringView text) {
-        auto surface = blank(40, 30);
+        auto surface = make_render_surface(40, 30, background);
         draw(large, *surface, text, { 0, 0 }, { 40, 30 });
         std::vector<Pixel> pixels;
         for (int y = 0; y < 30; ++y)
@@ -204,7 +195,7 @@ TEST(Text, ink_is_opaque_and_missing_characters_fall_back)
 TEST(Text, drawing_is_clipped)
 {
     FontRep font(dejavu(14));
-    auto target = blank(60, 30);
+    auto target = make_render_surface(60, 30, background);
     Rect saved = target->push_clip({ 0, 0 }, { 20, 30 });
     draw(font, *target, u"WWWWWW", { 5, 0 }, { 100, 30 });
     target->pop_clip(saved);
@@ -217,7 +208,7 @@ TEST(Text, drawing_is_clipped)
     EXPECT_LE(test::changed_bounds(*target->surface(), background).max_x, 15);
 
     // The same text at x = -7 shows what x = 0 shows from column 7 on.
-    auto reference = blank(60, 30);
+    auto reference = make_render_surface(60, 30, background);
     draw(font, *reference, u"Shift", { 0, 0 }, { 60, 30 });
     target->surface()->clear(background);
     draw(font, *target, u"Shift", { -7, 0 }, { 60, 30 });
@@ -240,7 +231,7 @@ TEST(Text, underline_spans_the_text)
     FontRep plain(d);
     d.underline = true;
     FontRep underlined(d);
-    auto a = blank(80, 24), b = blank(80, 24);
+    auto a = make_render_surface(80, 24, background), b = make_render_surface(80, 24, background);
     draw(plain, *a, u"under", { 0, 0 }, { 80, 24 });
     draw(underlined, *b, u"under", { 0, 0 }, { 80, 24 });
     std::int32_t row = underlined.ascent() + underlined.underline_offset();
