@@ -57,20 +57,6 @@ TEST(VisibilityAnimation, timing_and_release)
     EXPECT_EQ(pop->progress(), 0.0);
 }
 
-// Hiding and showing again before the end turns the running animation round from where it is.
-TEST(VisibilityAnimation, reverse_continues_from_the_current_progress)
-{
-    auto a = VisibilityAnimation::create(u"left");
-    a->start(nullptr, make_render_surface(4, 4, after_colour), -1);
-    EXPECT_FALSE(a->tick(0.05));
-    EXPECT_DOUBLE_EQ(a->progress(), 0.75);
-    a->reverse();
-    EXPECT_EQ(a->direction(), 1);
-    EXPECT_FALSE(a->tick(0.04));
-    EXPECT_DOUBLE_EQ(a->progress(), 0.95);
-    EXPECT_TRUE(a->tick(0.01 + 1e-9));
-}
-
 // Scale: the before image is drawn whole, the after image at progress^2 of its size, centred,
 // through the blender (the colour key skips its transparent pixels).
 TEST(VisibilityAnimation, scale_draws_the_after_image_centred)

@@ -278,7 +278,8 @@ TEST_F(Elements, paint_draws_colours_inside_clips)
     EXPECT_FALSE(form.needs_redraw());
 }
 
-// Hiding with an animation and showing again before it ends turns the running animation round.
+// Hiding with an animation and showing again before it ends turns the running animation round
+// from where it is: a hide of 0.2 s shown again half way is back in another 0.1 s.
 TEST_F(Elements, animated_hide_then_show_reverses)
 {
     load(
@@ -288,14 +289,18 @@ TEST_F(Elements, animated_hide_then_show_reverses)
     form.set_x(0, 20);
     form.set_y(0, 20);
     Element& panel = *find_descendant(form, u"panel");
+    const VisibilityAnimation* animation = panel.visibility_animation();
     panel.set_visible_animated(false);
     EXPECT_FALSE(panel.is_visible());
     ASSERT_TRUE(panel.is_animating());
-    EXPECT_EQ(panel.visibility_animation()->direction(), -1);
+    EXPECT_EQ(animation->direction(), -1);
     form.tick(0.1);
+    EXPECT_DOUBLE_EQ(animation->progress(), 0.5);
     panel.set_visible_animated(true);
     EXPECT_TRUE(panel.is_visible());
-    EXPECT_EQ(panel.visibility_animation()->direction(), 1);
-    form.tick(0.15);
+    EXPECT_EQ(animation->direction(), 1);
+    form.tick(0.05);
+    EXPECT_DOUBLE_EQ(animation->progress(), 0.75);
+    form.tick(0.05 + 1e-9);
     EXPECT_FALSE(panel.is_animating());
 }
