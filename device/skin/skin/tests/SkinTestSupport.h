@@ -27,20 +27,25 @@ struct CoreKinds {
     ScopedElementKind clip { u"clip", element_factory<ClipElement>() };
 };
 
-// Runs the real skin compiler (tests run in <build>/bin, beside it) with `arguments` (already
-// quoted); answers its exit status, with what it printed in `output`.
-inline int run_skinc(const std::string& arguments, std::string& output)
+// Runs a shell command; answers its wait status, with what it printed to either stream in
+// `output`.
+inline int run_command(const std::string& command, std::string& output)
 {
-    FILE* pipe = popen(
-        ("'" + (std::filesystem::current_path() / "skinc").string() + "' " + arguments + " 2>&1")
-            .c_str(),
-        "r");
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
     if (!pipe)
         return -1;
     char buffer[512];
     while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
         output.append(buffer, n);
     return pclose(pipe);
+}
+
+// Runs the real skin compiler (tests run in <build>/bin, beside it) with `arguments` (already
+// quoted).
+inline int run_skinc(const std::string& arguments, std::string& output)
+{
+    return run_command(
+        "'" + (std::filesystem::current_path() / "skinc").string() + "' " + arguments, output);
 }
 
 // Writes `json` as <folder>/<name>.json and compiles it to <folder>/bin/<name>.skin. Answers the

@@ -35,15 +35,10 @@ protected:
             + "' XDG_RUNTIME_DIR='" + env.folder() + "/runtime' CORVANE_REGISTRY='" + env.folder()
             + "/registry.txt' '" + CORVANE_BINARY
             + "' --headless --display 240x320 --dpi 96 --preview '" + skin + "' " + node
-            + " --script '" + file + "' 2>&1";
+            + " --script '" + file + "'";
         ScriptRun run;
-        if (FILE* pipe = popen(command.c_str(), "r")) {
-            char buffer[512];
-            while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
-                run.output.append(buffer, n);
-            int status = pclose(pipe);
-            run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
+        int status = run_command(command, run.output);
+        run.code = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return run;
     }
 
