@@ -7,9 +7,7 @@
 #include "common/records/VizList.h"
 #include "common/records/WireValues.h"
 #include "common/wire/ReplyWriter.h"
-#include "common/wire/RequestReader.h"
 #include "device/rpc/ReplyReader.h"
-#include "device/rpc/RequesterServer.h"
 
 #include <gtest/gtest.h>
 
@@ -43,64 +41,6 @@ void reply_of(
             else
                 writer.save_string(std::get<WStringView>(value));
     });
-}
-
-// Writes the record as a reply (the cache's form) and reads it back; with `request` also
-// writes it into a request and checks that the service reads the same.
-template<typename Record> Record round_trip(const Record& record, bool request = true)
-{
-    ReplyReader reader;
-    make_reply(reader, [&](ReplyWriter& writer) { record.save(writer); });
-    Record read;
-    EXPECT_TRUE(read.load(reader));
-    EXPECT_EQ(reader.remaining(), 0u);
-    if (request) {
-        RequesterServer writer;
-        record.save(writer);
-        std::string bytes;
-        EXPECT_TRUE(writer.finish(bytes));
-        RequestReader service;
-        Record served;
-        EXPECT_TRUE(service.parse(bytes));
-        EXPECT_TRUE(served.load(service));
-        EXPECT_TRUE(service.is_complete());
-        EXPECT_EQ(served, read);
-    }
-    return read;
-}
-
-Change sample_change(std::int32_t id)
-{
-    // Every field differs from the others, so two fields read in each other's place show.
-    return Change { Change::kind_shared, u"comment \"quoted\", with \\ and\r\nlines", 60,
-        1735689600000, true, -2, 5, id, 9, u"New title", 41, 3, -62135596800000, 17, 18 };
-}
-
-VizTask sample_task(std::int32_t id)
-{
-    VizTask task;
-    task.ownerId = 7;
-    task.editable = false;
-    task.value1 = -1;
-    task.value2 = 2147483647;
-    task.complete = true;
-    task.date = 1735689600123;
-    task.value3 = -2147483647 - 1;
-    task.deadline = -1;
-    task.done = 12;
-    task.plan = 40;
-    task.childCount = 3;
-    task.unreadCount = 2;
-    task.id = id;
-    task.marked = true;
-    task.unread = true;
-    task.title = u"Задача " + to_wstring(id) + u"\r\nОписание, \"с\" кавычками \U0001F600";
-    task.permissions = { Permission { 3, u"owner@x", 7 }, Permission { 2, u"invited@x", 0 } };
-    task.projectId = id;
-    task.responsibleId = 7;
-    task.status = 5;
-    task.tag = u"work";
-    return task;
 }
 
 VizTask ordered(
@@ -219,71 +159,6 @@ TEST(RecordRead, task_reads_string_list_and_magnitudes)
     EXPECT_EQ(task.title, u"title");
     EXPECT_TRUE(task.permissions.empty());
     EXPECT_EQ(reader.remaining(), 0u);
-}
-
-TEST(RecordRoundTrip, every_record_comes_back)
-{
-    AuthInfo auth { 120, u"3f2a", 7, u"6", -4 };
-    EXPECT_EQ(round_trip(auth), auth);
-    User user { u"ann@example.org", 12, u"Ann \"the\" Admin" };
-    EXPECT_EQ(round_trip(user), user);
-    Permission permission { 2, u"bob@example.org", 0 };
-    EXPECT_EQ(round_trip(permission), permission);
-    VIZException exception { u"ERROR_NOT_SUPPORTED" };
-    EXPECT_EQ(round_trip(exception, false), exception);
-    Change change = sample_change(1234);
-    EXPECT_EQ(round_trip(change), change);
-    Filter filter;
-    filter.statuses[0] = filter.statuses[5] = filter.option = false;
-    filter.responsible = 42;
-    EXPECT_EQ(round_trip(filter), filter);
-
-    // News and lists carry whole tasks, changes included.
-    FilteredNews news;
-    news.tasks = { sample_task(1), sample_task(2) };
-    news.tasks[1].changes = { sample_change(9), sample_change(8) };
-    news.cursor = 9000;
-    news.taskStates = { 1, 0, 1, 1, 2, 5, 0, 0 };
-    news.removed = { 3, 4 };
-    news.users = { User { u"a@x", 1, u"A" }, User { u"b@x", 2, u"" } };
-    news.seen = { 1 };
-    news.cleared = { 2 };
-    news.stamp = 17;
-    EXPECT_EQ(round_trip(news, false), news);
-    EXPECT_FALSE(news.is_idle());
-    EXPECT_TRUE(FilteredNews {}.is_idle());
-
-    VizList list;
-    list.mainList = { sample_task(10) };
-    list.secondList = { sample_task(11), sample_task(12), sample_task(13) };
-    EXPECT_EQ(round_trip(list, false), list);
-}
-
-// The client never writes a task's changes or string list, nor caches a task's loaded history;
-// everything else comes back.
-TEST(RecordRoundTrip, task_keeps_everything_the_client_writes)
-{
-    VizTask task = sample_task(31);
-    EXPECT_EQ(round_trip(task), task);
-    task.changes = { sample_change(5), sample_change(4) };
-    task.stringList = { u"x" };
-    VizTask read = round_trip(task, false);
-    EXPECT_TRUE(read.changes.empty());
-    EXPECT_TRUE(read.stringList.empty());
-
-    Task cached;
-    static_cast<VizTask&>(cached) = sample_task(3);
-    cached.childIds = { 4, 5 };
-    cached.childrenPending = false;
-    cached.listed = cached.matchesFilter = true;
-    cached.loadedChanges = { sample_change(1) };
-    cached.moreChanges = false;
-    Task back = round_trip(cached, false);
-    EXPECT_TRUE(back.loadedChanges.empty());
-    EXPECT_TRUE(back.moreChanges);
-    cached.loadedChanges.clear();
-    cached.moreChanges = true;
-    EXPECT_EQ(back, cached);
 }
 
 // Each key decides only when the keys before it are equal; titles compare by UTF-16 units, so a
