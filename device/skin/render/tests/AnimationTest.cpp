@@ -100,16 +100,17 @@ TEST(VisibilityAnimation, pop_overshoots)
 }
 
 // Slides: with q = 1 - p the after image sits q of the way out on its side and the before image
-// next to it, both inside the after image's rectangle.
+// next to it, both inside the after image's rectangle. At q = 0.25 on 40 x 20 drawn at (20, 20),
+// each case names the after and the before pixel on either side of the seam.
 TEST(VisibilityAnimation, slides_move_both_images)
 {
-    struct Expect {
+    const struct {
         const char16_t* word;
-        Point after_at; // where the after image's top-left lands for q = 0.25 on 40 x 20
-    };
-    for (Expect e : { Expect { u"right", { 10, 0 } }, Expect { u"bottom", { 0, 5 } },
-             Expect { u"left", { -10, 0 } }, Expect { u"top", { 0, -5 } } }) {
-        auto a = VisibilityAnimation::create(e.word);
+        Point after, before;
+    } slides[] = { { u"right", { 30, 20 }, { 29, 20 } }, { u"bottom", { 20, 25 }, { 20, 24 } },
+        { u"left", { 49, 20 }, { 50, 20 } }, { u"top", { 20, 34 }, { 20, 35 } } };
+    for (const auto& slide : slides) {
+        auto a = VisibilityAnimation::create(slide.word);
         a->start(make_render_surface(40, 20, before_colour),
             make_render_surface(40, 20, after_colour), +1);
         (void)a->tick(0.15); // p = 0.75
@@ -118,24 +119,8 @@ TEST(VisibilityAnimation, slides_move_both_images)
         target.surface()->clear(ground);
         a->draw(target, { 20, 20 });
         EXPECT_EQ(test::changed_bounds(*target.surface(), ground), (Rect { 20, 20, 60, 40 }));
-        Point corner { 20 + std::max(0, e.after_at.x), 20 + std::max(0, e.after_at.y) };
-        EXPECT_EQ(target.surface()->pixel(corner.x, corner.y), after_colour);
-        // Just before the after image along the sliding axis lies the before image.
-        Point before_pixel { 20, 20 };
-        if (e.after_at.x > 0)
-            before_pixel.x = corner.x - 1;
-        if (e.after_at.y > 0)
-            before_pixel.y = corner.y - 1;
-        if (e.after_at.x < 0)
-            before_pixel.x = 20 + 40 + e.after_at.x;
-        if (e.after_at.y < 0)
-            before_pixel.y = 20 + 20 + e.after_at.y;
-        EXPECT_EQ(target.surface()->pixel(before_pixel.x, before_pixel.y), before_colour);
-        if (e.after_at.x < 0 || e.after_at.y < 0) {
-            Point after_end { before_pixel.x - (e.after_at.x < 0),
-                before_pixel.y - (e.after_at.y < 0) };
-            EXPECT_EQ(target.surface()->pixel(after_end.x, after_end.y), after_colour);
-        }
+        EXPECT_EQ(target.surface()->pixel(slide.after.x, slide.after.y), after_colour);
+        EXPECT_EQ(target.surface()->pixel(slide.before.x, slide.before.y), before_colour);
         EXPECT_EQ(target.clip_depth(), 0);
     }
 }
