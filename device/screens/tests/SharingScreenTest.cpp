@@ -24,14 +24,10 @@ User make_user(std::int32_t id, WString account, WString name)
     return user;
 }
 
-// What the document would do for the screen: forward the engine's reports and take the filter
-// choice.
+// What the document would do for the screen, once there is one: forward the engine's reports
+// about users and records.
 struct Reports final : EngineListener {
     SharingScreen* screen { nullptr };
-    void on_state(bool, WStringView) override { }
-    void on_list_changed() override { }
-    void on_ticket(bool) override { }
-    void on_tags_changed() override { }
     void on_users_changed() override
     {
         if (screen)
@@ -47,8 +43,6 @@ struct Reports final : EngineListener {
         if (screen)
             screen->on_task_removed(id);
     }
-    void on_task_saved(std::int32_t) override { }
-    void on_task_created(std::int32_t) override { }
 };
 
 struct Host final : SharingHost {
@@ -63,14 +57,6 @@ struct Host final : SharingHost {
     {
         messages.emplace_back(key);
         messages.emplace_back(name);
-    }
-};
-
-struct Picks final : SharingListener {
-    std::vector<std::int32_t> chosen;
-    void responsible_chosen(SharingScreen&, std::int32_t user_id) override
-    {
-        chosen.push_back(user_id);
     }
 };
 
@@ -102,20 +88,11 @@ protected:
     {
         EngineCache cache;
         Task project;
-        project.id = project_id;
+        project.id = project.projectId = project_id;
         project.parentId = 0;
-        project.projectId = project_id;
         project.title = u"Garden\nbeds and paths";
-        Permission invited;
-        invited.level = 2;
-        invited.email = u"new@x.org";
-        Permission bob;
-        bob.level = 2;
-        bob.userId = 2;
-        bob.email = u"bob@x.org";
-        Permission late = invited;
-        late.email = u"late@x.org";
-        project.permissions = { invited, bob, late };
+        project.permissions
+            = { { 2, u"new@x.org", 0 }, { 2, u"bob@x.org", 2 }, { 2, u"late@x.org", 0 } };
         cache.tasks.push_back(project);
         cache.users = std::move(users);
         ASSERT_EQ(load_cache(*engine, cache), Engine::CacheLoad::Loaded);
@@ -182,7 +159,6 @@ protected:
     Reports reports;
     std::unique_ptr<Engine> engine;
     Host host;
-    Picks picks;
     std::unique_ptr<SharingScreen> screen;
 };
 
