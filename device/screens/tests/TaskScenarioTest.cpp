@@ -48,7 +48,7 @@ protected:
         return -1;
     }
 
-    DeviceOptions tall { "320x480", 96 };
+    std::string tall { "320x480" };
 
 private:
     Client* m_reader { nullptr };
