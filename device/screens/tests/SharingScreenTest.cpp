@@ -262,6 +262,7 @@ TEST_F(SharingScreenTest, press_follows_its_row_across_a_rebuild)
     click(row_button(Invitations, 0, u"remove"));
     EXPECT_EQ(buttons(Invitations, 0), "confirm_remove ");
     click(row_button(Invitations, 1, u"remove"));
+    EXPECT_EQ(buttons(Invitations, 0) + "| " + buttons(Invitations, 1), "remove | confirm_remove ");
     screen->on_task_changed(project_id);
     settle();
     ASSERT_TRUE(screen->pending_removal());
