@@ -2,9 +2,7 @@
 #include "device/model/engine/Outbox.h"
 #include "device/screens/tests/ScenarioTest.h"
 
-#include <chrono>
 #include <future>
-#include <thread>
 
 using namespace corvane;
 using namespace corvane::test;

@@ -1,10 +1,7 @@
 #include "device/core/TimeUtils.h"
 #include "device/screens/tests/ScenarioTest.h"
 
-#include <algorithm>
-#include <chrono>
 #include <future>
-#include <thread>
 #include <tuple>
 
 using namespace corvane;
