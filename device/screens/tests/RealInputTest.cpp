@@ -81,7 +81,7 @@ protected:
     {
         // No --dpi: a small display must get a density it can be used at.
         Launch launch;
-        launch.arguments = { bin_folder() + "/corvane", "--display", display, "--service",
+        launch.arguments = { program_folder() + "/corvane", "--display", display, "--service",
             to_utf8(server->base_url()) };
         launch.environment = device_environment();
         launch.environment["DISPLAY"] = x.name();

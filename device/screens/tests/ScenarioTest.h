@@ -23,19 +23,12 @@ struct ScriptRun {
     std::string errors; // what the program wrote on standard error
 };
 
-struct DeviceOptions {
-    std::string display { "240x320" };
-    int dpi { 96 };
-};
-
 // A fresh service per test (see EngineServiceTest: `user(email, name)` registers an account
 // with the password "secret-" + email through an engine of the test's own), plus one device
 // program profile: its settings file and cache survive between runs of the same test, as they
 // would between starts on a phone.
 class ScenarioTest : public EngineServiceTest {
 protected:
-    static constexpr const char16_t* corvane_key = u"HKEY_CURRENT_USER\\Software\\Ulmar\\Corvane";
-
     void SetUp() override
     {
         EngineServiceTest::SetUp();
@@ -47,7 +40,6 @@ protected:
     }
 
     std::string profile() const { return env.folder() + "/device"; }
-    std::string device_registry() const { return profile() + "/registry.txt"; }
     std::string device_cache() const { return profile() + "/cache.dat"; }
 
     // Where this test's screenshots go: <build>/screens-shots/<suite>.<test>/.
@@ -58,17 +50,15 @@ protected:
         for (char& c : name)
             if (c == '/')
                 c = '_';
-        return (std::filesystem::path(bin_folder()).parent_path() / "screens-shots" / name)
+        return (std::filesystem::path(program_folder()).parent_path() / "screens-shots" / name)
             .string();
     }
-
-    static std::string bin_folder() { return program_folder(); }
 
     // A text (WString) or number (std::uint32_t) the device program keeps in its settings.
     template<typename Value = WString> std::optional<Value> device_setting(WStringView name)
     {
-        FileSettingsStore store(device_registry(), std::chrono::milliseconds(0));
-        auto value = store.read(corvane_key, WString(name));
+        FileSettingsStore store(profile() + "/registry.txt", std::chrono::milliseconds(0));
+        auto value = store.read(u"HKEY_CURRENT_USER\\Software\\Ulmar\\Corvane", WString(name));
         if (!value || !std::holds_alternative<Value>(*value))
             return std::nullopt;
         return std::get<Value>(*value);
@@ -89,23 +79,21 @@ protected:
         return *m_cached;
     }
 
-    // Runs the device program headless against the service with `script`; screenshots land in
-    // shots(). Fails the test with the program's own message when the script fails.
-    ScriptRun run_script(const std::string& name, const std::string& script,
-        DeviceOptions options = {}, std::string service = {})
+    // Runs the device program headless at 96 dpi against the service with `script`;
+    // screenshots land in shots().
+    ScriptRun run_script(
+        const std::string& name, const std::string& script, const std::string& display = "240x320")
     {
         std::string script_path = profile() + "/" + name + ".txt";
         {
             std::ofstream out(script_path);
             out << script;
         }
-        if (service.empty())
-            service = "http://127.0.0.1:" + std::to_string(server->port()) + "/";
         std::string errors = profile() + "/" + name + ".errors";
         std::filesystem::remove(errors);
         Launch launch;
-        launch.arguments = { bin_folder() + "/corvane", "--headless", "--display", options.display,
-            "--dpi", std::to_string(options.dpi), "--service", service, "--script", script_path };
+        launch.arguments = { program_folder() + "/corvane", "--headless", "--display", display,
+            "--dpi", "96", "--service", to_utf8(server->base_url()), "--script", script_path };
         launch.environment = device_environment();
         launch.unset = { "LC_ALL", "LC_MESSAGES" };
         launch.directory = shots();
@@ -126,14 +114,16 @@ protected:
     // The device program's own settings file, cache and temporary folder, in English.
     std::map<std::string, std::string> device_environment() const
     {
-        return { { "CORVANE_REGISTRY", device_registry() }, { "CORVANE_CACHE", device_cache() },
-            { "LANG", "en_GB.UTF-8" }, { "TMPDIR", profile() }, { "XDG_RUNTIME_DIR", profile() } };
+        return { { "CORVANE_REGISTRY", profile() + "/registry.txt" },
+            { "CORVANE_CACHE", device_cache() }, { "LANG", "en_GB.UTF-8" }, { "TMPDIR", profile() },
+            { "XDG_RUNTIME_DIR", profile() } };
     }
 
-    // Runs a script that must succeed.
-    void play(const std::string& name, const std::string& script, DeviceOptions options = {})
+    // Runs a script that must succeed; fails the test with the program's own message otherwise.
+    void play(
+        const std::string& name, const std::string& script, const std::string& display = "240x320")
     {
-        ScriptRun run = run_script(name, script, options);
+        ScriptRun run = run_script(name, script, display);
         EXPECT_EQ(run.code, 0) << name << ": " << run.errors;
     }
 

@@ -170,27 +170,27 @@ TEST(SharingRows, presses_name_accounts_levels_and_ids)
         }
     }
 
-    auto translate = [](WStringView key) { return WString(key) + u"[%name%]"; };
+    // The screen's title, the four section headers and the invitation (when shown), one line.
     SharingTitles titles;
-    update_sharing_titles(titles, Share, true, u"Garden", translate);
-    EXPECT_EQ(titles.screen, u"TitleSharing[Garden]");
-    EXPECT_EQ(titles.sections[Invitations], u"InvitationsToProject[Garden]");
-    EXPECT_EQ(titles.sections[Participants], u"ParticipantsOfProject[Garden]");
-    EXPECT_EQ(titles.sections[Others], u"ParticipantsOfOtherProjects[Garden]");
-    EXPECT_TRUE(titles.invite_shown);
-    EXPECT_EQ(titles.invite, u"InviteToProject[Garden]");
-    EXPECT_TRUE(titles.sections[AllUsers].empty()) << "section 0 never has a header";
-
-    update_sharing_titles(titles, ChooseResponsible, true, u"Roof", translate);
-    EXPECT_EQ(titles.screen, u"TitleAssignedTo[Roof]");
-    EXPECT_EQ(titles.sections[Participants], u"ParticipantsOfProject[Roof]");
-    EXPECT_EQ(titles.sections[Invitations], u"InvitationsToProject[Garden]");
-    EXPECT_EQ(titles.sections[Others], u"ParticipantsOfOtherProjects[Garden]");
-    EXPECT_FALSE(titles.invite_shown);
-
-    update_sharing_titles(titles, SelectFilter, false, u"", translate);
-    EXPECT_EQ(titles.screen, u"TitleUsersSelect[]");
-    EXPECT_EQ(titles.sections[Participants], u"ParticipantsOfProject[Roof]");
-    update_sharing_titles(titles, SelectFilter, true, u"Shed", translate);
-    EXPECT_EQ(titles.sections[Invitations], u"InvitationsToProject[Shed]");
+    auto update = [&](SharingMode mode, bool has_project, WStringView project) {
+        update_sharing_titles(titles, mode, has_project, project,
+            [](WStringView key) { return WString(key) + u"[%name%]"; });
+        std::string out = to_utf8(titles.screen);
+        for (const WString& header : titles.sections)
+            out += " | " + to_utf8(header);
+        return out + (titles.invite_shown ? " | " + to_utf8(titles.invite) : "");
+    };
+    // Section 0 never has a header.
+    EXPECT_EQ(update(Share, true, u"Garden"),
+        "TitleSharing[Garden] |  | InvitationsToProject[Garden] | ParticipantsOfProject[Garden] | "
+        "ParticipantsOfOtherProjects[Garden] | InviteToProject[Garden]");
+    EXPECT_EQ(update(ChooseResponsible, true, u"Roof"),
+        "TitleAssignedTo[Roof] |  | InvitationsToProject[Garden] | ParticipantsOfProject[Roof] | "
+        "ParticipantsOfOtherProjects[Garden]");
+    EXPECT_EQ(update(SelectFilter, false, u""),
+        "TitleUsersSelect[] |  | InvitationsToProject[Garden] | ParticipantsOfProject[Roof] | "
+        "ParticipantsOfOtherProjects[Garden]");
+    EXPECT_EQ(update(SelectFilter, true, u"Shed"),
+        "TitleUsersSelect[Shed] |  | InvitationsToProject[Shed] | ParticipantsOfProject[Shed] | "
+        "ParticipantsOfOtherProjects[Shed]");
 }

@@ -78,12 +78,11 @@ TEST(ProgressInput, typing_into_the_fields)
             else
                 input.press_digit(char16_t(key));
         }
-        EXPECT_EQ(input.text(ProgressInput::Field::Done), c.done);
-        EXPECT_EQ(input.text(ProgressInput::Field::Plan), c.plan);
-        EXPECT_EQ(input.differs(), c.differs);
-        if (c.done.empty()) {
-            EXPECT_EQ(input.number(ProgressInput::Field::Done), 0);
-        }
+        EXPECT_EQ(std::tuple(input.text(ProgressInput::Field::Done),
+                      input.text(ProgressInput::Field::Plan), input.differs()),
+            std::tuple(c.done, c.plan, c.differs));
+        EXPECT_EQ(input.number(ProgressInput::Field::Done),
+            c.done.empty() ? 0 : std::stoi(to_utf8(c.done)));
     }
 
     ProgressInput input;
@@ -92,10 +91,9 @@ TEST(ProgressInput, typing_into_the_fields)
     input.press_digit(u'5');
     EXPECT_TRUE(input.offers_save());
     input.open(3, 10, true);
-    EXPECT_EQ(input.text(ProgressInput::Field::Done), u"3");
-    EXPECT_EQ(input.text(ProgressInput::Field::Plan), u"10");
-    EXPECT_EQ(input.selected(), ProgressInput::Field::Plan);
-    EXPECT_FALSE(input.differs());
+    EXPECT_EQ(std::tuple(input.text(ProgressInput::Field::Done),
+                  input.text(ProgressInput::Field::Plan), input.selected(), input.differs()),
+        std::tuple(WString(u"3"), WString(u"10"), ProgressInput::Field::Plan, false));
     EXPECT_TRUE(input.offers_save());
     input.press_digit(u'1');
     input.press_digit(u'0');
@@ -107,12 +105,12 @@ TEST(ProgressInput, typing_into_the_fields)
     input.open(3, 10);
     EXPECT_FALSE(input.offers_save());
 
-    EXPECT_EQ(progress_text(3, 5, 10), u"3 + 2 / 10");
-    EXPECT_EQ(progress_text(5, 4, 8), u"5 - 1 / 8");
-    EXPECT_EQ(progress_text(3, 3, 10), u"3 / 10");
-    EXPECT_EQ(progress_text(0, 0, 0), u"0 / 0");
     // Large numbers must not overflow into a wrong sign.
-    EXPECT_EQ(progress_text(0, 2147483647, 1), u"0 + 2147483647 / 1");
+    EXPECT_EQ(
+        (std::vector { progress_text(3, 5, 10), progress_text(5, 4, 8), progress_text(3, 3, 10),
+            progress_text(0, 0, 0), progress_text(0, 2147483647, 1) }),
+        (std::vector<WString> {
+            u"3 + 2 / 10", u"5 - 1 / 8", u"3 / 10", u"0 / 0", u"0 + 2147483647 / 1" }));
 }
 
 // Each of the eight edited fields and the comment make the record "changed"; bookkeeping fields
@@ -167,12 +165,10 @@ TEST(TaskRules, merge_keeps_the_users_fields_and_takes_the_others)
 
     EditMerge merge = merge_edits(snapshot, edited, incoming);
     EXPECT_TRUE(merge.conflicts.empty());
-    EXPECT_EQ(merge.edited.title, u"Buy oat milk");
-    EXPECT_EQ(merge.edited.status, 4);
-    EXPECT_EQ(merge.edited.done, 6);
-    EXPECT_EQ(merge.edited.plan, 10);
-    EXPECT_EQ(merge.edited.tag, u"errands");
-    EXPECT_EQ(ids(merge.edited.loadedChanges), std::vector<std::int32_t> { 9 });
+    const Task& m = merge.edited;
+    EXPECT_EQ(std::tuple(m.title, m.status, m.done, m.plan, m.tag, ids(m.loadedChanges)),
+        std::tuple(WString(u"Buy oat milk"), 4, 6, 10, WString(u"errands"),
+            std::vector<std::int32_t> { 9 }));
     // What a save then sends is the user's +2 alone.
     EXPECT_EQ(sendable_copy(merge.edited, incoming).done, 2);
 
@@ -192,12 +188,9 @@ TEST(TaskRules, merge_keeps_the_users_fields_and_takes_the_others)
     edited.changes.push_back(entry(1));
     edited.permissions.push_back(Permission { 2, u"a@b.c", 4 });
     Task sent = sendable_copy(edited, snapshot);
-    EXPECT_EQ(sent.done, 2);
-    EXPECT_EQ(sent.plan, -2);
-    EXPECT_TRUE(sent.changes.empty());
-    EXPECT_TRUE(sent.permissions.empty());
-    EXPECT_EQ(sent.title, edited.title);
-    EXPECT_EQ(sent.id, 12);
+    EXPECT_EQ(std::tuple(sent.done, sent.plan, sent.changes.size(), sent.permissions.size(),
+                  sent.title, sent.id),
+        std::tuple(2, -2, 0u, 0u, edited.title, 12));
 }
 
 // A history entry shows the rows of what it changes: neither status (-2) nor completion (-1)
@@ -294,14 +287,11 @@ TEST(TaskRules, new_record_inherits_and_older_history_is_asked_below_a_page)
     Task parent = sample_task();
     parent.projectId = 4;
     Task record = new_record_under(12, &parent);
-    EXPECT_EQ(record.id, -1);
-    EXPECT_EQ(record.parentId, 12);
-    EXPECT_EQ(record.responsibleId, 7);
-    EXPECT_EQ(record.projectId, 4);
+    EXPECT_EQ(std::tuple(record.id, record.parentId, record.responsibleId, record.projectId),
+        std::tuple(-1, 12, 7, 4));
     EXPECT_FALSE(wants_older_changes(record));
     Task orphan = new_record_under(0, nullptr);
-    EXPECT_EQ(orphan.parentId, 0);
-    EXPECT_EQ(orphan.title, u"");
+    EXPECT_EQ(std::tuple(orphan.parentId, orphan.title), std::tuple(0, WString()));
 
     Task task = sample_task();
     task.moreChanges = true;
@@ -322,20 +312,15 @@ TEST(TaskRules, deadline_day_and_millis_round_trip)
     std::int64_t midnight = 1'706'659'200'000; // 31 January 2024 00:00 UTC
     EXPECT_EQ(deadline_millis(deadline_day(midnight, 0)), midnight);
     EXPECT_EQ(deadline_millis(deadline_day(midnight + 13 * 3'600'000, 0)), midnight);
-    DateTimeRecord day = decompose(deadline_day(midnight, 0));
-    EXPECT_EQ(day.year, 2024);
-    EXPECT_EQ(day.month, 1);
-    EXPECT_EQ(day.day, 31);
+    auto ymdhm = [](TimeValue value) {
+        DateTimeRecord r = decompose(value);
+        return std::tuple(r.year, r.month, r.day, r.hour, r.minute);
+    };
+    EXPECT_EQ(ymdhm(deadline_day(midnight, 0)), std::tuple(2024, 1, 31, 0, 0));
     // One day on crosses the month end.
-    DateTimeRecord next = decompose(deadline_day(midnight + 86'400'000, 0));
-    EXPECT_EQ(next.month, 2);
-    EXPECT_EQ(next.day, 1);
-
+    EXPECT_EQ(ymdhm(deadline_day(midnight + 86'400'000, 0)), std::tuple(2024, 2, 1, 0, 0));
     TimeValue today = compose({ 2026, 12, 6, 15, 30, 12.5 });
-    DateTimeRecord none = decompose(deadline_day(0, today));
-    EXPECT_EQ(none.day, 6);
-    EXPECT_EQ(none.hour, 0);
-    EXPECT_EQ(none.minute, 0);
+    EXPECT_EQ(ymdhm(deadline_day(0, today)), std::tuple(2026, 12, 6, 0, 0));
     EXPECT_LT(decompose(deadline_day(INT64_MAX, 0)).year, 4000);
     EXPECT_GE(decompose(deadline_day(INT64_MIN, 0)).year, 1601);
 }

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <random>
 
 using namespace corvane;
 
@@ -22,15 +21,6 @@ Task record(std::int32_t id, std::int32_t parent = 5)
     return t;
 }
 
-Permission participant(std::int32_t user)
-{
-    Permission p;
-    p.level = 2;
-    p.email = u"x@example.com";
-    p.userId = user;
-    return p;
-}
-
 } // namespace
 
 // Marked records always go first; inside a list or with "all users" everything else is
@@ -39,156 +29,136 @@ Permission participant(std::int32_t user)
 // A level holds its list's children, a tag level the projects with its tag, the flat list the
 // listed records of its project (any project at the root or for a tag). The root record itself
 // never has a row.
-TEST(TreeRules, section_rule)
+TEST(TreeRules, section_and_membership)
 {
     Task marked = record(7, 0);
     marked.marked = true;
-    EXPECT_EQ(tree_section_for(marked, 0, 3), MarkedSection);
-    EXPECT_EQ(tree_section_for(marked, 12, -1), MarkedSection);
-
     Task project = record(8, 0);
-    project.permissions = { participant(4), participant(0) };
-    EXPECT_EQ(tree_section_for(project, 0, -1), OthersSection);
-    EXPECT_EQ(tree_section_for(project, 0, 4), OthersSection);
-    EXPECT_EQ(tree_section_for(project, 0, 9), NotSharedSection);
-    // User id 0 is "no user", not a user called 0.
-    EXPECT_EQ(tree_section_for(project, 0, 0), NotSharedSection);
-    // Inside a list (or a tag level, -1) participation does not split the rows.
-    EXPECT_EQ(tree_section_for(project, 8, 9), OthersSection);
-    EXPECT_EQ(tree_section_for(project, -1, 9), OthersSection);
+    for (std::int32_t user : { 4, 0 }) {
+        Permission p;
+        p.level = 2;
+        p.userId = user;
+        project.permissions.push_back(p);
+    }
+    // Record, list shown, selected user -> section.
+    for (auto [task, list, user, section] : std::vector<std::tuple<Task, int, int, int>> {
+             { marked, 0, 3, MarkedSection }, { marked, 12, -1, MarkedSection },
+             { project, 0, -1, OthersSection }, { project, 0, 4, OthersSection },
+             { project, 0, 9, NotSharedSection }, { project, 0, 0, NotSharedSection },
+             { project, 8, 9, OthersSection }, { project, -1, 9, OthersSection } }) {
+        EXPECT_EQ(tree_section_for(task, list, user), section)
+            << task.id << " in " << list << " for " << user;
+    }
 
     project = record(3, 0);
     project.tag = u"Home";
     Task task = record(9, 3);
     task.projectId = 3;
-    EXPECT_TRUE(tree_belongs(project, { 0, u"", false }, -1));
-    EXPECT_FALSE(tree_belongs(task, { 0, u"", false }, -1));
-    EXPECT_TRUE(tree_belongs(task, { 3, u"", false }, -1));
-    EXPECT_TRUE(tree_belongs(project, { -1, u"Home", false }, -1));
-    EXPECT_FALSE(tree_belongs(project, { -1, u"Work", false }, -1));
     Task tagged_task = task;
     tagged_task.tag = u"Home";
-    EXPECT_FALSE(tree_belongs(tagged_task, { -1, u"Home", false }, -1));
-
-    EXPECT_FALSE(tree_belongs(task, { 0, u"", true }, -1)); // not listed
-    task.listed = true;
-    EXPECT_TRUE(tree_belongs(task, { 0, u"", true }, -1));
-    EXPECT_TRUE(tree_belongs(task, { 3, u"", true }, 3));
-    EXPECT_FALSE(tree_belongs(task, { 4, u"", true }, 4));
-    EXPECT_TRUE(tree_belongs(task, { -1, u"Home", true }, -1));
-
-    Task root = record(0, -1);
-    EXPECT_FALSE(tree_belongs(root, { -1, u"", false }, -1));
+    Task listed = task;
+    listed.listed = true;
+    struct Case {
+        Task record;
+        TreeTarget target;
+        std::int32_t list_project;
+        bool belongs;
+    };
+    for (const Case& c : std::vector<Case> {
+             { project, { 0, u"", false }, -1, true },
+             { task, { 0, u"", false }, -1, false },
+             { task, { 3, u"", false }, -1, true },
+             { project, { -1, u"Home", false }, -1, true },
+             { project, { -1, u"Work", false }, -1, false },
+             { tagged_task, { -1, u"Home", false }, -1, false },
+             { task, { 0, u"", true }, -1, false }, // not listed
+             { listed, { 0, u"", true }, -1, true },
+             { listed, { 3, u"", true }, 3, true },
+             { listed, { 4, u"", true }, 4, false },
+             { listed, { -1, u"Home", true }, -1, true },
+             { record(0, -1), { -1, u"", false }, -1, false },
+         }) {
+        EXPECT_EQ(tree_belongs(c.record, c.target, c.list_project), c.belongs)
+            << c.record.id << " in " << c.target.list_id << to_utf8(c.target.tag) << c.target.flat;
+    }
 }
 
 // Each rule decides only when all rules before it are equal; a record that differs from
 // another only in id sorts by id, so the order is total.
-// Sorting shuffled records gives one order whatever the shuffle (the comparison is a strict weak
-// order with no ties between different ids).
 TEST(TreeRules, row_order_rules_in_priority)
 {
+    // Strictly first: the comparison must never say both.
+    auto first = [](const Task& x, const Task& y) {
+        return tree_row_before(x, y) && !tree_row_before(y, x);
+    };
     Task a = record(2);
     Task b = record(1);
-    EXPECT_TRUE(tree_row_before(b, a)); // equal in every key: lower id first
-    EXPECT_FALSE(tree_row_before(a, b));
+    EXPECT_TRUE(first(b, a)); // equal in every key: lower id first
     EXPECT_FALSE(tree_row_before(a, a));
 
     b.title = u"B";
     a.title = u"A";
-    EXPECT_TRUE(tree_row_before(a, b)); // text before id
+    EXPECT_TRUE(first(a, b)); // text before id
     a.title = u"a"; // 'a' (0x61) sorts after 'B' (0x42) by code unit
-    EXPECT_TRUE(tree_row_before(b, a));
+    EXPECT_TRUE(first(b, a));
     a.title = u"B\r\nsecond";
     b.title = u"B\r\nfirst";
-    EXPECT_TRUE(tree_row_before(b, a)); // the description counts too
+    EXPECT_TRUE(first(b, a)); // the description counts too
 
     a.deadline = 5000;
-    EXPECT_TRUE(tree_row_before(a, b)); // with a deadline before without
+    EXPECT_TRUE(first(a, b)); // with a deadline before without
     b.deadline = 4000;
-    EXPECT_TRUE(tree_row_before(b, a)); // earlier deadline first
+    EXPECT_TRUE(first(b, a)); // earlier deadline first
 
     a.date = 10;
     b.date = 9;
-    EXPECT_TRUE(tree_row_before(a, b)); // later date first, whatever the deadlines
+    EXPECT_TRUE(first(a, b)); // later date first, whatever the deadlines
 
     b.complete = true;
     a.date = 1;
-    EXPECT_TRUE(tree_row_before(a, b)); // not complete before complete
+    EXPECT_TRUE(first(a, b)); // not complete before complete
 
     b.marked = true;
-    EXPECT_TRUE(tree_row_before(b, a)); // marked before everything
-
-    std::vector<Task> rows;
-    for (std::int32_t id = 1; id <= 40; ++id) {
-        Task t = record(id);
-        t.marked = id % 7 == 0;
-        t.complete = id % 3 == 0;
-        t.date = id % 4;
-        t.deadline = id % 5 == 0 ? 0 : id % 2;
-        t.title = id % 2 ? u"x" : u"y";
-        rows.push_back(t);
-    }
-    std::vector<Task> first = rows;
-    std::sort(first.begin(), first.end(), tree_row_before);
-    std::mt19937 random(7);
-    for (int round = 0; round < 5; ++round) {
-        std::shuffle(rows.begin(), rows.end(), random);
-        std::sort(rows.begin(), rows.end(), tree_row_before);
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            ASSERT_EQ(rows[i].id, first[i].id) << "round " << round << " position " << i;
-    }
-    for (std::size_t i = 1; i < first.size(); ++i)
-        EXPECT_TRUE(tree_row_before(first[i - 1], first[i]));
+    EXPECT_TRUE(first(b, a)); // marked before everything
 }
 
 // Kinds: editable project 0, folder 2, task 4 (+1 done); read-only project 6, anything else 7.
-// The status is clamped to the sheet's six columns.
-// The sheet is cut into 6 columns (status) by 8 rows (kind); every cell lies inside the picture,
-// and entry kind + 8 * status is the cell in that row and column.
+// The status is clamped to the sheet's six columns, which cut the picture into 6 columns
+// (status) by 8 rows (kind); entry kind + 8 * status is the cell in that row and column.
 TEST(TreeRules, icon_index_kinds_and_status_limits)
 {
-    Task project = record(1, 0);
-    Task folder = record(2, 1);
-    folder.childCount = 3;
-    Task task = record(3, 2);
-    EXPECT_EQ(tree_icon_kind(project), 0);
-    EXPECT_EQ(tree_icon_kind(folder), 2);
-    EXPECT_EQ(tree_icon_kind(task), 4);
-    project.complete = folder.complete = task.complete = true;
-    EXPECT_EQ(tree_icon_kind(project), 1);
-    EXPECT_EQ(tree_icon_kind(folder), 3);
-    EXPECT_EQ(tree_icon_kind(task), 5);
-    project.editable = folder.editable = task.editable = false;
-    EXPECT_EQ(tree_icon_kind(project), 6);
-    EXPECT_EQ(tree_icon_kind(folder), 7);
-    EXPECT_EQ(tree_icon_kind(task), 7);
+    std::vector<std::int32_t> kinds;
+    for (bool editable : { true, false }) {
+        for (bool complete : { false, true }) {
+            for (std::int32_t children : { -1, 3, 0 }) { // project, folder, task
+                Task t = record(3, children < 0 ? 0 : 2);
+                t.childCount = std::max(children, 0);
+                t.editable = editable;
+                t.complete = complete;
+                kinds.push_back(tree_icon_kind(t));
+            }
+        }
+    }
+    EXPECT_EQ(kinds, (std::vector<std::int32_t> { 0, 2, 4, 1, 3, 5, 6, 7, 7, 6, 7, 7 }));
 
-    task.editable = true;
-    task.complete = false;
-    task.status = 9;
-    EXPECT_EQ(tree_icon_index(task), 4 + 8 * 5);
-    task.status = -3;
-    EXPECT_EQ(tree_icon_index(task), 4);
-    task.status = 2;
-    EXPECT_EQ(tree_icon_index(task), 4 + 16);
-    project.status = std::numeric_limits<std::int32_t>::min();
-    EXPECT_EQ(tree_icon_index(project), 6);
+    Task task = record(3, 2);
+    for (auto [status, index] : { std::pair { 9, 4 + 8 * 5 }, { -3, 4 }, { 2, 4 + 16 } }) {
+        task.status = status;
+        EXPECT_EQ(tree_icon_index(task), index) << status;
+    }
     EXPECT_EQ(clamp_status(std::numeric_limits<std::int32_t>::max()), 5);
+    EXPECT_EQ(clamp_status(std::numeric_limits<std::int32_t>::min()), 0);
 
     std::shared_ptr<const Surface> surface = Surface::allocate(60, 96);
     ASSERT_TRUE(surface);
-    ImageRef sheet = ImageRef::whole(Bitmap(surface, u"icons.bmp"));
-    std::vector<ImageRef> cells = cut_icon_sheet(sheet);
+    std::vector<ImageRef> cells = cut_icon_sheet(ImageRef::whole(Bitmap(surface, u"icons.bmp")));
     ASSERT_EQ(cells.size(), 48u);
     for (std::int32_t status = 0; status < 6; ++status) {
         for (std::int32_t kind = 0; kind < 8; ++kind) {
             const ImageCoords& c = cells[kind + 8 * status].coords;
-            EXPECT_EQ(c.x0, status * 10);
-            EXPECT_EQ(c.y0, kind * 12);
-            EXPECT_EQ(c.x3 - c.x0, 10);
-            EXPECT_EQ(c.y3 - c.y0, 12);
-            EXPECT_LE(c.x3, 60);
-            EXPECT_LE(c.y3, 96);
+            EXPECT_EQ(std::tuple(c.x0, c.y0, c.x3, c.y3),
+                std::tuple(status * 10, kind * 12, status * 10 + 10, kind * 12 + 12))
+                << kind << " " << status;
         }
     }
     // An empty picture gives 48 empty cells rather than cells outside nothing.

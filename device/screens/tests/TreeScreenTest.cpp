@@ -2,8 +2,6 @@
 
 #include "device/skin/widgets/ImageElement.h"
 
-#include <algorithm>
-
 using namespace corvane;
 using namespace corvane::test;
 
@@ -24,32 +22,33 @@ TEST_F(TreeScreenTest, browse_down_and_back)
     ASSERT_EQ(host->stack->count(), 1u);
     TreeLevel& root = top();
     EXPECT_TRUE(root.is_open());
-    EXPECT_EQ(sorted(all_rows(root)), sorted({ garden, attic }));
+    EXPECT_EQ(all_rows(root), (std::vector<std::int32_t> { garden, attic }));
     // "All users": nothing in section 3, and its header is hidden with it.
     EXPECT_TRUE(root.rows(NotSharedSection).empty());
     EXPECT_FALSE(root.list().sections()[NotSharedSection].visible);
     EXPECT_TRUE(root.list().sections()[AllSection].visible);
-    EXPECT_EQ(text_of(root, u"title"), host->text(u"vizAllProjects"));
-    EXPECT_EQ(text_of(root, u"back"), host->text(u"Menu"));
-    EXPECT_EQ(text_of(root, u"select_user"), host->text(u"vizUsersAll"));
+    EXPECT_EQ(texts(root, { u"title", u"back", u"select_user" }),
+        (std::vector {
+            host->text(u"vizAllProjects"), host->text(u"Menu"), host->text(u"vizUsersAll") }));
     EXPECT_FALSE(find_descendant(root, u"path")->is_visible());
 
     act([&] { host->stack->open_list(garden, false); });
     TreeLevel& project = top();
     EXPECT_EQ(all_rows(project), std::vector<std::int32_t> { beds });
-    EXPECT_EQ(text_of(project, u"title"), u"Garden");
-    EXPECT_EQ(text_of(project, u"back"), host->text(u"BackUp"));
+    EXPECT_EQ(texts(project, { u"title", u"back" }),
+        (std::vector<WString> { u"Garden", host->text(u"BackUp") }));
     EXPECT_FALSE(find_descendant(project, u"path")->is_visible()); // a project has no parent
     EXPECT_TRUE(project.list().sections()[AllSection].visible);
 
     act([&] { host->stack->open_list(beds, false); });
     TreeLevel& folder = top();
-    EXPECT_EQ(sorted(all_rows(folder)), sorted({ dig, rows }));
-    EXPECT_EQ(text_of(folder, u"title"), u"Beds");
+    EXPECT_EQ(all_rows(folder), (std::vector<std::int32_t> { dig, rows }));
+    EXPECT_EQ(texts(folder, { u"title" }), std::vector<WString> { u"Beds" });
     Element& path = *find_descendant(folder, u"path");
     EXPECT_TRUE(path.is_visible());
     EXPECT_FALSE(find_descendant(path, u"home")->is_visible());
-    EXPECT_EQ(text_of(*find_descendant(path, u"5"), u"#text"), u"Garden");
+    EXPECT_EQ(
+        texts(*find_descendant(path, u"5"), { u"#text" }), std::vector<WString> { u"Garden" });
     EXPECT_FALSE(find_descendant(path, u"4")->is_visible());
     EXPECT_FALSE(folder.list().sections()[AllSection].visible); // only projects have the entry
 
@@ -69,8 +68,7 @@ TEST_F(TreeScreenTest, browse_down_and_back)
     press(root, u"back");
     EXPECT_EQ(host->menus, 1);
     EXPECT_EQ(host->stack->count(), 1u);
-    EXPECT_TRUE(root.is_open());
-    EXPECT_TRUE(root.shows(0, u""));
+    EXPECT_TRUE(root.is_open() && root.shows(0, u""));
 
     // "plus" starts a new record under the list shown: a project at the root.
     press(root, u"plus");
@@ -105,13 +103,13 @@ TEST_F(TreeScreenTest, deep_path_and_rebuild_to)
 
     Element& path = *find_descendant(top(), u"path");
     ASSERT_TRUE(path.is_visible());
-    for (int cell = 0; cell < 6; ++cell) {
-        const char16_t name[2] = { static_cast<char16_t>(u'0' + cell), 0 };
-        Element& element = *find_descendant(path, name);
-        EXPECT_TRUE(element.is_visible()) << cell;
-        // Cell 5 is the parent (f6), cell 0 five steps further up (f1); P is left out.
-        EXPECT_EQ(text_of(element, u"#text"), u"f" + to_wstring(cell + 1)) << cell;
+    std::vector<WString> cells;
+    for (WStringView cell : { u"0", u"1", u"2", u"3", u"4", u"5" }) {
+        Element& element = *find_descendant(path, cell);
+        cells.push_back(element.is_visible() ? texts(element, { u"#text" })[0] : u"hidden");
     }
+    // Cell 5 is the parent (f6), cell 0 five steps further up (f1); P is left out.
+    EXPECT_EQ(cells, (std::vector<WString> { u"f1", u"f2", u"f3", u"f4", u"f5", u"f6" }));
 
     act([&] { host->stack->rebuild_to(chain[2]); });
     EXPECT_EQ(host->stack->count(), 4u);
@@ -135,16 +133,11 @@ TEST_F(TreeScreenTest, deep_path_and_rebuild_to)
 TEST_F(TreeScreenTest, tags_and_tag_levels)
 {
     Client& ann = seeder(u"ann@example.com", u"Ann");
-    auto tagged = [&](const WString& title, const WString& tag) {
-        std::int32_t id = ann.create(0, title);
-        Task edited = *ann.engine->find_task(id);
-        edited.tag = tag;
-        EXPECT_EQ(ann.act([&](Engine& e) { e.save_task(edited, u""); }), u"");
-        return id;
-    };
-    std::int32_t house = tagged(u"House", u"Home");
-    std::int32_t yard = tagged(u"Yard", u"Home");
-    tagged(u"Office", u"Work");
+    std::int32_t house = ann.create(0, u"House");
+    std::int32_t yard = ann.create(0, u"Yard");
+    retag(ann, house, u"Home");
+    retag(ann, yard, u"Home");
+    retag(ann, ann.create(0, u"Office"), u"Work");
     std::int32_t loose = ann.create(0, u"Loose");
     log_in(u"ann@example.com");
 
@@ -157,8 +150,8 @@ TEST_F(TreeScreenTest, tags_and_tag_levels)
     TreeLevel& home = top();
     EXPECT_TRUE(home.shows(-1, u"Home"));
     EXPECT_TRUE(host->stack->tag_mode());
-    EXPECT_EQ(sorted(all_rows(home)), sorted({ house, yard }));
-    EXPECT_EQ(text_of(home, u"title"), u"Home");
+    EXPECT_EQ(all_rows(home), (std::vector<std::int32_t> { house, yard }));
+    EXPECT_EQ(texts(home, { u"title" }), std::vector<WString> { u"Home" });
     EXPECT_FALSE(find_descendant(home, u"plus")->is_visible());
     EXPECT_FALSE(find_descendant(home, u"path")->is_visible());
 
@@ -188,55 +181,22 @@ TEST_F(TreeScreenTest, tags_and_tag_levels)
     host->stack->close_all();
     act([&] { host->stack->rebuild_to(0); });
     act([&] { host->stack->open_tag(u"Home", false); });
-    Task moved = *ann.engine->find_task(yard);
-    moved.tag = u"Work";
-    EXPECT_EQ(ann.act([&](Engine& e) { e.save_task(moved, u""); }), u"");
+    retag(ann, yard, u"Work");
     act([&] { host->engine().open_folder(0); });
     EXPECT_EQ(all_rows(top()), std::vector<std::int32_t> { house });
 
-    Task untagged = *ann.engine->find_task(house);
-    untagged.tag.clear();
-    EXPECT_EQ(ann.act([&](Engine& e) { e.save_task(untagged, u""); }), u"");
+    retag(ann, house, u"");
     act([&] { host->engine().open_folder(0); });
     EXPECT_EQ(root.tag_rows(), std::vector<WString> { u"Work" });
     EXPECT_EQ(host->stack->count(), 1u);
     EXPECT_TRUE(top().shows(0, u""));
 }
-
-// With a second account selected, the root puts the projects it takes part in into section 2
-// and the others into section 3; sharing a project moves its row from 3 to 2.
-TEST_F(TreeScreenTest, projects_by_participation_of_the_selected_user)
-{
-    Client& ann = seeder(u"ann@example.com", u"Ann");
-    Client& bob = seeder(u"bob@example.com", u"Bob");
-    std::int32_t shared = ann.create(0, u"Shared");
-    std::int32_t own = ann.create(0, u"Own");
-    log_in(u"ann@example.com");
-
-    select_user(bob.engine->auth().userId);
-    TreeLevel& root = top();
-    auto hidden = ids(root.rows(NotSharedSection));
-    std::sort(hidden.begin(), hidden.end());
-    EXPECT_EQ(hidden, (std::vector<std::int32_t> { shared, own }));
-    EXPECT_TRUE(root.list().sections()[NotSharedSection].visible);
-    EXPECT_FALSE(root.list().sections()[OthersSection].visible);
-
-    act([&] { host->engine().change_permission(shared, u"bob@example.com", 2); });
-    act([&] { host->engine().open_folder(0); });
-    EXPECT_EQ(ids(root.rows(OthersSection)), std::vector<std::int32_t> { shared });
-    EXPECT_EQ(ids(root.rows(NotSharedSection)), std::vector<std::int32_t> { own });
-
-    // Inside the project the filter user does not split rows.
-    act([&] { host->stack->open_list(shared, false); });
-    EXPECT_TRUE(top().rows(NotSharedSection).empty());
-}
-
 // A row draws its record: the unread count wins over the deadline, exactly one name node
 // shows, the icon is the record's cell, "info" only for projects and folders of a tree level,
 // and the flat list shows the parent chain.
 TEST_F(TreeScreenTest, record_row_drawing)
 {
-    std::vector<ImageRef> icons = top_icons();
+    std::vector<ImageRef> icons = host->all->screen().icons();
     ASSERT_EQ(icons.size(), 48u);
     Element row;
     build_from_node_or_throw(row, properties, u"TreeElement");
@@ -263,9 +223,9 @@ TEST_F(TreeScreenTest, record_row_drawing)
     };
     draw_record_row(row, task, { MarkedSection, false }, *host, icons);
     EXPECT_EQ(shown(), "unread icon name_unread ");
-    EXPECT_EQ(
-        text_of(row, u"unread"), replace_placeholder(host->text(u"CountUnread"), u"%count%", u"3"));
-    EXPECT_EQ(text_of(row, u"name_unread"), u"Water");
+    EXPECT_EQ(texts(row, { u"unread", u"name_unread" }),
+        (std::vector<WString> {
+            replace_placeholder(host->text(u"CountUnread"), u"%count%", u"3"), u"Water" }));
     EXPECT_EQ(
         Form::require_in<ImageElement>(row, u"icon").source().coords, icons[4 + 8 * 5].coords);
 
@@ -274,8 +234,8 @@ TEST_F(TreeScreenTest, record_row_drawing)
     task.childCount = 2;
     draw_record_row(row, task, { OthersSection, false }, *host, icons);
     EXPECT_EQ(shown(), "deadline info icon name_unfiltered "); // "info": a folder
-    EXPECT_EQ(text_of(row, u"deadline"), host->relative_date(task.deadline, false));
-    EXPECT_EQ(text_of(row, u"responsible"), host->text(u"vizUsersAll"));
+    EXPECT_EQ(texts(row, { u"deadline", u"responsible" }),
+        (std::vector { host->relative_date(task.deadline, false), host->text(u"vizUsersAll") }));
 
     task.deadline = 0;
     draw_record_row(row, task, { OthersSection, true }, *host, icons);
@@ -303,8 +263,8 @@ TEST_F(TreeScreenTest, all_tasks_pages_with_more)
     EXPECT_TRUE(host->engine().more_pages());
     EXPECT_TRUE(flat.list().sections()[MoreSection].visible);
     EXPECT_FALSE(flat.list().sections()[AllSection].visible);
-    EXPECT_EQ(text_of(flat, u"title"), host->text(u"vizAllTasks"));
-    EXPECT_EQ(text_of(flat, u"back"), host->text(u"Back"));
+    EXPECT_EQ(texts(flat, { u"title", u"back" }),
+        (std::vector { host->text(u"vizAllTasks"), host->text(u"Back") }));
     EXPECT_FALSE(find_descendant(flat, u"plus")->is_visible());
     EXPECT_FALSE(find_descendant(flat, u"path")->is_visible());
 
@@ -316,7 +276,7 @@ TEST_F(TreeScreenTest, all_tasks_pages_with_more)
     EXPECT_EQ(flat.listed_rows(), 25);
 
     for (int page = 2; page <= 3; ++page)
-        act([&] { press_more(flat); });
+        act([&] { flat.more_pressed(); });
     EXPECT_EQ(flat.listed_rows(), 60);
     EXPECT_FALSE(host->engine().more_pages());
     EXPECT_TRUE(host->engine().is_attached(folder));

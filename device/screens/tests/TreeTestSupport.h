@@ -27,15 +27,10 @@ public:
         : m_properties(properties)
         , m_engine(std::make_unique<Engine>(url, *this))
     {
+        // The screens go before the engine they read (members are destroyed in reverse).
         m_engine->set_translator([this](WStringView key) { return text(key); });
         stack = std::make_unique<TreeStack>(static_cast<TreeHost&>(*this));
         all = std::make_unique<AllTasksList>(static_cast<TreeHost&>(*this));
-    }
-    ~TreeTestHost() override
-    {
-        all.reset();
-        stack.reset();
-        m_engine.reset();
     }
 
     // TreeHost
@@ -52,7 +47,7 @@ public:
         return corvane::relative_date(
             [this](WStringView key) { return text(key); }, milliseconds, with_time);
     }
-    std::int32_t selected_user() const override { return selected; }
+    std::int32_t selected_user() const override { return -1; }
     void show_main_menu() override { ++menus; }
     void show_all_tasks(std::int32_t id, WStringView name) override
     {
@@ -93,17 +88,18 @@ public:
         all->on_task_removed(id);
     }
 
-    std::int32_t selected { -1 };
     int menus { 0 };
     int idle_reports { 0 };
     WString last_error;
     std::vector<std::int32_t> shown_tasks, new_records, all_lists;
-    std::unique_ptr<TreeStack> stack;
-    std::unique_ptr<AllTasksList> all;
 
 private:
     Properties& m_properties; // The fixture's.
     std::unique_ptr<Engine> m_engine;
+
+public:
+    std::unique_ptr<TreeStack> stack;
+    std::unique_ptr<AllTasksList> all;
 };
 
 class TreeScreenTest : public ::testing::Test, protected HeadlessScreens {
@@ -154,33 +150,30 @@ protected:
         }
     }
 
-    // What the document does when the filter user changes.
-    void select_user(std::int32_t id)
-    {
-        host->selected = id;
-        Filter filter;
-        filter.responsible = id;
-        host->engine().set_filter(filter, false);
-        act([&] {
-            host->engine().open_folder(0);
-            host->stack->reset_lists();
-            host->all->reset_list();
-        });
-    }
-
-    // The ids of a level's record rows, sections 1 to 3 in order.
+    // The ids of a level's record rows (sections 1 to 3), sorted.
     static std::vector<std::int32_t> all_rows(const TreeLevel& level)
     {
         std::vector<std::int32_t> out;
         for (std::int32_t s = MarkedSection; s <= NotSharedSection; ++s)
             for (const Task& t : level.rows(s))
                 out.push_back(t.id);
+        std::sort(out.begin(), out.end());
         return out;
     }
-    static std::vector<std::int32_t> sorted(std::vector<std::int32_t> ids)
+    // The texts of a level's nodes, in the order asked for.
+    static std::vector<WString> texts(Element& root, std::initializer_list<WStringView> ids)
     {
-        std::sort(ids.begin(), ids.end());
-        return ids;
+        std::vector<WString> out;
+        for (WStringView id : ids)
+            out.push_back(element_text(find_descendant(root, id)));
+        return out;
+    }
+    // Saves `tag` on a record as `owner`.
+    static void retag(Client& owner, std::int32_t id, const WString& tag)
+    {
+        Task edited = *owner.engine->find_task(id);
+        edited.tag = tag;
+        EXPECT_EQ(owner.act([&](Engine& e) { e.save_task(edited, u""); }), u"");
     }
     // The list index of a record's row; -1 when it has none.
     static std::int32_t index_of_record(TreeLevel& level, std::int32_t id)
@@ -209,30 +202,12 @@ protected:
     }
 
     TreeLevel& top() { return *host->stack->top(); }
-    // The icon table as a level cuts it from the skin.
-    std::vector<ImageRef> top_icons() { return host->all->screen().icons(); }
-    // "more" of the flat list, as its button reports it.
-    void press_more(TreeLevel& level) { level.more_pressed(); }
-
-    static std::vector<std::int32_t> ids(const std::vector<Task>& rows)
-    {
-        std::vector<std::int32_t> out;
-        for (const Task& t : rows)
-            out.push_back(t.id);
-        return out;
-    }
-
     static void press(Element& root, WStringView id)
     {
         auto* button = dynamic_cast<ButtonElement*>(find_descendant(root, id));
         ASSERT_NE(button, nullptr) << to_utf8(WString(id));
         ASSERT_NE(button->handler(), nullptr);
         button->handler()->clicked(*button, {}, 0);
-    }
-
-    static WString text_of(Element& root, WStringView id)
-    {
-        return element_text(find_descendant(root, id));
     }
 
     ThreadedLoop loop;
