@@ -1,6 +1,6 @@
 #include "launcher/OpenPlan.h"
+#include "device/core/testing/TempFolder.h"
 #include "launcher/linux/ProcessStarter.h"
-#include "launcher/tests/TempFolder.h"
 #include "testing/ChildProcess.h"
 
 #include <gmock/gmock.h>
@@ -12,8 +12,8 @@
 #include <sys/wait.h>
 
 using namespace lumbra;
-using lumbra::test::read_file;
-using lumbra::test::TempFolder;
+using corvane::test::read_file;
+using corvane::test::TempFolder;
 using testing::ElementsAre;
 
 namespace {
@@ -24,10 +24,10 @@ class OpenTest : public testing::Test {
 protected:
     OpenTest()
     {
-        m_program = medium.write_executable("setup.sh", "#!/bin/sh\n");
+        m_program = medium.write("setup.sh", "#!/bin/sh\n", true);
         medium.write("readme.txt", "read me");
-        m_opener = tools.write_executable("bin/xdg-open", "#!/bin/sh\n");
-        tools.write_executable("bin/corvane-tool", "#!/bin/sh\n");
+        m_opener = tools.write("bin/xdg-open", "#!/bin/sh\n", true);
+        tools.write("bin/corvane-tool", "#!/bin/sh\n", true);
         search_path = "/nonexistent:relative/bin:" + tools.file("bin");
     }
 
@@ -95,9 +95,10 @@ TEST_F(OpenTest, failures_are_explained)
 TEST_F(OpenTest, started_program_runs_in_its_folder)
 {
     std::string output = medium.file("out.txt");
-    medium.write_executable("record.sh",
+    medium.write("record.sh",
         "#!/bin/sh\nprintf '%s|' \"$PWD\" \"$@\" > \"" + output + ".part\"\nmv \"" + output
-            + ".part\" \"" + output + "\"\n");
+            + ".part\" \"" + output + "\"\n",
+        true);
     std::filesystem::create_directory(medium.file("work"));
     OpenPlan plan = plan_open({ "open", "record.sh", "\"two words\" x", medium.file("work") },
         medium.path(), search_path);
@@ -122,7 +123,7 @@ TEST_F(OpenTest, start_failures)
     EXPECT_FALSE(error.empty());
 
     // A script whose interpreter is missing cannot be executed.
-    medium.write_executable("broken.sh", "#!/nonexistent/shell\n");
+    medium.write("broken.sh", "#!/nonexistent/shell\n", true);
     error.clear();
     EXPECT_FALSE(start_process(
         plan_open({ "open", "broken.sh", "", "" }, medium.path(), search_path), error));

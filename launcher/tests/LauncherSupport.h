@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/core/testing/TempFolder.h"
 #include "launcher/Platform.h"
 #include "launcher/Text.h"
 
@@ -9,6 +10,18 @@
 #include <vector>
 
 namespace lumbra::test {
+
+using corvane::test::read_file;
+using corvane::test::TempFolder;
+
+// Settings text with "\n" line ends turned into CR LF, as the launcher's files need.
+inline std::string crlf(std::string_view text)
+{
+    std::string out;
+    for (char c : text)
+        out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
+}
 
 // Everything the launcher asked of its platform and window, in order, as short lines such as
 // "open open|/bin/tool|\"a.ini\"|/medium" or "load file:///medium/index.html".
