@@ -2,8 +2,8 @@
 // user makes, sent through XTest. Each test skips when there is no display.
 
 #include "launcher/tests/LauncherSupport.h"
-#include "launcher/tests/XSession.h"
 #include "testing/ChildProcess.h"
+#include "testing/XSession.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +17,8 @@
 using namespace lumbra::test;
 using corvane::test::ChildProcess;
 using corvane::test::wait_until;
+using corvane::test::XSession;
+using corvane::test::XWindow;
 using namespace std::chrono_literals;
 
 namespace {

@@ -5,14 +5,17 @@
 #include "device/core/Paths.h"
 #include "device/core/testing/LogFile.h"
 #include "device/core/testing/TestEnvironment.h"
+#include "device/platform/VirtualClock.h"
+#include "device/platform/linux/HeadlessWindow.h"
+#include "device/platform/linux/LinuxClock.h"
 #include "device/shell/ApplicationListener.h"
 #include "device/shell/GameClient.h"
 #include "device/skin/render/RenderSurface.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <iterator>
+#include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,6 +44,40 @@ private:
     std::string m_previous_runtime;
     bool m_had_runtime { false };
 };
+
+// A headless window on a virtual clock, with the debug log of a private environment on.
+struct HeadlessRig {
+    HeadlessRig() { environment.enable_log(); }
+    std::unique_ptr<HeadlessWindow> make_window(HeadlessWindow** view = nullptr)
+    {
+        WindowOptions options;
+        options.headless = true;
+        options.virtual_clock = &clock;
+        auto window = std::make_unique<HeadlessWindow>(options);
+        if (view)
+            *view = window.get();
+        return window;
+    }
+
+    AppTestEnvironment environment;
+    LinuxClock real_clock;
+    VirtualClock clock { real_clock };
+};
+
+// Whether the debug log holds `text` exactly `times` times (at least once when `times` is 0);
+// a failure shows the log.
+inline ::testing::AssertionResult logged(std::u16string_view text, std::size_t times = 0)
+{
+    std::u16string log = read_log();
+    std::size_t found = 0;
+    for (std::size_t at = log.find(text); at != std::u16string::npos; at = log.find(text, at + 1))
+        ++found;
+    if (times == 0 ? found > 0 : found == times)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+        << found << " times \"" << to_utf8(WString(text)) << "\" in:\n"
+        << to_utf8(log);
+}
 
 // Records what the window object hands to its client.
 class RecordingClient : public GameClient {

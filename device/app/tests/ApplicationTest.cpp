@@ -3,9 +3,6 @@
 #include "device/app/tests/AppTestSupport.h"
 #include "device/core/FatalFault.h"
 #include "device/core/KeyCode.h"
-#include "device/platform/VirtualClock.h"
-#include "device/platform/linux/HeadlessWindow.h"
-#include "device/platform/linux/LinuxClock.h"
 #include "device/shell/GameBase.h"
 #include "device/shell/PageTransition.h"
 #include "device/shell/Screen.h"
@@ -63,25 +60,16 @@ private:
     Color m_color;
 };
 
-struct ApplicationFixture : ::testing::Test {
-    AppTestEnvironment environment;
-    LinuxClock real_clock;
-    VirtualClock clock { real_clock };
+struct ApplicationTest : ::testing::Test, HeadlessRig {
     HeadlessWindow* window { nullptr };
     std::unique_ptr<Application> application;
     RenderSurface frame;
 
     void SetUp() override
     {
-        environment.enable_log();
         (void)environment.settings().write(u"HKEY_CURRENT_USER\\Software\\Ulmar",
             u"EmergencyNumbers", std::u16string(u"112; 911;;0"));
-        WindowOptions options;
-        options.headless = true;
-        options.virtual_clock = &clock;
-        auto backend = std::make_unique<HeadlessWindow>(options);
-        window = backend.get();
-        application = std::make_unique<Application>(u"Corvane", std::move(backend), clock);
+        application = std::make_unique<Application>(u"Corvane", make_window(&window), clock);
         ASSERT_TRUE(frame.recreate(480, 640));
     }
 
@@ -103,8 +91,6 @@ struct ApplicationFixture : ::testing::Test {
 
 } // namespace
 
-using ApplicationTest = ApplicationFixture;
-
 // The built-in kinds are registered for the application's life and the emergency numbers are
 // read from the platform, empty entries dropped. With no screen every routing answers true and
 // a frame is the background colour.
@@ -115,15 +101,13 @@ TEST_F(ApplicationTest, construction_registers_kinds_and_reads_emergency_numbers
     EXPECT_TRUE(application->on_pointer_button(PointerEvent {}));
     application->set_background_color({ 255, 0, 0, 255 });
     EXPECT_EQ(draw(), 0xF800);
-    EXPECT_TRUE(is_element_kind_registered(u"node"));
-    EXPECT_TRUE(is_element_kind_registered(u"color"));
-    EXPECT_TRUE(is_element_kind_registered(u"clip"));
+    for (const char16_t* kind : { u"node", u"color", u"clip" })
+        EXPECT_TRUE(is_element_kind_registered(kind)) << to_utf8(kind);
     EXPECT_EQ(application->emergency_numbers(), (std::vector<WString> { u"112", u"911", u"0" }));
-    EXPECT_NE(read_log().find(u"Application::Application() this="
-                  + to_wstring(static_cast<std::uint64_t>(
-                      reinterpret_cast<std::uintptr_t>(application.get())))
-                  + u"\n"),
-        std::u16string::npos);
+    EXPECT_TRUE(logged(u"Application::Application() this="
+        + to_wstring(
+            static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(application.get())))
+        + u"\n"));
     // A second application object in one process is a broken invariant.
     EXPECT_EXIT(
         {
@@ -132,13 +116,11 @@ TEST_F(ApplicationTest, construction_registers_kinds_and_reads_emergency_numbers
             Application second(u"Corvane", std::make_unique<HeadlessWindow>(options), clock);
         },
         ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
-    EXPECT_NE(
-        read_log().find(u"Gluck: Singleton is already instantiated @ Singleton::Singleton()\n"),
-        std::u16string::npos);
+    EXPECT_TRUE(logged(u"Gluck: Singleton is already instantiated @ Singleton::Singleton()\n"));
     application.reset();
     EXPECT_FALSE(is_element_kind_registered(u"node"));
     EXPECT_THROW(create_element(u"node"), NodeNotRegistered);
-    EXPECT_NE(read_log().find(u"Application::~Application()\n"), std::u16string::npos);
+    EXPECT_TRUE(logged(u"Application::~Application()\n"));
 }
 
 // Opening an overlay fades what lies below to half brightness in eight frames; closing it
@@ -308,8 +290,7 @@ TEST_F(ApplicationTest, call_key_dials_emergency_numbers)
     EXPECT_TRUE(application->window().is_suspended());
     EXPECT_TRUE(application->dialled_digits().empty());
     EXPECT_EQ(page.keys.size(), 5u); // the four digits and the release, not the call key
-    std::u16string log = read_log();
-    EXPECT_NE(log.find(u"try call 5112\nemergency call 112\n"), std::u16string::npos);
+    EXPECT_TRUE(logged(u"try call 5112\nemergency call 112\n"));
 
     application->on_key(press(KeyCode(46 + 9)));
     application->on_key(press(KeyCode(46 + 1)));
@@ -320,7 +301,7 @@ TEST_F(ApplicationTest, call_key_dials_emergency_numbers)
     EXPECT_FALSE(application->on_key(press(KeyCode::CallMake)));
     EXPECT_EQ(page.keys.back().code, static_cast<std::int32_t>(KeyCode::CallMake));
     EXPECT_TRUE(application->dialled_digits().empty());
-    EXPECT_NE(read_log().find(u"try call 91\n"), std::u16string::npos);
+    EXPECT_TRUE(logged(u"try call 91\n"));
 }
 
 // Keys and typing belong to the top screen. A message box over a field being edited takes

@@ -1,10 +1,8 @@
 #include "device/app/tests/ProcessSupport.h"
 #include "device/shell/AppInfo.h"
 #include "testing/PrivateDisplay.h"
+#include "testing/XSession.h"
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -21,78 +19,7 @@ extern "C" const char* __lsan_default_suppressions()
 using namespace corvane;
 using namespace corvane::test;
 
-namespace {
-
-const std::string app_info_message = to_utf8(app_info.message);
-
-struct DisplayCloser {
-    void operator()(Display* display) const { XCloseDisplay(display); }
-};
-
-// The first 32-bit item of a window property; nothing when the window lacks it.
-std::optional<unsigned long> first_item(Display* display, Window window, const char* name)
-{
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1, False,
-            AnyPropertyType, &type, &format, &count, &remaining, &data)
-            != Success
-        || !data)
-        return std::nullopt;
-    std::optional<unsigned long> item;
-    if (format == 32 && count == 1)
-        item = *reinterpret_cast<unsigned long*>(data);
-    XFree(data);
-    return item;
-}
-
-// A shown top-level dialog named "Corvane" whose owner belongs to process `pid`.
-struct MessageBoxWindows {
-    Window dialog { None };
-    Window owner { None };
-};
-MessageBoxWindows find_message_box(Display* display, pid_t pid)
-{
-    Window root = None;
-    Window parent = None;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    MessageBoxWindows found;
-    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
-        return found;
-    for (unsigned int i = 0; i < count && found.dialog == None; ++i) {
-        XWindowAttributes attributes;
-        Window owner = None;
-        char* name = nullptr;
-        if (XGetWindowAttributes(display, children[i], &attributes)
-            && attributes.map_state == IsViewable
-            && first_item(display, children[i], "_NET_WM_WINDOW_TYPE")
-                == XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False)
-            && XGetTransientForHint(display, children[i], &owner)
-            && first_item(display, owner, "_NET_WM_PID") == static_cast<unsigned long>(pid)
-            && XFetchName(display, children[i], &name) && name) {
-            if (std::string(name) == "Corvane")
-                found = { children[i], owner };
-            XFree(name);
-        }
-    }
-    if (children)
-        XFree(children);
-    return found;
-}
-
-Window input_focus(Display* display)
-{
-    Window focus = None;
-    int revert = 0;
-    XGetInputFocus(display, &focus, &revert);
-    return focus;
-}
-
-} // namespace
+static const std::string app_info_message = to_utf8(app_info.message);
 
 // Missing data ends the start with a message (on standard error when headless) and status 0,
 // after as much of the start as the data allows, and with "Log" set the log holds the start-up
@@ -253,7 +180,7 @@ TEST(ProgramStart, second_instance_brings_the_message_box_forward)
     PrivateDisplay x;
     if (!x.start())
         GTEST_SKIP() << "Xvfb could not be started: the message box needs a real X server";
-    std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(x.name().c_str()));
+    std::unique_ptr<XSession> display = XSession::open(x.name());
     ASSERT_TRUE(display) << x.name();
     std::map<std::string, std::string> on_x
         = { { "DISPLAY", x.name() }, { "SDL_VIDEODRIVER", "x11" } };
@@ -261,14 +188,12 @@ TEST(ProgramStart, second_instance_brings_the_message_box_forward)
     folder.install_splash(); // and no language, so the splash ends in a message box
 
     ProgramRun first(folder, "first", {}, on_x);
-    MessageBoxWindows box;
-    wait_until([&] {
-        box = find_message_box(display.get(), first.pid());
-        return box.dialog != None || !first.is_running();
-    });
-    ASSERT_NE(box.dialog, None) << to_utf8(first.log()) << first.errors();
+    std::optional<XSession::Dialog> box;
+    wait_until(
+        [&] { return (box = display->dialog_of(first.pid(), "Corvane")) || !first.is_running(); });
+    ASSERT_TRUE(box) << to_utf8(first.log()) << first.errors();
     // The main window has the focus, so only the second start can move it to the box.
-    ASSERT_EQ(input_focus(display.get()), box.owner);
+    ASSERT_EQ(display->input_focus(), box->owner);
 
     ProgramRun second(folder, "second", { "again" }, on_x);
     ASSERT_EQ(second.wait_exit(), 0) << second.errors();
@@ -277,7 +202,7 @@ TEST(ProgramStart, second_instance_brings_the_message_box_forward)
         << to_utf8(log);
     EXPECT_EQ(log.find(u"hwnd="), std::u16string::npos) << to_utf8(log);
     EXPECT_EQ(log.find(u" WinMain 1\n"), std::u16string::npos);
-    EXPECT_EQ(input_focus(display.get()), box.dialog);
+    EXPECT_EQ(display->input_focus(), box->window);
     EXPECT_TRUE(first.is_running());
 }
 

@@ -50,7 +50,7 @@ private:
 };
 
 // The whole content of a file; empty when it cannot be read.
-inline std::string read_file(const std::string& path)
+inline std::string read_file(const std::filesystem::path& path)
 {
     std::ostringstream content;
     content << std::ifstream(path, std::ios::binary).rdbuf();
