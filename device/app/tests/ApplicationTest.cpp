@@ -171,46 +171,6 @@ TEST_F(ApplicationTest, overlay_dims_over_eight_frames)
     EXPECT_EQ(draw(), 0xFFFF);
 }
 
-// Closing a screen while its opening transition runs turns that transition round instead of
-// starting another; showing it again while it closes turns it round once more.
-TEST_F(ApplicationTest, transitions_reverse)
-{
-    TestScreen home({ 0, 0, 255, 255 });
-    TestScreen page({ 255, 255, 255, 255 }, true);
-    application->show_screen(home, false, false);
-    application->show_screen(page, false, true);
-    const PageTransition* opening = application->transition();
-    ASSERT_NE(opening, nullptr);
-    EXPECT_EQ(opening->direction(), +1);
-    EXPECT_EQ(opening->target(), &page);
-    EXPECT_TRUE(application->needs_frame(false));
-    application->advance(0.05);
-
-    ASSERT_TRUE(application->close_screen(page, true));
-    EXPECT_EQ(application->transition(), opening);
-    EXPECT_EQ(opening->direction(), -1);
-    EXPECT_EQ(home.state(), ScreenState::Active);
-    EXPECT_EQ(page.state(), ScreenState::Inactive);
-    EXPECT_EQ(application->screen_count(), 1u);
-
-    application->show_screen(page, false, true);
-    EXPECT_EQ(application->transition(), opening);
-    EXPECT_EQ(opening->direction(), +1);
-    EXPECT_EQ(page.state(), ScreenState::Active);
-    EXPECT_EQ(home.state(), ScreenState::Inactive);
-
-    // While the transition runs the screens are not advanced; it ends within 0.2 s of play.
-    for (int i = 0; i < 10 && application->transition(); ++i)
-        application->advance(0.04);
-    EXPECT_EQ(application->transition(), nullptr);
-    EXPECT_EQ(page.ticks, (std::vector<double> { 0 })); // laid out for its picture
-    application->advance(0.04);
-    EXPECT_EQ(page.ticks, (std::vector<double> { 0, 0.04 }));
-    EXPECT_EQ(page.width(), 480); // advanced at the client's size
-    EXPECT_EQ(page.height(), 640);
-    EXPECT_EQ(draw(), 0xFFFF);
-}
-
 // A page covered in the frame it was shown, and a page sliding in, are pictured laid out; before,
 // a dialog shown at once over a fresh list showed an empty page under it.
 TEST_F(ApplicationTest, pages_are_laid_out_before_they_are_pictured)
@@ -238,21 +198,50 @@ TEST_F(ApplicationTest, pages_are_laid_out_before_they_are_pictured)
     EXPECT_EQ(draw_at(470, 320), 0xF800);
 }
 
-// Without animation, or for a screen without a visibility animation, no transition runs; a
-// closing page transition slides down to the page below. Closing a screen that is not on top
+// Without animation, or for a screen without a visibility animation, no transition runs.
+// Closing a screen while its opening transition runs turns that transition round instead of
+// starting another; showing it again while it closes turns it round once more; showing a
+// screen without animation ends a running transition. Closing a screen that is not on top
 // removes it silently: the top stays active and no transition starts; closing a screen that is
 // not on the stack answers false.
-TEST_F(ApplicationTest, transitions_only_when_animated_and_on_top)
+TEST_F(ApplicationTest, transitions_reverse_and_run_only_when_animated_and_on_top)
 {
     TestScreen home({ 0, 0, 255, 255 }, true);
-    TestScreen plain;
+    TestScreen plain({ 0, 0, 255, 255 });
     TestScreen page({ 255, 255, 255, 255 }, true);
     TestScreen stranger;
     application->show_screen(home, false, false);
     application->show_screen(plain, false, true);
     EXPECT_EQ(application->transition(), nullptr);
-    application->show_screen(page, false, false);
+    application->show_screen(page, false, true);
+    const PageTransition* opening = application->transition();
+    ASSERT_NE(opening, nullptr);
+    EXPECT_EQ(std::pair(opening->direction(), opening->target() == &page), std::pair(+1, true));
+    EXPECT_TRUE(application->needs_frame(false));
+    application->advance(0.05);
+
+    ASSERT_TRUE(application->close_screen(page, true));
+    EXPECT_EQ(application->transition(), opening);
+    EXPECT_EQ(opening->direction(), -1);
+    EXPECT_EQ(std::pair(plain.state(), page.state()),
+        std::pair(ScreenState::Active, ScreenState::Inactive));
+    EXPECT_EQ(application->screen_count(), 2u);
+
+    application->show_screen(page, false, true);
+    EXPECT_EQ(application->transition(), opening);
+    EXPECT_EQ(opening->direction(), +1);
+    EXPECT_EQ(std::pair(plain.state(), page.state()),
+        std::pair(ScreenState::Inactive, ScreenState::Active));
+
+    // While the transition runs the screens are not advanced; it ends within 0.2 s of play.
+    for (int i = 0; i < 10 && application->transition(); ++i)
+        application->advance(0.04);
     EXPECT_EQ(application->transition(), nullptr);
+    EXPECT_EQ(page.ticks, (std::vector<double> { 0 })); // laid out for its picture
+    application->advance(0.04);
+    EXPECT_EQ(page.ticks, (std::vector<double> { 0, 0.04 }));
+    EXPECT_EQ(std::pair(page.width(), page.height()), std::pair(480, 640)); // the client's size
+    EXPECT_EQ(draw(), 0xFFFF);
 
     std::size_t page_states = page.states.size();
     ASSERT_TRUE(application->close_screen(home, true));
@@ -267,9 +256,9 @@ TEST_F(ApplicationTest, transitions_only_when_animated_and_on_top)
 
     ASSERT_TRUE(application->close_screen(page, true));
     ASSERT_NE(application->transition(), nullptr);
-    EXPECT_EQ(application->transition()->direction(), -1);
-    EXPECT_EQ(application->transition()->target(), &page);
-    // Showing a different screen ends the running transition.
+    EXPECT_EQ(std::pair(application->transition()->direction(),
+                  application->transition()->target() == &page),
+        std::pair(-1, true));
     application->show_screen(page, false, false);
     EXPECT_EQ(application->transition(), nullptr);
 }
