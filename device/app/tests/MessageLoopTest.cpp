@@ -1,10 +1,8 @@
 #include "device/platform/MessageLoop.h"
+#include "device/app/tests/AppTestSupport.h"
 #include "device/core/ActiveTimer.h"
 #include "device/core/CActive.h"
 #include "device/core/CActiveScheduler.h"
-#include "device/platform/VirtualClock.h"
-#include "device/platform/linux/HeadlessWindow.h"
-#include "device/platform/linux/LinuxClock.h"
 
 #include <gtest/gtest.h>
 
@@ -15,16 +13,9 @@ using namespace corvane;
 
 namespace {
 
-struct LoopFixture : ::testing::Test {
-    LinuxClock real_clock;
-    VirtualClock clock { real_clock };
-    WindowOptions options = [this] {
-        WindowOptions o;
-        o.headless = true;
-        o.virtual_clock = &clock;
-        return o;
-    }();
-    HeadlessWindow window { options };
+struct MessageLoopTest : ::testing::Test, test::HeadlessRig {
+    std::unique_ptr<HeadlessWindow> owned_window = make_window();
+    HeadlessWindow& window = *owned_window;
     MessageLoop loop { window, clock };
 
     Message input(MessageKind kind, std::uint32_t wparam = 0)
@@ -53,8 +44,6 @@ private:
 };
 
 } // namespace
-
-using MessageLoopTest = LoopFixture;
 
 // Posted messages come before input, input before a repaint, and a due timer comes last.
 // Repaints merge, and a late timer gives one message, not one per missed period. A termination
