@@ -30,11 +30,6 @@ namespace {
         return value;
     }
 
-    int ignore_errors(Display*, XErrorEvent*)
-    {
-        return 0;
-    }
-
 } // namespace
 
 std::unique_ptr<XSession> XSession::open(std::string name)
@@ -52,7 +47,8 @@ std::unique_ptr<XSession> XSession::open(std::string name)
     }
     if (!display)
         return nullptr;
-    XSetErrorHandler(ignore_errors); // Windows of the launcher may go at any moment.
+    // Windows of the programs may go at any moment.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     return std::unique_ptr<XSession>(new XSession(display));
 }
 

@@ -74,13 +74,6 @@ struct SchedulerFixture : ::testing::Test {
     std::vector<int> order;
 };
 
-// The log the child of a death test wrote; the parent must not switch its own log on, which
-// would start the file afresh.
-std::u16string written_log()
-{
-    return test::read_utf16_file(to_utf8(log_file_path()));
-}
-
 } // namespace
 
 using Scheduler = SchedulerFixture;
@@ -285,7 +278,8 @@ TEST(SchedulerFaults, misuse_is_fatal_with_the_right_line)
                 c.misuse(scheduler, a);
             },
             ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
-        std::u16string log = written_log();
+        // Read, not switched on here: switching the log on would start the file afresh.
+        std::u16string log = test::read_utf16_file(to_utf8(log_file_path()));
         EXPECT_EQ(log.rfind(u"Gluck: "), 0u) << to_utf8(log);
         EXPECT_TRUE(log.ends_with(c.ending)) << to_utf8(log);
     }
