@@ -41,22 +41,13 @@ struct GameBaseTest : ::testing::Test, HeadlessRig {
     void input(MessageKind kind, std::uint32_t wparam = 0, std::int32_t lparam = 0,
         std::int32_t x = 0, std::int32_t y = 0)
     {
-        Message message;
-        message.kind = kind;
-        message.wparam = wparam;
-        message.lparam = lparam;
-        message.x = x;
-        message.y = y;
-        window->push_input(message);
+        window->push_input(
+            { .kind = kind, .wparam = wparam, .lparam = lparam, .x = x, .y = y, .text = {} });
         pump();
     }
-
     void copy_data(const std::u16string& text)
     {
-        Message message;
-        message.kind = MessageKind::CopyData;
-        message.text = text;
-        game->message_loop().post(message);
+        game->message_loop().post({ .kind = MessageKind::CopyData, .text = text });
     }
 
     // What the client heard, one event a line: keys as "<code> down|up [repeat]", buttons as
@@ -155,11 +146,7 @@ TEST_F(GameBaseTest, paused_and_suspended_windows_do_not_advance)
     input(MessageKind::Close);
     EXPECT_TRUE(window->has_window());
     listener.allow_close = true;
-    window->push_input([] {
-        Message close;
-        close.kind = MessageKind::Close;
-        return close;
-    }());
+    window->push_input({ .kind = MessageKind::Close, .text = {} });
     EXPECT_EQ(game->run(), 0);
     EXPECT_FALSE(window->has_window());
     EXPECT_EQ(listener.close_requests, 2);

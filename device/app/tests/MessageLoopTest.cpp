@@ -18,12 +18,9 @@ struct MessageLoopTest : ::testing::Test, test::HeadlessRig {
     HeadlessWindow& window = *owned_window;
     MessageLoop loop { window, clock };
 
-    Message input(MessageKind kind, std::uint32_t wparam = 0)
+    static Message input(MessageKind kind, std::uint32_t wparam = 0)
     {
-        Message message;
-        message.kind = kind;
-        message.wparam = wparam;
-        return message;
+        return { .kind = kind, .wparam = wparam, .text = {} };
     }
 };
 
