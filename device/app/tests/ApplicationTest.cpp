@@ -124,13 +124,15 @@ TEST_F(ApplicationTest, construction_registers_kinds_and_reads_emergency_numbers
 }
 
 // Opening an overlay fades what lies below to half brightness in eight frames; closing it
-// brings full brightness back in eight frames. Overlays stack on overlays over one snapshot.
+// brings full brightness back in eight frames. Overlays stack on overlays over one snapshot. A
+// page covered in the frame it was shown is pictured laid out; before, a dialog shown at once
+// over a fresh list showed an empty page under it.
 TEST_F(ApplicationTest, overlay_dims_over_eight_frames)
 {
     TestScreen page({ 255, 255, 255, 255 });
+    page.lays_out_when_advanced = true;
     Screen overlay; // draws nothing, so the dimmed page shows
     application->show_screen(page, false, false);
-    EXPECT_EQ(draw(), 0xFFFF);
     application->show_screen(overlay, true, false);
     EXPECT_EQ(page.state(), ScreenState::Inactive);
     EXPECT_EQ(overlay.state(), ScreenState::ActiveOverlay);
@@ -171,44 +173,18 @@ TEST_F(ApplicationTest, overlay_dims_over_eight_frames)
     EXPECT_EQ(draw(), 0xFFFF);
 }
 
-// A page covered in the frame it was shown, and a page sliding in, are pictured laid out; before,
-// a dialog shown at once over a fresh list showed an empty page under it.
-TEST_F(ApplicationTest, pages_are_laid_out_before_they_are_pictured)
-{
-    TestScreen home({ 0, 0, 255, 255 });
-    TestScreen list({ 0, 255, 0, 255 });
-    list.lays_out_when_advanced = true;
-    Screen dialog;
-    application->show_screen(home, false, false);
-    application->show_screen(list, false, false);
-    application->show_screen(dialog, true, false);
-    for (int i = 0; i < 8; ++i)
-        draw();
-    EXPECT_EQ(draw(), 0x03E0); // the list's green at half brightness
-    ASSERT_TRUE(application->close_screen(dialog, false));
-    ASSERT_TRUE(application->close_screen(list, false));
-    for (int i = 0; i < 8; ++i)
-        draw(); // back to full brightness
-
-    TestScreen sliding({ 255, 0, 0, 255 }, true);
-    sliding.lays_out_when_advanced = true;
-    application->show_screen(sliding, false, true);
-    ASSERT_NE(application->transition(), nullptr);
-    application->advance(0.1);
-    EXPECT_EQ(draw_at(470, 320), 0xF800);
-}
-
 // Without animation, or for a screen without a visibility animation, no transition runs.
 // Closing a screen while its opening transition runs turns that transition round instead of
 // starting another; showing it again while it closes turns it round once more; showing a
-// screen without animation ends a running transition. Closing a screen that is not on top
-// removes it silently: the top stays active and no transition starts; closing a screen that is
-// not on the stack answers false.
+// screen without animation ends a running transition. A page sliding in is pictured laid out.
+// Closing a screen that is not on top removes it silently: the top stays active and no transition
+// starts; closing a screen that is not on the stack answers false.
 TEST_F(ApplicationTest, transitions_reverse_and_run_only_when_animated_and_on_top)
 {
     TestScreen home({ 0, 0, 255, 255 }, true);
     TestScreen plain({ 0, 0, 255, 255 });
     TestScreen page({ 255, 255, 255, 255 }, true);
+    page.lays_out_when_advanced = true;
     TestScreen stranger;
     application->show_screen(home, false, false);
     application->show_screen(plain, false, true);
@@ -219,6 +195,7 @@ TEST_F(ApplicationTest, transitions_reverse_and_run_only_when_animated_and_on_to
     EXPECT_EQ(std::pair(opening->direction(), opening->target() == &page), std::pair(+1, true));
     EXPECT_TRUE(application->needs_frame(false));
     application->advance(0.05);
+    EXPECT_EQ(draw_at(470, 320), 0xFFFF);
 
     ASSERT_TRUE(application->close_screen(page, true));
     EXPECT_EQ(application->transition(), opening);
