@@ -171,6 +171,15 @@ TEST_F(ApplicationTest, overlay_dims_over_eight_frames)
         draw();
     EXPECT_EQ(application->dim_level(), 256);
     EXPECT_EQ(draw(), 0xFFFF);
+
+    // While the debug log is on, the corner of every frame is darkened for the diagnostic line;
+    // with the log off it is not.
+    clock.advance(40);
+    EXPECT_NE(draw_at(149, 19), 0xFFFF);
+    EXPECT_EQ(draw_at(151, 21), 0xFFFF);
+    (void)environment.settings().write(
+        u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", std::uint32_t(0));
+    EXPECT_EQ(draw_at(149, 19), 0xFFFF);
 }
 
 // Without animation, or for a screen without a visibility animation, no transition runs.
@@ -316,19 +325,4 @@ TEST_F(ApplicationTest, covered_or_closed_edit_takes_no_input)
     application->on_key(press(KeyCode::Backspace));
     EXPECT_EQ(email.value(), u"bob!");
     EXPECT_EQ(next.keys.size(), 1u);
-}
-
-// While the debug log is on, the corner of every frame is darkened for the diagnostic line;
-// with the log off it is not.
-TEST_F(ApplicationTest, diagnostic_line_follows_the_log_setting)
-{
-    TestScreen page;
-    application->show_screen(page, false, false);
-    draw();
-    clock.advance(40);
-    EXPECT_NE(draw_at(149, 19), 0xFFFF);
-    EXPECT_EQ(draw_at(151, 21), 0xFFFF);
-    (void)environment.settings().write(
-        u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", std::uint32_t(0));
-    EXPECT_EQ(draw_at(149, 19), 0xFFFF);
 }
