@@ -91,8 +91,9 @@ TEST_F(OpenTest, failures_are_explained)
     EXPECT_EQ(error_of({ "open", "", "", "" }, search_path), "nothing to open");
 }
 
-// A started program gets its arguments and working folder, and is not left as a zombie.
-TEST_F(OpenTest, started_program_runs_in_its_folder)
+// A started program gets its arguments and working folder, and is not left as a zombie; one
+// that cannot start is an error.
+TEST_F(OpenTest, started_program_runs_in_its_folder_or_fails_loudly)
 {
     std::string output = medium.file("out.txt");
     medium.write("record.sh",
@@ -111,13 +112,10 @@ TEST_F(OpenTest, started_program_runs_in_its_folder)
     errno = 0;
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
-}
 
-// Start failures come back as errors instead of a silent success.
-TEST_F(OpenTest, start_failures)
-{
-    std::string error;
-    OpenPlan plan = plan_open(
+    // Start failures come back as errors instead of a silent success.
+    error.clear();
+    plan = plan_open(
         { "open", "setup.sh", "", medium.file("no such folder") }, medium.path(), search_path);
     EXPECT_FALSE(start_process(plan, error));
     EXPECT_FALSE(error.empty());
