@@ -16,6 +16,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,41 +28,40 @@ class AppTestEnvironment : public TestEnvironment {
 public:
     AppTestEnvironment()
     {
-        const char* previous = std::getenv("XDG_RUNTIME_DIR");
-        m_previous_runtime = previous ? previous : "";
-        m_had_runtime = previous != nullptr;
+        if (const char* previous = std::getenv("XDG_RUNTIME_DIR"))
+            m_previous_runtime = previous;
         setenv("XDG_RUNTIME_DIR", folder().c_str(), 1);
     }
     ~AppTestEnvironment()
     {
-        if (m_had_runtime)
-            setenv("XDG_RUNTIME_DIR", m_previous_runtime.c_str(), 1);
+        if (m_previous_runtime)
+            setenv("XDG_RUNTIME_DIR", m_previous_runtime->c_str(), 1);
         else
             unsetenv("XDG_RUNTIME_DIR");
     }
 
 private:
-    std::string m_previous_runtime;
-    bool m_had_runtime { false };
+    std::optional<std::string> m_previous_runtime;
 };
 
 // A headless window on a virtual clock, with the debug log of a private environment on.
 struct HeadlessRig {
     HeadlessRig() { environment.enable_log(); }
-    std::unique_ptr<HeadlessWindow> make_window(HeadlessWindow** view = nullptr)
+    // The window for the object under test, which owns it; `window` stays a view of it.
+    std::unique_ptr<HeadlessWindow> make_window()
     {
         WindowOptions options;
         options.headless = true;
         options.virtual_clock = &clock;
-        auto window = std::make_unique<HeadlessWindow>(options);
-        if (view)
-            *view = window.get();
-        return window;
+        auto made = std::make_unique<HeadlessWindow>(options);
+        window = made.get();
+        return made;
     }
 
     AppTestEnvironment environment;
     LinuxClock real_clock;
     VirtualClock clock { real_clock };
+    HeadlessWindow* window { nullptr };
 };
 
 // Whether the debug log holds `text` exactly `times` times (at least once when `times` is 0);

@@ -61,7 +61,6 @@ private:
 };
 
 struct ApplicationTest : ::testing::Test, HeadlessRig {
-    HeadlessWindow* window { nullptr };
     std::unique_ptr<Application> application;
     RenderSurface frame;
 
@@ -69,7 +68,7 @@ struct ApplicationTest : ::testing::Test, HeadlessRig {
     {
         (void)environment.settings().write(u"HKEY_CURRENT_USER\\Software\\Ulmar",
             u"EmergencyNumbers", std::u16string(u"112; 911;;0"));
-        application = std::make_unique<Application>(u"Corvane", make_window(&window), clock);
+        application = std::make_unique<Application>(u"Corvane", make_window(), clock);
         ASSERT_TRUE(frame.recreate(480, 640));
     }
 

@@ -22,12 +22,11 @@ namespace {
 struct GameBaseTest : ::testing::Test, HeadlessRig {
     RecordingClient client;
     RecordingListener listener;
-    HeadlessWindow* window { nullptr };
     std::unique_ptr<GameBase> game;
 
     void SetUp() override
     {
-        game = std::make_unique<GameBase>(u"Corvane", make_window(&window), clock, client);
+        game = std::make_unique<GameBase>(u"Corvane", make_window(), clock, client);
         client.installed_listener = &listener;
     }
 

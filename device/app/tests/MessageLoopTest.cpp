@@ -15,8 +15,7 @@ namespace {
 
 struct MessageLoopTest : ::testing::Test, test::HeadlessRig {
     std::unique_ptr<HeadlessWindow> owned_window = make_window();
-    HeadlessWindow& window = *owned_window;
-    MessageLoop loop { window, clock };
+    MessageLoop loop { *window, clock };
 
     static Message input(MessageKind kind, std::uint32_t wparam = 0)
     {
@@ -50,7 +49,7 @@ TEST_F(MessageLoopTest, messages_come_in_order_of_preference_and_merge)
     loop.set_timer(frame_timer_id, 40);
     clock.advance(40);
     loop.invalidate();
-    window.push_input(input(MessageKind::KeyDown, 65));
+    window->push_input(input(MessageKind::KeyDown, 65));
     loop.post(input(MessageKind::CommandLine));
     EXPECT_EQ(loop.get_message().kind, MessageKind::CommandLine);
     EXPECT_EQ(loop.get_message().kind, MessageKind::KeyDown);
@@ -61,7 +60,7 @@ TEST_F(MessageLoopTest, messages_come_in_order_of_preference_and_merge)
     EXPECT_FALSE(loop.peek_message());
 
     for (int i = 0; i < 3; ++i)
-        window.push_input(input(MessageKind::Paint));
+        window->push_input(input(MessageKind::Paint));
     clock.advance(1000);
     EXPECT_EQ(loop.get_message().kind, MessageKind::Paint);
     EXPECT_EQ(loop.get_message().kind, MessageKind::Timer);
