@@ -49,6 +49,15 @@ struct GameBaseTest : ::testing::Test, HeadlessRig {
         game->message_loop().post({ .kind = MessageKind::CopyData, .text = text });
     }
 
+    // How frames are made: "direct" or "timer", " windowed" in a window, " ticking" while the
+    // frame timer runs.
+    std::string mode() const
+    {
+        return std::string(game->is_direct() ? "direct" : "timer")
+            + (game->is_windowed() ? " windowed" : "")
+            + (game->message_loop().has_timer(frame_timer_id) ? " ticking" : "");
+    }
+
     // What the client heard, one event a line: keys as "<code> down|up [repeat]", buttons as
     // "down|up|cancelled x,y".
     std::string heard() const
@@ -75,11 +84,11 @@ struct GameBaseTest : ::testing::Test, HeadlessRig {
 TEST_F(GameBaseTest, construction_creates_the_window_in_timer_mode)
 {
     DisplayInfo display = game->display_info();
-    EXPECT_EQ(std::tuple(window->has_window(), to_utf8(window->title()), window->geometry().width,
-                  window->geometry().height, game->is_windowed(), game->is_direct(),
-                  game->message_loop().has_timer(frame_timer_id), game->menu_bar_height(),
-                  display.scale_shift, display.dpi),
-        std::tuple(true, "Corvane", 480, 640, true, false, true, 0, 1, 192));
+    EXPECT_EQ(mode(), "timer windowed ticking");
+    EXPECT_EQ(
+        std::tuple(window->has_window(), to_utf8(window->title()), window->geometry().width,
+            window->geometry().height, game->menu_bar_height(), display.scale_shift, display.dpi),
+        std::tuple(true, "Corvane", 480, 640, 0, 1, 192));
     EXPECT_FALSE(game->is_smartphone());
     EXPECT_FALSE(game->is_smartphone());
     EXPECT_TRUE(logged(u"static_capability_is_smartphone=PocketPC\n", 1));
@@ -231,13 +240,10 @@ TEST_F(GameBaseTest, direct_mode_draws_only_needed_frames)
     EXPECT_EQ(client.draws, 1);
     game->set_windowed(false);
     game->set_rotation(0);
-    EXPECT_TRUE(game->is_direct());
-    EXPECT_FALSE(game->is_windowed());
-    EXPECT_FALSE(game->message_loop().has_timer(frame_timer_id));
+    EXPECT_EQ(mode(), "direct");
     EXPECT_EQ(client.kept_backgrounds, 1);
     DisplayInfo area = game->client_area();
-    EXPECT_EQ(area.work_width, 480);
-    EXPECT_EQ(area.work_height, 640);
+    EXPECT_EQ(std::pair(area.work_width, area.work_height), std::pair(480, 640));
 
     int draws_before = client.draws;
     std::uint64_t presented_before = window->frames_presented();
@@ -256,21 +262,18 @@ TEST_F(GameBaseTest, direct_mode_draws_only_needed_frames)
         EXPECT_DOUBLE_EQ(client.advances[i], 0.01);
 
     game->set_rotation(0);
-    EXPECT_TRUE(game->is_direct()); // same rotation in direct mode: nothing to do
+    EXPECT_EQ(mode(), "direct"); // same rotation in direct mode: nothing to do
     game->set_windowed(true);
-    EXPECT_FALSE(game->is_direct());
-    EXPECT_TRUE(game->message_loop().has_timer(frame_timer_id));
+    EXPECT_EQ(mode(), "timer windowed ticking");
 
     game->set_rotation(0);
-    ASSERT_TRUE(game->is_direct());
+    ASSERT_EQ(mode(), "direct");
     Element edited;
     game->set_edit(&edited, true);
     EXPECT_EQ(game->edited_element(), &edited);
-    EXPECT_FALSE(game->is_direct());
-    EXPECT_TRUE(game->message_loop().has_timer(frame_timer_id));
+    EXPECT_EQ(mode(), "timer ticking");
     game->set_edit(nullptr, false);
-    EXPECT_TRUE(game->is_direct());
-    EXPECT_FALSE(game->message_loop().has_timer(frame_timer_id));
+    EXPECT_EQ(mode(), "direct");
     auto stored
         = environment.settings().read(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"SIPPreference");
     ASSERT_TRUE(stored);
