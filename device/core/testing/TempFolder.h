@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 
 namespace corvane::test {
 
@@ -38,10 +39,7 @@ public:
         std::ofstream(full, std::ios::binary | std::ios::trunc)
             .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         if (executable)
-            std::filesystem::permissions(full,
-                std::filesystem::perms::owner_all | std::filesystem::perms::group_read
-                    | std::filesystem::perms::group_exec | std::filesystem::perms::others_read
-                    | std::filesystem::perms::others_exec);
+            chmod(full.c_str(), 0755);
         return full.string();
     }
 
