@@ -22,7 +22,8 @@ packages=(
     # benchmarks (wrk: the HTTP yardstick beside vizserver-load)
     libpixman-1-dev wrk
     # launcher and windowed tests
-    libgtk-3-dev libwebkit2gtk-4.1-dev xvfb xauth x11-utils xdotool xclip libx11-dev
+    libgtk-3-dev libwebkit2gtk-4.1-dev xvfb xauth x11-utils xdotool xclip libx11-dev libxtst-dev
+    libxext-dev
     # installing, packaging and checking what an operator gets
     help2man desktop-file-utils dpkg-dev fakeroot lintian prometheus openssl systemd
 )

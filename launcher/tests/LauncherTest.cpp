@@ -1,7 +1,6 @@
 #include "launcher/Launcher.h"
 #include "launcher/Text.h"
-#include "launcher/tests/FakePlatform.h"
-#include "launcher/tests/TempFolder.h"
+#include "launcher/tests/LauncherSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

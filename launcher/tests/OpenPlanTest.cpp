@@ -1,6 +1,6 @@
 #include "launcher/OpenPlan.h"
+#include "device/core/testing/TempFolder.h"
 #include "launcher/linux/ProcessStarter.h"
-#include "launcher/tests/TempFolder.h"
 #include "testing/ChildProcess.h"
 
 #include <gmock/gmock.h>
@@ -12,8 +12,8 @@
 #include <sys/wait.h>
 
 using namespace lumbra;
-using lumbra::test::read_file;
-using lumbra::test::TempFolder;
+using corvane::test::read_file;
+using corvane::test::TempFolder;
 using testing::ElementsAre;
 
 namespace {
@@ -24,10 +24,10 @@ class OpenTest : public testing::Test {
 protected:
     OpenTest()
     {
-        m_program = medium.write_executable("setup.sh", "#!/bin/sh\n");
+        m_program = medium.write("setup.sh", "#!/bin/sh\n", true);
         medium.write("readme.txt", "read me");
-        m_opener = tools.write_executable("bin/xdg-open", "#!/bin/sh\n");
-        tools.write_executable("bin/corvane-tool", "#!/bin/sh\n");
+        m_opener = tools.write("bin/xdg-open", "#!/bin/sh\n", true);
+        tools.write("bin/corvane-tool", "#!/bin/sh\n", true);
         search_path = "/nonexistent:relative/bin:" + tools.file("bin");
     }
 
@@ -91,13 +91,15 @@ TEST_F(OpenTest, failures_are_explained)
     EXPECT_EQ(error_of({ "open", "", "", "" }, search_path), "nothing to open");
 }
 
-// A started program gets its arguments and working folder, and is not left as a zombie.
-TEST_F(OpenTest, started_program_runs_in_its_folder)
+// A started program gets its arguments and working folder, and is not left as a zombie; one
+// that cannot start is an error.
+TEST_F(OpenTest, started_program_runs_in_its_folder_or_fails_loudly)
 {
     std::string output = medium.file("out.txt");
-    medium.write_executable("record.sh",
+    medium.write("record.sh",
         "#!/bin/sh\nprintf '%s|' \"$PWD\" \"$@\" > \"" + output + ".part\"\nmv \"" + output
-            + ".part\" \"" + output + "\"\n");
+            + ".part\" \"" + output + "\"\n",
+        true);
     std::filesystem::create_directory(medium.file("work"));
     OpenPlan plan = plan_open({ "open", "record.sh", "\"two words\" x", medium.file("work") },
         medium.path(), search_path);
@@ -110,19 +112,16 @@ TEST_F(OpenTest, started_program_runs_in_its_folder)
     errno = 0;
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
-}
 
-// Start failures come back as errors instead of a silent success.
-TEST_F(OpenTest, start_failures)
-{
-    std::string error;
-    OpenPlan plan = plan_open(
+    // Start failures come back as errors instead of a silent success.
+    error.clear();
+    plan = plan_open(
         { "open", "setup.sh", "", medium.file("no such folder") }, medium.path(), search_path);
     EXPECT_FALSE(start_process(plan, error));
     EXPECT_FALSE(error.empty());
 
     // A script whose interpreter is missing cannot be executed.
-    medium.write_executable("broken.sh", "#!/nonexistent/shell\n");
+    medium.write("broken.sh", "#!/nonexistent/shell\n", true);
     error.clear();
     EXPECT_FALSE(start_process(
         plan_open({ "open", "broken.sh", "", "" }, medium.path(), search_path), error));

@@ -1,5 +1,5 @@
 #include "launcher/RegistryStore.h"
-#include "launcher/tests/TempFolder.h"
+#include "device/core/testing/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -77,7 +77,7 @@ TEST(RegistryStore, file_location)
     EXPECT_EQ(registry_file_path(nullptr, nullptr, nullptr), "");
 
     std::vector<std::string> problems;
-    lumbra::test::TempFolder folder;
+    corvane::test::TempFolder folder;
     RegistryStore missing = RegistryStore::load(folder.file("none.reg"), problems);
     EXPECT_TRUE(problems.empty());
     EXPECT_EQ(missing.read_string(u"HKEY_CURRENT_USER\\A", u"x"), std::nullopt);

@@ -1,7 +1,6 @@
 #include "launcher/frmStart.h"
 #include "launcher/Text.h"
-#include "launcher/tests/FakePlatform.h"
-#include "launcher/tests/TempFolder.h"
+#include "launcher/tests/LauncherSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -35,7 +34,7 @@ protected:
     {
         return "load file://" + m_folder.path() + "/" + std::string(relative);
     }
-    const std::string& folder() const { return m_folder.path(); }
+    std::string folder() const { return m_folder.path(); }
     FakeStartWindow& view() { return *m_view; }
 
     FakePlatform platform;

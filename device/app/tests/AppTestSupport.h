@@ -5,14 +5,18 @@
 #include "device/core/Paths.h"
 #include "device/core/testing/LogFile.h"
 #include "device/core/testing/TestEnvironment.h"
+#include "device/platform/VirtualClock.h"
+#include "device/platform/linux/HeadlessWindow.h"
+#include "device/platform/linux/LinuxClock.h"
 #include "device/shell/ApplicationListener.h"
 #include "device/shell/GameClient.h"
 #include "device/skin/render/RenderSurface.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <iterator>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,23 +28,56 @@ class AppTestEnvironment : public TestEnvironment {
 public:
     AppTestEnvironment()
     {
-        const char* previous = std::getenv("XDG_RUNTIME_DIR");
-        m_previous_runtime = previous ? previous : "";
-        m_had_runtime = previous != nullptr;
+        if (const char* previous = std::getenv("XDG_RUNTIME_DIR"))
+            m_previous_runtime = previous;
         setenv("XDG_RUNTIME_DIR", folder().c_str(), 1);
     }
     ~AppTestEnvironment()
     {
-        if (m_had_runtime)
-            setenv("XDG_RUNTIME_DIR", m_previous_runtime.c_str(), 1);
+        if (m_previous_runtime)
+            setenv("XDG_RUNTIME_DIR", m_previous_runtime->c_str(), 1);
         else
             unsetenv("XDG_RUNTIME_DIR");
     }
 
 private:
-    std::string m_previous_runtime;
-    bool m_had_runtime { false };
+    std::optional<std::string> m_previous_runtime;
 };
+
+// A headless window on a virtual clock, with the debug log of a private environment on.
+struct HeadlessRig {
+    HeadlessRig() { environment.enable_log(); }
+    // The window for the object under test, which owns it; `window` stays a view of it.
+    std::unique_ptr<HeadlessWindow> make_window()
+    {
+        WindowOptions options;
+        options.headless = true;
+        options.virtual_clock = &clock;
+        auto made = std::make_unique<HeadlessWindow>(options);
+        window = made.get();
+        return made;
+    }
+
+    AppTestEnvironment environment;
+    LinuxClock real_clock;
+    VirtualClock clock { real_clock };
+    HeadlessWindow* window { nullptr };
+};
+
+// Whether the debug log holds `text` exactly `times` times (at least once when `times` is 0);
+// a failure shows the log.
+inline ::testing::AssertionResult logged(std::u16string_view text, std::size_t times = 0)
+{
+    std::u16string log = read_log();
+    std::size_t found = 0;
+    for (std::size_t at = log.find(text); at != std::u16string::npos; at = log.find(text, at + 1))
+        ++found;
+    if (times == 0 ? found > 0 : found == times)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+        << found << " times \"" << to_utf8(WString(text)) << "\" in:\n"
+        << to_utf8(log);
+}
 
 // Records what the window object hands to its client.
 class RecordingClient : public GameClient {

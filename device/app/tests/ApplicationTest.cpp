@@ -3,9 +3,6 @@
 #include "device/app/tests/AppTestSupport.h"
 #include "device/core/FatalFault.h"
 #include "device/core/KeyCode.h"
-#include "device/platform/VirtualClock.h"
-#include "device/platform/linux/HeadlessWindow.h"
-#include "device/platform/linux/LinuxClock.h"
 #include "device/shell/GameBase.h"
 #include "device/shell/PageTransition.h"
 #include "device/shell/Screen.h"
@@ -63,25 +60,15 @@ private:
     Color m_color;
 };
 
-struct ApplicationFixture : ::testing::Test {
-    AppTestEnvironment environment;
-    LinuxClock real_clock;
-    VirtualClock clock { real_clock };
-    HeadlessWindow* window { nullptr };
+struct ApplicationTest : ::testing::Test, HeadlessRig {
     std::unique_ptr<Application> application;
     RenderSurface frame;
 
     void SetUp() override
     {
-        environment.enable_log();
         (void)environment.settings().write(u"HKEY_CURRENT_USER\\Software\\Ulmar",
             u"EmergencyNumbers", std::u16string(u"112; 911;;0"));
-        WindowOptions options;
-        options.headless = true;
-        options.virtual_clock = &clock;
-        auto backend = std::make_unique<HeadlessWindow>(options);
-        window = backend.get();
-        application = std::make_unique<Application>(u"Corvane", std::move(backend), clock);
+        application = std::make_unique<Application>(u"Corvane", make_window(), clock);
         ASSERT_TRUE(frame.recreate(480, 640));
     }
 
@@ -103,8 +90,6 @@ struct ApplicationFixture : ::testing::Test {
 
 } // namespace
 
-using ApplicationTest = ApplicationFixture;
-
 // The built-in kinds are registered for the application's life and the emergency numbers are
 // read from the platform, empty entries dropped. With no screen every routing answers true and
 // a frame is the background colour.
@@ -115,15 +100,13 @@ TEST_F(ApplicationTest, construction_registers_kinds_and_reads_emergency_numbers
     EXPECT_TRUE(application->on_pointer_button(PointerEvent {}));
     application->set_background_color({ 255, 0, 0, 255 });
     EXPECT_EQ(draw(), 0xF800);
-    EXPECT_TRUE(is_element_kind_registered(u"node"));
-    EXPECT_TRUE(is_element_kind_registered(u"color"));
-    EXPECT_TRUE(is_element_kind_registered(u"clip"));
+    for (const char16_t* kind : { u"node", u"color", u"clip" })
+        EXPECT_TRUE(is_element_kind_registered(kind)) << to_utf8(kind);
     EXPECT_EQ(application->emergency_numbers(), (std::vector<WString> { u"112", u"911", u"0" }));
-    EXPECT_NE(read_log().find(u"Application::Application() this="
-                  + to_wstring(static_cast<std::uint64_t>(
-                      reinterpret_cast<std::uintptr_t>(application.get())))
-                  + u"\n"),
-        std::u16string::npos);
+    EXPECT_TRUE(logged(u"Application::Application() this="
+        + to_wstring(
+            static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(application.get())))
+        + u"\n"));
     // A second application object in one process is a broken invariant.
     EXPECT_EXIT(
         {
@@ -132,23 +115,23 @@ TEST_F(ApplicationTest, construction_registers_kinds_and_reads_emergency_numbers
             Application second(u"Corvane", std::make_unique<HeadlessWindow>(options), clock);
         },
         ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
-    EXPECT_NE(
-        read_log().find(u"Gluck: Singleton is already instantiated @ Singleton::Singleton()\n"),
-        std::u16string::npos);
+    EXPECT_TRUE(logged(u"Gluck: Singleton is already instantiated @ Singleton::Singleton()\n"));
     application.reset();
     EXPECT_FALSE(is_element_kind_registered(u"node"));
     EXPECT_THROW(create_element(u"node"), NodeNotRegistered);
-    EXPECT_NE(read_log().find(u"Application::~Application()\n"), std::u16string::npos);
+    EXPECT_TRUE(logged(u"Application::~Application()\n"));
 }
 
 // Opening an overlay fades what lies below to half brightness in eight frames; closing it
-// brings full brightness back in eight frames. Overlays stack on overlays over one snapshot.
+// brings full brightness back in eight frames. Overlays stack on overlays over one snapshot. A
+// page covered in the frame it was shown is pictured laid out; before, a dialog shown at once
+// over a fresh list showed an empty page under it.
 TEST_F(ApplicationTest, overlay_dims_over_eight_frames)
 {
     TestScreen page({ 255, 255, 255, 255 });
+    page.lays_out_when_advanced = true;
     Screen overlay; // draws nothing, so the dimmed page shows
     application->show_screen(page, false, false);
-    EXPECT_EQ(draw(), 0xFFFF);
     application->show_screen(overlay, true, false);
     EXPECT_EQ(page.state(), ScreenState::Inactive);
     EXPECT_EQ(overlay.state(), ScreenState::ActiveOverlay);
@@ -187,35 +170,53 @@ TEST_F(ApplicationTest, overlay_dims_over_eight_frames)
         draw();
     EXPECT_EQ(application->dim_level(), 256);
     EXPECT_EQ(draw(), 0xFFFF);
+
+    // While the debug log is on, the corner of every frame is darkened for the diagnostic line;
+    // with the log off it is not.
+    clock.advance(40);
+    EXPECT_NE(draw_at(149, 19), 0xFFFF);
+    EXPECT_EQ(draw_at(151, 21), 0xFFFF);
+    (void)environment.settings().write(
+        u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", std::uint32_t(0));
+    EXPECT_EQ(draw_at(149, 19), 0xFFFF);
 }
 
+// Without animation, or for a screen without a visibility animation, no transition runs.
 // Closing a screen while its opening transition runs turns that transition round instead of
-// starting another; showing it again while it closes turns it round once more.
-TEST_F(ApplicationTest, transitions_reverse)
+// starting another; showing it again while it closes turns it round once more; showing a
+// screen without animation ends a running transition. A page sliding in is pictured laid out.
+// Closing a screen that is not on top removes it silently: the top stays active and no transition
+// starts; closing a screen that is not on the stack answers false.
+TEST_F(ApplicationTest, transitions_reverse_and_run_only_when_animated_and_on_top)
 {
-    TestScreen home({ 0, 0, 255, 255 });
+    TestScreen home({ 0, 0, 255, 255 }, true);
+    TestScreen plain({ 0, 0, 255, 255 });
     TestScreen page({ 255, 255, 255, 255 }, true);
+    page.lays_out_when_advanced = true;
+    TestScreen stranger;
     application->show_screen(home, false, false);
+    application->show_screen(plain, false, true);
+    EXPECT_EQ(application->transition(), nullptr);
     application->show_screen(page, false, true);
     const PageTransition* opening = application->transition();
     ASSERT_NE(opening, nullptr);
-    EXPECT_EQ(opening->direction(), +1);
-    EXPECT_EQ(opening->target(), &page);
+    EXPECT_EQ(std::pair(opening->direction(), opening->target() == &page), std::pair(+1, true));
     EXPECT_TRUE(application->needs_frame(false));
     application->advance(0.05);
+    EXPECT_EQ(draw_at(470, 320), 0xFFFF);
 
     ASSERT_TRUE(application->close_screen(page, true));
     EXPECT_EQ(application->transition(), opening);
     EXPECT_EQ(opening->direction(), -1);
-    EXPECT_EQ(home.state(), ScreenState::Active);
-    EXPECT_EQ(page.state(), ScreenState::Inactive);
-    EXPECT_EQ(application->screen_count(), 1u);
+    EXPECT_EQ(std::pair(plain.state(), page.state()),
+        std::pair(ScreenState::Active, ScreenState::Inactive));
+    EXPECT_EQ(application->screen_count(), 2u);
 
     application->show_screen(page, false, true);
     EXPECT_EQ(application->transition(), opening);
     EXPECT_EQ(opening->direction(), +1);
-    EXPECT_EQ(page.state(), ScreenState::Active);
-    EXPECT_EQ(home.state(), ScreenState::Inactive);
+    EXPECT_EQ(std::pair(plain.state(), page.state()),
+        std::pair(ScreenState::Inactive, ScreenState::Active));
 
     // While the transition runs the screens are not advanced; it ends within 0.2 s of play.
     for (int i = 0; i < 10 && application->transition(); ++i)
@@ -224,53 +225,8 @@ TEST_F(ApplicationTest, transitions_reverse)
     EXPECT_EQ(page.ticks, (std::vector<double> { 0 })); // laid out for its picture
     application->advance(0.04);
     EXPECT_EQ(page.ticks, (std::vector<double> { 0, 0.04 }));
-    EXPECT_EQ(page.width(), 480); // advanced at the client's size
-    EXPECT_EQ(page.height(), 640);
+    EXPECT_EQ(std::pair(page.width(), page.height()), std::pair(480, 640)); // the client's size
     EXPECT_EQ(draw(), 0xFFFF);
-}
-
-// A page covered in the frame it was shown, and a page sliding in, are pictured laid out; before,
-// a dialog shown at once over a fresh list showed an empty page under it.
-TEST_F(ApplicationTest, pages_are_laid_out_before_they_are_pictured)
-{
-    TestScreen home({ 0, 0, 255, 255 });
-    TestScreen list({ 0, 255, 0, 255 });
-    list.lays_out_when_advanced = true;
-    Screen dialog;
-    application->show_screen(home, false, false);
-    application->show_screen(list, false, false);
-    application->show_screen(dialog, true, false);
-    for (int i = 0; i < 8; ++i)
-        draw();
-    EXPECT_EQ(draw(), 0x03E0); // the list's green at half brightness
-    ASSERT_TRUE(application->close_screen(dialog, false));
-    ASSERT_TRUE(application->close_screen(list, false));
-    for (int i = 0; i < 8; ++i)
-        draw(); // back to full brightness
-
-    TestScreen sliding({ 255, 0, 0, 255 }, true);
-    sliding.lays_out_when_advanced = true;
-    application->show_screen(sliding, false, true);
-    ASSERT_NE(application->transition(), nullptr);
-    application->advance(0.1);
-    EXPECT_EQ(draw_at(470, 320), 0xF800);
-}
-
-// Without animation, or for a screen without a visibility animation, no transition runs; a
-// closing page transition slides down to the page below. Closing a screen that is not on top
-// removes it silently: the top stays active and no transition starts; closing a screen that is
-// not on the stack answers false.
-TEST_F(ApplicationTest, transitions_only_when_animated_and_on_top)
-{
-    TestScreen home({ 0, 0, 255, 255 }, true);
-    TestScreen plain;
-    TestScreen page({ 255, 255, 255, 255 }, true);
-    TestScreen stranger;
-    application->show_screen(home, false, false);
-    application->show_screen(plain, false, true);
-    EXPECT_EQ(application->transition(), nullptr);
-    application->show_screen(page, false, false);
-    EXPECT_EQ(application->transition(), nullptr);
 
     std::size_t page_states = page.states.size();
     ASSERT_TRUE(application->close_screen(home, true));
@@ -285,9 +241,9 @@ TEST_F(ApplicationTest, transitions_only_when_animated_and_on_top)
 
     ASSERT_TRUE(application->close_screen(page, true));
     ASSERT_NE(application->transition(), nullptr);
-    EXPECT_EQ(application->transition()->direction(), -1);
-    EXPECT_EQ(application->transition()->target(), &page);
-    // Showing a different screen ends the running transition.
+    EXPECT_EQ(std::pair(application->transition()->direction(),
+                  application->transition()->target() == &page),
+        std::pair(-1, true));
     application->show_screen(page, false, false);
     EXPECT_EQ(application->transition(), nullptr);
 }
@@ -308,8 +264,7 @@ TEST_F(ApplicationTest, call_key_dials_emergency_numbers)
     EXPECT_TRUE(application->window().is_suspended());
     EXPECT_TRUE(application->dialled_digits().empty());
     EXPECT_EQ(page.keys.size(), 5u); // the four digits and the release, not the call key
-    std::u16string log = read_log();
-    EXPECT_NE(log.find(u"try call 5112\nemergency call 112\n"), std::u16string::npos);
+    EXPECT_TRUE(logged(u"try call 5112\nemergency call 112\n"));
 
     application->on_key(press(KeyCode(46 + 9)));
     application->on_key(press(KeyCode(46 + 1)));
@@ -320,7 +275,7 @@ TEST_F(ApplicationTest, call_key_dials_emergency_numbers)
     EXPECT_FALSE(application->on_key(press(KeyCode::CallMake)));
     EXPECT_EQ(page.keys.back().code, static_cast<std::int32_t>(KeyCode::CallMake));
     EXPECT_TRUE(application->dialled_digits().empty());
-    EXPECT_NE(read_log().find(u"try call 91\n"), std::u16string::npos);
+    EXPECT_TRUE(logged(u"try call 91\n"));
 }
 
 // Keys and typing belong to the top screen. A message box over a field being edited takes
@@ -369,19 +324,4 @@ TEST_F(ApplicationTest, covered_or_closed_edit_takes_no_input)
     application->on_key(press(KeyCode::Backspace));
     EXPECT_EQ(email.value(), u"bob!");
     EXPECT_EQ(next.keys.size(), 1u);
-}
-
-// While the debug log is on, the corner of every frame is darkened for the diagnostic line;
-// with the log off it is not.
-TEST_F(ApplicationTest, diagnostic_line_follows_the_log_setting)
-{
-    TestScreen page;
-    application->show_screen(page, false, false);
-    draw();
-    clock.advance(40);
-    EXPECT_NE(draw_at(149, 19), 0xFFFF);
-    EXPECT_EQ(draw_at(151, 21), 0xFFFF);
-    (void)environment.settings().write(
-        u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", std::uint32_t(0));
-    EXPECT_EQ(draw_at(149, 19), 0xFFFF);
 }

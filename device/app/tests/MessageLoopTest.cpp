@@ -1,10 +1,8 @@
 #include "device/platform/MessageLoop.h"
+#include "device/app/tests/AppTestSupport.h"
 #include "device/core/ActiveTimer.h"
 #include "device/core/CActive.h"
 #include "device/core/CActiveScheduler.h"
-#include "device/platform/VirtualClock.h"
-#include "device/platform/linux/HeadlessWindow.h"
-#include "device/platform/linux/LinuxClock.h"
 
 #include <gtest/gtest.h>
 
@@ -15,24 +13,13 @@ using namespace corvane;
 
 namespace {
 
-struct LoopFixture : ::testing::Test {
-    LinuxClock real_clock;
-    VirtualClock clock { real_clock };
-    WindowOptions options = [this] {
-        WindowOptions o;
-        o.headless = true;
-        o.virtual_clock = &clock;
-        return o;
-    }();
-    HeadlessWindow window { options };
-    MessageLoop loop { window, clock };
+struct MessageLoopTest : ::testing::Test, test::HeadlessRig {
+    std::unique_ptr<HeadlessWindow> owned_window = make_window();
+    MessageLoop loop { *window, clock };
 
-    Message input(MessageKind kind, std::uint32_t wparam = 0)
+    static Message input(MessageKind kind, std::uint32_t wparam = 0)
     {
-        Message message;
-        message.kind = kind;
-        message.wparam = wparam;
-        return message;
+        return { .kind = kind, .wparam = wparam, .text = {} };
     }
 };
 
@@ -54,8 +41,6 @@ private:
 
 } // namespace
 
-using MessageLoopTest = LoopFixture;
-
 // Posted messages come before input, input before a repaint, and a due timer comes last.
 // Repaints merge, and a late timer gives one message, not one per missed period. A termination
 // signal asks the window to close rather than killing the program.
@@ -64,7 +49,7 @@ TEST_F(MessageLoopTest, messages_come_in_order_of_preference_and_merge)
     loop.set_timer(frame_timer_id, 40);
     clock.advance(40);
     loop.invalidate();
-    window.push_input(input(MessageKind::KeyDown, 65));
+    window->push_input(input(MessageKind::KeyDown, 65));
     loop.post(input(MessageKind::CommandLine));
     EXPECT_EQ(loop.get_message().kind, MessageKind::CommandLine);
     EXPECT_EQ(loop.get_message().kind, MessageKind::KeyDown);
@@ -75,7 +60,7 @@ TEST_F(MessageLoopTest, messages_come_in_order_of_preference_and_merge)
     EXPECT_FALSE(loop.peek_message());
 
     for (int i = 0; i < 3; ++i)
-        window.push_input(input(MessageKind::Paint));
+        window->push_input(input(MessageKind::Paint));
     clock.advance(1000);
     EXPECT_EQ(loop.get_message().kind, MessageKind::Paint);
     EXPECT_EQ(loop.get_message().kind, MessageKind::Timer);

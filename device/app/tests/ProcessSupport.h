@@ -2,6 +2,7 @@
 
 #include "device/app/tests/AppTestSupport.h"
 #include "device/core/testing/LogFile.h"
+#include "device/core/testing/TempFolder.h"
 #include "device/platform/linux/FileSettingsStore.h"
 #include "device/skin/skin/tests/SkinTestSupport.h"
 
@@ -22,8 +23,6 @@ class ProgramFolder {
 public:
     ProgramFolder()
     {
-        char pattern[] = "/tmp/corvane-process-XXXXXX";
-        m_root = mkdtemp(pattern);
         std::filesystem::create_directories(m_root / "app/skins/bin");
         std::filesystem::create_directories(m_root / "runtime");
         std::filesystem::permissions(m_root / "runtime", std::filesystem::perms::owner_all,
@@ -32,12 +31,6 @@ public:
         FileSettingsStore settings(registry());
         (void)settings.write(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", std::uint32_t(1));
     }
-    ~ProgramFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
-    }
-
     std::string program() const { return (m_root / "app/corvane").string(); }
     std::string registry() const { return (m_root / "registry.txt").string(); }
     std::filesystem::path runtime() const { return m_root / "runtime"; }
@@ -45,8 +38,7 @@ public:
 
     void write_language(const std::string& name, const std::string& text)
     {
-        std::ofstream out(m_root / "app" / (name + ".lng"), std::ios::binary);
-        out << text;
+        m_folder.write("app/" + name + ".lng", text);
     }
     // A splash form that fills the display with one colour, a main skin and English.
     // The splash of the tests, and the program's own main skin and English texts, so that the
@@ -83,7 +75,8 @@ public:
     }
 
 private:
-    std::filesystem::path m_root;
+    TempFolder m_folder { "corvane-process" };
+    std::filesystem::path m_root { m_folder.path() };
 };
 
 // One run of the device program with its own temporary folder (and so its own log file).
@@ -100,8 +93,8 @@ public:
     void terminate() { signal(SIGTERM); }
 
     std::u16string log() const { return read_utf16_file((m_temp / "corvane.txt").string()); }
-    std::string errors() const { return read_text(m_temp / "stderr.txt"); }
-    std::string output() const { return read_text(m_temp / "stdout.txt"); }
+    std::string errors() const { return read_file(m_temp / "stderr.txt"); }
+    std::string output() const { return read_file(m_temp / "stdout.txt"); }
 
     // Waits until the log holds `text`, the program ends or the time is up.
     bool wait_for_log(const std::u16string& text, std::chrono::milliseconds limit = 20s)
@@ -129,11 +122,6 @@ private:
         launch.output_file = (temp / "stdout.txt").string();
         launch.error_file = (temp / "stderr.txt").string();
         return launch;
-    }
-    static std::string read_text(const std::filesystem::path& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), {});
     }
 
     std::filesystem::path m_temp;

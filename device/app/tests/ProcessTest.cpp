@@ -1,10 +1,8 @@
 #include "device/app/tests/ProcessSupport.h"
 #include "device/shell/AppInfo.h"
 #include "testing/PrivateDisplay.h"
+#include "testing/XSession.h"
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -21,78 +19,7 @@ extern "C" const char* __lsan_default_suppressions()
 using namespace corvane;
 using namespace corvane::test;
 
-namespace {
-
-const std::string app_info_message = to_utf8(app_info.message);
-
-struct DisplayCloser {
-    void operator()(Display* display) const { XCloseDisplay(display); }
-};
-
-// The first 32-bit item of a window property; nothing when the window lacks it.
-std::optional<unsigned long> first_item(Display* display, Window window, const char* name)
-{
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1, False,
-            AnyPropertyType, &type, &format, &count, &remaining, &data)
-            != Success
-        || !data)
-        return std::nullopt;
-    std::optional<unsigned long> item;
-    if (format == 32 && count == 1)
-        item = *reinterpret_cast<unsigned long*>(data);
-    XFree(data);
-    return item;
-}
-
-// A shown top-level dialog named "Corvane" whose owner belongs to process `pid`.
-struct MessageBoxWindows {
-    Window dialog { None };
-    Window owner { None };
-};
-MessageBoxWindows find_message_box(Display* display, pid_t pid)
-{
-    Window root = None;
-    Window parent = None;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    MessageBoxWindows found;
-    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
-        return found;
-    for (unsigned int i = 0; i < count && found.dialog == None; ++i) {
-        XWindowAttributes attributes;
-        Window owner = None;
-        char* name = nullptr;
-        if (XGetWindowAttributes(display, children[i], &attributes)
-            && attributes.map_state == IsViewable
-            && first_item(display, children[i], "_NET_WM_WINDOW_TYPE")
-                == XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False)
-            && XGetTransientForHint(display, children[i], &owner)
-            && first_item(display, owner, "_NET_WM_PID") == static_cast<unsigned long>(pid)
-            && XFetchName(display, children[i], &name) && name) {
-            if (std::string(name) == "Corvane")
-                found = { children[i], owner };
-            XFree(name);
-        }
-    }
-    if (children)
-        XFree(children);
-    return found;
-}
-
-Window input_focus(Display* display)
-{
-    Window focus = None;
-    int revert = 0;
-    XGetInputFocus(display, &focus, &revert);
-    return focus;
-}
-
-} // namespace
+static const std::string app_info_message = to_utf8(app_info.message);
 
 // Missing data ends the start with a message (on standard error when headless) and status 0,
 // after as much of the start as the data allows, and with "Log" set the log holds the start-up
@@ -143,8 +70,7 @@ TEST(ProgramStart, missing_data_ends_with_a_message_and_status_0)
         // The log starts with the two tick counts of the first line.
         EXPECT_TRUE(!log.empty() && log[0] >= u'0' && log[0] <= u'9');
         if (c.installed == 1) {
-            std::ifstream in(frame, std::ios::binary);
-            std::string bytes((std::istreambuf_iterator<char>(in)), {});
+            std::string bytes = read_file(frame);
             ASSERT_EQ(bytes.size(), 70u + 480u * 640u * 2u);
             EXPECT_EQ(bytes.substr(0, 2), "BM");
         }
@@ -165,11 +91,13 @@ TEST(ProgramStart, missing_data_ends_with_a_message_and_status_0)
 // With skins and a language the splash shows, loads after eight frames, and closes; a second
 // start hands its command line over and exits with 0, and the first comes to the front, also
 // after a scripted run in between. A lock file and a socket left by a crashed instance neither
-// stop nor hang the first start, which then serves the hand-over itself.
+// stop nor hang the first start, which then serves the hand-over itself. A build tree keeps
+// everything beside the program, even when a share folder exists.
 TEST(ProgramStart, second_instance_hands_over_its_command_line)
 {
     ProgramFolder folder;
     folder.install_everything();
+    std::filesystem::create_directories(folder.root() / "share/corvane");
     std::ofstream(folder.runtime() / "VellumClass_Corvane") << "12345\n";
     {
         int fd = socket(AF_UNIX, SOCK_STREAM, 0);
@@ -223,6 +151,7 @@ TEST(ProgramStart, second_instance_hands_over_its_command_line)
     // The socket goes with the instance; the lock file stays for the next one.
     EXPECT_FALSE(std::filesystem::exists(folder.runtime() / "VellumClass_Corvane.socket"));
     EXPECT_TRUE(std::filesystem::exists(folder.runtime() / "VellumClass_Corvane"));
+    EXPECT_FALSE(std::filesystem::exists(folder.root() / "data/corvane"));
 }
 
 // Two instances started at the same moment: whichever takes the start-up lock first runs, the
@@ -253,7 +182,7 @@ TEST(ProgramStart, second_instance_brings_the_message_box_forward)
     PrivateDisplay x;
     if (!x.start())
         GTEST_SKIP() << "Xvfb could not be started: the message box needs a real X server";
-    std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(x.name().c_str()));
+    std::unique_ptr<XSession> display = XSession::open(x.name());
     ASSERT_TRUE(display) << x.name();
     std::map<std::string, std::string> on_x
         = { { "DISPLAY", x.name() }, { "SDL_VIDEODRIVER", "x11" } };
@@ -261,14 +190,12 @@ TEST(ProgramStart, second_instance_brings_the_message_box_forward)
     folder.install_splash(); // and no language, so the splash ends in a message box
 
     ProgramRun first(folder, "first", {}, on_x);
-    MessageBoxWindows box;
-    wait_until([&] {
-        box = find_message_box(display.get(), first.pid());
-        return box.dialog != None || !first.is_running();
-    });
-    ASSERT_NE(box.dialog, None) << to_utf8(first.log()) << first.errors();
+    std::optional<XSession::Dialog> box;
+    wait_until(
+        [&] { return (box = display->dialog_of(first.pid(), "Corvane")) || !first.is_running(); });
+    ASSERT_TRUE(box) << to_utf8(first.log()) << first.errors();
     // The main window has the focus, so only the second start can move it to the box.
-    ASSERT_EQ(input_focus(display.get()), box.owner);
+    ASSERT_EQ(display->input_focus(), box->owner);
 
     ProgramRun second(folder, "second", { "again" }, on_x);
     ASSERT_EQ(second.wait_exit(), 0) << second.errors();
@@ -277,12 +204,12 @@ TEST(ProgramStart, second_instance_brings_the_message_box_forward)
         << to_utf8(log);
     EXPECT_EQ(log.find(u"hwnd="), std::u16string::npos) << to_utf8(log);
     EXPECT_EQ(log.find(u" WinMain 1\n"), std::u16string::npos);
-    EXPECT_EQ(input_focus(display.get()), box.dialog);
+    EXPECT_EQ(display->input_focus(), box->window);
     EXPECT_TRUE(first.is_running());
 }
 
 // Installed, the program takes its data from ../share/corvane and writes its cache to an
-// owner-only folder under $XDG_DATA_HOME, never beside itself. Data beside the program wins.
+// owner-only folder under $XDG_DATA_HOME, never beside itself.
 TEST(ProgramStart, installed_layout_reads_share_and_writes_to_data_home)
 {
     ProgramFolder folder;
@@ -297,14 +224,4 @@ TEST(ProgramStart, installed_layout_reads_share_and_writes_to_data_home)
     EXPECT_EQ(std::filesystem::status(user).permissions() & std::filesystem::perms::all,
         std::filesystem::perms::owner_all);
     EXPECT_FALSE(std::filesystem::exists(folder.root() / "app/cache.dat"));
-
-    // A build tree keeps everything beside the program, even when a share folder exists.
-    ProgramFolder tree;
-    tree.install_everything();
-    std::filesystem::create_directories(tree.root() / "share/corvane");
-    ProgramRun built(tree, "built", { "--headless" });
-    ASSERT_TRUE(built.wait_for_log(u" WinMain splash 4\n")) << built.errors();
-    built.terminate();
-    EXPECT_TRUE(built.wait_exit().has_value());
-    EXPECT_FALSE(std::filesystem::exists(tree.root() / "data/corvane"));
 }

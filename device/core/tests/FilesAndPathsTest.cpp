@@ -12,34 +12,35 @@
 
 using namespace corvane;
 
-TEST(Paths, macros_expand_only_at_the_start)
+// A macro expands only at the start and only in its own case; names split and join at either
+// separator; comparisons ignore case and a trailing separator.
+TEST(Paths, macros_name_parts_and_comparisons)
 {
     WString folder = expand_path(u"%app_path%");
     ASSERT_FALSE(folder.empty());
     EXPECT_NE(folder.back(), u'/');
-    EXPECT_EQ(
-        expand_path(u"%app_path%\\skins\\bin\\splash.skin"), folder + u"/skins/bin/splash.skin");
-    EXPECT_EQ(expand_path(u"%app_path%/x"), folder + u"/x");
-    EXPECT_EQ(expand_path(u"a/%app_path%\\b"), u"a/%app_path%/b");
-    EXPECT_EQ(expand_path(u"%App_Path%/x"), u"%App_Path%/x"); // case-sensitive
-    EXPECT_EQ(expand_path(u"%app_full_name%"), folder + u"/" + expand_path(u"%app_name%"));
-}
-
-TEST(Paths, name_parts_and_comparisons_accept_both_separators)
-{
-    EXPECT_EQ(dir_of(u"a\\b/c.txt"), u"a\\b/");
-    EXPECT_EQ(dir_of(u"c.txt"), u"");
-    EXPECT_EQ(file_of(u"a\\b/c.txt"), u"c.txt");
-    EXPECT_EQ(file_of(u"c.txt"), u"c.txt");
-    EXPECT_EQ(extension_index(u"a.b\\c"), std::nullopt); // the dot is in a folder name
-    EXPECT_EQ(extension_index(u"x/a.tar.gz"), std::optional<std::size_t>(7));
-    EXPECT_EQ(extension_index(u"noext"), std::nullopt);
-    EXPECT_EQ(file_stem(u"dir.d/name.skin"), u"name");
-    EXPECT_EQ(file_stem(u"dir.d/name"), u"name");
-    EXPECT_EQ(strip_trailing_separator(u"a/b//"), u"a/b/");
-    EXPECT_EQ(join_path(u"", u"n"), u"n");
-    EXPECT_EQ(join_path(u"a\\", u"n"), u"a/n");
-    // Comparisons ignore case and a trailing separator.
+    auto index = [](std::optional<std::size_t> at) { return at ? to_wstring(*at) : u"none"; };
+    const std::pair<WString, WString> cases[] = {
+        { expand_path(u"%app_path%\\skins\\bin\\splash.skin"), folder + u"/skins/bin/splash.skin" },
+        { expand_path(u"%app_path%/x"), folder + u"/x" },
+        { expand_path(u"a/%app_path%\\b"), u"a/%app_path%/b" },
+        { expand_path(u"%App_Path%/x"), u"%App_Path%/x" },
+        { expand_path(u"%app_full_name%"), folder + u"/" + expand_path(u"%app_name%") },
+        { dir_of(u"a\\b/c.txt"), u"a\\b/" },
+        { dir_of(u"c.txt"), u"" },
+        { file_of(u"a\\b/c.txt"), u"c.txt" },
+        { file_of(u"c.txt"), u"c.txt" },
+        { index(extension_index(u"a.b\\c")), u"none" }, // the dot is in a folder name
+        { index(extension_index(u"x/a.tar.gz")), u"7" },
+        { index(extension_index(u"noext")), u"none" },
+        { file_stem(u"dir.d/name.skin"), u"name" },
+        { file_stem(u"dir.d/name"), u"name" },
+        { strip_trailing_separator(u"a/b//"), u"a/b/" },
+        { join_path(u"", u"n"), u"n" },
+        { join_path(u"a\\", u"n"), u"a/n" },
+    };
+    for (const auto& [got, expected] : cases)
+        EXPECT_EQ(to_utf8(got), to_utf8(expected));
     EXPECT_TRUE(same_path(u"/Tmp/Skins/", u"/tmp/skins"));
     EXPECT_TRUE(same_path(u"\\tmp\\a", u"/tmp/a"));
     EXPECT_FALSE(same_path(u"/tmp/a", u"/tmp/ab"));
@@ -47,7 +48,7 @@ TEST(Paths, name_parts_and_comparisons_accept_both_separators)
     EXPECT_FALSE(path_starts_with(u"/tmp", u"/tmp/skins"));
 }
 
-TEST(File, modes_truncate_append_and_read)
+TEST(File, modes_truncate_append_read_and_failures)
 {
     test::TestEnvironment env;
     WString path = from_utf8(env.folder() + "/f.bin");
@@ -72,18 +73,13 @@ TEST(File, modes_truncate_append_and_read)
     EXPECT_EQ(f.write("x", 1), 0u); // read-only handle
     ASSERT_TRUE(f.open(path, FileMode::Write));
     EXPECT_EQ(f.size(), 0u);
-}
 
-TEST(File, closed_file_answers_zero)
-{
-    File f;
+    // A file that failed to open, or a folder, answers zero to everything.
     char c;
     EXPECT_FALSE(f.open(u"/nonexistent/dir/file", FileMode::Read));
-    EXPECT_EQ(f.read(&c, 1), 0u);
-    EXPECT_EQ(f.write(&c, 1), 0u);
-    EXPECT_EQ(f.size(), 0u);
+    EXPECT_EQ(f.read(&c, 1) + f.write(&c, 1) + f.size(), 0u);
     EXPECT_FALSE(f.seek_to(0));
-    EXPECT_FALSE(f.open(u"/tmp", FileMode::Read)); // a folder is not a file
+    EXPECT_FALSE(f.open(u"/tmp", FileMode::Read));
 }
 
 // The replacement happens whole: the new file has the requested permissions, and a write

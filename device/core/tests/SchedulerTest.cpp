@@ -74,13 +74,6 @@ struct SchedulerFixture : ::testing::Test {
     std::vector<int> order;
 };
 
-// The log the child of a death test wrote; the parent must not switch its own log on, which
-// would start the file afresh.
-std::u16string written_log()
-{
-    return test::read_utf16_file(to_utf8(log_file_path()));
-}
-
 } // namespace
 
 using Scheduler = SchedulerFixture;
@@ -131,9 +124,30 @@ TEST_F(Scheduler, cancelled_object_is_never_run)
     EXPECT_EQ(a.cancels, 1);
 }
 
-// A worker thread completes the request while the main thread is blocked in cancel().
-TEST_F(Scheduler, cancel_waits_for_a_worker_that_notifies_later)
+// A worker's notify reaches the main thread as a run message; a worker that completes the
+// request only while the main thread is blocked in cancel() releases it.
+TEST_F(Scheduler, workers_notify_across_threads_also_during_cancel)
 {
+    class Job final : public WorkerThread {
+    public:
+        explicit Job(CActive& target)
+            : m_target(target)
+        {
+        }
+        void run() override { m_target.notify(); }
+        CActive& m_target;
+    };
+    Recorder a(scheduler, order, 7);
+    a.set_active();
+    Job job(a);
+    ASSERT_TRUE(job.start());
+    EXPECT_FALSE(job.start()); // one thread at a time
+    ASSERT_TRUE(job.wait(5000));
+    EXPECT_TRUE(job.wait(0)); // no thread left
+    EXPECT_TRUE(host.take_run_message());
+    scheduler.process_actives();
+    EXPECT_EQ(order, (std::vector<int> { 7 }));
+
     class Late final : public CActive {
     public:
         using CActive::CActive;
@@ -156,46 +170,20 @@ TEST_F(Scheduler, cancel_waits_for_a_worker_that_notifies_later)
     EXPECT_EQ(scheduler.active_count(), 0);
 }
 
-TEST_F(Scheduler, worker_notifies_across_threads)
-{
-    class Job final : public WorkerThread {
-    public:
-        explicit Job(CActive& target)
-            : m_target(target)
-        {
-        }
-        void run() override { m_target.notify(); }
-        CActive& m_target;
-    };
-    Recorder a(scheduler, order, 7);
-    a.set_active();
-    Job job(a);
-    ASSERT_TRUE(job.start());
-    EXPECT_FALSE(job.start()); // one thread at a time
-    ASSERT_TRUE(job.wait(5000));
-    EXPECT_TRUE(job.wait(0)); // no thread left
-    EXPECT_TRUE(host.take_run_message());
-    scheduler.process_actives();
-    EXPECT_EQ(order, (std::vector<int> { 7 }));
-}
-
-// 0.0004 s rounds to 0 ms: the timer is notified by the start's own rescan.
-TEST_F(Scheduler, a_zero_delay_timer_is_due_at_once)
-{
-    CountingListener listener;
-    ActiveTimer timer(listener, scheduler);
-    timer.start(0.0004);
-    EXPECT_EQ(host.run_messages(), 1);
-    EXPECT_FALSE(host.timer());
-    EXPECT_EQ(listener.fired, 0);
-    scheduler.process_actives();
-    EXPECT_EQ(listener.fired, 1);
-}
-
 // The nearest timer sets the window timer; each fires when due, also when the tick count wraps
-// around (after 49 days) between the start and the deadline.
+// around (after 49 days) between the start and the deadline. 0.0004 s rounds to 0 ms: the timer
+// is notified by the start's own rescan.
 TEST_F(Scheduler, timers_fire_when_due_and_the_nearest_sets_the_window_timer)
 {
+    CountingListener at_once;
+    ActiveTimer zero(at_once, scheduler);
+    zero.start(0.0004);
+    EXPECT_EQ(host.run_messages(), 1);
+    EXPECT_FALSE(host.timer());
+    EXPECT_EQ(at_once.fired, 0);
+    scheduler.process_actives();
+    EXPECT_EQ(at_once.fired, 1);
+
     for (std::uint32_t start : { 0u, 0xFFFFFF00u }) {
         SCOPED_TRACE(start);
         clock.set_ticks(start);
@@ -290,7 +278,8 @@ TEST(SchedulerFaults, misuse_is_fatal_with_the_right_line)
                 c.misuse(scheduler, a);
             },
             ::testing::ExitedWithCode(corvane::test::fatal_exit_code()), "");
-        std::u16string log = written_log();
+        // Read, not switched on here: switching the log on would start the file afresh.
+        std::u16string log = test::read_utf16_file(to_utf8(log_file_path()));
         EXPECT_EQ(log.rfind(u"Gluck: "), 0u) << to_utf8(log);
         EXPECT_TRUE(log.ends_with(c.ending)) << to_utf8(log);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/core/testing/TempFolder.h"
 #include "launcher/Platform.h"
 #include "launcher/Text.h"
 
@@ -9,6 +10,18 @@
 #include <vector>
 
 namespace lumbra::test {
+
+using corvane::test::read_file;
+using corvane::test::TempFolder;
+
+// Settings text with "\n" line ends turned into CR LF, as the launcher's files need.
+inline std::string crlf(std::string_view text)
+{
+    std::string out;
+    for (char c : text)
+        out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
+}
 
 // Everything the launcher asked of its platform and window, in order, as short lines such as
 // "open open|/bin/tool|\"a.ini\"|/medium" or "load file:///medium/index.html".
@@ -22,37 +35,29 @@ public:
     }
 
     void set_click_handler(ClickHandler handler) override { click_handler = std::move(handler); }
-    void set_caption(const std::u16string& caption) override
+    void set_caption(const std::u16string& text) override { note("caption " + to_utf8(text)); }
+    void set_view_tooltip(const std::u16string& text) override { note("tooltip " + to_utf8(text)); }
+    void remove_frame_and_move_to_origin() override { note("frameless at origin"); }
+    void set_size(int w, int h) override
     {
-        m_log.push_back("caption " + to_utf8(caption));
-    }
-    void set_view_tooltip(const std::u16string& text) override
-    {
-        m_log.push_back("tooltip " + to_utf8(text));
-    }
-    void remove_frame_and_move_to_origin() override { m_log.push_back("frameless at origin"); }
-    void set_size(int width, int height) override
-    {
-        m_log.push_back("size " + std::to_string(width) + "x" + std::to_string(height));
+        note("size " + std::to_string(w) + "x" + std::to_string(h));
     }
     void set_shape(const WindowShape& s) override
     {
         shape = s;
-        m_log.push_back("shape");
+        note("shape");
     }
-    void set_instance_property(const std::string& name) override
-    {
-        m_log.push_back("property " + name);
-    }
-    void load(const std::string& uri) override { m_log.push_back("load " + uri); }
-    void show() override { m_log.push_back("show"); }
-    void minimise() override { m_log.push_back("minimise"); }
-    void close() override { m_log.push_back("close"); }
+    void set_instance_property(const std::string& name) override { note("property " + name); }
+    void load(const std::string& uri) override { note("load " + uri); }
+    void show() override { note("show"); }
+    void minimise() override { note("minimise"); }
+    void close() override { note("close"); }
 
     ClickHandler click_handler;
     WindowShape shape;
 
 private:
+    void note(std::string line) { m_log.push_back(std::move(line)); }
     EventLog& m_log;
 };
 

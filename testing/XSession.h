@@ -9,16 +9,17 @@
 // Xlib's macros (None, Bool, Status) break GoogleTest, so X types stay out of this header.
 struct _XDisplay;
 
-namespace lumbra::test {
+namespace corvane::test {
 
 using XWindow = unsigned long; // An X window id.
 
-// A test's own connection to the X display: finds the launcher's windows, looks at them the
+// A test's own connection to the X display: finds the programs' windows, looks at them the
 // way a window manager would, and sends real pointer and key input through XTest.
 class XSession {
 public:
-    // Null when $DISPLAY is unset or cannot be opened within five seconds.
-    static std::unique_ptr<XSession> open();
+    // Null when the display (by default $DISPLAY) is unset or cannot be opened within five
+    // seconds.
+    static std::unique_ptr<XSession> open(std::string name = {});
     ~XSession();
     XSession(const XSession&) = delete;
     XSession& operator=(const XSession&) = delete;
@@ -39,6 +40,12 @@ public:
     std::vector<XWindow> stacking_order();
     // Mapped override-redirect windows: pop-up menus and tool-tips.
     int mapped_popup_count();
+    // A shown top-level dialog titled `title` whose owner belongs to process `pid`.
+    struct Dialog {
+        XWindow window { 0 }, owner { 0 };
+    };
+    std::optional<Dialog> dialog_of(pid_t pid, const std::string& title);
+    XWindow input_focus();
 
     void click(int x, int y, unsigned button = 1);
     void press_key(const char* keysym_name);
@@ -56,4 +63,4 @@ private:
     _XDisplay* m_display;
 };
 
-} // namespace lumbra::test
+} // namespace corvane::test

@@ -1,13 +1,14 @@
-#include "launcher/tests/XSession.h"
+#include "testing/XSession.h"
 
 #include <X11/Xatom.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/shape.h>
 
 #include <cstdlib>
 #include <unistd.h>
 
-namespace lumbra::test {
+namespace corvane::test {
 
 namespace {
 
@@ -29,28 +30,25 @@ namespace {
         return value;
     }
 
-    int ignore_errors(Display*, XErrorEvent*)
-    {
-        return 0;
-    }
-
 } // namespace
 
-std::unique_ptr<XSession> XSession::open()
+std::unique_ptr<XSession> XSession::open(std::string name)
 {
-    const char* name = std::getenv("DISPLAY");
-    if (!name || !*name)
+    if (const char* display = std::getenv("DISPLAY"); name.empty() && display)
+        name = display;
+    if (name.empty())
         return nullptr;
     // A busy server may refuse a connection for a moment; keep trying for a few seconds.
     Display* display = nullptr;
     for (int attempt = 0; attempt < 50 && !display; ++attempt) {
-        display = XOpenDisplay(name);
+        display = XOpenDisplay(name.c_str());
         if (!display)
             usleep(100'000);
     }
     if (!display)
         return nullptr;
-    XSetErrorHandler(ignore_errors); // Windows of the launcher may go at any moment.
+    // Windows of the programs may go at any moment.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     return std::unique_ptr<XSession>(new XSession(display));
 }
 
@@ -137,6 +135,35 @@ int XSession::mapped_popup_count()
     return count;
 }
 
+std::optional<XSession::Dialog> XSession::dialog_of(pid_t pid, const std::string& title)
+{
+    Atom type = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False);
+    Atom dialog = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+    Atom wm_pid = XInternAtom(m_display, "_NET_WM_PID", False);
+    for (Window window : stacking_order()) {
+        Window owner = None;
+        char* name = nullptr;
+        if (!is_viewable(window) || cardinal_property(m_display, window, type) != long(dialog)
+            || !XGetTransientForHint(m_display, window, &owner)
+            || cardinal_property(m_display, owner, wm_pid) != pid
+            || !XFetchName(m_display, window, &name) || !name)
+            continue;
+        bool titled = title == name;
+        XFree(name);
+        if (titled)
+            return Dialog { window, owner };
+    }
+    return std::nullopt;
+}
+
+Window XSession::input_focus()
+{
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(m_display, &focus, &revert);
+    return focus;
+}
+
 void XSession::click(int x, int y, unsigned button)
 {
     XTestFakeMotionEvent(m_display, DefaultScreen(m_display), x, y, CurrentTime);
@@ -175,4 +202,4 @@ void XSession::unmap(Window window)
     XSync(m_display, False);
 }
 
-} // namespace lumbra::test
+} // namespace corvane::test
