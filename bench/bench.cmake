@@ -7,8 +7,9 @@ target_link_libraries(corvane-bench PRIVATE PkgConfig::PIXMAN)
 # vizserver on loopback and prints requests per second with p50/p99 latency.
 if(TARGET corvane_server)
     add_executable(vizserver-load ${CMAKE_CURRENT_SOURCE_DIR}/load/VizserverLoad.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/load/LoadRun.cpp ${CMAKE_CURRENT_SOURCE_DIR}/load/LoadTargets.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/load/LoadData.cpp ${CMAKE_CURRENT_SOURCE_DIR}/load/LiveLoad.cpp
-        ${CMAKE_CURRENT_SOURCE_DIR}/load/ProcessProbes.cpp)
+        ${CMAKE_CURRENT_SOURCE_DIR}/load/LiveWaiters.cpp ${CMAKE_CURRENT_SOURCE_DIR}/load/ProcessProbes.cpp)
     target_include_directories(vizserver-load PRIVATE ${CMAKE_SOURCE_DIR})
     target_link_libraries(vizserver-load PRIVATE corvane_server corvane_rpc)
     add_dependencies(vizserver-load vizserver)

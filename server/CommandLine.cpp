@@ -4,7 +4,9 @@
 
 #include <arpa/inet.h>
 #include <charconv>
+#include <cstdint>
 #include <optional>
+#include <type_traits>
 
 namespace corvane::server {
 
@@ -153,127 +155,188 @@ static bool parse_listen(const std::string& text, ServiceConfig& config)
     return true;
 }
 
+namespace {
+
+    // What the options before have done, for an option that acts differently the second time.
+    struct ParseState {
+        ServiceConfig& config;
+        bool strong_names_given { false };
+    };
+
+    enum class ShowValue { No, Yes };
+
+    // An option without a value.
+    struct FlagOption {
+        const char* name;
+        void (*apply)(CommandLine&);
+    };
+
+    // An option with a value. `apply` answers false when the value cannot be used, and leaves
+    // the configuration as it was; the error then reads "<option> <need>", with the value after
+    // it when `show` says so.
+    struct ValueOption {
+        const char* name;
+        bool (*apply)(ParseState&, const std::string& value);
+        const char* need { nullptr };
+        ShowValue show { ShowValue::No };
+    };
+
+    template<std::string ServiceConfig::*field>
+    bool set_text(ParseState& state, const std::string& value)
+    {
+        state.config.*field = value;
+        return true;
+    }
+
+    template<std::int64_t ServiceConfig::*field>
+    bool set_time(ParseState& state, const std::string& value)
+    {
+        return parse_duration(value, state.config.*field);
+    }
+
+    // A whole number from `low` to `high`, stored in the field's own type.
+    template<std::int64_t low, std::int64_t high, auto field>
+    bool set_count(ParseState& state, const std::string& value)
+    {
+        std::int64_t number = 0;
+        if (!parse_int(value, number) || number < low || number > high)
+            return false;
+        using Field = std::remove_reference_t<decltype(state.config.*field)>;
+        state.config.*field = static_cast<Field>(number);
+        return true;
+    }
+
+    bool set_listen(ParseState& state, const std::string& value)
+    {
+        return parse_listen(value, state.config);
+    }
+
+    bool set_server_version(ParseState& state, const std::string& value)
+    {
+        state.config.server_version = from_utf8(value);
+        return true;
+    }
+
+    // The first --strong-name replaces the built-in one; later ones add to it.
+    bool add_strong_name(ParseState& state, const std::string& value)
+    {
+        if (!state.strong_names_given)
+            state.config.strong_names.clear();
+        state.strong_names_given = true;
+        state.config.strong_names.insert(from_utf8(value));
+        return true;
+    }
+
+    bool set_password_cost(ParseState& state, const std::string& value)
+    {
+        if (value == "standard")
+            state.config.password_cost = PasswordCost::standard();
+        else if (value == "cheap")
+            state.config.password_cost = PasswordCost::cheap();
+        else
+            return false;
+        return true;
+    }
+
+    bool add_trusted_proxy(ParseState& state, const std::string& value)
+    {
+        std::optional<std::string> address = canonical_ip(value);
+        if (address)
+            state.config.trusted_proxies.insert(*address);
+        return address.has_value();
+    }
+
+    const FlagOption s_flags[] = {
+        { "--help", [](CommandLine& line) { line.help = true; } },
+        { "-h", [](CommandLine& line) { line.help = true; } },
+        { "--no-throttle", [](CommandLine& line) { line.config.throttling = false; } },
+        { "--quiet", [](CommandLine& line) { line.config.quiet = true; } },
+        { "--demo", [](CommandLine& line) { line.config.demo = true; } },
+    };
+
+    constexpr const char* s_long_times = "needs a time such as 90s, 15m, 24h or 30d";
+    constexpr const char* s_short_times = "needs a time such as 10s, 15m or 30d";
+    constexpr const char* s_positive_count = "needs a positive count";
+
+    const ValueOption s_value_options[] = {
+        { "--listen", set_listen, "needs HOST:PORT, not ", ShowValue::Yes },
+        { "--db", set_text<&ServiceConfig::database> },
+        { "--base-path", set_text<&ServiceConfig::base_path> },
+        { "--server-version", set_server_version },
+        { "--strong-name", add_strong_name },
+        { "--session-idle", set_time<&ServiceConfig::session_idle_ms>, s_long_times },
+        { "--key-lifetime", set_time<&ServiceConfig::login_key_lifetime_ms>, s_long_times },
+        { "--invitation-lifetime", set_time<&ServiceConfig::invitation_lifetime_ms>, s_long_times },
+        { "--outbox", set_text<&ServiceConfig::outbox> },
+        { "--tls-cert", set_text<&ServiceConfig::tls_cert> },
+        { "--tls-key", set_text<&ServiceConfig::tls_key> },
+        { "--throttle", set_count<1, 1'000'000, &ServiceConfig::throttle_limit>, s_positive_count },
+        { "--test-clock", set_count<0, INT64_MAX, &ServiceConfig::test_clock_start>,
+            "needs milliseconds since 1970" },
+        { "--password-cost", set_password_cost, "is standard or cheap" },
+        { "--threads", set_count<1, 256, &ServiceConfig::threads>, "needs 1 to 256" },
+        { "--max-connections", set_count<1, 1'000'000, &ServiceConfig::connection_limit>,
+            s_positive_count },
+        { "--max-connections-per-address",
+            set_count<0, 1'000'000, &ServiceConfig::per_address_limit>, "needs a count" },
+        { "--request-deadline", set_time<&ServiceConfig::request_deadline_ms>, s_short_times },
+        { "--purge-interval", set_time<&ServiceConfig::purge_interval_ms>, s_short_times },
+        { "--event-lifetime", set_time<&ServiceConfig::event_lifetime_ms>, s_short_times },
+        { "--news-wait", set_time<&ServiceConfig::news_wait_ms>, s_short_times },
+        { "--news-poll", set_time<&ServiceConfig::news_poll_ms>, s_short_times },
+        { "--trusted-proxy", add_trusted_proxy, "needs a numeric address, not ", ShowValue::Yes },
+        { "--log", set_text<&ServiceConfig::log_file> },
+    };
+
+    template<typename Option, std::size_t count>
+    const Option* find_option(const Option (&options)[count], const std::string& name)
+    {
+        for (const Option& option : options)
+            if (name == option.name)
+                return &option;
+        return nullptr;
+    }
+
+    // A word that is not an option: the subcommand first, its arguments after it.
+    void add_word(CommandLine& line, const std::string& word)
+    {
+        if (!line.subcommand.empty() || !line.arguments.empty()) {
+            line.arguments.push_back(word);
+            return;
+        }
+        bool known = false;
+        for (const char* name : s_subcommands)
+            known = known || word == name;
+        if (!known)
+            line.error = "unknown subcommand " + word;
+        line.subcommand = word;
+    }
+
+} // namespace
+
 CommandLine parse_command_line(int argc, const char* const* argv)
 {
     CommandLine line;
-    ServiceConfig& config = line.config;
-    bool strong_names_given = false;
-    for (int i = 1; i < argc; ++i) {
+    ParseState state { line.config };
+    for (int i = 1; i < argc && line.error.empty(); ++i) {
         std::string option = argv[i];
-        auto value = [&](std::string& out) {
+        if (const FlagOption* flag = find_option(s_flags, option)) {
+            flag->apply(line);
+        } else if (const ValueOption* valued = find_option(s_value_options, option)) {
             if (i + 1 >= argc) {
                 line.error = option + " needs a value";
-                return false;
+            } else if (std::string value = argv[++i]; !valued->apply(state, value)) {
+                line.error = option + " " + valued->need;
+                if (valued->show == ShowValue::Yes)
+                    line.error += value;
             }
-            out = argv[++i];
-            return true;
-        };
-        std::string text;
-        std::int64_t number = 0;
-        if (option == "--help" || option == "-h") {
-            line.help = true;
-        } else if (option == "--listen") {
-            if (value(text) && !parse_listen(text, config))
-                line.error = "--listen needs HOST:PORT, not " + text;
-        } else if (option == "--db") {
-            value(config.database);
-        } else if (option == "--base-path") {
-            value(config.base_path);
-        } else if (option == "--server-version") {
-            if (value(text))
-                config.server_version = from_utf8(text);
-        } else if (option == "--strong-name") {
-            if (value(text)) {
-                if (!strong_names_given)
-                    config.strong_names.clear();
-                strong_names_given = true;
-                config.strong_names.insert(from_utf8(text));
-            }
-        } else if (option == "--session-idle" || option == "--key-lifetime"
-            || option == "--invitation-lifetime") {
-            std::int64_t& target = option == "--session-idle" ? config.session_idle_ms
-                : option == "--key-lifetime"                  ? config.login_key_lifetime_ms
-                                                              : config.invitation_lifetime_ms;
-            if (value(text) && !parse_duration(text, target))
-                line.error = option + " needs a time such as 90s, 15m, 24h or 30d";
-        } else if (option == "--outbox") {
-            value(config.outbox);
-        } else if (option == "--tls-cert") {
-            value(config.tls_cert);
-        } else if (option == "--tls-key") {
-            value(config.tls_key);
-        } else if (option == "--no-throttle") {
-            config.throttling = false;
-        } else if (option == "--throttle") {
-            if (value(text) && (!parse_int(text, number) || number < 1 || number > 1'000'000))
-                line.error = "--throttle needs a positive count";
-            else
-                config.throttle_limit = int(number);
-        } else if (option == "--test-clock") {
-            if (value(text) && (!parse_int(text, number) || number < 0))
-                line.error = "--test-clock needs milliseconds since 1970";
-            else
-                config.test_clock_start = number;
-        } else if (option == "--password-cost") {
-            if (value(text)) {
-                if (text == "standard")
-                    config.password_cost = PasswordCost::standard();
-                else if (text == "cheap")
-                    config.password_cost = PasswordCost::cheap();
-                else
-                    line.error = "--password-cost is standard or cheap";
-            }
-        } else if (option == "--threads") {
-            if (value(text) && (!parse_int(text, number) || number < 1 || number > 256))
-                line.error = "--threads needs 1 to 256";
-            else
-                config.threads = unsigned(number);
-        } else if (option == "--max-connections" || option == "--max-connections-per-address") {
-            bool total = option == "--max-connections";
-            if (value(text)
-                && (!parse_int(text, number) || number < (total ? 1 : 0) || number > 1'000'000))
-                line.error = option + (total ? " needs a positive count" : " needs a count");
-            else
-                (total ? config.connection_limit : config.per_address_limit) = unsigned(number);
-        } else if (option == "--request-deadline" || option == "--purge-interval"
-            || option == "--event-lifetime" || option == "--news-wait" || option == "--news-poll") {
-            std::int64_t& target = option == "--request-deadline" ? config.request_deadline_ms
-                : option == "--purge-interval"                    ? config.purge_interval_ms
-                : option == "--news-wait"                         ? config.news_wait_ms
-                : option == "--news-poll"                         ? config.news_poll_ms
-                                                                  : config.event_lifetime_ms;
-            if (value(text) && !parse_duration(text, target))
-                line.error = option + " needs a time such as 10s, 15m or 30d";
-        } else if (option == "--trusted-proxy") {
-            if (value(text)) {
-                std::optional<std::string> address = canonical_ip(text);
-                if (address)
-                    config.trusted_proxies.insert(*address);
-                else
-                    line.error = "--trusted-proxy needs a numeric address, not " + text;
-            }
-        } else if (option == "--log") {
-            value(config.log_file);
-        } else if (option == "--quiet") {
-            config.quiet = true;
-        } else if (option == "--demo") {
-            config.demo = true;
         } else if (option.starts_with("--")) {
             line.error = "unknown option " + option;
-        } else if (line.subcommand.empty() && line.arguments.empty()) {
-            bool known = false;
-            for (const char* name : s_subcommands)
-                known = known || option == name;
-            if (!known)
-                line.error = "unknown subcommand " + option;
-            line.subcommand = option;
         } else {
-            line.arguments.push_back(option);
+            add_word(line, option);
         }
-        if (!line.error.empty())
-            break;
     }
-    if (line.error.empty() && config.tls_cert.empty() != config.tls_key.empty())
+    if (line.error.empty() && line.config.tls_cert.empty() != line.config.tls_key.empty())
         line.error = "--tls-cert and --tls-key go together";
     return line;
 }

@@ -104,6 +104,24 @@ private:
         act(a, [&](Engine& e) { e.save_task(t, u""); });
         return a.listener.created_id;
     }
+    // What the service holds against what the engines accepted.
+    struct Tally {
+        int lost { 0 };
+        int duplicated { 0 };
+        int unexpected { 0 };
+        int wrong_progress { 0 };
+        std::size_t on_service { 0 };
+        bool is_clean() const
+        {
+            return lost == 0 && duplicated == 0 && unexpected == 0 && wrong_progress == 0;
+        }
+    };
+
+    [[nodiscard]] bool sign_up(FaultProxy& proxy, const std::string& folder);
+    [[nodiscard]] bool share_counters();
+    int edit_under_faults(VizServerProcess& server);
+    void send_everything(FaultProxy& proxy);
+    Tally read_back(VizServerProcess& server);
     void measure_outbox_cost(const std::string& folder);
 
     Options m_options;
@@ -111,6 +129,9 @@ private:
     ThreadedLoop m_loop;
     CActiveScheduler m_scheduler { m_loop, platform_clock() };
     std::vector<std::unique_ptr<Account>> m_accounts;
+    std::vector<Task> m_tasks; // The shared counters, as first loaded.
+    std::map<std::string, std::int32_t> m_accepted; // comment -> task
+    std::map<std::int32_t, int> m_expected_done;
 };
 
 int Chaos::run()
@@ -125,7 +146,44 @@ int Chaos::run()
         return 2;
     }
     FaultProxy proxy(server.port());
+    if (!sign_up(proxy, folder) || !share_counters())
+        return 2;
 
+    // The run proper, with faults.
+    proxy.queue({}, false); // every request may take a fault, reads as well as changes
+    proxy.set_strip_keys(!m_options.keys);
+    proxy.set_rates(m_options.drop, m_options.reset, m_options.seed);
+    int requests_before = proxy.requests;
+    auto started = SteadyClock::now();
+    int restarts = edit_under_faults(server);
+    if (restarts < 0)
+        return 2;
+    send_everything(proxy);
+    double seconds = std::chrono::duration<double>(SteadyClock::now() - started).count();
+    Tally tally = read_back(server);
+
+    std::printf("corvane-chaos: %d edits by 3 accounts on %zu shared tasks, seed %u%s\n",
+        m_options.edits, m_tasks.size(), m_options.seed,
+        m_options.keys ? "" : ", Idempotency-Key stripped by the proxy");
+    std::printf("  proxy: %d requests, %d faults injected (%.0f%% lost replies, %.0f%% resets "
+                "of requests); service restarted %d times\n",
+        proxy.requests - requests_before, int(proxy.faults_done), m_options.drop * 100,
+        m_options.reset * 100, restarts);
+    std::printf("  accepted %zu, on the service %zu: lost %d, duplicated %d, unknown %d, "
+                "tasks with wrong progress %d\n",
+        m_accepted.size(), tally.on_service, tally.lost, tally.duplicated, tally.unexpected,
+        tally.wrong_progress);
+    std::printf("  all changes confirmed after %.1f s\n", seconds);
+    measure_outbox_cost(folder);
+    server.stop();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    return tally.is_clean() ? 0 : 1;
+}
+
+// Three accounts registered through the proxy, each engine with an outbox of its own.
+bool Chaos::sign_up(FaultProxy& proxy, const std::string& folder)
+{
     for (int i = 0; i < 3; ++i) {
         auto account = std::make_unique<Account>();
         account->email = "chaos" + std::to_string(i) + "@example.org";
@@ -135,55 +193,63 @@ int Chaos::run()
         act(*account, [&](Engine& e) { e.login(email, u"secret-" + email, email); });
         if (!account->engine->is_logged_in()) {
             std::fprintf(stderr, "could not register %s\n", account->email.c_str());
-            return 2;
+            return false;
         }
         m_accounts.push_back(std::move(account));
     }
+    return true;
+}
+
+// The first account's project of eight counters, which the other two may change.
+bool Chaos::share_counters()
+{
     Account& owner = *m_accounts[0];
     std::int32_t project = create(owner, 0, u"Chaos");
-    std::vector<Task> tasks;
     for (int i = 0; i < 8; ++i) {
         std::int32_t id = create(owner, project, u"Counter " + to_wstring(std::int32_t(i)));
         act(owner, [&](Engine& e) { e.load_task(id); });
         if (id <= 0 || !owner.engine->find_task(id))
-            return 2;
-        tasks.push_back(*owner.engine->find_task(id));
+            return false;
+        m_tasks.push_back(*owner.engine->find_task(id));
     }
     for (std::size_t i = 1; i < m_accounts.size(); ++i) {
         WString email = from_utf8(m_accounts[i]->email);
         act(owner, [&](Engine& e) { e.change_permission(project, email, 2); });
     }
+    return true;
+}
 
-    // The run proper, with faults.
-    proxy.queue({}, false); // every request may take a fault, reads as well as changes
-    proxy.set_strip_keys(!m_options.keys);
-    proxy.set_rates(m_options.drop, m_options.reset, m_options.seed);
-    int requests_before = proxy.requests;
-    std::map<std::string, std::int32_t> accepted; // comment -> task
-    std::map<std::int32_t, int> expected_done;
-    auto started = SteadyClock::now();
+// The random edits, the service stopped and started at a third and at two thirds of them.
+// Answers the number of restarts, or -1 when the service did not come back.
+int Chaos::edit_under_faults(VizServerProcess& server)
+{
     int restarts = 0;
     for (int n = 0; n < m_options.edits; ++n) {
         if (n == m_options.edits / 3 || n == 2 * m_options.edits / 3) {
             server.stop();
             drive([] { return false; }, std::chrono::milliseconds(300));
             if (!server.start())
-                return 2;
+                return -1;
             ++restarts;
         }
         Account& a = *m_accounts[m_random() % m_accounts.size()];
-        const Task& t = tasks[m_random() % tasks.size()];
+        const Task& t = m_tasks[m_random() % m_tasks.size()];
         std::int32_t delta = 1 + std::int32_t(m_random() % 3);
         std::string comment = a.email.substr(0, 6) + "-" + std::to_string(n);
         Task edit = t;
         edit.done = delta;
         edit.plan = 0;
         a.engine->save_task(edit, from_utf8(comment));
-        accepted[comment] = t.id; // save_task returns once the change is in the outbox
-        expected_done[t.id] += delta;
+        m_accepted[comment] = t.id; // save_task returns once the change is in the outbox
+        m_expected_done[t.id] += delta;
         drive([] { return false; }, std::chrono::milliseconds(m_random() % 6));
     }
-    // Everything still waiting goes out: the retry timers, plus a nudge now and then.
+    return restarts;
+}
+
+// Everything still waiting goes out: the retry timers, plus a nudge now and then.
+void Chaos::send_everything(FaultProxy& proxy)
+{
     proxy.set_rates(0, 0, m_options.seed);
     for (int round = 0; round < 60 && !all_sent(); ++round) {
         for (auto& a : m_accounts) {
@@ -192,16 +258,18 @@ int Chaos::run()
         }
         drive([&] { return all_sent(); }, std::chrono::seconds(2));
     }
-    double seconds = std::chrono::duration<double>(SteadyClock::now() - started).count();
+}
 
-    // What the service holds, read directly.
+// What the service holds, read directly, against what the engines accepted.
+Chaos::Tally Chaos::read_back(VizServerProcess& server)
+{
     Account reader;
     reader.engine = std::make_unique<Engine>(server.base_url(), reader.listener);
-    WString email = from_utf8(owner.email);
+    WString email = from_utf8(m_accounts[0]->email);
     act(reader, [&](Engine& e) { e.login(email, u"secret-" + email); });
     std::map<std::string, int> seen;
-    int lost = 0, duplicated = 0, wrong_progress = 0;
-    for (const Task& t : tasks) {
+    Tally tally;
+    for (const Task& t : m_tasks) {
         act(reader, [&](Engine& e) { e.load_task(t.id); });
         for (int page = 0; page < 200; ++page) {
             const Task* now = reader.engine->find_task(t.id);
@@ -214,34 +282,18 @@ int Chaos::run()
             if (!change.text.empty())
                 ++seen[to_utf8(change.text)];
         }
-        if (now->done != expected_done[t.id])
-            ++wrong_progress;
+        if (now->done != m_expected_done[t.id])
+            ++tally.wrong_progress;
     }
-    for (const auto& [comment, task] : accepted) {
+    for (const auto& [comment, task] : m_accepted) {
         int count = seen[comment];
-        lost += count == 0;
-        duplicated += count > 1;
+        tally.lost += count == 0;
+        tally.duplicated += count > 1;
     }
-    int unexpected = 0;
     for (const auto& [comment, count] : seen)
-        unexpected += accepted.count(comment) ? 0 : 1;
-
-    std::printf("corvane-chaos: %d edits by 3 accounts on %zu shared tasks, seed %u%s\n",
-        m_options.edits, tasks.size(), m_options.seed,
-        m_options.keys ? "" : ", Idempotency-Key stripped by the proxy");
-    std::printf("  proxy: %d requests, %d faults injected (%.0f%% lost replies, %.0f%% resets "
-                "of requests); service restarted %d times\n",
-        proxy.requests - requests_before, int(proxy.faults_done), m_options.drop * 100,
-        m_options.reset * 100, restarts);
-    std::printf("  accepted %zu, on the service %zu: lost %d, duplicated %d, unknown %d, "
-                "tasks with wrong progress %d\n",
-        accepted.size(), seen.size(), lost, duplicated, unexpected, wrong_progress);
-    std::printf("  all changes confirmed after %.1f s\n", seconds);
-    measure_outbox_cost(folder);
-    server.stop();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-    return lost == 0 && duplicated == 0 && unexpected == 0 && wrong_progress == 0 ? 0 : 1;
+        tally.unexpected += m_accepted.count(comment) ? 0 : 1;
+    tally.on_service = seen.size();
+    return tally;
 }
 
 // One change costs the outbox a rewrite of the file with a flush and a rename when it is
