@@ -62,8 +62,9 @@ void drop_unwritten(FilteredNews& news)
 }
 template<typename Record> void drop_unwritten(Record&) { }
 
-template<typename Record> void check_record(ReplyReader& reader, Record read)
+template<typename Record> void check_record(ReplyReader& reader)
 {
+    Record read;
     if (!read.load(reader))
         return;
     drop_unwritten(read);
@@ -91,24 +92,11 @@ template<typename Record> void check_vector(ReplyReader& reader)
         std::abort();
 }
 
-const WStringView signatures[] = {
-    AuthInfo::signature,
-    User::signature,
-    Permission::signature,
-    Change::signature,
-    VizTask::signature,
-    VizList::signature,
-    FilteredNews::signature,
-    Filter::signature,
-    VIZException::signature,
-    Task::signature,
-    EngineCache::signature,
-    vector_signature,
-    integer_signature,
-    long_signature,
-    boolean_array_signature,
-    string_array_signature,
-};
+const WStringView signatures[]
+    = { AuthInfo::signature, User::signature, Permission::signature, Change::signature,
+          VizTask::signature, VizList::signature, FilteredNews::signature, Filter::signature,
+          VIZException::signature, Task::signature, EngineCache::signature, vector_signature,
+          integer_signature, long_signature, boolean_array_signature, string_array_signature };
 
 // Each command byte saves one thing: a small int, a full int, a signature, a text or a long.
 std::string write_commands(const std::uint8_t* data, std::size_t size, ReplyOutcome outcome)
@@ -116,19 +104,21 @@ std::string write_commands(const std::uint8_t* data, std::size_t size, ReplyOutc
     ReplyWriter writer(size % 2 ? SpaceForm::Plain : SpaceForm::Escaped);
     std::size_t at = 0;
     auto next = [&]() -> std::uint8_t { return at < size ? data[at++] : 0; };
+    auto next_bytes = [&](int count) {
+        std::uint64_t value = 0;
+        while (count-- > 0)
+            value = (value << 8) | next();
+        return value;
+    };
     while (at < size) {
         std::uint8_t command = next();
         switch (command % 5) {
         case 0:
             writer.save_int(static_cast<std::int32_t>(command / 5) - 10);
             break;
-        case 1: {
-            std::uint32_t value = 0;
-            for (int k = 0; k < 4; ++k)
-                value = (value << 8) | next();
-            writer.save_int(static_cast<std::int32_t>(value));
+        case 1:
+            writer.save_int(static_cast<std::int32_t>(next_bytes(4)));
             break;
-        }
         case 2:
             writer.save_string(signatures[next() % std::size(signatures)]);
             break;
@@ -139,13 +129,9 @@ std::string write_commands(const std::uint8_t* data, std::size_t size, ReplyOutc
             at += length;
             break;
         }
-        default: {
-            std::uint64_t value = 0;
-            for (int k = 0; k < 8; ++k)
-                value = (value << 8) | next();
-            writer.save_int64(static_cast<std::int64_t>(value));
+        default:
+            writer.save_int64(static_cast<std::int64_t>(next_bytes(8)));
             break;
-        }
         }
     }
     if (writer.value_count() == 0)
@@ -229,51 +215,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         return 0;
     }
-    switch (mode % 16) {
-    case 0:
-        check_record(reader, AuthInfo {});
-        break;
-    case 1:
-        check_record(reader, VizTask {});
-        break;
-    case 2:
-        check_vector<VizTask>(reader);
-        break;
-    case 3:
-        check_vector<Change>(reader);
-        break;
-    case 4:
-        check_vector<User>(reader);
-        break;
-    case 5:
-        check_record(reader, VizList {});
-        break;
-    case 6:
-        check_record(reader, FilteredNews {});
-        break;
-    case 7:
-        check_record(reader, Filter {});
-        break;
-    case 8:
-        check_record(reader, VIZException {});
-        break;
-    case 9:
-        check_record(reader, Task {});
-        break;
-    case 10:
-        check_record(reader, EngineCache {});
-        break;
-    case 11: {
-        WString key;
-        bool flag;
-        (void)read_login_key(reader, key);
-        (void)read_flag(reader, flag);
-        (void)reader.load_int64();
-        break;
-    }
-    default:
-        check_record(reader, Change {});
-        break;
-    }
+    void (*const checks[])(ReplyReader&) = { check_record<AuthInfo>, check_record<VizTask>,
+        check_vector<VizTask>, check_vector<Change>, check_vector<User>, check_record<VizList>,
+        check_record<FilteredNews>, check_record<Filter>, check_record<VIZException>,
+        check_record<Task>, check_record<EngineCache>, [](ReplyReader& reader) {
+            WString key;
+            bool flag;
+            (void)read_login_key(reader, key);
+            (void)read_flag(reader, flag);
+            (void)reader.load_int64();
+        } };
+    if (mode % 16 < std::size(checks))
+        checks[mode % 16](reader);
+    else
+        check_record<Change>(reader);
     return 0;
 }
