@@ -63,8 +63,7 @@ TEST_F(HTTPFailureTest, unusable_requests_and_replies_fail_at_once)
 
     listener = RecordingListener();
     RawSocketServer server(complete_reply, RawSocketServer::After::Close);
-    auto killed = std::make_unique<HTTPRequest>(
-        server.wide_url("/service"), u"POST", listener, u"Corvane Client");
+    std::unique_ptr<HTTPRequest> killed = send_kept(server.wide_url("/service"), false);
     killed->kill_request();
     EXPECT_THAT(listener.events, ElementsAre("status 1.0000 ServerSendFailed", "failed"));
     listener.events.clear();
@@ -73,9 +72,7 @@ TEST_F(HTTPFailureTest, unusable_requests_and_replies_fail_at_once)
     killed.reset();
 
     listener = RecordingListener();
-    auto kept = std::make_unique<HTTPRequest>(
-        server.wide_url("/service"), u"POST", listener, u"Corvane Client");
-    ASSERT_TRUE(kept->send_request(SharedBuffer("x", 1)));
+    std::unique_ptr<HTTPRequest> kept = send_kept(server.wide_url("/service"));
     ASSERT_TRUE(run_until_ended());
     EXPECT_EQ(listener.events.back(), "complete 2");
     // The first exchange is over and the request was kept: sending it again fails.
@@ -214,8 +211,7 @@ TEST_F(HTTPFailureTest, exiting_right_after_a_kill_is_clean)
     EXPECT_EXIT(
         {
             RawSocketServer server("", RawSocketServer::After::StaySilent);
-            std::unique_ptr<HTTPRequest> request = make_kept_request(server.wide_url("/service"));
-            (void)request->send_request(SharedBuffer("x", 1));
+            std::unique_ptr<HTTPRequest> request = send_kept(server.wide_url("/service"));
             (void)server.wait_for_requests(1, 5000);
             request->kill_request();
             request.reset();
