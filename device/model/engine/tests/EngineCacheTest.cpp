@@ -20,19 +20,6 @@ namespace {
 
 using Recorder = test::EngineRecorder;
 
-Task make_task(std::int32_t id, std::int32_t parent, WString title)
-{
-    Task t;
-    t.id = id;
-    t.parentId = parent;
-    t.projectId = parent == 0 ? id : parent;
-    t.title = std::move(title);
-    t.ownerId = 7;
-    t.responsibleId = 7;
-    t.childrenPending = false;
-    return t;
-}
-
 // A cache as the client writes it: a logged-in user (7) with a project holding two tasks.
 EngineCache sample_cache()
 {
@@ -42,18 +29,21 @@ EngineCache sample_cache()
     cache.auth.serverVersion = u"6";
     cache.auth.newsCursor = 42;
     cache.loginKey = u"key\"with\\escapes\nand Задача";
-    Task root = make_task(0, -1, u"");
+    Task root = test::known_task(0, -1, -1);
     root.childIds = { 10 };
-    Task project = make_task(10, 0, u"Project");
+    Task project = test::known_task(10, 0, 10);
     project.tag = u"work";
     project.childIds = { 11, 12 };
     Permission owner { 3, u"a@example.org", 7 };
     Permission other { 2, u"b@example.org", 8 };
     project.permissions = { owner, other };
-    Task first = make_task(11, 10, u"First \U0001F600");
+    Task first = test::known_task(11, 10, 10, 1'700'000'000'000LL);
+    first.title = u"First \U0001F600";
     first.listed = true;
+    first.complete = true;
+    first.matchesFilter = true;
     first.deadline = 1'765'000'000'000LL;
-    Task second = make_task(12, 10, u"Second");
+    Task second = test::known_task(12, 10, 10);
     second.listed = true;
     cache.tasks = { root, project, first, second };
     cache.listCursor = second;

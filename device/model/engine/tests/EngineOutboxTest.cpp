@@ -93,11 +93,7 @@ TEST_F(EngineOutbox, broken_exchanges_apply_each_change_once)
     }
     // A creation whose reply is lost makes one task, not two.
     proxy->queue({ Fault::DropReply });
-    Task child;
-    child.id = -1;
-    child.parentId = task;
-    child.title = u"Only once";
-    child.responsibleId = ann.engine->auth().userId;
+    Task child = ann.new_task(task, u"Only once");
     EXPECT_EQ(ann.act([&](Engine& e) { e.save_task(child, u""); }), u"ERROR_NETWORK");
     EXPECT_EQ(ann.settle(), u"");
     EXPECT_EQ(ann.recorder.created.size(), 3u);
@@ -194,12 +190,7 @@ TEST_F(EngineOutbox, nothing_is_dropped_or_repeated_while_others_wait)
 
     std::size_t keys_before = proxy->keys().size();
     EXPECT_EQ(ann.act([&](Engine& e) {
-        Task child;
-        child.id = -1;
-        child.parentId = task;
-        child.title = u"Gutter";
-        child.responsibleId = e.auth().userId;
-        e.save_task(child, u"");
+        e.save_task(ann.new_task(task, u"Gutter"), u"");
         e.save_task(edit_of(*e.find_task(task), 1), u"progress");
         e.delete_task(doomed);
         e.change_permission(project, u"bob@example.org", 2);
