@@ -63,7 +63,7 @@ TEST_F(HTTPFailureTest, unusable_requests_and_replies_fail_at_once)
 
     listener = RecordingListener();
     RawSocketServer server(complete_reply, RawSocketServer::After::Close);
-    std::unique_ptr<HTTPRequest> killed = send_kept(server.wide_url("/service"), false);
+    std::unique_ptr<HTTPRequest> killed = kept_request(server.wide_url("/service"));
     killed->kill_request();
     EXPECT_THAT(listener.events, ElementsAre("status 1.0000 ServerSendFailed", "failed"));
     listener.events.clear();

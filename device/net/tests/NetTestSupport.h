@@ -121,12 +121,16 @@ protected:
         return send("x");
     }
 
-    // A request the listener does not delete, for tests that use it after its end; sent with the
-    // body "x" unless `sent` is false.
-    std::unique_ptr<HTTPRequest> send_kept(const std::u16string& url, bool sent = true)
+    // A request the listener does not delete, for tests that use it after its end.
+    std::unique_ptr<HTTPRequest> kept_request(const std::u16string& url)
     {
-        auto request = std::make_unique<HTTPRequest>(url, u"POST", listener, u"Corvane Client");
-        EXPECT_TRUE(!sent || request->send_request(SharedBuffer("x", 1)));
+        return std::make_unique<HTTPRequest>(url, u"POST", listener, u"Corvane Client");
+    }
+    // The same, sent with the body "x".
+    std::unique_ptr<HTTPRequest> send_kept(const std::u16string& url)
+    {
+        std::unique_ptr<HTTPRequest> request = kept_request(url);
+        EXPECT_TRUE(request->send_request(SharedBuffer("x", 1)));
         return request;
     }
 

@@ -22,45 +22,34 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <type_traits>
 #include <unistd.h>
 
 using namespace corvane;
 
 namespace {
 
-// What the client never writes cannot come back from a round trip.
-void drop_unwritten(VizTask& task)
+// What the client never writes cannot come back from a round trip: a task's changes and string
+// list (news carries the changes, but never the string lists).
+template<typename Record> void drop_unwritten(Record& record)
 {
-    task.changes.clear();
-    task.stringList.clear();
-}
-void drop_unwritten(std::vector<VizTask>& tasks)
-{
-    for (VizTask& task : tasks)
-        drop_unwritten(task);
-}
-void drop_unwritten(Task& task)
-{
-    drop_unwritten(static_cast<VizTask&>(task));
-}
-void drop_unwritten(EngineCache& cache)
-{
-    for (Task& task : cache.tasks)
-        drop_unwritten(task);
-    drop_unwritten(cache.listCursor);
-}
-void drop_unwritten(VizList& list)
-{
-    drop_unwritten(list.mainList);
-    drop_unwritten(list.secondList);
-}
-// News carries the tasks' changes, but never their string lists.
-void drop_unwritten(FilteredNews& news)
-{
-    for (VizTask& task : news.tasks)
+    auto drop = [](VizTask& task) {
+        task.changes.clear();
         task.stringList.clear();
+    };
+    if constexpr (std::is_base_of_v<VizTask, Record>) {
+        drop(record);
+    } else if constexpr (std::is_same_v<Record, VizList>) {
+        std::for_each(record.mainList.begin(), record.mainList.end(), drop);
+        std::for_each(record.secondList.begin(), record.secondList.end(), drop);
+    } else if constexpr (std::is_same_v<Record, EngineCache>) {
+        std::for_each(record.tasks.begin(), record.tasks.end(), drop);
+        drop(record.listCursor);
+    } else if constexpr (std::is_same_v<Record, FilteredNews>) {
+        for (VizTask& task : record.tasks)
+            task.stringList.clear();
+    }
 }
-template<typename Record> void drop_unwritten(Record&) { }
 
 template<typename Record> void check_record(ReplyReader& reader)
 {
