@@ -1,15 +1,7 @@
-#include "device/model/EngineCache.h"
-#include "common/wire/ReplyWriter.h"
-#include "device/core/CActiveScheduler.h"
 #include "device/core/File.h"
 #include "device/core/testing/FakeClock.h"
 #include "device/core/testing/ManualSchedulerHost.h"
-#include "device/core/testing/TestEnvironment.h"
-#include "device/model/engine/Engine.h"
-#include "device/model/engine/EngineListener.h"
 #include "device/model/engine/tests/EngineHarness.h"
-
-#include <gtest/gtest.h>
 
 #include <fstream>
 #include <sys/stat.h>

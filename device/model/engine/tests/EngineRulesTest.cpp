@@ -4,18 +4,10 @@
 #include "common/records/FilteredNews.h"
 #include "common/records/VizList.h"
 #include "common/records/WireValues.h"
-#include "common/wire/ReplyWriter.h"
-#include "device/core/CActiveScheduler.h"
 #include "device/core/testing/FakeClock.h"
 #include "device/core/testing/ManualSchedulerHost.h"
-#include "device/core/testing/TestEnvironment.h"
-#include "device/model/EngineCache.h"
-#include "device/model/engine/Engine.h"
-#include "device/model/engine/EngineListener.h"
 #include "device/model/engine/tests/EngineHarness.h"
 #include "device/rpc/ServiceReplies.h"
-
-#include <gtest/gtest.h>
 
 #include <functional>
 
