@@ -11,11 +11,9 @@
 #include "common/records/VizList.h"
 #include "common/records/WireValues.h"
 #include "common/wire/ReplyWriter.h"
-#include "common/wire/RequestReader.h"
 #include "common/wire/WireUtf8.h"
 #include "device/model/EngineCache.h"
 #include "device/rpc/ReplyReader.h"
-#include "device/rpc/ServiceCatalogue.h"
 #include "device/rpc/ServiceReplies.h"
 
 #include <algorithm>
@@ -164,22 +162,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         text = write_commands(
             rest, rest_size, mode & 0x40 ? ReplyOutcome::Exception : ReplyOutcome::Success);
         break;
-    }
-
-    if (mode % 16 == 12) {
-        // The same bytes as a request arriving at the service.
-        RequestReader request;
-        if (request.parse(std::string_view(reinterpret_cast<const char*>(rest), rest_size))) {
-            CallHeader header;
-            if (read_call_header(request, header)
-                && find_call(header.method, header.parameterTypes)) {
-                Filter filter;
-                VizTask task;
-                (void)request.load_string();
-                (void)(filter.load(request) || task.load(request));
-            }
-        }
-        return 0;
     }
 
     ReplyReader reader;
