@@ -83,15 +83,6 @@ public:
         return range_answer;
     }
 
-    bool has_header(const std::string& name) const
-    {
-        for (const auto& header : headers) {
-            if (header.first == name)
-                return true;
-        }
-        return false;
-    }
-
 private:
     void end(HTTPRequest& finished)
     {
@@ -123,12 +114,6 @@ protected:
         return *listener.request;
     }
 
-    // A request the listener does not delete, for tests that use it after its end.
-    std::unique_ptr<HTTPRequest> make_kept_request(const std::u16string& url)
-    {
-        return std::make_unique<HTTPRequest>(url, u"POST", listener, u"Corvane Client");
-    }
-
     // A request to `url` that the listener deletes at its end, sent with the body "x".
     bool send_to(const std::u16string& url)
     {
@@ -136,10 +121,15 @@ protected:
         return send("x");
     }
 
-    // The same, kept by the test.
+    // A request the listener does not delete, for tests that use it after its end.
+    std::unique_ptr<HTTPRequest> kept_request(const std::u16string& url)
+    {
+        return std::make_unique<HTTPRequest>(url, u"POST", listener, u"Corvane Client");
+    }
+    // The same, sent with the body "x".
     std::unique_ptr<HTTPRequest> send_kept(const std::u16string& url)
     {
-        std::unique_ptr<HTTPRequest> request = make_kept_request(url);
+        std::unique_ptr<HTTPRequest> request = kept_request(url);
         EXPECT_TRUE(request->send_request(SharedBuffer("x", 1)));
         return request;
     }

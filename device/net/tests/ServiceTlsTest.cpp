@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 using namespace corvane;
 using namespace corvane::test;
@@ -37,36 +38,21 @@ bool make_chain(const TempFolder& folder)
     return true;
 }
 
-// A vizserver with these certificate files, its errors in stderr.txt; port() is 0 when it did
-// not come up.
-struct ServiceProcess {
-    ServiceProcess(const TempFolder& folder, const std::string& cert, const std::string& key)
-        : process([&] {
-            Launch launch;
-            launch.arguments = { program_folder() + "/vizserver", "--listen", "127.0.0.1:0", "--db",
-                ":memory:", "--quiet", "--tls-cert", cert, "--tls-key", key };
-            launch.capture_output = true;
-            launch.error_file = folder.file("stderr.txt");
-            return launch;
-        }())
-        , errors_file(folder.file("stderr.txt"))
-    {
-        if (process.read_output([](const std::string& text) { return text.ends_with('\n'); }, 10s)
-            && process.output().starts_with("vizserver listening on port "))
-            port_number = std::atoi(process.output().c_str() + process.output().rfind(' ') + 1);
-    }
-    int port() const { return port_number; }
-    int wait() { return process.wait_exit().value_or(-1); }
-    std::string errors() const
-    {
-        std::ifstream in(errors_file);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+// A vizserver with these certificate files, its errors appended to stderr.txt.
+Launch service(const TempFolder& folder, const std::string& cert, const std::string& key)
+{
+    Launch launch;
+    launch.arguments = { program_folder() + "/vizserver", "--listen", "127.0.0.1:0", "--db",
+        ":memory:", "--quiet", "--tls-cert", folder.file(cert), "--tls-key", folder.file(key) };
+    launch.error_file = folder.file("stderr.txt");
+    return launch;
+}
 
-    ChildProcess process;
-    std::string errors_file;
-    int port_number { 0 };
-};
+std::string read_file(const std::string& path)
+{
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 using ServiceTlsTest = HttpFixture;
 
@@ -76,10 +62,14 @@ TEST_F(ServiceTlsTest, authorities_and_certificate_files)
 {
     TempFolder folder("corvane-tls");
     ASSERT_TRUE(make_chain(folder)) << "openssl could not make the test chain";
-    ServiceProcess service(folder, folder.file("server.pem"), folder.file("server.key"));
-    ASSERT_GT(service.port(), 0) << service.errors();
-    std::u16string url
-        = u"https://127.0.0.1:" + to_wstring(std::int64_t(service.port())) + u"/healthz";
+    Launch launch = service(folder, "server.pem", "server.key");
+    launch.capture_output = true;
+    ChildProcess good(std::move(launch));
+    ASSERT_TRUE(good.read_output([](const std::string& text) { return text.ends_with('\n'); }, 10s)
+        && good.output().starts_with("vizserver listening on port "))
+        << read_file(folder.file("stderr.txt"));
+    int port = std::atoi(good.output().c_str() + good.output().rfind(' ') + 1);
+    std::u16string url = u"https://127.0.0.1:" + to_wstring(std::int64_t(port)) + u"/healthz";
     auto exchange = [&] {
         listener = RecordingListener();
         make_request(url, u"GET");
@@ -101,14 +91,12 @@ TEST_F(ServiceTlsTest, authorities_and_certificate_files)
     EXPECT_EQ(exchange(), "complete 3");
 
     // A missing certificate, a key of another certificate: a message naming the file, no service.
-    ServiceProcess missing(folder, folder.file("absent.pem"), folder.file("server.key"));
-    EXPECT_EQ(missing.port(), 0);
-    EXPECT_EQ(missing.wait(), 1);
-    EXPECT_NE(missing.errors().find(folder.file("absent.pem")), std::string::npos)
-        << missing.errors();
-    ServiceProcess mismatched(folder, folder.file("server.pem"), folder.file("ca.key"));
-    EXPECT_EQ(mismatched.port(), 0);
-    EXPECT_EQ(mismatched.wait(), 1);
-    EXPECT_NE(mismatched.errors().find(folder.file("ca.key")), std::string::npos)
-        << mismatched.errors();
+    for (const auto& [cert, cert_key, named] :
+        { std::tuple("absent.pem", "server.key", "absent.pem"),
+            std::tuple("server.pem", "ca.key", "ca.key") }) {
+        std::filesystem::remove(folder.file("stderr.txt"));
+        EXPECT_EQ(run_to_end(service(folder, cert, cert_key)), 1);
+        EXPECT_NE(read_file(folder.file("stderr.txt")).find(folder.file(named)), std::string::npos)
+            << read_file(folder.file("stderr.txt"));
+    }
 }

@@ -61,6 +61,23 @@ inline Task edit_of(const Task& task, std::int32_t done_delta = 0)
     return edit;
 }
 
+// A task the client holds whole, titled "t<id>": user 7 owns it and is responsible, and its
+// children are known.
+inline Task known_task(
+    std::int32_t id, std::int32_t parent, std::int32_t project, std::int64_t date = 0)
+{
+    Task t;
+    t.id = id;
+    t.parentId = parent;
+    t.projectId = project;
+    t.ownerId = 7;
+    t.responsibleId = 7;
+    t.date = date;
+    t.title = u"t" + to_wstring(id);
+    t.childrenPending = false;
+    return t;
+}
+
 // Gives the engine `cache` as if it had read it from its file.
 inline Engine::CacheLoad load_cache(Engine& engine, const EngineCache& cache)
 {
@@ -106,14 +123,20 @@ struct Client {
     {
         return act([&](Engine& e) { e.login(email, password, name); });
     }
-    // Creates a task under `parent` (0 for a project) and answers its id, or -1.
-    std::int32_t create(std::int32_t parent, const WString& title, const WString& comment = u"")
+    // A new task under `parent` (0 for a project), as the screens make one.
+    Task new_task(std::int32_t parent, const WString& title) const
     {
         Task t;
         t.id = -1;
         t.parentId = parent;
         t.title = title;
         t.responsibleId = engine->auth().userId;
+        return t;
+    }
+    // Creates a task under `parent` and answers its id, or -1.
+    std::int32_t create(std::int32_t parent, const WString& title, const WString& comment = u"")
+    {
+        Task t = new_task(parent, title);
         std::size_t before = recorder.created.size();
         WString error = act([&](Engine& e) { e.save_task(t, comment); });
         EXPECT_EQ(error, u"");

@@ -1,20 +1,18 @@
 #include "device/model/engine/NewsWaiter.h"
 #include "device/model/engine/tests/EngineHarness.h"
 #include "device/net/tests/RawSocketServer.h"
-#include "server/testing/ServiceCluster.h"
 
 using namespace corvane;
 using namespace corvane::test;
 
 using EngineLiveNews = EngineServiceTest;
 
-namespace {
-
 // With a wait open beside the queue, another account's save reaches an engine that asks for
 // nothing itself; the queue goes on meanwhile (a wait in its place would hold it for 25 s).
-void expect_saves_arrive_without_asking(
-    ThreadedLoop& loop, CActiveScheduler& scheduler, Client& ann, Client& bob)
+TEST_F(EngineLiveNews, another_accounts_save_arrives_without_asking)
 {
+    Client& ann = user(u"ann@example.org", u"Ann");
+    Client& bob = user(u"bob@example.org", u"Bob");
     std::int32_t project = ann.create(0, u"Shared");
     std::int32_t task = ann.create(project, u"Paint the fence");
     ASSERT_GT(task, 0);
@@ -27,9 +25,7 @@ void expect_saves_arrive_without_asking(
     EXPECT_TRUE(bob.engine->hears_news_live());
 
     for (const WString title : { u"Paint the fence white", u"Paint the gate too" }) {
-        Task change = *ann.engine->find_task(task);
-        change.done = 0;
-        change.plan = 0;
+        Task change = edit_of(*ann.engine->find_task(task));
         change.title = title;
         EXPECT_EQ(ann.act([&](Engine& e) { e.save_task(change, u""); }), u"");
         EXPECT_TRUE(loop.run_until(
@@ -40,32 +36,6 @@ void expect_saves_arrive_without_asking(
     EXPECT_TRUE(bob.engine->hears_news_live());
     bob.engine->logout();
     EXPECT_FALSE(bob.engine->hears_news_live());
-}
-
-} // namespace
-
-TEST_F(EngineLiveNews, another_accounts_save_arrives_without_asking)
-{
-    Client& ann = user(u"ann@example.org", u"Ann");
-    Client& bob = user(u"bob@example.org", u"Bob");
-    expect_saves_arrive_without_asking(loop, scheduler, ann, bob);
-}
-
-// The same through two instances behind a load balancer: the save lands on one, the wait on
-// either, and the instance holding the wait hears of the other's commit through the database.
-TEST_F(EngineLiveNews, another_accounts_save_arrives_through_two_instances)
-{
-    server::testing::ServiceCluster cluster({ VizServerProcess::binary(), env.folder(), {}, 2,
-        { "--password-cost", "cheap", "--no-throttle" } });
-    ASSERT_TRUE(cluster.start()) << cluster.error();
-    std::string url = "http://127.0.0.1:" + std::to_string(cluster.port()) + "/";
-    Client ann(loop, scheduler, WString(url.begin(), url.end()));
-    Client bob(loop, scheduler, WString(url.begin(), url.end()));
-    EXPECT_EQ(ann.register_user(u"ann@example.org", u"secret-ann", u"Ann"), u"");
-    EXPECT_EQ(bob.register_user(u"bob@example.org", u"secret-bob", u"Bob"), u"");
-    expect_saves_arrive_without_asking(loop, scheduler, ann, bob);
-    EXPECT_GT(cluster.calls_logged(0), 0);
-    EXPECT_GT(cluster.calls_logged(1), 0);
 }
 
 // A service that fails the wait is asked again after a delay; one that does not know the call

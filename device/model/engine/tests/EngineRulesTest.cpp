@@ -4,18 +4,10 @@
 #include "common/records/FilteredNews.h"
 #include "common/records/VizList.h"
 #include "common/records/WireValues.h"
-#include "common/wire/ReplyWriter.h"
-#include "device/core/CActiveScheduler.h"
 #include "device/core/testing/FakeClock.h"
 #include "device/core/testing/ManualSchedulerHost.h"
-#include "device/core/testing/TestEnvironment.h"
-#include "device/model/EngineCache.h"
-#include "device/model/engine/Engine.h"
-#include "device/model/engine/EngineListener.h"
 #include "device/model/engine/tests/EngineHarness.h"
 #include "device/rpc/ServiceReplies.h"
-
-#include <gtest/gtest.h>
 
 #include <functional>
 
@@ -39,23 +31,11 @@ using namespace corvane;
 
 namespace {
 
-Task make_task(std::int32_t id, std::int32_t parent, std::int32_t project, std::int64_t date = 0)
-{
-    Task t;
-    t.id = id;
-    t.parentId = parent;
-    t.projectId = project;
-    t.ownerId = 7;
-    t.responsibleId = 7;
-    t.date = date;
-    t.title = u"t" + to_wstring(id);
-    t.childrenPending = false;
-    return t;
-}
+using test::known_task;
 
 VizTask incoming(std::int32_t id, std::int32_t parent, std::int32_t project, std::int64_t date)
 {
-    return static_cast<VizTask>(make_task(id, parent, project, date));
+    return static_cast<VizTask>(known_task(id, parent, project, date));
 }
 
 struct EngineRules : ::testing::Test {
@@ -75,8 +55,8 @@ struct EngineRules : ::testing::Test {
             .newsCursor = 42, .session = u"s1", .userId = 7, .serverVersion = u"6", .newsStamp = 5
         };
         cache.loginKey = u"key";
-        Task root = make_task(0, -1, -1);
-        Task project = make_task(10, 0, 10);
+        Task root = known_task(0, -1, -1);
+        Task project = known_task(10, 0, 10);
         project.permissions = { Permission { 3, u"ann@x", 7 } };
         for (const Task& t : tasks) {
             if (t.parentId == 10)
@@ -132,14 +112,14 @@ struct EngineRules : ::testing::Test {
 // kind was queued in the opposite order, so arrival cannot explain the order.
 TEST_F(EngineRules, next_step_takes_the_work_in_its_priority_order)
 {
-    Task unread = make_task(13, 10, 10);
+    Task unread = known_task(13, 10, 10);
     unread.unread = true;
-    Task folder_a = make_task(14, 10, 10);
+    Task folder_a = known_task(14, 10, 10);
     folder_a.childrenPending = true;
-    Task folder_b = make_task(15, 10, 10);
+    Task folder_b = known_task(15, 10, 10);
     folder_b.childrenPending = true;
-    start({ make_task(11, 10, 10), make_task(12, 10, 10), unread, folder_a, folder_b,
-        make_task(16, 10, 10), make_task(17, 10, 10) });
+    start({ known_task(11, 10, 10), known_task(12, 10, 10), unread, folder_a, folder_b,
+        known_task(16, 10, 10), known_task(17, 10, 10) });
 
     engine.request_news();
     engine.retry();
@@ -270,7 +250,7 @@ TEST_F(EngineRules, listing_and_the_cursor)
 // announced; the root counts its projects.
 TEST_F(EngineRules, changed_ids_parents_and_unknown_parents)
 {
-    start({ make_task(11, 10, 10) });
+    start({ known_task(11, 10, 10) });
     page({}, { incoming(11, 10, 10, 1'000) });
     ASSERT_EQ(engine.list_cursor().id, 11);
     listener.clear();
@@ -305,14 +285,14 @@ TEST_F(EngineRules, changed_ids_parents_and_unknown_parents)
 // id zeroes that task's unread count; seen ids, task states and removals change what they name.
 TEST_F(EngineRules, news_replies)
 {
-    Task counted = make_task(11, 10, 10);
+    Task counted = known_task(11, 10, 10);
     counted.unreadCount = 4;
     counted.unread = true;
-    Task other = make_task(12, 10, 10);
+    Task other = known_task(12, 10, 10);
     other.unreadCount = 2;
-    Task child = make_task(13, 12, 10);
+    Task child = known_task(13, 12, 10);
     other.childIds = { 13 };
-    Task tagged = make_task(20, 0, 20);
+    Task tagged = known_task(20, 0, 20);
     tagged.tag = u"home";
     start({ counted, other, child, tagged });
     ASSERT_EQ(engine.tags(), std::vector<WString> { u"home" });
@@ -320,15 +300,17 @@ TEST_F(EngineRules, news_replies)
     FilteredNews quiet;
     quiet.cursor = 60;
     quiet.stamp = 61;
-    std::vector<std::unique_ptr<Task>> before;
-    for (const auto& t : engine.tasks())
-        before.push_back(std::make_unique<Task>(*t));
+    auto tasks = [&] {
+        std::vector<Task> all;
+        for (const auto& t : engine.tasks())
+            all.push_back(*t);
+        return all;
+    };
+    std::vector<Task> before = tasks();
     news(quiet);
     EXPECT_EQ(engine.auth().newsCursor, 60);
     EXPECT_EQ(engine.auth().newsStamp, 61);
-    ASSERT_EQ(engine.tasks().size(), before.size());
-    for (std::size_t i = 0; i < before.size(); ++i)
-        EXPECT_EQ(*engine.tasks()[i], *before[i]);
+    EXPECT_EQ(tasks(), before);
     EXPECT_TRUE(listener.changed.empty());
     EXPECT_EQ(listener.users_changed + listener.tags_changed, 0);
     EXPECT_FALSE(engine.is_busy()) << "the news request was cleared";

@@ -12,46 +12,59 @@ using namespace corvane::test;
 
 using EngineSync = EngineServiceTest;
 
-// Two clients share a project; each sees the other's edit through news.
-TEST_F(EngineSync, shared_project_edits_arrive_through_news)
+// Carl shares a project with Ann. A name Ann asks for while nothing else is going on is fetched
+// on its own, without any other call from the screens. On a first log-in, whose news carries no
+// users, the members of a project that arrives in a list are fetched with it. An edit saved on
+// one side arrives on the other through news, unread and with its comment; opening it marks it
+// viewed.
+TEST_F(EngineSync, a_shared_project_its_members_and_its_edits)
 {
     Client& ann = user(u"ann@example.org", u"Ann");
-    Client& bob = user(u"bob@example.org", u"Bob");
-    std::int32_t project = ann.create(0, u"Shared");
-    std::int32_t task = ann.create(project, u"Paint the fence");
+    Client& carl = user(u"carl@example.org", u"Carl");
+    std::int32_t project = carl.create(0, u"Shared");
+    std::int32_t task = carl.create(project, u"Paint the fence");
     ASSERT_GT(task, 0);
     EXPECT_EQ(
-        ann.act([&](Engine& e) { e.change_permission(project, u"bob@example.org", 2); }), u"");
+        carl.act([&](Engine& e) { e.change_permission(project, u"ann@example.org", 2); }), u"");
+    std::int32_t carl_id = carl.engine->auth().userId;
+    ASSERT_EQ(ann.engine->find_user(carl_id), nullptr);
+    ASSERT_FALSE(ann.engine->is_busy());
+    EXPECT_EQ(ann.engine->user_name(carl_id), u"LoadingUser");
+    EXPECT_TRUE(loop.run_until(
+        scheduler, [&] { return ann.engine->find_user(carl_id) != nullptr; },
+        std::chrono::seconds(10)));
+    EXPECT_EQ(ann.engine->user_name(carl_id), u"Carl");
 
-    EXPECT_EQ(bob.act([](Engine& e) { e.open_folder(0); }), u"");
-    ASSERT_NE(bob.engine->find_task(project), nullptr);
-    EXPECT_EQ(bob.engine->find_task(project)->permissions.size(), 2u);
-    EXPECT_EQ(bob.act([&](Engine& e) { e.open_folder(project); }), u"");
-    ASSERT_NE(bob.engine->find_task(task), nullptr);
-    // Bob knows Ann by name once the participants are loaded.
-    EXPECT_EQ(bob.engine->user_name(ann.engine->auth().userId), u"Ann");
+    Client& fresh = client();
+    EXPECT_EQ(fresh.login(u"ann@example.org", u"secret-ann@example.org"), u"");
+    EXPECT_EQ(fresh.act([](Engine& e) { e.open_folder(0); }), u"");
+    ASSERT_NE(fresh.engine->find_task(project), nullptr);
+    EXPECT_EQ(fresh.engine->find_task(project)->permissions.size(), 2u);
+    const User* known = fresh.engine->find_user(carl_id);
+    ASSERT_NE(known, nullptr);
+    EXPECT_EQ(known->name, u"Carl");
+    EXPECT_EQ(fresh.act([&](Engine& e) { e.open_folder(project); }), u"");
+    ASSERT_NE(fresh.engine->find_task(task), nullptr);
 
-    Task change = edit_of(*bob.engine->find_task(task));
+    Task change = edit_of(*fresh.engine->find_task(task));
     change.done = 3;
     change.title = u"Paint the fence white";
-    EXPECT_EQ(bob.act([&](Engine& e) { e.save_task(change, u"half done"); }), u"");
-    EXPECT_EQ(bob.recorder.saved, std::vector<std::int32_t> { task });
+    EXPECT_EQ(fresh.act([&](Engine& e) { e.save_task(change, u"half done"); }), u"");
+    EXPECT_EQ(fresh.recorder.saved, std::vector<std::int32_t> { task });
 
-    std::size_t before = ann.recorder.changed.size();
-    EXPECT_EQ(ann.act([](Engine& e) { e.open_folder(0); }), u"");
-    const Task* seen = ann.engine->find_task(task);
+    std::size_t before = carl.recorder.changed.size();
+    EXPECT_EQ(carl.act([](Engine& e) { e.open_folder(0); }), u"");
+    const Task* seen = carl.engine->find_task(task);
     ASSERT_NE(seen, nullptr);
     EXPECT_EQ(seen->title, u"Paint the fence white");
     EXPECT_EQ(seen->done, 3);
     EXPECT_TRUE(seen->unread);
     ASSERT_FALSE(seen->loadedChanges.empty());
     EXPECT_EQ(seen->loadedChanges.front().text, u"half done");
-    EXPECT_GT(ann.recorder.changed.size(), before);
-    EXPECT_GE(ann.engine->find_task(project)->unreadCount, 1);
-
-    // Opening it marks it viewed; the next news clears the unread mark.
-    EXPECT_EQ(ann.act([&](Engine& e) { e.open_task(task); }), u"");
-    EXPECT_FALSE(ann.engine->find_task(task)->unread);
+    EXPECT_GT(carl.recorder.changed.size(), before);
+    EXPECT_GE(carl.engine->find_task(project)->unreadCount, 1);
+    EXPECT_EQ(carl.act([&](Engine& e) { e.open_task(task); }), u"");
+    EXPECT_FALSE(carl.engine->find_task(task)->unread);
 }
 
 // An invitation by e-mail reaches a second account as a ticket on the clipboard.
@@ -160,46 +173,4 @@ TEST_F(EngineSync, a_kill_during_cache_writing_keeps_the_old_cache)
     EXPECT_EQ(restarted.engine->load_cache(path), Engine::CacheLoad::Loaded);
     EXPECT_TRUE(restarted.engine->is_logged_in());
     EXPECT_EQ(restarted.engine->tasks().size(), ann.engine->tasks().size());
-}
-
-// A name asked for while nothing else is going on is fetched on its own: the user is known soon
-// after, without any other call from the screens.
-TEST_F(EngineSync, an_unknown_user_is_fetched_when_asked_for_while_idle)
-{
-    Client& ann = user(u"ann@example.org", u"Ann");
-    Client& carl = user(u"carl@example.org", u"Carl");
-    std::int32_t project = carl.create(0, u"Carl's");
-    EXPECT_EQ(
-        carl.act([&](Engine& e) { e.change_permission(project, u"ann@example.org", 2); }), u"");
-    std::int32_t carl_id = carl.engine->auth().userId;
-    ASSERT_EQ(ann.engine->find_user(carl_id), nullptr);
-    ASSERT_FALSE(ann.engine->is_busy());
-
-    EXPECT_EQ(ann.engine->user_name(carl_id), u"LoadingUser");
-    bool known = loop.run_until(
-        scheduler, [&] { return ann.engine->find_user(carl_id) != nullptr; },
-        std::chrono::seconds(10));
-    EXPECT_TRUE(known);
-    EXPECT_EQ(ann.engine->user_name(carl_id), u"Carl");
-}
-
-// The members of a project that arrives in a list are fetched with it, so a user list can show
-// them without anyone asking for their names first: here on a first log-in, whose news carries
-// no users.
-TEST_F(EngineSync, members_of_a_listed_project_become_known)
-{
-    user(u"ann@example.org", u"Ann");
-    Client& carl = user(u"carl@example.org", u"Carl");
-    std::int32_t project = carl.create(0, u"Carl's");
-    EXPECT_EQ(
-        carl.act([&](Engine& e) { e.change_permission(project, u"ann@example.org", 2); }), u"");
-    std::int32_t carl_id = carl.engine->auth().userId;
-
-    Client& ann = client();
-    EXPECT_EQ(ann.login(u"ann@example.org", u"secret-ann@example.org"), u"");
-    EXPECT_EQ(ann.act([](Engine& e) { e.open_folder(0); }), u"");
-    ASSERT_NE(ann.engine->find_task(project), nullptr);
-    const User* known = ann.engine->find_user(carl_id);
-    ASSERT_NE(known, nullptr);
-    EXPECT_EQ(known->name, u"Carl");
 }

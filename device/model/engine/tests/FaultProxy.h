@@ -2,13 +2,15 @@
 
 #include <arpa/inet.h>
 #include <atomic>
-#include <cstring>
+#include <cctype>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
 #include <random>
 #include <string>
+#include <string_view>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -35,8 +37,6 @@ public:
         : m_upstream(upstream_port)
     {
         m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        int one = 1;
-        ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
         sockaddr_in address = loopback(0);
         socklen_t length = sizeof address;
         if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
@@ -110,16 +110,24 @@ private:
         ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
         ::close(fd);
     }
-    static bool send_all(int fd, const char* data, std::size_t size)
+    static bool send_all(int fd, std::string_view data)
     {
-        while (size > 0) {
-            ssize_t sent = ::send(fd, data, size, MSG_NOSIGNAL);
+        while (!data.empty()) {
+            ssize_t sent = ::send(fd, data.data(), data.size(), MSG_NOSIGNAL);
             if (sent <= 0)
                 return false;
-            data += sent;
-            size -= static_cast<std::size_t>(sent);
+            data.remove_prefix(static_cast<std::size_t>(sent));
         }
         return true;
+    }
+    // Where the line of header `name` (lower case, with its colon) starts in `message`, or npos.
+    static std::size_t find_header(const std::string& message, const std::string& name)
+    {
+        std::string head = message.substr(0, message.find("\r\n\r\n"));
+        for (auto& c : head)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        std::size_t at = head.find("\r\n" + name);
+        return at == std::string::npos ? at : at + 2;
     }
     // One HTTP message (head and Content-Length body) from `fd` into `message`; `buffer` keeps
     // what arrived after it. False on close, error or stop.
@@ -130,14 +138,9 @@ private:
             if (!fill(fd, buffer))
                 return false;
         }
-        std::size_t length = 0;
-        std::string head = buffer.substr(0, head_end);
-        for (auto& c : head)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        std::size_t at = head.find("content-length:");
-        if (at != std::string::npos)
-            length = std::strtoul(head.c_str() + at + 15, nullptr, 10);
-        std::size_t total = head_end + 4 + length;
+        std::size_t at = find_header(buffer, "content-length:");
+        std::size_t total = head_end + 4
+            + (at == std::string::npos ? 0 : std::strtoul(buffer.c_str() + at + 15, nullptr, 10));
         while (buffer.size() < total) {
             if (!fill(fd, buffer))
                 return false;
@@ -148,9 +151,7 @@ private:
     }
     bool fill(int fd, std::string& buffer)
     {
-        for (;;) {
-            if (m_stopping)
-                return false;
+        while (!m_stopping) {
             pollfd p { fd, POLLIN, 0 };
             int ready = ::poll(&p, 1, 50);
             if (ready < 0)
@@ -164,41 +165,23 @@ private:
             buffer.append(chunk, static_cast<std::size_t>(n));
             return true;
         }
-    }
-    static std::string header_value(const std::string& message, const char* name)
-    {
-        std::string lower = message.substr(0, message.find("\r\n\r\n"));
-        for (auto& c : lower)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        std::size_t at = lower.find(std::string("\r\n") + name + ":");
-        if (at == std::string::npos)
-            return {};
-        at += std::strlen(name) + 3;
-        std::size_t end = message.find("\r\n", at);
-        std::string value = message.substr(at, end - at);
-        while (!value.empty() && (value.front() == ' ' || value.front() == '"'))
-            value.erase(0, 1);
-        while (!value.empty() && (value.back() == ' ' || value.back() == '"'))
-            value.pop_back();
-        return value;
+        return false;
     }
 
-    static std::string without_key(const std::string& request)
+    // The fault for `request`, after noting its key; `request` loses the key when keys are
+    // stripped.
+    Fault choose(std::string& request)
     {
-        std::size_t head_end = request.find("\r\n\r\n");
-        std::string lower = request.substr(0, head_end);
-        for (auto& c : lower)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        std::size_t at = lower.find("\r\nidempotency-key:");
-        if (at == std::string::npos)
-            return request;
-        std::size_t end = request.find("\r\n", at + 2);
-        return request.substr(0, at) + request.substr(end);
-    }
-
-    Fault choose(const std::string& request)
-    {
-        std::string key = header_value(request, "idempotency-key");
+        std::string key;
+        std::size_t at = find_header(request, "idempotency-key:");
+        if (at != std::string::npos) {
+            std::size_t end = request.find("\r\n", at);
+            key = request.substr(at + 16, end - at - 16);
+            key.erase(0, key.find_first_not_of(" \""));
+            key.erase(key.find_last_not_of(" \"") + 1);
+            if (m_strip_keys)
+                request.erase(at, end + 2 - at);
+        }
         std::lock_guard lock(m_lock);
         if (!key.empty())
             m_keys.push_back(key);
@@ -212,9 +195,7 @@ private:
         double roll = std::uniform_real_distribution<double>(0, 1)(m_random);
         if (roll < m_drop_rate)
             return Fault::DropReply;
-        if (roll < m_drop_rate + m_reset_rate)
-            return Fault::ResetMidRequest;
-        return Fault::Pass;
+        return roll < m_drop_rate + m_reset_rate ? Fault::ResetMidRequest : Fault::Pass;
     }
 
     // Forwards `bytes` of the request; answers the service's reply, empty when there was none.
@@ -222,12 +203,9 @@ private:
     {
         int up = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address = loopback(m_upstream);
-        if (::connect(up, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            ::close(up);
-            return {};
-        }
         std::string reply, buffer;
-        if (send_all(up, request.data(), bytes) && bytes == request.size())
+        if (::connect(up, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+            && send_all(up, std::string_view(request).substr(0, bytes)) && bytes == request.size())
             read_message(up, buffer, reply);
         if (bytes < request.size())
             reset(up);
@@ -238,36 +216,27 @@ private:
 
     void serve(int client)
     {
+        static constexpr std::string_view bad_gateway
+            = "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n";
         std::string buffer, request;
         while (read_message(client, buffer, request)) {
             ++requests;
             Fault fault = choose(request);
-            if (fault != Fault::Pass)
-                ++faults_done;
-            if (m_strip_keys)
-                request = without_key(request);
-            switch (fault) {
-            case Fault::Pass: {
+            faults_done += fault != Fault::Pass;
+            if (fault == Fault::Pass) {
                 std::string reply = forward(request, request.size());
-                if (reply.empty() || !send_all(client, reply.data(), reply.size()))
+                if (reply.empty() || !send_all(client, reply))
                     return reset(client);
-                break;
-            }
-            case Fault::DropReply:
-                forward(request, request.size());
-                return reset(client);
-            case Fault::ResetMidRequest:
-                forward(request, request.size() / 2);
-                return reset(client);
-            case Fault::Stall:
-                while (fill(client, buffer)) { } // until the client's watchdog gives up
-                return reset(client);
-            case Fault::BadGateway: {
-                static const char reply[] = "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n";
-                if (!send_all(client, reply, sizeof reply - 1))
+            } else if (fault == Fault::BadGateway) {
+                if (!send_all(client, bad_gateway))
                     return reset(client);
-                break;
-            }
+            } else {
+                if (fault == Fault::Stall)
+                    while (fill(client, buffer)) { } // until the client's watchdog gives up
+                else
+                    forward(
+                        request, fault == Fault::DropReply ? request.size() : request.size() / 2);
+                return reset(client);
             }
         }
         ::close(client);

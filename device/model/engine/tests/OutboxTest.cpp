@@ -11,46 +11,36 @@ using namespace corvane::test;
 
 namespace {
 
+OutboxEntry entry(OutboxEntry::Kind kind, std::int32_t owner, WString text = u"",
+    std::int32_t id = -1, std::int32_t level = 0, const Task& task = {})
+{
+    OutboxEntry made;
+    made.kind = kind;
+    made.key = Outbox::new_key();
+    made.owner = owner;
+    made.text = std::move(text);
+    made.id = id;
+    made.level = level;
+    made.task = task;
+    made.name = task.title.substr(0, 5);
+    return made;
+}
+
 std::deque<OutboxEntry> sample_entries()
 {
-    std::deque<OutboxEntry> entries;
-    OutboxEntry save;
-    save.kind = OutboxEntry::Kind::Save;
-    save.key = Outbox::new_key();
-    save.owner = 7;
-    save.task.id = 12;
-    save.task.parentId = 3;
-    save.task.title = u"Paint \"the\" wall\r\nwith, commas \U0001F3A8";
-    save.task.done = -2; // a difference, not a count
-    save.task.plan = 5;
-    save.text = u"a comment";
-    save.name = u"Paint";
-    entries.push_back(save);
-    OutboxEntry create = save;
-    create.key = Outbox::new_key();
-    create.task.id = -1;
-    entries.push_back(create);
-    OutboxEntry remove;
-    remove.kind = OutboxEntry::Kind::Delete;
-    remove.key = Outbox::new_key();
-    remove.owner = 7;
-    remove.id = 12;
-    entries.push_back(remove);
-    OutboxEntry share;
-    share.kind = OutboxEntry::Kind::Permission;
-    share.key = Outbox::new_key();
-    share.owner = 9; // another account's change
-    share.id = 3;
-    share.text = u"bob@example.org";
-    share.level = 2;
-    entries.push_back(share);
-    OutboxEntry ticket;
-    ticket.kind = OutboxEntry::Kind::Ticket;
-    ticket.key = Outbox::new_key();
-    ticket.owner = 7;
-    ticket.text = u"0123456789abcdef0123456789abcdef01234567";
-    entries.push_back(ticket);
-    return entries;
+    using Kind = OutboxEntry::Kind;
+    Task task;
+    task.id = 12;
+    task.parentId = 3;
+    task.title = u"Paint \"the\" wall\r\nwith, commas \U0001F3A8";
+    task.done = -2; // a difference, not a count
+    task.plan = 5;
+    Task creation = task;
+    creation.id = -1;
+    return { entry(Kind::Save, 7, u"a comment", -1, 0, task),
+        entry(Kind::Save, 7, u"a comment", -1, 0, creation), entry(Kind::Delete, 7, u"", 12),
+        entry(Kind::Permission, 9, u"bob@example.org", 3, 2), // another account's change
+        entry(Kind::Ticket, 7, u"0123456789abcdef0123456789abcdef01234567") };
 }
 
 SharedBuffer buffer_of(const std::string& bytes)
@@ -112,8 +102,9 @@ TEST(Outbox, entries_survive_the_file_in_order)
 }
 
 // A file cut anywhere (a crash mid-write on a file system that does not rename atomically)
-// keeps every record before the cut.
-TEST(Outbox, a_truncated_file_keeps_the_whole_records)
+// keeps every record before the cut; a flipped byte anywhere costs at most the record it hit,
+// and the others come back unchanged and in order.
+TEST(Outbox, a_damaged_file_keeps_the_whole_records)
 {
     std::deque<OutboxEntry> entries = sample_entries();
     std::string bytes = Outbox::encode(entries);
@@ -121,20 +112,13 @@ TEST(Outbox, a_truncated_file_keeps_the_whole_records)
     for (std::size_t size = 0; size <= bytes.size(); ++size) {
         std::size_t dropped = 0;
         std::deque<OutboxEntry> kept = Outbox::decode(buffer_of(bytes.substr(0, size)), dropped);
-        ASSERT_TRUE(is_ordered_subset(kept, entries)) << "cut at " << size;
         ASSERT_TRUE(std::equal(kept.begin(), kept.end(), entries.begin())) << "cut at " << size;
         ASSERT_GE(kept.size(), previous) << "cut at " << size;
         ASSERT_LE(dropped, 1u);
         previous = kept.size();
     }
     EXPECT_EQ(previous, entries.size());
-}
 
-// A flipped byte anywhere costs at most the record it hit; the others come back unchanged.
-TEST(Outbox, a_damaged_byte_loses_at_most_its_record)
-{
-    std::deque<OutboxEntry> entries = sample_entries();
-    std::string bytes = Outbox::encode(entries);
     for (std::size_t at = 0; at < bytes.size(); ++at) {
         std::string damaged = bytes;
         damaged[at] = static_cast<char>(damaged[at] ^ 0x5A);
@@ -142,7 +126,7 @@ TEST(Outbox, a_damaged_byte_loses_at_most_its_record)
         std::deque<OutboxEntry> kept = Outbox::decode(buffer_of(damaged), dropped);
         ASSERT_TRUE(is_ordered_subset(kept, entries)) << "byte " << at;
         ASSERT_GE(kept.size() + 1, entries.size()) << "byte " << at;
-        ASSERT_EQ(kept.size() + dropped >= entries.size(), true) << "byte " << at;
+        ASSERT_GE(kept.size() + dropped, entries.size()) << "byte " << at;
     }
     // Garbage is no outbox at all, and says so.
     std::size_t dropped = 0;

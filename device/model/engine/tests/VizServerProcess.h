@@ -3,8 +3,8 @@
 #include "testing/ChildProcess.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -89,20 +89,12 @@ public:
     std::vector<std::string> methods() const
     {
         std::vector<std::string> out;
-        FILE* f = std::fopen(log_file().c_str(), "r");
-        if (!f)
-            return out;
-        char line[4096];
-        while (std::fgets(line, sizeof line, f)) {
-            // "<time> <address> <method> <status> ..."
-            std::string text = line;
-            std::size_t a = text.find(" 127.0.0.1 ");
-            if (a == std::string::npos)
-                continue;
-            std::size_t start = a + 11;
-            out.push_back(text.substr(start, text.find(' ', start) - start));
+        std::ifstream log(log_file());
+        for (std::string line; std::getline(log, line);) { // "<time> <address> <method> ..."
+            std::size_t at = line.find(" 127.0.0.1 ");
+            if (at != std::string::npos)
+                out.push_back(line.substr(at + 11, line.find(' ', at + 11) - at - 11));
         }
-        std::fclose(f);
         return out;
     }
     long calls_of(const std::string& method) const
