@@ -1,6 +1,5 @@
 // What an operator relies on: the health check follows the database, and the metrics parse as
 // Prometheus text and move with real calls.
-#include "device/core/testing/TempFolder.h"
 #include "server/Metrics.h"
 #include "server/tests/TestSupport.h"
 
@@ -14,8 +13,6 @@ using namespace corvane;
 using namespace corvane::server;
 using namespace corvane::server::test;
 using corvane::server::testing::LoopbackClient;
-
-using corvane::test::TempFolder;
 
 namespace {
 
@@ -98,9 +95,7 @@ TEST(Operations, health_and_metrics_follow_real_calls)
     // the table without bound.
     for (int i = 0; i < 300; ++i) {
         std::string name = i == 0 ? "evil\"} 1\\" : "made_up_" + std::to_string(i);
-        (void)http.post("/service",
-            request_text({ "3", "0", "4", "http://x/", "3C9A1E77B0D24F6A8E15C2B9D07F4A63",
-                "com.ulmar.viz.client.rpc.VIZService", name, "1", "2", "3", "4", "0" }));
+        (void)http.post("/service", set_viewed_text("1", name));
     }
     std::string flooded = get(http, "/metrics");
     EXPECT_EQ(promtool_problems(folder, flooded), "");

@@ -17,14 +17,13 @@
 #include "device/core/testing/TempFolder.h"
 #include "device/rpc/ReplyReader.h"
 #include "device/rpc/ServiceCalls.h"
+#include "testing/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -33,12 +32,12 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace corvane::server::test {
 
 using corvane::test::TempFolder;
+using corvane::test::wait_until;
 using Clock = std::chrono::steady_clock;
 
 // The suite runs on SQLite, and once more on PostgreSQL when CORVANE_TEST_POSTGRESQL names a
@@ -255,6 +254,18 @@ public:
     {
         return vector_reply<Change>(m_calls.getChanges(session, task, count, position));
     }
+    // Every change entry of a task, newest first, read page by page.
+    std::vector<Change> history(int task)
+    {
+        std::vector<Change> all;
+        for (int position = 1'000'000'000;;) {
+            std::vector<Change> page = changes(task, 100, position);
+            all.insert(all.end(), page.begin(), page.end());
+            if (page.empty() || all.size() > 100'000)
+                return all;
+            position = page.back().changeId - 1;
+        }
+    }
     std::vector<User> users(const std::vector<std::int32_t>& ids)
     {
         return vector_reply<User>(m_calls.getUsers(session, ids));
@@ -327,45 +338,20 @@ inline std::string ticket_in(const std::string& outbox, const std::string& addre
     return {};
 }
 
-// Polls a state of the server until it holds or ten seconds pass; false when it never came.
-template<typename Condition> bool wait_until(Condition reached)
-{
-    auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (!reached()) {
-        if (Clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-inline std::string executable_folder()
-{
-    return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
-}
-
 struct Outcome {
     int status { -1 };
     std::string output; // standard output, and standard error when asked for
 };
 
-// Runs the service program to its end with `arguments` (quoted as they are).
+// Runs the service program to its end with `arguments`.
 inline Outcome run_vizserver(const std::vector<std::string>& arguments, bool with_errors = true)
 {
-    std::string command = executable_folder() + "/vizserver";
-    for (const std::string& argument : arguments)
-        command += " '" + argument + "'";
-    command += with_errors ? " 2>&1" : " 2>/dev/null";
+    corvane::test::Launch launch;
+    launch.arguments = { corvane::test::program_folder() + "/vizserver" };
+    launch.arguments.insert(launch.arguments.end(), arguments.begin(), arguments.end());
+    launch.error_file = with_errors ? "/dev/stdout" : "/dev/null";
     Outcome outcome;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return outcome;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        outcome.output.append(buffer, n);
-    int status = ::pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    outcome.status = corvane::test::run_to_end(std::move(launch), &outcome.output);
     return outcome;
 }
 
