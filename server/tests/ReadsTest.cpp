@@ -11,13 +11,6 @@ using namespace corvane;
 using namespace corvane::server;
 using namespace corvane::server::test;
 
-static Task cursor_of(const VizTask& task)
-{
-    Task cursor;
-    static_cast<VizTask&>(cursor) = task;
-    return cursor;
-}
-
 // Paging of the flat list: complete, in order, with the ancestors the page hangs from.
 TEST(Reads, paging_comes_in_pages_without_gaps)
 {
@@ -46,8 +39,9 @@ TEST(Reads, paging_comes_in_pages_without_gaps)
         expected.insert(task.id);
     }
     std::vector<VizTask> all;
-    Task cursor;
-    cursor.id = 0;
+    Task start;
+    start.id = 0;
+    Task cursor = start;
     std::vector<std::size_t> sizes;
     // What the client's tree holds: the projects, then everything each page brings.
     std::set<int> known { 0, work.id, home.id };
@@ -60,13 +54,12 @@ TEST(Reads, paging_comes_in_pages_without_gaps)
         }
         for (const VizTask& task : list.secondList)
             known.insert(task.id);
-        for (const VizTask& task : list.secondList) {
+        for (const VizTask& task : list.secondList)
             EXPECT_TRUE(known.contains(task.parentId)) << "ancestor missing for " << task.id;
-            all.push_back(task);
-        }
+        all.insert(all.end(), list.secondList.begin(), list.secondList.end());
         if (list.secondList.size() < 25)
             break;
-        cursor = cursor_of(list.secondList.back());
+        static_cast<VizTask&>(cursor) = list.secondList.back();
     }
     EXPECT_EQ(sizes, (std::vector<std::size_t> { 25, 25, 10 }));
     std::set<int> got;
@@ -77,17 +70,13 @@ TEST(Reads, paging_comes_in_pages_without_gaps)
         EXPECT_LT(compare_tasks(all[i - 1], all[i]), 0) << "order broken at " << i;
     EXPECT_TRUE(all.back().complete);
 
-    Task none;
-    none.id = 0;
-    VizList office = a.list(-1, none, u"Office", 100);
+    VizList office = a.list(-1, start, u"Office", 100);
     for (const VizTask& task : office.secondList)
         EXPECT_EQ(task.projectId, work.id);
     EXPECT_EQ(office.secondList.size(), 30u);
-    VizList only_home = a.list(home.id, none, u"", 100);
-    EXPECT_EQ(only_home.secondList.size(), 30u);
-    VizList unseen = a.list(9999, none);
-    EXPECT_TRUE(unseen.mainList.empty());
-    EXPECT_TRUE(unseen.secondList.empty());
+    EXPECT_EQ(a.list(home.id, start, u"", 100).secondList.size(), 30u);
+    VizList unseen = a.list(9999, start);
+    EXPECT_TRUE(unseen.mainList.empty() && unseen.secondList.empty());
 }
 
 // The unread rule (others' changes above the caller's last view and join; a folder and a
