@@ -217,12 +217,15 @@ TEST(Attack, news_limit_counts_only_visible_changes)
         edit.task.parentId = server.service().create_task(busy.session, edit, u"").id;
         for (int i = 0; i < 810; ++i)
             ASSERT_GT(server.service().create_task(busy.session, edit, u"").id, 0);
+        if (p == 1) { // 1622 tasks to report: too many.
+            busy.news();
+            EXPECT_EQ(busy.error, u"NOT_LOGGED");
+            ASSERT_TRUE(busy.open_session(busy.login_key()));
+        }
     }
     EXPECT_TRUE(outsider.news().tasks.empty());
     EXPECT_EQ(outsider.error, u"");
     EXPECT_EQ(outsider.children(0).size(), 0u);
-    busy.news();
-    EXPECT_EQ(busy.error, u"NOT_LOGGED");
 }
 
 // An invitation ends when its issuer may no longer share the project: demoted to read-only,
