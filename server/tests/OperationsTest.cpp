@@ -5,8 +5,6 @@
 
 #include <sqlite3.h>
 
-#include <cstdio>
-#include <fstream>
 #include <unistd.h>
 
 using namespace corvane;
@@ -40,18 +38,14 @@ double sample(const std::string& text, const std::string& series)
 }
 
 // promtool's verdict on an exposition text, with its complaints.
-std::string promtool_problems(const TempFolder& folder, const std::string& text)
+std::string promtool_problems(const std::string& text)
 {
-    std::string path = folder.file("metrics.txt");
-    std::ofstream(path) << text;
-    std::string command = "promtool check metrics < " + path + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
+    corvane::test::Launch launch;
+    launch.arguments = { "promtool", "check", "metrics" };
+    launch.input = text;
+    launch.error_file = "/dev/stdout";
     std::string output;
-    char buffer[256];
-    while (pipe && std::fgets(buffer, sizeof buffer, pipe))
-        output += buffer;
-    int status = pipe ? pclose(pipe) : -1;
-    return status == 0 ? "" : "promtool: " + output;
+    return corvane::test::run_to_end(std::move(launch), &output) == 0 ? "" : "promtool: " + output;
 }
 
 } // namespace
@@ -70,7 +64,7 @@ TEST(Operations, health_and_metrics_follow_real_calls)
 
     std::string before = get(http, "/metrics", &status);
     EXPECT_EQ(status, 200);
-    EXPECT_EQ(promtool_problems(folder, before), "");
+    EXPECT_EQ(promtool_problems(before), "");
     EXPECT_EQ(sample(before, "vizserver_live_sessions"), 0);
 
     RpcClient alice(server.port());
@@ -81,7 +75,7 @@ TEST(Operations, health_and_metrics_follow_real_calls)
     EXPECT_EQ(http.post("/service", "7|0|garbage")->status, 400);
 
     std::string after = get(http, "/metrics", &status);
-    EXPECT_EQ(promtool_problems(folder, after), "");
+    EXPECT_EQ(promtool_problems(after), "");
     EXPECT_EQ(sample(after, "vizserver_calls_total{method=\"registerUser\",result=\"ok\"}"), 1);
     EXPECT_EQ(sample(after, "vizserver_calls_total{method=\"authenticate\",result=\"ok\"}"), 2);
     EXPECT_EQ(sample(after, "vizserver_calls_total{method=\"?\",result=\"malformed\"}"), 1);
@@ -98,7 +92,7 @@ TEST(Operations, health_and_metrics_follow_real_calls)
         (void)http.post("/service", set_viewed_text("1", name));
     }
     std::string flooded = get(http, "/metrics");
-    EXPECT_EQ(promtool_problems(folder, flooded), "");
+    EXPECT_EQ(promtool_problems(flooded), "");
     std::size_t series = 0;
     for (std::size_t at = flooded.find("\nvizserver_calls_total{"); at != std::string::npos;
          at = flooded.find("\nvizserver_calls_total{", at + 1))

@@ -160,24 +160,22 @@ public:
     ReplyReader& reader() { return m_reader; }
     ServiceCalls& calls() { return m_calls; }
 
+    WString text_reply(std::optional<RemoteCall> call)
+    {
+        return send(std::move(call)) ? WString(m_reader.load_string()) : WString();
+    }
     WString login(WStringView email, WStringView password)
     {
-        if (!send(m_calls.authenticate(email, password)))
-            return {};
-        return WString(m_reader.load_string());
+        return text_reply(m_calls.authenticate(email, password));
     }
     WString register_user(WStringView email, WStringView password, WStringView name)
     {
-        if (!send(m_calls.registerUser(email, password, name)))
-            return {};
-        return WString(m_reader.load_string());
+        return text_reply(m_calls.registerUser(email, password, name));
     }
     bool open_session(WStringView login_key)
     {
-        if (!send(m_calls.authenticate(login_key)))
-            return false;
         AuthInfo info;
-        if (!info.load(m_reader))
+        if (!send(m_calls.authenticate(login_key)) || !info.load(m_reader))
             return false;
         auth = info;
         session = info.session;
