@@ -138,7 +138,8 @@ TEST(Scenario, sharing_brings_news_and_deltas_add_up)
     EXPECT_EQ(a.history(task.id).at(0).doneDelta, -10);
 }
 
-// Invitations by address: outbox ticket, single use, and withdrawal.
+// Invitations by address: outbox ticket, single use, withdrawal, and the end of an invitation
+// whose issuer lost the right to share.
 TEST(Scenario, invitation_ticket_from_outbox)
 {
     TempFolder folder("vizserver-outbox");
@@ -193,6 +194,22 @@ TEST(Scenario, invitation_ticket_from_outbox)
         std::tuple(Change::kind_unshared, WString(u"dave@mail.example"), 0));
     EXPECT_EQ(a.load(project.id).back().permissions.size(), 2u);
     EXPECT_EQ(a.share(project.id, u"not an address"), 0);
+
+    // An invitation ends when its issuer may no longer share the project: demoted to read-only,
+    // or removed. The ticket then grants nothing, and the invitation leaves the member list.
+    RpcClient c(server.port());
+    ASSERT_TRUE(c.sign_up("cid"));
+    for (int level : { 1, 0 }) {
+        std::string address = "guest" + std::to_string(level) + "@mail.example";
+        ASSERT_EQ(a.share(project.id, u"bob@example.org", 2), 1);
+        ASSERT_EQ(b.share(project.id, from_utf8(address)), 1);
+        std::string ticket = ticket_in(outbox, address);
+        ASSERT_EQ(ticket.size(), 40u);
+        ASSERT_EQ(a.share(project.id, u"bob@example.org", level), 1);
+        EXPECT_EQ(a.load(project.id).back().permissions.size(), level ? 2u : 1u) << level;
+        EXPECT_EQ(c.activate(from_utf8(ticket)), 0) << level;
+        EXPECT_TRUE(c.children(0).empty()) << level;
+    }
 }
 
 // News and history meet at the cursor; views travel between sessions; idle news is empty.
