@@ -17,20 +17,14 @@ namespace {
 
 // A running cluster in a private folder, removed with it.
 struct Cluster {
-    explicit Cluster(int instances, std::vector<std::string> extra = {})
+    explicit Cluster(int instances, std::vector<std::string> extra)
         : cluster({ corvane::test::program_folder() + "/vizserver", folder.file(""),
-            test_database(folder.file("service.db")), instances, options(extra) })
+            test_database(folder.file("service.db")), instances, extra })
     {
         started = cluster.start();
         EXPECT_TRUE(started) << cluster.error();
     }
     ~Cluster() { cluster.stop(); }
-    static std::vector<std::string> options(std::vector<std::string> extra)
-    {
-        for (const char* option : { "--password-cost", "cheap", "--news-wait", "2s" })
-            extra.push_back(option);
-        return extra;
-    }
     // The ticket mailed to `address` by whichever instance took the call, or "".
     std::string ticket_for(const std::string& address)
     {
@@ -51,7 +45,7 @@ struct Cluster {
 // its news cursor and the reads cached for it hold as on one instance.
 TEST(Cluster, calls_on_different_instances_act_as_one_service)
 {
-    Cluster three(3, { "--no-throttle" });
+    Cluster three(3, { "--no-throttle", "--password-cost", "cheap", "--news-wait", "2s" });
     ASSERT_TRUE(three.started);
     int port = three.cluster.port();
     RpcClient ann(port), bob(port);
@@ -105,7 +99,7 @@ TEST(Cluster, calls_on_different_instances_act_as_one_service)
 // with the others' changes, and the news delivers every one of them exactly once.
 TEST(Cluster, a_reader_on_a_third_instance_gets_every_change_once)
 {
-    Cluster three(3, { "--no-throttle" });
+    Cluster three(3, { "--no-throttle", "--password-cost", "cheap", "--news-wait", "2s" });
     ASSERT_TRUE(three.started);
     RpcClient ann(three.cluster.instance_port(0)), bob(three.cluster.instance_port(1)),
         cid(three.cluster.instance_port(2));

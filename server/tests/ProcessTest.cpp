@@ -119,10 +119,7 @@ TEST(Program, restart_after_kill_is_consistent)
             });
         }
         // Kill only once writes are streaming in, so the kill lands among them.
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (writes < 40 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::yield();
-        EXPECT_GE(writes, 40);
+        EXPECT_TRUE(wait_until([&] { return writes >= 40; }, std::chrono::seconds(30)));
         EXPECT_EQ(server.signal_and_wait(SIGKILL), -1);
         stop = true;
         for (auto& writer : writers)
@@ -173,7 +170,12 @@ TEST(Program, files_log_and_outbox)
         std::string body = set_viewed_text("1", forged);
         for (int i = 0; i < 5; ++i)
             ASSERT_EQ(http.post("/service", body)->status, 200);
-        EXPECT_EQ(server.signal_and_wait(SIGTERM), 0);
+        auto log_end = [&] { // What the service said last, should it not stop cleanly.
+            std::ifstream file(log);
+            std::string text((std::istreambuf_iterator<char>(file)), {});
+            return text.substr(text.size() > 400 ? text.size() - 400 : 0);
+        };
+        EXPECT_EQ(server.signal_and_wait(SIGTERM), 0) << log_end();
     }
     ::umask(old_mask);
     for (const std::string& path : { db, db + "-wal", db + "-shm", log }) {

@@ -50,9 +50,8 @@ TEST(Scenario, accounts_register_log_in_and_expire)
 
     ASSERT_TRUE(client.open_session(key));
     EXPECT_EQ(client.auth.serverVersion, u"5");
-    EXPECT_EQ(client.auth.userId, 1);
-    EXPECT_EQ(client.auth.session.size(), 32u);
-    EXPECT_EQ(client.auth.newsCursor, 0);
+    EXPECT_EQ(std::tuple(client.auth.userId, client.auth.session.size(), client.auth.newsCursor),
+        std::tuple(1, 32u, 0));
     client.create(0, u"P");
     ASSERT_TRUE(client.open_session(key));
     EXPECT_EQ(client.auth.newsCursor, 1) << "the cursor is the current sequence";
