@@ -1,23 +1,17 @@
 #pragma once
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "testing/ChildProcess.h"
 
-#include <chrono>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace corvane::server::testing {
 
@@ -54,31 +48,29 @@ public:
     bool start()
     {
         for (int i = 0; i < m_options.instances; ++i) {
-            Process instance;
-            if (!start_instance(i, instance)) {
+            if (!start_instance(i)) {
                 stop();
                 return false;
             }
-            m_instances.push_back(instance);
         }
         return start_proxy();
     }
 
+    // Ends the proxy, then the instances (each is sent SIGTERM and reaped).
     void stop()
     {
-        end(m_proxy);
-        for (Process& instance : m_instances)
-            end(instance);
+        m_proxy.reset();
         m_instances.clear();
+        m_ports.clear();
     }
 
     const std::string& error() const { return m_error; }
     const std::string& database() const { return m_options.database; }
-    int port() const { return m_proxy.port; } // the proxy's
+    int port() const { return m_proxy_port; }
     int instances() const { return int(m_instances.size()); }
-    int instance_port(int i) const { return m_instances[std::size_t(i)].port; }
-    pid_t instance_pid(int i) const { return m_instances[std::size_t(i)].pid; }
-    pid_t proxy_pid() const { return m_proxy.pid; }
+    int instance_port(int i) const { return m_ports[std::size_t(i)]; }
+    pid_t instance_pid(int i) const { return m_instances[std::size_t(i)]->pid(); }
+    pid_t proxy_pid() const { return m_proxy ? m_proxy->pid() : -1; }
     std::string log_file(int i) const { return instance_folder(i) + "/service.log"; }
     std::string outbox(int i) const { return instance_folder(i) + "/outbox"; }
 
@@ -94,55 +86,33 @@ public:
     }
 
 private:
-    struct Process {
-        pid_t pid { -1 };
-        int port { 0 };
-    };
-
     std::string instance_folder(int i) const
     {
         return m_options.folder + "/instance-" + std::to_string(i);
     }
 
-    bool start_instance(int i, Process& instance)
+    bool start_instance(int i)
     {
         std::error_code ignored;
         std::filesystem::create_directories(outbox(i), ignored);
         // Every call comes from the proxy: no per-address connection limit, and the client's
         // own address from X-Forwarded-For for the login throttle.
-        std::vector<std::string> args { m_options.vizserver, "--listen", "127.0.0.1:0", "--db",
+        corvane::test::Launch launch;
+        launch.arguments = { m_options.vizserver, "--listen", "127.0.0.1:0", "--db",
             m_options.database, "--log", log_file(i), "--outbox", outbox(i),
             "--max-connections-per-address", "0", "--trusted-proxy", "127.0.0.1" };
-        args.insert(args.end(), m_options.extra.begin(), m_options.extra.end());
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0)
-            return fail("no pipe");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        bool spawned = spawn(args, &actions, instance.pid);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        std::string line;
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (spawned && line.find('\n') == std::string::npos
-            && std::chrono::steady_clock::now() < deadline) {
-            pollfd ready { out[0], POLLIN, 0 };
-            if (::poll(&ready, 1, 100) <= 0)
-                continue;
-            char buffer[256];
-            ssize_t n = ::read(out[0], buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            line.append(buffer, std::size_t(n));
-        }
-        ::close(out[0]);
-        std::size_t at = line.find("port ");
-        if (at == std::string::npos) {
-            end(instance);
+        launch.arguments.insert(
+            launch.arguments.end(), m_options.extra.begin(), m_options.extra.end());
+        launch.capture_output = true;
+        auto instance = std::make_unique<corvane::test::ChildProcess>(std::move(launch));
+        instance->read_output(
+            [](const std::string& text) { return text.find('\n') != std::string::npos; },
+            std::chrono::seconds(20));
+        std::size_t at = instance->output().find("port ");
+        if (at == std::string::npos)
             return fail("instance " + std::to_string(i) + " did not start; see " + log_file(i));
-        }
-        instance.port = std::atoi(line.c_str() + at + 5);
+        m_ports.push_back(std::atoi(instance->output().c_str() + at + 5));
+        m_instances.push_back(std::move(instance));
         return true;
     }
 
@@ -173,41 +143,23 @@ private:
                       "frontend front\n  bind fd@"
                    << listener << "\n  default_backend instances\nbackend instances\n"
                    << "  balance roundrobin\n";
-            for (std::size_t i = 0; i < m_instances.size(); ++i)
-                config << "  server s" << i << " 127.0.0.1:" << m_instances[i].port << "\n";
+            for (std::size_t i = 0; i < m_ports.size(); ++i)
+                config << "  server s" << i << " 127.0.0.1:" << m_ports[i] << "\n";
         }
         // A configuration the proxy refuses is found by its own check, before it runs.
-        pid_t checker = -1;
-        int checked = -1;
-        if (spawn({ "haproxy", "-c", "-q", "-f", config_file }, nullptr, checker))
-            (void)::waitpid(checker, &checked, 0);
-        bool spawned = checked == 0
-            && spawn({ "haproxy", "-q", "-db", "-f", config_file }, nullptr, m_proxy.pid);
+        corvane::test::Launch proxy;
+        proxy.arguments = { "haproxy", "-c", "-q", "-f", config_file };
+        int checked = corvane::test::run_to_end(proxy);
+        proxy.arguments = { "haproxy", "-q", "-db", "-f", config_file };
+        if (checked == 0)
+            m_proxy = std::make_unique<corvane::test::ChildProcess>(std::move(proxy));
         ::close(listener);
-        if (checker < 0)
+        if (checked < 0)
             return fail("haproxy could not be started (is it installed?)");
-        if (!spawned)
+        if (!m_proxy || !m_proxy->started())
             return fail("haproxy refused " + config_file);
-        m_proxy.port = ntohs(address.sin_port);
+        m_proxy_port = ntohs(address.sin_port);
         return true;
-    }
-
-    bool spawn(std::vector<std::string> args, const posix_spawn_file_actions_t* actions, pid_t& pid)
-    {
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        return ::posix_spawnp(&pid, argv[0], actions, nullptr, argv.data(), environ) == 0;
-    }
-
-    static void end(Process& process)
-    {
-        if (process.pid <= 0)
-            return;
-        ::kill(process.pid, SIGTERM);
-        ::waitpid(process.pid, nullptr, 0);
-        process.pid = -1;
     }
 
     bool fail(std::string reason)
@@ -217,8 +169,10 @@ private:
     }
 
     Options m_options;
-    std::vector<Process> m_instances;
-    Process m_proxy;
+    std::vector<std::unique_ptr<corvane::test::ChildProcess>> m_instances;
+    std::vector<int> m_ports;
+    std::unique_ptr<corvane::test::ChildProcess> m_proxy;
+    int m_proxy_port { 0 };
     std::string m_error;
 };
 

@@ -1,19 +1,14 @@
-// What a hostile or careless client tries: holding connections, oversized and garbled
-// requests, guessing passwords in parallel, and reaching data through others' leftovers.
+// What a hostile or careless client tries: holding connections, trickling a request, guessing
+// passwords in parallel, flooding the news, and living on rows that have expired.
 #include "server/tests/TestSupport.h"
 
 #include "server/Secrets.h"
 
 #include "common/base/Text.h"
 
-#include <poll.h>
-
-#include <chrono>
-#include <filesystem>
-#include <fstream>
+#include <cerrno>
 #include <future>
-#include <sstream>
-#include <thread>
+#include <set>
 
 using namespace corvane;
 using namespace corvane::server;
@@ -22,76 +17,52 @@ using corvane::server::testing::LoopbackClient;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// A raw connection from a chosen loopback source address (Linux routes all of 127/8 there).
+// A raw connection from a chosen loopback source address (Linux routes all of 127/8 there),
+// for requests a well-behaved client would never send.
 class RawConnection {
 public:
-    RawConnection(int port, const char* source = "127.0.0.1")
+    explicit RawConnection(int port, const char* source = "127.0.0.1")
+        : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
     {
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in local {};
-        local.sin_family = AF_INET;
+        sockaddr_in local { .sin_family = AF_INET, .sin_port = 0, .sin_addr = {}, .sin_zero = {} };
+        sockaddr_in remote = local;
         ::inet_pton(AF_INET, source, &local.sin_addr);
-        sockaddr_in remote {};
-        remote.sin_family = AF_INET;
         remote.sin_port = htons(std::uint16_t(port));
         remote.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         if (::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0
-            || ::connect(m_fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
+            || ::connect(m_fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0)
+            ADD_FAILURE() << "no connection from " << source;
     }
-    ~RawConnection()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    bool is_open() const { return m_fd >= 0; }
+    ~RawConnection() { ::close(m_fd); }
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
     bool send(const std::string& data)
     {
         return ::send(m_fd, data.data(), data.size(), MSG_NOSIGNAL) == ssize_t(data.size());
     }
-    // Reads what arrives until the peer closes or `ms` pass; true when it closed.
-    bool wait_closed(int ms)
+    // Reads what arrives until the peer closes or resets (true) or `ms` pass without a byte, or
+    // until a response head has arrived when `head_only`.
+    bool wait_closed(int ms, bool head_only = false)
     {
-        auto end = Clock::now() + std::chrono::milliseconds(ms);
-        for (;;) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-            if (left.count() <= 0)
-                return false;
-            pollfd entry { m_fd, POLLIN, 0 };
-            if (::poll(&entry, 1, int(left.count())) <= 0)
-                continue;
-            char chunk[4096];
-            ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
-            if (n <= 0)
-                return true;
+        timeval timeout { ms / 1000, ms % 1000 * 1000 };
+        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        char chunk[4096];
+        ssize_t n = 0;
+        while ((!head_only || received.find("\r\n\r\n") == std::string::npos)
+            && (n = ::recv(m_fd, chunk, sizeof chunk, 0)) > 0)
             received.append(chunk, std::size_t(n));
-        }
+        return n == 0 || (n < 0 && errno != EAGAIN);
     }
-    // Reads until a response head has arrived (or the peer closed, or `ms` passed).
+    // The status line, once a response head has arrived (or the peer closed, or `ms` passed).
     std::string read_head(int ms)
     {
-        auto end = Clock::now() + std::chrono::milliseconds(ms);
-        while (received.find("\r\n\r\n") == std::string::npos && Clock::now() < end) {
-            pollfd entry { m_fd, POLLIN, 0 };
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-            if (::poll(&entry, 1, int(std::max<std::int64_t>(1, left.count()))) <= 0)
-                continue;
-            char chunk[4096];
-            ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
-            if (n <= 0)
-                break;
-            received.append(chunk, std::size_t(n));
-        }
+        wait_closed(ms, true);
         return received.substr(0, received.find("\r\n"));
     }
     std::string received;
 
 private:
-    int m_fd { -1 };
+    int m_fd;
 };
 
 const std::string health = "GET /health HTTP/1.1\r\nHost: x\r\n\r\n";
@@ -107,23 +78,18 @@ TEST(Attack, one_address_cannot_hold_the_service)
     config.connection_limit = 64;
     RunningServer server(config);
     std::vector<std::unique_ptr<RawConnection>> held;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i)
         held.push_back(std::make_unique<RawConnection>(server.port()));
-        ASSERT_TRUE(held.back()->is_open());
-    }
     // One of the five is turned away; which one depends on the accepting threads.
-    std::vector<bool> closed(held.size(), false);
-    int closed_count = 0;
-    auto until = Clock::now() + std::chrono::seconds(5);
-    while (closed_count == 0 && Clock::now() < until) {
-        for (std::size_t i = 0; i < held.size(); ++i) {
-            if (!closed[i] && held[i]->wait_closed(20))
-                closed[i] = true, ++closed_count;
-        }
-    }
-    ASSERT_EQ(closed_count, 1) << "the fifth connection from one address was kept";
+    std::set<std::size_t> closed;
+    for (auto until = Clock::now() + std::chrono::seconds(5);
+         closed.empty() && Clock::now() < until;)
+        for (std::size_t i = 0; i < held.size(); ++i)
+            if (held[i]->wait_closed(20))
+                closed.insert(i);
+    ASSERT_EQ(closed.size(), 1u) << "the fifth connection from one address was kept";
     for (std::size_t i = 0; i < held.size(); ++i) {
-        if (closed[i])
+        if (closed.contains(i))
             continue;
         ASSERT_TRUE(held[i]->send(health));
         EXPECT_EQ(held[i]->read_head(5000), "HTTP/1.1 200 OK");
@@ -157,20 +123,6 @@ TEST(Attack, trickled_request_is_cut_at_the_deadline)
     EXPECT_EQ(reply->status, 200);
 }
 
-// A declared oversized body is refused before it is sent, without "100 Continue"; a request
-// line that is not HTTP is refused at once.
-TEST(Attack, http_edges_are_answered_at_once)
-{
-    RunningServer server;
-    RawConnection big(server.port());
-    ASSERT_TRUE(big.send("POST /service HTTP/1.1\r\nHost: x\r\nContent-Type: text/x-gwt-rpc\r\n"
-                         "Content-Length: 2000000\r\nExpect: 100-continue\r\n\r\n"));
-    EXPECT_EQ(big.read_head(5000).substr(0, 12), "HTTP/1.1 413");
-    RawConnection garbage(server.port());
-    ASSERT_TRUE(garbage.send("\x16\x03\x01 garbage\r\n\r\n"));
-    EXPECT_EQ(garbage.read_head(5000).substr(0, 12), "HTTP/1.1 400");
-}
-
 namespace {
 
 // An authenticate call sent through a proxy that names the client in X-Forwarded-For.
@@ -192,25 +144,14 @@ std::string login_through_proxy(LoopbackClient& http, const std::string& client,
     return reply->body.find("ERROR_TOO_MANY_ATTEMPTS") != std::string::npos ? "blocked" : "refused";
 }
 
-std::string temp_path(const std::string& name)
-{
-    std::string path = (std::filesystem::temp_directory_path()
-        / ("vizserver-attack-" + name + "-" + std::to_string(::getpid())))
-                           .string();
-    std::filesystem::remove_all(path);
-    for (const char* suffix : { "-wal", "-shm" })
-        std::filesystem::remove(path + suffix);
-    return path;
-}
-
 } // namespace
 
 // Failed logins count per account and per client address, behind a trusted proxy by the
 // address it names, and in the database, so a second instance on the file sees them too.
 TEST(Attack, login_throttle_is_per_account_and_address_and_shared)
 {
-    std::string database = temp_path("throttle.db");
-    ServiceConfig config = test_config(database);
+    TempFolder folder("vizserver-throttle");
+    ServiceConfig config = test_config(folder.file("throttle.db"));
     config.throttling = true;
     config.throttle_limit = 3;
     config.trusted_proxies = { "127.0.0.1" };
@@ -254,11 +195,10 @@ TEST(Attack, login_throttle_is_per_account_and_address_and_shared)
     for (auto& guess : guesses)
         refused += guess.get() == "refused";
     EXPECT_EQ(refused, 3);
-    std::filesystem::remove(database);
 }
 
-// News counts only what the caller may see: another account's busy projects must not end
-// the caller's session.
+// More than a thousand tasks to report ends the session instead of one huge reply, but only
+// what the caller may see counts: another account's busy projects must not end its session.
 TEST(Attack, news_limit_counts_only_visible_changes)
 {
     RunningServer server;
@@ -266,65 +206,24 @@ TEST(Attack, news_limit_counts_only_visible_changes)
     ASSERT_TRUE(outsider.sign_up("out"));
     ASSERT_TRUE(busy.sign_up("busy"));
     outsider.news();
+    busy.news();
+    TaskEdit edit;
+    edit.task.id = -1;
+    edit.task.responsibleId = busy.user_id();
     for (int p = 0; p < 5; ++p) {
-        TaskEdit project;
-        project.task.id = -1;
-        project.task.parentId = 0;
-        project.task.title = u"P";
-        project.task.responsibleId = busy.user_id();
-        int parent = server.service().create_task(busy.session, project, u"").id;
-        for (int i = 0; i < 810; ++i) {
-            TaskEdit task = project;
-            task.task.parentId = parent;
-            ASSERT_GT(server.service().create_task(busy.session, task, u"").id, 0);
+        edit.task.parentId = 0;
+        edit.task.parentId = server.service().create_task(busy.session, edit, u"").id;
+        for (int i = 0; i < 810; ++i)
+            ASSERT_GT(server.service().create_task(busy.session, edit, u"").id, 0);
+        if (p == 1) { // 1622 tasks to report: too many.
+            busy.news();
+            EXPECT_EQ(busy.error, u"NOT_LOGGED");
+            ASSERT_TRUE(busy.open_session(busy.login_key()));
         }
     }
-    FilteredNews news = outsider.news();
+    EXPECT_TRUE(outsider.news().tasks.empty());
     EXPECT_EQ(outsider.error, u"");
-    EXPECT_TRUE(news.tasks.empty());
     EXPECT_EQ(outsider.children(0).size(), 0u);
-    EXPECT_EQ(outsider.status, 200);
-}
-
-// An invitation ends when its issuer may no longer share the project: demoted to read-only,
-// or removed. The ticket then grants nothing, and the invitation leaves the member list.
-TEST(Attack, invitations_end_with_their_issuers_right_to_share)
-{
-    std::string outbox = temp_path("outbox");
-    ServiceConfig config = test_config();
-    config.outbox = outbox;
-    RunningServer server(config);
-    RpcClient owner(server.port()), issuer(server.port()), second(server.port());
-    ASSERT_TRUE(owner.sign_up("owner"));
-    ASSERT_TRUE(issuer.sign_up("issuer"));
-    ASSERT_TRUE(second.sign_up("second")); // The issuer's other address.
-    VizTask project = owner.create(0, u"Shared");
-    ASSERT_EQ(owner.share(project.id, u"issuer@example.org", 2), 1);
-    auto ticket_to = [&](const std::string& address) {
-        for (const auto& entry : std::filesystem::directory_iterator(outbox)) {
-            std::ifstream file(entry.path());
-            std::stringstream content;
-            content << file.rdbuf();
-            std::string mail = content.str();
-            std::size_t start = mail.find("--START-OF-TICKET--\r\n");
-            if (mail.find("To: " + address) != std::string::npos && start != std::string::npos)
-                return from_utf8(mail.substr(start + 21, 40));
-        }
-        return WString();
-    };
-    for (int level : { 1, 0 }) {
-        std::string address = "other" + std::to_string(level) + "@example.org";
-        ASSERT_EQ(owner.share(project.id, u"issuer@example.org", 2), 1);
-        ASSERT_EQ(issuer.share(project.id, from_utf8(address), 2), 1);
-        WString ticket = ticket_to(address);
-        ASSERT_EQ(ticket.size(), 40u);
-        ASSERT_EQ(owner.share(project.id, u"issuer@example.org", level), 1);
-        EXPECT_EQ(owner.load(project.id).back().permissions.size(), level ? 2u : 1u)
-            << "the invitation is still listed at level " << level;
-        EXPECT_EQ(second.activate(ticket), 0) << "level " << level;
-        EXPECT_TRUE(second.children(0).empty()) << "level " << level;
-    }
-    std::filesystem::remove_all(outbox);
 }
 
 // Expired sessions, login keys and invitations, old login failures and old news go on the
@@ -338,23 +237,19 @@ TEST(Attack, purge_removes_what_has_expired)
     ASSERT_TRUE(ann.sign_up("ann"));
     VizTask project = ann.create(0, u"P");
     ASSERT_EQ(ann.share(project.id, u"someone@example.org"), 1);
-    auto count = [&](const char* what) {
+    // Ann's sessions, the project's invitations and the news Ann would get.
+    auto counts = [&] {
         auto transaction = server.service().storage().begin(TransactionKind::Read);
-        if (std::string(what) == "session")
-            return int(transaction->find_session(key_digest(ann.session)).has_value());
-        if (std::string(what) == "invitation")
-            return int(transaction->project_invitations(project.id, 0).size());
-        return int(transaction->events_after(0, ann.user_id(), 100).size());
+        return std::tuple(int(transaction->find_session(key_digest(ann.session)).has_value()),
+            transaction->project_invitations(project.id, 0).size(),
+            transaction->events_after(0, ann.user_id(), 100).size());
     };
     server.service().purge(); // Marks the sequence value now.
-    EXPECT_EQ(count("session"), 1);
-    EXPECT_EQ(count("events"), 2);
+    EXPECT_EQ(counts(), std::tuple(1, 1u, 2u));
     server.advance(31 * day_ms);
     ASSERT_TRUE(bob.sign_up("bob"));
     EXPECT_GE(server.service().purge(), 3);
-    EXPECT_EQ(count("session"), 0);
-    EXPECT_EQ(count("invitation"), 0);
-    EXPECT_EQ(count("events"), 0);
+    EXPECT_EQ(counts(), std::tuple(0, 0u, 0u));
     // Ann logs in again; her old cursor lies below what is kept.
     ASSERT_TRUE(ann.open_session(ann.login_key()));
     ann.auth.newsCursor = 1;
@@ -363,20 +258,4 @@ TEST(Attack, purge_removes_what_has_expired)
     ASSERT_TRUE(ann.open_session(ann.login_key()));
     ann.news();
     EXPECT_EQ(ann.error, u"");
-}
-
-// Display names with control characters are refused; a leading U+FEFF or U+FFFE, which
-// SQLite's UTF-16 binding takes for a byte-order mark, is stored as it came.
-TEST(Attack, names_and_marks)
-{
-    RunningServer server;
-    RpcClient client(server.port());
-    EXPECT_EQ(client.register_user(u"nul@example.org", u"secret-1", WString(u"a\0b", 3)), u"");
-    EXPECT_EQ(client.error, u"ERROR_BAD_NAME");
-    ASSERT_TRUE(client.sign_up("ann"));
-    for (WString title :
-        { WString(u"\uFFFEHello"), WString(u"\uFEFFHi"), WString(1, char16_t(0xDC00)) + u"lone" }) {
-        VizTask project = client.create(0, title);
-        EXPECT_EQ(client.load(project.id).back().title, title);
-    }
 }

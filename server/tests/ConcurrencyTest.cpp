@@ -2,22 +2,18 @@
 #include "server/tests/TestSupport.h"
 
 #include <atomic>
-#include <filesystem>
 #include <thread>
 
 using namespace corvane;
 using namespace corvane::server;
 using namespace corvane::server::test;
+using corvane::server::testing::LoopbackClient;
 
 // Twenty clients saving the same task at once: every delta lands, each exactly once.
 TEST(Concurrency, twenty_clients_lose_no_delta)
 {
-    std::string db = (std::filesystem::temp_directory_path()
-        / ("vizserver-concurrency-" + std::to_string(::getpid()) + ".db"))
-                         .string();
-    for (const char* suffix : { "", "-wal", "-shm" })
-        std::filesystem::remove(db + suffix);
-    RunningServer server(test_config(db));
+    TempFolder folder("vizserver-concurrency");
+    RunningServer server(test_config(folder.file("service.db")));
     RpcClient owner(server.port());
     ASSERT_TRUE(owner.sign_up("ann"));
     VizTask project = owner.create(0, u"P");
@@ -28,15 +24,10 @@ TEST(Concurrency, twenty_clients_lose_no_delta)
     for (int c = 0; c < clients; ++c) {
         threads.emplace_back([&, c] {
             RpcClient client(server.port());
-            if (!client.open_session(owner.login_key())) {
-                ++failures;
-                return;
-            }
-            for (int r = 0; r < rounds; ++r) {
-                VizTask saved = client.update(task, u"", 1, c + 1);
-                if (saved.id != task.id)
-                    ++failures;
-            }
+            if (!client.open_session(owner.login_key()))
+                return void(++failures);
+            for (int r = 0; r < rounds; ++r)
+                failures += client.update(task, u"", 1, c + 1).id != task.id;
         });
     }
     for (auto& thread : threads)
@@ -46,49 +37,11 @@ TEST(Concurrency, twenty_clients_lose_no_delta)
     EXPECT_EQ(final_task.done, clients * rounds);
     EXPECT_EQ(final_task.plan, rounds * clients * (clients + 1) / 2);
     // One change per save, with distinct, dense sequence numbers.
-    std::vector<Change> history;
-    for (int position = 1'000'000;;) {
-        std::vector<Change> page = owner.changes(task.id, 100, position);
-        if (page.empty())
-            break;
-        history.insert(history.end(), page.begin(), page.end());
-        position = page.back().changeId - 1;
-    }
+    std::vector<Change> history = owner.history(task.id);
     ASSERT_EQ(history.size(), std::size_t(clients * rounds + 1));
     for (std::size_t i = 1; i < history.size(); ++i)
         EXPECT_LT(history[i].changeId, history[i - 1].changeId);
-    for (const char* suffix : { "", "-wal", "-shm" })
-        std::filesystem::remove(db + suffix);
 }
-
-namespace {
-
-// Whether a fresh connection to the port is taken; a closed listener refuses it at once.
-bool accepts_connections(int port)
-{
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(std::uint16_t(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
-}
-
-// Polls `condition` until it holds or ten seconds pass.
-template<typename Condition> bool wait_until(Condition condition)
-{
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::yield();
-    }
-    return true;
-}
-
-} // namespace
 
 // Stopping lets a call in flight finish with its answer: the request's head has arrived when
 // the stop begins, its body only afterwards, and the reply still comes.
@@ -96,20 +49,10 @@ TEST(Concurrency, stop_finishes_calls_in_flight)
 {
     RunningServer server;
     int port = server.port();
-    std::string body = request_text({ "3", "0", "7", "http://x/",
-        "3C9A1E77B0D24F6A8E15C2B9D07F4A63", "com.ulmar.viz.client.rpc.VIZService", "setViewed",
-        "java.lang.String", "I", "s", "1", "2", "3", "4", "2", "5", "6", "7", "1" });
-    std::string head = "POST /service HTTP/1.1\r\nHost: x\r\nContent-Type: text/x-gwt-rpc\r\n"
-                       "Content-Length: "
-        + std::to_string(body.size()) + "\r\n\r\n";
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(std::uint16_t(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    std::string first = head + body.substr(0, 10);
-    ASSERT_EQ(::send(fd, first.data(), first.size(), MSG_NOSIGNAL), ssize_t(first.size()));
+    std::string request = LoopbackClient::call_request(set_viewed_text("1"));
+    LoopbackClient http(port);
+    std::size_t split = request.size() - 10;
+    ASSERT_TRUE(http.send_request(request.substr(0, split)));
     ASSERT_TRUE(wait_until([&] { return server.server().calls_in_flight() == 1; }));
 
     std::atomic<bool> stopped { false };
@@ -119,20 +62,14 @@ TEST(Concurrency, stop_finishes_calls_in_flight)
     });
     // The stop has begun once the listener refuses newcomers; it must not end while the call
     // in flight still waits for its body.
-    EXPECT_TRUE(wait_until([&] { return !accepts_connections(port); }));
+    EXPECT_TRUE(wait_until([&] { return !LoopbackClient(port).send_request(""); }));
     EXPECT_FALSE(stopped);
     EXPECT_EQ(server.server().calls_in_flight(), 1);
 
-    std::string rest = body.substr(10);
-    EXPECT_EQ(::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL), ssize_t(rest.size()));
-    std::string reply;
-    char chunk[4096];
-    ssize_t n;
-    while (
-        reply.find("],0,3]") == std::string::npos && (n = ::recv(fd, chunk, sizeof chunk, 0)) > 0)
-        reply.append(chunk, std::size_t(n));
-    ::close(fd);
+    EXPECT_TRUE(http.send_request(request.substr(split)));
+    auto reply = http.read_reply();
     stopper.join();
-    EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << reply;
-    EXPECT_NE(reply.find("NOT_LOGGED"), std::string::npos);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->status_line, "HTTP/1.1 200 OK");
+    EXPECT_NE(reply->body.find("NOT_LOGGED"), std::string::npos);
 }

@@ -3,28 +3,20 @@
 #include "server/tests/TestSupport.h"
 
 #include <atomic>
-#include <filesystem>
 #include <thread>
 
 using namespace corvane;
 using namespace corvane::server;
 using namespace corvane::server::test;
 
-namespace {
-
-// Every change entry of a task, newest first.
-std::vector<Change> history(RpcClient& client, int task)
-{
-    return client.changes(task, 100, 1'000'000);
-}
-
-} // namespace
-
 // A lost reply: the same save sent again, even from a new session after a silent log-in,
-// gets the first reply back, and the comment and the progress delta are stored once.
+// gets the first reply back, and the comment and the progress delta are stored once. Ten
+// copies at once, on a file database with its pool of connections: one applies, every copy
+// gets the same reply.
 TEST(Idempotency, a_repeated_key_replays_the_reply_and_changes_nothing)
 {
-    RunningServer server;
+    TempFolder folder("vizserver-idempotency");
+    RunningServer server(test_config(folder.file("service.db")));
     RpcClient ann(server.port());
     ASSERT_TRUE(ann.sign_up("ann"));
     VizTask project = ann.create(0, u"P");
@@ -52,15 +44,36 @@ TEST(Idempotency, a_repeated_key_replays_the_reply_and_changes_nothing)
     ann.idempotency_key.clear();
     EXPECT_EQ(ann.load(task.id).back().done, 4);
     EXPECT_EQ(ann.load(task.id).back().childCount, 0);
-    std::vector<Change> changes = history(ann, task.id);
+    std::vector<Change> changes = ann.history(task.id);
     ASSERT_EQ(changes.size(), 2u); // the creation and one edit
-    EXPECT_EQ(changes[0].text, u"two more");
-    EXPECT_EQ(changes[0].doneDelta, 2);
+    EXPECT_EQ(std::pair(changes[0].text, changes[0].doneDelta), std::pair(WString(u"two more"), 2));
+
+    constexpr int copies = 10;
+    std::vector<std::string> bodies(copies);
+    std::atomic<int> failures { 0 };
+    std::vector<std::thread> threads;
+    for (int c = 0; c < copies; ++c) {
+        threads.emplace_back([&, c] {
+            RpcClient client(server.port());
+            bool in = client.open_session(ann.login_key());
+            client.idempotency_key = "k-concurrent";
+            if (!in || client.create(project.id, u"Only one", u"", 1, 1).id <= 0)
+                ++failures;
+            bodies[std::size_t(c)] = client.body;
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures, 0);
+    for (const std::string& body : bodies)
+        EXPECT_EQ(body, bodies[0]);
+    EXPECT_EQ(ann.children(project.id).size(), 2u) << "the task and the one copy";
 }
 
 // A key reused for another request is refused and changes nothing; keys are per account,
-// so another account's same key is its own; without the header the call works as before.
-TEST(Idempotency, a_mismatched_key_is_refused_and_keys_are_per_account)
+// so another account's same key is its own; without the header the call works as before. A
+// key is kept a day and then forgotten: after that the same key applies anew.
+TEST(Idempotency, a_mismatched_key_is_refused_and_keys_are_per_account_for_a_day)
 {
     RunningServer server;
     RpcClient ann(server.port()), bob(server.port());
@@ -77,76 +90,25 @@ TEST(Idempotency, a_mismatched_key_is_refused_and_keys_are_per_account)
     VizTask bobs = bob.create(0, u"B");
     EXPECT_GT(bobs.id, 0);
     ann.idempotency_key.clear();
-    std::vector<Change> changes = history(ann, project.id);
+    std::vector<Change> changes = ann.history(project.id);
     ASSERT_EQ(changes.size(), 2u);
     EXPECT_EQ(changes[0].text, u"first");
     EXPECT_EQ(ann.update(project, u"no key").id, project.id);
     EXPECT_EQ(ann.update(project, u"no key").id, project.id);
-    EXPECT_EQ(history(ann, project.id).size(), 4u);
+    EXPECT_EQ(ann.history(project.id).size(), 4u);
 
     // A header that is not a key is refused before anything runs.
     ann.idempotency_key = "bad key";
     ann.update(project, u"x");
     EXPECT_EQ(ann.status, 400);
-}
 
-// Ten copies of one request at once, on a file database with its pool of connections:
-// one applies, every copy gets the same reply.
-TEST(Idempotency, concurrent_duplicates_apply_once)
-{
-    std::string db = (std::filesystem::temp_directory_path()
-        / ("vizserver-idempotency-" + std::to_string(::getpid()) + ".db"))
-                         .string();
-    for (const char* suffix : { "", "-wal", "-shm" })
-        std::filesystem::remove(db + suffix);
-    {
-        RunningServer server(test_config(db));
-        RpcClient owner(server.port());
-        ASSERT_TRUE(owner.sign_up("ann"));
-        VizTask project = owner.create(0, u"P");
-        constexpr int copies = 10;
-        std::vector<std::string> bodies(copies);
-        std::atomic<int> failures { 0 };
-        std::vector<std::thread> threads;
-        for (int c = 0; c < copies; ++c) {
-            threads.emplace_back([&, c] {
-                RpcClient client(server.port());
-                if (!client.open_session(owner.login_key()))
-                    return void(++failures);
-                client.idempotency_key = "k-concurrent";
-                if (client.create(project.id, u"Only one", u"", 1, 1).id <= 0)
-                    ++failures;
-                bodies[c] = client.body;
-            });
-        }
-        for (auto& thread : threads)
-            thread.join();
-        EXPECT_EQ(failures, 0);
-        for (const std::string& body : bodies)
-            EXPECT_EQ(body, bodies[0]);
-        EXPECT_EQ(owner.children(project.id).size(), 1u);
-    }
-    for (const char* suffix : { "", "-wal", "-shm" })
-        std::filesystem::remove(db + suffix);
-}
-
-// A key is kept a day and then forgotten: after that the same key applies anew.
-TEST(Idempotency, keys_expire_after_a_day)
-{
-    RunningServer server;
-    RpcClient ann(server.port());
-    ASSERT_TRUE(ann.sign_up("ann"));
-    VizTask project = ann.create(0, u"P");
     ann.idempotency_key = "k-expiry";
     ASSERT_EQ(ann.update(project, u"once").id, project.id);
     server.advance(IdempotencyScope::lifetime_ms - 1000);
     ASSERT_TRUE(ann.open_session(ann.login_key()));
     ASSERT_EQ(ann.update(project, u"once").id, project.id);
-    ann.idempotency_key.clear();
-    EXPECT_EQ(history(ann, project.id).size(), 2u);
     server.advance(2000);
-    ann.idempotency_key = "k-expiry";
     ASSERT_EQ(ann.update(project, u"once").id, project.id);
     ann.idempotency_key.clear();
-    EXPECT_EQ(history(ann, project.id).size(), 3u);
+    EXPECT_EQ(ann.history(project.id).size(), 6u);
 }

@@ -28,6 +28,8 @@ protected:
     VizTask task;
 };
 
+// Reads of what another user owns come back empty, his account as a placeholder, his changes
+// never in the news, and his session is no login key.
 TEST_F(Isolation, reads_of_unseen_tasks_are_empty)
 {
     EXPECT_TRUE(b.children(0).empty());
@@ -35,23 +37,30 @@ TEST_F(Isolation, reads_of_unseen_tasks_are_empty)
     EXPECT_TRUE(b.load(task.id).empty());
     EXPECT_TRUE(b.load(project.id).empty());
     EXPECT_TRUE(b.changes(task.id, 10, 1'000'000).empty());
-    Task none;
-    none.id = 0;
-    VizList all = b.list(-1, none);
-    EXPECT_TRUE(all.mainList.empty() && all.secondList.empty());
-    VizList named = b.list(project.id, none);
-    EXPECT_TRUE(named.mainList.empty() && named.secondList.empty());
+    Task start;
+    start.id = 0;
+    for (int listed : { -1, project.id }) {
+        VizList list = b.list(listed, start);
+        EXPECT_TRUE(list.mainList.empty() && list.secondList.empty());
+    }
     EXPECT_EQ(b.status, 200);
-    EXPECT_EQ(b.error, u"");
-}
+    EXPECT_EQ(b.users({ a.user_id(), b.user_id(), 999, a.user_id() }),
+        (std::vector<User> { { u"", a.user_id(), u"?" },
+            { u"bob@example.org", b.user_id(), u"bob" }, { u"", 999, u"?" } }));
 
-TEST_F(Isolation, users_outside_shared_projects_are_placeholders)
-{
-    std::vector<User> users = b.users({ a.user_id(), b.user_id(), 999, a.user_id() });
-    ASSERT_EQ(users.size(), 3u);
-    EXPECT_EQ(users[0], (User { u"", a.user_id(), u"?" }));
-    EXPECT_EQ(users[1].account, u"bob@example.org");
-    EXPECT_EQ(users[2], (User { u"", 999, u"?" }));
+    a.update(a_view(), u"more secrets", 1);
+    a.create(project.id, u"Another");
+    ASSERT_TRUE(a.viewed(task.id));
+    EXPECT_TRUE(b.news().is_idle());
+    EXPECT_EQ(b.error, u"");
+    EXPECT_FALSE(a.news().tasks.empty());
+
+    RpcClient intruder(server.port());
+    EXPECT_FALSE(intruder.open_session(a.session));
+    EXPECT_EQ(intruder.error, u"ERROR_LOGIN_EXPIRED");
+    intruder.session = a.login_key();
+    intruder.children(0);
+    EXPECT_EQ(intruder.error, u"NOT_LOGGED");
 }
 
 TEST_F(Isolation, writes_to_unseen_tasks_change_nothing)
@@ -70,27 +79,4 @@ TEST_F(Isolation, writes_to_unseen_tasks_change_nothing)
     EXPECT_EQ(a_view(), before);
     EXPECT_EQ(a.load(project.id).back().permissions.size(), 2u) << "invitation still there";
     EXPECT_EQ(a.children(task.id).size(), 0u);
-}
-
-TEST_F(Isolation, news_never_carries_another_users_tasks)
-{
-    VizTask copy = a_view();
-    a.update(copy, u"more secrets", 1);
-    a.create(project.id, u"Another");
-    ASSERT_TRUE(a.viewed(task.id));
-    FilteredNews news = b.news();
-    EXPECT_TRUE(news.is_idle());
-    // And A's view of his own task did not move through B's calls.
-    FilteredNews own = a.news();
-    EXPECT_FALSE(own.tasks.empty());
-}
-
-TEST_F(Isolation, a_session_of_one_user_is_not_valid_as_a_login_key)
-{
-    RpcClient intruder(server.port());
-    EXPECT_FALSE(intruder.open_session(a.session));
-    EXPECT_EQ(intruder.error, u"ERROR_LOGIN_EXPIRED");
-    intruder.session = a.login_key();
-    intruder.children(0);
-    EXPECT_EQ(intruder.error, u"NOT_LOGGED");
 }

@@ -2,10 +2,6 @@
 #include "server/tests/TestSupport.h"
 
 #include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <functional>
-#include <thread>
 
 namespace corvane::server::test {
 
@@ -44,18 +40,6 @@ namespace {
         bool m_sent { false };
     };
 
-    // Waits for a state of the server with a deadline; false when it never came.
-    bool eventually(const std::function<bool()>& reached)
-    {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!reached()) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return true;
-    }
-
     ServiceConfig wait_config(std::int64_t wait_ms, unsigned threads = 4)
     {
         ServiceConfig config = test_config();
@@ -85,30 +69,11 @@ namespace {
 
 } // namespace
 
-// A caller with news, or with a cursor the news call must reset, is answered at once (a parked
-// call would outlast the client's read timeout); a bad session gets NOT_LOGGED.
-TEST(NewsWait, answers_at_once_when_there_is_news_or_no_session)
-{
-    RunningServer server(wait_config(60'000));
-    Team team(server.port());
-    int before = team.b.auth.newsCursor;
-    team.a.update(team.task, u"note", 1);
-    Waiter news(server.port(), team.b.session, before);
-    int answered = news.answer();
-    EXPECT_GT(answered, before);
-    EXPECT_EQ(team.b.news().cursor, answered);
-    EXPECT_GT(Waiter(server.port(), team.b.session, -1).answer(), 0);
-    EXPECT_GT(Waiter(server.port(), team.b.session, answered + 5).answer(), 0);
-    EXPECT_EQ(server.server().news_waiters(), 0);
-
-    RpcClient stranger(server.port());
-    EXPECT_FALSE(stranger.send(stranger.calls().waitNews(u"0123456789abcdef0123456789abcdef", 0)));
-    EXPECT_EQ(stranger.error, u"NOT_LOGGED");
-}
-
 // A parked waiter wakes for a change in a project it sees, made by another account, with the
 // cursor of the news that brings it; hundreds of parked waiters hold none of the two threads,
-// so other calls go on meanwhile.
+// so other calls go on meanwhile. A caller with news, or with a cursor the news call must
+// reset, is answered at once (a parked call would outlast the client's read timeout); a bad
+// session gets NOT_LOGGED. Stopping the service answers the waiters still parked.
 TEST(NewsWait, a_shared_change_wakes_every_parked_waiter)
 {
     RunningServer server(wait_config(60'000, 2));
@@ -117,7 +82,7 @@ TEST(NewsWait, a_shared_change_wakes_every_parked_waiter)
     std::vector<std::unique_ptr<Waiter>> waiters;
     for (int i = 0; i < 300; ++i)
         waiters.push_back(std::make_unique<Waiter>(server.port(), team.b.session, cursor));
-    ASSERT_TRUE(eventually([&] { return server.server().news_waiters() == 300; }));
+    ASSERT_TRUE(wait_until([&] { return server.server().news_waiters() == 300; }));
     testing::LoopbackClient operator_view(server.port());
     auto metrics = operator_view.exchange("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     ASSERT_TRUE(metrics);
@@ -125,15 +90,31 @@ TEST(NewsWait, a_shared_change_wakes_every_parked_waiter)
     EXPECT_EQ(team.a.update(team.task, u"wake up", 2).id, team.task.id);
     for (auto& waiter : waiters)
         EXPECT_GT(waiter->answer(), cursor);
+
+    int answered = Waiter(server.port(), team.b.session, cursor).answer();
+    EXPECT_GT(answered, cursor);
     FilteredNews news = team.b.news();
+    EXPECT_EQ(news.cursor, answered);
     ASSERT_EQ(news.tasks.size(), 1u);
     EXPECT_EQ(news.tasks[0].id, team.task.id);
+    EXPECT_GT(Waiter(server.port(), team.b.session, -1).answer(), 0);
+    EXPECT_GT(Waiter(server.port(), team.b.session, answered + 5).answer(), 0);
+    EXPECT_EQ(server.server().news_waiters(), 0);
+    RpcClient stranger(server.port());
+    EXPECT_FALSE(stranger.send(stranger.calls().waitNews(u"0123456789abcdef0123456789abcdef", 0)));
+    EXPECT_EQ(stranger.error, u"NOT_LOGGED");
+
+    Waiter first(server.port(), team.b.session, answered),
+        second(server.port(), team.b.session, answered);
+    ASSERT_TRUE(wait_until([&] { return server.server().news_waiters() == 2; }));
+    server.server().stop();
+    EXPECT_EQ(first.answer(), answered);
+    EXPECT_EQ(second.answer(), answered);
 }
 
 // A change the waiter cannot see does not wake it: it is answered its own cursor when its wait
 // is over, even when that is longer than the idle time after which a connection is closed.
-// Stopping the service answers the waiters still parked.
-TEST(NewsWait, unseen_changes_and_shutdown_answer_the_same_cursor)
+TEST(NewsWait, unseen_changes_answer_the_same_cursor)
 {
     ServiceConfig config = wait_config(2500);
     config.request_deadline_ms = 1000;
@@ -141,28 +122,17 @@ TEST(NewsWait, unseen_changes_and_shutdown_answer_the_same_cursor)
     Team team(server.port());
     int cursor = team.b.auth.newsCursor;
     Waiter waiter(server.port(), team.b.session, cursor);
-    ASSERT_TRUE(eventually([&] { return server.server().news_waiters() == 1; }));
+    ASSERT_TRUE(wait_until([&] { return server.server().news_waiters() == 1; }));
     team.c.create(0, u"Private");
     EXPECT_EQ(waiter.answer(), cursor);
-
-    RunningServer stopping(wait_config(60'000));
-    Team other(stopping.port());
-    int other_cursor = other.b.auth.newsCursor;
-    Waiter first(stopping.port(), other.b.session, other_cursor);
-    Waiter second(stopping.port(), other.a.session, other.a.auth.newsCursor);
-    ASSERT_TRUE(eventually([&] { return stopping.server().news_waiters() == 2; }));
-    stopping.server().stop();
-    EXPECT_EQ(first.answer(), other_cursor);
-    EXPECT_EQ(second.answer(), other.a.auth.newsCursor);
 }
 
 // The watcher wakes only the users the new events concern: for every range of the sequence,
 // they must be exactly those the news call would show one of the range's events.
 TEST(NewsWait, the_users_a_range_of_events_concerns_are_those_its_news_would_reach)
 {
-    std::string file = (std::filesystem::temp_directory_path()
-        / ("vizserver-watch-" + std::to_string(::getpid()) + ".db"))
-                           .string();
+    TempFolder folder("vizserver-watch");
+    std::string file = folder.file("service.db");
     {
         ServiceConfig config = wait_config(1000);
         config.database = file;
@@ -202,10 +172,6 @@ TEST(NewsWait, the_users_a_range_of_events_concerns_are_those_its_news_would_rea
         }
     }
     EXPECT_GT(checked, 10);
-    transaction.reset();
-    storage.reset();
-    for (const char* suffix : { "", "-wal", "-shm" })
-        std::filesystem::remove(file + suffix);
 }
 
 } // namespace corvane::server::test

@@ -1,21 +1,16 @@
 // What an operator relies on: the health check follows the database, and the metrics parse as
 // Prometheus text and move with real calls.
-#include "device/core/testing/TempFolder.h"
 #include "server/Metrics.h"
 #include "server/tests/TestSupport.h"
 
 #include <sqlite3.h>
 
-#include <cstdio>
-#include <fstream>
 #include <unistd.h>
 
 using namespace corvane;
 using namespace corvane::server;
 using namespace corvane::server::test;
 using corvane::server::testing::LoopbackClient;
-
-using corvane::test::TempFolder;
 
 namespace {
 
@@ -43,18 +38,14 @@ double sample(const std::string& text, const std::string& series)
 }
 
 // promtool's verdict on an exposition text, with its complaints.
-std::string promtool_problems(const TempFolder& folder, const std::string& text)
+std::string promtool_problems(const std::string& text)
 {
-    std::string path = folder.file("metrics.txt");
-    std::ofstream(path) << text;
-    std::string command = "promtool check metrics < " + path + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
+    corvane::test::Launch launch;
+    launch.arguments = { "promtool", "check", "metrics" };
+    launch.input = text;
+    launch.error_file = "/dev/stdout";
     std::string output;
-    char buffer[256];
-    while (pipe && std::fgets(buffer, sizeof buffer, pipe))
-        output += buffer;
-    int status = pipe ? pclose(pipe) : -1;
-    return status == 0 ? "" : "promtool: " + output;
+    return corvane::test::run_to_end(std::move(launch), &output) == 0 ? "" : "promtool: " + output;
 }
 
 } // namespace
@@ -73,7 +64,7 @@ TEST(Operations, health_and_metrics_follow_real_calls)
 
     std::string before = get(http, "/metrics", &status);
     EXPECT_EQ(status, 200);
-    EXPECT_EQ(promtool_problems(folder, before), "");
+    EXPECT_EQ(promtool_problems(before), "");
     EXPECT_EQ(sample(before, "vizserver_live_sessions"), 0);
 
     RpcClient alice(server.port());
@@ -84,7 +75,7 @@ TEST(Operations, health_and_metrics_follow_real_calls)
     EXPECT_EQ(http.post("/service", "7|0|garbage")->status, 400);
 
     std::string after = get(http, "/metrics", &status);
-    EXPECT_EQ(promtool_problems(folder, after), "");
+    EXPECT_EQ(promtool_problems(after), "");
     EXPECT_EQ(sample(after, "vizserver_calls_total{method=\"registerUser\",result=\"ok\"}"), 1);
     EXPECT_EQ(sample(after, "vizserver_calls_total{method=\"authenticate\",result=\"ok\"}"), 2);
     EXPECT_EQ(sample(after, "vizserver_calls_total{method=\"?\",result=\"malformed\"}"), 1);
@@ -98,12 +89,10 @@ TEST(Operations, health_and_metrics_follow_real_calls)
     // the table without bound.
     for (int i = 0; i < 300; ++i) {
         std::string name = i == 0 ? "evil\"} 1\\" : "made_up_" + std::to_string(i);
-        (void)http.post("/service",
-            request_text({ "3", "0", "4", "http://x/", "3C9A1E77B0D24F6A8E15C2B9D07F4A63",
-                "com.ulmar.viz.client.rpc.VIZService", name, "1", "2", "3", "4", "0" }));
+        (void)http.post("/service", set_viewed_text("1", name));
     }
     std::string flooded = get(http, "/metrics");
-    EXPECT_EQ(promtool_problems(folder, flooded), "");
+    EXPECT_EQ(promtool_problems(flooded), "");
     std::size_t series = 0;
     for (std::size_t at = flooded.find("\nvizserver_calls_total{"); at != std::string::npos;
          at = flooded.find("\nvizserver_calls_total{", at + 1))

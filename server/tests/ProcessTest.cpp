@@ -6,12 +6,10 @@
 
 #include "CorvaneVersion.h"
 
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <atomic>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -20,25 +18,6 @@ using namespace corvane;
 using namespace corvane::server;
 using namespace corvane::server::test;
 using corvane::test::VizServerProcess;
-
-namespace {
-
-// A private folder for one test's service, removed with it.
-struct ServiceFolder {
-    ServiceFolder()
-    {
-        char pattern[] = "/tmp/vizserver-test-XXXXXX";
-        path = ::mkdtemp(pattern);
-    }
-    ~ServiceFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    std::string path;
-};
-
-} // namespace
 
 // --help names every option and subcommand.
 TEST(Program, help_documents_every_option)
@@ -62,8 +41,8 @@ TEST(Program, help_documents_every_option)
 // The admin subcommands work on the database file of a running or stopped server.
 TEST(Program, admin_subcommands)
 {
-    ServiceFolder folder;
-    VizServerProcess server(folder.path);
+    TempFolder folder("vizserver-test");
+    VizServerProcess server(folder.file(""));
     EXPECT_EQ(server.admin({ "create-user", "Ann@Example.org", "secret-ann", "Ann" }), 0);
     EXPECT_EQ(server.admin({ "create-user", "ann@example.org", "secret-ann" }), 1);
     EXPECT_EQ(server.admin({ "create-user", "bob@example.org", "secret-bob" }), 0);
@@ -104,37 +83,15 @@ TEST(Program, admin_subcommands)
     EXPECT_EQ(server.signal_and_wait(SIGTERM), 0);
 }
 
-// --demo seeds an account that logs in at once and sees a real project.
-TEST(Program, demo_data_logs_in)
-{
-    ServiceFolder folder;
-    VizServerProcess server(folder.path, { "--demo" });
-    ASSERT_TRUE(server.start());
-    RpcClient demo(server.port());
-    WString key = demo.login(u"demo@example.com", u"demo1234");
-    ASSERT_EQ(key.size(), 64u);
-    ASSERT_TRUE(demo.open_session(key));
-    std::vector<VizTask> projects = demo.children(0);
-    ASSERT_EQ(projects.size(), 2u);
-    bool shared = false, tagged = false;
-    for (const VizTask& project : projects) {
-        shared = shared || project.permissions.size() > 1;
-        tagged = tagged || !project.tag.empty();
-    }
-    EXPECT_TRUE(shared);
-    EXPECT_TRUE(tagged);
-    EXPECT_EQ(server.signal_and_wait(SIGINT), 0);
-}
-
 // Killed in the middle of writes, the server restarts on a consistent file: every task's
 // stored done equals the sum of its recorded deltas, and counts match the rows.
 TEST(Program, restart_after_kill_is_consistent)
 {
-    ServiceFolder folder;
+    TempFolder folder("vizserver-test");
     int project_id = 0, task_id = 0;
     WString key;
     {
-        VizServerProcess server(folder.path);
+        VizServerProcess server(folder.file(""));
         ASSERT_TRUE(server.start());
         RpcClient ann(server.port());
         ASSERT_TRUE(ann.sign_up("ann"));
@@ -162,28 +119,20 @@ TEST(Program, restart_after_kill_is_consistent)
             });
         }
         // Kill only once writes are streaming in, so the kill lands among them.
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (writes < 40 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::yield();
-        EXPECT_GE(writes, 40);
+        EXPECT_TRUE(wait_until([&] { return writes >= 40; }, std::chrono::seconds(30)));
         EXPECT_EQ(server.signal_and_wait(SIGKILL), -1);
         stop = true;
         for (auto& writer : writers)
             writer.join();
     }
-    VizServerProcess again(folder.path);
+    VizServerProcess again(folder.file(""));
     ASSERT_TRUE(again.start());
     RpcClient ann(again.port());
     ASSERT_TRUE(ann.open_session(key));
     VizTask task = ann.load(task_id).back();
-    std::vector<Change> history = ann.changes(task_id, 100, 1'000'000'000);
     int sum = 0;
-    std::size_t pages = 0;
-    while (!history.empty() && pages++ < 1000) {
-        for (const Change& change : history)
-            sum += change.doneDelta;
-        history = ann.changes(task_id, 100, history.back().changeId - 1);
-    }
+    for (const Change& change : ann.history(task_id))
+        sum += change.doneDelta;
     EXPECT_GT(task.done, 0);
     EXPECT_EQ(task.done, sum);
     VizTask project = ann.load(project_id).back();
@@ -194,13 +143,14 @@ TEST(Program, restart_after_kill_is_consistent)
 // Files that hold password hashes, tasks and account names are the owner's alone, whatever
 // the umask; the log holds no line a client wrote and grows by a bounded amount per call; a
 // missing outbox folder is made, and one that cannot be made stops the start with a reason.
+// --demo seeds an account that logs in at once and sees a real project.
 TEST(Program, files_log_and_outbox)
 {
-    ServiceFolder folder;
-    std::string outbox = folder.path + "/more/tickets";
+    TempFolder folder("vizserver-test");
+    std::string outbox = folder.file("") + "/more/tickets";
     mode_t old_mask = ::umask(022);
     // Not quiet: every call is logged. The last --outbox names a folder that is not there yet.
-    VizServerProcess server(folder.path, { "--outbox", outbox });
+    VizServerProcess server(folder.file(""), { "--outbox", outbox, "--demo" });
     std::string db = server.database();
     std::string log = server.log_file();
     {
@@ -208,15 +158,24 @@ TEST(Program, files_log_and_outbox)
         RpcClient ann(server.port());
         ASSERT_TRUE(ann.sign_up("ann"));
         ann.create(0, u"P");
+        RpcClient demo(server.port());
+        ASSERT_TRUE(demo.open_session(demo.login(u"demo@example.com", u"demo1234")));
+        std::vector<VizTask> projects = demo.children(0);
+        ASSERT_EQ(projects.size(), 2u);
+        EXPECT_TRUE(projects[0].permissions.size() > 1 || projects[1].permissions.size() > 1);
+        EXPECT_TRUE(!projects[0].tag.empty() || !projects[1].tag.empty());
         corvane::server::testing::LoopbackClient http(server.port());
         std::string forged = "x\r\n2026-01-01T00:00:00Z 10.0.0.1 authenticate 200 1 ms"
             + std::string(900 * 1024, 'y');
-        std::string body = request_text({ "3", "0", "7", "http://x/",
-            "3C9A1E77B0D24F6A8E15C2B9D07F4A63", "com.ulmar.viz.client.rpc.VIZService", forged,
-            "java.lang.String", "I", "s", "1", "2", "3", "4", "2", "5", "6", "7", "1" });
+        std::string body = set_viewed_text("1", forged);
         for (int i = 0; i < 5; ++i)
             ASSERT_EQ(http.post("/service", body)->status, 200);
-        EXPECT_EQ(server.signal_and_wait(SIGTERM), 0);
+        auto log_end = [&] { // What the service said last, should it not stop cleanly.
+            std::ifstream file(log);
+            std::string text((std::istreambuf_iterator<char>(file)), {});
+            return text.substr(text.size() > 400 ? text.size() - 400 : 0);
+        };
+        EXPECT_EQ(server.signal_and_wait(SIGTERM), 0) << log_end();
     }
     ::umask(old_mask);
     for (const std::string& path : { db, db + "-wal", db + "-shm", log }) {
@@ -241,10 +200,10 @@ TEST(Program, files_log_and_outbox)
     }
     EXPECT_GT(lines, 5);
 
-    std::ofstream(folder.path + "/file") << "x";
+    std::ofstream(folder.file("") + "/file") << "x";
     Outcome refused
         = run_vizserver({ "--listen", "127.0.0.1:0", "--password-cost", "cheap", "--no-throttle",
-                            "--quiet", "--db", db, "--outbox", folder.path + "/file/sub" },
+                            "--quiet", "--db", db, "--outbox", folder.file("") + "/file/sub" },
             false);
     EXPECT_EQ(refused.status, 1);
 }

@@ -16,110 +16,52 @@ using namespace corvane::server;
 
 namespace {
 
-class TempFile {
-public:
-    TempFile()
-        : m_path(std::filesystem::temp_directory_path()
-            / ("vizserver-test-" + std::to_string(::getpid()) + "-" + std::to_string(s_next++)
-                + ".db"))
-    {
-        remove();
-    }
-    ~TempFile() { remove(); }
-    std::string path() const { return m_path.string(); }
-
-private:
-    void remove()
-    {
-        for (const char* suffix : { "", "-wal", "-shm" })
-            std::filesystem::remove(m_path.string() + suffix);
-    }
-    static inline int s_next = 0;
-    std::filesystem::path m_path;
-};
-
-int query_int(const std::string& path, const char* sql)
+// Runs SQL on a database file: the first column of its last row, 0 without rows, -1 on error.
+int sqlite(const std::string& path, const char* sql)
 {
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
-    sqlite3_stmt* statement = nullptr;
-    int value = -1;
-    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK
-        && sqlite3_step(statement) == SQLITE_ROW)
-        value = sqlite3_column_int(statement, 0);
-    sqlite3_finalize(statement);
+    int value = 0;
+    auto row = [](void* out, int, char** columns, char**) {
+        *static_cast<int*>(out) = columns[0] ? std::atoi(columns[0]) : 0;
+        return 0;
+    };
+    int code = sqlite3_exec(db, sql, row, &value, nullptr);
     sqlite3_close(db);
-    return value;
-}
-
-int execute(const std::string& path, const char* sql)
-{
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    int code = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    return code;
+    return code == SQLITE_OK ? value : -1;
 }
 
 } // namespace
 
-// An empty file becomes a current database; opening it again keeps what was stored.
-TEST(Storage, migrates_an_empty_file_and_keeps_data)
+// An empty file becomes a current database in WAL mode; opening it again keeps what was
+// stored; a file written by a newer server is refused rather than misread.
+TEST(Storage, migrates_an_empty_file_keeps_data_and_refuses_a_newer_schema)
 {
-    TempFile file;
+    test::TempFolder folder("vizserver-storage");
+    std::string file = folder.file("service.db");
     {
-        auto storage = SqliteStorage::open(file.path());
+        auto storage = SqliteStorage::open(file);
         EXPECT_EQ(storage->opened_schema_version(), 0);
         auto transaction = storage->begin(TransactionKind::Write);
         transaction->insert_user(u"a@example.org", u"A", "hash");
         EXPECT_EQ(transaction->next_seq(), 1);
         transaction->commit();
     }
-    EXPECT_EQ(query_int(file.path(), "SELECT version FROM schema_version"),
-        SqliteStorage::schema_version);
-    auto storage = SqliteStorage::open(file.path());
-    EXPECT_EQ(storage->opened_schema_version(), SqliteStorage::schema_version);
-    auto transaction = storage->begin(TransactionKind::Read);
-    EXPECT_TRUE(transaction->find_user_by_account(u"a@example.org"));
-    EXPECT_EQ(transaction->current_seq(), 1);
-    transaction.reset();
-    auto writer = storage->begin(TransactionKind::Write);
-    writer->next_seq();
-    writer->commit();
-    EXPECT_TRUE(std::filesystem::exists(file.path() + "-wal")) << "the file runs in WAL mode";
-}
-
-// A file written by a newer server is refused rather than misread.
-TEST(Storage, refuses_a_newer_schema)
-{
-    TempFile file;
+    EXPECT_EQ(sqlite(file, "SELECT version FROM schema_version"), SqliteStorage::schema_version);
     {
-        auto storage = SqliteStorage::open(file.path());
+        auto storage = SqliteStorage::open(file);
+        EXPECT_EQ(storage->opened_schema_version(), SqliteStorage::schema_version);
+        auto transaction = storage->begin(TransactionKind::Read);
+        EXPECT_TRUE(transaction->find_user_by_account(u"a@example.org"));
+        EXPECT_EQ(transaction->current_seq(), 1);
+        transaction.reset();
+        auto writer = storage->begin(TransactionKind::Write);
+        writer->next_seq();
+        writer->commit();
+        EXPECT_TRUE(std::filesystem::exists(file + "-wal")) << "the file runs in WAL mode";
     }
-    sqlite3* db = nullptr;
-    sqlite3_open(file.path().c_str(), &db);
-    sqlite3_exec(db, "UPDATE schema_version SET version = 99", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    EXPECT_THROW(SqliteStorage::open(file.path()), StorageError);
-}
-
-// Texts are UTF-16 units end to end: lone surrogates and the private-use area survive.
-TEST(Storage, texts_keep_every_code_unit)
-{
-    auto storage = open_storage(test::test_database(":memory:"));
-    auto transaction = storage->begin(TransactionKind::Write);
-    Text odd = u"a\xD800z\U0001F600\uE000\uFFFD";
-    TaskRow task;
-    task.title = odd;
-    task.tag = Text(1, char16_t(0xDC00));
-    int id = transaction->insert_task(task);
-    transaction->commit();
-    transaction.reset(); // ":memory:" runs one transaction at a time.
-    auto reader = storage->begin(TransactionKind::Read);
-    std::optional<TaskRow> back = reader->find_task(id);
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->title, odd);
-    EXPECT_EQ(back->tag, Text(1, char16_t(0xDC00)));
+    EXPECT_EQ(sqlite(file, "UPDATE schema_version SET version = 99"), 0);
+    EXPECT_THROW(SqliteStorage::open(file), StorageError);
 }
 
 // A transaction that is not committed leaves nothing behind.
@@ -160,12 +102,12 @@ TEST(Storage, list_pages_follow_the_ordering_in_either_encoding)
     for (bool utf16 : { false, true }) {
         if (utf16 && test::postgresql_under_test())
             continue; // Only SQLite files were ever written in UTF-16.
-        TempFile file;
+        test::TempFolder folder("vizserver-storage");
+        std::string file = folder.file("service.db");
         if (utf16) {
-            EXPECT_EQ(execute(file.path(), "PRAGMA encoding = 'UTF-16le'; CREATE TABLE x (y)"),
-                SQLITE_OK);
+            EXPECT_EQ(sqlite(file, "PRAGMA encoding = 'UTF-16le'; CREATE TABLE x (y)"), 0);
         }
-        auto storage = open_storage(test::test_database(file.path()));
+        auto storage = open_storage(test::test_database(file));
         auto t = storage->begin(TransactionKind::Write);
         TaskRow project;
         project.id = t->insert_task(project);
@@ -203,10 +145,11 @@ TEST(Storage, list_pages_follow_the_ordering_in_either_encoding)
 // history when it is migrated, and both ways give the same counts.
 TEST(Storage, migration_counts_unread_changes_as_the_writes_do)
 {
-    TempFile file;
+    test::TempFolder folder("vizserver-storage");
+    std::string file = folder.file("service.db");
     std::map<int, std::vector<std::pair<int, int>>> before;
     {
-        auto storage = SqliteStorage::open(file.path());
+        auto storage = SqliteStorage::open(file);
         auto t = storage->begin(TransactionKind::Write);
         int ann = t->insert_user(u"ann@example.org", u"A", "h");
         int bob = t->insert_user(u"bob@example.org", u"B", "h");
@@ -258,8 +201,8 @@ TEST(Storage, migration_counts_unread_changes_as_the_writes_do)
             "DROP INDEX invitations_expires", "DROP INDEX invitations_inviter",
             "DROP INDEX tasks_list", "ALTER TABLE tasks DROP COLUMN list_date",
             "ALTER TABLE tasks DROP COLUMN list_undated", "UPDATE schema_version SET version = 1" })
-        EXPECT_EQ(execute(file.path(), sql), SQLITE_OK) << sql;
-    auto storage = SqliteStorage::open(file.path());
+        EXPECT_EQ(sqlite(file, sql), 0) << sql;
+    auto storage = SqliteStorage::open(file);
     EXPECT_EQ(storage->opened_schema_version(), 1);
     auto t = storage->begin(TransactionKind::Read);
     for (auto& [user, counts] : before) {

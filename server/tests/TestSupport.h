@@ -14,17 +14,20 @@
 #include "common/records/VIZException.h"
 #include "common/records/VizList.h"
 #include "common/records/WireValues.h"
+#include "device/core/testing/TempFolder.h"
 #include "device/rpc/ReplyReader.h"
 #include "device/rpc/ServiceCalls.h"
+#include "testing/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -32,6 +35,10 @@
 #include <vector>
 
 namespace corvane::server::test {
+
+using corvane::test::TempFolder;
+using corvane::test::wait_until;
+using Clock = std::chrono::steady_clock;
 
 // The suite runs on SQLite, and once more on PostgreSQL when CORVANE_TEST_POSTGRESQL names a
 // database (a libpq URI; "postgresql://" takes the PG* variables). There every database a
@@ -153,24 +160,22 @@ public:
     ReplyReader& reader() { return m_reader; }
     ServiceCalls& calls() { return m_calls; }
 
+    WString text_reply(std::optional<RemoteCall> call)
+    {
+        return send(std::move(call)) ? WString(m_reader.load_string()) : WString();
+    }
     WString login(WStringView email, WStringView password)
     {
-        if (!send(m_calls.authenticate(email, password)))
-            return {};
-        return WString(m_reader.load_string());
+        return text_reply(m_calls.authenticate(email, password));
     }
     WString register_user(WStringView email, WStringView password, WStringView name)
     {
-        if (!send(m_calls.registerUser(email, password, name)))
-            return {};
-        return WString(m_reader.load_string());
+        return text_reply(m_calls.registerUser(email, password, name));
     }
     bool open_session(WStringView login_key)
     {
-        if (!send(m_calls.authenticate(login_key)))
-            return false;
         AuthInfo info;
-        if (!info.load(m_reader))
+        if (!send(m_calls.authenticate(login_key)) || !info.load(m_reader))
             return false;
         auth = info;
         session = info.session;
@@ -189,25 +194,25 @@ public:
 
     std::vector<VizTask> children(int parent, const Filter& filter = {})
     {
-        return task_vector(m_calls.getFilteredChildren(session, filter, parent));
+        return vector_reply<VizTask>(m_calls.getFilteredChildren(session, filter, parent));
     }
     std::vector<VizTask> load(int id, const Filter& filter = {})
     {
-        return task_vector(m_calls.loadTask(session, filter, id));
+        return vector_reply<VizTask>(m_calls.loadTask(session, filter, id));
     }
-    std::vector<VizTask> task_vector(std::optional<RemoteCall> call)
+    template<typename T> std::vector<T> vector_reply(std::optional<RemoteCall> call)
     {
-        std::vector<VizTask> tasks;
-        if (send(std::move(call)) && !load_vector(m_reader, tasks))
-            ADD_FAILURE() << "task vector does not read";
-        return tasks;
+        std::vector<T> list;
+        if (send(std::move(call)) && !load_vector(m_reader, list))
+            ADD_FAILURE() << "vector does not read: " << body;
+        return list;
     }
-    VizTask task_reply(std::optional<RemoteCall> call)
+    template<typename T> T record_reply(std::optional<RemoteCall> call)
     {
-        VizTask task;
-        if (send(std::move(call)) && !task.load(m_reader))
-            ADD_FAILURE() << "task does not read";
-        return task;
+        T record;
+        if (send(std::move(call)) && !record.load(m_reader))
+            ADD_FAILURE() << "record does not read: " << body;
+        return record;
     }
     VizTask create(
         int parent, WStringView title, WStringView comment = u"", int done = 0, int plan = 0)
@@ -219,7 +224,7 @@ public:
         task.responsibleId = auth.userId;
         task.done = done;
         task.plan = plan;
-        return task_reply(m_calls.createTask(session, task, comment));
+        return record_reply<VizTask>(m_calls.createTask(session, task, comment));
     }
     // Sends the task as edited: done and plan carry the differences.
     VizTask update(VizTask task, WStringView comment = u"", int done_delta = 0, int plan_delta = 0)
@@ -228,7 +233,7 @@ public:
         task.plan = plan_delta;
         task.changes.clear();
         task.permissions.clear();
-        return task_reply(m_calls.updateTask(session, task, comment));
+        return record_reply<VizTask>(m_calls.updateTask(session, task, comment));
     }
     int flag(std::optional<RemoteCall> call)
     {
@@ -245,26 +250,30 @@ public:
     bool viewed(int id) { return send(m_calls.setViewed(session, id)) && m_reader.load_int() == 0; }
     std::vector<Change> changes(int task, int count, int position)
     {
-        std::vector<Change> list;
-        if (send(m_calls.getChanges(session, task, count, position))
-            && !load_vector(m_reader, list))
-            ADD_FAILURE() << "change vector does not read";
-        return list;
+        return vector_reply<Change>(m_calls.getChanges(session, task, count, position));
+    }
+    // Every change entry of a task, newest first, read page by page.
+    std::vector<Change> history(int task)
+    {
+        std::vector<Change> all;
+        for (int position = 1'000'000'000;;) {
+            std::vector<Change> page = changes(task, 100, position);
+            all.insert(all.end(), page.begin(), page.end());
+            if (page.empty() || all.size() > 100'000)
+                return all;
+            position = page.back().changeId - 1;
+        }
     }
     std::vector<User> users(const std::vector<std::int32_t>& ids)
     {
-        std::vector<User> list;
-        if (send(m_calls.getUsers(session, ids)) && !load_vector(m_reader, list))
-            ADD_FAILURE() << "user vector does not read";
-        return list;
+        return vector_reply<User>(m_calls.getUsers(session, ids));
     }
     // News from the client's own cursor and stamp, which move on as the client's would.
     FilteredNews news(const Filter& filter = {})
     {
-        FilteredNews news;
-        if (send(m_calls.getFilteredNews(session, filter, auth.newsCursor, auth.newsStamp))) {
-            if (!news.load(m_reader))
-                ADD_FAILURE() << "news does not read";
+        auto news = record_reply<FilteredNews>(
+            m_calls.getFilteredNews(session, filter, auth.newsCursor, auth.newsStamp));
+        if (status == 200 && error.empty()) {
             auth.newsCursor = news.cursor;
             auth.newsStamp = news.stamp;
         }
@@ -272,11 +281,8 @@ public:
     }
     VizList list(int project, const Task& cursor, const WString& text = u"", int page_size = 25)
     {
-        VizList list;
-        if (send(m_calls.getFilteredList(session, Filter {}, project, cursor, page_size, text))
-            && !list.load(m_reader))
-            ADD_FAILURE() << "list does not read";
-        return list;
+        return record_reply<VizList>(
+            m_calls.getFilteredList(session, Filter {}, project, cursor, page_size, text));
     }
 
 private:
@@ -295,9 +301,39 @@ inline std::string request_text(const std::vector<std::string>& elements)
     return text;
 }
 
-inline std::string executable_folder()
+inline const VizTask* find_task(const std::vector<VizTask>& tasks, int id)
 {
-    return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+    for (const VizTask& task : tasks)
+        if (task.id == id)
+            return &task;
+    return nullptr;
+}
+
+inline const std::string strong_name = "3C9A1E77B0D24F6A8E15C2B9D07F4A63";
+inline const std::string interface_name = "com.ulmar.viz.client.rpc.VIZService";
+
+// A setViewed call (or, under another name, an unknown one) with session "s" and `id_token`.
+inline std::string set_viewed_text(
+    const std::string& id_token, const std::string& method = "setViewed")
+{
+    return request_text({ "3", "0", "7", "http://x/", strong_name, interface_name, method,
+        "java.lang.String", "I", "s", "1", "2", "3", "4", "2", "5", "6", "7", id_token });
+}
+
+// The ticket in the mail to `address` in an outbox folder, or "" when there is none.
+inline std::string ticket_in(const std::string& outbox, const std::string& address)
+{
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(outbox, ignored)) {
+        std::ifstream file(entry.path());
+        std::string mail((std::istreambuf_iterator<char>(file)), {});
+        std::size_t start = mail.find("--START-OF-TICKET--\r\n");
+        std::size_t end = mail.find("\r\n--END-OF-TICKET--");
+        if (mail.find("To: " + address + "\r\n") != std::string::npos && end != std::string::npos
+            && start != std::string::npos)
+            return mail.substr(start + 21, end - start - 21);
+    }
+    return {};
 }
 
 struct Outcome {
@@ -305,23 +341,15 @@ struct Outcome {
     std::string output; // standard output, and standard error when asked for
 };
 
-// Runs the service program to its end with `arguments` (quoted as they are).
+// Runs the service program to its end with `arguments`.
 inline Outcome run_vizserver(const std::vector<std::string>& arguments, bool with_errors = true)
 {
-    std::string command = executable_folder() + "/vizserver";
-    for (const std::string& argument : arguments)
-        command += " '" + argument + "'";
-    command += with_errors ? " 2>&1" : " 2>/dev/null";
+    corvane::test::Launch launch;
+    launch.arguments = { corvane::test::program_folder() + "/vizserver" };
+    launch.arguments.insert(launch.arguments.end(), arguments.begin(), arguments.end());
+    launch.error_file = with_errors ? "/dev/stdout" : "/dev/null";
     Outcome outcome;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return outcome;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        outcome.output.append(buffer, n);
-    int status = ::pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    outcome.status = corvane::test::run_to_end(std::move(launch), &outcome.output);
     return outcome;
 }
 

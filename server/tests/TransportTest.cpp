@@ -8,52 +8,53 @@ using namespace corvane::server;
 using namespace corvane::server::test;
 using corvane::server::testing::LoopbackClient;
 
-static const std::string strong = "3C9A1E77B0D24F6A8E15C2B9D07F4A63";
-static const std::string interface_name = "com.ulmar.viz.client.rpc.VIZService";
-
 class Transport : public ::testing::Test {
 protected:
+    // The status of the reply, or -1 without one; the body stays in `reply`.
     int post_status(const std::string& body, const std::string& type = "text/x-gwt-rpc")
     {
         auto response = http.post("/service", body, type);
+        reply = response ? response->body : "";
         return response ? response->status : -1;
-    }
-    std::string post_body(const std::string& body)
-    {
-        auto response = http.post("/service", body);
-        return response ? response->body : "";
-    }
-    // A call of setViewed with the given session and id tokens.
-    std::string set_viewed(const std::string& id_token)
-    {
-        return request_text({ "3", "0", "7", "http://x/", strong, interface_name, "setViewed",
-            "java.lang.String", "I", "s", "1", "2", "3", "4", "2", "5", "6", "7", id_token });
     }
 
     RunningServer server;
     LoopbackClient http { server.port() };
+    std::string reply;
 };
 
 TEST_F(Transport, framing_refusals)
 {
-    auto health = http.exchange("GET /health HTTP/1.1\r\nHost: x\r\n\r\n");
-    ASSERT_TRUE(health);
-    EXPECT_EQ(health->status_line, "HTTP/1.1 200 OK");
-    EXPECT_EQ(health->body, "ok");
-    EXPECT_EQ(http.post("/other", "x")->status, 404);
-    EXPECT_EQ(http.exchange("GET /service HTTP/1.1\r\nHost: x\r\n\r\n")->status, 405);
-    auto chunked
-        = http.exchange("POST /service HTTP/1.1\r\nHost: x\r\nContent-Type: "
-                        "text/x-gwt-rpc\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nx\r\n0\r\n\r\n");
-    ASSERT_TRUE(chunked);
-    EXPECT_EQ(chunked->status, 411);
-    http.disconnect();
-    EXPECT_EQ(post_status(std::string((1 << 20) + 1, 'x')), 413);
-    http.disconnect();
-    EXPECT_EQ(post_status(set_viewed("1"), "text/plain"), 415);
-    EXPECT_EQ(post_status(set_viewed("1"), "text/x-gwt-rpc; charset=iso-8859-1"), 415);
-    EXPECT_EQ(post_status(set_viewed("1"), ""), 415);
-    auto ok = http.post("/service", set_viewed("1"), "Text/X-GWT-RPC; charset=\"UTF-8\"");
+    auto post = [](const std::string& type) {
+        std::string body = set_viewed_text("1");
+        return "POST /service HTTP/1.1\r\nHost: x\r\n" + type
+            + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    };
+    const struct {
+        std::string request;
+        int status;
+    } rows[] = {
+        { "GET /service HTTP/1.1\r\nHost: x\r\n\r\n", 405 },
+        { "POST /other HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n", 404 },
+        { "POST /service HTTP/1.1\r\nHost: x\r\nContent-Type: text/x-gwt-rpc\r\nTransfer-Encoding: "
+          "chunked\r\n\r\n1\r\nx\r\n0\r\n\r\n",
+            411 },
+        // A declared oversized body is refused before it is sent, without "100 Continue".
+        { "POST /service HTTP/1.1\r\nHost: x\r\nContent-Type: text/x-gwt-rpc\r\nContent-Length: "
+          "1048577\r\nExpect: 100-continue\r\n\r\n",
+            413 },
+        { "\x16\x03\x01 garbage\r\n\r\n", 400 },
+        { post("Content-Type: text/plain\r\n"), 415 },
+        { post("Content-Type: text/x-gwt-rpc; charset=iso-8859-1\r\n"), 415 },
+        { post(""), 415 },
+    };
+    for (const auto& row : rows) {
+        http.disconnect();
+        auto response = http.exchange(row.request);
+        EXPECT_EQ(response ? response->status : -1, row.status) << row.request.substr(0, 50);
+    }
+    EXPECT_EQ(http.exchange("GET /health HTTP/1.1\r\nHost: x\r\n\r\n")->body, "ok");
+    auto ok = http.post("/service", set_viewed_text("1"), "Text/X-GWT-RPC; charset=\"UTF-8\"");
     ASSERT_TRUE(ok);
     EXPECT_EQ(ok->status, 200);
     EXPECT_EQ(ok->headers["content-type"], "text/plain; charset=utf-8");
@@ -61,46 +62,66 @@ TEST_F(Transport, framing_refusals)
     // The session is unknown: the answer is the re-login exception.
     EXPECT_EQ(ok->body,
         "//EX[2,1,[\"com.ulmar.viz.client.VIZException/1576971601\",\"NOT_LOGGED\"],0,3]");
-}
 
-TEST_F(Transport, base_path_moves_the_endpoint)
-{
     ServiceConfig config = test_config();
     config.base_path = "/viz/";
-    RunningServer other(config);
-    LoopbackClient client(other.port());
-    EXPECT_EQ(client.post("/service", set_viewed("1"))->status, 404);
-    EXPECT_EQ(client.post("/viz/service", set_viewed("1"))->status, 200);
-    EXPECT_EQ(client.post("/viz/service?x=1", set_viewed("1"))->status, 200);
+    RunningServer moved(config);
+    LoopbackClient client(moved.port());
+    EXPECT_EQ(client.post("/service", set_viewed_text("1"))->status, 404);
+    EXPECT_EQ(client.post("/viz/service", set_viewed_text("1"))->status, 200);
+    EXPECT_EQ(client.post("/viz/service?x=1", set_viewed_text("1"))->status, 200);
 }
 
-TEST_F(Transport, malformed_requests_are_400_and_change_nothing)
+// Request texts that do not parse are 400; ones that parse but name no method of the service
+// are its exception.
+TEST_F(Transport, malformed_requests_and_unknown_methods)
 {
     const std::string sep = "\xEF\xBF\xBF";
-    std::vector<std::string> rows = {
-        "", "3" + sep + "0" + sep,
-        set_viewed("1").substr(0, set_viewed("1").size() - 3), // no final separator
-        set_viewed("x1"), // not a number
-        set_viewed("-0"), // not the one spelling of zero
-        set_viewed("01"), // nor of one
-        set_viewed("1") + "7" + sep, // a token left over
-        set_viewed("1").replace(0, 1, "4"), // stream version
-        "3" + sep + "0" + sep + "99" + sep + "a" + sep, // string count beyond the text
-        "\xC0\xAF" + set_viewed("1"), // overlong UTF-8
-        "\xFF" + set_viewed("1"), // not UTF-8 at all
-        request_text(
-            { "3", "0", "7", "http://x/", strong, interface_name, "setViewed", "java.lang.String",
-                "I", "s", "1", "2", "3", "4", "2", "5", "6", "9", "1" }), // reference
-        request_text(
-            { "3", "0", "7", "http://x/", strong, interface_name, "setViewed", "java.lang.String",
-                "I", "s", "1", "2", "3", "4", "2", "5", "6", "7" }), // value missing
-        request_text({ "3", "0", "4", "http://x/", strong, interface_name, "setViewed", "1", "2",
-            "3", "4", "2147483647" }), // absurd parameter count
+    const std::string call = set_viewed_text("1");
+    auto with_tokens = [&](int strings, std::vector<std::string> tokens) {
+        std::vector<std::string> elements { "3", "0", std::to_string(strings), "http://x/",
+            strong_name, interface_name, "setViewed", "java.lang.String", "I", "s" };
+        elements.resize(std::size_t(strings) + 3);
+        elements.insert(elements.end(), tokens.begin(), tokens.end());
+        return request_text(elements);
     };
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        EXPECT_EQ(post_status(rows[i]), 400) << "row " << i;
-    auto response = http.post("/service", rows[3]);
-    EXPECT_NE(response->body.find("malformed"), std::string::npos);
+    const struct {
+        std::string text;
+        const char* answer; // 400's body names it malformed
+    } rows[] = {
+        { "", "malformed" },
+        { "3" + sep + "0" + sep, "malformed" },
+        { call.substr(0, call.size() - 3), "malformed" }, // no final separator
+        { set_viewed_text("x1"), "malformed" }, // not a number
+        { set_viewed_text("-0"), "malformed" }, // not the one spelling of zero
+        { set_viewed_text("01"), "malformed" }, // nor of one
+        { call + "7" + sep, "malformed" }, // a token left over
+        { std::string(call).replace(0, 1, "4"), "malformed" }, // stream version
+        { "3" + sep + "0" + sep + "99" + sep + "a" + sep, "malformed" }, // string count
+        { "\xC0\xAF" + call, "malformed" }, // overlong UTF-8
+        { "\xFF" + call, "malformed" }, // not UTF-8 at all
+        { with_tokens(7, { "1", "2", "3", "4", "2", "5", "6", "9", "1" }),
+            "malformed" }, // reference
+        { with_tokens(7, { "1", "2", "3", "4", "2", "5", "6", "7" }), "malformed" }, // no value
+        { with_tokens(4, { "1", "2", "3", "4", "2147483647" }), "malformed" }, // parameter count
+        { request_text({ "3", "0", "7", "http://x/", strong_name, interface_name, "moveTask",
+              "java.lang.String", "s", "I", "1", "2", "3", "4", "3", "5", "7", "7", "6", "1",
+              "2" }),
+            "//EX[2,1,[\"com.ulmar.viz.client.VIZException/1576971601\",\"ERROR_NOT_SUPPORTED\"],0,"
+            "3]" },
+        // A known method with another signature, or of another interface, is not supported.
+        { request_text({ "3", "0", "6", "http://x/", strong_name, interface_name, "setViewed", "I",
+              "s", "1", "2", "3", "4", "1", "5", "1" }),
+            "ERROR_NOT_SUPPORTED" },
+        { request_text({ "3", "0", "6", "http://x/", strong_name, "com.example.Other", "setViewed",
+              "java.lang.String", "s", "1", "2", "3", "4", "2", "5", "6", "1" }),
+            "ERROR_NOT_SUPPORTED" },
+    };
+    for (const auto& row : rows) {
+        bool refused = std::string(row.answer) == "malformed";
+        EXPECT_EQ(post_status(row.text), refused ? 400 : 200) << row.text;
+        EXPECT_NE(reply.find(row.answer), std::string::npos) << reply;
+    }
 }
 
 // Records with broken structure: counts, signatures, null where a value is required.
@@ -114,10 +135,10 @@ TEST_F(Transport, malformed_records_are_400)
     // Strings: 1 base, 2 strong name, 3 interface, 4 method, 5 String, 6 VizTask type,
     // 7 session, 8 task signature, 9 Vector, 10 Long, 11 the title.
     auto update = [&](const std::vector<std::string>& task_tokens) {
-        std::vector<std::string> elements = { "3", "0", "11", "http://x/", strong, interface_name,
-            "updateTask", "java.lang.String", "com.ulmar.viz.client.VizTask", session, task_sig,
-            "java.util.Vector/3125574444", "java.lang.Long/4227064769", "P", "1", "2", "3", "4",
-            "3", "5", "6", "5", "7" };
+        std::vector<std::string> elements = { "3", "0", "11", "http://x/", strong_name,
+            interface_name, "updateTask", "java.lang.String", "com.ulmar.viz.client.VizTask",
+            session, task_sig, "java.util.Vector/3125574444", "java.lang.Long/4227064769", "P", "1",
+            "2", "3", "4", "3", "5", "6", "5", "7" };
         elements.insert(elements.end(), task_tokens.begin(), task_tokens.end());
         elements.push_back("0"); // the comment: null reads as ""
         return post_status(request_text(elements));
@@ -149,35 +170,9 @@ TEST_F(Transport, malformed_records_are_400)
     wrong_sig[0] = "9";
     EXPECT_EQ(update(wrong_sig), 400) << "record signature";
     EXPECT_EQ(client.load(project.id).back().title, u"P");
-}
-
-TEST_F(Transport, unsupported_methods_and_void_reply)
-{
-    std::string move
-        = request_text({ "3", "0", "7", "http://x/", strong, interface_name, "moveTask",
-            "java.lang.String", "s", "I", "1", "2", "3", "4", "3", "5", "7", "7", "6", "1", "2" });
-    EXPECT_EQ(post_body(move),
-        "//EX[2,1,[\"com.ulmar.viz.client.VIZException/1576971601\",\"ERROR_NOT_SUPPORTED\"],0,3]");
-    // A known method with another signature is not supported either.
-    std::string odd = request_text({ "3", "0", "6", "http://x/", strong, interface_name,
-        "setViewed", "I", "s", "1", "2", "3", "4", "1", "5", "1" });
-    EXPECT_NE(post_body(odd).find("ERROR_NOT_SUPPORTED"), std::string::npos);
-    std::string other_interface
-        = request_text({ "3", "0", "6", "http://x/", strong, "com.example.Other", "setViewed",
-            "java.lang.String", "s", "1", "2", "3", "4", "2", "5", "6", "1" });
-    EXPECT_NE(post_body(other_interface).find("ERROR_NOT_SUPPORTED"), std::string::npos);
-
-    RpcClient client(server.port());
-    ASSERT_TRUE(client.sign_up("ann"));
-    VizTask project = client.create(0, u"P");
+    // A void reply, and a filter array at its bound and one past it.
     ASSERT_TRUE(client.send(client.calls().setViewed(client.session, project.id)));
     EXPECT_EQ(client.body, "//OK[0,[],0,3]");
-}
-
-TEST_F(Transport, filter_arrays_are_bounded)
-{
-    RpcClient client(server.port());
-    ASSERT_TRUE(client.sign_up("ann"));
     Filter filter;
     filter.statuses.assign(64, true);
     client.children(0, filter);
@@ -187,18 +182,21 @@ TEST_F(Transport, filter_arrays_are_bounded)
     EXPECT_EQ(client.status, 400);
 }
 
-// Texts with the reply form's special characters, pairs beyond U+FFFF, and Long dates all come
-// back exactly as they were sent.
+// Texts with the reply form's special characters, pairs beyond U+FFFF, lone surrogates, a
+// leading U+FEFF or U+FFFE (which SQLite's UTF-16 binding takes for a byte-order mark) and Long
+// dates all come back exactly as they were sent.
 TEST_F(Transport, values_round_trip)
 {
     RpcClient client(server.port());
     ASSERT_TRUE(client.sign_up("ann"));
     WString title = u"Say \"hi\", \\ back\\slash\r\nline two\n\U0001F600 end, \\x20 \u00e9";
     VizTask project = client.create(0, u"P");
+    for (WString odd : { WString(u"\uFFFEHello"), WString(u"\uFEFFHi"),
+             WString(1, char16_t(0xDC00)) + u"lone", WString(u"a\xD800z\uE000") })
+        EXPECT_EQ(client.load(client.create(project.id, odd).id).back().title, odd);
     VizTask task = client.create(project.id, title, u"c\"o,m\\ment");
     EXPECT_EQ(task.title, title);
     task.deadline = 0x7FFF'FFFF'FFFFLL;
-    task.title = title;
     VizTask saved = client.update(task, u"\U0001F4A9");
     EXPECT_EQ(saved.deadline, 0x7FFF'FFFF'FFFFLL);
     EXPECT_EQ(saved.date, 1'800'000'000'000);
