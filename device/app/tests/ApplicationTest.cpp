@@ -256,12 +256,11 @@ TEST_F(ApplicationTest, call_key_dials_emergency_numbers)
     EXPECT_EQ(page.keys.size(), 5u); // the four digits and the release, not the call key
     EXPECT_TRUE(logged(u"try call 5112\nemergency call 112\n"));
 
-    application->on_key(press(KeyCode(46 + 9)));
-    application->on_key(press(KeyCode(46 + 1)));
-    application->on_key(press(KeyCode(21)));
+    for (KeyCode code : { KeyCode(46 + 9), KeyCode(46 + 1), KeyCode(21) })
+        application->on_key(press(code));
     EXPECT_TRUE(application->dialled_digits().empty());
-    application->on_key(press(KeyCode(46 + 9)));
-    application->on_key(press(KeyCode(46 + 1)));
+    for (KeyCode code : { KeyCode(46 + 9), KeyCode(46 + 1) })
+        application->on_key(press(code));
     EXPECT_FALSE(application->on_key(press(KeyCode::CallMake)));
     EXPECT_EQ(page.keys.back().code, static_cast<std::int32_t>(KeyCode::CallMake));
     EXPECT_TRUE(application->dialled_digits().empty());
