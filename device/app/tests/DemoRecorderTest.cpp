@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <minizip/unzip.h>
 #include <string>
 #include <vector>
@@ -13,16 +14,6 @@
 using namespace corvane;
 
 namespace {
-
-Bitmap cursor_picture(std::int32_t side, Pixel colour)
-{
-    std::shared_ptr<Surface> surface = Surface::allocate(side, side);
-    for (std::int32_t y = 0; y < side; ++y) {
-        for (std::int32_t x = 0; x < side; ++x)
-            surface->set_pixel(x, y, colour);
-    }
-    return Bitmap(surface, u"cursor");
-}
 
 std::vector<std::string> archive_names(const std::string& path)
 {
@@ -51,7 +42,10 @@ TEST(DemoRecorder, cursor_growth_and_stored_frames)
     test::TestEnvironment env;
     EXPECT_FALSE(DemoRecorder::open_if_requested());
     std::string archive = env.folder() + "/corvane.zip";
-    auto recorder = DemoRecorder::open(cursor_picture(10, 0x001F), from_utf8(archive));
+    std::shared_ptr<Surface> cursor = Surface::allocate(10, 10);
+    for (std::int32_t y = 0; y < 10; ++y)
+        std::fill_n(cursor->row(y), 10, Pixel(0x001F));
+    auto recorder = DemoRecorder::open(Bitmap(cursor, u"cursor"), from_utf8(archive));
     ASSERT_TRUE(recorder);
     RenderSurface frame;
     ASSERT_TRUE(frame.recreate(40, 40));

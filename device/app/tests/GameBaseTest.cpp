@@ -180,6 +180,13 @@ TEST_F(GameBaseTest, keys_characters_and_stylus_are_mapped_logged_and_routed)
     EXPECT_TRUE(logged(u"WM_KEYUP = 112(SOFT_LEFT) lParam="
         + to_wstring(make_key_data(59, true, true)) + u" ticks="));
     EXPECT_TRUE(logged(u"WM_KEYDOWN = 200(None) lParam="));
+    // Keys outside the table's window are no key, not a read past its ends.
+    for (std::uint32_t key : { 0u, 7u, 0xFFFFFFFFu })
+        EXPECT_EQ(map_virtual_key(key), KeyCode::None) << key;
+    for (std::uint32_t key = 121; key < 70000; ++key)
+        ASSERT_EQ(map_virtual_key(key), KeyCode::None) << key;
+    EXPECT_STREQ(key_name(map_virtual_key(8)), "Backspace");
+    EXPECT_STREQ(key_name(map_virtual_key(120)), "#");
 
     input(MessageKind::Char, 13, 1);
     input(MessageKind::Char, u'\u0416', 1);

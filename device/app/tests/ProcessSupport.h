@@ -40,7 +40,6 @@ public:
     {
         m_folder.write("app/" + name + ".lng", text);
     }
-    // A splash form that fills the display with one colour, a main skin and English.
     // The splash of the tests, and the program's own main skin and English texts, so that the
     // program gets past its splash to the Login screen.
     void install_everything()

@@ -15,16 +15,6 @@ public:
     void stop_timer() override { m_timer.reset(); }
 
     int run_messages() const { return m_run_messages.load(); }
-    // Consumes one posted run message; false when none was posted.
-    bool take_run_message()
-    {
-        int n = m_run_messages.load();
-        while (n > 0) {
-            if (m_run_messages.compare_exchange_weak(n, n - 1))
-                return true;
-        }
-        return false;
-    }
     std::optional<std::uint32_t> timer() const { return m_timer; }
 
 private:

@@ -1,5 +1,6 @@
 #include "device/screens/tests/ScenarioTest.h"
 
+#include "device/core/testing/TempFolder.h"
 #include "testing/PrivateDisplay.h"
 
 #include <X11/Xlib.h>
@@ -8,8 +9,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 using namespace corvane;
@@ -154,11 +153,9 @@ protected:
     std::string mail_to(const std::string& address) const
     {
         for (const auto& entry : std::filesystem::directory_iterator(server->outbox())) {
-            std::ifstream file(entry.path());
-            std::stringstream content;
-            content << file.rdbuf();
-            if (content.str().find("To: " + address) != std::string::npos)
-                return content.str();
+            std::string content = read_file(entry.path());
+            if (content.find("To: " + address) != std::string::npos)
+                return content;
         }
         return {};
     }

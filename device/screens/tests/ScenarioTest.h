@@ -3,6 +3,7 @@
 // End-to-end scenarios: the real service on loopback, the real device program run headless
 // with a UI script, and screenshots of what it showed.
 
+#include "device/core/testing/TempFolder.h"
 #include "device/model/engine/tests/EngineHarness.h"
 #include "device/platform/linux/FileSettingsStore.h"
 #include "testing/ChildProcess.h"
@@ -47,9 +48,6 @@ protected:
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = std::string(info->test_suite_name()) + "." + info->name();
-        for (char& c : name)
-            if (c == '/')
-                c = '_';
         return (std::filesystem::path(program_folder()).parent_path() / "screens-shots" / name)
             .string();
     }
@@ -85,10 +83,7 @@ protected:
         const std::string& name, const std::string& script, const std::string& display = "240x320")
     {
         std::string script_path = profile() + "/" + name + ".txt";
-        {
-            std::ofstream out(script_path);
-            out << script;
-        }
+        std::ofstream(script_path) << script;
         std::string errors = profile() + "/" + name + ".errors";
         std::filesystem::remove(errors);
         Launch launch;
@@ -106,8 +101,7 @@ protected:
         }
         std::optional<int> status = program.wait_status(std::chrono::minutes(4));
         run.code = status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
-        std::ifstream in(errors);
-        run.errors.assign(std::istreambuf_iterator<char>(in), {});
+        run.errors = read_file(errors);
         return run;
     }
 

@@ -6,29 +6,11 @@ using namespace corvane;
 
 namespace {
 
-User make_user(std::int32_t id, WString account, WString name = {})
-{
-    User user;
-    user.id = id;
-    user.account = std::move(account);
-    user.name = std::move(name);
-    return user;
-}
-
-Permission grant(std::int32_t user_id, WString email = {})
-{
-    Permission permission;
-    permission.level = 2;
-    permission.userId = user_id;
-    permission.email = std::move(email);
-    return permission;
-}
-
 // Users 1..4 in list order; the project is shared with users 2 and 4 (in that order), has one
 // pending invitation, and names user 9, whom the device does not know yet.
 struct SharedProject {
-    std::vector<User> users { make_user(1, u"ann@x.org", u"Ann"), make_user(2, u"bob@x.org"),
-        make_user(3, u"cid@x.org", u"Cid"), make_user(4, u"dan@x.org", u"Dan") };
+    std::vector<User> users { User { u"ann@x.org", 1, u"Ann" }, User { u"bob@x.org", 2, u"" },
+        User { u"cid@x.org", 3, u"Cid" }, User { u"dan@x.org", 4, u"Dan" } };
     VizTask project;
 
     SharedProject()
@@ -36,7 +18,8 @@ struct SharedProject {
         project.id = 40;
         project.parentId = 0;
         project.title = u"Garden\nthe long description";
-        project.permissions = { grant(4), grant(0, u"new@x.org"), grant(9), grant(2) };
+        project.permissions
+            = { { 2, u"", 4 }, { 2, u"new@x.org", 0 }, { 2, u"", 9 }, { 2, u"", 2 } };
     }
 
     SharingSource source(SharingMode mode, std::int32_t current = -1) const
@@ -121,7 +104,7 @@ TEST(SharingRows, rows_per_mode_and_project)
     }
 
     SharedProject data;
-    data.project.permissions = { grant(2), grant(2) };
+    data.project.permissions = { { 2, u"", 2 }, { 2, u"", 2 } };
     EXPECT_EQ(shape(ChooseResponsible, sharing_rows(data.source(ChooseResponsible))),
         " |  | bob@x.org#2/m | ");
 }

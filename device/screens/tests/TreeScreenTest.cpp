@@ -260,7 +260,6 @@ TEST_F(TreeScreenTest, all_tasks_pages_with_more)
     TreeLevel& flat = host->all->screen();
     ASSERT_TRUE(host->all->is_open());
     EXPECT_EQ(flat.listed_rows(), 25);
-    EXPECT_TRUE(host->engine().more_pages());
     EXPECT_TRUE(flat.list().sections()[MoreSection].visible);
     EXPECT_FALSE(flat.list().sections()[AllSection].visible);
     EXPECT_EQ(texts(flat, { u"title", u"back" }),
@@ -273,12 +272,10 @@ TEST_F(TreeScreenTest, all_tasks_pages_with_more)
     host->all->close(false);
     act([&] { host->all->show(0, u""); });
     EXPECT_EQ(server->calls_of("getFilteredList"), pages);
-    EXPECT_EQ(flat.listed_rows(), 25);
 
     for (int page = 2; page <= 3; ++page)
         act([&] { flat.more_pressed(); });
     EXPECT_EQ(flat.listed_rows(), 60);
-    EXPECT_FALSE(host->engine().more_pages());
     EXPECT_TRUE(host->engine().is_attached(folder));
     EXPECT_FALSE(flat.list().sections()[MoreSection].visible);
 
