@@ -62,17 +62,11 @@ std::vector<std::string> arguments(RequestReader& reader, std::string_view kinds
 
 } // namespace
 
-// Each key names one catalogue entry; the two authenticate forms differ by key and types.
+// Each key names one catalogue entry; a call is found by its method and all its types.
 TEST(ServiceCatalogue, lists_every_call_once_by_key)
 {
     for (const CallSpec& call : service_catalogue())
         EXPECT_EQ(find_call_by_key(call.key), &call);
-    const CallSpec* two = find_call_by_key(u"authenticate2");
-    ASSERT_NE(two, nullptr);
-    EXPECT_EQ(two->method, u"authenticate");
-    EXPECT_EQ(two->parameter_types.size(), 2u);
-    EXPECT_EQ(two->reply, ReplyKind::LoginKey);
-    EXPECT_EQ(find_call_by_key(u"authenticate")->reply, ReplyKind::AuthInfo);
     EXPECT_EQ(find_call_by_key(u"moveTask"), nullptr);
     const WString list_types[] = { u"java.lang.String", u"com.ulmar.viz.client.Filter", u"I", u"Z",
         u"Z", u"Z", u"java.lang.Long", u"java.lang.Long", u"java.lang.String", u"I", u"I",
@@ -108,10 +102,6 @@ TEST(ServiceCalls, calls_send_their_objects)
     } cases[] = {
         { calls.getFilteredChildren(u"s1", filter, 0), u"getFilteredChildren", "sFi",
             { "s1", "F17:101111eo", "0" } },
-        { calls.loadTask(u"s1", Filter {}, 12), u"loadTask", "sFi",
-            { "s1", "F-1:111111eo", "12" } },
-        { calls.getFilteredNews(u"s1", Filter {}, 300, 7), u"getFilteredNews", "sFii",
-            { "s1", "F-1:111111eo", "300", "7" } },
         // No cursor: flags 0, null date and deadline, empty title, id 0.
         { calls.getFilteredList(u"s1", Filter {}, -1, cursor, list_page_size, u""),
             u"getFilteredList", "sFiiiiiisiis",

@@ -1,10 +1,9 @@
 #include "device/core/Clipboard.h"
-#include "device/core/File.h"
+#include "device/core/testing/TempFolder.h"
 #include "device/model/engine/tests/EngineHarness.h"
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <sys/wait.h>
 
 using namespace corvane;
@@ -79,8 +78,7 @@ TEST_F(EngineSync, an_invitation_ticket_from_the_clipboard)
     for (auto& entry : std::filesystem::directory_iterator(server->outbox()))
         ticket_file = entry.path();
     ASSERT_FALSE(ticket_file.empty());
-    std::ifstream in(ticket_file);
-    std::string mail((std::istreambuf_iterator<char>(in)), {});
+    std::string mail = read_file(ticket_file);
     ASSERT_NE(mail.find("--START-OF-TICKET--"), std::string::npos);
 
     // The inviter copies the mail to forward it: the ticket stays usable and on the clipboard,
