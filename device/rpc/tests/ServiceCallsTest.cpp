@@ -102,6 +102,10 @@ TEST(ServiceCalls, calls_send_their_objects)
     } cases[] = {
         { calls.getFilteredChildren(u"s1", filter, 0), u"getFilteredChildren", "sFi",
             { "s1", "F17:101111eo", "0" } },
+        { calls.loadTask(u"s1", Filter {}, 12), u"loadTask", "sFi",
+            { "s1", "F-1:111111eo", "12" } },
+        { calls.getFilteredNews(u"s1", Filter {}, 300, 7), u"getFilteredNews", "sFii",
+            { "s1", "F-1:111111eo", "300", "7" } },
         // No cursor: flags 0, null date and deadline, empty title, id 0.
         { calls.getFilteredList(u"s1", Filter {}, -1, cursor, list_page_size, u""),
             u"getFilteredList", "sFiiiiiisiis",
