@@ -167,22 +167,15 @@ TEST_F(EngineRules, next_step_takes_the_work_in_its_priority_order)
         { u"getChanges", [](ReplyWriter& w) { save_vector(w, std::vector<Change> {}); } },
         { u"getFilteredNews", [&](ReplyWriter& w) { quiet.save(w); } },
     };
-    std::vector<WString> sent;
-    for (const Step& step : steps) {
-        sent.push_back(engine.pending_key());
-        if (engine.pending_key() != step.key)
-            break;
+    for (std::size_t call = 0; call < std::size(steps); ++call) {
+        ASSERT_EQ(engine.pending_key(), steps[call].key) << "call " << call;
         // The children requests leave in the order the folders were opened, not by id.
-        if (sent.size() == 6) {
+        if (call == 5) {
             EXPECT_FALSE(engine.find_task(15)->childrenPending);
             EXPECT_TRUE(engine.find_task(14)->childrenPending);
         }
-        answer(step.reply);
+        answer(steps[call].reply);
     }
-    std::vector<WString> expected;
-    for (const Step& step : steps)
-        expected.emplace_back(step.key);
-    EXPECT_EQ(sent, expected);
     EXPECT_FALSE(engine.is_busy());
     EXPECT_EQ(engine.pending_key(), u"");
     EXPECT_EQ(engine.auth().newsCursor, 43);
