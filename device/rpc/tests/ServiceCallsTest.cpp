@@ -15,7 +15,8 @@ namespace {
 
 const ServiceIdentity identity { u"http://127.0.0.1:8080/viz/" };
 
-// Parses a call as the service would and checks its header against the catalogue.
+// Parses a call as the service would and checks its header against the catalogue (the
+// request tests check the rest of the header byte for byte).
 void open_call(const std::optional<RemoteCall>& call, WStringView key, RequestReader& reader)
 {
     ASSERT_TRUE(call);
@@ -25,8 +26,6 @@ void open_call(const std::optional<RemoteCall>& call, WStringView key, RequestRe
     CallHeader header;
     ASSERT_TRUE(read_call_header(reader, header));
     EXPECT_EQ(header.identity.moduleBaseUrl, identity.moduleBaseUrl);
-    EXPECT_EQ(header.identity.strongName, u"3C9A1E77B0D24F6A8E15C2B9D07F4A63");
-    EXPECT_EQ(header.identity.interfaceName, u"com.ulmar.viz.client.rpc.VIZService");
     const CallSpec* spec = find_call(header.method, header.parameterTypes);
     ASSERT_NE(spec, nullptr) << to_utf8(header.method);
     EXPECT_EQ(spec->key, key);

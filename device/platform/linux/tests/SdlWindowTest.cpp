@@ -7,9 +7,8 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdlib>
-#include <mutex>
+#include <future>
 #include <thread>
 #include <tuple>
 
@@ -160,14 +159,11 @@ TEST_F(SdlWindowTest, wake_from_another_thread_ends_the_wait)
 {
     std::deque<Message> out;
     window->wait_input(0, out); // take what the window system said so far
-    std::mutex lock;
-    std::condition_variable changed;
-    bool returned = false;
+    std::promise<void> returned;
     bool rescued = false;
-    std::thread other([&] {
+    std::thread other([&, done = returned.get_future()] {
         window->wake();
-        std::unique_lock guard(lock);
-        if (!changed.wait_for(guard, std::chrono::seconds(10), [&] { return returned; })) {
+        if (done.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
             rescued = true;
             SDL_Event rescue {};
             rescue.type = SDL_RegisterEvents(1);
@@ -175,11 +171,7 @@ TEST_F(SdlWindowTest, wake_from_another_thread_ends_the_wait)
         }
     });
     window->wait_input(std::nullopt, out);
-    {
-        std::lock_guard guard(lock);
-        returned = true;
-    }
-    changed.notify_one();
+    returned.set_value();
     other.join();
     EXPECT_FALSE(rescued) << "the wait ended only on the rescue event";
 }
