@@ -1,6 +1,7 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -15,6 +16,71 @@
 #include <vector>
 
 namespace corvane::test {
+
+inline sockaddr_in loopback_address(int port)
+{
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+inline std::u16string loopback_url(int port, const std::string& path = "/")
+{
+    std::string text = "http://127.0.0.1:" + std::to_string(port) + path;
+    return std::u16string(text.begin(), text.end());
+}
+
+// A TCP socket on a free port of 127.0.0.1, listening unless `listens` is false (connections to
+// it are then refused). Answers the descriptor and sets `port`; -1 on failure.
+inline int open_loopback_socket(int& port, bool listens = true)
+{
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = loopback_address(0);
+    socklen_t length = sizeof address;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+        && (!listens || listen(fd, 64) == 0)
+        && getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        port = ntohs(address.sin_port);
+        return fd;
+    }
+    if (fd >= 0)
+        close(fd);
+    return -1;
+}
+
+// Where the line of header `name` (lower case, with its colon) starts in `message`, or npos.
+inline std::size_t find_header(const std::string& message, const std::string& name)
+{
+    std::string head = message.substr(0, message.find("\r\n\r\n"));
+    for (auto& c : head)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::size_t at = head.find("\r\n" + name);
+    return at == std::string::npos ? at : at + 2;
+}
+
+// One HTTP message (head and Content-Length body) from `buffer` into `message`, leaving in
+// `buffer` what came after it. `more` appends what arrives next to `buffer`, and answers false
+// on close, error or when the reader gives up, which this answers too.
+template<typename More> bool read_http_message(std::string& buffer, std::string& message, More more)
+{
+    std::size_t head_end;
+    while ((head_end = buffer.find("\r\n\r\n")) == std::string::npos) {
+        if (!more())
+            return false;
+    }
+    std::size_t at = find_header(buffer, "content-length:");
+    std::size_t total = head_end + 4
+        + (at == std::string::npos ? 0 : std::strtoul(buffer.c_str() + at + 15, nullptr, 10));
+    while (buffer.size() < total) {
+        if (!more())
+            return false;
+    }
+    message = buffer.substr(0, total);
+    buffer.erase(0, total);
+    return true;
+}
 
 // A bare TCP server on 127.0.0.1 that answers every request with the same bytes, exactly as given,
 // so a test controls the framing down to the byte (replies no HTTP library would send among
@@ -31,23 +97,9 @@ public:
     {
         if (pipe(m_wake) != 0)
             return;
-        int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
         bool listens = after != After::NeverListen;
-        if (listener < 0
-            || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-            || (listens && listen(listener, 8) != 0)
-            || getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            if (listener >= 0)
-                close(listener);
-            return;
-        }
-        m_listener = listener;
-        m_port = ntohs(address.sin_port);
-        if (listens)
+        m_listener = open_loopback_socket(m_port, listens);
+        if (m_listener >= 0 && listens)
             m_thread = std::thread([this] { serve(); });
     }
     ~RawSocketServer()
@@ -68,11 +120,7 @@ public:
     RawSocketServer& operator=(const RawSocketServer&) = delete;
 
     bool is_running() const { return m_listener >= 0; }
-    std::u16string wide_url(const std::string& path) const
-    {
-        std::string text = "http://127.0.0.1:" + std::to_string(m_port) + path;
-        return std::u16string(text.begin(), text.end());
-    }
+    std::u16string wide_url(const std::string& path) const { return loopback_url(m_port, path); }
     // Waits until `count` requests have been read completely.
     bool wait_for_requests(int count, int milliseconds)
     {
@@ -118,34 +166,26 @@ private:
                 m_connections.push_back(connection);
         }
     }
-    bool read_request(int connection, std::string& data)
+    bool read_request(int connection, std::string& request)
     {
-        std::size_t needed = std::string::npos;
-        for (;;) {
-            std::size_t head_end = data.find("\r\n\r\n");
-            if (head_end != std::string::npos && needed == std::string::npos) {
-                std::size_t field = data.find("Content-Length: ");
-                needed = head_end + 4
-                    + (field < head_end ? std::strtoul(data.c_str() + field + 16, nullptr, 10) : 0);
-            }
-            if (needed != std::string::npos && data.size() >= needed)
-                return true;
+        std::string buffer;
+        return read_http_message(buffer, request, [&] {
             pollfd fds[2] = { { m_wake[0], POLLIN, 0 }, { connection, POLLIN, 0 } };
             if (poll(fds, 2, 5000) <= 0 || fds[0].revents)
                 return false;
-            char buffer[4096];
-            ssize_t got = recv(connection, buffer, sizeof buffer, 0);
-            if (got <= 0)
-                return false;
-            data.append(buffer, static_cast<std::size_t>(got));
-        }
+            char chunk[4096];
+            ssize_t got = recv(connection, chunk, sizeof chunk, 0);
+            if (got > 0)
+                buffer.append(chunk, static_cast<std::size_t>(got));
+            return got > 0;
+        });
     }
 
     std::string m_reply;
     After m_after;
     int m_listener { -1 };
     int m_wake[2] { -1, -1 };
-    std::uint16_t m_port { 0 };
+    int m_port { 0 };
     std::vector<int> m_connections; // server thread only
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;

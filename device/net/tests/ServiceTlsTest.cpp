@@ -48,12 +48,6 @@ Launch service(const TempFolder& folder, const std::string& cert, const std::str
     return launch;
 }
 
-std::string read_file(const std::string& path)
-{
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 using ServiceTlsTest = HttpFixture;
 
 } // namespace

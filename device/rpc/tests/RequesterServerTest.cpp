@@ -1,6 +1,5 @@
 #include "device/rpc/RequesterServer.h"
 #include "device/core/Log.h"
-#include "device/core/Paths.h"
 #include "device/core/Registry.h"
 #include "device/core/testing/LogFile.h"
 #include "device/core/testing/TestEnvironment.h"
@@ -8,21 +7,21 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 using namespace corvane;
 
 namespace {
 
-constexpr const char* sep = "\xef\xbf\xbf";
-
-std::string joined(std::initializer_list<std::string> elements)
+// The fields of a request body, written with "|" for the U+FFFF that ends each of them.
+std::string fields(std::string_view text)
 {
-    std::string text;
-    for (const std::string& element : elements)
-        text += element + sep;
-    return text;
+    std::string out;
+    for (char c : text)
+        out += c == '|' ? std::string("\xef\xbf\xbf") : std::string(1, c);
+    return out;
 }
+
+// Module, strong name and interface of every call to the local service.
+const std::string local = "3C9A1E77B0D24F6A8E15C2B9D07F4A63|com.ulmar.viz.client.rpc.VIZService|";
 
 std::string body_text(const SharedBuffer& body)
 {
@@ -42,20 +41,17 @@ TEST(RequesterServer, writes_the_authenticate_request_byte_for_byte)
     std::optional<RemoteCall> call = calls.authenticate(u"ключ-42");
     ASSERT_TRUE(call);
     EXPECT_EQ(call->key, u"authenticate");
-    std::string expected
-        = joined({ "3", "0", "6", "http://127.0.0.1:8080/", "3C9A1E77B0D24F6A8E15C2B9D07F4A63",
-            "com.ulmar.viz.client.rpc.VIZService", "authenticate", "java.lang.String",
-            "\xd0\xba\xd0\xbb\xd1\x8e\xd1\x87-42", "1", "2", "3", "4", "1", "5", "6" });
-    EXPECT_EQ(body_text(call->body), expected);
+    EXPECT_EQ(body_text(call->body),
+        fields("3|0|6|http://127.0.0.1:8080/|" + local
+            + "authenticate|java.lang.String|ключ-42|1|2|3|4|1|5|6|"));
 
     // The writer starts afresh for the next call.
     call = calls.authenticate(u"a@b.c", u"pw");
     ASSERT_TRUE(call);
     EXPECT_EQ(call->key, u"authenticate2");
-    expected = joined({ "3", "0", "7", "http://127.0.0.1:8080/", "3C9A1E77B0D24F6A8E15C2B9D07F4A63",
-        "com.ulmar.viz.client.rpc.VIZService", "authenticate", "java.lang.String", "a@b.c", "pw",
-        "1", "2", "3", "4", "2", "5", "5", "6", "7" });
-    EXPECT_EQ(body_text(call->body), expected);
+    EXPECT_EQ(body_text(call->body),
+        fields("3|0|7|http://127.0.0.1:8080/|" + local
+            + "authenticate|java.lang.String|a@b.c|pw|1|2|3|4|2|5|5|6|7|"));
 
     RequesterServer writer;
     writer.save_string(u"same");
@@ -68,8 +64,7 @@ TEST(RequesterServer, writes_the_authenticate_request_byte_for_byte)
     std::string body;
     ASSERT_TRUE(writer.finish(body));
     EXPECT_EQ(body,
-        joined({ "3", "0", "3", "same", "other", "", "1", "2", "1", "3", "ff", "ffffffffffffffff",
-            "0", "8000000000000000", "-2147483648" }));
+        fields("3|0|3|same|other||1|2|1|3|ff|ffffffffffffffff|0|8000000000000000|-2147483648|"));
 
     test::TestEnvironment env;
     ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 1));
@@ -79,9 +74,8 @@ TEST(RequesterServer, writes_the_authenticate_request_byte_for_byte)
     std::optional<RemoteCall> next = logged.deleteTask(u"session", 5);
     ASSERT_TRUE(next);
     EXPECT_EQ(body_text(next->body),
-        joined({ "3", "0", "7", "http://127.0.0.1/", "3C9A1E77B0D24F6A8E15C2B9D07F4A63",
-            "com.ulmar.viz.client.rpc.VIZService", "deleteTask", "java.lang.String", "I", "session",
-            "1", "2", "3", "4", "2", "5", "6", "7", "5" }));
+        fields("3|0|7|http://127.0.0.1/|" + local
+            + "deleteTask|java.lang.String|I|session|1|2|3|4|2|5|6|7|5|"));
 
     WString log = test::read_log();
     ASSERT_TRUE(reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Ulmar", u"Log", 0));

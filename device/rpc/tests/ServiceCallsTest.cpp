@@ -15,7 +15,8 @@ namespace {
 
 const ServiceIdentity identity { u"http://127.0.0.1:8080/viz/" };
 
-// Parses a call as the service would and checks its header against the catalogue.
+// Parses a call as the service would and checks its header against the catalogue (the
+// request tests check the rest of the header byte for byte).
 void open_call(const std::optional<RemoteCall>& call, WStringView key, RequestReader& reader)
 {
     ASSERT_TRUE(call);
@@ -25,8 +26,6 @@ void open_call(const std::optional<RemoteCall>& call, WStringView key, RequestRe
     CallHeader header;
     ASSERT_TRUE(read_call_header(reader, header));
     EXPECT_EQ(header.identity.moduleBaseUrl, identity.moduleBaseUrl);
-    EXPECT_EQ(header.identity.strongName, u"3C9A1E77B0D24F6A8E15C2B9D07F4A63");
-    EXPECT_EQ(header.identity.interfaceName, u"com.ulmar.viz.client.rpc.VIZService");
     const CallSpec* spec = find_call(header.method, header.parameterTypes);
     ASSERT_NE(spec, nullptr) << to_utf8(header.method);
     EXPECT_EQ(spec->key, key);
@@ -62,17 +61,11 @@ std::vector<std::string> arguments(RequestReader& reader, std::string_view kinds
 
 } // namespace
 
-// Each key names one catalogue entry; the two authenticate forms differ by key and types.
+// Each key names one catalogue entry; a call is found by its method and all its types.
 TEST(ServiceCatalogue, lists_every_call_once_by_key)
 {
     for (const CallSpec& call : service_catalogue())
         EXPECT_EQ(find_call_by_key(call.key), &call);
-    const CallSpec* two = find_call_by_key(u"authenticate2");
-    ASSERT_NE(two, nullptr);
-    EXPECT_EQ(two->method, u"authenticate");
-    EXPECT_EQ(two->parameter_types.size(), 2u);
-    EXPECT_EQ(two->reply, ReplyKind::LoginKey);
-    EXPECT_EQ(find_call_by_key(u"authenticate")->reply, ReplyKind::AuthInfo);
     EXPECT_EQ(find_call_by_key(u"moveTask"), nullptr);
     const WString list_types[] = { u"java.lang.String", u"com.ulmar.viz.client.Filter", u"I", u"Z",
         u"Z", u"Z", u"java.lang.Long", u"java.lang.Long", u"java.lang.String", u"I", u"I",

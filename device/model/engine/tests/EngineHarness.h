@@ -78,13 +78,20 @@ inline Task known_task(
     return t;
 }
 
-// Gives the engine `cache` as if it had read it from its file.
-inline Engine::CacheLoad load_cache(Engine& engine, const EngineCache& cache)
+// `cache` as the client writes it to its file.
+inline std::string bytes_of(const EngineCache& cache)
 {
     ReplyWriter writer;
     cache.save(writer);
     std::string bytes;
     writer.finish_utf8(bytes);
+    return bytes;
+}
+
+// Gives the engine `cache` as if it had read it from its file.
+inline Engine::CacheLoad load_cache(Engine& engine, const EngineCache& cache)
+{
+    std::string bytes = bytes_of(cache);
     return engine.load_cache_bytes(
         SharedBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size())));
 }

@@ -1,10 +1,9 @@
 #include "device/core/Clipboard.h"
-#include "device/core/File.h"
+#include "device/core/testing/TempFolder.h"
 #include "device/model/engine/tests/EngineHarness.h"
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <sys/wait.h>
 
 using namespace corvane;
@@ -15,8 +14,9 @@ using EngineSync = EngineServiceTest;
 // Carl shares a project with Ann. A name Ann asks for while nothing else is going on is fetched
 // on its own, without any other call from the screens. On a first log-in, whose news carries no
 // users, the members of a project that arrives in a list are fetched with it. An edit saved on
-// one side arrives on the other through news, unread and with its comment; opening it marks it
-// viewed.
+// one side arrives on the other, unread and with its comment, through a wait for news beside
+// the queue: Carl asks for nothing (a wait in the queue's place would hold it for 25 s), and
+// the wait is renewed for the next edit. Opening the task marks it viewed.
 TEST_F(EngineSync, a_shared_project_its_members_and_its_edits)
 {
     Client& ann = user(u"ann@example.org", u"Ann");
@@ -24,6 +24,7 @@ TEST_F(EngineSync, a_shared_project_its_members_and_its_edits)
     std::int32_t project = carl.create(0, u"Shared");
     std::int32_t task = carl.create(project, u"Paint the fence");
     ASSERT_GT(task, 0);
+    carl.engine->listen_for_news(true);
     EXPECT_EQ(
         carl.act([&](Engine& e) { e.change_permission(project, u"ann@example.org", 2); }), u"");
     std::int32_t carl_id = carl.engine->auth().userId;
@@ -49,14 +50,18 @@ TEST_F(EngineSync, a_shared_project_its_members_and_its_edits)
     Task change = edit_of(*fresh.engine->find_task(task));
     change.done = 3;
     change.title = u"Paint the fence white";
+    std::size_t before = carl.recorder.changed.size();
     EXPECT_EQ(fresh.act([&](Engine& e) { e.save_task(change, u"half done"); }), u"");
     EXPECT_EQ(fresh.recorder.saved, std::vector<std::int32_t> { task });
 
-    std::size_t before = carl.recorder.changed.size();
-    EXPECT_EQ(carl.act([](Engine& e) { e.open_folder(0); }), u"");
+    auto heard = [&](const WString& title) {
+        return loop.run_until(
+            scheduler,
+            [&] { return carl.engine->find_task(task)->title == title && !carl.engine->is_busy(); },
+            std::chrono::seconds(15));
+    };
+    EXPECT_TRUE(heard(u"Paint the fence white")) << "the save did not reach the other account";
     const Task* seen = carl.engine->find_task(task);
-    ASSERT_NE(seen, nullptr);
-    EXPECT_EQ(seen->title, u"Paint the fence white");
     EXPECT_EQ(seen->done, 3);
     EXPECT_TRUE(seen->unread);
     ASSERT_FALSE(seen->loadedChanges.empty());
@@ -65,6 +70,13 @@ TEST_F(EngineSync, a_shared_project_its_members_and_its_edits)
     EXPECT_GE(carl.engine->find_task(project)->unreadCount, 1);
     EXPECT_EQ(carl.act([&](Engine& e) { e.open_task(task); }), u"");
     EXPECT_FALSE(carl.engine->find_task(task)->unread);
+
+    change.title = u"Paint the gate too";
+    EXPECT_EQ(fresh.act([&](Engine& e) { e.save_task(edit_of(change), u""); }), u"");
+    EXPECT_TRUE(heard(u"Paint the gate too"));
+    EXPECT_TRUE(carl.engine->hears_news_live());
+    carl.engine->logout();
+    EXPECT_FALSE(carl.engine->hears_news_live());
 }
 
 // An invitation by e-mail reaches a second account as a ticket on the clipboard.
@@ -79,8 +91,7 @@ TEST_F(EngineSync, an_invitation_ticket_from_the_clipboard)
     for (auto& entry : std::filesystem::directory_iterator(server->outbox()))
         ticket_file = entry.path();
     ASSERT_FALSE(ticket_file.empty());
-    std::ifstream in(ticket_file);
-    std::string mail((std::istreambuf_iterator<char>(in)), {});
+    std::string mail = read_file(ticket_file);
     ASSERT_NE(mail.find("--START-OF-TICKET--"), std::string::npos);
 
     // The inviter copies the mail to forward it: the ticket stays usable and on the clipboard,

@@ -1,12 +1,10 @@
 #pragma once
 
-#include <arpa/inet.h>
+#include "device/net/tests/RawSocketServer.h"
+
 #include <atomic>
-#include <cctype>
-#include <cstdlib>
 #include <deque>
 #include <mutex>
-#include <netinet/in.h>
 #include <poll.h>
 #include <random>
 #include <string>
@@ -29,20 +27,12 @@ public:
         Pass,
         DropReply, // the service answers; the client's connection is reset before the reply
         ResetMidRequest, // half the request reaches the service, then both sides are reset
-        Stall, // nothing is forwarded and nothing answered until the client gives up
-        BadGateway, // a 502 without asking the service
     };
 
     explicit FaultProxy(int upstream_port)
         : m_upstream(upstream_port)
     {
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = loopback(0);
-        socklen_t length = sizeof address;
-        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
-            && ::listen(m_listener, 64) == 0
-            && ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-            m_port = ntohs(address.sin_port);
+        m_listener = open_loopback_socket(m_port);
         m_accepter = std::thread([this] { accept_loop(); });
     }
     ~FaultProxy()
@@ -62,11 +52,7 @@ public:
     FaultProxy& operator=(const FaultProxy&) = delete;
 
     int port() const { return m_port; }
-    std::u16string base_url() const
-    {
-        std::string url = "http://127.0.0.1:" + std::to_string(m_port) + "/";
-        return std::u16string(url.begin(), url.end());
-    }
+    std::u16string base_url() const { return loopback_url(m_port); }
     void set_upstream(int port) { m_upstream = port; }
 
     void queue(std::vector<Fault> faults, bool changes_only = true)
@@ -96,14 +82,6 @@ public:
     }
 
 private:
-    static sockaddr_in loopback(int port)
-    {
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return address;
-    }
     static void reset(int fd)
     {
         linger abort { 1, 0 }; // close with RST, as a dropped mobile link looks to the peer
@@ -118,35 +96,6 @@ private:
                 return false;
             data.remove_prefix(static_cast<std::size_t>(sent));
         }
-        return true;
-    }
-    // Where the line of header `name` (lower case, with its colon) starts in `message`, or npos.
-    static std::size_t find_header(const std::string& message, const std::string& name)
-    {
-        std::string head = message.substr(0, message.find("\r\n\r\n"));
-        for (auto& c : head)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        std::size_t at = head.find("\r\n" + name);
-        return at == std::string::npos ? at : at + 2;
-    }
-    // One HTTP message (head and Content-Length body) from `fd` into `message`; `buffer` keeps
-    // what arrived after it. False on close, error or stop.
-    bool read_message(int fd, std::string& buffer, std::string& message)
-    {
-        std::size_t head_end;
-        while ((head_end = buffer.find("\r\n\r\n")) == std::string::npos) {
-            if (!fill(fd, buffer))
-                return false;
-        }
-        std::size_t at = find_header(buffer, "content-length:");
-        std::size_t total = head_end + 4
-            + (at == std::string::npos ? 0 : std::strtoul(buffer.c_str() + at + 15, nullptr, 10));
-        while (buffer.size() < total) {
-            if (!fill(fd, buffer))
-                return false;
-        }
-        message = buffer.substr(0, total);
-        buffer.erase(0, total);
         return true;
     }
     bool fill(int fd, std::string& buffer)
@@ -202,11 +151,11 @@ private:
     std::string forward(const std::string& request, std::size_t bytes)
     {
         int up = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = loopback(m_upstream);
+        sockaddr_in address = loopback_address(m_upstream);
         std::string reply, buffer;
         if (::connect(up, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
             && send_all(up, std::string_view(request).substr(0, bytes)) && bytes == request.size())
-            read_message(up, buffer, reply);
+            read_http_message(buffer, reply, [&] { return fill(up, buffer); });
         if (bytes < request.size())
             reset(up);
         else
@@ -216,10 +165,8 @@ private:
 
     void serve(int client)
     {
-        static constexpr std::string_view bad_gateway
-            = "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n";
         std::string buffer, request;
-        while (read_message(client, buffer, request)) {
+        while (read_http_message(buffer, request, [&] { return fill(client, buffer); })) {
             ++requests;
             Fault fault = choose(request);
             faults_done += fault != Fault::Pass;
@@ -227,15 +174,8 @@ private:
                 std::string reply = forward(request, request.size());
                 if (reply.empty() || !send_all(client, reply))
                     return reset(client);
-            } else if (fault == Fault::BadGateway) {
-                if (!send_all(client, bad_gateway))
-                    return reset(client);
             } else {
-                if (fault == Fault::Stall)
-                    while (fill(client, buffer)) { } // until the client's watchdog gives up
-                else
-                    forward(
-                        request, fault == Fault::DropReply ? request.size() : request.size() / 2);
+                forward(request, fault == Fault::DropReply ? request.size() : request.size() / 2);
                 return reset(client);
             }
         }

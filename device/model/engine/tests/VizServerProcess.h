@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/net/tests/RawSocketServer.h"
 #include "testing/ChildProcess.h"
 
 #include <algorithm>
@@ -79,11 +80,7 @@ public:
     }
 
     int port() const { return m_port; }
-    std::u16string base_url() const
-    {
-        std::string url = "http://127.0.0.1:" + std::to_string(m_port) + "/";
-        return std::u16string(url.begin(), url.end());
-    }
+    std::u16string base_url() const { return loopback_url(m_port); }
 
     // The methods of the calls the service answered, in order, from its log.
     std::vector<std::string> methods() const

@@ -1,42 +1,14 @@
 #include "device/model/engine/NewsWaiter.h"
-#include "device/model/engine/tests/EngineHarness.h"
+#include "device/core/CActiveScheduler.h"
+#include "device/core/testing/TestEnvironment.h"
+#include "device/core/testing/ThreadedLoop.h"
 #include "device/net/tests/RawSocketServer.h"
+#include "device/platform/Platform.h"
+
+#include <gtest/gtest.h>
 
 using namespace corvane;
 using namespace corvane::test;
-
-using EngineLiveNews = EngineServiceTest;
-
-// With a wait open beside the queue, another account's save reaches an engine that asks for
-// nothing itself; the queue goes on meanwhile (a wait in its place would hold it for 25 s).
-TEST_F(EngineLiveNews, another_accounts_save_arrives_without_asking)
-{
-    Client& ann = user(u"ann@example.org", u"Ann");
-    Client& bob = user(u"bob@example.org", u"Bob");
-    std::int32_t project = ann.create(0, u"Shared");
-    std::int32_t task = ann.create(project, u"Paint the fence");
-    ASSERT_GT(task, 0);
-    EXPECT_EQ(
-        ann.act([&](Engine& e) { e.change_permission(project, u"bob@example.org", 2); }), u"");
-    bob.engine->listen_for_news(true);
-    EXPECT_EQ(bob.act([](Engine& e) { e.open_folder(0); }), u"");
-    EXPECT_EQ(bob.act([&](Engine& e) { e.open_folder(project); }), u"");
-    ASSERT_NE(bob.engine->find_task(task), nullptr);
-    EXPECT_TRUE(bob.engine->hears_news_live());
-
-    for (const WString title : { u"Paint the fence white", u"Paint the gate too" }) {
-        Task change = edit_of(*ann.engine->find_task(task));
-        change.title = title;
-        EXPECT_EQ(ann.act([&](Engine& e) { e.save_task(change, u""); }), u"");
-        EXPECT_TRUE(loop.run_until(
-            scheduler, [&] { return bob.engine->find_task(task)->title == title; },
-            std::chrono::seconds(15)))
-            << "the save did not reach the other account";
-    }
-    EXPECT_TRUE(bob.engine->hears_news_live());
-    bob.engine->logout();
-    EXPECT_FALSE(bob.engine->hears_news_live());
-}
 
 // A service that fails the wait is asked again after a delay; one that does not know the call
 // (our own refusal, or a framework's exception from an older service) is not asked again, and
