@@ -39,10 +39,8 @@ std::unique_ptr<COptions> load(const TempFolder& folder, const char* language = 
 TEST(CompanionFileName, takes_the_language_before_the_extension)
 {
     for (auto [main, language, expected] :
-        { std::tuple { "C:\\Setup\\Lumbra.ini", "Russian", "C:\\Setup\\Lumbra.Russian.ini" },
-            { "/media/cd/Lumbra.ini", "German", "/media/cd/Lumbra.German.ini" },
+        { std::tuple { "/media/cd/Lumbra.ini", "German", "/media/cd/Lumbra.German.ini" },
             { "/media/cd.v2/Lumbra", "Russian", "/media/cd.v2/LumbraRussian.ini" },
-            { "C:\\cd.v2\\Lumbra", "Russian", "C:\\cd.v2\\LumbraRussian.ini" },
             { "Lumbra", "English", "LumbraEnglish.ini" } })
         EXPECT_EQ(companion_file_name(main, language), expected) << main;
 }

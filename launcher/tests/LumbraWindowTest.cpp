@@ -184,11 +184,10 @@ TEST_F(LumbraWindowTest, frameset_window)
     XSession::Geometry g = x->geometry(*window);
     EXPECT_EQ(std::tuple(g.x, g.y, g.width, g.height),
         std::tuple(0, 0, unsigned(window_width), unsigned(window_height)));
+    // The outline's own rules are the shape's unit tests; here it has to reach the X server.
     EXPECT_TRUE(x->shape_contains(*window, 400, 100));
-    EXPECT_FALSE(x->shape_contains(*window, 1, 100)); // Margin.
-    EXPECT_FALSE(x->shape_contains(*window, 3, 3)); // Rounded top left.
-    EXPECT_FALSE(x->shape_contains(*window, 3, window_height - 4)); // Rounded bottom left.
-    EXPECT_TRUE(x->shape_contains(*window, window_width - 4, 2)); // Square top right.
+    EXPECT_FALSE(x->shape_contains(*window, 3, 3));
+    EXPECT_TRUE(x->shape_contains(*window, window_width - 4, 2));
 
     ASSERT_TRUE(click_frame_until_marked(2, "f2")) << log();
     for (int frame : { 6, 7, 0, 5 })

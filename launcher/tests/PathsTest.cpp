@@ -5,7 +5,7 @@
 
 using namespace lumbra;
 
-TEST(Paths, joining)
+TEST(Paths, joining_and_page_uris)
 {
     EXPECT_EQ(join_path(std::string_view(""), "Lumbra.ini"), "Lumbra.ini");
     EXPECT_EQ(join_path(std::string_view("/media/cd"), "Lumbra.ini"), "/media/cd/Lumbra.ini");
@@ -15,10 +15,7 @@ TEST(Paths, joining)
     EXPECT_EQ(strip_trailing_separator("/media/cd/"), "/media/cd");
     EXPECT_EQ(strip_trailing_separator("/media/cd//"), "/media/cd/");
     EXPECT_EQ(strip_trailing_separator("/"), "/");
-}
 
-TEST(Paths, page_uris)
-{
     EXPECT_EQ(page_uri("https://example.org/a b", "/m"), "https://example.org/a b");
     EXPECT_EQ(page_uri("file:///m/x.html", "/other"), "file:///m/x.html");
     EXPECT_EQ(page_uri("html\\index.html", "/media/cd"), "file:///media/cd/html/index.html");

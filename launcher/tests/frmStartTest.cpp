@@ -20,30 +20,26 @@ class FormTest : public testing::Test {
 protected:
     void load(std::string_view ini)
     {
-        m_folder.write("Lumbra.ini", crlf(ini));
-        m_options = std::make_unique<COptions>(
-            MacroValues { from_utf8(m_folder.path()), u"/opt", u"/usr/share" }, "English");
-        m_options->LoadIni(m_folder.file("Lumbra.ini"));
+        medium.write("Lumbra.ini", crlf(ini));
+        options = std::make_unique<COptions>(
+            MacroValues { from_utf8(medium.path()), u"/opt", u"/usr/share" }, "English");
+        options->LoadIni(medium.file("Lumbra.ini"));
         platform.set_registry(
             RegistryRoot::CurrentUser, u"Control Panel\\International", u"sLanguage", u"ENU");
-        m_view = std::make_unique<FakeStartWindow>(platform.log);
-        form = std::make_unique<frmStart>(*m_options, platform, *m_view, m_folder.path());
+        view = std::make_unique<FakeStartWindow>(platform.log);
+        form = std::make_unique<frmStart>(*options, platform, *view, medium.path());
     }
 
     std::string uri(std::string_view relative) const
     {
-        return "load file://" + m_folder.path() + "/" + std::string(relative);
+        return "load file://" + medium.file(relative);
     }
-    std::string folder() const { return m_folder.path(); }
-    FakeStartWindow& view() { return *m_view; }
 
+    TempFolder medium;
     FakePlatform platform;
+    std::unique_ptr<COptions> options;
+    std::unique_ptr<FakeStartWindow> view;
     std::unique_ptr<frmStart> form;
-
-private:
-    TempFolder m_folder;
-    std::unique_ptr<COptions> m_options;
-    std::unique_ptr<FakeStartWindow> m_view;
 };
 
 } // namespace
@@ -59,15 +55,15 @@ TEST_F(FormTest, set_up_sizes_shapes_and_shows_first_page)
     EXPECT_THAT(platform.log,
         ElementsAre("caption Corvane Setup", "tooltip Click to install", "frameless at origin",
             "size 641x480", "shape", uri("html/index.html")));
-    EXPECT_TRUE(view().shape.contains(320, 240));
-    EXPECT_FALSE(view().shape.contains(2, 2)); // Rounded corner.
+    EXPECT_TRUE(view->shape.contains(320, 240));
+    EXPECT_FALSE(view->shape.contains(2, 2)); // Rounded corner.
 
     // Missing layout values give a window without size or shape, and no page.
     platform.log.clear();
     load("");
     form->set_up();
     EXPECT_THAT(platform.log, ElementsAre("frameless at origin", "size 0x0", "shape"));
-    EXPECT_TRUE(view().shape.is_empty());
+    EXPECT_TRUE(view->shape.is_empty());
 }
 
 // The page for the user's language wins; "default" serves every other language.
@@ -111,8 +107,8 @@ TEST_F(FormTest, actions_run_in_order)
         RegistryRoot::LocalMachine, std::u16string(app_paths), u"", u"/usr/bin/ceappmgr");
     EXPECT_TRUE(form->handle_click({ 2, u"BTNINSTALL" }));
     EXPECT_THAT(platform.log,
-        ElementsAre("open open|/usr/bin/ceappmgr|\"Corvane.ini\"|" + folder(),
-            "open open|" + folder() + "/readme.txt|-q \"two words\"|/tmp", "close"));
+        ElementsAre("open open|/usr/bin/ceappmgr|\"Corvane.ini\"|" + medium.path(),
+            "open open|" + medium.path() + "/readme.txt|-q \"two words\"|/tmp", "close"));
     platform.log.clear();
     EXPECT_TRUE(form->handle_click({ 0, u"btnPrint" }));
     EXPECT_THAT(platform.log, ElementsAre("open print|doc.pdf||"));
@@ -139,7 +135,7 @@ TEST_F(FormTest, failures_show_the_fail_page)
     EXPECT_TRUE(form->handle_click({ 0, u"btnInstall" }));
     EXPECT_TRUE(form->handle_click({ 0, u"btnReadme" }));
     EXPECT_THAT(platform.log,
-        ElementsAre("open open|/usr/bin/ceappmgr|\"Corvane.ini\"|" + folder(),
+        ElementsAre("open open|/usr/bin/ceappmgr|\"Corvane.ini\"|" + medium.path(),
             uri("html/fail.html"), "open open|setup.sh||", uri("html/fail.html"),
             "open open|readme.txt||"));
 }

@@ -32,8 +32,8 @@ const WString vector_sig = u"s:java.util.Vector/3125574444";
 const WString long_sig = u"s:java.lang.Long/4227064769";
 const WString integer_sig = u"s:java.lang.Integer/3438268394";
 
-// Every field holds a different value, so that two swapped fields cannot go unnoticed, with the
-// extremes of each width and a title that needs escaping.
+// In these two records every field holds a different value, so that two swapped fields cannot
+// go unnoticed, with the extremes of each width and a title that needs escaping.
 VizTask numbered_task(std::int32_t id = 114)
 {
     VizTask task;
@@ -63,7 +63,6 @@ VizTask numbered_task(std::int32_t id = 114)
 
 Change sample_change(std::int32_t id)
 {
-    // Every field differs from the others, so two fields read in each other's place show.
     return Change { Change::kind_shared, u"comment \"quoted\", with \\ and\r\nlines", 60,
         1735689600000, true, -2, 5, id, 9, u"New title", 41, 3, -62135596800000, 17, 18 };
 }
@@ -248,8 +247,9 @@ TEST(RecordRoundTrip, task_keeps_everything_the_client_writes)
     task.changes = { sample_change(5), sample_change(4) };
     task.stringList = { u"x" };
     VizTask read = round_trip(task, false);
-    EXPECT_TRUE(read.changes.empty());
-    EXPECT_TRUE(read.stringList.empty());
+    task.changes.clear();
+    task.stringList.clear();
+    EXPECT_EQ(read, task);
 
     Task cached;
     static_cast<VizTask&>(cached) = numbered_task(3);
@@ -259,8 +259,6 @@ TEST(RecordRoundTrip, task_keeps_everything_the_client_writes)
     cached.loadedChanges = { sample_change(1) };
     cached.moreChanges = false;
     Task back = round_trip(cached, false);
-    EXPECT_TRUE(back.loadedChanges.empty());
-    EXPECT_TRUE(back.moreChanges);
     cached.loadedChanges.clear();
     cached.moreChanges = true;
     EXPECT_EQ(back, cached);

@@ -68,11 +68,6 @@ public:
 [[maybe_unused]] ::testing::Environment* const app_environment
     = ::testing::AddGlobalTestEnvironment(new AppFolderEnvironment);
 
-void write_text(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 // UTF-16LE with the byte-order mark.
 std::string utf16_file(const std::u16string& text)
 {
@@ -95,7 +90,6 @@ class Languages : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        app_system();
         for (const auto& entry : fs::directory_iterator(app_folder()))
             fs::remove_all(entry.path());
         set_locale("C");
@@ -103,7 +97,7 @@ protected:
 
     void install(const std::string& name, const std::u16string& text)
     {
-        write_text(app_folder() + "/" + name, utf16_file(text));
+        std::ofstream(app_folder() + "/" + name, std::ios::binary) << utf16_file(text);
     }
 
     std::u16string text_of(const char16_t* key) { return translate(properties, key); }
@@ -274,7 +268,7 @@ TEST_F(Languages, chosen_skin_falls_back_but_never_to_splash_or_today)
     ASSERT_TRUE(load_chosen_skin(properties, u"Corvane", from_utf8(app_folder())));
     EXPECT_EQ(loaded(), "default");
 
-    write_text(skins + "/bin/default.skin", "broken");
+    std::ofstream(skins + "/bin/default.skin", std::ios::binary) << "broken";
     ASSERT_TRUE(load_chosen_skin(properties, u"Corvane", u""));
     EXPECT_EQ(loaded(), "blue");
 

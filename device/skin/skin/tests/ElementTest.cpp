@@ -19,6 +19,7 @@ using namespace corvane::test;
 
 namespace {
 
+// A skin of `nodes` loaded, and `form` built from its node "Form".
 class Elements : public ::testing::Test {
 protected:
     void load(const std::string& nodes)
@@ -28,11 +29,13 @@ protected:
             = compile_skin(env.folder(), "elements", R"({"nodes": {)" + nodes + "}}", &errors);
         ASSERT_FALSE(skin.empty()) << errors;
         ASSERT_TRUE(properties.load_skin(from_utf8(skin), DisplayInfo::make(240, 320, 0, 96)));
+        ASSERT_TRUE(build_from_node(form, properties, u"Form"));
     }
 
     TestEnvironment env;
     CoreKinds kinds;
     Properties properties;
+    Element form;
 };
 
 // Records visibility notifications.
@@ -86,15 +89,13 @@ TEST(ElementRegistry, names_are_unique_and_unknown_kinds_raise)
 // type asks for the empty kind.
 TEST_F(Elements, build_reads_base_properties_and_children)
 {
+    form.set_borders(5, 6, 7, 8);
     load(
         R"("Form": {"id": "form", "anchor_x": "MAX_SIDE", "anchor_y": "center", "cache": 1, "cache_alpha": 128,
                       "visibility_animation": "pop",
                       "children": [{"type": "color", "id": "a", "border_min": [1, 2], "table_ratio": 3},
                                    {"type": "node", "id": "b"}]},
             "Untyped": {"children": [{"id": "untyped"}]})");
-    Element form;
-    form.set_borders(5, 6, 7, 8);
-    ASSERT_TRUE(build_from_node(form, properties, u"Form"));
     EXPECT_EQ(form.id(), u"form");
     EXPECT_EQ(form.anchor_x(), AnchorMode::MaxSide);
     EXPECT_EQ(form.anchor_y(), AnchorMode::BothSide); // words are case-sensitive
@@ -131,8 +132,6 @@ TEST_F(Elements, find_prefers_direct_children_and_bind_checks_the_kind)
         R"("Form": {"children": [{"type": "node", "id": "outer", "children": [{"type": "node", "id": "x", "design_size": [1, 1]}]},
                                   {"type": "node", "id": "x", "design_size": [2, 2]},
                                   {"type": "color", "id": "swatch"}]})");
-    Element form;
-    ASSERT_TRUE(build_from_node(form, properties, u"Form"));
     Element* x = find_descendant(form, u"x");
     ASSERT_NE(x, nullptr);
     EXPECT_EQ(x->design_width(), 2);
@@ -191,8 +190,6 @@ TEST(Element, visibility_propagates_down_and_reports_up)
 TEST(Element, pointer_press_captures_until_release)
 {
     Element root;
-    root.set_x(0, 100);
-    root.set_y(0, 100);
     Probe& below = static_cast<Probe&>(root.add_child(std::make_unique<Probe>()));
     Probe& above = static_cast<Probe&>(root.add_child(std::make_unique<Probe>()));
     root.set_x(0, 100);
@@ -261,8 +258,6 @@ TEST_F(Elements, paint_draws_colours_inside_clips)
         {"type": "clip", "border_min": [2, 2], "border_max": [4, 4], "children": [
             {"type": "color", "border_min": [-10, -10], "color": {"color": "#FF0000"}}]},
         {"type": "color", "id": "hidden", "color": {"color": "#0000FF"}}]})");
-    Element form;
-    ASSERT_TRUE(build_from_node(form, properties, u"Form"));
     find_descendant(form, u"hidden")->set_visible(false);
     form.set_x(0, 10);
     form.set_y(0, 10);
@@ -284,8 +279,6 @@ TEST_F(Elements, animated_hide_then_show_reverses)
 {
     load(
         R"("Form": {"children": [{"type": "color", "id": "panel", "visibility_animation": "scale"}]})");
-    Element form;
-    ASSERT_TRUE(build_from_node(form, properties, u"Form"));
     form.set_x(0, 20);
     form.set_y(0, 20);
     Element& panel = *find_descendant(form, u"panel");

@@ -49,22 +49,15 @@ const std::string every_kind_source = R"({
     }
 })";
 
-// A small 16-bit picture the compiler converts and the loader loads back.
-void write_tile(const std::string& folder)
-{
-    auto surface = Surface::allocate(4, 3);
-    surface->clear(0x07E0);
-    VectorByteSink sink;
-    ASSERT_TRUE(save_bmp_565(*surface, sink));
-    write_bytes(folder + "/tile.bmp", sink.bytes());
-}
-
 class SkinFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
         env.enable_log();
-        write_tile(env.folder());
+        // A small 16-bit picture the compiler converts and the loader loads back.
+        VectorByteSink tile;
+        ASSERT_TRUE(save_bmp_565(*make_surface(4, 3, 0x07E0), tile));
+        write_bytes(env.folder() + "/tile.bmp", tile.bytes());
         std::string errors;
         path = compile_skin(env.folder(), "every", every_kind_source, &errors);
         ASSERT_FALSE(path.empty()) << errors;
@@ -335,8 +328,10 @@ void share_first_children(std::vector<std::uint8_t>& bytes, std::uint32_t node)
 
 } // namespace
 
-// Nesting deeper than the loader allows is refused instead of recursing without bound.
-TEST_F(SkinFile, runaway_nesting_is_refused)
+// Nesting deeper than the loader allows is refused instead of recursing without bound, and child
+// records may be shared, but not so that a few hundred bytes expand to millions of elements
+// when a screen is built.
+TEST_F(SkinFile, runaway_nesting_and_sharing_are_refused)
 {
     std::string errors;
     std::string skin = compile_skin(env.folder(), "deep",
@@ -346,34 +341,27 @@ TEST_F(SkinFile, runaway_nesting_is_refused)
 
     // Hang chain B below the last parent of chain A: 299 levels.
     std::vector<std::uint8_t> bytes = read_bytes(skin);
-    std::uint32_t a = properties.find_node(u"A")->offset();
-    std::uint32_t b = properties.find_node(u"B")->offset();
-    std::uint32_t parent = a;
+    std::uint32_t parent = properties.find_node(u"A")->offset();
     while (get_u16(bytes, get_u32(bytes, parent + 16) + 14) == 1)
         parent = get_u32(bytes, parent + 16);
-    put_u32(bytes, parent + 16, b);
+    put_u32(bytes, parent + 16, properties.find_node(u"B")->offset());
     write_bytes(skin, bytes);
     EXPECT_FALSE(properties.load_skin(from_utf8(skin), base_density));
     EXPECT_NE(read_log().find(u"nested more than 200 deep"), std::u16string::npos);
-}
 
-// Child records may be shared, but not so that a few hundred bytes expand to millions of
-// elements when a screen is built.
-TEST_F(SkinFile, shared_children_are_bounded)
-{
-    std::string errors;
+    std::size_t before = log_length();
     for (int levels : { 5, 7 }) {
         std::string name = "fan" + std::to_string(levels);
-        std::string skin = compile_skin(
+        skin = compile_skin(
             env.folder(), name, R"({"nodes": {"Fan": )" + fan(levels) + "}}", &errors);
         ASSERT_FALSE(skin.empty()) << errors;
-        std::vector<std::uint8_t> bytes = read_bytes(skin);
+        bytes = read_bytes(skin);
         share_first_children(bytes, get_u32(bytes, 72) + 12);
         write_bytes(skin, bytes);
         // 8^5 elements are fine; 8^7 are not.
         EXPECT_EQ(properties.load_skin(from_utf8(skin), base_density), levels == 5) << levels;
     }
-    EXPECT_NE(read_log().find(u"elements"), std::u16string::npos);
+    EXPECT_NE(read_log(before).find(u"elements"), std::u16string::npos);
 }
 
 // Font descriptions: what is given is taken, the rest keeps the defaults.

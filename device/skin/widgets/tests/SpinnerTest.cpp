@@ -45,12 +45,6 @@ protected:
         spinner.pointer_event(release_at(10, y - 2 * step, 100));
     }
 
-    void run(SpinnerElement& spinner, double seconds)
-    {
-        for (int i = 0; i < static_cast<int>(std::lround(seconds / 0.02)); ++i)
-            spinner.tick(0.02);
-    }
-
     DateTimePicker picker;
 };
 
@@ -74,14 +68,14 @@ TEST_F(Spinners, CoastOnAWrappingDrum)
     flick(spinner, 100);
     EXPECT_NEAR(spinner.remaining(), 5, 1e-9);
     double start = spinner.position();
-    run(spinner, 4.9);
+    run_for(spinner, 4.9);
     EXPECT_TRUE(spinner.is_coasting());
-    run(spinner, 0.2);
+    run_for(spinner, 0.2);
     EXPECT_FALSE(spinner.is_coasting());
     double travelled = start + 500;
     EXPECT_NEAR(spinner.position(), std::fmod(travelled, 60), 1e-6);
     EXPECT_EQ(recorder.turns, static_cast<int>(std::floor(travelled / 60)));
-    run(spinner, 2);
+    run_for(spinner, 2);
     EXPECT_EQ(spinner.position(), std::floor(spinner.position()));
     EXPECT_GE(spinner.position(), 0);
     EXPECT_LT(spinner.position(), 60);
@@ -103,16 +97,16 @@ TEST_F(Spinners, EndsOfANonWrappingDrum)
     EXPECT_LE(over, spinner.height() / 2.0 + 1);
     spinner.pointer_event(release_at(10, y + 200, time += 10));
     EXPECT_FALSE(spinner.is_coasting());
-    run(spinner, 3);
+    run_for(spinner, 3);
     EXPECT_EQ(spinner.position(), 0);
 
     // A hard flick near the other end stops there and rests on the last year.
     spinner.set_position(3980);
     flick(spinner, 60); // a 3 s coast of 180 values
     EXPECT_TRUE(spinner.is_coasting());
-    run(spinner, 1);
+    run_for(spinner, 1);
     EXPECT_LE(spinner.position(), 4000);
-    run(spinner, 4);
+    run_for(spinner, 4);
     EXPECT_FALSE(spinner.is_moving());
     EXPECT_EQ(spinner.position(), 3999);
 }
@@ -172,7 +166,7 @@ TEST_F(Spinners, DrumsKeepTheDateValid)
     day.set_rest(30);
     picker.released(day);
     EXPECT_EQ(day.rest(), 31); // 31 Feb: on to index 31, the 1st of the next month
-    run(day, 3);
+    run_for(day, 3);
     EXPECT_EQ(day.position(), 0);
     DateTimeRecord r = decompose(picker.picked_time());
     EXPECT_EQ(std::tuple(r.month, r.day), std::tuple(3, 1));

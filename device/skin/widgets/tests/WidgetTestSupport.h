@@ -23,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 
@@ -30,19 +31,15 @@ namespace corvane::test {
 
 // Every element kind the program registers, for one test.
 struct AllKinds {
-    ScopedElementKind node { u"node", element_factory<Element>() };
+    CoreKinds core;
     ScopedElementKind text { u"text", element_factory<TextElement>() };
-    ScopedElementKind color { u"color", element_factory<ColorElement>() };
     ScopedElementKind image { u"image", element_factory<ImageElement>() };
     ScopedElementKind edit { u"edit", element_factory<EditElement>() };
-    ScopedElementKind htable { u"htable", element_factory<HTableElement>() };
-    ScopedElementKind vtable { u"vtable", element_factory<VTableElement>() };
     ScopedElementKind button { u"button", element_factory<ButtonElement>() };
     ScopedElementKind vlist { u"vlist", element_factory<VListElement>() };
     ScopedElementKind multinode { u"multinode", element_factory<MultiNodeElement>() };
     ScopedElementKind progress { u"progress", element_factory<ProgressElement>() };
     ScopedElementKind label_edit { u"label_edit", element_factory<LabelEditElement>() };
-    ScopedElementKind clip { u"clip", element_factory<ClipElement>() };
     ScopedElementKind richtext { u"richtext", element_factory<RichTextElement>() };
     ScopedElementKind spinner { u"spinner", element_factory<SpinnerElement>() };
 };
@@ -98,6 +95,13 @@ protected:
     Properties properties;
     std::unique_ptr<Element> root;
 };
+
+// Runs `element` for `seconds` in steps of `step`, as the frame clock would.
+inline void run_for(Element& element, double seconds, double step = 0.02)
+{
+    for (long i = std::lround(seconds / step); i > 0; --i)
+        element.tick(step);
+}
 
 inline PointerEvent press_at(std::int32_t x, std::int32_t y, std::uint32_t time = 0)
 {
