@@ -20,6 +20,7 @@ class FormTest : public testing::Test {
 protected:
     void load(std::string_view ini)
     {
+        form.reset(); // A second load: the old form must go before what it points to.
         medium.write("Lumbra.ini", crlf(ini));
         options = std::make_unique<COptions>(
             MacroValues { from_utf8(medium.path()), u"/opt", u"/usr/share" }, "English");
