@@ -107,8 +107,27 @@ public:
     };
     NewsWait look_for_news(const std::u16string& session, std::int32_t cursor);
 
-    // The state a read of this session would see (ends the session's idle time like any call).
-    ReadState read_state(const std::u16string& session);
+    // The state a cached read of this session sees, taken on the snapshot the read then runs
+    // on: when the reply is not cached, the next read call of this session on this thread
+    // continues the same transaction instead of opening one and checking the session again.
+    // Ends the session's idle time like any call; throws NOT_LOGGED like any call.
+    // Thread safety: belongs to the thread that made it; one at a time per thread.
+    class CachedRead {
+    public:
+        CachedRead(Service& service, const std::u16string& session);
+        ~CachedRead();
+        CachedRead(const CachedRead&) = delete;
+        CachedRead& operator=(const CachedRead&) = delete;
+
+        const ReadState& state() const { return m_state; }
+
+    private:
+        friend class Service;
+        Service& m_service;
+        std::string m_hash;
+        ReadState m_state;
+        std::unique_ptr<StorageTransaction> m_transaction; // Until a call takes it.
+    };
 
     // Operator commands on the same store (the admin subcommands).
     int create_user(const std::u16string& email, const std::u16string& password,

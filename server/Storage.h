@@ -56,6 +56,24 @@ struct TaskInProject {
     std::optional<PermissionRow> permission;
 };
 
+// A folder as a reader first sees it: the folder with what decides whether the user sees it
+// (find_task_in_project), and its children with their unread counts (child_tasks_unread).
+// The children are of no use when the folder is not seen.
+struct FolderRead {
+    std::optional<TaskInProject> folder;
+    std::vector<std::pair<TaskRow, int>> children;
+};
+
+// A list page as a reader first sees it: the project with what decides whether the user sees
+// it, the page (list_page), the user's unread counts in the project (unread_counts), and as
+// many of the page's parents as the store found at no extra cost (maybe none).
+struct ListPageRead {
+    std::optional<TaskInProject> project;
+    std::vector<TaskRow> page;
+    std::vector<std::pair<int, int>> unread;
+    std::vector<TaskRow> parents;
+};
+
 struct UnreadTotal {
     int project_id { 0 };
     int total { 0 };
@@ -118,6 +136,25 @@ public:
     // strictly after `after` when given. Answered from an index, whatever the page.
     virtual std::vector<TaskRow> list_page(int project_id, const TaskRow* after, int limit) = 0;
     virtual std::vector<VisibleProject> user_projects(int user_id) = 0;
+    // The independent reads a view starts with, together: a store whose statements cost round
+    // trips sends them in one exchange. Here, one after another.
+    virtual FolderRead read_folder(int user_id, int folder_id)
+    {
+        FolderRead read { find_task_in_project(folder_id, user_id), {} };
+        if (read.folder)
+            read.children = child_tasks_unread(user_id, folder_id);
+        return read;
+    }
+    virtual ListPageRead read_list_page(
+        int user_id, int project_id, const TaskRow* after, int limit)
+    {
+        ListPageRead read { find_task_in_project(project_id, user_id), {}, {}, {} };
+        if (read.project) {
+            read.page = list_page(project_id, after, limit);
+            read.unread = unread_counts(user_id, project_id, 0);
+        }
+        return read;
+    }
     virtual int insert_task(const TaskRow& task) = 0;
     virtual void update_task(const TaskRow& task) = 0; // Every field but id, project and date.
     virtual void adjust_child_count(int task_id, int delta) = 0;

@@ -99,7 +99,7 @@ const TaskRow* UserView::visible_task(int id)
     auto known = m_rows.find(id);
     if (known != m_rows.end())
         return &known->second;
-    if (m_access.empty() && !m_projects_loaded)
+    if (is_fresh())
         return first_task(id);
     std::optional<TaskRow> task = m_transaction.find_task(id);
     if (!task || !access(task->project_id))
@@ -111,7 +111,11 @@ const TaskRow* UserView::visible_task(int id)
 // store has to be asked over a network.
 const TaskRow* UserView::first_task(int id)
 {
-    std::optional<TaskInProject> found = m_transaction.find_task_in_project(id, m_user_id);
+    return accept_first(m_transaction.find_task_in_project(id, m_user_id));
+}
+
+const TaskRow* UserView::accept_first(std::optional<TaskInProject> found)
+{
     if (!found)
         return nullptr;
     int project_id = found->task.project_id;
@@ -127,6 +131,7 @@ const TaskRow* UserView::first_task(int id)
     m_access[project_id] = result;
     if (!result)
         return nullptr;
+    int id = found->task.id;
     return &m_rows.emplace(id, std::move(found->task)).first->second;
 }
 
@@ -139,14 +144,50 @@ const TaskRow* UserView::remember(TaskRow row)
 std::vector<const TaskRow*> UserView::visible_children(int parent_id)
 {
     std::vector<const TaskRow*> rows;
-    if (!visible_task(parent_id))
+    std::vector<std::pair<TaskRow, int>> children;
+    if (is_fresh() && parent_id > 0) {
+        FolderRead read = m_transaction.read_folder(m_user_id, parent_id);
+        if (!accept_first(std::move(read.folder)))
+            return rows;
+        children = std::move(read.children);
+    } else if (visible_task(parent_id)) {
+        children = m_transaction.child_tasks_unread(m_user_id, parent_id);
+    } else {
         return rows;
-    for (auto& [child, count] : m_transaction.child_tasks_unread(m_user_id, parent_id)) {
+    }
+    for (auto& [child, count] : children) {
         m_own_known.insert(child.id);
         if (count > 0)
             m_own_unread[child.id] = count;
         rows.push_back(remember(std::move(child)));
     }
+    return rows;
+}
+
+std::optional<std::vector<const TaskRow*>> UserView::list_page(
+    int project_id, const TaskRow* after, int limit)
+{
+    std::vector<const TaskRow*> rows;
+    if (!is_fresh()) {
+        if (!access(project_id))
+            return std::nullopt;
+        for (TaskRow& row : m_transaction.list_page(project_id, after, limit))
+            rows.push_back(remember(std::move(row)));
+        return rows;
+    }
+    ListPageRead read = m_transaction.read_list_page(m_user_id, project_id, after, limit);
+    bool is_project = read.project && read.project->task.parent_id == 0;
+    if (!accept_first(std::move(read.project)) || !is_project)
+        return std::nullopt;
+    // The parents are of the same project, so the caller sees them too.
+    for (TaskRow& parent : read.parents) {
+        if (parent.project_id == project_id)
+            m_rows.emplace(parent.id, std::move(parent));
+    }
+    for (TaskRow& row : read.page)
+        rows.push_back(remember(std::move(row)));
+    if (!m_unread.contains(project_id))
+        store_unread(project_id, read.unread);
     return rows;
 }
 
@@ -248,9 +289,15 @@ UserView::Unread& UserView::unread(int project_id)
     auto found = m_unread.find(project_id);
     if (found != m_unread.end())
         return found->second;
+    return store_unread(project_id, m_transaction.unread_counts(m_user_id, project_id, 0));
+}
+
+UserView::Unread& UserView::store_unread(
+    int project_id, const std::vector<std::pair<int, int>>& found)
+{
     Unread& counts = m_unread[project_id];
     // Only the tasks with unread changes are read, and their ancestors.
-    for (auto [task_id, count] : m_transaction.unread_counts(m_user_id, project_id, 0)) {
+    for (auto [task_id, count] : found) {
         counts.own[task_id] = count;
         counts.subtree[task_id] += count;
         for (int ancestor : ancestors(task_id))
