@@ -278,18 +278,23 @@ std::vector<TaskRow> PgTransaction::list_page(int project_id, const TaskRow* aft
         run(after ? list_after_sql : list_first_sql, list_params(project_id, after, limit)));
 }
 
-std::vector<VisibleProject> PgTransaction::user_projects(int user_id)
+const char pg_user_projects_sql[]
+    = "SELECT " TASK_COLUMNS ", 3::bigint, created_seq FROM tasks WHERE owner_id = $1"
+      " AND parent_id = 0 UNION ALL SELECT " TASK_COLUMNS ", level, joined_seq FROM tasks"
+      " JOIN (SELECT project_id AS granted, level, joined_seq FROM permissions"
+      " WHERE user_id = $1) g ON tasks.id = g.granted";
+
+std::vector<VisibleProject> pg_read_user_projects(const PgResult& result)
 {
-    static constexpr char sql[]
-        = "SELECT " TASK_COLUMNS ", 3::bigint, created_seq FROM tasks WHERE owner_id = $1"
-          " AND parent_id = 0 UNION ALL SELECT " TASK_COLUMNS ", level, joined_seq FROM tasks"
-          " JOIN (SELECT project_id AS granted, level, joined_seq FROM permissions"
-          " WHERE user_id = $1) g ON tasks.id = g.granted";
-    PgResult result = run(sql, PgParams().add(user_id));
     std::vector<VisibleProject> rows;
     for (int row = 0; row < result.rows(); ++row)
         rows.push_back({ read_task(result, row), result.int32(row, 15), result.int64(row, 16) });
     return rows;
+}
+
+std::vector<VisibleProject> PgTransaction::user_projects(int user_id)
+{
+    return pg_read_user_projects(run(pg_user_projects_sql, PgParams().add(user_id)));
 }
 
 int PgTransaction::insert_task(const TaskRow& task)

@@ -97,7 +97,7 @@ std::vector<VizTask> Service::get_filtered_children(
     std::vector<const TaskRow*> rows;
     if (parent_id == 0) {
         std::vector<int> ids;
-        for (const auto& [project_id, access] : view.projects()) {
+        for (const auto& [project_id, access] : view.projects_with_sharing()) {
             if (const TaskRow* project = view.visible_task(project_id)) {
                 rows.push_back(project);
                 ids.push_back(project_id);

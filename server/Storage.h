@@ -88,6 +88,17 @@ struct VisibleProject {
     std::int64_t joined { 0 };
 };
 
+// What a root list shows besides the projects' tasks, as the user first sees it: the projects
+// (user_projects), their unread totals (project_unread_totals), who else sees them
+// (visible_project_permissions, visible_project_invitations) and the user's own row.
+struct RootRead {
+    std::vector<VisibleProject> projects;
+    std::vector<UnreadTotal> totals;
+    std::vector<PermissionRow> permissions;
+    std::vector<InvitationRow> invitations;
+    std::optional<UserRow> user;
+};
+
 // One transaction on the store. Every query sees the state as of the transaction's start plus
 // its own writes. Destroying an uncommitted transaction rolls it back.
 // Thread safety: a transaction belongs to the thread that began it.
@@ -143,6 +154,16 @@ public:
         FolderRead read { find_task_in_project(folder_id, user_id), {} };
         if (read.folder)
             read.children = child_tasks_unread(user_id, folder_id);
+        return read;
+    }
+    virtual RootRead read_root(int user_id, std::int64_t now)
+    {
+        RootRead read;
+        read.projects = user_projects(user_id);
+        read.totals = project_unread_totals(user_id);
+        read.permissions = visible_project_permissions(user_id);
+        read.invitations = visible_project_invitations(user_id, now);
+        read.user = find_user(user_id);
         return read;
     }
     virtual ListPageRead read_list_page(

@@ -59,14 +59,46 @@ const std::map<int, Access>& UserView::projects()
     if (m_projects_loaded)
         return m_projects;
     m_projects_loaded = true;
-    for (VisibleProject& row : m_transaction.user_projects(m_user_id)) {
+    accept_projects(m_transaction.user_projects(m_user_id));
+    return m_projects;
+}
+
+static std::map<int, std::vector<Permission>> by_project(
+    const std::vector<PermissionRow>& permissions, const std::vector<InvitationRow>& invitations)
+{
+    std::map<int, std::vector<Permission>> granted;
+    for (const PermissionRow& row : permissions)
+        granted[row.project_id].push_back({ row.level, row.account, row.user_id });
+    for (const InvitationRow& row : invitations)
+        granted[row.project_id].push_back({ row.level, row.address, 0 });
+    return granted;
+}
+
+const std::map<int, Access>& UserView::projects_with_sharing()
+{
+    if (!is_fresh())
+        return projects();
+    RootRead read = m_transaction.read_root(m_user_id, m_now);
+    m_projects_loaded = true;
+    accept_projects(std::move(read.projects));
+    m_project_totals.emplace();
+    for (const UnreadTotal& total : read.totals)
+        (*m_project_totals)[total.project_id] = total;
+    m_granted = by_project(read.permissions, read.invitations);
+    if (read.user)
+        m_accounts.emplace(m_user_id, std::move(read.user->account));
+    return m_projects;
+}
+
+void UserView::accept_projects(std::vector<VisibleProject> rows)
+{
+    for (VisibleProject& row : rows) {
         int id = row.project.id;
         Access access { row.level, row.joined };
         m_projects[id] = access;
         m_access[id] = access;
         m_rows.insert_or_assign(id, std::move(row.project));
     }
-    return m_projects;
 }
 
 std::optional<Access> UserView::access(int project_id)
@@ -221,6 +253,7 @@ void UserView::forget()
     m_own_unread.clear();
     m_own_known.clear();
     m_permissions.clear();
+    m_granted.reset();
     m_accounts.clear();
 }
 
@@ -310,11 +343,11 @@ UserView::Unread& UserView::store_unread(
 // queries however many projects there are.
 void UserView::load_all_permissions()
 {
-    std::map<int, std::vector<Permission>> granted;
-    for (const PermissionRow& row : m_transaction.visible_project_permissions(m_user_id))
-        granted[row.project_id].push_back({ row.level, row.account, row.user_id });
-    for (const InvitationRow& row : m_transaction.visible_project_invitations(m_user_id, m_now))
-        granted[row.project_id].push_back({ row.level, row.address, 0 });
+    if (!m_granted) {
+        m_granted = by_project(m_transaction.visible_project_permissions(m_user_id),
+            m_transaction.visible_project_invitations(m_user_id, m_now));
+    }
+    const std::map<int, std::vector<Permission>>& granted = *m_granted;
     for (const auto& [project_id, access] : m_projects) {
         const TaskRow* project = visible_task(project_id);
         if (!project || m_permissions.contains(project_id))

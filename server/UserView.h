@@ -53,6 +53,9 @@ public:
     int user_id() const { return m_user_id; }
     // Every project the caller sees.
     const std::map<int, Access>& projects();
+    // projects() for a reply that shows them all: their unread totals and who sees them come
+    // in the same read.
+    const std::map<int, Access>& projects_with_sharing();
     std::optional<Access> access(int project_id);
 
     // The task when the caller sees it; nothing for a missing or unseen task. The row stays
@@ -119,6 +122,9 @@ private:
     std::optional<int> known_own_unread(int task_id) const;
     const UnreadTotal* project_total(int project_id);
     void load_all_permissions();
+    void accept_projects(std::vector<VisibleProject> rows);
+    // Who else sees each project and who is invited, by project, while the projects are loaded.
+    std::optional<std::map<int, std::vector<Permission>>> m_granted;
     std::map<int, std::vector<Permission>> m_permissions;
     std::unordered_map<int, Text> m_accounts; // Owners' accounts, read once per call.
 };
