@@ -24,7 +24,7 @@ Service::Service(Storage& storage, const ServiceConfig& config, ServiceClock& cl
 {
 }
 
-// The cached read of this thread whose snapshot the next read call may continue.
+// The cached read of this thread whose session check the next read call may rely on.
 namespace {
 
     thread_local Service::CachedRead* s_cached_read = nullptr;
@@ -43,10 +43,11 @@ Service::Call Service::open_call(const std::u16string& session, TransactionKind 
 {
     std::string hash = key_digest(session);
     CachedRead* cached = s_cached_read;
-    if (cached && &cached->m_service == this && cached->m_transaction
-        && kind == TransactionKind::Read && cached->m_hash == hash) {
-        s_cached_read = nullptr; // A second call of the request sees its own snapshot.
-        return Call { std::move(cached->m_transaction), cached->m_state.user_id };
+    if (cached && &cached->m_service == this && kind == TransactionKind::Read
+        && cached->m_hash == hash) {
+        // The session was found valid a moment ago; the read may as well have arrived then.
+        s_cached_read = nullptr; // A second call of the request checks again.
+        return Call { m_storage.begin(kind), cached->m_state.user_id };
     }
     for (;;) {
         auto transaction = m_storage.begin(kind);
@@ -71,10 +72,8 @@ Service::CachedRead::CachedRead(Service& service, const std::u16string& session)
     : m_service(service)
     , m_hash(key_digest(session))
 {
-    // One statement on the read's own snapshot in the common case; on a store that answers
-    // over a network the transaction's start travels with it.
-    m_transaction = service.m_storage.begin(TransactionKind::Read);
-    std::optional<SessionState> found = m_transaction->find_session_state(m_hash);
+    // Asked before every cached read, so the common case is one query without a transaction.
+    std::optional<SessionState> found = service.m_storage.find_session_state(m_hash);
     std::int64_t now = service.m_clock.now_ms();
     if (!found || found->last_use + service.m_config.session_idle_ms <= now)
         throw ServiceException(u"NOT_LOGGED");
@@ -83,8 +82,6 @@ Service::CachedRead::CachedRead(Service& service, const std::u16string& session)
         s_cached_read = this;
         return;
     }
-    // The session's last use is written first; the read then runs on a snapshot of its own.
-    m_transaction.reset();
     Call call = service.open_call(session, TransactionKind::Read);
     m_state.user_id = call.user_id;
     m_state.seq = call.transaction->current_seq();
@@ -97,7 +94,6 @@ Service::CachedRead::~CachedRead()
 {
     if (s_cached_read == this)
         s_cached_read = nullptr;
-    // An unused snapshot ends with its transaction's destructor: a reader has nothing to keep.
 }
 
 std::u16string Service::new_login_key(StorageTransaction& transaction, int user_id)

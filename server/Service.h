@@ -107,11 +107,12 @@ public:
     };
     NewsWait look_for_news(const std::u16string& session, std::int32_t cursor);
 
-    // The state a cached read of this session sees, taken on the snapshot the read then runs
-    // on: when the reply is not cached, the next read call of this session on this thread
-    // continues the same transaction instead of opening one and checking the session again.
-    // Ends the session's idle time like any call; throws NOT_LOGGED like any call.
-    // Thread safety: belongs to the thread that made it; one at a time per thread.
+    // The state a cached read of this session sees. When the reply is not cached, the next
+    // read call of this session on this thread relies on this session check instead of making
+    // its own, which on a networked store would cost a round trip of its own; the reply then
+    // reflects this state or a newer one. Ends the session's idle time like any call; throws
+    // NOT_LOGGED like any call. Thread safety: belongs to the thread that made it; one at a
+    // time per thread.
     class CachedRead {
     public:
         CachedRead(Service& service, const std::u16string& session);
@@ -126,7 +127,6 @@ public:
         Service& m_service;
         std::string m_hash;
         ReadState m_state;
-        std::unique_ptr<StorageTransaction> m_transaction; // Until a call takes it.
     };
 
     // Operator commands on the same store (the admin subcommands).
