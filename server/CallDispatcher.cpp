@@ -320,10 +320,12 @@ HttpReply CallDispatcher::dispatch(std::string_view body, const std::string& cli
     std::optional<Run> run = entry->parse(m_service, reader, client_address);
     if (!run || !reader.is_complete())
         return malformed(reader, reader.remaining() ? "values left over" : "parameter values");
+    std::optional<Service::CachedRead> read;
     std::optional<ReadState> state;
     std::string request;
     if (entry->caching == Caching::Reply) {
-        state = m_service.read_state(WString(session_reader.load_string()));
+        read.emplace(m_service, WString(session_reader.load_string()));
+        state = read->state();
         request.assign(body);
         std::int64_t now = m_service.clock().now_ms();
         if (auto cached = m_cache.find(request, *state, now)) {

@@ -234,6 +234,16 @@ int run_copy_command(int argc, const char* const* argv)
         }
         target->execute("COMMIT");
         source->execute("COMMIT");
+        // Without this the service's first minutes on the copy run without the planner's
+        // statistics and pay for setting every row's visibility hints, until autovacuum comes.
+        for (auto [table, rows] : copied) {
+            try {
+                target->execute(("VACUUM (ANALYZE) " + std::string(table->name)).c_str());
+            } catch (const StorageError& error) {
+                std::fprintf(stderr, "vizserver: copy: %s (the copy is complete)\n", error.what());
+                break;
+            }
+        }
         for (auto [table, rows] : copied)
             std::printf("  %-18s %lld rows\n", table->name, static_cast<long long>(rows));
         std::printf("vizserver: copied %s into the PostgreSQL database; every table's count"

@@ -16,14 +16,19 @@ static UserRow read_user(const PgResult& row)
     return user;
 }
 
-std::optional<UserRow> PgTransaction::find_user(int id)
+const char pg_find_user_sql[]
+    = "SELECT id, account, name, password_hash, stamp FROM users WHERE id = $1";
+
+std::optional<UserRow> pg_read_found_user(const PgResult& result)
 {
-    static constexpr char sql[]
-        = "SELECT id, account, name, password_hash, stamp FROM users WHERE id = $1";
-    PgResult result = run(sql, PgParams().add(id));
     if (result.rows() == 0)
         return std::nullopt;
     return read_user(result);
+}
+
+std::optional<UserRow> PgTransaction::find_user(int id)
+{
+    return pg_read_found_user(run(pg_find_user_sql, PgParams().add(id)));
 }
 
 std::optional<UserRow> PgTransaction::find_user_by_account(const Text& account)

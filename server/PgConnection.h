@@ -80,6 +80,13 @@ public:
     // `sql` must be a constant.
     PgResult run(const char* sql, const PgParams& params);
     PgResult run(const char* sql) { return run(sql, PgParams()); }
+    // Runs independent statements in one exchange, each prepared on first use as run() does,
+    // and answers their results in order. The first failure throws, as one statement's would.
+    struct Statement {
+        const char* sql;
+        PgParams params;
+    };
+    std::vector<PgResult> run_all(const std::vector<Statement>& statements);
     // Runs `sql` once for each of `rows` in one exchange (a bulk load); throws on the first
     // failure. Keep batches to a few hundred rows: answers wait in the socket until all is sent.
     void run_batch(const char* sql, const std::vector<PgParams>& rows);
@@ -102,7 +109,7 @@ public:
 private:
     explicit PgConnection(pg_conn* connection);
     [[noreturn]] void fail(const char* what, pg_result* result);
-    PgResult run_in_pipeline(const char* sql, const PgParams& params, const std::string* prepare);
+    std::vector<PgResult> run_in_pipeline(const std::vector<Statement>& statements);
 
     pg_conn* m_connection;
     std::map<const char*, std::string> m_prepared; // Text address to statement name.

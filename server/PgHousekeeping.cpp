@@ -5,17 +5,22 @@
 
 namespace corvane::server {
 
-std::vector<UnreadTotal> PgTransaction::project_unread_totals(int user_id)
+static constexpr char unread_totals_sql[]
+    = "SELECT project_id, SUM(count)::bigint, SUM(CASE WHEN task_id = project_id THEN count"
+      " ELSE 0 END)::bigint FROM unread WHERE user_id = $1 GROUP BY project_id"
+      " HAVING SUM(count) > 0";
+
+static std::vector<UnreadTotal> read_unread_totals(const PgResult& result)
 {
-    static constexpr char sql[]
-        = "SELECT project_id, SUM(count)::bigint, SUM(CASE WHEN task_id = project_id THEN count"
-          " ELSE 0 END)::bigint FROM unread WHERE user_id = $1 GROUP BY project_id"
-          " HAVING SUM(count) > 0";
-    PgResult result = run(sql, PgParams().add(user_id));
     std::vector<UnreadTotal> rows;
     for (int row = 0; row < result.rows(); ++row)
         rows.push_back({ result.int32(row, 0), result.int32(row, 1), result.int32(row, 2) });
     return rows;
+}
+
+std::vector<UnreadTotal> PgTransaction::project_unread_totals(int user_id)
+{
+    return read_unread_totals(run(unread_totals_sql, PgParams().add(user_id)));
 }
 
 // The projects a user sees, as a subquery of the two statements below.
@@ -23,13 +28,13 @@ std::vector<UnreadTotal> PgTransaction::project_unread_totals(int user_id)
     "(SELECT project_id FROM permissions WHERE user_id = $1 UNION SELECT id FROM tasks"            \
     " WHERE owner_id = $1 AND parent_id = 0)"
 
-std::vector<PermissionRow> PgTransaction::visible_project_permissions(int user_id)
+static constexpr char visible_permissions_sql[]
+    = "SELECT p.project_id, p.user_id, p.level, p.joined_seq, u.account FROM permissions p"
+      " JOIN users u ON u.id = p.user_id WHERE p.project_id IN " VISIBLE_PROJECTS
+      " ORDER BY p.project_id, p.joined_seq, p.user_id";
+
+static std::vector<PermissionRow> read_permissions(const PgResult& result)
 {
-    static constexpr char sql[]
-        = "SELECT p.project_id, p.user_id, p.level, p.joined_seq, u.account FROM permissions p"
-          " JOIN users u ON u.id = p.user_id WHERE p.project_id IN " VISIBLE_PROJECTS
-          " ORDER BY p.project_id, p.joined_seq, p.user_id";
-    PgResult result = run(sql, PgParams().add(user_id));
     std::vector<PermissionRow> rows;
     for (int row = 0; row < result.rows(); ++row)
         rows.push_back({ result.int32(row, 0), result.int32(row, 1), result.int32(row, 2),
@@ -37,17 +42,39 @@ std::vector<PermissionRow> PgTransaction::visible_project_permissions(int user_i
     return rows;
 }
 
-std::vector<InvitationRow> PgTransaction::visible_project_invitations(int user_id, std::int64_t now)
+std::vector<PermissionRow> PgTransaction::visible_project_permissions(int user_id)
 {
-    static constexpr char sql[]
-        = "SELECT id, project_id, address, level, inviter_id, expires FROM invitations"
-          " WHERE project_id IN " VISIBLE_PROJECTS " AND expires > $2 ORDER BY project_id, id";
-    PgResult result = run(sql, PgParams().add(user_id).add(now));
+    return read_permissions(run(visible_permissions_sql, PgParams().add(user_id)));
+}
+
+static constexpr char visible_invitations_sql[]
+    = "SELECT id, project_id, address, level, inviter_id, expires FROM invitations"
+      " WHERE project_id IN " VISIBLE_PROJECTS " AND expires > $2 ORDER BY project_id, id";
+
+static std::vector<InvitationRow> read_invitations(const PgResult& result)
+{
     std::vector<InvitationRow> rows;
     for (int row = 0; row < result.rows(); ++row)
         rows.push_back({ result.int32(row, 0), result.int32(row, 1), result.text(row, 2),
             result.int32(row, 3), result.int32(row, 4), result.int64(row, 5) });
     return rows;
+}
+
+std::vector<InvitationRow> PgTransaction::visible_project_invitations(int user_id, std::int64_t now)
+{
+    return read_invitations(run(visible_invitations_sql, PgParams().add(user_id).add(now)));
+}
+
+RootRead PgTransaction::read_root(int user_id, std::int64_t now)
+{
+    std::vector<PgResult> results = run_all({ { pg_user_projects_sql, PgParams().add(user_id) },
+        { unread_totals_sql, PgParams().add(user_id) },
+        { visible_permissions_sql, PgParams().add(user_id) },
+        { visible_invitations_sql, PgParams().add(user_id).add(now) },
+        { pg_find_user_sql, PgParams().add(user_id) } });
+    return { pg_read_user_projects(results[0]), read_unread_totals(results[1]),
+        read_permissions(results[2]), read_invitations(results[3]),
+        pg_read_found_user(results[4]) };
 }
 
 std::vector<std::pair<int, int>> PgTransaction::child_unread_counts(int user_id, int parent_id)

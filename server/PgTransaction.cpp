@@ -66,6 +66,23 @@ PgResult PgTransaction::run(const char* sql, const PgParams& params)
     return m_connection->run(sql, params);
 }
 
+std::vector<PgResult> PgTransaction::run_all(const std::vector<PgConnection::Statement>& statements)
+{
+    if (!m_connection)
+        throw StorageError("no database connection");
+    bool first = m_connection->has_queued();
+    try {
+        return m_connection->run_all(statements);
+    } catch (const StorageError&) {
+        if (!first || !m_connection->is_broken())
+            throw;
+    }
+    m_storage.give_back(std::move(m_connection)); // As run(): once more on a fresh connection.
+    m_connection = m_storage.take_connection();
+    queue_begin();
+    return m_connection->run_all(statements);
+}
+
 PgResult PgTransaction::run(const char* sql)
 {
     return run(sql, PgParams());
@@ -151,17 +168,17 @@ std::optional<TaskRow> PgTransaction::find_task(int id)
     return read_task(result, 0);
 }
 
-std::optional<TaskInProject> PgTransaction::find_task_in_project(int id, int user_id)
+static constexpr char task_in_project_sql[]
+    = "SELECT t.id, t.parent_id, t.project_id, t.owner_id, t.responsible_id, t.title, t.tag,"
+      " t.status, t.complete, t.done, t.plan, t.deadline, t.date, t.child_count, t.created_seq,"
+      " p.id, p.parent_id, p.project_id, p.owner_id, p.responsible_id, p.title, p.tag,"
+      " p.status, p.complete, p.done, p.plan, p.deadline, p.date, p.child_count, p.created_seq,"
+      " g.level, g.joined_seq FROM tasks t LEFT JOIN tasks p ON p.id = t.project_id"
+      " LEFT JOIN permissions g ON g.project_id = t.project_id AND g.user_id = $2"
+      " AND p.owner_id <> $2 WHERE t.id = $1";
+
+static std::optional<TaskInProject> read_task_in_project(const PgResult& result, int user_id)
 {
-    static constexpr char sql[]
-        = "SELECT t.id, t.parent_id, t.project_id, t.owner_id, t.responsible_id, t.title, t.tag,"
-          " t.status, t.complete, t.done, t.plan, t.deadline, t.date, t.child_count, t.created_seq,"
-          " p.id, p.parent_id, p.project_id, p.owner_id, p.responsible_id, p.title, p.tag,"
-          " p.status, p.complete, p.done, p.plan, p.deadline, p.date, p.child_count, p.created_seq,"
-          " g.level, g.joined_seq FROM tasks t LEFT JOIN tasks p ON p.id = t.project_id"
-          " LEFT JOIN permissions g ON g.project_id = t.project_id AND g.user_id = $2"
-          " AND p.owner_id <> $2 WHERE t.id = $1";
-    PgResult result = run(sql, PgParams().add(id).add(user_id));
     if (result.rows() == 0)
         return std::nullopt;
     TaskInProject found { read_task(result, 0), std::nullopt, std::nullopt };
@@ -177,25 +194,35 @@ std::optional<TaskInProject> PgTransaction::find_task_in_project(int id, int use
     return found;
 }
 
+std::optional<TaskInProject> PgTransaction::find_task_in_project(int id, int user_id)
+{
+    return read_task_in_project(run(task_in_project_sql, PgParams().add(id).add(user_id)), user_id);
+}
+
 std::vector<TaskRow> PgTransaction::project_tasks(int project_id)
 {
     static constexpr char sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE project_id = $1";
     return read_tasks(run(sql, PgParams().add(project_id)));
 }
 
-std::vector<std::pair<TaskRow, int>> PgTransaction::child_tasks_unread(int user_id, int parent_id)
+static constexpr char children_unread_sql[]
+    = "SELECT t.id, t.parent_id, t.project_id, t.owner_id, t.responsible_id, t.title, t.tag,"
+      " t.status, t.complete, t.done, t.plan, t.deadline, t.date, t.child_count, t.created_seq,"
+      " COALESCE(u.count, 0) FROM tasks t LEFT JOIN unread u ON u.task_id = t.id"
+      " AND u.user_id = $2 AND u.count > 0 WHERE t.parent_id = $1";
+
+static std::vector<std::pair<TaskRow, int>> read_children_unread(const PgResult& result)
 {
-    static constexpr char sql[]
-        = "SELECT t.id, t.parent_id, t.project_id, t.owner_id, t.responsible_id, t.title, t.tag,"
-          " t.status, t.complete, t.done, t.plan, t.deadline, t.date, t.child_count, t.created_seq,"
-          " COALESCE(u.count, 0) FROM tasks t LEFT JOIN unread u ON u.task_id = t.id"
-          " AND u.user_id = $2 AND u.count > 0 WHERE t.parent_id = $1";
-    PgResult result = run(sql, PgParams().add(parent_id).add(user_id));
     std::vector<std::pair<TaskRow, int>> rows;
     rows.reserve(std::size_t(result.rows()));
     for (int row = 0; row < result.rows(); ++row)
         rows.emplace_back(read_task(result, row), result.int32(row, 15));
     return rows;
+}
+
+std::vector<std::pair<TaskRow, int>> PgTransaction::child_tasks_unread(int user_id, int parent_id)
+{
+    return read_children_unread(run(children_unread_sql, PgParams().add(parent_id).add(user_id)));
 }
 
 std::vector<TaskRow> PgTransaction::projects_tasks(const std::vector<int>& project_ids)
@@ -212,44 +239,62 @@ std::vector<TaskRow> PgTransaction::child_tasks(int parent_id)
     return read_tasks(run(sql, PgParams().add(parent_id)));
 }
 
-std::vector<TaskRow> PgTransaction::list_page(int project_id, const TaskRow* after, int limit)
+// list_date and list_undated are indexed generated columns that turn the mixed directions of
+// the order into one ascending row value, so a page is one index range. Titles are bytea, whose
+// byte order is the order of the UTF-16 units.
+#define LIST_FIRST_PAGE                                                                            \
+    " FROM tasks WHERE project_id = $1 AND parent_id <> 0 ORDER BY complete, list_date,"           \
+    " list_undated, deadline, title, id LIMIT $2"
+#define LIST_PAGE_AFTER                                                                            \
+    " FROM tasks WHERE project_id = $1 AND parent_id <> 0 AND (complete, list_date, list_undated," \
+    " deadline, title, id) > ($3, $4, $5, $6, $7, $8) ORDER BY complete, list_date,"               \
+    " list_undated, deadline, title, id LIMIT $2"
+static constexpr char list_first_sql[] = "SELECT " TASK_COLUMNS LIST_FIRST_PAGE;
+static constexpr char list_after_sql[] = "SELECT " TASK_COLUMNS LIST_PAGE_AFTER;
+// The page's parents, from the same index range: a page rarely spans more than two folders.
+static constexpr char list_first_parents_sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE id IN"
+                                                 " (SELECT parent_id" LIST_FIRST_PAGE ")";
+static constexpr char list_after_parents_sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE id IN"
+                                                 " (SELECT parent_id" LIST_PAGE_AFTER ")";
+
+static PgParams list_params(int project_id, const TaskRow* after, int limit)
 {
-    // list_date and list_undated are indexed generated columns that turn the mixed directions
-    // of the order into one ascending row value, so a page is one index range. Titles are
-    // bytea, whose byte order is the order of the UTF-16 units.
-    static constexpr char first_sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE project_id = $1"
-                                        " AND parent_id <> 0 ORDER BY complete, list_date,"
-                                        " list_undated, deadline, title, id LIMIT $2";
-    static constexpr char after_sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE project_id = $1"
-                                        " AND parent_id <> 0 AND (complete, list_date,"
-                                        " list_undated, deadline, title, id) > ($3, $4, $5, $6,"
-                                        " $7, $8) ORDER BY complete, list_date, list_undated,"
-                                        " deadline, title, id LIMIT $2";
     PgParams params;
     params.add(project_id).add(limit);
-    if (!after)
-        return read_tasks(run(first_sql, params));
-    params.add(after->complete ? 1 : 0)
-        .add(-after->date)
-        .add(after->deadline == 0 ? 1 : 0)
-        .add(after->deadline)
-        .add(after->title)
-        .add(after->id);
-    return read_tasks(run(after_sql, params));
+    if (after) {
+        params.add(after->complete ? 1 : 0)
+            .add(-after->date)
+            .add(after->deadline == 0 ? 1 : 0)
+            .add(after->deadline)
+            .add(after->title)
+            .add(after->id);
+    }
+    return params;
 }
 
-std::vector<VisibleProject> PgTransaction::user_projects(int user_id)
+std::vector<TaskRow> PgTransaction::list_page(int project_id, const TaskRow* after, int limit)
 {
-    static constexpr char sql[]
-        = "SELECT " TASK_COLUMNS ", 3::bigint, created_seq FROM tasks WHERE owner_id = $1"
-          " AND parent_id = 0 UNION ALL SELECT " TASK_COLUMNS ", level, joined_seq FROM tasks"
-          " JOIN (SELECT project_id AS granted, level, joined_seq FROM permissions"
-          " WHERE user_id = $1) g ON tasks.id = g.granted";
-    PgResult result = run(sql, PgParams().add(user_id));
+    return read_tasks(
+        run(after ? list_after_sql : list_first_sql, list_params(project_id, after, limit)));
+}
+
+const char pg_user_projects_sql[]
+    = "SELECT " TASK_COLUMNS ", 3::bigint, created_seq FROM tasks WHERE owner_id = $1"
+      " AND parent_id = 0 UNION ALL SELECT " TASK_COLUMNS ", level, joined_seq FROM tasks"
+      " JOIN (SELECT project_id AS granted, level, joined_seq FROM permissions"
+      " WHERE user_id = $1) g ON tasks.id = g.granted";
+
+std::vector<VisibleProject> pg_read_user_projects(const PgResult& result)
+{
     std::vector<VisibleProject> rows;
     for (int row = 0; row < result.rows(); ++row)
         rows.push_back({ read_task(result, row), result.int32(row, 15), result.int64(row, 16) });
     return rows;
+}
+
+std::vector<VisibleProject> PgTransaction::user_projects(int user_id)
+{
+    return pg_read_user_projects(run(pg_user_projects_sql, PgParams().add(user_id)));
 }
 
 int PgTransaction::insert_task(const TaskRow& task)
@@ -322,6 +367,38 @@ std::vector<std::pair<int, std::int64_t>> PgTransaction::owned_projects(int user
     for (int row = 0; row < result.rows(); ++row)
         rows.emplace_back(result.int32(row, 0), result.int64(row, 1));
     return rows;
+}
+
+FolderRead PgTransaction::read_folder(int user_id, int folder_id)
+{
+    std::vector<PgResult> results
+        = run_all({ { task_in_project_sql, PgParams().add(folder_id).add(user_id) },
+            { children_unread_sql, PgParams().add(folder_id).add(user_id) } });
+    FolderRead read { read_task_in_project(results[0], user_id), {} };
+    if (read.folder)
+        read.children = read_children_unread(results[1]);
+    return read;
+}
+
+ListPageRead PgTransaction::read_list_page(
+    int user_id, int project_id, const TaskRow* after, int limit)
+{
+    static constexpr char unread_sql[] = "SELECT task_id, count FROM unread WHERE user_id = $1"
+                                         " AND project_id = $2 AND count > 0";
+    PgParams page = list_params(project_id, after, limit);
+    std::vector<PgResult> results
+        = run_all({ { task_in_project_sql, PgParams().add(project_id).add(user_id) },
+            { after ? list_after_sql : list_first_sql, page },
+            { after ? list_after_parents_sql : list_first_parents_sql, page },
+            { unread_sql, PgParams().add(user_id).add(project_id) } });
+    ListPageRead read { read_task_in_project(results[0], user_id), {}, {}, {} };
+    if (!read.project)
+        return read;
+    read.page = read_tasks(results[1]);
+    read.parents = read_tasks(results[2]);
+    for (int row = 0; row < results[3].rows(); ++row)
+        read.unread.emplace_back(results[3].int32(row, 0), results[3].int32(row, 1));
+    return read;
 }
 
 } // namespace corvane::server

@@ -1,14 +1,12 @@
 #pragma once
 
+#include "server/PgConnection.h"
 #include "server/Storage.h"
 
 #include <memory>
 
 namespace corvane::server {
 
-class PgConnection;
-class PgParams;
-class PgResult;
 class PgStorage;
 
 // A transaction on a connection leased from the pool. A writer first takes one lock shared by
@@ -57,6 +55,10 @@ public:
     std::vector<std::pair<TaskRow, int>> child_tasks_unread(int user_id, int parent_id) override;
     std::vector<TaskRow> list_page(int project_id, const TaskRow* after, int limit) override;
     std::vector<VisibleProject> user_projects(int user_id) override;
+    FolderRead read_folder(int user_id, int folder_id) override;
+    RootRead read_root(int user_id, std::int64_t now) override;
+    ListPageRead read_list_page(
+        int user_id, int project_id, const TaskRow* after, int limit) override;
     int insert_task(const TaskRow& task) override;
     void update_task(const TaskRow& task) override;
     void adjust_child_count(int task_id, int delta) override;
@@ -129,12 +131,19 @@ private:
     void queue_begin();
     PgResult run(const char* sql, const PgParams& params);
     PgResult run(const char* sql);
+    std::vector<PgResult> run_all(const std::vector<PgConnection::Statement>& statements);
 
     PgStorage& m_storage;
     TransactionKind m_kind;
     std::unique_ptr<PgConnection> m_connection; // Given back (or dropped if lost) at the end.
     bool m_open { false };
 };
+
+// Statements of one query file that another sends together with its own, and their readers.
+extern const char pg_user_projects_sql[];
+std::vector<VisibleProject> pg_read_user_projects(const PgResult& result);
+extern const char pg_find_user_sql[];
+std::optional<UserRow> pg_read_found_user(const PgResult& result);
 
 // StorageTransaction::find_session_state() as one statement on `connection`, which may be
 // inside a transaction or not.

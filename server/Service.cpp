@@ -24,6 +24,13 @@ Service::Service(Storage& storage, const ServiceConfig& config, ServiceClock& cl
 {
 }
 
+// The cached read of this thread whose session check the next read call may rely on.
+namespace {
+
+    thread_local Service::CachedRead* s_cached_read = nullptr;
+
+} // namespace
+
 // The idle time restarts with each call, but writing that down on every read would turn every
 // read into a write: the stamp moves at most once per interval.
 static bool is_touch_due(const ServiceConfig& config, std::int64_t last_use, std::int64_t now)
@@ -35,6 +42,13 @@ static bool is_touch_due(const ServiceConfig& config, std::int64_t last_use, std
 Service::Call Service::open_call(const std::u16string& session, TransactionKind kind)
 {
     std::string hash = key_digest(session);
+    CachedRead* cached = s_cached_read;
+    if (cached && &cached->m_service == this && kind == TransactionKind::Read
+        && cached->m_hash == hash) {
+        // The session was found valid a moment ago; the read may as well have arrived then.
+        s_cached_read = nullptr; // A second call of the request checks again.
+        return Call { m_storage.begin(kind), cached->m_state.user_id };
+    }
     for (;;) {
         auto transaction = m_storage.begin(kind);
         std::optional<SessionState> record = transaction->find_session_state(hash);
@@ -54,23 +68,32 @@ Service::Call Service::open_call(const std::u16string& session, TransactionKind 
     }
 }
 
-ReadState Service::read_state(const std::u16string& session)
+Service::CachedRead::CachedRead(Service& service, const std::u16string& session)
+    : m_service(service)
+    , m_hash(key_digest(session))
 {
     // Asked before every cached read, so the common case is one query without a transaction.
-    std::optional<SessionState> found = m_storage.find_session_state(key_digest(session));
-    std::int64_t now = m_clock.now_ms();
-    if (!found || found->last_use + m_config.session_idle_ms <= now)
+    std::optional<SessionState> found = service.m_storage.find_session_state(m_hash);
+    std::int64_t now = service.m_clock.now_ms();
+    if (!found || found->last_use + service.m_config.session_idle_ms <= now)
         throw ServiceException(u"NOT_LOGGED");
-    if (!is_touch_due(m_config, found->last_use, now))
-        return ReadState { found->user_id, found->seq, found->stamp };
-    Call call = open_call(session, TransactionKind::Read);
-    ReadState state;
-    state.user_id = call.user_id;
-    state.seq = call.transaction->current_seq();
+    if (!is_touch_due(service.m_config, found->last_use, now)) {
+        m_state = ReadState { found->user_id, found->seq, found->stamp };
+        s_cached_read = this;
+        return;
+    }
+    Call call = service.open_call(session, TransactionKind::Read);
+    m_state.user_id = call.user_id;
+    m_state.seq = call.transaction->current_seq();
     std::optional<UserRow> user = call.transaction->find_user(call.user_id);
-    state.stamp = user ? user->stamp : 0;
+    m_state.stamp = user ? user->stamp : 0;
     call.transaction->commit();
-    return state;
+}
+
+Service::CachedRead::~CachedRead()
+{
+    if (s_cached_read == this)
+        s_cached_read = nullptr;
 }
 
 std::u16string Service::new_login_key(StorageTransaction& transaction, int user_id)

@@ -107,8 +107,27 @@ public:
     };
     NewsWait look_for_news(const std::u16string& session, std::int32_t cursor);
 
-    // The state a read of this session would see (ends the session's idle time like any call).
-    ReadState read_state(const std::u16string& session);
+    // The state a cached read of this session sees. When the reply is not cached, the next
+    // read call of this session on this thread relies on this session check instead of making
+    // its own, which on a networked store would cost a round trip of its own; the reply then
+    // reflects this state or a newer one. Ends the session's idle time like any call; throws
+    // NOT_LOGGED like any call. Thread safety: belongs to the thread that made it; one at a
+    // time per thread.
+    class CachedRead {
+    public:
+        CachedRead(Service& service, const std::u16string& session);
+        ~CachedRead();
+        CachedRead(const CachedRead&) = delete;
+        CachedRead& operator=(const CachedRead&) = delete;
+
+        const ReadState& state() const { return m_state; }
+
+    private:
+        friend class Service;
+        Service& m_service;
+        std::string m_hash;
+        ReadState m_state;
+    };
 
     // Operator commands on the same store (the admin subcommands).
     int create_user(const std::u16string& email, const std::u16string& password,

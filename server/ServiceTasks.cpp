@@ -97,7 +97,7 @@ std::vector<VizTask> Service::get_filtered_children(
     std::vector<const TaskRow*> rows;
     if (parent_id == 0) {
         std::vector<int> ids;
-        for (const auto& [project_id, access] : view.projects()) {
+        for (const auto& [project_id, access] : view.projects_with_sharing()) {
             if (const TaskRow* project = view.visible_task(project_id)) {
                 rows.push_back(project);
                 ids.push_back(project_id);
@@ -357,14 +357,6 @@ VizList Service::get_filtered_list(const std::u16string& session, const Filter& 
     Call call = open_call(session, TransactionKind::Read);
     UserView view(*call.transaction, call.user_id, m_clock.now_ms(), filter);
     VizList reply;
-    std::vector<int> scope;
-    if (project_id >= 1) {
-        if (view.access(project_id))
-            scope.push_back(project_id);
-    } else {
-        for (const auto& [id, access] : view.projects())
-            scope.push_back(id);
-    }
     std::optional<TaskRow> mark;
     if (cursor.present) {
         mark.emplace();
@@ -377,13 +369,23 @@ VizList Service::get_filtered_list(const std::u16string& session, const Filter& 
     int size = std::clamp(page_size, 1, 100);
     // Each project gives its own first page after the cursor from the list index; the page
     // is the first of their union.
+    std::vector<int> scope;
+    if (project_id < 1) {
+        for (const auto& [id, access] : view.projects())
+            scope.push_back(id);
+    } else {
+        scope.push_back(project_id);
+    }
+    auto fits
+        = [&](const TaskRow* project) { return project && (text.empty() || project->tag == text); };
     std::vector<const TaskRow*> rows;
     for (int id : scope) {
-        const TaskRow* project = view.visible_task(id);
-        if (!project || (!text.empty() && project->tag != text))
-            continue;
-        for (TaskRow& row : call.transaction->list_page(id, mark ? &*mark : nullptr, size))
-            rows.push_back(view.remember(std::move(row)));
+        if (project_id < 1 && !fits(view.visible_task(id)))
+            continue; // Every project is known already: no page for one the text rules out.
+        std::optional<std::vector<const TaskRow*>> page
+            = view.list_page(id, mark ? &*mark : nullptr, size);
+        if (page && fits(view.visible_task(id)))
+            rows.insert(rows.end(), page->begin(), page->end());
     }
     std::sort(rows.begin(), rows.end(),
         [](const TaskRow* a, const TaskRow* b) { return task_before(*a, *b); });

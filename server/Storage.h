@@ -56,6 +56,24 @@ struct TaskInProject {
     std::optional<PermissionRow> permission;
 };
 
+// A folder as a reader first sees it: the folder with what decides whether the user sees it
+// (find_task_in_project), and its children with their unread counts (child_tasks_unread).
+// The children are of no use when the folder is not seen.
+struct FolderRead {
+    std::optional<TaskInProject> folder;
+    std::vector<std::pair<TaskRow, int>> children;
+};
+
+// A list page as a reader first sees it: the project with what decides whether the user sees
+// it, the page (list_page), the user's unread counts in the project (unread_counts), and as
+// many of the page's parents as the store found at no extra cost (maybe none).
+struct ListPageRead {
+    std::optional<TaskInProject> project;
+    std::vector<TaskRow> page;
+    std::vector<std::pair<int, int>> unread;
+    std::vector<TaskRow> parents;
+};
+
 struct UnreadTotal {
     int project_id { 0 };
     int total { 0 };
@@ -68,6 +86,17 @@ struct VisibleProject {
     TaskRow project;
     int level { 0 };
     std::int64_t joined { 0 };
+};
+
+// What a root list shows besides the projects' tasks, as the user first sees it: the projects
+// (user_projects), their unread totals (project_unread_totals), who else sees them
+// (visible_project_permissions, visible_project_invitations) and the user's own row.
+struct RootRead {
+    std::vector<VisibleProject> projects;
+    std::vector<UnreadTotal> totals;
+    std::vector<PermissionRow> permissions;
+    std::vector<InvitationRow> invitations;
+    std::optional<UserRow> user;
 };
 
 // One transaction on the store. Every query sees the state as of the transaction's start plus
@@ -118,6 +147,35 @@ public:
     // strictly after `after` when given. Answered from an index, whatever the page.
     virtual std::vector<TaskRow> list_page(int project_id, const TaskRow* after, int limit) = 0;
     virtual std::vector<VisibleProject> user_projects(int user_id) = 0;
+    // The independent reads a view starts with, together: a store whose statements cost round
+    // trips sends them in one exchange. Here, one after another.
+    virtual FolderRead read_folder(int user_id, int folder_id)
+    {
+        FolderRead read { find_task_in_project(folder_id, user_id), {} };
+        if (read.folder)
+            read.children = child_tasks_unread(user_id, folder_id);
+        return read;
+    }
+    virtual RootRead read_root(int user_id, std::int64_t now)
+    {
+        RootRead read;
+        read.projects = user_projects(user_id);
+        read.totals = project_unread_totals(user_id);
+        read.permissions = visible_project_permissions(user_id);
+        read.invitations = visible_project_invitations(user_id, now);
+        read.user = find_user(user_id);
+        return read;
+    }
+    virtual ListPageRead read_list_page(
+        int user_id, int project_id, const TaskRow* after, int limit)
+    {
+        ListPageRead read { find_task_in_project(project_id, user_id), {}, {}, {} };
+        if (read.project) {
+            read.page = list_page(project_id, after, limit);
+            read.unread = unread_counts(user_id, project_id, 0);
+        }
+        return read;
+    }
     virtual int insert_task(const TaskRow& task) = 0;
     virtual void update_task(const TaskRow& task) = 0; // Every field but id, project and date.
     virtual void adjust_child_count(int task_id, int delta) = 0;

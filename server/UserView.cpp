@@ -59,14 +59,46 @@ const std::map<int, Access>& UserView::projects()
     if (m_projects_loaded)
         return m_projects;
     m_projects_loaded = true;
-    for (VisibleProject& row : m_transaction.user_projects(m_user_id)) {
+    accept_projects(m_transaction.user_projects(m_user_id));
+    return m_projects;
+}
+
+static std::map<int, std::vector<Permission>> by_project(
+    const std::vector<PermissionRow>& permissions, const std::vector<InvitationRow>& invitations)
+{
+    std::map<int, std::vector<Permission>> granted;
+    for (const PermissionRow& row : permissions)
+        granted[row.project_id].push_back({ row.level, row.account, row.user_id });
+    for (const InvitationRow& row : invitations)
+        granted[row.project_id].push_back({ row.level, row.address, 0 });
+    return granted;
+}
+
+const std::map<int, Access>& UserView::projects_with_sharing()
+{
+    if (!is_fresh())
+        return projects();
+    RootRead read = m_transaction.read_root(m_user_id, m_now);
+    m_projects_loaded = true;
+    accept_projects(std::move(read.projects));
+    m_project_totals.emplace();
+    for (const UnreadTotal& total : read.totals)
+        (*m_project_totals)[total.project_id] = total;
+    m_granted = by_project(read.permissions, read.invitations);
+    if (read.user)
+        m_accounts.emplace(m_user_id, std::move(read.user->account));
+    return m_projects;
+}
+
+void UserView::accept_projects(std::vector<VisibleProject> rows)
+{
+    for (VisibleProject& row : rows) {
         int id = row.project.id;
         Access access { row.level, row.joined };
         m_projects[id] = access;
         m_access[id] = access;
         m_rows.insert_or_assign(id, std::move(row.project));
     }
-    return m_projects;
 }
 
 std::optional<Access> UserView::access(int project_id)
@@ -99,7 +131,7 @@ const TaskRow* UserView::visible_task(int id)
     auto known = m_rows.find(id);
     if (known != m_rows.end())
         return &known->second;
-    if (m_access.empty() && !m_projects_loaded)
+    if (is_fresh())
         return first_task(id);
     std::optional<TaskRow> task = m_transaction.find_task(id);
     if (!task || !access(task->project_id))
@@ -111,7 +143,11 @@ const TaskRow* UserView::visible_task(int id)
 // store has to be asked over a network.
 const TaskRow* UserView::first_task(int id)
 {
-    std::optional<TaskInProject> found = m_transaction.find_task_in_project(id, m_user_id);
+    return accept_first(m_transaction.find_task_in_project(id, m_user_id));
+}
+
+const TaskRow* UserView::accept_first(std::optional<TaskInProject> found)
+{
     if (!found)
         return nullptr;
     int project_id = found->task.project_id;
@@ -127,6 +163,7 @@ const TaskRow* UserView::first_task(int id)
     m_access[project_id] = result;
     if (!result)
         return nullptr;
+    int id = found->task.id;
     return &m_rows.emplace(id, std::move(found->task)).first->second;
 }
 
@@ -139,14 +176,50 @@ const TaskRow* UserView::remember(TaskRow row)
 std::vector<const TaskRow*> UserView::visible_children(int parent_id)
 {
     std::vector<const TaskRow*> rows;
-    if (!visible_task(parent_id))
+    std::vector<std::pair<TaskRow, int>> children;
+    if (is_fresh() && parent_id > 0) {
+        FolderRead read = m_transaction.read_folder(m_user_id, parent_id);
+        if (!accept_first(std::move(read.folder)))
+            return rows;
+        children = std::move(read.children);
+    } else if (visible_task(parent_id)) {
+        children = m_transaction.child_tasks_unread(m_user_id, parent_id);
+    } else {
         return rows;
-    for (auto& [child, count] : m_transaction.child_tasks_unread(m_user_id, parent_id)) {
+    }
+    for (auto& [child, count] : children) {
         m_own_known.insert(child.id);
         if (count > 0)
             m_own_unread[child.id] = count;
         rows.push_back(remember(std::move(child)));
     }
+    return rows;
+}
+
+std::optional<std::vector<const TaskRow*>> UserView::list_page(
+    int project_id, const TaskRow* after, int limit)
+{
+    std::vector<const TaskRow*> rows;
+    if (!is_fresh()) {
+        if (!access(project_id))
+            return std::nullopt;
+        for (TaskRow& row : m_transaction.list_page(project_id, after, limit))
+            rows.push_back(remember(std::move(row)));
+        return rows;
+    }
+    ListPageRead read = m_transaction.read_list_page(m_user_id, project_id, after, limit);
+    bool is_project = read.project && read.project->task.parent_id == 0;
+    if (!accept_first(std::move(read.project)) || !is_project)
+        return std::nullopt;
+    // The parents are of the same project, so the caller sees them too.
+    for (TaskRow& parent : read.parents) {
+        if (parent.project_id == project_id)
+            m_rows.emplace(parent.id, std::move(parent));
+    }
+    for (TaskRow& row : read.page)
+        rows.push_back(remember(std::move(row)));
+    if (!m_unread.contains(project_id))
+        store_unread(project_id, read.unread);
     return rows;
 }
 
@@ -180,6 +253,7 @@ void UserView::forget()
     m_own_unread.clear();
     m_own_known.clear();
     m_permissions.clear();
+    m_granted.reset();
     m_accounts.clear();
 }
 
@@ -248,9 +322,15 @@ UserView::Unread& UserView::unread(int project_id)
     auto found = m_unread.find(project_id);
     if (found != m_unread.end())
         return found->second;
+    return store_unread(project_id, m_transaction.unread_counts(m_user_id, project_id, 0));
+}
+
+UserView::Unread& UserView::store_unread(
+    int project_id, const std::vector<std::pair<int, int>>& found)
+{
     Unread& counts = m_unread[project_id];
     // Only the tasks with unread changes are read, and their ancestors.
-    for (auto [task_id, count] : m_transaction.unread_counts(m_user_id, project_id, 0)) {
+    for (auto [task_id, count] : found) {
         counts.own[task_id] = count;
         counts.subtree[task_id] += count;
         for (int ancestor : ancestors(task_id))
@@ -263,11 +343,11 @@ UserView::Unread& UserView::unread(int project_id)
 // queries however many projects there are.
 void UserView::load_all_permissions()
 {
-    std::map<int, std::vector<Permission>> granted;
-    for (const PermissionRow& row : m_transaction.visible_project_permissions(m_user_id))
-        granted[row.project_id].push_back({ row.level, row.account, row.user_id });
-    for (const InvitationRow& row : m_transaction.visible_project_invitations(m_user_id, m_now))
-        granted[row.project_id].push_back({ row.level, row.address, 0 });
+    if (!m_granted) {
+        m_granted = by_project(m_transaction.visible_project_permissions(m_user_id),
+            m_transaction.visible_project_invitations(m_user_id, m_now));
+    }
+    const std::map<int, std::vector<Permission>>& granted = *m_granted;
     for (const auto& [project_id, access] : m_projects) {
         const TaskRow* project = visible_task(project_id);
         if (!project || m_permissions.contains(project_id))

@@ -53,6 +53,9 @@ public:
     int user_id() const { return m_user_id; }
     // Every project the caller sees.
     const std::map<int, Access>& projects();
+    // projects() for a reply that shows them all: their unread totals and who sees them come
+    // in the same read.
+    const std::map<int, Access>& projects_with_sharing();
     std::optional<Access> access(int project_id);
 
     // The task when the caller sees it; nothing for a missing or unseen task. The row stays
@@ -62,6 +65,10 @@ public:
     std::vector<const TaskRow*> visible_children(int parent_id);
     // Ancestors from the project down to the parent of `id` (empty for a project).
     std::vector<int> ancestors(int id);
+    // A page of one project's list (see StorageTransaction::list_page), valid until forget();
+    // nothing when the caller does not see the project.
+    std::optional<std::vector<const TaskRow*>> list_page(
+        int project_id, const TaskRow* after, int limit);
     // Keeps a row the caller sees (read by a query of its own) for the rest of the call.
     const TaskRow* remember(TaskRow row);
     // Drops what was read, so the next queries see the call's own writes.
@@ -89,6 +96,10 @@ private:
     };
     Unread& unread(int project_id);
     const TaskRow* first_task(int id);
+    const TaskRow* accept_first(std::optional<TaskInProject> found);
+    // Nothing is known yet: the call's first reads may go to the store together.
+    bool is_fresh() const { return m_access.empty() && !m_projects_loaded; }
+    Unread& store_unread(int project_id, const std::vector<std::pair<int, int>>& counts);
     ProjectState& build_state(int project_id, std::vector<TaskRow> tasks);
     const std::vector<Permission>& permissions(const TaskRow& project);
 
@@ -111,6 +122,9 @@ private:
     std::optional<int> known_own_unread(int task_id) const;
     const UnreadTotal* project_total(int project_id);
     void load_all_permissions();
+    void accept_projects(std::vector<VisibleProject> rows);
+    // Who else sees each project and who is invited, by project, while the projects are loaded.
+    std::optional<std::map<int, std::vector<Permission>>> m_granted;
     std::map<int, std::vector<Permission>> m_permissions;
     std::unordered_map<int, Text> m_accounts; // Owners' accounts, read once per call.
 };
