@@ -5,10 +5,7 @@
 // task's progress equal to the sum of its accepted differences. Then it measures what one
 // change costs the outbox file (processor and wall time, the flush included).
 // Usage: corvane-chaos [--edits N] [--drop P] [--reset P] [--seed S]
-#include "device/core/CActiveScheduler.h"
-#include "device/core/testing/ThreadedLoop.h"
-#include "device/model/engine/Engine.h"
-#include "device/model/engine/EngineListener.h"
+#include "bench/EngineDriver.h"
 #include "device/model/engine/Outbox.h"
 #include "device/model/engine/tests/FaultProxy.h"
 #include "device/model/engine/tests/VizServerProcess.h"
@@ -41,18 +38,7 @@ struct Options {
     bool keys { true }; // --no-keys: the proxy strips Idempotency-Key, for comparison
 };
 
-struct Listener final : EngineListener {
-    int idle { 0 };
-    int created_id { -1 };
-    void on_state(bool busy, WStringView) override { idle += busy ? 0 : 1; }
-    void on_task_created(std::int32_t id) override { created_id = id; }
-};
-
-struct Account {
-    std::string email;
-    Listener listener;
-    std::unique_ptr<Engine> engine;
-};
+using Account = bench::DriverAccount;
 
 double cpu_seconds()
 {
@@ -62,7 +48,7 @@ double cpu_seconds()
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-class Chaos {
+class Chaos : bench::EngineDriver {
 public:
     explicit Chaos(Options options)
         : m_options(options)
@@ -73,18 +59,6 @@ public:
     int run();
 
 private:
-    // Plays the loop until `done` or the limit; the engines' retry timers fire meanwhile.
-    bool drive(const std::function<bool()>& done, std::chrono::milliseconds limit)
-    {
-        return m_loop.run_until(m_scheduler, done, limit);
-    }
-    bool act(Account& a, const std::function<void(Engine&)>& action)
-    {
-        int before = a.listener.idle;
-        action(*a.engine);
-        return drive([&] { return a.listener.idle > before && !a.engine->is_busy(); },
-            std::chrono::seconds(30));
-    }
     bool all_sent()
     {
         for (auto& a : m_accounts) {
@@ -92,17 +66,6 @@ private:
                 return false;
         }
         return true;
-    }
-    std::int32_t create(Account& a, std::int32_t parent, const WString& title)
-    {
-        Task t;
-        t.id = -1;
-        t.parentId = parent;
-        t.title = title;
-        t.responsibleId = a.engine->auth().userId;
-        a.listener.created_id = -1;
-        act(a, [&](Engine& e) { e.save_task(t, u""); });
-        return a.listener.created_id;
     }
     // What the service holds against what the engines accepted.
     struct Tally {
@@ -126,8 +89,6 @@ private:
 
     Options m_options;
     std::mt19937 m_random;
-    ThreadedLoop m_loop;
-    CActiveScheduler m_scheduler { m_loop, platform_clock() };
     std::vector<std::unique_ptr<Account>> m_accounts;
     std::vector<Task> m_tasks; // The shared counters, as first loaded.
     std::map<std::string, std::int32_t> m_accepted; // comment -> task

@@ -4,10 +4,7 @@
 // and each round is timed from the save to the moment the listening engine holds the new
 // title. Once against one instance, once against two instances on one database behind haproxy.
 // Usage: corvane-live [--rounds N]
-#include "device/core/CActiveScheduler.h"
-#include "device/core/testing/ThreadedLoop.h"
-#include "device/model/engine/Engine.h"
-#include "device/model/engine/EngineListener.h"
+#include "bench/EngineDriver.h"
 #include "device/model/engine/tests/VizServerProcess.h"
 #include "device/platform/Platform.h"
 #include "server/testing/ServiceCluster.h"
@@ -28,19 +25,9 @@ using SteadyClock = std::chrono::steady_clock;
 
 namespace {
 
-struct Listener final : EngineListener {
-    int idle { 0 };
-    int created_id { -1 };
-    void on_state(bool busy, WStringView) override { idle += busy ? 0 : 1; }
-    void on_task_created(std::int32_t id) override { created_id = id; }
-};
+using Account = bench::DriverAccount;
 
-struct Account {
-    Listener listener;
-    std::unique_ptr<Engine> engine;
-};
-
-class Live {
+class Live : bench::EngineDriver {
 public:
     // Times `rounds` saves by one account as seen by another through the service at `url`.
     // Answers the number of rounds that never arrived.
@@ -95,29 +82,6 @@ public:
         return lost;
     }
 
-private:
-    bool act(Account& a, const std::function<void(Engine&)>& action)
-    {
-        int before = a.listener.idle;
-        action(*a.engine);
-        return m_loop.run_until(
-            m_scheduler, [&] { return a.listener.idle > before && !a.engine->is_busy(); },
-            std::chrono::seconds(30));
-    }
-    std::int32_t create(Account& a, std::int32_t parent, const WString& title)
-    {
-        Task t;
-        t.id = -1;
-        t.parentId = parent;
-        t.title = title;
-        t.responsibleId = a.engine->auth().userId;
-        a.listener.created_id = -1;
-        act(a, [&](Engine& e) { e.save_task(t, u""); });
-        return a.listener.created_id;
-    }
-
-    ThreadedLoop m_loop;
-    CActiveScheduler m_scheduler { m_loop, platform_clock() };
 };
 
 } // namespace
