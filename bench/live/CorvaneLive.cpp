@@ -81,7 +81,6 @@ public:
         bob.engine->listen_for_news(false);
         return lost;
     }
-
 };
 
 } // namespace
