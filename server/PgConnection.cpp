@@ -142,6 +142,19 @@ PgResult PgConnection::run(const char* sql, const PgParams& params)
     return PgResult(result);
 }
 
+// Reads the pipeline's end mark and leaves pipeline mode; a connection that cannot is not used
+// again, as its protocol state is unknown.
+void PgConnection::leave_pipeline()
+{
+    if (m_unusable)
+        return;
+    pg_result* sync = PQgetResult(m_connection);
+    bool synced = sync && PQresultStatus(sync) == PGRES_PIPELINE_SYNC;
+    PQclear(sync);
+    if (!synced || PQexitPipelineMode(m_connection) != 1)
+        m_unusable = true;
+}
+
 std::vector<PgResult> PgConnection::run_all(const std::vector<Statement>& statements)
 {
     settle();
@@ -186,13 +199,7 @@ void PgConnection::run_batch(const char* sql, const std::vector<PgParams>& rows)
         while (pg_result* rest = PQgetResult(m_connection))
             PQclear(rest);
     }
-    if (!m_unusable) {
-        pg_result* sync = PQgetResult(m_connection);
-        bool synced = sync && PQresultStatus(sync) == PGRES_PIPELINE_SYNC;
-        PQclear(sync);
-        if (!synced || PQexitPipelineMode(m_connection) != 1)
-            m_unusable = true;
-    }
+    leave_pipeline();
     if (error || m_unusable)
         fail("query", error);
 }
@@ -269,13 +276,7 @@ std::vector<PgResult> PgConnection::run_in_pipeline(const std::vector<Statement>
         while (pg_result* rest = PQgetResult(m_connection)) // Up to the command's end mark.
             PQclear(rest);
     }
-    if (!m_unusable) {
-        pg_result* sync = PQgetResult(m_connection);
-        bool synced = sync && PQresultStatus(sync) == PGRES_PIPELINE_SYNC;
-        PQclear(sync);
-        if (!synced || PQexitPipelineMode(m_connection) != 1)
-            m_unusable = true;
-    }
+    leave_pipeline();
     if (error || m_unusable || answers.size() != statements.size())
         fail("query", error);
     // Only statements that were prepared are known by name from now on.

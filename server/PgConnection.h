@@ -109,6 +109,7 @@ public:
 private:
     explicit PgConnection(pg_conn* connection);
     [[noreturn]] void fail(const char* what, pg_result* result);
+    void leave_pipeline();
     std::vector<PgResult> run_in_pipeline(const std::vector<Statement>& statements);
 
     pg_conn* m_connection;
