@@ -68,7 +68,7 @@ bool PgConnection::is_broken() const
 bool PgConnection::is_idle() const
 {
     return !is_broken() && m_queued.empty()
-        && (m_unwaited || PQtransactionStatus(m_connection) == PQTRANS_IDLE);
+        && (m_unwaited || m_commit_due || PQtransactionStatus(m_connection) == PQTRANS_IDLE);
 }
 
 void PgConnection::fail(const char* what, pg_result* result)
@@ -82,11 +82,21 @@ void PgConnection::fail(const char* what, pg_result* result)
     throw StorageError(std::string(what) + ": " + reason);
 }
 
+void PgConnection::end_read_now()
+{
+    if (!m_commit_due)
+        return;
+    m_commit_due = false;
+    send_without_waiting("COMMIT");
+}
+
 void PgConnection::send_without_waiting(const char* sql)
 {
     settle();
     if (is_broken())
         return;
+    if (m_commit_due)
+        execute("COMMIT");
     if (PQsendQuery(m_connection, sql) == 1)
         m_unwaited = true;
     else
@@ -113,6 +123,10 @@ void PgConnection::execute(const char* sql)
     settle();
     if (is_broken())
         fail("exec", nullptr);
+    if (m_commit_due) {
+        m_commit_due = false;
+        execute("COMMIT");
+    }
     pg_result* result = PQexec(m_connection, sql);
     ExecStatusType status = PQresultStatus(result);
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
@@ -126,7 +140,7 @@ PgResult PgConnection::run(const char* sql, const PgParams& params)
     if (is_broken())
         fail("query", nullptr);
     auto found = m_prepared.find(sql);
-    if (found == m_prepared.end() || !m_queued.empty()) {
+    if (found == m_prepared.end() || !m_queued.empty() || m_commit_due) {
         std::vector<Statement> one;
         one.push_back({ sql, params });
         return std::move(run_in_pipeline(one).front());
@@ -204,50 +218,57 @@ void PgConnection::run_batch(const char* sql, const std::vector<PgParams>& rows)
         fail("query", error);
 }
 
-// The queued statements, the preparation of each new statement, and the statements themselves
-// go in one exchange. An error in one aborts the rest, and the first error is the answer.
+bool PgConnection::send_prepared(const char* sql, const PgParams& params,
+    std::vector<std::pair<const char*, std::string>>& prepared, std::vector<bool>& kept, bool keep)
+{
+    auto found = m_prepared.find(sql);
+    std::string name;
+    if (found != m_prepared.end()) {
+        name = found->second;
+    } else {
+        auto earlier = std::find_if(prepared.begin(), prepared.end(),
+            [&](const auto& entry) { return entry.first == sql; });
+        if (earlier != prepared.end()) {
+            name = earlier->second;
+        } else {
+            name = "s" + std::to_string(m_names++);
+            if (PQsendPrepare(m_connection, name.c_str(), sql, params.count(),
+                    params.types().empty() ? nullptr : params.types().data())
+                != 1)
+                return false;
+            kept.push_back(false);
+            prepared.emplace_back(sql, name);
+        }
+    }
+    std::vector<const char*> values = params.pointers();
+    std::vector<int> lengths = params.lengths();
+    std::vector<int> formats(values.size(), 1);
+    kept.push_back(keep);
+    return PQsendQueryPrepared(m_connection, name.c_str(), params.count(), values.data(),
+               lengths.data(), formats.data(), 1)
+        == 1;
+}
+
+// The end of the last read, the queued statements, the preparation of each new statement, and
+// the statements themselves go in one exchange. An error in one aborts the rest, and the first
+// error is the answer. Fixed statements are prepared too: the server then parses none of them
+// again.
 std::vector<PgResult> PgConnection::run_in_pipeline(const std::vector<Statement>& statements)
 {
     std::vector<const char*> queued = std::move(m_queued);
     m_queued.clear();
+    if (m_commit_due)
+        queued.insert(queued.begin(), "COMMIT");
+    m_commit_due = false;
     bool sent = PQenterPipelineMode(m_connection) == 1;
-    for (const char* statement : queued)
-        sent = sent
-            && PQsendQueryParams(m_connection, statement, 0, nullptr, nullptr, nullptr, nullptr, 1)
-                == 1;
     // A command answers whether its result is kept: only the statements' own are.
-    std::vector<bool> kept(queued.size(), false);
+    std::vector<bool> kept;
     std::vector<std::pair<const char*, std::string>> prepared;
-    for (const Statement& statement : statements) {
-        auto found = m_prepared.find(statement.sql);
-        std::string name;
-        if (found != m_prepared.end()) {
-            name = found->second;
-        } else {
-            auto earlier = std::find_if(prepared.begin(), prepared.end(),
-                [&](const auto& entry) { return entry.first == statement.sql; });
-            if (earlier != prepared.end()) {
-                name = earlier->second;
-            } else {
-                name = "s" + std::to_string(m_names++);
-                const PgParams& params = statement.params;
-                sent = sent
-                    && PQsendPrepare(m_connection, name.c_str(), statement.sql, params.count(),
-                           params.types().empty() ? nullptr : params.types().data())
-                        == 1;
-                kept.push_back(false);
-                prepared.emplace_back(statement.sql, name);
-            }
-        }
-        std::vector<const char*> values = statement.params.pointers();
-        std::vector<int> lengths = statement.params.lengths();
-        std::vector<int> formats(values.size(), 1);
-        sent = sent
-            && PQsendQueryPrepared(m_connection, name.c_str(), statement.params.count(),
-                   values.data(), lengths.data(), formats.data(), 1)
-                == 1;
-        kept.push_back(true);
-    }
+    const PgParams none;
+    for (const char* statement : queued)
+        sent = sent && send_prepared(statement, none, prepared, kept, false);
+    for (const Statement& statement : statements)
+        sent = sent && send_prepared(statement.sql, statement.params, prepared, kept, true);
     sent = sent && PQpipelineSync(m_connection) == 1;
     if (!sent) {
         m_unusable = true;

@@ -99,6 +99,12 @@ public:
     // Sends a fixed statement and reads its answer only at the next use: for the end of a
     // read-only transaction, whose outcome cannot lose anything.
     void send_without_waiting(const char* sql);
+    // Ends the read-only transaction at the start of the next exchange, which spares the
+    // server a wake-up of its own for the COMMIT. Until then the transaction's snapshot is
+    // held, so a connection left idle should have end_read_now() called.
+    void end_read_later() { m_commit_due = true; }
+    bool has_read_to_end() const { return m_commit_due; }
+    void end_read_now();
     // Reads what send_without_waiting() left; afterwards is_idle() says whether to reuse it.
     void settle();
 
@@ -111,12 +117,17 @@ private:
     [[noreturn]] void fail(const char* what, pg_result* result);
     void leave_pipeline();
     std::vector<PgResult> run_in_pipeline(const std::vector<Statement>& statements);
+    // Prepares `sql` in the pipeline on first use (noting it in `prepared`) and sends it.
+    bool send_prepared(const char* sql, const PgParams& params,
+        std::vector<std::pair<const char*, std::string>>& prepared, std::vector<bool>& kept,
+        bool keep);
 
     pg_conn* m_connection;
     std::map<const char*, std::string> m_prepared; // Text address to statement name.
     int m_names { 0 }; // Statement names are never reused, not even after a failed prepare.
     std::vector<const char*> m_queued;
     bool m_unwaited { false }; // A statement's answer is still to be read.
+    bool m_commit_due { false }; // A read-only transaction is still open, to end with the next.
     bool m_unusable { false }; // The protocol state is unknown after a failed exchange.
 };
 

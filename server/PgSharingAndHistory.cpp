@@ -30,23 +30,30 @@ std::vector<PermissionRow> PgTransaction::project_permissions(int project_id)
     return read_permissions(run(sql, PgParams().add(project_id)), true);
 }
 
-std::vector<SharingEntry> PgTransaction::project_sharing(
-    int project_id, int owner_id, std::int64_t now)
+// One statement for the three parts; part and order keys sort them as asked. The owner comes
+// from the project's row, so the statement can go out before that row is read.
+const char pg_project_sharing_sql[]
+    = "SELECT 0 AS part, 3::bigint, u.account, u.id, 0::bigint AS k1, 0::bigint AS k2"
+      " FROM tasks t JOIN users u ON u.id = t.owner_id WHERE t.id = $1 UNION ALL SELECT 1,"
+      " p.level, u.account, p.user_id, p.joined_seq, p.user_id FROM permissions p JOIN users u"
+      " ON u.id = p.user_id WHERE p.project_id = $1 UNION ALL SELECT 2, level, address, 0, id, 0"
+      " FROM invitations WHERE project_id = $1 AND expires > $2 ORDER BY part, k1, k2";
+
+std::vector<SharingEntry> pg_read_project_sharing(const PgResult& result, int owner_id)
 {
-    // One statement for the three parts; part and order keys sort them as asked.
-    static constexpr char sql[]
-        = "SELECT 0 AS part, 3::bigint, account, id, 0::bigint AS k1, 0::bigint AS k2 FROM users"
-          " WHERE id = $2 UNION ALL SELECT 1, p.level, u.account, p.user_id, p.joined_seq,"
-          " p.user_id FROM permissions p JOIN users u ON u.id = p.user_id WHERE p.project_id = $1"
-          " UNION ALL SELECT 2, level, address, 0, id, 0 FROM invitations WHERE project_id = $1"
-          " AND expires > $3 ORDER BY part, k1, k2";
-    PgResult result = run(sql, PgParams().add_all(project_id, owner_id, now));
     std::vector<SharingEntry> list;
     if (result.rows() == 0 || result.int32(0, 0) != 0)
-        list.push_back({ 3, Text {}, owner_id });
+        list.push_back({ 3, Text {}, owner_id }); // The owner's account is gone.
     for (int row = 0; row < result.rows(); ++row)
         list.push_back({ result.int32(row, 1), result.text(row, 2), result.int32(row, 3) });
     return list;
+}
+
+std::vector<SharingEntry> PgTransaction::project_sharing(
+    int project_id, int owner_id, std::int64_t now)
+{
+    return pg_read_project_sharing(
+        run(pg_project_sharing_sql, PgParams().add(project_id).add(now)), owner_id);
 }
 
 std::optional<PermissionRow> PgTransaction::find_permission(int project_id, int user_id)

@@ -147,9 +147,32 @@ std::unique_ptr<PgStorage> PgStorage::open(const std::string& uri)
 PgStorage::PgStorage(std::string uri)
     : m_uri(std::move(uri))
 {
+    m_sweeper = std::thread([this] { end_idle_reads(); });
 }
 
-PgStorage::~PgStorage() = default;
+PgStorage::~PgStorage()
+{
+    {
+        std::lock_guard lock(m_pool_lock);
+        m_stopping = true;
+    }
+    m_sweep_wakeup.notify_all();
+    m_sweeper.join();
+}
+
+void PgStorage::end_idle_reads()
+{
+    std::unique_lock lock(m_pool_lock);
+    while (!m_stopping) {
+        m_sweep_wakeup.wait_for(lock, read_hold / 2, [this] { return m_stopping; });
+        Clock::time_point now = Clock::now();
+        for (Idle& idle : m_idle) {
+            // A short send: the answer is read by the connection's next user.
+            if (idle.connection->has_read_to_end() && now - idle.since >= read_hold)
+                idle.connection->end_read_now();
+        }
+    }
+}
 
 void PgStorage::migrate(PgConnection& connection)
 {
@@ -196,7 +219,7 @@ std::unique_ptr<PgConnection> PgStorage::take_connection()
             std::lock_guard lock(m_pool_lock);
             if (m_idle.empty())
                 break;
-            connection = std::move(m_idle.back());
+            connection = std::move(m_idle.back().connection);
             m_idle.pop_back();
         }
         connection->settle(); // The end of its last read-only transaction.
@@ -218,7 +241,7 @@ void PgStorage::give_back(std::unique_ptr<PgConnection> connection)
     if (!connection->is_idle())
         return;
     if (m_idle.size() < max_idle)
-        m_idle.push_back(std::move(connection));
+        m_idle.push_back({ std::move(connection), Clock::now() });
 }
 
 std::optional<SessionState> PgStorage::find_session_state(const Hash& hash)

@@ -2,9 +2,12 @@
 
 #include "server/Storage.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace corvane::server {
@@ -18,6 +21,8 @@ class PgConnection;
 // a small pool of connections; a transaction leases one and gives it back when it ends. A
 // connection found lost (the server restarted, the network dropped) is dropped, and the next
 // transaction opens a new one, so the store recovers by itself once the server is back.
+// A reader's COMMIT waits for the connection's next exchange; a thread ends the reads of
+// connections left idle, so no snapshot is held for long.
 // Thread safety: begin() from any thread.
 class PgStorage final : public Storage {
 public:
@@ -39,15 +44,28 @@ public:
     // a lost one also closes the idle ones, which lost their server with it.
     void give_back(std::unique_ptr<PgConnection> connection);
 
+    // Idle this long, a connection's open read is ended.
+    static constexpr std::chrono::milliseconds read_hold { 200 };
+
 private:
+    using Clock = std::chrono::steady_clock;
+    struct Idle {
+        std::unique_ptr<PgConnection> connection;
+        Clock::time_point since;
+    };
+
     explicit PgStorage(std::string uri);
     void migrate(PgConnection& connection);
+    void end_idle_reads();
 
     static constexpr std::size_t max_idle = 8;
     std::string m_uri;
     int m_found_version { 0 };
     std::mutex m_pool_lock;
-    std::vector<std::unique_ptr<PgConnection>> m_idle;
+    std::vector<Idle> m_idle;
+    std::condition_variable m_sweep_wakeup;
+    bool m_stopping { false };
+    std::thread m_sweeper;
 };
 
 // True when `database` names a PostgreSQL database (a libpq URI) rather than a SQLite file.

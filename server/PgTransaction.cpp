@@ -49,6 +49,8 @@ PgTransaction::~PgTransaction()
 
 PgResult PgTransaction::run(const char* sql, const PgParams& params)
 {
+    if (m_session_check)
+        return std::move(run_all({ { sql, params } }).front());
     if (!m_connection)
         throw StorageError("no database connection");
     bool first = m_connection->has_queued();
@@ -66,7 +68,25 @@ PgResult PgTransaction::run(const char* sql, const PgParams& params)
     return m_connection->run(sql, params);
 }
 
-std::vector<PgResult> PgTransaction::run_all(const std::vector<PgConnection::Statement>& statements)
+std::vector<PgResult> PgTransaction::run_all(std::vector<PgConnection::Statement> statements)
+{
+    if (!m_session_check)
+        return exchange(statements);
+    statements.insert(
+        statements.begin(), { pg_session_state_sql, PgParams().add_bytes(m_session_hash) });
+    std::vector<PgResult> results = exchange(statements);
+    SessionCheck check = std::move(m_session_check);
+    m_session_check = nullptr;
+    check(pg_read_session_state(results.front())); // Before any read leaves this transaction.
+    std::vector<PgResult> reads;
+    reads.reserve(statements.size() - 1);
+    for (std::size_t i = 1; i < results.size(); ++i)
+        reads.push_back(std::move(results[i]));
+    return reads;
+}
+
+std::vector<PgResult> PgTransaction::exchange(
+    const std::vector<PgConnection::Statement>& statements)
 {
     if (!m_connection)
         throw StorageError("no database connection");
@@ -90,12 +110,14 @@ PgResult PgTransaction::run(const char* sql)
 
 void PgTransaction::commit()
 {
+    if (m_session_check)
+        run_all({}); // A call that read nothing still answers only a valid session.
     if (!m_connection)
         throw StorageError("no database connection");
     if (m_connection->has_queued())
         m_connection->drop_queued(); // Nothing ran, so nothing is to be kept.
     else if (m_kind == TransactionKind::Read)
-        m_connection->send_without_waiting("COMMIT"); // A snapshot's end cannot fail a reader.
+        m_connection->end_read_later(); // A snapshot's end cannot fail a reader.
     else
         m_connection->execute("COMMIT");
     m_open = false;
@@ -381,7 +403,7 @@ FolderRead PgTransaction::read_folder(int user_id, int folder_id)
 }
 
 ListPageRead PgTransaction::read_list_page(
-    int user_id, int project_id, const TaskRow* after, int limit)
+    int user_id, int project_id, const TaskRow* after, int limit, std::int64_t now)
 {
     static constexpr char unread_sql[] = "SELECT task_id, count FROM unread WHERE user_id = $1"
                                          " AND project_id = $2 AND count > 0";
@@ -390,10 +412,12 @@ ListPageRead PgTransaction::read_list_page(
         = run_all({ { task_in_project_sql, PgParams().add(project_id).add(user_id) },
             { after ? list_after_sql : list_first_sql, page },
             { after ? list_after_parents_sql : list_first_parents_sql, page },
-            { unread_sql, PgParams().add(user_id).add(project_id) } });
-    ListPageRead read { read_task_in_project(results[0], user_id), {}, {}, {} };
+            { unread_sql, PgParams().add(user_id).add(project_id) },
+            { pg_project_sharing_sql, PgParams().add(project_id).add(now) } });
+    ListPageRead read { read_task_in_project(results[0], user_id), {}, {}, {}, {} };
     if (!read.project)
         return read;
+    read.sharing = pg_read_project_sharing(results[4], read.project->task.owner_id);
     read.page = read_tasks(results[1]);
     read.parents = read_tasks(results[2]);
     for (int row = 0; row < results[3].rows(); ++row)

@@ -43,6 +43,7 @@ public:
     void insert_session(const Hash& hash, int user_id, std::int64_t now) override;
     std::optional<KeyRecord> find_session(const Hash& hash) override;
     std::optional<SessionState> find_session_state(const Hash& hash) override;
+    void check_session_with_first_read(const Hash& hash, SessionCheck check) override;
     void touch_session(const Hash& hash, std::int64_t now) override;
     void delete_session(const Hash& hash) override;
     int delete_sessions(std::optional<int> user_id) override;
@@ -58,7 +59,7 @@ public:
     FolderRead read_folder(int user_id, int folder_id) override;
     RootRead read_root(int user_id, std::int64_t now) override;
     ListPageRead read_list_page(
-        int user_id, int project_id, const TaskRow* after, int limit) override;
+        int user_id, int project_id, const TaskRow* after, int limit, std::int64_t now) override;
     int insert_task(const TaskRow& task) override;
     void update_task(const TaskRow& task) override;
     void adjust_child_count(int task_id, int delta) override;
@@ -131,12 +132,15 @@ private:
     void queue_begin();
     PgResult run(const char* sql, const PgParams& params);
     PgResult run(const char* sql);
-    std::vector<PgResult> run_all(const std::vector<PgConnection::Statement>& statements);
+    std::vector<PgResult> run_all(std::vector<PgConnection::Statement> statements);
+    std::vector<PgResult> exchange(const std::vector<PgConnection::Statement>& statements);
 
     PgStorage& m_storage;
     TransactionKind m_kind;
     std::unique_ptr<PgConnection> m_connection; // Given back (or dropped if lost) at the end.
     bool m_open { false };
+    Hash m_session_hash;
+    SessionCheck m_session_check; // Set while the session is still to be checked.
 };
 
 // Statements of one query file that another sends together with its own, and their readers.
@@ -144,9 +148,13 @@ extern const char pg_user_projects_sql[];
 std::vector<VisibleProject> pg_read_user_projects(const PgResult& result);
 extern const char pg_find_user_sql[];
 std::optional<UserRow> pg_read_found_user(const PgResult& result);
+extern const char pg_project_sharing_sql[];
+std::vector<SharingEntry> pg_read_project_sharing(const PgResult& result, int owner_id);
 
 // StorageTransaction::find_session_state() as one statement on `connection`, which may be
 // inside a transaction or not.
 std::optional<SessionState> pg_find_session_state(PgConnection& connection, const Hash& hash);
+extern const char pg_session_state_sql[];
+std::optional<SessionState> pg_read_session_state(const PgResult& result);
 
 } // namespace corvane::server

@@ -49,6 +49,23 @@ Service::Call Service::open_call(const std::u16string& session, TransactionKind 
         s_cached_read = nullptr; // A second call of the request checks again.
         return Call { m_storage.begin(kind), cached->m_state.user_id };
     }
+    std::optional<KnownSessions::Entry> known;
+    if (kind == TransactionKind::Read)
+        known = m_known_sessions.find(hash);
+    if (known && !is_touch_due(m_config, known->last_use, m_clock.now_ms())) {
+        // The store's answer is still the judge: nothing read leaves before it is in.
+        auto transaction = m_storage.begin(kind);
+        int user_id = known->user_id;
+        transaction->check_session_with_first_read(
+            hash, [this, hash, user_id](const std::optional<SessionState>& record) {
+                if (!record || record->user_id != user_id
+                    || record->last_use + m_config.session_idle_ms <= m_clock.now_ms()) {
+                    m_known_sessions.forget(hash);
+                    throw ServiceException(u"NOT_LOGGED");
+                }
+            });
+        return Call { std::move(transaction), user_id };
+    }
     for (;;) {
         auto transaction = m_storage.begin(kind);
         std::optional<SessionState> record = transaction->find_session_state(hash);
@@ -60,10 +77,11 @@ Service::Call Service::open_call(const std::u16string& session, TransactionKind 
                 kind = TransactionKind::Write;
                 continue; // Again as a writer; the read snapshot is dropped unused.
             }
-            transaction->touch_session(hash, now);
+            transaction->touch_session(hash, now); // Known only once another read finds it.
         }
         if (kind == TransactionKind::Write)
             IdempotencyScope::check(*transaction, record->user_id, now);
+        m_known_sessions.remember(hash, { record->user_id, record->last_use });
         return Call { std::move(transaction), record->user_id };
     }
 }
@@ -78,6 +96,7 @@ Service::CachedRead::CachedRead(Service& service, const std::u16string& session)
     if (!found || found->last_use + service.m_config.session_idle_ms <= now)
         throw ServiceException(u"NOT_LOGGED");
     if (!is_touch_due(service.m_config, found->last_use, now)) {
+        service.m_known_sessions.remember(m_hash, { found->user_id, found->last_use });
         m_state = ReadState { found->user_id, found->seq, found->stamp };
         s_cached_read = this;
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/KnownSessions.h"
 #include "server/PasswordHasher.h"
 #include "server/ReplyCache.h"
 #include "server/ServiceClock.h"
@@ -176,6 +177,7 @@ private:
     const PasswordHasher& m_hasher;
     TicketOutbox& m_outbox;
     Throttle m_throttle;
+    KnownSessions m_known_sessions;
 };
 
 } // namespace corvane::server

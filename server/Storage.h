@@ -3,6 +3,7 @@
 #include "server/Rows.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -66,12 +67,14 @@ struct FolderRead {
 
 // A list page as a reader first sees it: the project with what decides whether the user sees
 // it, the page (list_page), the user's unread counts in the project (unread_counts), and as
-// many of the page's parents as the store found at no extra cost (maybe none).
+// many of the page's parents as the store found at no extra cost (maybe none), and the
+// project's sharing (project_sharing) when the store read it at no extra cost.
 struct ListPageRead {
     std::optional<TaskInProject> project;
     std::vector<TaskRow> page;
     std::vector<std::pair<int, int>> unread;
     std::vector<TaskRow> parents;
+    std::optional<std::vector<SharingEntry>> sharing;
 };
 
 struct UnreadTotal {
@@ -129,6 +132,15 @@ public:
     virtual std::optional<KeyRecord> find_session(const Hash& hash) = 0;
     // The session and its user in one query; nothing when either is gone.
     virtual std::optional<SessionState> find_session_state(const Hash& hash) = 0;
+    // find_session_state() sent with the transaction's first statement instead of by itself,
+    // which on a networked store spares a round trip. `check` sees the answer before any result
+    // is handed out, or at commit if nothing was read, and may throw to end the call; the reads
+    // sent beside it must not depend on its answer.
+    using SessionCheck = std::function<void(const std::optional<SessionState>&)>;
+    virtual void check_session_with_first_read(const Hash& hash, SessionCheck check)
+    {
+        check(find_session_state(hash));
+    }
     virtual void touch_session(const Hash& hash, std::int64_t now) = 0;
     virtual void delete_session(const Hash& hash) = 0;
     virtual int delete_sessions(std::optional<int> user_id) = 0;
@@ -167,9 +179,9 @@ public:
         return read;
     }
     virtual ListPageRead read_list_page(
-        int user_id, int project_id, const TaskRow* after, int limit)
+        int user_id, int project_id, const TaskRow* after, int limit, std::int64_t /*now*/)
     {
-        ListPageRead read { find_task_in_project(project_id, user_id), {}, {}, {} };
+        ListPageRead read { find_task_in_project(project_id, user_id), {}, {}, {}, {} };
         if (read.project) {
             read.page = list_page(project_id, after, limit);
             read.unread = unread_counts(user_id, project_id, 0);

@@ -207,10 +207,15 @@ std::optional<std::vector<const TaskRow*>> UserView::list_page(
             rows.push_back(remember(std::move(row)));
         return rows;
     }
-    ListPageRead read = m_transaction.read_list_page(m_user_id, project_id, after, limit);
+    ListPageRead read = m_transaction.read_list_page(m_user_id, project_id, after, limit, m_now);
     bool is_project = read.project && read.project->task.parent_id == 0;
     if (!accept_first(std::move(read.project)) || !is_project)
         return std::nullopt;
+    if (read.sharing && !m_permissions.contains(project_id)) {
+        std::vector<Permission>& list = m_permissions[project_id];
+        for (SharingEntry& entry : *read.sharing)
+            list.push_back({ entry.level, std::move(entry.account), entry.user_id });
+    }
     // The parents are of the same project, so the caller sees them too.
     for (TaskRow& parent : read.parents) {
         if (parent.project_id == project_id)
