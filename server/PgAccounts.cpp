@@ -122,11 +122,11 @@ std::optional<KeyRecord> PgTransaction::find_session(const Hash& hash)
     return KeyRecord { result.int32(0, 0), result.int64(0, 1) };
 }
 
-const char pg_session_state_sql[]
+static constexpr char session_state_sql[]
     = "SELECT s.user_id, s.last_use, u.stamp, (SELECT value FROM counters WHERE name = 'seq')"
       " FROM sessions s JOIN users u ON u.id = s.user_id WHERE s.hash = $1";
 
-std::optional<SessionState> pg_read_session_state(const PgResult& result)
+static std::optional<SessionState> read_session_state(const PgResult& result)
 {
     if (result.rows() == 0)
         return std::nullopt;
@@ -136,12 +136,12 @@ std::optional<SessionState> pg_read_session_state(const PgResult& result)
 
 std::optional<SessionState> pg_find_session_state(PgConnection& connection, const Hash& hash)
 {
-    return pg_read_session_state(connection.run(pg_session_state_sql, PgParams().add_bytes(hash)));
+    return read_session_state(connection.run(session_state_sql, PgParams().add_bytes(hash)));
 }
 
 std::optional<SessionState> PgTransaction::find_session_state(const Hash& hash)
 {
-    return pg_read_session_state(run(pg_session_state_sql, PgParams().add_bytes(hash)));
+    return read_session_state(run(session_state_sql, PgParams().add_bytes(hash)));
 }
 
 void PgTransaction::check_session_with_first_read(const Hash& hash, SessionCheck check)

@@ -211,6 +211,25 @@ void PgStorage::migrate(PgConnection& connection)
     }
 }
 
+std::shared_ptr<const PgProjectHead> PgProjectHeads::find(
+    int user_id, int project_id, std::int64_t now_ms)
+{
+    std::lock_guard lock(m_lock);
+    auto found = m_heads.find({ user_id, project_id });
+    if (found == m_heads.end())
+        return nullptr;
+    std::int64_t age = now_ms - found->second->read_at_ms;
+    return age >= 0 && age < max_age_ms ? found->second : nullptr;
+}
+
+void PgProjectHeads::store(int user_id, int project_id, std::shared_ptr<const PgProjectHead> head)
+{
+    std::lock_guard lock(m_lock);
+    if (m_heads.size() >= max_entries)
+        m_heads.clear();
+    m_heads[{ user_id, project_id }] = std::move(head);
+}
+
 std::unique_ptr<PgConnection> PgStorage::take_connection()
 {
     for (;;) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -13,6 +14,36 @@
 namespace corvane::server {
 
 class PgConnection;
+
+// What a list page needs of its project besides the page (the project with the user's access,
+// the user's unread counts in it, its sharing), as one user read it at one state of the
+// database: every write to tasks, permissions or invitations moves the global sequence, and
+// the user's own views move the user's stamp. Time matters only through invitation expiry,
+// hence the age limit.
+struct PgProjectHead {
+    std::int64_t seq { 0 };
+    int stamp { 0 };
+    std::int64_t read_at_ms { 0 };
+    std::optional<TaskInProject> project;
+    std::vector<std::pair<int, int>> unread;
+    std::vector<SharingEntry> sharing;
+};
+
+// The heads last read, so that paging through a list reads the project once while nothing
+// changes. Thread safety: any thread.
+class PgProjectHeads {
+public:
+    static constexpr std::int64_t max_age_ms = 2000;
+    static constexpr std::size_t max_entries = 4096;
+
+    // The last head read for the pair within the age limit, whatever its state.
+    std::shared_ptr<const PgProjectHead> find(int user_id, int project_id, std::int64_t now_ms);
+    void store(int user_id, int project_id, std::shared_ptr<const PgProjectHead> head);
+
+private:
+    std::mutex m_lock;
+    std::map<std::pair<int, int>, std::shared_ptr<const PgProjectHead>> m_heads;
+};
 
 // The advisory lock every writer takes first, as SQL text ("Corvane1" as a number).
 #define PG_WRITER_LOCK "4859228375722386737"
@@ -44,6 +75,8 @@ public:
     // a lost one also closes the idle ones, which lost their server with it.
     void give_back(std::unique_ptr<PgConnection> connection);
 
+    PgProjectHeads& project_heads() { return m_heads; }
+
     // Idle this long, a connection's open read is ended.
     static constexpr std::chrono::milliseconds read_hold { 200 };
 
@@ -66,6 +99,7 @@ private:
     std::condition_variable m_sweep_wakeup;
     bool m_stopping { false };
     std::thread m_sweeper;
+    PgProjectHeads m_heads;
 };
 
 // True when `database` names a PostgreSQL database (a libpq URI) rather than a SQLite file.

@@ -72,12 +72,21 @@ std::vector<PgResult> PgTransaction::run_all(std::vector<PgConnection::Statement
 {
     if (!m_session_check)
         return exchange(statements);
-    statements.insert(
-        statements.begin(), { pg_session_state_sql, PgParams().add_bytes(m_session_hash) });
+    // The state (sequence and the user's stamp) comes along for a read that keys on it.
+    static constexpr char session_sql[]
+        = "SELECT s.user_id, s.last_use, (SELECT value FROM counters WHERE name = 'seq'), u.stamp"
+          " FROM sessions s JOIN users u ON u.id = s.user_id WHERE s.hash = $1";
+    statements.insert(statements.begin(), { session_sql, PgParams().add_bytes(m_session_hash) });
     std::vector<PgResult> results = exchange(statements);
     SessionCheck check = std::move(m_session_check);
     m_session_check = nullptr;
-    check(pg_read_session_state(results.front())); // Before any read leaves this transaction.
+    const PgResult& session = results.front();
+    std::optional<KeyRecord> found;
+    if (session.rows() > 0) {
+        found = KeyRecord { session.int32(0, 0), session.int64(0, 1) };
+        m_checked_state = { found->user_id, session.int64(0, 2), session.int32(0, 3) };
+    }
+    check(found); // Before any read leaves this transaction.
     std::vector<PgResult> reads;
     reads.reserve(statements.size() - 1);
     for (std::size_t i = 1; i < results.size(); ++i)
@@ -273,11 +282,13 @@ std::vector<TaskRow> PgTransaction::child_tasks(int parent_id)
     " list_undated, deadline, title, id LIMIT $2"
 static constexpr char list_first_sql[] = "SELECT " TASK_COLUMNS LIST_FIRST_PAGE;
 static constexpr char list_after_sql[] = "SELECT " TASK_COLUMNS LIST_PAGE_AFTER;
-// The page's parents, from the same index range: a page rarely spans more than two folders.
-static constexpr char list_first_parents_sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE id IN"
-                                                 " (SELECT parent_id" LIST_FIRST_PAGE ")";
-static constexpr char list_after_parents_sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE id IN"
-                                                 " (SELECT parent_id" LIST_PAGE_AFTER ")";
+// The page (0) and its parents (1) from one index range: a page rarely spans more than two
+// folders. The caller puts the page in order.
+#define WITH_PARENTS(page)                                                                         \
+    "WITH page AS (SELECT " TASK_COLUMNS page ") SELECT 0, " TASK_COLUMNS " FROM page UNION ALL"   \
+    " SELECT 1, " TASK_COLUMNS " FROM tasks WHERE id IN (SELECT parent_id FROM page)"
+static constexpr char list_first_parents_sql[] = WITH_PARENTS(LIST_FIRST_PAGE);
+static constexpr char list_after_parents_sql[] = WITH_PARENTS(LIST_PAGE_AFTER);
 
 static PgParams list_params(int project_id, const TaskRow* after, int limit)
 {
@@ -402,26 +413,79 @@ FolderRead PgTransaction::read_folder(int user_id, int folder_id)
     return read;
 }
 
-ListPageRead PgTransaction::read_list_page(
-    int user_id, int project_id, const TaskRow* after, int limit, std::int64_t now)
+static std::vector<PgConnection::Statement> head_statements(
+    int user_id, int project_id, std::int64_t now)
 {
     static constexpr char unread_sql[] = "SELECT task_id, count FROM unread WHERE user_id = $1"
                                          " AND project_id = $2 AND count > 0";
-    PgParams page = list_params(project_id, after, limit);
-    std::vector<PgResult> results
-        = run_all({ { task_in_project_sql, PgParams().add(project_id).add(user_id) },
-            { after ? list_after_sql : list_first_sql, page },
-            { after ? list_after_parents_sql : list_first_parents_sql, page },
-            { unread_sql, PgParams().add(user_id).add(project_id) },
-            { pg_project_sharing_sql, PgParams().add(project_id).add(now) } });
-    ListPageRead read { read_task_in_project(results[0], user_id), {}, {}, {}, {} };
+    return { { task_in_project_sql, PgParams().add(project_id).add(user_id) },
+        { unread_sql, PgParams().add(user_id).add(project_id) },
+        { pg_project_sharing_sql, PgParams().add(project_id).add(now) } };
+}
+
+// `results` holds the answers of head_statements() from `first` on.
+static void read_head(
+    const std::vector<PgResult>& results, std::size_t first, int user_id, PgProjectHead& head)
+{
+    head.project = read_task_in_project(results[first], user_id);
+    if (!head.project)
+        return;
+    const PgResult& unread = results[first + 1];
+    for (int row = 0; row < unread.rows(); ++row)
+        head.unread.emplace_back(unread.int32(row, 0), unread.int32(row, 1));
+    head.sharing = pg_read_project_sharing(results[first + 2], head.project->task.owner_id);
+}
+
+ListPageRead PgTransaction::read_list_page(
+    int user_id, int project_id, const TaskRow* after, int limit, std::int64_t now)
+{
+    static constexpr char state_sql[]
+        = "SELECT (SELECT value FROM counters WHERE name = 'seq'), stamp FROM users WHERE id = $1";
+    // The project's head is read with the page unless one read earlier may still hold; whether
+    // it does is known only from this snapshot's state, so a stale one costs a second exchange.
+    PgProjectHeads& heads = m_storage.project_heads();
+    std::shared_ptr<const PgProjectHead> known = heads.find(user_id, project_id, now);
+    // A session check about to go out brings the state; otherwise it is asked for.
+    bool asks_state = !m_session_check;
+    std::vector<PgConnection::Statement> statements;
+    if (asks_state)
+        statements.push_back({ state_sql, PgParams().add(user_id) });
+    statements.push_back({ after ? list_after_parents_sql : list_first_parents_sql,
+        list_params(project_id, after, limit) });
+    std::size_t page_at = statements.size() - 1;
+    if (!known) {
+        for (PgConnection::Statement& statement : head_statements(user_id, project_id, now))
+            statements.push_back(std::move(statement));
+    }
+    std::vector<PgResult> results = run_all(std::move(statements));
+    std::optional<ReadState> state;
+    if (asks_state && results[0].rows() > 0)
+        state = ReadState { user_id, results[0].int64(0, 0), results[0].int32(0, 1) };
+    else if (!asks_state && m_checked_state.user_id == user_id)
+        state = m_checked_state;
+    std::shared_ptr<const PgProjectHead> head;
+    if (known && state && known->seq == state->seq && known->stamp == state->stamp) {
+        head = known;
+    } else {
+        auto fresh = std::make_shared<PgProjectHead>();
+        if (known)
+            read_head(run_all(head_statements(user_id, project_id, now)), 0, user_id, *fresh);
+        else
+            read_head(results, page_at + 1, user_id, *fresh);
+        if (state) {
+            fresh->seq = state->seq;
+            fresh->stamp = state->stamp;
+            fresh->read_at_ms = now;
+            heads.store(user_id, project_id, fresh);
+        }
+        head = std::move(fresh);
+    }
+    ListPageRead read { head->project, {}, head->unread, {}, head->sharing };
     if (!read.project)
         return read;
-    read.sharing = pg_read_project_sharing(results[4], read.project->task.owner_id);
-    read.page = read_tasks(results[1]);
-    read.parents = read_tasks(results[2]);
-    for (int row = 0; row < results[3].rows(); ++row)
-        read.unread.emplace_back(results[3].int32(row, 0), results[3].int32(row, 1));
+    const PgResult& tasks = results[page_at];
+    for (int row = 0; row < tasks.rows(); ++row)
+        (tasks.int32(row, 0) == 0 ? read.page : read.parents).push_back(read_task(tasks, row, 1));
     return read;
 }
 

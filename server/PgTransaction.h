@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/PgConnection.h"
+#include "server/ReplyCache.h"
 #include "server/Storage.h"
 
 #include <memory>
@@ -141,6 +142,7 @@ private:
     bool m_open { false };
     Hash m_session_hash;
     SessionCheck m_session_check; // Set while the session is still to be checked.
+    ReadState m_checked_state; // What the session check saw, once it has run.
 };
 
 // Statements of one query file that another sends together with its own, and their readers.
@@ -154,7 +156,5 @@ std::vector<SharingEntry> pg_read_project_sharing(const PgResult& result, int ow
 // StorageTransaction::find_session_state() as one statement on `connection`, which may be
 // inside a transaction or not.
 std::optional<SessionState> pg_find_session_state(PgConnection& connection, const Hash& hash);
-extern const char pg_session_state_sql[];
-std::optional<SessionState> pg_read_session_state(const PgResult& result);
 
 } // namespace corvane::server

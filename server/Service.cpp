@@ -57,7 +57,7 @@ Service::Call Service::open_call(const std::u16string& session, TransactionKind 
         auto transaction = m_storage.begin(kind);
         int user_id = known->user_id;
         transaction->check_session_with_first_read(
-            hash, [this, hash, user_id](const std::optional<SessionState>& record) {
+            hash, [this, hash, user_id](const std::optional<KeyRecord>& record) {
                 if (!record || record->user_id != user_id
                     || record->last_use + m_config.session_idle_ms <= m_clock.now_ms()) {
                     m_known_sessions.forget(hash);

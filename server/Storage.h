@@ -66,9 +66,9 @@ struct FolderRead {
 };
 
 // A list page as a reader first sees it: the project with what decides whether the user sees
-// it, the page (list_page), the user's unread counts in the project (unread_counts), and as
-// many of the page's parents as the store found at no extra cost (maybe none), and the
-// project's sharing (project_sharing) when the store read it at no extra cost.
+// it, the page (list_page's rows, in any order), the user's unread counts in the project
+// (unread_counts), and as many of the page's parents as the store found at no extra cost (maybe
+// none), and the project's sharing (project_sharing) when the store read it at no extra cost.
 struct ListPageRead {
     std::optional<TaskInProject> project;
     std::vector<TaskRow> page;
@@ -132,14 +132,16 @@ public:
     virtual std::optional<KeyRecord> find_session(const Hash& hash) = 0;
     // The session and its user in one query; nothing when either is gone.
     virtual std::optional<SessionState> find_session_state(const Hash& hash) = 0;
-    // find_session_state() sent with the transaction's first statement instead of by itself,
-    // which on a networked store spares a round trip. `check` sees the answer before any result
-    // is handed out, or at commit if nothing was read, and may throw to end the call; the reads
-    // sent beside it must not depend on its answer.
-    using SessionCheck = std::function<void(const std::optional<SessionState>&)>;
+    // The session's user and last use, as find_session_state() finds them (nothing when the
+    // session or its user is gone), sent with the transaction's first statement instead of by
+    // itself, which on a networked store spares a round trip. `check` sees the answer before
+    // any result is handed out, or at commit if nothing was read, and may throw to end the
+    // call; the reads sent beside it must not depend on its answer.
+    using SessionCheck = std::function<void(const std::optional<KeyRecord>&)>;
     virtual void check_session_with_first_read(const Hash& hash, SessionCheck check)
     {
-        check(find_session_state(hash));
+        std::optional<SessionState> state = find_session_state(hash);
+        check(state ? std::optional<KeyRecord>({ state->user_id, state->last_use }) : std::nullopt);
     }
     virtual void touch_session(const Hash& hash, std::int64_t now) = 0;
     virtual void delete_session(const Hash& hash) = 0;
