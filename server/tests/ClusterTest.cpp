@@ -93,6 +93,38 @@ TEST(Cluster, calls_on_different_instances_act_as_one_service)
     std::vector<VizTask> seen = bob_on_first.children(project.id);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].title, u"List, renamed");
+
+    // So with what a list page keeps of its project between pages.
+    VizTask item = ann.create(changed.id, u"Item");
+    Task first_page;
+    first_page.id = 0;
+    auto project_title = [&] {
+        VizList page = bob_on_first.list(project.id, first_page);
+        EXPECT_EQ(page.secondList.size(), 2u);
+        for (const VizTask& task : page.mainList)
+            if (task.id == project.id)
+                return task.title;
+        return WString(u"(not listed)");
+    };
+    EXPECT_EQ(project_title(), u"Shared");
+    EXPECT_EQ(project_title(), u"Shared");
+    project.title = u"Shared, renamed";
+    ann_on_second.update(project);
+    EXPECT_EQ(project_title(), u"Shared, renamed");
+    EXPECT_GT(item.id, 0);
+
+    // A session ended on one instance is ended on all, also where its reads no longer wait for
+    // their session check before they go out.
+    RpcClient ann_on_first(three.cluster.instance_port(0));
+    ann_on_first.session = ann.session;
+    EXPECT_EQ(ann_on_first.list(project.id, first_page).secondList.size(), 2u);
+    EXPECT_EQ(ann_on_first.list(project.id, first_page).secondList.size(), 2u);
+    ann_on_second.auth.newsCursor = 1'000'000'000; // Never given out: the session ends.
+    ann_on_second.news();
+    EXPECT_EQ(ann_on_second.error, u"NOT_LOGGED");
+    VizList after_end = ann_on_first.list(project.id, first_page);
+    EXPECT_EQ(ann_on_first.error, u"NOT_LOGGED");
+    EXPECT_TRUE(after_end.secondList.empty());
 }
 
 // Writers on two instances and a reader waiting for news on a third: the reader's waits end

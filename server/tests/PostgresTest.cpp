@@ -106,6 +106,38 @@ TEST(Postgres, news_cursor_never_skips_a_change_of_concurrent_writers)
         ASSERT_EQ(delivered[i], std::int64_t(i + 1)) << "a change skipped or seen twice";
 }
 
+// A reader's COMMIT waits for its connection's next exchange. That next read must still see
+// what was written meanwhile, and a connection left idle must give its snapshot up, or the
+// database could clean up no row changed after it.
+TEST(Postgres, a_finished_read_sees_later_writes_and_holds_no_snapshot_when_idle)
+{
+    REQUIRE_POSTGRESQL();
+    std::string uri = test_database("idle-read");
+    auto reader = PgStorage::open(uri);
+    auto writer = PgStorage::open(uri);
+    auto read_seq = [&] {
+        auto t = reader->begin(TransactionKind::Read);
+        std::int64_t seq = t->current_seq();
+        t->commit();
+        return seq;
+    };
+    std::int64_t before = read_seq();
+    {
+        auto t = writer->begin(TransactionKind::Write);
+        t->next_seq();
+        t->commit();
+    }
+    EXPECT_EQ(read_seq(), before + 1) << "a read ran on the snapshot of the one before";
+
+    auto watcher = PgConnection::open(uri);
+    static constexpr char idle_sql[]
+        = "SELECT count(*) FROM pg_stat_activity WHERE datname = current_database()"
+          " AND pid <> pg_backend_pid() AND state = 'idle in transaction'";
+    EXPECT_TRUE(corvane::test::wait_until(
+        [&] { return watcher->run(idle_sql).int32(0, 0) == 0; }, std::chrono::seconds(10)))
+        << "an idle connection still holds a read open";
+}
+
 // The server stops in the middle of a stream of writes: calls fail at once with an internal
 // failure, no write is half kept, and once the server is back the service works again
 // without a restart.

@@ -71,6 +71,10 @@ TEST(Program, admin_subcommands)
     EXPECT_EQ(server.admin({ "reissue-ticket", std::to_string(project.id), "nobody@x.org" }), 1);
 
     EXPECT_EQ(server.admin({ "expire-sessions", "ann@example.org" }), 0);
+    Task first_page;
+    first_page.id = 0;
+    ann.list(0, first_page); // The service knew the session: its check goes out with the read.
+    EXPECT_EQ(ann.error, u"NOT_LOGGED");
     ann.children(0);
     EXPECT_EQ(ann.error, u"NOT_LOGGED");
     bob.children(0);
