@@ -211,6 +211,13 @@ void PgStorage::migrate(PgConnection& connection)
     }
 }
 
+void PgStorage::note_seq(std::int64_t seq)
+{
+    std::int64_t seen = m_latest_seq.load(std::memory_order_relaxed);
+    while (seen < seq && !m_latest_seq.compare_exchange_weak(seen, seq, std::memory_order_relaxed))
+        ;
+}
+
 std::shared_ptr<const PgProjectHead> PgProjectHeads::find(
     int user_id, int project_id, std::int64_t now_ms)
 {
@@ -270,6 +277,8 @@ std::optional<SessionState> PgStorage::find_session_state(const Hash& hash)
         try {
             std::optional<SessionState> state = pg_find_session_state(*connection, hash);
             give_back(std::move(connection));
+            if (state)
+                note_seq(state->seq);
             return state;
         } catch (const StorageError&) {
             // A pooled connection may have lost its server since its last use: once more on a

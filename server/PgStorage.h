@@ -2,6 +2,7 @@
 
 #include "server/Storage.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -76,6 +77,10 @@ public:
     void give_back(std::unique_ptr<PgConnection> connection);
 
     PgProjectHeads& project_heads() { return m_heads; }
+    // The highest sequence value this process has seen, read or written: a project head kept
+    // from before it is known to be stale without asking.
+    void note_seq(std::int64_t seq);
+    std::int64_t latest_seq() const { return m_latest_seq.load(std::memory_order_relaxed); }
 
     // Idle this long, a connection's open read is ended.
     static constexpr std::chrono::milliseconds read_hold { 200 };
@@ -100,6 +105,7 @@ private:
     bool m_stopping { false };
     std::thread m_sweeper;
     PgProjectHeads m_heads;
+    std::atomic<std::int64_t> m_latest_seq { 0 };
 };
 
 // True when `database` names a PostgreSQL database (a libpq URI) rather than a SQLite file.

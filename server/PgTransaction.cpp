@@ -85,6 +85,7 @@ std::vector<PgResult> PgTransaction::run_all(std::vector<PgConnection::Statement
     if (session.rows() > 0) {
         found = KeyRecord { session.int32(0, 0), session.int64(0, 1) };
         m_checked_state = { found->user_id, session.int64(0, 2), session.int32(0, 3) };
+        m_storage.note_seq(m_checked_state.seq);
     }
     check(found); // Before any read leaves this transaction.
     std::vector<PgResult> reads;
@@ -152,6 +153,7 @@ std::int64_t PgTransaction::next_seq()
     PgResult result = run(sql);
     if (result.rows() == 0)
         throw StorageError("sequence counter missing");
+    m_storage.note_seq(result.int64(0, 0));
     return result.int64(0, 0);
 }
 
@@ -441,10 +443,13 @@ ListPageRead PgTransaction::read_list_page(
 {
     static constexpr char state_sql[]
         = "SELECT (SELECT value FROM counters WHERE name = 'seq'), stamp FROM users WHERE id = $1";
-    // The project's head is read with the page unless one read earlier may still hold; whether
-    // it does is known only from this snapshot's state, so a stale one costs a second exchange.
+    // The project's head goes with the page unless one read earlier may still hold. Whether it
+    // does shows only in this snapshot's state, and a head older than a state this process has
+    // seen is read again at once, so only a change made since then costs a second exchange.
     PgProjectHeads& heads = m_storage.project_heads();
     std::shared_ptr<const PgProjectHead> known = heads.find(user_id, project_id, now);
+    if (known && known->seq < m_storage.latest_seq())
+        known = nullptr;
     // A session check about to go out brings the state; otherwise it is asked for.
     bool asks_state = !m_session_check;
     std::vector<PgConnection::Statement> statements;
@@ -459,9 +464,10 @@ ListPageRead PgTransaction::read_list_page(
     }
     std::vector<PgResult> results = run_all(std::move(statements));
     std::optional<ReadState> state;
-    if (asks_state && results[0].rows() > 0)
+    if (asks_state && results[0].rows() > 0) {
         state = ReadState { user_id, results[0].int64(0, 0), results[0].int32(0, 1) };
-    else if (!asks_state && m_checked_state.user_id == user_id)
+        m_storage.note_seq(state->seq);
+    } else if (!asks_state && m_checked_state.user_id == user_id)
         state = m_checked_state;
     std::shared_ptr<const PgProjectHead> head;
     if (known && state && known->seq == state->seq && known->stamp == state->stamp) {
