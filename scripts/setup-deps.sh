@@ -24,6 +24,7 @@ packages=(
     # launcher and windowed tests
     libgtk-3-dev libwebkit2gtk-4.1-dev xvfb xauth x11-utils xdotool xclip libx11-dev libxtst-dev
     libxext-dev
+    xfonts-base # the X server's core fonts, which SDL's own message box on X draws with
     # installing, packaging and checking what an operator gets
     help2man desktop-file-utils dpkg-dev fakeroot lintian prometheus openssl systemd
 )
