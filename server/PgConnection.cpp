@@ -84,10 +84,8 @@ void PgConnection::fail(const char* what, pg_result* result)
 
 void PgConnection::end_read_now()
 {
-    if (!m_commit_due)
-        return;
-    m_commit_due = false;
-    send_without_waiting("COMMIT");
+    if (m_commit_due)
+        send_without_waiting("COMMIT");
 }
 
 void PgConnection::send_without_waiting(const char* sql)
@@ -95,8 +93,7 @@ void PgConnection::send_without_waiting(const char* sql)
     settle();
     if (is_broken())
         return;
-    if (m_commit_due)
-        execute("COMMIT");
+    m_commit_due = false; // Only a transaction's end is sent here, and it ends an open read too.
     if (PQsendQuery(m_connection, sql) == 1)
         m_unwaited = true;
     else

@@ -31,6 +31,11 @@ namespace {
 
 } // namespace
 
+static bool is_session_over(const ServiceConfig& config, std::int64_t last_use, std::int64_t now)
+{
+    return last_use + config.session_idle_ms <= now;
+}
+
 // The idle time restarts with each call, but writing that down on every read would turn every
 // read into a write: the stamp moves at most once per interval.
 static bool is_touch_due(const ServiceConfig& config, std::int64_t last_use, std::int64_t now)
@@ -59,7 +64,7 @@ Service::Call Service::open_call(const std::u16string& session, TransactionKind 
         transaction->check_session_with_first_read(
             hash, [this, hash, user_id](const std::optional<KeyRecord>& record) {
                 if (!record || record->user_id != user_id
-                    || record->last_use + m_config.session_idle_ms <= m_clock.now_ms()) {
+                    || is_session_over(m_config, record->last_use, m_clock.now_ms())) {
                     m_known_sessions.forget(hash);
                     throw ServiceException(u"NOT_LOGGED");
                 }
@@ -70,7 +75,7 @@ Service::Call Service::open_call(const std::u16string& session, TransactionKind 
         auto transaction = m_storage.begin(kind);
         std::optional<SessionState> record = transaction->find_session_state(hash);
         std::int64_t now = m_clock.now_ms();
-        if (!record || record->last_use + m_config.session_idle_ms <= now)
+        if (!record || is_session_over(m_config, record->last_use, now))
             throw ServiceException(u"NOT_LOGGED");
         if (is_touch_due(m_config, record->last_use, now)) {
             if (kind == TransactionKind::Read) {
@@ -93,7 +98,7 @@ Service::CachedRead::CachedRead(Service& service, const std::u16string& session)
     // Asked before every cached read, so the common case is one query without a transaction.
     std::optional<SessionState> found = service.m_storage.find_session_state(m_hash);
     std::int64_t now = service.m_clock.now_ms();
-    if (!found || found->last_use + service.m_config.session_idle_ms <= now)
+    if (!found || is_session_over(service.m_config, found->last_use, now))
         throw ServiceException(u"NOT_LOGGED");
     if (!is_touch_due(service.m_config, found->last_use, now)) {
         service.m_known_sessions.remember(m_hash, { found->user_id, found->last_use });
