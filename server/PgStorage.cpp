@@ -232,9 +232,17 @@ std::shared_ptr<const PgProjectHead> PgProjectHeads::find(
 void PgProjectHeads::store(int user_id, int project_id, std::shared_ptr<const PgProjectHead> head)
 {
     std::lock_guard lock(m_lock);
-    if (m_heads.size() >= max_entries)
+    std::shared_ptr<const PgProjectHead>& slot = m_heads[{ user_id, project_id }];
+    if (slot)
+        m_folder_rows -= slot->folders.size();
+    if (m_heads.size() > max_entries || m_folder_rows + head->folders.size() > max_folder_rows) {
         m_heads.clear();
-    m_heads[{ user_id, project_id }] = std::move(head);
+        m_folder_rows = 0;
+        m_heads[{ user_id, project_id }] = head;
+    } else {
+        slot = head;
+    }
+    m_folder_rows += head->folders.size();
 }
 
 std::unique_ptr<PgConnection> PgStorage::take_connection()

@@ -28,6 +28,10 @@ struct PgProjectHead {
     std::optional<TaskInProject> project;
     std::vector<std::pair<int, int>> unread;
     std::vector<SharingEntry> sharing;
+    // The parents of the pages read in this state, so that a later page in it needs only its
+    // own rows. Bounded by max_folders; a page past the bound reads its parents again.
+    std::map<int, TaskRow> folders;
+    static constexpr std::size_t max_folders = 1024;
 };
 
 // The heads last read, so that paging through a list reads the project once while nothing
@@ -36,6 +40,8 @@ class PgProjectHeads {
 public:
     static constexpr std::int64_t max_age_ms = 2000;
     static constexpr std::size_t max_entries = 4096;
+    // The folders of all heads together, some 16 MB.
+    static constexpr std::size_t max_folder_rows = 65'536;
 
     // The last head read for the pair within the age limit, whatever its state.
     std::shared_ptr<const PgProjectHead> find(int user_id, int project_id, std::int64_t now_ms);
@@ -44,6 +50,7 @@ public:
 private:
     std::mutex m_lock;
     std::map<std::pair<int, int>, std::shared_ptr<const PgProjectHead>> m_heads;
+    std::size_t m_folder_rows { 0 };
 };
 
 // The advisory lock every writer takes first, as SQL text ("Corvane1" as a number).

@@ -3,6 +3,8 @@
 #include "server/PgConnection.h"
 #include "server/PgStorage.h"
 
+#include <algorithm>
+
 namespace corvane::server {
 
 static std::int64_t first_number(const PgResult& result)
@@ -288,7 +290,7 @@ static constexpr char list_after_sql[] = "SELECT " TASK_COLUMNS LIST_PAGE_AFTER;
 // folders. The caller puts the page in order.
 #define WITH_PARENTS(page)                                                                         \
     "WITH page AS (SELECT " TASK_COLUMNS page ") SELECT 0, " TASK_COLUMNS " FROM page UNION ALL"   \
-    " SELECT 1, " TASK_COLUMNS " FROM tasks WHERE id IN (SELECT parent_id FROM page)"
+    " SELECT 1, " TASK_COLUMNS " FROM tasks WHERE id = ANY(ARRAY(SELECT parent_id FROM page))"
 static constexpr char list_first_parents_sql[] = WITH_PARENTS(LIST_FIRST_PAGE);
 static constexpr char list_after_parents_sql[] = WITH_PARENTS(LIST_PAGE_AFTER);
 
@@ -438,14 +440,39 @@ static void read_head(
     head.sharing = pg_read_project_sharing(results[first + 2], head.project->task.owner_id);
 }
 
+// The parents of `page` that `head` does not hold, each once. The project itself comes with
+// the head.
+static std::vector<int> missing_parents(
+    const std::vector<TaskRow>& page, int project_id, const PgProjectHead* head)
+{
+    std::vector<int> ids;
+    for (const TaskRow& row : page) {
+        bool known = row.parent_id == project_id || (head && head->folders.contains(row.parent_id));
+        if (!known && std::find(ids.begin(), ids.end(), row.parent_id) == ids.end())
+            ids.push_back(row.parent_id);
+    }
+    return ids;
+}
+
+static void keep_folders(PgProjectHead& head, const std::vector<TaskRow>& parents)
+{
+    for (const TaskRow& parent : parents) {
+        if (head.folders.size() >= PgProjectHead::max_folders)
+            return;
+        head.folders.emplace(parent.id, parent);
+    }
+}
+
 ListPageRead PgTransaction::read_list_page(
     int user_id, int project_id, const TaskRow* after, int limit, std::int64_t now)
 {
     static constexpr char state_sql[]
         = "SELECT (SELECT value FROM counters WHERE name = 'seq'), stamp FROM users WHERE id = $1";
-    // The project's head goes with the page unless one read earlier may still hold. Whether it
-    // does shows only in this snapshot's state, and a head older than a state this process has
-    // seen is read again at once, so only a change made since then costs a second exchange.
+    static constexpr char tasks_sql[] = "SELECT " TASK_COLUMNS " FROM tasks WHERE id = ANY($1)";
+    // The project's head, and the folders earlier pages showed, go with the page unless those
+    // read earlier may still hold. Whether they do shows only in this snapshot's state, and
+    // ones older than a state this process has seen are read again at once, so only a change
+    // made since then costs a second exchange.
     PgProjectHeads& heads = m_storage.project_heads();
     std::shared_ptr<const PgProjectHead> known = heads.find(user_id, project_id, now);
     if (known && known->seq < m_storage.latest_seq())
@@ -455,8 +482,10 @@ ListPageRead PgTransaction::read_list_page(
     std::vector<PgConnection::Statement> statements;
     if (asks_state)
         statements.push_back({ state_sql, PgParams().add(user_id) });
-    statements.push_back({ after ? list_after_parents_sql : list_first_parents_sql,
-        list_params(project_id, after, limit) });
+    // The page alone is a plain index range; with its parents it costs a third more.
+    const char* page_sql = known ? (after ? list_after_sql : list_first_sql)
+                                 : (after ? list_after_parents_sql : list_first_parents_sql);
+    statements.push_back({ page_sql, list_params(project_id, after, limit) });
     std::size_t page_at = statements.size() - 1;
     if (!known) {
         for (PgConnection::Statement& statement : head_statements(user_id, project_id, now))
@@ -469,15 +498,50 @@ ListPageRead PgTransaction::read_list_page(
         m_storage.note_seq(state->seq);
     } else if (!asks_state && m_checked_state.user_id == user_id)
         state = m_checked_state;
+    ListPageRead read;
+    const PgResult& tasks = results[page_at];
+    for (int row = 0; row < tasks.rows(); ++row) {
+        if (known)
+            read.page.push_back(read_task(tasks, row));
+        else
+            (tasks.int32(row, 0) == 0 ? read.page : read.parents)
+                .push_back(read_task(tasks, row, 1));
+    }
     std::shared_ptr<const PgProjectHead> head;
     if (known && state && known->seq == state->seq && known->stamp == state->stamp) {
+        std::vector<int> missing = missing_parents(read.page, project_id, known.get());
+        for (const TaskRow& row : read.page) {
+            auto found = known->folders.find(row.parent_id);
+            if (found != known->folders.end()
+                && std::none_of(read.parents.begin(), read.parents.end(),
+                    [&](const TaskRow& parent) { return parent.id == row.parent_id; }))
+                read.parents.push_back(found->second);
+        }
         head = known;
+        if (!missing.empty()) {
+            std::vector<TaskRow> more = read_tasks(run(tasks_sql, PgParams().add_array(missing)));
+            if (known->folders.size() < PgProjectHead::max_folders) {
+                auto grown = std::make_shared<PgProjectHead>(*known);
+                keep_folders(*grown, more);
+                heads.store(user_id, project_id, grown);
+            }
+            read.parents.insert(read.parents.end(), more.begin(), more.end());
+        }
     } else {
         auto fresh = std::make_shared<PgProjectHead>();
-        if (known)
-            read_head(run_all(head_statements(user_id, project_id, now)), 0, user_id, *fresh);
-        else
+        if (known) {
+            // The plain page went out on a head that no longer holds: the head and every
+            // parent come now, from the same snapshot.
+            std::vector<PgConnection::Statement> again = head_statements(user_id, project_id, now);
+            again.push_back({ tasks_sql,
+                PgParams().add_array(missing_parents(read.page, project_id, nullptr)) });
+            std::vector<PgResult> more = run_all(std::move(again));
+            read_head(more, 0, user_id, *fresh);
+            read.parents = read_tasks(more.back());
+        } else {
             read_head(results, page_at + 1, user_id, *fresh);
+        }
+        keep_folders(*fresh, read.parents);
         if (state) {
             fresh->seq = state->seq;
             fresh->stamp = state->stamp;
@@ -486,12 +550,13 @@ ListPageRead PgTransaction::read_list_page(
         }
         head = std::move(fresh);
     }
-    ListPageRead read { head->project, {}, head->unread, {}, head->sharing };
-    if (!read.project)
-        return read;
-    const PgResult& tasks = results[page_at];
-    for (int row = 0; row < tasks.rows(); ++row)
-        (tasks.int32(row, 0) == 0 ? read.page : read.parents).push_back(read_task(tasks, row, 1));
+    read.project = head->project;
+    read.unread = head->unread;
+    read.sharing = head->sharing;
+    if (!read.project) {
+        read.page.clear();
+        read.parents.clear();
+    }
     return read;
 }
 

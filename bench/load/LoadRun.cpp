@@ -88,6 +88,16 @@ bool LoadRun::copy_to_postgresql()
     }
     std::printf("vizserver-load: copied the load data into PostgreSQL in %.1f s\n",
         std::chrono::duration<double>(Clock::now() - started).count());
+    // The copy leaves a few hundred megabytes of pages to write out. Written now, they do not
+    // fall on whichever row happens to run first.
+    try {
+        server::PgConnection::open(m_postgresql)->execute("CHECKPOINT");
+    } catch (const server::StorageError& error) {
+        std::fprintf(stderr,
+            "vizserver-load: no checkpoint after the copy, so the first rows "
+            "may run slower: %s\n",
+            error.what());
+    }
     m_targets.emplace_back("PostgreSQL", uri);
     return true;
 }
@@ -134,18 +144,27 @@ void LoadRun::measure_ceiling()
     }
 }
 
-// Latency goals are for one call at a time; these rows also run on one connection.
+// Latency goals are for one call at a time; these rows also run on one connection. With two
+// engines, each runs twice in turn and keeps its better run, as in compare().
 void LoadRun::measure(const char* name, bool reads, const MakeRow& make)
 {
     if (skipped(name))
         return;
+    int runs = m_targets.size() > 1 ? 2 : 1;
     for (int connections : { m_options.connections, 1 }) {
         std::string row = connections == 1 ? std::string(name) + ", one connection" : name;
+        std::vector<Phase> best(m_targets.size());
+        for (int run = 0; run < runs; ++run) {
+            for (std::size_t engine = 0; engine < m_targets.size(); ++engine) {
+                Phase phase = run_on(engine, connections, make);
+                m_failures += int(phase.failures);
+                if (phase.requests_per_second > best[engine].requests_per_second)
+                    best[engine] = phase;
+            }
+        }
         for (std::size_t engine = 0; engine < m_targets.size(); ++engine) {
-            Phase phase = run_on(engine, connections, make);
-            print(label(row, engine).c_str(), phase, m_ceilings[engine]);
-            record(row, reads, engine, phase);
-            m_failures += int(phase.failures);
+            print(label(row, engine).c_str(), best[engine], m_ceilings[engine]);
+            record(row, reads, engine, best[engine]);
         }
     }
 }

@@ -4,6 +4,7 @@
 
 #include "server/testing/ServiceCluster.h"
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <thread>
@@ -94,31 +95,49 @@ TEST(Cluster, calls_on_different_instances_act_as_one_service)
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].title, u"List, renamed");
 
-    // So with what a list page keeps of its project between pages.
-    VizTask item = ann.create(changed.id, u"Item");
-    Task first_page;
-    first_page.id = 0;
-    auto project_title = [&] {
-        VizList page = bob_on_first.list(project.id, first_page);
-        EXPECT_EQ(page.secondList.size(), 2u);
-        for (const VizTask& task : page.mainList)
-            if (task.id == project.id)
-                return task.title;
-        return WString(u"(not listed)");
+    // So with what a list page keeps of its project, and of the folders its pages showed,
+    // between pages. One row a page, so the folders come as the rows' parents, one at a time.
+    VizTask second = ann.create(project.id, u"Second");
+    ASSERT_GT(ann.create(changed.id, u"Item").id, 0);
+    ASSERT_GT(ann.create(second.id, u"Second item").id, 0);
+    auto walk = [&] {
+        std::vector<WString> rows;
+        Task cursor;
+        cursor.id = 0;
+        for (int page = 0; page < 5; ++page) {
+            VizList one = bob_on_first.list(project.id, cursor, u"", 1);
+            if (one.secondList.empty())
+                break;
+            WString row = one.secondList[0].title + u" in ";
+            for (const VizTask& above : one.mainList)
+                row += above.title + u"/";
+            rows.push_back(row);
+            static_cast<VizTask&>(cursor) = one.secondList[0];
+        }
+        std::sort(rows.begin(), rows.end());
+        return rows;
     };
-    EXPECT_EQ(project_title(), u"Shared");
-    EXPECT_EQ(project_title(), u"Shared");
+    std::vector<WString> expected { u"Item in Shared/List, renamed/", u"List, renamed in Shared/",
+        u"Second in Shared/", u"Second item in Shared/Second/" };
+    EXPECT_EQ(walk(), expected);
+    EXPECT_EQ(walk(), expected);
     project.title = u"Shared, renamed";
     ann_on_second.update(project);
-    EXPECT_EQ(project_title(), u"Shared, renamed");
-    EXPECT_GT(item.id, 0);
+    second.title = u"Second, renamed";
+    ann_on_second.update(second);
+    expected = { u"Item in Shared, renamed/List, renamed/", u"List, renamed in Shared, renamed/",
+        u"Second item in Shared, renamed/Second, renamed/",
+        u"Second, renamed in Shared, renamed/" };
+    EXPECT_EQ(walk(), expected);
+    Task first_page;
+    first_page.id = 0;
 
     // A session ended on one instance is ended on all, also where its reads no longer wait for
     // their session check before they go out.
     RpcClient ann_on_first(three.cluster.instance_port(0));
     ann_on_first.session = ann.session;
-    EXPECT_EQ(ann_on_first.list(project.id, first_page).secondList.size(), 2u);
-    EXPECT_EQ(ann_on_first.list(project.id, first_page).secondList.size(), 2u);
+    EXPECT_EQ(ann_on_first.list(project.id, first_page).secondList.size(), 4u);
+    EXPECT_EQ(ann_on_first.list(project.id, first_page).secondList.size(), 4u);
     ann_on_second.auth.newsCursor = 1'000'000'000; // Never given out: the session ends.
     ann_on_second.news();
     EXPECT_EQ(ann_on_second.error, u"NOT_LOGGED");
