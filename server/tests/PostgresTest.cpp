@@ -138,6 +138,29 @@ TEST(Postgres, a_finished_read_sees_later_writes_and_holds_no_snapshot_when_idle
         << "an idle connection still holds a read open";
 }
 
+// What list pages keep of their projects stays within its folder budget however often a head
+// grows, and a head replaced by its grown copy is not counted twice.
+TEST(Postgres, kept_project_heads_stay_within_their_folder_budget)
+{
+    PgProjectHeads heads;
+    auto head_with = [](std::size_t folders) {
+        auto head = std::make_shared<PgProjectHead>();
+        head->read_at_ms = 1000;
+        for (std::size_t i = 0; i < folders; ++i)
+            head->folders.emplace(int(i) + 1, TaskRow {});
+        return head;
+    };
+    heads.store(1, 10, head_with(1));
+    for (int round = 0; round < 200; ++round)
+        heads.store(2, 20, head_with(PgProjectHead::max_folders));
+    EXPECT_NE(heads.find(1, 10, 1000), nullptr) << "a replaced head's folders still counted";
+    int pairs = int(PgProjectHeads::max_folder_rows / PgProjectHead::max_folders) + 1;
+    for (int user = 0; user < pairs; ++user)
+        heads.store(100 + user, 10, head_with(PgProjectHead::max_folders));
+    EXPECT_EQ(heads.find(1, 10, 1000), nullptr) << "kept past the budget";
+    EXPECT_NE(heads.find(100 + pairs - 1, 10, 1000), nullptr);
+}
+
 // The server stops in the middle of a stream of writes: calls fail at once with an internal
 // failure, no write is half kept, and once the server is back the service works again
 // without a restart.
