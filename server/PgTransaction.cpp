@@ -440,18 +440,29 @@ static void read_head(
     head.sharing = pg_read_project_sharing(results[first + 2], head.project->task.owner_id);
 }
 
-// The parents of `page` that `head` does not hold, each once. The project itself comes with
-// the head.
-static std::vector<int> missing_parents(
-    const std::vector<TaskRow>& page, int project_id, const PgProjectHead* head)
+// The parents of `page`, each once: those `head` holds go into `parents`, and the ids of the
+// others are answered. The project itself comes with the head.
+static std::vector<int> take_kept_parents(const std::vector<TaskRow>& page, int project_id,
+    const PgProjectHead* head, std::vector<TaskRow>& parents)
 {
-    std::vector<int> ids;
+    std::vector<int> seen;
+    std::vector<int> missing;
     for (const TaskRow& row : page) {
-        bool known = row.parent_id == project_id || (head && head->folders.contains(row.parent_id));
-        if (!known && std::find(ids.begin(), ids.end(), row.parent_id) == ids.end())
-            ids.push_back(row.parent_id);
+        int id = row.parent_id;
+        if (id == project_id || std::find(seen.begin(), seen.end(), id) != seen.end())
+            continue;
+        seen.push_back(id);
+        const TaskRow* kept = nullptr;
+        if (head) {
+            auto found = head->folders.find(id);
+            kept = found == head->folders.end() ? nullptr : &found->second;
+        }
+        if (kept)
+            parents.push_back(*kept);
+        else
+            missing.push_back(id);
     }
-    return ids;
+    return missing;
 }
 
 static void keep_folders(PgProjectHead& head, const std::vector<TaskRow>& parents)
@@ -509,14 +520,8 @@ ListPageRead PgTransaction::read_list_page(
     }
     std::shared_ptr<const PgProjectHead> head;
     if (known && state && known->seq == state->seq && known->stamp == state->stamp) {
-        std::vector<int> missing = missing_parents(read.page, project_id, known.get());
-        for (const TaskRow& row : read.page) {
-            auto found = known->folders.find(row.parent_id);
-            if (found != known->folders.end()
-                && std::none_of(read.parents.begin(), read.parents.end(),
-                    [&](const TaskRow& parent) { return parent.id == row.parent_id; }))
-                read.parents.push_back(found->second);
-        }
+        std::vector<int> missing
+            = take_kept_parents(read.page, project_id, known.get(), read.parents);
         head = known;
         if (!missing.empty()) {
             std::vector<TaskRow> more = read_tasks(run(tasks_sql, PgParams().add_array(missing)));
@@ -534,7 +539,8 @@ ListPageRead PgTransaction::read_list_page(
             // parent come now, from the same snapshot.
             std::vector<PgConnection::Statement> again = head_statements(user_id, project_id, now);
             again.push_back({ tasks_sql,
-                PgParams().add_array(missing_parents(read.page, project_id, nullptr)) });
+                PgParams().add_array(
+                    take_kept_parents(read.page, project_id, nullptr, read.parents)) });
             std::vector<PgResult> more = run_all(std::move(again));
             read_head(more, 0, user_id, *fresh);
             read.parents = read_tasks(more.back());
