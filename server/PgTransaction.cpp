@@ -520,9 +520,11 @@ ListPageRead PgTransaction::read_list_page(
     }
     std::shared_ptr<const PgProjectHead> head;
     if (known && state && known->seq == state->seq && known->stamp == state->stamp) {
-        std::vector<int> missing
-            = take_kept_parents(read.page, project_id, known.get(), read.parents);
         head = known;
+        // A page of a project the caller does not see is dropped below, so it wants no parents.
+        std::vector<int> missing = known->project
+            ? take_kept_parents(read.page, project_id, known.get(), read.parents)
+            : std::vector<int> {};
         if (!missing.empty()) {
             std::vector<TaskRow> more = read_tasks(run(tasks_sql, PgParams().add_array(missing)));
             if (known->folders.size() < PgProjectHead::max_folders) {
@@ -547,7 +549,8 @@ ListPageRead PgTransaction::read_list_page(
         } else {
             read_head(results, page_at + 1, user_id, *fresh);
         }
-        keep_folders(*fresh, read.parents);
+        if (fresh->project)
+            keep_folders(*fresh, read.parents);
         if (state) {
             fresh->seq = state->seq;
             fresh->stamp = state->stamp;
